@@ -1,0 +1,5 @@
+// The game's process entry; the game itself lands with its own subsystem.
+int main()
+{
+    return 0;
+}
