@@ -9,6 +9,7 @@
 
 #include "core/memory.h"
 #include "graphics/matrix.h"
+#include "platform/ddraw/pixelformat.h"
 
 namespace {
 
@@ -40,38 +41,6 @@ void FreeBody(MEMIMGBODY* body)
     if (body->RunTable != nullptr) FreeMemory(body->RunTable);
     if (body->Palette != nullptr) FreeMemory(body->Palette);
     FreeMemory(body);
-}
-
-// Width and shift of the lowest run of set bits of a mask.
-void AnalyseMask(DWORD mask, BYTE* width, BYTE* shift)
-{
-    *width = 0;
-    *shift = 0;
-    if (mask == 0) return;
-    int s = 0;
-    while (((mask >> s) & 1u) == 0) ++s;
-    int w = 0;
-    while (s + w < 32 && ((mask >> (s + w)) & 1u) != 0) ++w;
-    *width = static_cast<BYTE>(w);
-    *shift = static_cast<BYTE>(s);
-}
-
-void BuildFormatFromMasks(COLORFMT* f, int bits, DWORD r, DWORD g, DWORD b, DWORD a)
-{
-    std::memset(f, 0, sizeof *f);
-    f->BitsPerPixel = static_cast<WORD>(bits);
-    f->BytesPerPixel = static_cast<WORD>(bits / 8);
-    f->RedMask = r;
-    f->GreenMask = g;
-    f->BlueMask = b;
-    f->AlphaMask = a;
-    DWORD all = bits >= 32 ? 0xFFFFFFFFu : ((1u << bits) - 1u);
-    f->SpareMask = all & ~(r | g | b | a);
-    AnalyseMask(r, &f->RedWidth, &f->RedShift);
-    AnalyseMask(g, &f->GreenWidth, &f->GreenShift);
-    AnalyseMask(b, &f->BlueWidth, &f->BlueShift);
-    AnalyseMask(a, &f->AlphaWidth, &f->AlphaShift);
-    AnalyseMask(f->SpareMask, &f->SpareWidth, &f->SpareShift);
 }
 
 void BuildSingleChannelFormat(COLORFMT* f, int bits)
@@ -350,9 +319,9 @@ const COLORFMT* LookupMemImgColorFormat(int format, int useAlpha, int usePalette
         if (!directBuilt[format][a][p]) {
             int bits = p ? 8 : (format == MEMIMG_FORMAT_RGB565 && !a ? 16 : 32);
             if (format == MEMIMG_FORMAT_RGB565) {
-                BuildFormatFromMasks(f, bits, 0xF800, 0x7E0, 0x1F, a ? 0xFF0000u : 0u);
+                SetColorFormatFromMasks(f, bits, 0xF800, 0x7E0, 0x1F, a ? 0xFF0000u : 0u);
             } else {
-                BuildFormatFromMasks(f, bits, 0xFF0000, 0xFF00, 0xFF, a ? 0xFF000000u : 0u);
+                SetColorFormatFromMasks(f, bits, 0xFF0000, 0xFF00, 0xFF, a ? 0xFF000000u : 0u);
             }
             directBuilt[format][a][p] = true;
         }
@@ -371,6 +340,40 @@ const COLORFMT* LookupMemImgColorFormat(int format, int useAlpha, int usePalette
             depth16Built = true;
         }
         return &depth16;
+    }
+    return nullptr;
+}
+
+const DDPIXELFORMAT* LookupMemImgDDPixelFormat(int format, int useAlpha, int usePalette)
+{
+    static DDPIXELFORMAT direct[2][2][2];
+    static bool directBuilt[2][2][2];
+    static DDPIXELFORMAT single[2];
+    static bool singleBuilt[2];
+
+    if (format == MEMIMG_FORMAT_RGB565 || format == MEMIMG_FORMAT_XRGB8888) {
+        int a = useAlpha ? 1 : 0;
+        int p = usePalette ? 1 : 0;
+        if (!directBuilt[format][a][p]) {
+            const COLORFMT* f = LookupMemImgColorFormat(format, a, p);
+            FillRGBPixelFormat(&direct[format][a][p], f->BitsPerPixel, f->RedMask, f->GreenMask, f->BlueMask,
+                               f->AlphaMask);
+            directBuilt[format][a][p] = true;
+        }
+        return &direct[format][a][p];
+    }
+    if (format == MEMIMG_FORMAT_CHANNEL8 || format == MEMIMG_FORMAT_DEPTH16) {
+        int i = format - MEMIMG_FORMAT_CHANNEL8;
+        if (!singleBuilt[i]) {
+            // Only the bit count and the masks: size and flags stay 0.
+            DDPIXELFORMAT* pf = &single[i];
+            *pf = DDPIXELFORMAT{};
+            DWORD mask = i == 0 ? 0xFFu : 0xFFFFu;
+            pf->dwRGBBitCount = i == 0 ? 8 : 16;
+            pf->dwRBitMask = pf->dwGBitMask = pf->dwBBitMask = pf->dwRGBAlphaBitMask = mask;
+            singleBuilt[i] = true;
+        }
+        return &single[i];
     }
     return nullptr;
 }

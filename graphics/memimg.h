@@ -1,10 +1,12 @@
 // MEMIMG: the software renderer's image, a small header over a
 // reference-counted MEMIMGBODY; allocation, shared region views, release,
 // the fast-blit planes (premultiplied alpha plane and run table), raw fill
-// and the per-format COLORFMT singletons. Calls core/memory and graphics/matrix.
+// and the per-format COLORFMT and DDPIXELFORMAT singletons. Calls core/memory,
+// graphics/matrix and graphics/image/colorfmt.
 #pragma once
 
 #include "graphics/image/colorfmt.h"
+#include "platform/ddraw/pixelformat.h"
 #include "platform/kernel/types.h"
 
 constexpr DWORD MEMIMG_TAG = 0x12345678;
@@ -69,6 +71,7 @@ void FillMemImgRectRaw(MEMIMG* image, const RECT* rect, DWORD value);
 void BuildMemImgFastBlitData(MEMIMG* image);
 
 const COLORFMT* LookupMemImgColorFormat(int format, int useAlpha, int usePalette);
+const DDPIXELFORMAT* LookupMemImgDDPixelFormat(int format, int useAlpha, int usePalette);
 
 // Bytes of one pixel in a body's pixel block (1, 2 or 4).
 inline int MemImgBytesPerPixel(const MEMIMGBODY* body) { return body->ColorFormat->BytesPerPixel; }

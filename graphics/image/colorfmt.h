@@ -1,37 +1,48 @@
-// COLORFMT: one pixel layout (bit and byte size, where each channel sits,
-// the bits no channel uses, and the palette of 8-bit images). Images, the
-// screen, textures, font caches and the software images all carry one.
+// Pixel layouts (COLORFMT): the fixed formats, layouts from channel masks or
+// DirectDraw pixel formats, and colour values in and out of a layout. Shared by
+// images, the screen, textures, font caches and the software renderer.
 #pragma once
 
+#include <cstdint>
+
+#include "platform/ddraw/pixelformat.h"
 #include "platform/kernel/types.h"
 
-// One palette entry as images store it: blue, green, red, then a fourth byte
-// that decoders leave 0 and the pixel reader reports as alpha.
-struct COLORFMTPALENTRY {
+struct COLORPALETTEENTRY {
     BYTE Blue;
     BYTE Green;
     BYTE Red;
-    BYTE Fourth;
+    BYTE Alpha; // 0 in every palette the decoders build
 };
 
 struct COLORFMT {
-    WORD BitsPerPixel;   // 0 for a format with no RGB layout
-    WORD BytesPerPixel;  // 1 means the pixels are palette indexes
-    BYTE RedWidth;
-    BYTE GreenWidth;
-    BYTE BlueWidth;
-    BYTE AlphaWidth;
-    BYTE RedShift;
-    BYTE GreenShift;
-    BYTE BlueShift;
-    BYTE AlphaShift;
-    DWORD RedMask;
-    DWORD GreenMask;
-    DWORD BlueMask;
-    DWORD AlphaMask;
-    DWORD SpareMask;  // bits of no channel; colour values made for the format carry them set
-    COLORFMTPALENTRY Palette[256];
+    WORD BitsPerPixel;
+    WORD BytesPerPixel; // 1 means the pixels are palette indexes
+    BYTE RedWidth, GreenWidth, BlueWidth, AlphaWidth;
+    BYTE RedShift, GreenShift, BlueShift, AlphaShift;
+    DWORD RedMask, GreenMask, BlueMask, AlphaMask;
+    DWORD SpareMask; // bits of a pixel that belong to no channel
+    COLORPALETTEENTRY Palette[256];
     BYTE SpareShift;
     BYTE SpareWidth;
-    DWORD FormatKind;  // compared only between two formats of 0 bits per pixel
+    DWORD FormatKind;
 };
+
+int SetColorFormatFromMasks(COLORFMT* format, int bitsPerPixel, DWORD redMask, DWORD greenMask, DWORD blueMask,
+                            DWORD alphaMask);
+int SetColorFormatFromDDPixelFormat(const DDPIXELFORMAT* pixelFormat, COLORFMT* format);
+int FillRGBPixelFormat(DDPIXELFORMAT* pixelFormat, int bitsPerPixel, DWORD redMask, DWORD greenMask, DWORD blueMask,
+                       DWORD alphaMask);
+
+int SetColorFormatPalette8(COLORFMT* format);
+int SetColorFormatGray8(COLORFMT* format);
+int SetColorFormatRGB24(COLORFMT* format);
+int SetColorFormatXRGB32(COLORFMT* format);
+int SetColorFormatARGB32(COLORFMT* format);
+
+void UpdateColorFormatUnusedMask(COLORFMT* format);
+int IsSameColorFormat(const COLORFMT* a, const COLORFMT* b);
+DWORD GetColorValueInFormat(const COLORFMT* format, int red, int green, int blue, int alpha);
+DWORD ConvertColorValueBetweenFormats(const COLORFMT* target, const COLORFMT* source, DWORD value);
+int GetColorChannelsFromValue(const COLORFMT* format, DWORD value, DWORD* red, DWORD* green, DWORD* blue,
+                              DWORD* alpha);

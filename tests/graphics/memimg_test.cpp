@@ -308,3 +308,25 @@ TEST(MemImgColorFormat, SingletonsPerFormatAlphaAndPalette)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MemImgColorFormat, DDPixelFormatsMatchTheColourFormats)
+{
+    const DDPIXELFORMAT* rgb = LookupMemImgDDPixelFormat(0, 1, 0);
+    ASSERT_NE(rgb, nullptr);
+    EXPECT_EQ(rgb->dwSize, 32u);
+    EXPECT_EQ(rgb->dwFlags, DDPF_RGB);
+    EXPECT_EQ(rgb->dwRGBBitCount, 32u);
+    EXPECT_EQ(rgb->dwGBitMask, 0x7E0u);
+    EXPECT_EQ(rgb->dwRGBAlphaBitMask, 0xFF0000u);
+    const DDPIXELFORMAT* depth = LookupMemImgDDPixelFormat(3, 0, 0);
+    ASSERT_NE(depth, nullptr);
+    EXPECT_EQ(depth->dwSize, 0u);
+    EXPECT_EQ(depth->dwFlags, 0u);
+    EXPECT_EQ(depth->dwRGBBitCount, 16u);
+    EXPECT_EQ(depth->dwBBitMask, 0xFFFFu);
+    EXPECT_EQ(LookupMemImgDDPixelFormat(4, 0, 0), nullptr);
+}
+
+}  // namespace
