@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/com/unknown.h"
+#include "platform/ddraw/pixelformat.h"
 #include "platform/kernel/types.h"
 
 // Results.
@@ -59,13 +60,6 @@ constexpr DWORD DDSCAPS_VIDEOMEMORY = 0x4000;
 constexpr DWORD DDSCAPS_ZBUFFER = 0x20000;
 constexpr DWORD DDSCAPS2_TEXTUREMANAGE = 0x10;
 
-// Pixel format flags.
-constexpr DWORD DDPF_ALPHAPIXELS = 0x1;
-constexpr DWORD DDPF_FOURCC = 0x4;
-constexpr DWORD DDPF_PALETTEINDEXED8 = 0x20;
-constexpr DWORD DDPF_RGB = 0x40;
-constexpr DWORD DDPF_ZBUFFER = 0x400;
-
 // Lock, blit, flip, colour key, palette and vertical blank flags.
 constexpr DWORD DDLOCK_WAIT = 0x1;
 constexpr DWORD DDLOCK_READONLY = 0x10;
@@ -83,27 +77,6 @@ constexpr DWORD DDPCAPS_8BIT = 0x4;
 constexpr DWORD DDWAITVB_BLOCKBEGIN = 0x1;
 constexpr DWORD DDENUMRET_CANCEL = 0;
 constexpr DWORD DDENUMRET_OK = 1;
-
-struct DDPIXELFORMAT {
-    DWORD dwSize;
-    DWORD dwFlags;
-    DWORD dwFourCC;
-    union {
-        DWORD dwRGBBitCount;
-        DWORD dwZBufferBitDepth;
-    };
-    union {
-        DWORD dwRBitMask;
-        DWORD dwStencilBitDepth;
-    };
-    union {
-        DWORD dwGBitMask;
-        DWORD dwZBitMask;
-    };
-    DWORD dwBBitMask;
-    DWORD dwRGBAlphaBitMask;
-};
-static_assert(sizeof(DDPIXELFORMAT) == 32);
 
 struct DDSCAPS2 {
     DWORD dwCaps;
