@@ -8,6 +8,7 @@
 #include "graphics/drawstate.h"
 #include "graphics/matrix.h"
 #include "softrender/blit/blit_kernel.h"
+#include "softrender/pixelops/op_context.h"
 
 #include <climits>
 
@@ -101,16 +102,8 @@ void BlitMemImg(MEMIMG* dst, const MEMIMG* src, int x, int y, int keyFlag, const
         call.graph = blendGraph->Pixels + static_cast<std::ptrdiff_t>(yOff) * gp + xOff;
         call.graphSkip = static_cast<std::ptrdiff_t>(gp) - width;
     }
-    call.scale = BlendTables.ProductTable[p];
-    call.tintB = BlendTables.ProductTable[bright & 0xFF];
-    call.tintG = BlendTables.ProductTable[(bright >> 8) & 0xFF];
-    call.tintR = BlendTables.ProductTable[(bright >> 16) & 0xFF];
-    call.step = SignedProductRow(p);
+    call.ops = softpix::MakeImageOpCtx(sb, p, bright);
     call.cube = BlendTables.InterpolationCube[p >> 2];
-    call.factors = BlendTables.BlendGraphFactorTable;
-    call.palette = sb->Palette;
-    call.key = sb->ColorKey;
-    call.p = static_cast<DWORD>(p);
     call.runs = sb->RunTable;
 
     BlitChoice choice{};

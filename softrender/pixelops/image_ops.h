@@ -24,8 +24,8 @@
 //     kernel subtracts byte-wise exactly (all four bytes). The stretch kernel
 //     selects it by passing kModeByteSub as the mode; nobody else does.
 //   - Mode 11, RGB565 direct source, no G, W, alpha taking part: only the
-//     rotate and 3D-triangle kernels (Family::RotTri3D) compute green with five
-//     more fraction bits.
+//     rotate and 3D-triangle kernels (Family::RotTri3D) and the 1:1 blit
+//     (Family::Blit) compute green with five more fraction bits.
 //   - Palette entries at or above the palette count: every family reads the
 //     image's own palette block (256 entries), so there is no scratch copy and
 //     no flag for it.
@@ -38,7 +38,7 @@
 
 namespace softpix {
 
-enum class Family : std::uint8_t { Stretch, Tri2D, RotTri3D };
+enum class Family : std::uint8_t { Stretch, Tri2D, RotTri3D, Blit };
 
 // Mode 3 at p = 255 with the exact byte-wise subtraction (stretch kernel only).
 constexpr int kModeByteSub = 13;
@@ -109,6 +109,20 @@ struct ImageOp {
                 if (s == c.Key) return;
             Combine<false>(c, dst, s, a, f);
         }
+    }
+
+    // The rules alone, without key or alpha tests: the opaque rule, and the
+    // alpha rule with alpha a (the 1:1 blit's run-length path and its own
+    // gating call these). s is the colour word, f the graph factor.
+    [[gnu::always_inline]] static inline void Opaque(const ImageOpCtx& c, std::uint8_t* dst, std::uint32_t s,
+                                                     std::uint32_t f)
+    {
+        Combine<false>(c, dst, s, 255, f);
+    }
+    [[gnu::always_inline]] static inline void Blend(const ImageOpCtx& c, std::uint8_t* dst, std::uint32_t s,
+                                                    std::uint32_t a, std::uint32_t f)
+    {
+        Combine<true>(c, dst, s, a, f);
     }
 
 private:
@@ -234,7 +248,7 @@ private:
                 if constexpr (!G && !UseA) {
                     r[i] = static_cast<std::uint32_t>(static_cast<std::int32_t>(dc) +
                                                       c.Sp[static_cast<std::int32_t>(x) - static_cast<std::int32_t>(dc)]);
-                } else if constexpr (Mode == 11 && Y == Family::RotTri3D && !Pal && !G && W && UseA) {
+                } else if constexpr (Mode == 11 && (Y == Family::RotTri3D || Y == Family::Blit) && !Pal && !G && W && UseA) {
                     if (i == 1) {  // finer green: five more fraction bits
                         const std::int64_t v = (static_cast<std::int64_t>((sc * dc) >> 1) - 32 * std::int64_t(dc)) *
                                                std::int64_t(a) * std::int64_t(c.P);
