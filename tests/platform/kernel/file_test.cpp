@@ -86,9 +86,9 @@ TEST(KernelFile, PathsResolveBackslashesDotsAndCase)
 
 TEST(KernelFile, Cp932NamesAreUtf8OnDiskEvenWithBackslashTrailBytes)
 {
-    // 表 and ソ end in the byte 0x5C, which must not split the name.
-    const char* name = "表示\\ソフト.txt";
-    ASSERT_EQ(static_cast<unsigned char>(name[1]), 0x5C);
+    // "表示\\ソフト.txt" in code page 932: 表 and ソ end in the byte 0x5C,
+    // which must not split the name.
+    const char* name = "\x95\x5C\x8E\xA6\\\x83\x5C\x83\x74\x83\x67.txt";
     fs::create_directories(fs::path(u8"表示"));
     HANDLE h = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -96,7 +96,7 @@ TEST(KernelFile, Cp932NamesAreUtf8OnDiskEvenWithBackslashTrailBytes)
     ASSERT_TRUE(WriteFile(h, "abc", 3, &written, nullptr));
     CloseHandle(h);
     EXPECT_TRUE(fs::exists(fs::path(u8"表示/ソフト.txt")));
-    EXPECT_EQ(FindAll("表示\\*.txt"), std::vector<std::string>{"ソフト.txt"});
+    EXPECT_EQ(FindAll("\x95\x5C\x8E\xA6\\*.txt"), std::vector<std::string>{"\x83\x5C\x83\x74\x83\x67.txt"});
 }
 
 TEST(KernelFile, CreationDispositions)
