@@ -2,7 +2,7 @@
 // untextured triangles, clipping against the depth range with recursive
 // drawing of the pieces, set-up of the interpolants and the row span table,
 // and the dispatch to the loop units (triangle3d_*.cpp).
-// Reads DRAWSTATE and BLENDTABLES; calls core/number for the conversions.
+// Reads DRAWSTATE and BLENDTABLES.
 #include "softrender/triangle3d/triangle3d.h"
 
 #include <climits>
@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/number.h"
 #include "graphics/drawstate.h"
 #include "softrender/pixelops/op_context.h"
 #include "softrender/triangle3d/triangle3d_loop.h"
@@ -23,8 +22,10 @@ namespace {
 constexpr int kMaxClipLevels = 8;
 constexpr std::int64_t kNeverSwitch = INT64_MAX;
 
-// Truncation toward zero into 64 bits; out-of-range values saturate far beyond
-// any coordinate, and NaN gives 0x80000000 as the 32-bit conversion does.
+// Truncation toward zero. Positions, edges and interpolants are kept in 64
+// bits, so coordinates beyond the 14.18 range and far-off origins stay exact;
+// values beyond 2^62 saturate, and NaN gives 0x80000000 as the 32-bit
+// conversion does.
 std::int64_t TruncTo64(double v)
 {
     if (std::isnan(v)) return INT32_MIN;
@@ -75,9 +76,9 @@ std::vector<Tri3DSpan>& SpanTable()
 bool WalkSpans(const TLVTXTEX& top, const TLVTXTEX& mid, const TLVTXTEX& bot, const RECT& area, Tri3DDraw* d)
 {
     Edge left, right;
-    const int t = TruncFloatToInt(top.y);
-    const int m = TruncFloatToInt(mid.y);
-    const int b = TruncFloatToInt(bot.y);
+    const std::int64_t t = TruncTo64(top.y);
+    const std::int64_t m = TruncTo64(mid.y);
+    const std::int64_t b = TruncTo64(bot.y);
     if (t == m) {
         const bool topLeft = !(top.x > mid.x);
         left = OneSegment(topLeft ? top : mid, bot);
@@ -261,7 +262,7 @@ ClipVertex Interpolate(const ClipVertex& s, const ClipVertex& e, float t, bool f
     r.tu = s.tu + (e.tu - s.tu) * t;
     r.tv = s.tv + (e.tv - s.tv) * t;
     r.z = farPass ? s.z + (e.z - s.z) * t : 0.0f;
-    const int f = TruncFloatToInt(t * 255.0f) & 0xFF;
+    const int f = static_cast<int>(TruncTo64(t * 255.0f) & 0xFF);
     for (int i = 0; i < 4; ++i) r.c[i] = ((e.c[i] - s.c[i]) * f + s.c[i] * 256) >> 8;
     return r;
 }

@@ -56,10 +56,14 @@ template <class Texel, int DstBytes, bool G, bool KeyTest, bool VC, class Pixel>
 void RunTri3DRows(const Tri3DDraw& d, const Pixel& pixel)
 {
     constexpr int kLast = VC ? kInterpCount : kInterpZ + 1;
-    std::int64_t row[kInterpCount];
+    // Row values in wrapping 64-bit arithmetic (exact for every sane input, and
+    // defined for absurd ones); per-pixel values wrap in 32 bits as they step.
+    std::uint64_t row[kInterpCount];
     std::uint32_t stepX[kInterpCount];
     for (int i = 0; i < kLast; ++i) {
-        row[i] = d.origin[i] + static_cast<std::int64_t>(d.y0) * d.stepY[i] + d.stepY[i] / 2;
+        row[i] = static_cast<std::uint64_t>(d.origin[i]) +
+                 static_cast<std::uint64_t>(d.y0) * static_cast<std::uint64_t>(d.stepY[i]) +
+                 static_cast<std::uint64_t>(d.stepY[i] / 2);
         stepX[i] = static_cast<std::uint32_t>(d.stepX[i]);
     }
     const bool depth = d.depthPixels != nullptr;
@@ -74,7 +78,9 @@ void RunTri3DRows(const Tri3DDraw& d, const Pixel& pixel)
         if (count > 0) {
             std::uint32_t v[kInterpCount];
             for (int i = 0; i < kLast; ++i)
-                v[i] = static_cast<std::uint32_t>(row[i] + static_cast<std::int64_t>(x0) * d.stepX[i] + d.stepX[i] / 2);
+                v[i] = static_cast<std::uint32_t>(row[i] +
+                                                  static_cast<std::uint64_t>(x0) * static_cast<std::uint64_t>(d.stepX[i]) +
+                                                  static_cast<std::uint64_t>(d.stepX[i] / 2));
             if (v[kInterpQ] != 0) {
                 BYTE* dp = d.dstPixels + static_cast<std::ptrdiff_t>(y) * d.dstPitch + static_cast<std::ptrdiff_t>(x0) * DstBytes;
                 BYTE* zp = depth ? d.depthPixels + static_cast<std::ptrdiff_t>(y) * d.depthPitch + static_cast<std::ptrdiff_t>(x0) * 2
@@ -116,7 +122,7 @@ void RunTri3DRows(const Tri3DDraw& d, const Pixel& pixel)
                 }
             }
         }
-        for (int i = 0; i < kLast; ++i) row[i] += d.stepY[i];
+        for (int i = 0; i < kLast; ++i) row[i] += static_cast<std::uint64_t>(d.stepY[i]);
     }
 }
 
