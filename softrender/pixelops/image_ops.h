@@ -172,27 +172,37 @@ private:
             Store32(dst, Mode == 2 ? PackedSaturatingAdd(u, d) : PackedSaturatingSubtract(u, d));
             return;
         }
-        std::uint32_t out = d & 0xFF000000u;
-        for (int i = 0; i < 3; ++i) {
-            const std::uint32_t sc = (s >> (8 * i)) & 0xFF, dc = (d >> (8 * i)) & 0xFF;
-            std::uint32_t r;
-            if constexpr (Mode == 0) {
-                const std::uint32_t t = Tint(c, i, sc);
-                if constexpr (Factors<UseA>(false) == 0) r = t;
-                else r = Mix<8 * Factors<UseA>(false)>(dc, t, Weight<UseA>(a, f, 1));
-            } else if constexpr (Mode == 4) {
-                const std::uint32_t t = Tint(c, i, sc);
-                r = (t * dc * Weight<UseA>(a, f, 1)) >> (8 + 8 * Factors<UseA>(false));
-            } else {
-                std::uint32_t x;
-                if constexpr (Mode == 1) x = Tint(c, i, sc);
-                else if constexpr (Mode == 10) x = Tint(c, i, 255 - sc);
-                else x = (Tint(c, i, sc) * dc) >> 8;
-                r = Mix<8 * Factors<UseA>(true)>(dc, x, Weight<UseA>(a, f, c.P));
+        if constexpr (Mode == 4) {
+            std::uint32_t out = d & 0xFF000000u;
+            for (int i = 0; i < 3; ++i) {
+                const std::uint32_t t = Tint(c, i, (s >> (8 * i)) & 0xFF), dc = (d >> (8 * i)) & 0xFF;
+                out |= ((t * dc * Weight<UseA>(a, f, 1)) >> (8 + 8 * Factors<UseA>(false))) << (8 * i);
             }
-            out |= r << (8 * i);
+            Store32(dst, out);
+            return;
         }
-        Store32(dst, out);
+        // The target channels: the tinted source (modes 0, 1), its tinted
+        // inverse (10), or the product with the destination (11).
+        std::uint32_t x;
+        if constexpr (Mode == 11) {
+            x = 0;
+            for (int i = 0; i < 3; ++i)
+                x |= ((Tint(c, i, (s >> (8 * i)) & 0xFF) * ((d >> (8 * i)) & 0xFF)) >> 8) << (8 * i);
+        } else {
+            const std::uint32_t v = Mode == 10 ? ~s : s;
+            x = W ? v : (Tint(c, 0, v & 0xFF) | Tint(c, 1, (v >> 8) & 0xFF) << 8 | Tint(c, 2, (v >> 16) & 0xFF) << 16);
+        }
+        constexpr int k = Factors<UseA>(Mode != 0);
+        const std::uint32_t w = Weight<UseA>(a, f, Mode != 0 ? c.P : 1);
+        if constexpr (k == 0) {
+            Store32(dst, (d & 0xFF000000u) | (x & 0xFFFFFFu));
+        } else if constexpr (k == 1) {
+            Store32(dst, (d & 0xFF000000u) | Lerp8Word(d, x, w));
+        } else {
+            std::uint32_t out = d & 0xFF000000u;
+            for (int i = 0; i < 3; ++i) out |= Mix<8 * k>((d >> (8 * i)) & 0xFF, (x >> (8 * i)) & 0xFF, w) << (8 * i);
+            Store32(dst, out);
+        }
     }
 
     template <bool UseA>
