@@ -1,6 +1,7 @@
 // Loading with mirroring, and the alpha-mask file names.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 #include "decoder_test_util.h"
@@ -48,4 +49,75 @@ TEST(ImageLoad, MaskNameInsertsBeforeTheLastDot)
     EXPECT_EQ(MakeAlphaMaskFileName(fits.c_str(), out), 0);
     EXPECT_EQ(std::strlen(out), 259u);
     EXPECT_EQ(MakeAlphaMaskFileName(tooLong.c_str(), out), -1);
+}
+
+namespace {
+
+void WriteFile(const char* name, const Bytes& bytes)
+{
+    std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes Tga24(std::uint8_t value)
+{
+    return WriteTga(2, 2, 1, 24, 0x20, Bytes(6, value));
+}
+
+struct Loaded {
+    GraphImage Image{}, Mask{};
+    ~Loaded()
+    {
+        FreeGraphImagePixels(&Image);
+        FreeGraphImagePixels(&Mask);
+    }
+};
+
+} // namespace
+
+TEST(ImageLoad, MaskFileJoinsItsImage)
+{
+    WriteFile("pic.tga", Tga24(0x11));
+    WriteFile("pic_a.tga", Tga24(0x80));
+    Loaded l;
+    ASSERT_EQ(LoadGraphImageWithAlphaMask("pic.tga", nullptr, 0, 0, nullptr, 0, 0, &l.Image, &l.Mask, 0), 0);
+    EXPECT_EQ(static_cast<std::uint8_t*>(l.Image.Pixels)[0], 0x11);
+    EXPECT_EQ(static_cast<std::uint8_t*>(l.Mask.Pixels)[0], 0x80);
+
+    WriteFile("solo.tga", Tga24(0x22));
+    Loaded solo;
+    EXPECT_EQ(LoadGraphImageWithAlphaMask("solo.tga", nullptr, 0, 0, nullptr, 0, 0, &solo.Image, &solo.Mask, 0), 1);
+    EXPECT_NE(solo.Image.Pixels, nullptr);
+    EXPECT_EQ(solo.Mask.Pixels, nullptr);
+
+    Loaded none;
+    EXPECT_EQ(LoadGraphImageWithAlphaMask("missing.tga", nullptr, 0, 0, nullptr, 0, 0, &none.Image, &none.Mask, 0), -1);
+}
+
+TEST(ImageLoad, MemoryImagesAndMemoryMasks)
+{
+    const Bytes image = Tga24(0x33), mask = Tga24(0x44), junk = {1, 2, 3};
+    Loaded both;
+    ASSERT_EQ(LoadGraphImageWithAlphaMask(nullptr, image.data(), static_cast<std::uint32_t>(image.size()), 1,
+                                          mask.data(), static_cast<std::uint32_t>(mask.size()), 1, &both.Image,
+                                          &both.Mask, 1),
+              0);
+    EXPECT_EQ(static_cast<std::uint8_t*>(both.Mask.Pixels)[0], 0x44);
+
+    Loaded noMask;
+    EXPECT_EQ(LoadGraphImageWithAlphaMask(nullptr, image.data(), static_cast<std::uint32_t>(image.size()), 1, nullptr,
+                                          0, 1, &noMask.Image, &noMask.Mask, 0),
+              1);
+    Loaded otherMode;
+    EXPECT_EQ(LoadGraphImageWithAlphaMask(nullptr, image.data(), static_cast<std::uint32_t>(image.size()), 1,
+                                          mask.data(), static_cast<std::uint32_t>(mask.size()), 2, &otherMode.Image,
+                                          &otherMode.Mask, 0),
+              1);
+    Loaded badMask;
+    EXPECT_EQ(LoadGraphImageWithAlphaMask(nullptr, image.data(), static_cast<std::uint32_t>(image.size()), 1,
+                                          junk.data(), 3, 1, &badMask.Image, &badMask.Mask, 0),
+              1);
+    EXPECT_NE(badMask.Image.Pixels, nullptr);
+    Loaded badImage;
+    EXPECT_EQ(LoadGraphImageFromSource(nullptr, junk.data(), 3, 1, 0, &badImage.Image), -1);
 }
