@@ -17,12 +17,37 @@
 #include "graphics/drawstate.h"
 #include "graphics/memimg.h"
 #include "softrender/triangle/fill_triangle.h"
-#include "triangle_pixel_reference.h"
+#include "support/pixel_reference.h"
 #include "triangle_reference.h"
 
 namespace {
 
-using triref::Source;
+enum class Source { Direct, Alpha, Palette };
+
+// What the reference needs of a call besides the pixels.
+struct CallCase {
+    bool X8888;
+    Source Kind;
+    int Mode;
+    int P;
+    std::uint32_t Bright;
+    bool Graph;
+    bool Key;
+    std::uint32_t ColorKey;
+};
+
+// The flat colour is tinted through the product table whatever the brightness; the
+// reference's flat rule then runs with a white brightness so it adds no tint of its own.
+std::uint32_t TintFlatColour(bool x8888, std::uint32_t c, std::uint32_t bright)
+{
+    auto p = [](std::uint32_t v, std::uint32_t i) { return i * v / 255; };
+    const std::uint32_t bB = bright & 0xFF, bG = (bright >> 8) & 0xFF, bR = (bright >> 16) & 0xFF;
+    if (!x8888) {
+        c &= 0xFFFF;
+        return p(bR, c >> 11) << 11 | p(bG, (c >> 5) & 63) << 5 | p(bB, c & 31);
+    }
+    return (c & 0xFF000000u) | p(bR, (c >> 16) & 0xFF) << 16 | p(bG, (c >> 8) & 0xFF) << 8 | p(bB, c & 0xFF);
+}
 
 // An image over plain vectors: header and body filled by hand, so the tests control every
 // field the kernel reads.
@@ -84,7 +109,7 @@ protected:
 
 // Draws triangle t and replays it through the reference: walk, texel test, fetch, rule.
 void ExpectReferenceAgrees(TestImage& dst, const TestImage* src, const TestImage* graph, const std::array<int, 12>& t,
-                           int trans, std::uint32_t colour, const triref::TexelCase& k, const char* what)
+                           int trans, std::uint32_t colour, const CallCase& k, const char* what)
 {
     std::vector<std::uint8_t> expected = dst.Bytes;
     const RECT& a = DrawState.DrawArea;
@@ -98,19 +123,27 @@ void ExpectReferenceAgrees(TestImage& dst, const TestImage* src, const TestImage
         std::memcpy(&d, out, bpp);
         std::optional<std::uint32_t> r;
         if (src == nullptr) {
-            r = triref::FlatPixel(k.X8888, k.Mode, k.P, k.Bright, colour, d);
+            r = pixref::FlatPixel({k.X8888, k.Mode, k.P, 0xFFFFFF, TintFlatColour(k.X8888, colour, k.Bright)}, d);
         } else {
             if (px.u < 0 || px.v < 0 || px.u >= (std::int64_t{src->Image.Width} << 18) ||
                 px.v >= (std::int64_t{src->Image.Height} << 18))
                 return;
             const int tx = static_cast<int>(px.u >> 18), ty = static_cast<int>(px.v >> 18);
             const std::uint32_t word = src->Get(tx, ty);
-            const std::uint32_t colourWord = k.X8888 ? word : (word & 0xFFFF);
-            const std::int64_t alpha = k.X8888 ? (word >> 24) : ((word >> 16) & 0xFF);
-            std::uint32_t entry = 0;
-            if (k.Kind == Source::Palette) std::memcpy(&entry, src->PaletteBlock.data() + word * bpp, bpp);
-            const std::int64_t factor = graph ? BlendTables.BlendGraphFactorTable[graph->Get(tx, ty)] : 0;
-            r = triref::TexelPixel(k, colourWord, alpha, word, entry, factor, d);
+            std::uint32_t entries[256];
+            for (int i = 0; i < 256; ++i) {
+                entries[i] = 0;
+                std::memcpy(&entries[i], src->PaletteBlock.data() + i * bpp, bpp);
+            }
+            const int factor = graph ? BlendTables.BlendGraphFactorTable[graph->Get(tx, ty)] : 0;
+            const std::uint32_t texel = k.X8888 || k.Kind == Source::Palette ? word
+                                        : k.Kind == Source::Alpha          ? (word & 0xFFFFFF)
+                                                                           : (word & 0xFFFF);
+            // The processor flag is on: the triangle must not take the stretch kernel's byte-wise path.
+            r = pixref::ImagePixel({k.X8888, k.Kind == Source::Palette, k.Kind == Source::Alpha, k.Mode, k.P, k.Bright,
+                                    graph != nullptr, factor, k.Key, k.ColorKey, true, pixref::Family::Tri2D, texel,
+                                    entries},
+                                   d);
         }
         if (r) std::memcpy(out, &*r, bpp);
     });
@@ -162,7 +195,7 @@ TEST_F(FillTriangle, TexturedAgreesWithReferenceForEveryCombination)
                                        rnd(-4, 17), rnd(-4, 15), rnd(-2, sw + 2), rnd(-2, sh + 2),
                                        rnd(-4, 17), rnd(-4, 15), rnd(-2, sw + 2), rnd(-2, sh + 2)};
         SetState(mode, p, bright, {rnd(-2, 4), rnd(-2, 4), rnd(8, 16), rnd(8, 14)});
-        const triref::TexelCase k{x8888, kind, mode, p, bright, graphOn, key, src.Body.ColorKey};
+        const CallCase k{x8888, kind, mode, p, bright, graphOn, key, src.Body.ColorKey};
         ExpectReferenceAgrees(dst, &src, graphOn ? &graph : nullptr, t, key ? rnd(1, 9) : 0, 0, k,
                               (std::ostringstream() << "x8888 " << x8888 << " kind " << int(kind) << " mode " << mode
                                                     << " graph " << graphOn << " white " << white << " key " << key
@@ -189,7 +222,7 @@ TEST_F(FillTriangle, FlatAgreesWithReferenceForEveryMode)
         // RGB565 colours above 16 bits are taken to their low 16 bits.
         const std::uint32_t colour = static_cast<std::uint32_t>(rng());
         SetState(mode, p, bright, {rnd(-2, 4), rnd(-2, 4), rnd(8, 16), rnd(8, 14)});
-        const triref::TexelCase k{x8888, Source::Direct, mode, p, bright, false, false, 0};
+        const CallCase k{x8888, Source::Direct, mode, p, bright, false, false, 0};
         ExpectReferenceAgrees(dst, nullptr, nullptr, t, 1, colour, k, "flat");
         if (HasFatalFailure()) return;
     }
