@@ -1,7 +1,7 @@
-// SSE2 loops for the 1:1 blit's commonest 32-bit combinations (white
-// brightness, no blend graph): four pixels per step with exactly the results
-// of the one-pixel rules, which still draw each row's last width mod 4 pixels.
-// Included only by blit_xrgb_pixel.cpp.
+// SSE2 loops for the 1:1 blit's commonest combinations (white brightness, no
+// blend graph): four 32-bit or eight 16-bit pixels per step with exactly the
+// results of the one-pixel rules, which still draw each row's tail.
+// Included only by the per-pixel loop tables.
 #pragma once
 
 #include "softrender/blit/blit_kernel.h"
@@ -253,6 +253,53 @@ inline BlitLoop SelectXrgbVector(const BlitChoice& ch)
         case 3: return Direct<ScaleOp<false>, 3, Fast::None>(ch.key);
         default: return nullptr;
     }
+}
+
+// ---- RGB 5:6:5, eight pixels per step ----
+
+struct HalfSum565Op {
+    explicit HalfSum565Op(const BlitCall&) {}
+    __m128i operator()(__m128i s, __m128i d) const
+    {
+        const __m128i m = _mm_set1_epi16(0x7BEF);
+        return _mm_add_epi16(_mm_and_si128(_mm_srli_epi16(d, 1), m), _mm_and_si128(_mm_srli_epi16(s, 1), m));
+    }
+};
+
+// Direct 16-bit sources in the fast branch, which compares pixels with the
+// key's low 16 bits.
+template <class Op, class Px, bool K>
+void Direct565Walk(const BlitCall& c)
+{
+    const __m128i key = _mm_set1_epi16(static_cast<short>(c.ops.Key & 0xFFFF));
+    const Op op(c);
+    const BYTE* s = c.src;
+    BYTE* d = c.dst;
+    for (int y = 0; y < c.height; ++y) {
+        int x = 0;
+        for (; x + 8 <= c.width; x += 8, s += 16, d += 16) {
+            __m128i sv = Load(s), dv = Load(d);
+            __m128i r = op(sv, dv);
+            if constexpr (K) r = Select(_mm_cmpeq_epi16(sv, key), dv, r);
+            Store(d, r);
+        }
+        for (; x < c.width; ++x, s += 2, d += 2) Px::Apply(c, s, d, nullptr);
+        s += c.srcSkip;
+        d += c.dstSkip;
+    }
+}
+
+inline BlitLoop SelectRgb565Vector(const BlitChoice& ch)
+{
+    if (!ch.white || ch.graph || ch.runs || ch.src != Src::Direct) return nullptr;
+    if (ch.fast == Fast::Copy && ch.key) {
+        return &Direct565Walk<CopyOp, Pixel<0, Src::Direct, 0, false, true, true, Fast::Copy>, true>;
+    }
+    if (ch.fast == Fast::HalfSum) {
+        if (ch.key) return &Direct565Walk<HalfSum565Op, Pixel<0, Src::Direct, 1, false, true, true, Fast::HalfSum>, true>;
+        return &Direct565Walk<HalfSum565Op, Pixel<0, Src::Direct, 1, false, true, false, Fast::HalfSum>, false>;
+    }
+    return nullptr;
 }
 
 }  // namespace blitk::simd
