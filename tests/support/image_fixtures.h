@@ -15,6 +15,7 @@ using Bytes = std::vector<std::uint8_t>;
 // tests and fuzzers that need no file layer; the block must outlive it.
 struct TestMemoryStream {
     explicit TestMemoryStream(const Bytes& bytes);
+    explicit TestMemoryStream(Bytes&&) = delete; // the block would die first
     STREAMREF Ref;
     const Bytes* Data;
     std::size_t Position = 0;

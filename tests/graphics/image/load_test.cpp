@@ -25,7 +25,8 @@ TEST(ImageLoad, MirrorFlipsEveryRowOfTheDecodedImage)
         }
         FreeGraphImagePixels(&image);
     }
-    TestMemoryStream garbage(Bytes{});
+    const Bytes nothing;
+    TestMemoryStream garbage(nothing);
     GraphImage image{};
     EXPECT_EQ(LoadGraphImageFromStream(&garbage.Ref, 1, &image), -1);
 }
