@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "softrender/triangle/triangle_textured.h"
 #include "softrender/triangle/triangle_walk.h"
 #include "triangle_reference.h"
 
@@ -190,6 +191,36 @@ TEST(TriangleWalk, ExtremeCoordinatesStayInsideTheClip)
     // A huge triangle covering the clip fills it.
     const int far = -(1 << 30);
     EXPECT_EQ(KernelCoverage(MakeTri(far, far, big, far, far, big), clip).size(), 256u);
+}
+
+// The textured loop visits only the run of pixels whose texel lies inside the source.
+TEST(TriangleWalk, InsideRunMatchesAPixelByPixelTest)
+{
+    for (std::int64_t start = -40; start <= 40; ++start)
+    for (std::int64_t step = -9; step <= 9; ++step)
+    for (std::int64_t limit : {1, 2, 7, 18})
+    for (std::int64_t count : {0, 1, 5, 13}) {
+        std::int64_t begin = 0, end = count;
+        GetTriangleInsideRun(start, step, limit, count, &begin, &end);
+        std::int64_t first = -1, last = -1;
+        for (std::int64_t i = 0; i < count; ++i) {
+            const std::int64_t c = start + i * step;
+            if (c >= 0 && c < limit) {
+                if (first < 0) first = i;
+                last = i;
+            }
+        }
+        if (first < 0) {
+            ASSERT_GE(begin, end) << start << " " << step << " " << limit << " " << count;
+        } else {
+            ASSERT_EQ(begin, first) << start << " " << step << " " << limit << " " << count;
+            ASSERT_EQ(end, last + 1) << start << " " << step << " " << limit << " " << count;
+        }
+    }
+    // Far outside with the largest steps: no overflow, nothing inside.
+    std::int64_t begin = 0, end = 1 << 20;
+    GetTriangleInsideRun(std::int64_t{1} << 61, INT32_MIN, std::int64_t{16383} << 18, 1 << 20, &begin, &end);
+    EXPECT_GE(begin, end);
 }
 
 }  // namespace
