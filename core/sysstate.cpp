@@ -89,7 +89,7 @@ int IsQuitRequested()
     return SysState.QuitFlag;
 }
 
-void* GetMainWindowHandle()
+HWND GetMainWindowHandle()
 {
     return SysState.MainWindow;
 }

@@ -8,7 +8,7 @@
 
 #include "platform/kernel/types.h"
 
-using SYSWNDPROC = LRESULT (*)(void* window, UINT message, WPARAM wParam, LPARAM lParam);
+using SYSWNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 struct SYSSTATE {
     // processor and OS (kept)
@@ -19,13 +19,13 @@ struct SYSSTATE {
     ULONGLONG TotalPhysMemory = 0;
 
     // window
-    void* Instance = nullptr;
-    void* MainWindow = nullptr;         // kept
-    void* WindowRegion = nullptr;       // kept
+    HINSTANCE Instance = nullptr;
+    HWND MainWindow = nullptr;          // kept
+    HRGN WindowRegion = nullptr;        // kept
     int WindowStyle = 0;                // kept, 0-7
     int UserWindowFlag = 0;             // kept
     SYSWNDPROC UserWindowProc = nullptr;
-    void* WindowThread = nullptr;
+    HANDLE WindowThread = nullptr;
     int WindowThreadEnded = 0;
     DWORD WindowThreadId = 0;
     RECT WindowClientRect = {};
@@ -116,7 +116,7 @@ struct SYSSTATE {
     int IconId = 0;                     // kept
 
     // menu and toolbar
-    void* Accelerator = nullptr;
+    HACCEL Accelerator = nullptr;
     int MenuUse = 0;
     int MenuAlwaysShow = 0;             // kept
     int ToolbarUse = 0;
@@ -157,9 +157,9 @@ struct SYSSTATE {
     DWORD LogStartTime = 0;             // kept
 
     // extra windows and a dialog
-    void* ExtraWindows[100] = {};
+    HWND ExtraWindows[100] = {};
     int ExtraWindowCount = 0;
-    void* DialogHandle = nullptr;
+    HWND DialogHandle = nullptr;
 
     // service switches (kept)
     int NoWindow = 0;
@@ -177,7 +177,7 @@ extern SYSSTATE SysState;
 void ClearSysStateKeepingKept();
 
 int IsQuitRequested();
-void* GetMainWindowHandle();
+HWND GetMainWindowHandle();
 int IsWindowedMode();
 int GetDesktopMetrics(int* width, int* height, int* bits);
 int IsWindowActive();

@@ -70,7 +70,7 @@ void GlobalMemoryStatus(MEMORYSTATUS* status)
 HMODULE GetModuleHandleA(LPCSTR name)
 {
     static int module;
-    return name == nullptr ? &module : nullptr;
+    return name == nullptr ? reinterpret_cast<HMODULE>(&module) : nullptr;
 }
 
 void ExitProcess(UINT code)

@@ -31,8 +31,6 @@ struct MEMORYSTATUS {
 };
 void GlobalMemoryStatus(MEMORYSTATUS* status);
 
-using HMODULE = void*;
-using HINSTANCE = void*;
 HMODULE GetModuleHandleA(LPCSTR name);
 
 // Ends the process at once with the code (-1 shows as status 255).
