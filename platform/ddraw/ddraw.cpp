@@ -5,6 +5,7 @@
 
 #include "platform/ddraw/ddraw_test.h"
 #include "platform/ddraw/display.h"
+#include "platform/gdi/gdi.h"
 
 #include <algorithm>
 #include <cstring>
@@ -137,6 +138,7 @@ public:
     {
         if (caps_.dwCaps & DDSCAPS_PRIMARYSURFACE) primaryAlive = false;
         g_surfaces.erase(this);
+        if (dc_ != nullptr) DeleteDC(dc_);
         for (Surface* s : attached_) s->Release();
         if (clipper_ != nullptr) clipper_->Release();
         if (palette_ != nullptr) palette_->Release();
@@ -174,7 +176,7 @@ public:
     {
         if (desc == nullptr) return DDERR_INVALIDPARAMS;
         if (lost_) return DDERR_SURFACELOST;
-        if (locked_) return DDERR_SURFACEBUSY;
+        if (locked_ || dc_ != nullptr) return DDERR_SURFACEBUSY;
         RECT r = rect != nullptr ? *rect : RECT{0, 0, width_, height_};
         if (!RectInside(r, width_, height_)) return DDERR_INVALIDRECT;
         FillDesc(*desc, &r);
@@ -397,11 +399,35 @@ public:
 
     HRESULT GetDC(HDC* dc) override
     {
-        if (dc != nullptr) *dc = nullptr;
-        return DDERR_CANTCREATEDC;
+        if (dc == nullptr) return DDERR_INVALIDPARAMS;
+        *dc = nullptr;
+        if (lost_) return DDERR_SURFACELOST;
+        if (locked_ || dc_ != nullptr) return DDERR_SURFACEBUSY;
+        if (caps_.dwCaps & DDSCAPS_ZBUFFER) return DDERR_CANTCREATEDC;
+        GdiPixelBuffer buffer{Pixels(), width_, height_, Pitch(), bytes_ * 8,
+                              format_.dwRBitMask, format_.dwGBitMask, format_.dwBBitMask, nullptr};
+        RGBQUAD quads[256]{};
+        if (bytes_ == 1) {
+            if (palette_ != nullptr) {
+                const PALETTEENTRY* e = static_cast<Palette*>(palette_)->Entries();
+                for (int i = 0; i < 256; ++i) quads[i] = RGBQUAD{e[i].peBlue, e[i].peGreen, e[i].peRed, 0};
+            }
+            buffer.palette = quads;
+        }
+        dc_ = CreateBufferDC(buffer);
+        if (dc_ == nullptr) return DDERR_CANTCREATEDC;
+        *dc = dc_;
+        return DD_OK;
     }
 
-    HRESULT ReleaseDC(HDC) override { return DDERR_CANTCREATEDC; }
+    HRESULT ReleaseDC(HDC dc) override
+    {
+        if (dc == nullptr || dc != dc_) return DDERR_INVALIDPARAMS;
+        DeleteDC(dc_);
+        dc_ = nullptr;
+        Shown();
+        return DD_OK;
+    }
 
     void AttachBackBuffer(Surface* back)
     {
@@ -493,6 +519,7 @@ private:
     IDirectDrawPalette* palette_ = nullptr;
     Surface* back_ = nullptr;
     std::vector<Surface*> attached_;
+    HDC dc_ = nullptr;
 };
 
 class DirectDraw final : public RefCounted<IDirectDraw7> {

@@ -4,6 +4,7 @@
 #include "platform/ddraw/display.h"
 
 #include "platform/ddraw/ddraw.h"
+#include "platform/gdi/pixel.h"
 
 #include <chrono>
 #include <thread>
@@ -59,30 +60,6 @@ void Show(bool fullScreen)
                                  g_display.shownWidth * 4, fullScreen};
         g_display.presenter(picture);
     }
-}
-
-int MaskShift(DWORD mask)
-{
-    int shift = 0;
-    while (mask != 0 && (mask & 1) == 0) {
-        mask >>= 1;
-        ++shift;
-    }
-    return shift;
-}
-
-// Widens one channel of a pixel value to 8 bits by repeating its top bits.
-std::uint32_t Expand(std::uint32_t value, DWORD mask)
-{
-    if (mask == 0) return 0;
-    int shift = MaskShift(mask);
-    std::uint32_t bits = static_cast<std::uint32_t>(__builtin_popcount(mask));
-    std::uint32_t v = (value & mask) >> shift;
-    if (bits >= 8) return v >> (bits - 8);
-    std::uint32_t out = v << (8 - bits);
-    out |= out >> bits;
-    if (bits < 4) out |= out >> (2 * bits);
-    return out & 0xFF;
 }
 
 } // namespace
@@ -199,16 +176,16 @@ void PresentFullScreenPixels(const void* pixels, int pitch, int width, int heigh
             }
             case 16: {
                 std::uint32_t p = static_cast<std::uint32_t>(row[2 * x]) | (static_cast<std::uint32_t>(row[2 * x + 1]) << 8);
-                v = (Expand(p, format.dwRBitMask) << 16) | (Expand(p, format.dwGBitMask) << 8) |
-                    Expand(p, format.dwBBitMask);
+                v = (ExpandChannel(p, format.dwRBitMask) << 16) | (ExpandChannel(p, format.dwGBitMask) << 8) |
+                    ExpandChannel(p, format.dwBBitMask);
                 break;
             }
             default: {
                 std::uint32_t p = static_cast<std::uint32_t>(row[4 * x]) | (static_cast<std::uint32_t>(row[4 * x + 1]) << 8) |
                                   (static_cast<std::uint32_t>(row[4 * x + 2]) << 16) |
                                   (static_cast<std::uint32_t>(row[4 * x + 3]) << 24);
-                v = (Expand(p, format.dwRBitMask) << 16) | (Expand(p, format.dwGBitMask) << 8) |
-                    Expand(p, format.dwBBitMask);
+                v = (ExpandChannel(p, format.dwRBitMask) << 16) | (ExpandChannel(p, format.dwGBitMask) << 8) |
+                    ExpandChannel(p, format.dwBBitMask);
                 break;
             }
             }

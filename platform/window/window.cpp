@@ -3,6 +3,8 @@
 // platform/gdi for paint device contexts and the kernel for clocks.
 #include "platform/window/window.h"
 
+#include "platform/ddraw/display.h"
+#include "platform/ddraw/sdl_presenter.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/sync.h"
@@ -70,6 +72,8 @@ std::vector<TimerRec> g_timers;
 std::uintptr_t g_nextTimerId = 1;
 
 bool g_videoReady = false;
+// The window whose client area shows the virtual display.
+HWND g_presented = nullptr;
 DWORD g_videoThread = 0;
 bool g_failCreation = false;
 bool g_screenSaverActive = true;
@@ -117,6 +121,8 @@ bool EnsureVideo()
     SDL_EventState(SDL_DROPBEGIN, SDL_DISABLE);
     SDL_EventState(SDL_DROPCOMPLETE, SDL_DISABLE);
     SDL_StopTextInput();
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) SetVirtualDesktopSize(mode.w, mode.h);
     g_videoReady = true;
     g_videoThread = GetCurrentThreadId();
     return true;
@@ -180,6 +186,13 @@ void FrameOf(DWORD style, DWORD exStyle, RECT* frame)
     frame->right = border + edge;
     frame->top = border + caption + edge;
     frame->bottom = border + edge;
+}
+
+void PublishClientRect(HWND window)
+{
+    WindowRec* rec = Find(window);
+    if (rec == nullptr || window != g_presented) return;
+    SetDisplayClientRect(RECT{rec->ClientX, rec->ClientY, rec->ClientX + rec->ClientW, rec->ClientY + rec->ClientH});
 }
 
 void PostTo(DWORD threadId, const MSG& message, bool front = false)
@@ -301,12 +314,14 @@ void TranslateSdlEvent(const SDL_Event& e)
         case SDL_WINDOWEVENT_MOVED:
             rec->ClientX = e.window.data1;
             rec->ClientY = e.window.data2;
+            PublishClientRect(w);
             SendMessageA(w, WM_MOVE, 0, MakeLParam(e.window.data1, e.window.data2));
             break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             rec->ClientW = e.window.data1;
             rec->ClientH = e.window.data2;
             rec->PaintPending = true;
+            PublishClientRect(w);
             SendMessageA(w, WM_SIZE, SIZE_RESTORED, MakeLParam(e.window.data1, e.window.data2));
             break;
         case SDL_WINDOWEVENT_MINIMIZED:
@@ -457,6 +472,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
     g_nextWindow += 4;
     g_windows[key] = rec;
     HWND window = HandleOf(key);
+    if (g_presented == nullptr && AttachSdlPresenter(rec.Sdl)) {
+        g_presented = window;
+        PublishClientRect(window);
+    }
     if (SendMessageA(window, WM_CREATE, 0, 0) == -1) {
         DestroyWindow(window);
         return nullptr;
@@ -474,6 +493,10 @@ BOOL DestroyWindow(HWND window)
     SendMessageA(window, WM_DESTROY, 0, 0);
     rec = Find(window);
     if (rec == nullptr) return TRUE;
+    if (window == g_presented) {
+        DetachSdlPresenter();
+        g_presented = nullptr;
+    }
     if (rec->Sdl != nullptr) SDL_DestroyWindow(rec->Sdl);
     if (rec->LockFd >= 0) close(rec->LockFd);
     g_windows.erase(reinterpret_cast<std::uintptr_t>(window));
@@ -548,10 +571,12 @@ BOOL SetWindowPos(HWND window, HWND after, int x, int y, int width, int height, 
         rec->ClientY = y + f.top;
         SDL_SetWindowPosition(rec->Sdl, rec->ClientX, rec->ClientY);
     }
+    PublishClientRect(window);
     if (!(flags & SWP_NOSIZE)) {
         rec->ClientW = width - f.left - f.right;
         rec->ClientH = height - f.top - f.bottom;
         SDL_SetWindowSize(rec->Sdl, rec->ClientW, rec->ClientH);
+        PublishClientRect(window);
     }
     if (after == HWND_TOPMOST) SDL_SetWindowAlwaysOnTop(rec->Sdl, SDL_TRUE);
     return TRUE;

@@ -297,3 +297,28 @@ TEST(VirtualDisplay, VerticalBlankRunsAtTheModeRate)
 }
 
 } // namespace
+
+#include "platform/ddraw/sdl_presenter.h"
+
+#include <SDL.h>
+
+namespace {
+
+TEST(SdlPresenter, ShowsPresentedPicturesInAnOffscreenWindow)
+{
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("t", 0, 0, 4, 4, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(AttachSdlPresenter(window));
+    ResetVirtualDisplay();
+    SetVirtualDesktopSize(8, 8);
+    SetDisplayClientRect(RECT{0, 0, 4, 4});
+    GetDesktopPixels()[0] = 0x00FF00;
+    PresentDesktopClientArea();
+    EXPECT_EQ(GetLastPresentedPixels(nullptr, nullptr)[0], 0x00FF00u);
+    DetachSdlPresenter();
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+} // namespace

@@ -1,0 +1,13 @@
+// The 1:1 blit's per-pixel loops for XRGB 8:8:8:8 images: the fast branch and every
+// general combination, instantiated here to spread the build.
+#include "softrender/blit/blit_kernel.h"
+
+namespace blitk {
+
+BlitLoop SelectXrgbPixelLoop(const BlitChoice& choice)
+{
+    if (choice.fast != Fast::None) return SelectFast<1>(choice);
+    return SelectGeneral<1, false>(choice);
+}
+
+}  // namespace blitk
