@@ -8,6 +8,7 @@
 #include "graphics/drawstate.h"
 #include "graphics/matrix.h"
 #include "softrender/blit/blit_kernel.h"
+#include "softrender/pixelops/op_context.h"
 
 #include <climits>
 
@@ -75,10 +76,10 @@ void BlitMemImg(MEMIMG* dst, const MEMIMG* src, int x, int y, int keyFlag, const
     auto mode = static_cast<unsigned>(DrawState.BlendMode);
     if (mode > 11 || (mode >= 5 && mode <= 9)) return;
     int p = DrawState.BlendParam < 0 ? 0 : (DrawState.BlendParam > 255 ? 255 : DrawState.BlendParam);
-    Src src_kind = sb->UsePalette ? Src::Palette : (sb->UseAlpha ? Src::Alpha : Src::Direct);
+    Src srcKind = sb->UsePalette ? Src::Palette : (sb->UseAlpha ? Src::Alpha : Src::Direct);
     if (mode == 1 && p == 255) mode = 0;
     if ((mode == 1 || mode == 2) && p == 0) return;
-    if (mode == 3 && p == 0 && src_kind != Src::Palette) return;
+    if (mode == 3 && p == 0 && srcKind != Src::Palette) return;
 
     int xOff = static_cast<int>(static_cast<long long>(r.left) - x);
     int yOff = static_cast<int>(static_cast<long long>(r.top) - y);
@@ -101,27 +102,19 @@ void BlitMemImg(MEMIMG* dst, const MEMIMG* src, int x, int y, int keyFlag, const
         call.graph = blendGraph->Pixels + static_cast<std::ptrdiff_t>(yOff) * gp + xOff;
         call.graphSkip = static_cast<std::ptrdiff_t>(gp) - width;
     }
-    call.scale = BlendTables.ProductTable[p];
-    call.tintB = BlendTables.ProductTable[bright & 0xFF];
-    call.tintG = BlendTables.ProductTable[(bright >> 8) & 0xFF];
-    call.tintR = BlendTables.ProductTable[(bright >> 16) & 0xFF];
-    call.step = SignedProductRow(p);
+    call.ops = softpix::MakeImageOpCtx(sb, p, bright);
     call.cube = BlendTables.InterpolationCube[p >> 2];
-    call.factors = BlendTables.BlendGraphFactorTable;
-    call.palette = sb->Palette;
-    call.key = sb->ColorKey;
-    call.p = static_cast<DWORD>(p);
     call.runs = sb->RunTable;
 
     BlitChoice choice{};
-    choice.src = src_kind;
+    choice.src = srcKind;
     choice.mode = static_cast<int>(mode);
     choice.graph = blendGraph != nullptr;
     choice.white = IsDrawBrightWhite(bright);
     choice.key = keyFlag != 0;
     choice.runs = runs;
     choice.fast = Fast::None;
-    if (!runs && choice.white && !choice.graph && src_kind != Src::Alpha) choice.fast = ChooseFast(format, choice.mode, p);
+    if (!runs && choice.white && !choice.graph && srcKind != Src::Alpha) choice.fast = ChooseFast(format, choice.mode, p);
 
     BlitLoop loop;
     if (format == MEMIMG_FORMAT_XRGB8888) {

@@ -1,14 +1,17 @@
-// The 1:1 blit kernel's loops: the per-call values, the pixel rules of both
-// pixel formats for every source kind, blend mode, blend graph, brightness
-// and colour-key choice, and the walks (per pixel, in pairs, by runs) that
-// the dispatch instantiates. Included only by the blit's own sources.
+// The 1:1 blit kernel's loops: the per-call values, the source fetch, the
+// key and alpha gating and the fast branch of both pixel formats, and the
+// walks (per pixel, in pairs, by runs) that the dispatch instantiates. The
+// blend rules themselves are the shared image operators (pixelops/image_ops.h).
+// Included only by the blit's own sources.
 #pragma once
 
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
 
-#include "softrender/pixel_ops.h"
+#include "platform/kernel/types.h"
+#include "softrender/blit/fast_word_ops.h"
+#include "softrender/pixelops/image_ops.h"
 
 namespace blitk {
 
@@ -31,6 +34,7 @@ enum class Fast : int {
 
 // Values fixed once per call.
 struct BlitCall {
+    softpix::ImageOpCtx ops;  // table rows, palette, key and parameter of the shared rules
     const BYTE* src;
     BYTE* dst;
     const BYTE* graph;  // null without a blend graph
@@ -39,17 +43,8 @@ struct BlitCall {
     std::ptrdiff_t srcSkip;  // pitch minus the drawn row's bytes
     std::ptrdiff_t dstSkip;
     std::ptrdiff_t graphSkip;
-    const DWORD* scale;  // product-table row p
-    const DWORD* tintB;  // product-table rows of the brightness bytes
-    const DWORD* tintG;
-    const DWORD* tintR;
-    const int* step;  // difference-table row p, addressed from its centre
     const BYTE (*cube)[64];  // interpolation-cube plane p / 4
-    const BYTE* factors;     // blend-graph factor table
-    const BYTE* palette;     // the source body's own palette
-    DWORD key;
-    DWORD p;
-    const BYTE* runs;  // run table (run-length path)
+    const BYTE* runs;        // run table (run-length path)
 };
 
 using BlitLoop = void (*)(const BlitCall&);
@@ -80,17 +75,17 @@ template <Src S>
 struct Source<1, S> {
     static constexpr int kBytes = S == Src::Palette ? 1 : 4;
     struct Px {
-        DWORD colour;  // whole u32 (palette entry, or pixel)
-        DWORD alpha;
-        DWORD raw;  // what the colour key is compared with
+        u32 colour;  // whole u32 (palette entry, or pixel)
+        u32 alpha;
+        u32 raw;  // what the colour key is compared with
     };
     [[gnu::always_inline]] static inline Px Fetch(const BlitCall& c, const BYTE* s)
     {
         if constexpr (S == Src::Palette) {
-            DWORD i = *s;
-            return {softpx::Load32(c.palette + 4 * i), 255, i};
+            u32 i = *s;
+            return {softpix::Load32(c.ops.Palette + 4 * i), 255, i};
         } else {
-            DWORD v = softpx::Load32(s);
+            u32 v = softpix::Load32(s);
             return {v, v >> 24, v};
         }
     }
@@ -101,261 +96,49 @@ template <Src S>
 struct Source<0, S> {
     static constexpr int kBytes = S == Src::Palette ? 1 : (S == Src::Alpha ? 4 : 2);
     struct Px {
-        DWORD colour;
-        DWORD alpha;
-        DWORD raw;
+        u32 colour;
+        u32 alpha;
+        u32 raw;
     };
     [[gnu::always_inline]] static inline Px Fetch(const BlitCall& c, const BYTE* s)
     {
         if constexpr (S == Src::Palette) {
-            DWORD i = *s;
-            return {softpx::Load16(c.palette + 2 * i), 255, i};
+            u32 i = *s;
+            return {softpix::Load16(c.ops.Palette + 2 * i), 255, i};
         } else if constexpr (S == Src::Alpha) {
-            DWORD v = softpx::Load32(s);
+            u32 v = softpix::Load32(s);
             return {v & 0xFFFF, (v >> 16) & 0xFF, v & 0xFFFF};
         } else {
-            DWORD v = softpx::Load16(s);
+            u32 v = softpix::Load16(s);
             return {v, 255, v};
         }
     }
 };
 
-// ------------------------------------------------------------ 32-bit rules
+// ---------------------------------------------------------- fast branch
 
-namespace x8888 {
-
-[[gnu::always_inline]] inline DWORD Ch(DWORD v, int i) { return (v >> (8 * i)) & 0xFF; }
-
-template <bool W>
-[[gnu::always_inline]] inline DWORD Tint(const BlitCall& c, DWORD v, int i)
-{
-    if constexpr (W) {
-        return v;
-    } else {
-        const DWORD* row = i == 0 ? c.tintB : (i == 1 ? c.tintG : c.tintR);
-        return row[v];
-    }
-}
-
-// The colour a mode blends toward, per channel: s', n' or m.
-template <int Mode, bool W>
-[[gnu::always_inline]] inline DWORD Target(const BlitCall& c, DWORD s, DWORD d, int i)
-{
-    if constexpr (Mode == 10) {
-        return Tint<W>(c, 255 - Ch(s, i), i);
-    } else if constexpr (Mode == 11) {
-        return (Tint<W>(c, Ch(s, i), i) * Ch(d, i)) >> 8;
-    } else {
-        return Tint<W>(c, Ch(s, i), i);
-    }
-}
-
-template <class Fn>
-[[gnu::always_inline]] inline DWORD Channels(DWORD d, Fn fn)
-{
-    return (d & 0xFF000000u) | fn(0) | (fn(1) << 8) | (fn(2) << 16);
-}
-
-template <int Mode, bool G, bool W>
-[[gnu::always_inline]] inline DWORD Opaque(const BlitCall& c, DWORD s, DWORD d, DWORD f)
-{
-    using softpx::Lerp;
-    if constexpr (Mode == 0) {
-        if constexpr (G) {
-            return Channels(d, [&](int i) { return Lerp<8>(Ch(d, i), Tint<W>(c, Ch(s, i), i), f); });
-        } else if constexpr (W) {
-            return s;
-        } else {
-            return Channels(d, [&](int i) { return Tint<W>(c, Ch(s, i), i); });
-        }
-    } else if constexpr (Mode == 2 || Mode == 3) {
-        DWORD a = 0;
-        for (int i = 0; i < 3; ++i) {
-            DWORD t = Tint<W>(c, Ch(s, i), i);
-            a |= (G ? (t * f * c.p) >> 16 : c.scale[t]) << (8 * i);
-        }
-        return Mode == 2 ? softpx::AddFull8888(d, a) : softpx::Sub8888(d, a);
-    } else if constexpr (Mode == 4) {
-        return Channels(d, [&](int i) {
-            DWORD t = Tint<W>(c, Ch(s, i), i);
-            return G ? (t * Ch(d, i) * f) >> 16 : (t * Ch(d, i)) >> 8;
-        });
-    } else {  // 1, 10, 11
-        return Channels(d, [&](int i) {
-            DWORD x = Target<Mode, W>(c, s, d, i);
-            return G ? Lerp<16>(Ch(d, i), x, f * c.p) : Lerp<8>(Ch(d, i), x, c.p);
-        });
-    }
-}
-
-template <int Mode, bool G, bool W>
-[[gnu::always_inline]] inline DWORD Alpha(const BlitCall& c, DWORD s, DWORD a, DWORD d, DWORD f)
-{
-    using softpx::Lerp;
-    if constexpr (Mode == 0) {
-        return Channels(d, [&](int i) {
-            DWORD t = Tint<W>(c, Ch(s, i), i);
-            return G ? Lerp<16>(Ch(d, i), t, f * a) : Lerp<8>(Ch(d, i), t, a);
-        });
-    } else if constexpr (Mode == 2 || Mode == 3) {
-        DWORD amount = 0;
-        for (int i = 0; i < 3; ++i) {
-            DWORD t = Tint<W>(c, Ch(s, i), i);
-            amount |= (G ? (t * a * f * c.p) >> 24 : (t * a * c.p) >> 16) << (8 * i);
-        }
-        return Mode == 2 ? softpx::AddFull8888(d, amount) : softpx::Sub8888(d, amount);
-    } else if constexpr (Mode == 4) {
-        return Channels(d, [&](int i) {
-            DWORD t = Tint<W>(c, Ch(s, i), i);
-            return G ? (t * Ch(d, i) * f * a) >> 24 : (t * Ch(d, i) * a) >> 16;
-        });
-    } else {
-        return Channels(d, [&](int i) {
-            DWORD x = Target<Mode, W>(c, s, d, i);
-            return G ? Lerp<24>(Ch(d, i), x, f * a * c.p) : Lerp<16>(Ch(d, i), x, a * c.p);
-        });
-    }
-}
-
-template <Fast F>
-[[gnu::always_inline]] inline DWORD FastOp(DWORD s, DWORD d)
+// One pixel of a fast loop, s the source colour word, d the destination.
+template <int Fmt, Fast F>
+[[gnu::always_inline]] inline u32 FastOp(const BlitCall& c, u32 s, u32 d)
 {
     if constexpr (F == Fast::Copy) return s;
-    if constexpr (F == Fast::HalfSum) return softpx::HalfSum8888(d, s);
-    if constexpr (F == Fast::AddSat) return softpx::AddSat8888(d, s);
-    if constexpr (F == Fast::SubSat) return softpx::SubSat8888(d, s);
-    if constexpr (F == Fast::AddFast) return softpx::AddFast8888(d, s);
-    if constexpr (F == Fast::Sub) return softpx::Sub8888(d, s);
+    if constexpr (Fmt == 1) {
+        if constexpr (F == Fast::HalfSum) return HalfSum8888(d, s);
+        if constexpr (F == Fast::AddSat) return AddSat8888(d, s);
+        if constexpr (F == Fast::SubSat) return softpix::ByteWiseSaturatingSubtract(s, d);
+        if constexpr (F == Fast::AddFast) return AddFast8888(d, s);
+        if constexpr (F == Fast::Sub) return softpix::PackedSaturatingSubtract(s, d);
+    } else {
+        if constexpr (F == Fast::HalfSum) return HalfSum565(s, d) & 0xFFFF;
+        if constexpr (F == Fast::Cube) {
+            return softpix::Pack565(c.cube[softpix::R565(s)][softpix::R565(d)], c.cube[softpix::G565(s)][softpix::G565(d)],
+                                    c.cube[softpix::B565(s)][softpix::B565(d)]);
+        }
+        if constexpr (F == Fast::AddPair) return AddFast565(d, s);
+        if constexpr (F == Fast::SubPair) return softpix::PackedSaturatingSubtract565(s, d);
+    }
     return d;
 }
-
-}  // namespace x8888
-
-// ------------------------------------------------------------ 16-bit rules
-
-namespace r565 {
-
-constexpr int kShift[3] = {0, 5, 11};
-constexpr int kBits[3] = {5, 6, 5};
-constexpr DWORD kMax[3] = {31, 63, 31};
-
-[[gnu::always_inline]] inline DWORD Ch(DWORD v, int i) { return (v >> kShift[i]) & kMax[i]; }
-
-template <bool W>
-[[gnu::always_inline]] inline DWORD Tint(const BlitCall& c, DWORD v, int i)
-{
-    if constexpr (W) {
-        return v;
-    } else {
-        const DWORD* row = i == 0 ? c.tintB : (i == 1 ? c.tintG : c.tintR);
-        return row[v];
-    }
-}
-
-template <int Mode, bool W>
-[[gnu::always_inline]] inline DWORD Target(const BlitCall& c, DWORD s, DWORD d, int i)
-{
-    if constexpr (Mode == 10) {
-        return Tint<W>(c, kMax[i] - Ch(s, i), i);
-    } else if constexpr (Mode == 11) {
-        return (Tint<W>(c, Ch(s, i), i) * Ch(d, i)) >> kBits[i];
-    } else {
-        return Tint<W>(c, Ch(s, i), i);
-    }
-}
-
-template <class Fn>
-[[gnu::always_inline]] inline WORD Channels(Fn fn)
-{
-    return static_cast<WORD>(fn(0) | (fn(1) << 5) | (fn(2) << 11));
-}
-
-// d + (x - d) * p / 255, truncated toward zero, by the difference table.
-[[gnu::always_inline]] inline DWORD Step(const BlitCall& c, DWORD d, DWORD x)
-{
-    return static_cast<DWORD>(static_cast<int>(d) + c.step[static_cast<int>(x) - static_cast<int>(d)]);
-}
-
-template <int Mode, bool G, bool W>
-[[gnu::always_inline]] inline WORD Opaque(const BlitCall& c, DWORD s, DWORD d, DWORD f)
-{
-    using softpx::Lerp;
-    if constexpr (Mode == 0) {
-        if constexpr (G) {
-            return Channels([&](int i) { return Lerp<8>(Ch(d, i), Tint<W>(c, Ch(s, i), i), f); });
-        } else if constexpr (W) {
-            return static_cast<WORD>(s);
-        } else {
-            return Channels([&](int i) { return Tint<W>(c, Ch(s, i), i); });
-        }
-    } else if constexpr (Mode == 2 || Mode == 3) {
-        DWORD a = Channels([&](int i) {
-            DWORD t = Tint<W>(c, Ch(s, i), i);
-            return c.scale[G ? (t * f) >> 8 : t];
-        });
-        return Mode == 2 ? softpx::AddFull565(d, a) : softpx::Sub565(d, a);
-    } else if constexpr (Mode == 4) {
-        return Channels([&](int i) {
-            DWORD t = Tint<W>(c, Ch(s, i), i);
-            return G ? (t * Ch(d, i) * f) >> (kBits[i] + 8) : (t * Ch(d, i)) >> kBits[i];
-        });
-    } else {
-        return Channels([&](int i) {
-            DWORD x = Target<Mode, W>(c, s, d, i);
-            return G ? Lerp<16>(Ch(d, i), x, f * c.p) : Step(c, Ch(d, i), x);
-        });
-    }
-}
-
-template <int Mode, bool G, bool W>
-[[gnu::always_inline]] inline WORD Alpha(const BlitCall& c, DWORD s, DWORD a, DWORD d, DWORD f)
-{
-    using softpx::Lerp;
-    if constexpr (Mode == 0) {
-        return Channels([&](int i) {
-            DWORD t = Tint<W>(c, Ch(s, i), i);
-            return G ? Lerp<16>(Ch(d, i), t, a * f) : Lerp<8>(Ch(d, i), t, a);
-        });
-    } else if constexpr (Mode == 2 || Mode == 3) {
-        // Without a blend graph alpha scales the source before the tint.
-        DWORD amount = Channels([&](int i) {
-            DWORD v = G ? (Tint<W>(c, Ch(s, i), i) * a * f) >> 16 : Tint<W>(c, (Ch(s, i) * a) >> 8, i);
-            return c.scale[v];
-        });
-        return Mode == 2 ? softpx::AddFull565(d, amount) : softpx::Sub565(d, amount);
-    } else if constexpr (Mode == 4) {
-        return Channels([&](int i) {
-            DWORD t = Tint<W>(c, Ch(s, i), i);
-            return G ? (t * Ch(d, i) * a * f) >> (kBits[i] + 16) : (t * Ch(d, i) * a) >> (kBits[i] + 8);
-        });
-    } else {
-        return Channels([&](int i) {
-            if constexpr (Mode == 11 && W && !G) {
-                if (i == 1) {
-                    // Green keeps five fraction bits of the product.
-                    DWORD w = a * c.p;
-                    DWORD dg = Ch(d, 1);
-                    return (32 * dg * (65536 - w) + ((Ch(s, 1) * dg) >> 1) * w) >> 21;
-                }
-            }
-            DWORD x = Target<Mode, W>(c, s, d, i);
-            return G ? Lerp<24>(Ch(d, i), x, a * f * c.p) : Lerp<16>(Ch(d, i), x, a * c.p);
-        });
-    }
-}
-
-template <Fast F>
-[[gnu::always_inline]] inline WORD FastOp(const BlitCall& c, DWORD s, DWORD d)
-{
-    if constexpr (F == Fast::Copy) return static_cast<WORD>(s);
-    if constexpr (F == Fast::HalfSum) return static_cast<WORD>(softpx::HalfSum565(s, d));
-    if constexpr (F == Fast::Cube) return Channels([&](int i) { return DWORD{c.cube[Ch(s, i)][Ch(d, i)]}; });
-    if constexpr (F == Fast::AddPair) return softpx::AddFast565(d, s);
-    if constexpr (F == Fast::SubPair) return softpx::Sub565(d, s);
-    return static_cast<WORD>(d);
-}
-
-}  // namespace r565
 
 // ------------------------------------------------------------ pixel steps
 
@@ -363,64 +146,49 @@ template <Fast F>
 template <int Fmt, Src S, int Mode, bool G, bool W, bool K, Fast F>
 struct Pixel {
     using Source_ = Source<Fmt, S>;
+    using Rule = softpix::ImageOp<static_cast<softpix::PixFmt>(Fmt), S == Src::Palette, S == Src::Alpha, Mode, G, W, K,
+                                  softpix::Family::Blit>;
     static constexpr int kSrcBytes = Source_::kBytes;
     static constexpr int kDstBytes = Fmt == 1 ? 4 : 2;
 
-    static DWORD LoadDst(const BYTE* d)
+    [[gnu::always_inline]] static inline u32 LoadDst(const BYTE* d)
     {
         if constexpr (Fmt == 1) {
-            return softpx::Load32(d);
+            return softpix::Load32(d);
         } else {
-            return softpx::Load16(d);
+            return softpix::Load16(d);
         }
     }
-    static void StoreDst(BYTE* d, DWORD v)
+    [[gnu::always_inline]] static inline void StoreDst(BYTE* d, u32 v)
     {
         if constexpr (Fmt == 1) {
-            softpx::Store32(d, v);
+            softpix::Store32(d, v);
         } else {
-            softpx::Store16(d, static_cast<WORD>(v));
+            softpix::Store16(d, static_cast<std::uint16_t>(v));
         }
     }
 
     // Fast loops compare a palette index with the key's low byte and a
     // 16-bit pixel with its low 16 bits; the others compare with the whole key.
-    [[gnu::always_inline]] static inline bool IsKey(const BlitCall& c, DWORD raw)
+    [[gnu::always_inline]] static inline bool IsKey(const BlitCall& c, u32 raw)
     {
         if constexpr (F != Fast::None && S == Src::Palette) {
-            return raw == (c.key & 0xFF);
+            return raw == (c.ops.Key & 0xFF);
         } else if constexpr (F != Fast::None && Fmt == 0) {
-            return raw == (c.key & 0xFFFF);
+            return raw == (c.ops.Key & 0xFFFF);
         } else {
-            return raw == c.key;
+            return raw == c.ops.Key;
         }
     }
 
-    [[gnu::always_inline]] static inline DWORD OpaqueRule(const BlitCall& c, DWORD s, DWORD d, DWORD f)
-    {
-        if constexpr (Fmt == 1) {
-            return x8888::Opaque<Mode, G, W>(c, s, d, f);
-        } else {
-            return r565::Opaque<Mode, G, W>(c, s, d, f);
-        }
-    }
-    [[gnu::always_inline]] static inline DWORD AlphaRule(const BlitCall& c, DWORD s, DWORD a, DWORD d, DWORD f)
-    {
-        if constexpr (Fmt == 1) {
-            return x8888::Alpha<Mode, G, W>(c, s, a, d, f);
-        } else {
-            return r565::Alpha<Mode, G, W>(c, s, a, d, f);
-        }
-    }
-
-    [[gnu::always_inline]] static inline DWORD Factor(const BlitCall& c, const BYTE* g)
+    [[gnu::always_inline]] static inline u32 Factor(const BlitCall& c, const BYTE* g)
     {
         if constexpr (G) {
-            return c.factors[*g];
+            return c.ops.GraphFactor[*g];
         } else {
             (void)c;
             (void)g;
-            return 0;
+            return 255;
         }
     }
 
@@ -432,43 +200,36 @@ struct Pixel {
             if constexpr (K) {
                 if (IsKey(c, px.raw)) return;
             }
-            DWORD d = LoadDst(dp);
             if constexpr (F != Fast::None) {
-                if constexpr (Fmt == 1) {
-                    StoreDst(dp, x8888::FastOp<F>(px.colour, d));
-                } else {
-                    StoreDst(dp, r565::FastOp<F>(c, px.colour, d));
-                }
+                StoreDst(dp, FastOp<Fmt, F>(c, px.colour, LoadDst(dp)));
             } else {
-                StoreDst(dp, OpaqueRule(c, px.colour, d, Factor(c, g)));
+                Rule::Opaque(c.ops, dp, px.colour, Factor(c, g));
             }
         } else if constexpr (K) {
             // Only mode 4 can tell a skipped a = 0 from its alpha rule (it writes black).
             if (px.alpha == 0 && Mode != 4) return;
-            DWORD d = LoadDst(dp);
             if (px.alpha == 255) {
-                StoreDst(dp, OpaqueRule(c, px.colour, d, Factor(c, g)));
+                Rule::Opaque(c.ops, dp, px.colour, Factor(c, g));
             } else {
-                StoreDst(dp, AlphaRule(c, px.colour, px.alpha, d, Factor(c, g)));
+                Rule::Blend(c.ops, dp, px.colour, px.alpha, Factor(c, g));
             }
         } else if constexpr (Mode == 0 && W && !G) {
             StoreDst(dp, px.colour);  // the whole word, alpha ignored
         } else {
-            StoreDst(dp, AlphaRule(c, px.colour, px.alpha, LoadDst(dp), Factor(c, g)));
+            Rule::Blend(c.ops, dp, px.colour, px.alpha, Factor(c, g));
         }
     }
 
     // The run-length path: no key and no alpha test.
     [[gnu::always_inline]] static inline void Opaque(const BlitCall& c, const BYTE* sp, BYTE* dp, const BYTE* g)
     {
-        auto px = Source_::Fetch(c, sp);
-        StoreDst(dp, OpaqueRule(c, px.colour, LoadDst(dp), Factor(c, g)));
+        Rule::Opaque(c.ops, dp, Source_::Fetch(c, sp).colour, Factor(c, g));
     }
     [[gnu::always_inline]] static inline void Translucent(const BlitCall& c, const BYTE* sp, BYTE* dp, const BYTE* g)
     {
         if constexpr (S == Src::Alpha) {
             auto px = Source_::Fetch(c, sp);
-            StoreDst(dp, AlphaRule(c, px.colour, px.alpha, LoadDst(dp), Factor(c, g)));
+            Rule::Blend(c.ops, dp, px.colour, px.alpha, Factor(c, g));
         } else {
             Opaque(c, sp, dp, g);
         }
@@ -511,9 +272,9 @@ void PairWalk565(const BlitCall& c)
             bool skipA = K && Px::IsKey(c, a.raw);
             bool skipB = K && Px::IsKey(c, b.raw);
             if (!skipA && !skipB) {
-                DWORD sw = a.colour | (b.colour << 16);
-                DWORD dw = softpx::Load32(d);
-                softpx::Store32(d, Add ? softpx::AddPair565(sw, dw) : softpx::SubPair565(sw, dw));
+                u32 sw = a.colour | (b.colour << 16);
+                u32 dw = softpix::Load32(d);
+                softpix::Store32(d, Add ? AddPair565(sw, dw) : SubPair565(sw, dw));
             } else if (!skipA) {
                 Px::Apply(c, s, d, nullptr);
             } else if (!skipB) {
@@ -636,6 +397,10 @@ void CopyRowsWalk(const BlitCall& c)
     const BYTE* s = c.src;
     BYTE* d = c.dst;
     std::size_t rowBytes = static_cast<std::size_t>(c.width) * (Fmt == 1 ? 4 : 2);
+    if (c.srcSkip == 0 && c.dstSkip == 0) {  // both blocks contiguous: one move
+        std::memmove(d, s, rowBytes * static_cast<std::size_t>(c.height));
+        return;
+    }
     for (int y = 0; y < c.height; ++y) {
         std::memmove(d, s, rowBytes);
         s += rowBytes + c.srcSkip;

@@ -79,16 +79,17 @@ struct FlatOp {
             } else if constexpr (Mode == 3) {
                 Store32(dst, PackedSaturatingSubtract(c.Amount, d));
             } else {
-                std::uint32_t out = d & 0xFF000000u;
-                for (int sh = 0; sh < 24; sh += 8) {
-                    std::uint32_t s = (c.Colour >> sh) & 0xFF, dc = (d >> sh) & 0xFF, r;
-                    if constexpr (Mode == 1) r = Mix<8>(dc, s, c.P);
-                    else if constexpr (Mode == 4) r = (dc * s) >> 8;
-                    else if constexpr (Mode == 10) r = Mix<8>(dc, 255 - s, c.P);
-                    else r = Mix<8>(dc, (dc * s) >> 8, c.P);
-                    out |= r << sh;
+                if constexpr (Mode == 1 || Mode == 10) {
+                    Store32(dst, (d & 0xFF000000u) | Lerp8Word(d, Mode == 1 ? c.Colour : ~c.Colour, c.P));
+                } else {
+                    std::uint32_t out = d & 0xFF000000u;
+                    for (int sh = 0; sh < 24; sh += 8) {
+                        const std::uint32_t s = (c.Colour >> sh) & 0xFF, dc = (d >> sh) & 0xFF;
+                        if constexpr (Mode == 4) out |= ((dc * s) >> 8) << sh;
+                        else out |= Mix<8>(dc, (dc * s) >> 8, c.P) << sh;
+                    }
+                    Store32(dst, out);
                 }
-                Store32(dst, out);
             }
         } else {
             if constexpr (Mode == 0) {

@@ -24,8 +24,8 @@
 //     kernel subtracts byte-wise exactly (all four bytes). The stretch kernel
 //     selects it by passing kModeByteSub as the mode; nobody else does.
 //   - Mode 11, RGB565 direct source, no G, W, alpha taking part: only the
-//     rotate and 3D-triangle kernels (Family::RotTri3D) compute green with five
-//     more fraction bits.
+//     rotate and 3D-triangle kernels (Family::RotTri3D) and the 1:1 blit
+//     (Family::Blit) compute green with five more fraction bits.
 //   - Palette entries at or above the palette count: every family reads the
 //     image's own palette block (256 entries), so there is no scratch copy and
 //     no flag for it.
@@ -38,7 +38,7 @@
 
 namespace softpix {
 
-enum class Family : std::uint8_t { Stretch, Tri2D, RotTri3D };
+enum class Family : std::uint8_t { Stretch, Tri2D, RotTri3D, Blit };
 
 // Mode 3 at p = 255 with the exact byte-wise subtraction (stretch kernel only).
 constexpr int kModeByteSub = 13;
@@ -111,6 +111,20 @@ struct ImageOp {
         }
     }
 
+    // The rules alone, without key or alpha tests: the opaque rule, and the
+    // alpha rule with alpha a (the 1:1 blit's run-length path and its own
+    // gating call these). s is the colour word, f the graph factor.
+    [[gnu::always_inline]] static inline void Opaque(const ImageOpCtx& c, std::uint8_t* dst, std::uint32_t s,
+                                                     std::uint32_t f)
+    {
+        Combine<false>(c, dst, s, 255, f);
+    }
+    [[gnu::always_inline]] static inline void Blend(const ImageOpCtx& c, std::uint8_t* dst, std::uint32_t s,
+                                                    std::uint32_t a, std::uint32_t f)
+    {
+        Combine<true>(c, dst, s, a, f);
+    }
+
 private:
     // Number of 8-bit factors (graph, alpha, parameter) in a weight.
     template <bool UseA>
@@ -158,27 +172,37 @@ private:
             Store32(dst, Mode == 2 ? PackedSaturatingAdd(u, d) : PackedSaturatingSubtract(u, d));
             return;
         }
-        std::uint32_t out = d & 0xFF000000u;
-        for (int i = 0; i < 3; ++i) {
-            const std::uint32_t sc = (s >> (8 * i)) & 0xFF, dc = (d >> (8 * i)) & 0xFF;
-            std::uint32_t r;
-            if constexpr (Mode == 0) {
-                const std::uint32_t t = Tint(c, i, sc);
-                if constexpr (Factors<UseA>(false) == 0) r = t;
-                else r = Mix<8 * Factors<UseA>(false)>(dc, t, Weight<UseA>(a, f, 1));
-            } else if constexpr (Mode == 4) {
-                const std::uint32_t t = Tint(c, i, sc);
-                r = (t * dc * Weight<UseA>(a, f, 1)) >> (8 + 8 * Factors<UseA>(false));
-            } else {
-                std::uint32_t x;
-                if constexpr (Mode == 1) x = Tint(c, i, sc);
-                else if constexpr (Mode == 10) x = Tint(c, i, 255 - sc);
-                else x = (Tint(c, i, sc) * dc) >> 8;
-                r = Mix<8 * Factors<UseA>(true)>(dc, x, Weight<UseA>(a, f, c.P));
+        if constexpr (Mode == 4) {
+            std::uint32_t out = d & 0xFF000000u;
+            for (int i = 0; i < 3; ++i) {
+                const std::uint32_t t = Tint(c, i, (s >> (8 * i)) & 0xFF), dc = (d >> (8 * i)) & 0xFF;
+                out |= ((t * dc * Weight<UseA>(a, f, 1)) >> (8 + 8 * Factors<UseA>(false))) << (8 * i);
             }
-            out |= r << (8 * i);
+            Store32(dst, out);
+            return;
         }
-        Store32(dst, out);
+        // The target channels: the tinted source (modes 0, 1), its tinted
+        // inverse (10), or the product with the destination (11).
+        std::uint32_t x;
+        if constexpr (Mode == 11) {
+            x = 0;
+            for (int i = 0; i < 3; ++i)
+                x |= ((Tint(c, i, (s >> (8 * i)) & 0xFF) * ((d >> (8 * i)) & 0xFF)) >> 8) << (8 * i);
+        } else {
+            const std::uint32_t v = Mode == 10 ? ~s : s;
+            x = W ? v : (Tint(c, 0, v & 0xFF) | Tint(c, 1, (v >> 8) & 0xFF) << 8 | Tint(c, 2, (v >> 16) & 0xFF) << 16);
+        }
+        constexpr int k = Factors<UseA>(Mode != 0);
+        const std::uint32_t w = Weight<UseA>(a, f, Mode != 0 ? c.P : 1);
+        if constexpr (k == 0) {
+            Store32(dst, (d & 0xFF000000u) | (x & 0xFFFFFFu));
+        } else if constexpr (k == 1) {
+            Store32(dst, (d & 0xFF000000u) | Lerp8Word(d, x, w));
+        } else {
+            std::uint32_t out = d & 0xFF000000u;
+            for (int i = 0; i < 3; ++i) out |= Mix<8 * k>((d >> (8 * i)) & 0xFF, (x >> (8 * i)) & 0xFF, w) << (8 * i);
+            Store32(dst, out);
+        }
     }
 
     template <bool UseA>
@@ -224,7 +248,7 @@ private:
                 if constexpr (!G && !UseA) {
                     r[i] = static_cast<std::uint32_t>(static_cast<std::int32_t>(dc) +
                                                       c.Sp[static_cast<std::int32_t>(x) - static_cast<std::int32_t>(dc)]);
-                } else if constexpr (Mode == 11 && Y == Family::RotTri3D && !Pal && !G && W && UseA) {
+                } else if constexpr (Mode == 11 && (Y == Family::RotTri3D || Y == Family::Blit) && !Pal && !G && W && UseA) {
                     if (i == 1) {  // finer green: five more fraction bits
                         const std::int64_t v = (static_cast<std::int64_t>((sc * dc) >> 1) - 32 * std::int64_t(dc)) *
                                                std::int64_t(a) * std::int64_t(c.P);

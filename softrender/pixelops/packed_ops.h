@@ -1,7 +1,7 @@
 // The arithmetic every software pixel operator is built from: the packed
 // saturating add and subtract of blend modes 2 and 3 (their inexact low bits
-// are the required results), the floor mixes and unaligned pixel access.
-// Pure constexpr helpers; no tables, no state.
+// are the required results), the floor mixes, unaligned pixel access and
+// RGB565 fields. Pure constexpr helpers; no tables, no state.
 #pragma once
 
 #include <cstdint>
@@ -62,6 +62,15 @@ template <int Shift>
 constexpr std::uint32_t Mix(std::uint32_t d, std::uint32_t x, std::uint32_t w)
 {
     return ((d << Shift) + (x - d) * w) >> Shift;
+}
+
+// Mix<8> on the three colour bytes of two XRGB8888 words at once (red and
+// blue share one multiply: each lane stays below 2^16); byte 3 of the result is 0.
+constexpr std::uint32_t Lerp8Word(std::uint32_t d, std::uint32_t x, std::uint32_t w)
+{
+    const std::uint32_t rb = (((d & 0xFF00FFu) * (256 - w) + (x & 0xFF00FFu) * w) >> 8) & 0xFF00FFu;
+    const std::uint32_t g = (((d & 0xFF00u) * (256 - w) + (x & 0xFF00u) * w) >> 8) & 0xFF00u;
+    return rb | g;
 }
 
 // --- unaligned pixel access ---

@@ -61,6 +61,7 @@ TEST(FillRect, ClipsToDrawAreaAndImage)
         {{1, 1, 11, 7}, false, {-5, -5, 3, 3}, Box(1, 1, 3, 3)},
         {{1, 1, 11, 7}, false, {20, 1, 30, 5}, {}},
         {{1, 1, 11, 7}, false, {4, 4, 4, 6}, {}},
+        {{1, 1, 11, 7}, false, {8, 4, 20, 20}, Box(8, 4, 11, 7)},  // cut at the right and bottom edges
         {{-10, -10, 100, 100}, false, {-3, 5, 50, 50}, Box(0, 5, 12, 8)},  // area larger than the image
     };
     for (const Case& c : cases) {
