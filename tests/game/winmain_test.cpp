@@ -12,13 +12,13 @@ protected:
     void SetUp() override
     {
         LibraryTest::SetUp();
-        UseManualClock(1000, 0);
         LastFrameTime = 0;
     }
 };
 
 TEST_F(GameEntryTest, PacingStretchesShortPassesAndNeverShortensLongOnes)
 {
+    UseManualClock(1000, 0);  // a still clock: only the pacing's sleeps move it
     LastFrameTime = timeGetTime();
     AdvanceManualClock(5000);  // a 5 ms pass
     PaceFrame();
