@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     XorWithArchiveKey(static_cast<std::uint32_t>(bytes.size()), bytes.data(), 0, key);
     FILE* out = std::fopen((folder + "/F.ZVA").c_str(), "wb");
     if (out == nullptr) return 0;
-    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out);
     std::fclose(out);
 
     std::vector<std::string> members;
