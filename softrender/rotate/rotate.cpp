@@ -14,6 +14,7 @@
 #include "graphics/drawstate.h"
 #include "graphics/matrix.h"
 #include "softrender/pixelops/op_context.h"
+#include "softrender/pixelrules/kernel_image.h"
 #include "softrender/rotate/rotate_loop.h"
 
 namespace softrender {
@@ -26,11 +27,6 @@ constexpr std::uint32_t kMaxSourceSize = 8192;
 // height; a source is never taller than kMaxSourceSize.
 const BYTE* gSourceRows[kMaxSourceSize];
 const BYTE* gGraphRows[kMaxSourceSize];
-
-bool IsLive(const MEMIMG* img)
-{
-    return img != nullptr && img->Tag == MEMIMG_TAG && img->Body != nullptr && img->Pixels != nullptr;
-}
 
 // Sine and cosine of the angle in double, rounded to float, times 2^18, truncated.
 void SinCos18(float angle, int* s18, int* c18)
@@ -53,7 +49,7 @@ void RotateScaleBlitMemImg(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float
                            int turn, const MEMIMG* blendGraph)
 {
     using namespace softrender;
-    if (!IsLive(dst) || !IsLive(src)) return;
+    if (!IsDrawableImage(dst) || !IsDrawableImage(src)) return;
     const MEMIMGBODY* db = dst->Body;
     const MEMIMGBODY* sb = src->Body;
     if (sb->PixelFormat != db->PixelFormat || db->UsePalette == 1 || db->UseAlpha == 1) return;
@@ -96,7 +92,7 @@ void RotateScaleBlitMemImg(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float
     if (format != 0 && format != 1) return;
     if (blendGraph != nullptr) {
         // Read through the source's own coordinates: it must cover the source.
-        if (!IsLive(blendGraph) || blendGraph->Width < src->Width || blendGraph->Height < src->Height) return;
+        if (!IsDrawableImage(blendGraph) || blendGraph->Width < src->Width || blendGraph->Height < src->Height) return;
     }
     const bool palette = sb->UsePalette == 1;
     const int p = DrawState.BlendParam;
