@@ -289,7 +289,8 @@ int Decode(const STREAMREF* stream, GraphImage* image, BmpDecode& b)
             return -1;
         }
         std::size_t pitch = fourBit ? (static_cast<std::size_t>(b.width) + 3) & ~static_cast<std::size_t>(3) : b.rowSize;
-        b.pixels = static_cast<BYTE*>(AllocMemoryZeroed(pitch * static_cast<std::size_t>(b.height), __FILE__, __LINE__));
+        std::size_t size = GetImageBlockSize(static_cast<long long>(pitch), b.height);
+        b.pixels = size != 0 ? static_cast<BYTE*>(AllocMemoryZeroed(size, __FILE__, __LINE__)) : nullptr;
         if (b.pixels == nullptr) {
             return -1;
         }

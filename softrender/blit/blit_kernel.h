@@ -397,6 +397,10 @@ void CopyRowsWalk(const BlitCall& c)
     const BYTE* s = c.src;
     BYTE* d = c.dst;
     std::size_t rowBytes = static_cast<std::size_t>(c.width) * (Fmt == 1 ? 4 : 2);
+    if (c.srcSkip == 0 && c.dstSkip == 0) {  // both blocks contiguous: one move
+        std::memmove(d, s, rowBytes * static_cast<std::size_t>(c.height));
+        return;
+    }
     for (int y = 0; y < c.height; ++y) {
         std::memmove(d, s, rowBytes);
         s += rowBytes + c.srcSkip;

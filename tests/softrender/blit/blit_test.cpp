@@ -201,7 +201,7 @@ TEST_F(BlitTest, EveryCombinationMatchesTheModel)
                                         k.graphRange = static_cast<int>(rng() % 256);
                                         k.runsReady = layout >= 2;
                                         bool clipped = layout == 1 || layout == 3;
-                                        Images m = RandomImages(k, rng, clipped, (layout & 1) ? 5 : 6);
+                                        Images m = RandomImages(k, rng, clipped, (layout & 1) ? 5 : 9);
 
                                         Scene scene;
                                         scene.Build(k, m);
