@@ -3,6 +3,10 @@
 // Reads graphics/blendtable; calls softrender/pixelops.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "graphics/blendtable.h"
 #include "softrender/pixelops/dispatch.h"
@@ -27,14 +31,34 @@ std::uint32_t TintTriangleColour(std::uint32_t c, PixFmt f, std::uint32_t bright
     return (c & 0xFF000000u) | (p[bR][(c >> 16) & 0xFF] << 16) | (p[bG][(c >> 8) & 0xFF] << 8) | p[bB][c & 0xFF];
 }
 
-template <class Op>
+// Mode 0 stores the colour: sixteen bytes at a time where the processor has SSE2.
+template <PixFmt F>
+inline void FillSpan(std::uint8_t* out, std::int32_t count, std::uint32_t colour)
+{
+    constexpr int bytes = F == PixFmt::X8888 ? 4 : 2;
+    std::int32_t i = 0;
+#if defined(__SSE2__)
+    const __m128i v = F == PixFmt::X8888 ? _mm_set1_epi32(static_cast<int>(colour))
+                                         : _mm_set1_epi16(static_cast<short>(colour));
+    for (; i + 16 / bytes <= count; i += 16 / bytes)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + static_cast<std::ptrdiff_t>(i) * bytes), v);
+#endif
+    for (; i < count; ++i) std::memcpy(out + static_cast<std::ptrdiff_t>(i) * bytes, &colour, bytes);
+}
+
+template <PixFmt F, int Mode>
 void RunFlatSpans(const TRIANGLEDRAW& draw, const softpix::FlatOpCtx& ctx)
 {
+    using Op = softpix::FlatOp<F, Mode>;
     std::uint8_t* const pixels = draw.Dst->Pixels;
     const std::ptrdiff_t pitch = draw.Dst->Body->Pitch;
     WalkTriangleRows(*draw.Setup, draw.Clip, [&](std::int32_t y, std::int32_t x, std::int32_t count) {
-        std::uint8_t* out = pixels + y * pitch + static_cast<std::ptrdiff_t>(x) * Op::DstBytes;
-        for (std::int32_t i = 0; i < count; ++i, out += Op::DstBytes) Op::Apply(ctx, out);
+        std::uint8_t* const out = pixels + y * pitch + static_cast<std::ptrdiff_t>(x) * Op::DstBytes;
+        if constexpr (Mode == 0) {
+            FillSpan<F>(out, count, ctx.Colour);
+        } else {
+            for (std::int32_t i = 0; i < count; ++i) Op::Apply(ctx, out + static_cast<std::ptrdiff_t>(i) * Op::DstBytes);
+        }
     });
 }
 
@@ -44,7 +68,7 @@ void DrawFlatFamily(const TRIANGLEDRAW& draw, std::uint32_t tinted)
     const int mode = softpix::SelectFlatMode(draw.BlendMode, draw.BlendParam);
     if (mode < 0) return;
     const softpix::FlatOpCtx ctx = softpix::MakeFlatOpCtx(tinted, F, draw.BlendParam);
-    softpix::WithDrawingMode(mode, [&](auto m) { RunFlatSpans<softpix::FlatOp<F, decltype(m)::value>>(draw, ctx); });
+    softpix::WithDrawingMode(mode, [&](auto m) { RunFlatSpans<F, decltype(m)::value>(draw, ctx); });
 }
 
 }  // namespace
