@@ -7,6 +7,7 @@
 #include "core/startup.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"
+#include "graphics/image/graphimage.h"
 #include "platform/winmm/timer.h"
 
 int StartLibrary()
@@ -44,4 +45,9 @@ int SelectWindowMode(int windowed)
 DWORD GetMillisecondClock()
 {
     return timeGetTime();
+}
+
+int DropAllGraphImageHandles()
+{
+    return DropGraphImageHandleTable();
 }

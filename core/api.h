@@ -15,3 +15,4 @@ int PumpMessages();
 // Forwarders.
 int SelectWindowMode(int windowed);
 DWORD GetMillisecondClock();
+int DropAllGraphImageHandles();
