@@ -6,25 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/file/stream.h"
 #include "platform/kernel/types.h"
 
-// Stream interface of the file layer; kept here until the file layer's own
-// header lands, with the same operations in the same order.
-#ifndef ZARVO_HAS_FILE_STREAMS
-using STREAMHANDLE = std::uintptr_t;
-struct STREAMFUNCS {
-    int (*Tell)(STREAMHANDLE handle);
-    int (*Seek)(STREAMHANDLE handle, int offset, int origin);
-    std::size_t (*Read)(void* buffer, std::size_t size, std::size_t count, STREAMHANDLE handle);
-    int (*Eof)(STREAMHANDLE handle);
-    int (*IsIdle)(STREAMHANDLE handle);
-    int (*Close)(STREAMHANDLE handle);
-};
-struct STREAMREF {
-    STREAMFUNCS Funcs;
-    STREAMHANDLE Handle;
-};
-#endif
 
 inline int StreamTell(const STREAMREF* s)
 {
@@ -39,16 +23,27 @@ inline int StreamSeek(const STREAMREF* s, long long offset, int origin)
     return s->Funcs.Seek(s->Handle, static_cast<int>(offset), origin);
 }
 
-// Whole elements read.
+// Whole elements read (a memory stream counts a last partial one).
 inline std::size_t StreamRead(const STREAMREF* s, void* buffer, std::size_t size, std::size_t count)
 {
-    return s->Funcs.Read(buffer, size, count, s->Handle);
+    if (size > UINT32_MAX || count > UINT32_MAX) {
+        return 0;
+    }
+    return s->Funcs.Read(buffer, static_cast<std::uint32_t>(size), static_cast<std::uint32_t>(count), s->Handle);
 }
 
-// Reads exactly size bytes as one element; false on a short read.
+// Reads exactly size bytes; false on a short read. The position decides, not
+// the element count: a memory stream delivers a last partial element as one.
 inline bool StreamReadAll(const STREAMREF* s, void* buffer, std::size_t size)
 {
-    return size == 0 || StreamRead(s, buffer, size, 1) == 1;
+    if (size == 0) {
+        return true;
+    }
+    int before = StreamTell(s);
+    if (before < 0 || StreamRead(s, buffer, size, 1) != 1) {
+        return false;
+    }
+    return static_cast<long long>(StreamTell(s)) - before == static_cast<long long>(size);
 }
 
 // Bytes from the current position to the end, the position kept; -1 when the

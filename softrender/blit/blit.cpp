@@ -76,10 +76,10 @@ void BlitMemImg(MEMIMG* dst, const MEMIMG* src, int x, int y, int keyFlag, const
     auto mode = static_cast<unsigned>(DrawState.BlendMode);
     if (mode > 11 || (mode >= 5 && mode <= 9)) return;
     int p = DrawState.BlendParam < 0 ? 0 : (DrawState.BlendParam > 255 ? 255 : DrawState.BlendParam);
-    Src src_kind = sb->UsePalette ? Src::Palette : (sb->UseAlpha ? Src::Alpha : Src::Direct);
+    Src srcKind = sb->UsePalette ? Src::Palette : (sb->UseAlpha ? Src::Alpha : Src::Direct);
     if (mode == 1 && p == 255) mode = 0;
     if ((mode == 1 || mode == 2) && p == 0) return;
-    if (mode == 3 && p == 0 && src_kind != Src::Palette) return;
+    if (mode == 3 && p == 0 && srcKind != Src::Palette) return;
 
     int xOff = static_cast<int>(static_cast<long long>(r.left) - x);
     int yOff = static_cast<int>(static_cast<long long>(r.top) - y);
@@ -107,14 +107,14 @@ void BlitMemImg(MEMIMG* dst, const MEMIMG* src, int x, int y, int keyFlag, const
     call.runs = sb->RunTable;
 
     BlitChoice choice{};
-    choice.src = src_kind;
+    choice.src = srcKind;
     choice.mode = static_cast<int>(mode);
     choice.graph = blendGraph != nullptr;
     choice.white = IsDrawBrightWhite(bright);
     choice.key = keyFlag != 0;
     choice.runs = runs;
     choice.fast = Fast::None;
-    if (!runs && choice.white && !choice.graph && src_kind != Src::Alpha) choice.fast = ChooseFast(format, choice.mode, p);
+    if (!runs && choice.white && !choice.graph && srcKind != Src::Alpha) choice.fast = ChooseFast(format, choice.mode, p);
 
     BlitLoop loop;
     if (format == MEMIMG_FORMAT_XRGB8888) {

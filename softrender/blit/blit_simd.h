@@ -1,7 +1,7 @@
-// SSE2 loops for the 1:1 blit's commonest 32-bit combinations (white
-// brightness, no blend graph): four pixels per step with exactly the results
-// of the one-pixel rules, which still draw each row's last width mod 4 pixels.
-// Included only by blit_xrgb_pixel.cpp.
+// SSE2 loops for the 1:1 blit's commonest combinations (white brightness, no
+// blend graph): four 32-bit or eight 16-bit pixels per step with exactly the
+// results of the one-pixel rules, which still draw each row's tail.
+// Included only by the per-pixel loop tables.
 #pragma once
 
 #include "softrender/blit/blit_kernel.h"
@@ -172,6 +172,51 @@ void AlphaLerpWalk(const BlitCall& c)
     }
 }
 
+
+// Alpha sources in mode 1: d + floor((s - d) * w / 65536) with w = a * p, in
+// 16-bit lanes as the high half of (s - d + 256) * w - 256 * w. With the key
+// flag, a = 0 keeps the destination and a = 255 takes the opaque rule
+// d + (s - d) * p / 256.
+template <class Px, bool K>
+void AlphaLerp16Walk(const BlitCall& c)
+{
+    const __m128i z = _mm_setzero_si128();
+    const __m128i c256 = _mm_set1_epi16(256);
+    const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+    const __m128i full = _mm_set1_epi32(255);
+    const __m128i p16 = _mm_set1_epi16(static_cast<short>(c.ops.P));
+    const Lerp8Op opaque(c);
+    const BYTE* s = c.src;
+    BYTE* d = c.dst;
+    auto half = [&](__m128i s16, __m128i d16) {
+        __m128i a16 = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
+        __m128i w = _mm_mullo_epi16(a16, p16);
+        __m128i x = _mm_add_epi16(_mm_sub_epi16(s16, d16), c256);
+        __m128i lo = _mm_mullo_epi16(x, w), hi = _mm_mulhi_epu16(x, w);
+        __m128i lo2 = _mm_slli_epi16(w, 8), hi2 = _mm_srli_epi16(w, 8);
+        __m128i borrow = _mm_cmplt_epi16(_mm_xor_si128(lo, flip), _mm_xor_si128(lo2, flip));
+        return _mm_add_epi16(d16, _mm_add_epi16(_mm_sub_epi16(hi, hi2), borrow));
+    };
+    for (int y = 0; y < c.height; ++y) {
+        int x = 0;
+        for (; x + 4 <= c.width; x += 4, s += 16, d += 16) {
+            __m128i sv = Load(s), dv = Load(d);
+            __m128i lo = half(_mm_unpacklo_epi8(sv, z), _mm_unpacklo_epi8(dv, z));
+            __m128i hi = half(_mm_unpackhi_epi8(sv, z), _mm_unpackhi_epi8(dv, z));
+            __m128i r = KeepByte3(_mm_packus_epi16(lo, hi), dv);
+            if constexpr (K) {
+                __m128i a = _mm_srli_epi32(sv, 24);
+                r = Select(_mm_cmpeq_epi32(a, full), opaque(sv, dv), r);
+                r = Select(_mm_cmpeq_epi32(a, z), dv, r);
+            }
+            Store(d, r);
+        }
+        for (; x < c.width; ++x, s += 4, d += 4) Px::Apply(c, s, d, nullptr);
+        s += c.srcSkip;
+        d += c.dstSkip;
+    }
+}
+
 template <class Op, int Mode, Fast F>
 BlitLoop Direct(bool key)
 {
@@ -186,6 +231,10 @@ inline BlitLoop SelectXrgbVector(const BlitChoice& ch)
     if (ch.src == Src::Alpha && ch.mode == 0) {
         if (ch.key) return &AlphaLerpWalk<Pixel<1, Src::Alpha, 0, false, true, true, Fast::None>>;
         return &CopyRowsWalk<1>;  // the whole words, alpha ignored
+    }
+    if (ch.src == Src::Alpha && ch.mode == 1) {
+        if (ch.key) return &AlphaLerp16Walk<Pixel<1, Src::Alpha, 1, false, true, true, Fast::None>, true>;
+        return &AlphaLerp16Walk<Pixel<1, Src::Alpha, 1, false, true, false, Fast::None>, false>;
     }
     if (ch.src != Src::Direct) return nullptr;
     switch (ch.fast) {
@@ -204,6 +253,53 @@ inline BlitLoop SelectXrgbVector(const BlitChoice& ch)
         case 3: return Direct<ScaleOp<false>, 3, Fast::None>(ch.key);
         default: return nullptr;
     }
+}
+
+// ---- RGB 5:6:5, eight pixels per step ----
+
+struct HalfSum565Op {
+    explicit HalfSum565Op(const BlitCall&) {}
+    __m128i operator()(__m128i s, __m128i d) const
+    {
+        const __m128i m = _mm_set1_epi16(0x7BEF);
+        return _mm_add_epi16(_mm_and_si128(_mm_srli_epi16(d, 1), m), _mm_and_si128(_mm_srli_epi16(s, 1), m));
+    }
+};
+
+// Direct 16-bit sources in the fast branch, which compares pixels with the
+// key's low 16 bits.
+template <class Op, class Px, bool K>
+void Direct565Walk(const BlitCall& c)
+{
+    const __m128i key = _mm_set1_epi16(static_cast<short>(c.ops.Key & 0xFFFF));
+    const Op op(c);
+    const BYTE* s = c.src;
+    BYTE* d = c.dst;
+    for (int y = 0; y < c.height; ++y) {
+        int x = 0;
+        for (; x + 8 <= c.width; x += 8, s += 16, d += 16) {
+            __m128i sv = Load(s), dv = Load(d);
+            __m128i r = op(sv, dv);
+            if constexpr (K) r = Select(_mm_cmpeq_epi16(sv, key), dv, r);
+            Store(d, r);
+        }
+        for (; x < c.width; ++x, s += 2, d += 2) Px::Apply(c, s, d, nullptr);
+        s += c.srcSkip;
+        d += c.dstSkip;
+    }
+}
+
+inline BlitLoop SelectRgb565Vector(const BlitChoice& ch)
+{
+    if (!ch.white || ch.graph || ch.runs || ch.src != Src::Direct) return nullptr;
+    if (ch.fast == Fast::Copy && ch.key) {
+        return &Direct565Walk<CopyOp, Pixel<0, Src::Direct, 0, false, true, true, Fast::Copy>, true>;
+    }
+    if (ch.fast == Fast::HalfSum) {
+        if (ch.key) return &Direct565Walk<HalfSum565Op, Pixel<0, Src::Direct, 1, false, true, true, Fast::HalfSum>, true>;
+        return &Direct565Walk<HalfSum565Op, Pixel<0, Src::Direct, 1, false, true, false, Fast::HalfSum>, false>;
+    }
+    return nullptr;
 }
 
 }  // namespace blitk::simd

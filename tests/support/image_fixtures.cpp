@@ -27,7 +27,7 @@ int MemSeek(STREAMHANDLE h, int offset, int origin)
     return 0;
 }
 
-std::size_t MemRead(void* buffer, std::size_t size, std::size_t count, STREAMHANDLE h)
+std::uint32_t MemRead(void* buffer, std::uint32_t size, std::uint32_t count, STREAMHANDLE h)
 {
     auto* s = reinterpret_cast<TestMemoryStream*>(h);
     std::size_t left = s->Data->size() - s->Position;
@@ -38,16 +38,16 @@ std::size_t MemRead(void* buffer, std::size_t size, std::size_t count, STREAMHAN
     if (size == 0 || count == 0) {
         return 0;
     }
-    if (size * count > left) {
-        count = left / size;
+    if (static_cast<std::size_t>(size) * count > left) {
+        count = static_cast<std::uint32_t>(left / size);
     }
     if (count == 0) {
         std::memcpy(buffer, s->Data->data() + s->Position, left);
         s->Position += left;
         return 1;
     }
-    std::memcpy(buffer, s->Data->data() + s->Position, size * count);
-    s->Position += size * count;
+    std::memcpy(buffer, s->Data->data() + s->Position, static_cast<std::size_t>(size) * count);
+    s->Position += static_cast<std::size_t>(size) * count;
     return count;
 }
 

@@ -11,9 +11,11 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A STREAMREF over a byte block; the block must outlive the stream.
+// A STREAMREF over a byte block with the memory streams' reading rules, for
+// tests and fuzzers that need no file layer; the block must outlive it.
 struct TestMemoryStream {
     explicit TestMemoryStream(const Bytes& bytes);
+    explicit TestMemoryStream(Bytes&&) = delete; // the block would die first
     STREAMREF Ref;
     const Bytes* Data;
     std::size_t Position = 0;

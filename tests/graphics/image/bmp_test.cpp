@@ -345,3 +345,23 @@ TEST(BmpDecoder, MalformedFilesAreRefused)
         EXPECT_EQ(d.Result, -1) << c.name;
     }
 }
+
+TEST(BmpDecoder, LongerInfoHeadersStillHaveTheirTableReadAtByte40)
+{
+    // A 108-byte header: the colour table is taken from the header's own
+    // bytes 40 on, where the masks of the longer header sit.
+    BmpSpec s;
+    s.width = 1;
+    s.height = 1;
+    s.bits = 8;
+    s.table = {0x00AABBCC, 0x00112233, 0x00445566}; // stand-ins for the longer header's masks
+    for (int i = 3; i < 17 + 256; ++i) {
+        s.table.push_back(0x00010203);
+    }
+    s.pixels = {0, 0, 0, 0};
+    Bytes file = WriteBmp(s);
+    file[14] = 108;
+    Decoded d(DecodeBmpImage, file);
+    ASSERT_EQ(d.Result, 0);
+    EXPECT_EQ(d.Rgb(0, 0), 0xAABBCCu);
+}
