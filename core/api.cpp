@@ -8,6 +8,7 @@
 #include "core/sysstate.h"
 #include "core/windowmode.h"
 #include "graphics/drawstate.h"
+#include "graphics/image/graphimage.h"
 #include "graphics/screen.h"
 #include "platform/winmm/timer.h"
 
@@ -86,4 +87,9 @@ int SelectBrightness(int red, int green, int blue)
 int SelectDrawTarget(int target)
 {
     return SwitchDrawTarget(target);
+}
+
+int DropAllGraphImageHandles()
+{
+    return DropGraphImageHandleTable();
 }

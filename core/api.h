@@ -23,3 +23,4 @@ int EraseScreen();
 int SelectBlendMode(int mode, int param);
 int SelectBrightness(int red, int green, int blue);
 int SelectDrawTarget(int target);
+int DropAllGraphImageHandles();
