@@ -9,6 +9,7 @@
 #include "core/mainwindow.h"
 #include "core/startup.h"
 #include "core/sysstate.h"
+#include "core/windowmode.h"
 #include "graphics/drawstate.h"
 #include "graphics/screen.h"
 #include "platform/com/com.h"
@@ -332,6 +333,38 @@ TEST_F(SurfaceScreen, SoftwareImagesArePresentedThroughTheBackSurface)
         EXPECT_EQ(ScreenState.BackImage.Body->ExternalPixels, requested == 32 ? 1 : 0);  // locked again
         ScreenState.RequestedColorBits = 32;
     }
+}
+
+TEST_F(SurfaceScreen, FullScreenFlipsAndWindowedModeGetsTheDesktopBack)
+{
+    AdvanceManualClock(3000000);
+    ASSERT_EQ(ChangeWindowMode(0), 0);
+    EXPECT_EQ(IsDisplayModeChanged(), 1);
+    EXPECT_EQ(GetVirtualDisplayMode().width, 640);
+    EXPECT_EQ(SysState.DisplayChangeFlag, 1);
+    EXPECT_EQ(ScreenState.CooperativeFlags & DDSCL_EXCLUSIVE, DDSCL_EXCLUSIVE);
+    SwitchDrawTarget(-2);
+    EraseScreen();
+    RECT corner{0, 0, 4, 4};
+    DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    fx.dwFillColor = 0x00FF00;
+    ScreenState.BackSurface->Blt(&corner, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+    ASSERT_EQ(FlipScreenBuffers(), 0);
+    int width = 0;
+    int height = 0;
+    EXPECT_EQ(CountPixelsOtherThan(0, &width, &height), 16);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+
+    AdvanceManualClock(3000000);
+    ASSERT_EQ(ChangeWindowMode(1), 0);
+    EXPECT_FALSE(IsVirtualDisplayModeChanged());
+    EXPECT_EQ(IsDisplayModeChanged(), 0);
+    EraseScreen();
+    ASSERT_EQ(FlipScreenBuffers(), 0);
+    EXPECT_EQ(CountPixelsOtherThan(0, &width, &height), 0);
+    EXPECT_EQ(width, 640);
 }
 
 using SurfaceScreenDeathTest = SurfaceScreen;
