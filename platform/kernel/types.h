@@ -24,6 +24,43 @@ using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 
+// Opaque handles of the window and GDI layers; each layer defines its own struct.
+using HWND = struct HWND__*;
+using HDC = struct HDC__*;
+using HINSTANCE = struct HINSTANCE__*;
+using HMODULE = HINSTANCE;
+using HGDIOBJ = void*;  // any GDI object converts to it
+using HBITMAP = struct HBITMAP__*;
+using HFONT = struct HFONT__*;
+using HRGN = struct HRGN__*;
+using HMENU = struct HMENU__*;
+using HICON = struct HICON__*;
+using HCURSOR = HICON;
+using HBRUSH = struct HBRUSH__*;
+using HKEY = struct HKEY__*;
+using HIMC = struct HIMC__*;
+using HACCEL = struct HACCEL__*;
+using HDROP = struct HDROP__*;
+
+struct GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+};
+using IID = GUID;
+using CLSID = GUID;
+using REFIID = const IID&;
+using REFCLSID = const CLSID&;
+
+inline bool operator==(const GUID& a, const GUID& b)
+{
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+    for (int i = 0; i < 8; ++i)
+        if (a.Data4[i] != b.Data4[i]) return false;
+    return true;
+}
+
 #ifndef TRUE
 #define TRUE 1
 #define FALSE 0

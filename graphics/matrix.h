@@ -1,0 +1,26 @@
+// MAT44 and VEC3F (row vectors, p' = p x M) with their builders, and the
+// three RECT operations every draw clips with. Pure functions; no state.
+#pragma once
+
+#include "platform/kernel/types.h"
+
+struct MAT44 {
+    float m[16];  // element (r, c) at index 4r + c; translation in row 3
+};
+
+struct VEC3F {
+    float x;
+    float y;
+    float z;
+};
+
+int ResetMatrixToIdentity(MAT44* m);
+int MultiplyMatrix4x4(MAT44* out, const MAT44* a, const MAT44* b);
+int BuildPerspectiveProjection(MAT44* out, float fov, float nearZ, float farZ, float aspect);
+int BuildViewportMatrix(MAT44* out, float x, float y, float width, float height);
+int BuildLookAtView(MAT44* out, const VEC3F* eye, const VEC3F* target, const VEC3F* up);
+double DotProductVector3(const VEC3F* a, const VEC3F* b);
+
+int ClipRectAgainstRect(RECT* r, const RECT* bound);
+int OrderRectCorners(RECT* r);
+int GetRectWidthHeight(const RECT* r, int* width, int* height);

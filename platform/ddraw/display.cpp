@@ -1,0 +1,268 @@
+// Owns the virtual display: desktop pixels, mode, client rectangle, presenter,
+// and the clock of the emulated vertical blank. Used by the DirectDraw and GDI
+// stand-ins and registered with by the window layer.
+#include "platform/ddraw/display.h"
+
+#include "platform/ddraw/ddraw.h"
+#include "platform/gdi/pixel.h"
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kDefaultDesktopWidth = 1920;
+constexpr int kDefaultDesktopHeight = 1080;
+constexpr std::uint64_t kLinesPerFrame = 525;
+constexpr std::uint64_t kBlankLines = 45;
+
+struct DisplayState {
+    int desktopWidth = kDefaultDesktopWidth;
+    int desktopHeight = kDefaultDesktopHeight;
+    DisplayMode mode{};
+    bool modeChanged = false;
+    RECT client{0, 0, 640, 480};
+    std::vector<std::uint32_t> desktop;
+    std::vector<std::uint32_t> shown;
+    int shownWidth = 0;
+    int shownHeight = 0;
+    unsigned presents = 0;
+    DisplayPresenter presenter = nullptr;
+    DisplayClock clock = nullptr;
+    DisplaySleep sleep = nullptr;
+};
+
+DisplayState g_display;
+
+std::uint64_t SteadyMicroseconds()
+{
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void SteadySleep(std::uint64_t microseconds)
+{
+    std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+}
+
+void EnsureDesktop()
+{
+    std::size_t size = static_cast<std::size_t>(g_display.desktopWidth) * g_display.desktopHeight;
+    if (g_display.desktop.size() != size) g_display.desktop.assign(size, 0);
+}
+
+void Show(bool fullScreen)
+{
+    ++g_display.presents;
+    if (g_display.presenter != nullptr) {
+        PresentedPicture picture{g_display.shown.data(), g_display.shownWidth, g_display.shownHeight,
+                                 g_display.shownWidth * 4, fullScreen};
+        g_display.presenter(picture);
+    }
+}
+
+} // namespace
+
+void SetVirtualDesktopSize(int width, int height)
+{
+    if (width <= 0 || height <= 0) return;
+    g_display.desktopWidth = width;
+    g_display.desktopHeight = height;
+    g_display.desktop.clear();
+}
+
+DisplayMode GetVirtualDesktopMode()
+{
+    return DisplayMode{g_display.desktopWidth, g_display.desktopHeight, 32, 60};
+}
+
+bool SetVirtualDisplayMode(const DisplayMode& mode)
+{
+    if (mode.width <= 0 || mode.height <= 0) return false;
+    if (mode.bits != 8 && mode.bits != 16 && mode.bits != 32) return false;
+    if (mode.refresh != 0 && (mode.refresh < 50 || mode.refresh > 240)) return false;
+    g_display.mode = mode;
+    g_display.modeChanged = true;
+    return true;
+}
+
+void RestoreVirtualDisplayMode()
+{
+    g_display.mode = DisplayMode{};
+    g_display.modeChanged = false;
+}
+
+DisplayMode GetVirtualDisplayMode()
+{
+    if (!g_display.modeChanged) return GetVirtualDesktopMode();
+    return g_display.mode;
+}
+
+bool IsVirtualDisplayModeChanged()
+{
+    return g_display.modeChanged;
+}
+
+void SetDisplayClientRect(const RECT& rect)
+{
+    g_display.client = rect;
+}
+
+RECT GetDisplayClientRect()
+{
+    return g_display.client;
+}
+
+std::uint32_t* GetDesktopPixels()
+{
+    EnsureDesktop();
+    return g_display.desktop.data();
+}
+
+int GetDesktopPitch()
+{
+    return g_display.desktopWidth * 4;
+}
+
+void SetDisplayPresenter(DisplayPresenter presenter)
+{
+    g_display.presenter = presenter;
+}
+
+void PresentDesktopClientArea()
+{
+    EnsureDesktop();
+    RECT c = g_display.client;
+    int w = c.right - c.left;
+    int h = c.bottom - c.top;
+    if (w <= 0 || h <= 0) return;
+    g_display.shownWidth = w;
+    g_display.shownHeight = h;
+    g_display.shown.assign(static_cast<std::size_t>(w) * h, 0);
+    for (int y = 0; y < h; ++y) {
+        int sy = c.top + y;
+        if (sy < 0 || sy >= g_display.desktopHeight) continue;
+        for (int x = 0; x < w; ++x) {
+            int sx = c.left + x;
+            if (sx < 0 || sx >= g_display.desktopWidth) continue;
+            g_display.shown[static_cast<std::size_t>(y) * w + x] =
+                g_display.desktop[static_cast<std::size_t>(sy) * g_display.desktopWidth + sx];
+        }
+    }
+    Show(false);
+}
+
+void PresentFullScreenPixels(const void* pixels, int pitch, int width, int height, const DDPIXELFORMAT& format,
+                             const PALETTEENTRY* palette)
+{
+    if (pixels == nullptr || width <= 0 || height <= 0) return;
+    g_display.shownWidth = width;
+    g_display.shownHeight = height;
+    g_display.shown.assign(static_cast<std::size_t>(width) * height, 0);
+    const auto* base = static_cast<const std::uint8_t*>(pixels);
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* row = base + static_cast<std::ptrdiff_t>(y) * pitch;
+        std::uint32_t* out = &g_display.shown[static_cast<std::size_t>(y) * width];
+        for (int x = 0; x < width; ++x) {
+            std::uint32_t v = 0;
+            switch (format.dwRGBBitCount) {
+            case 8: {
+                BYTE i = row[x];
+                if (palette != nullptr)
+                    v = (static_cast<std::uint32_t>(palette[i].peRed) << 16) |
+                        (static_cast<std::uint32_t>(palette[i].peGreen) << 8) | palette[i].peBlue;
+                break;
+            }
+            case 16: {
+                std::uint32_t p = static_cast<std::uint32_t>(row[2 * x]) | (static_cast<std::uint32_t>(row[2 * x + 1]) << 8);
+                v = (ExpandChannel(p, format.dwRBitMask) << 16) | (ExpandChannel(p, format.dwGBitMask) << 8) |
+                    ExpandChannel(p, format.dwBBitMask);
+                break;
+            }
+            default: {
+                std::uint32_t p = static_cast<std::uint32_t>(row[4 * x]) | (static_cast<std::uint32_t>(row[4 * x + 1]) << 8) |
+                                  (static_cast<std::uint32_t>(row[4 * x + 2]) << 16) |
+                                  (static_cast<std::uint32_t>(row[4 * x + 3]) << 24);
+                v = (ExpandChannel(p, format.dwRBitMask) << 16) | (ExpandChannel(p, format.dwGBitMask) << 8) |
+                    ExpandChannel(p, format.dwBBitMask);
+                break;
+            }
+            }
+            out[x] = v;
+        }
+    }
+    Show(true);
+}
+
+const std::uint32_t* GetLastPresentedPixels(int* width, int* height)
+{
+    if (width != nullptr) *width = g_display.shownWidth;
+    if (height != nullptr) *height = g_display.shownHeight;
+    return g_display.shown.empty() ? nullptr : g_display.shown.data();
+}
+
+unsigned GetPresentCount()
+{
+    return g_display.presents;
+}
+
+void SetDisplayClock(DisplayClock clock, DisplaySleep sleep)
+{
+    g_display.clock = clock;
+    g_display.sleep = sleep;
+}
+
+std::uint64_t DisplayNowMicroseconds()
+{
+    return g_display.clock != nullptr ? g_display.clock() : SteadyMicroseconds();
+}
+
+void DisplaySleepMicroseconds(std::uint64_t microseconds)
+{
+    if (g_display.sleep != nullptr)
+        g_display.sleep(microseconds);
+    else
+        SteadySleep(microseconds);
+}
+
+std::uint64_t GetVerticalBlankPeriodMicroseconds()
+{
+    int refresh = GetVirtualDisplayMode().refresh;
+    if (refresh <= 0) refresh = 60;
+    return 1000000u / static_cast<std::uint64_t>(refresh);
+}
+
+DWORD GetCurrentScanLine()
+{
+    std::uint64_t period = GetVerticalBlankPeriodMicroseconds();
+    std::uint64_t phase = DisplayNowMicroseconds() % period;
+    return static_cast<DWORD>(phase * kLinesPerFrame / period);
+}
+
+bool IsInVerticalBlank()
+{
+    return GetCurrentScanLine() >= kLinesPerFrame - kBlankLines;
+}
+
+void WaitForVerticalBlankBegin()
+{
+    std::uint64_t period = GetVerticalBlankPeriodMicroseconds();
+    // Rounded up so the wait ends on the blank's first line, not just before it.
+    std::uint64_t blankStart = (period * (kLinesPerFrame - kBlankLines) + kLinesPerFrame - 1) / kLinesPerFrame;
+    std::uint64_t now = DisplayNowMicroseconds();
+    std::uint64_t phase = now % period;
+    std::uint64_t wait = phase < blankStart ? blankStart - phase : period - phase + blankStart;
+    DisplaySleepMicroseconds(wait);
+}
+
+void ResetVirtualDisplay()
+{
+    DisplayPresenter presenter = g_display.presenter;
+    DisplayClock clock = g_display.clock;
+    DisplaySleep sleep = g_display.sleep;
+    g_display = DisplayState{};
+    g_display.presenter = presenter;
+    g_display.clock = clock;
+    g_display.sleep = sleep;
+}

@@ -1,0 +1,324 @@
+#include "platform/ddraw/ddraw.h"
+#include "platform/ddraw/ddraw_test.h"
+#include "platform/ddraw/display.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+std::uint64_t g_now = 0;
+std::uint64_t ManualNow() { return g_now; }
+void ManualSleep(std::uint64_t us) { g_now += us; }
+
+class DirectDrawTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetVirtualDisplay();
+        SetVirtualDesktopSize(800, 600);
+        SetDisplayClientRect(RECT{100, 50, 420, 290});
+        g_now = 0;
+        SetDisplayClock(ManualNow, ManualSleep);
+        ASSERT_EQ(CreateDirectDraw7Object(&dd), DD_OK);
+        ASSERT_EQ(dd->Initialize(nullptr), DD_OK);
+        ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
+    }
+    void TearDown() override
+    {
+        dd->Release();
+        EXPECT_EQ(GetLiveDirectDrawSurfaceCount(), 0);
+        SetDisplayClock(nullptr, nullptr);
+    }
+
+    IDirectDrawSurface7* Plain(int w, int h, DWORD caps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY)
+    {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+        d.dwWidth = w;
+        d.dwHeight = h;
+        d.ddsCaps.dwCaps = caps;
+        IDirectDrawSurface7* s = nullptr;
+        EXPECT_EQ(dd->CreateSurface(&d, &s, nullptr), DD_OK);
+        return s;
+    }
+
+    IDirectDrawSurface7* Primary(DWORD caps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_3DDEVICE)
+    {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        d.dwFlags = DDSD_CAPS;
+        d.ddsCaps.dwCaps = caps;
+        IDirectDrawSurface7* s = nullptr;
+        EXPECT_EQ(dd->CreateSurface(&d, &s, nullptr), DD_OK);
+        return s;
+    }
+
+    static std::uint32_t At(IDirectDrawSurface7* s, int x, int y)
+    {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        RECT r{x, y, x + 1, y + 1};
+        EXPECT_EQ(s->Lock(&r, &d, DDLOCK_WAIT | DDLOCK_READONLY, nullptr), DD_OK);
+        std::uint32_t v = 0;
+        std::memcpy(&v, d.lpSurface, d.ddpfPixelFormat.dwRGBBitCount / 8);
+        s->Unlock(&r);
+        return v;
+    }
+
+    IDirectDraw7* dd = nullptr;
+};
+
+TEST_F(DirectDrawTest, WindowedPrimaryIsTheDesktopAndShowsTheClientArea)
+{
+    IDirectDrawSurface7* primary = Primary();
+    DDSCAPS2 caps{};
+    primary->GetCaps(&caps);
+    EXPECT_TRUE(caps.dwCaps & DDSCAPS_VIDEOMEMORY);
+
+    DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    fx.dwFillColor = 0x00123456;
+    RECT r{100, 50, 420, 290};
+    ASSERT_EQ(primary->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
+
+    int w = 0, h = 0;
+    const std::uint32_t* shown = GetLastPresentedPixels(&w, &h);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(w, 320);
+    EXPECT_EQ(h, 240);
+    EXPECT_EQ(shown[0], 0x00123456u);
+    EXPECT_EQ(shown[320 * 240 - 1], 0x00123456u);
+    EXPECT_EQ(At(primary, 99, 50), 0u);
+
+    // A second primary is refused while the first lives.
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    d.dwFlags = DDSD_CAPS;
+    d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+    IDirectDrawSurface7* second = nullptr;
+    EXPECT_NE(dd->CreateSurface(&d, &second, nullptr), DD_OK);
+    primary->Release();
+}
+
+TEST_F(DirectDrawTest, LockPointsAtTheRectangleAndRefusesNesting)
+{
+    IDirectDrawSurface7* s = Plain(64, 32);
+    DDSURFACEDESC2 whole{}, part{};
+    ASSERT_EQ(s->Lock(nullptr, &whole, DDLOCK_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(s->Lock(nullptr, &part, DDLOCK_WAIT, nullptr), DDERR_SURFACEBUSY);
+    auto* base = static_cast<std::uint8_t*>(whole.lpSurface);
+    ASSERT_EQ(s->Unlock(nullptr), DD_OK);
+    RECT r{3, 5, 10, 9};
+    ASSERT_EQ(s->Lock(&r, &part, DDLOCK_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(static_cast<std::uint8_t*>(part.lpSurface), base + 5 * whole.lPitch + 3 * 4);
+    s->Unlock(&r);
+    RECT outside{60, 0, 70, 4};
+    EXPECT_EQ(s->Lock(&outside, &part, DDLOCK_WAIT, nullptr), DDERR_INVALIDRECT);
+    EXPECT_EQ(s->Unlock(nullptr), DDERR_NOTLOCKED);
+    s->Release();
+}
+
+TEST_F(DirectDrawTest, ScaledBltHonoursTheClipperOfTheDestination)
+{
+    IDirectDrawSurface7* primary = Primary();
+    IDirectDrawClipper* clipper = nullptr;
+    ASSERT_EQ(dd->CreateClipper(0, &clipper, nullptr), DD_OK);
+    clipper->SetHWnd(0, nullptr);
+    primary->SetClipper(clipper);
+    clipper->Release();
+
+    IDirectDrawSurface7* back = Plain(2, 2);
+    DDSURFACEDESC2 d{};
+    ASSERT_EQ(back->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    auto* row0 = static_cast<std::uint32_t*>(d.lpSurface);
+    auto* row1 = reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(d.lpSurface) + d.lPitch);
+    row0[0] = 1; row0[1] = 2; row1[0] = 3; row1[1] = 4;
+    back->Unlock(nullptr);
+
+    // Doubled into a rectangle that hangs over the client area's left edge.
+    RECT dst{98, 50, 102, 54};
+    ASSERT_EQ(primary->Blt(&dst, back, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(At(primary, 99, 50), 0u);  // outside the clip
+    EXPECT_EQ(At(primary, 100, 50), 2u);
+    EXPECT_EQ(At(primary, 101, 51), 2u);
+    EXPECT_EQ(At(primary, 100, 52), 4u);
+
+    RECT badSource{0, 0, 3, 3};
+    EXPECT_EQ(primary->Blt(&dst, back, &badSource, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT);
+    back->Release();
+    primary->Release();
+}
+
+TEST_F(DirectDrawTest, BltFastSkipsTheSourceKeyAndClipsToTheDestination)
+{
+    IDirectDrawSurface7* src = Plain(4, 1);
+    IDirectDrawSurface7* dst = Plain(3, 1);
+    DDSURFACEDESC2 d{};
+    src->Lock(nullptr, &d, DDLOCK_WAIT, nullptr);
+    std::uint32_t px[4] = {7, 0, 9, 11};
+    std::memcpy(d.lpSurface, px, sizeof px);
+    src->Unlock(nullptr);
+    DDCOLORKEY key{0, 0};
+    src->SetColorKey(DDCKEY_SRCBLT, &key);
+
+    DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    fx.dwFillColor = 5;
+    dst->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+    ASSERT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_SRCCOLORKEY), DD_OK);
+    EXPECT_EQ(At(dst, 0, 0), 7u);
+    EXPECT_EQ(At(dst, 1, 0), 5u);  // keyed out
+    EXPECT_EQ(At(dst, 2, 0), 9u);  // the fourth source pixel fell off the edge
+    ASSERT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_NOCOLORKEY), DD_OK);
+    EXPECT_EQ(At(dst, 1, 0), 0u);
+    src->Release();
+    dst->Release();
+}
+
+TEST_F(DirectDrawTest, FullScreenFlipChainSwapsAndShowsTheModeScaled)
+{
+    ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+    EXPECT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DDERR_EXCLUSIVEMODEALREADYSET);
+    EXPECT_EQ(dd->SetDisplayMode(640, 480, 24, 0, 0), DDERR_INVALIDMODE);
+    ASSERT_EQ(dd->SetDisplayMode(640, 480, 16, 60, 0), DD_OK);
+
+    DDSURFACEDESC2 mode{};
+    dd->GetDisplayMode(&mode);
+    EXPECT_EQ(mode.ddpfPixelFormat.dwRBitMask, 0xF800u);
+
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    d.dwFlags = DDSD_CAPS | DDSD_BACKBUFFERCOUNT;
+    d.dwBackBufferCount = 1;
+    d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_3DDEVICE;
+    IDirectDrawSurface7* primary = nullptr;
+    ASSERT_EQ(dd->CreateSurface(&d, &primary, nullptr), DD_OK);
+    DDSCAPS2 want{DDSCAPS_BACKBUFFER, 0, 0, 0};
+    IDirectDrawSurface7* back = nullptr;
+    ASSERT_EQ(primary->GetAttachedSurface(&want, &back), DD_OK);
+
+    DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    fx.dwFillColor = 0xF800;  // red
+    back->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    g_now = 1000;
+    ASSERT_EQ(primary->Flip(nullptr, DDFLIP_WAIT), DD_OK);
+    EXPECT_GT(g_now, 1000u);  // waited for the emulated blank
+    EXPECT_TRUE(IsInVerticalBlank());
+
+    int w = 0, h = 0;
+    const std::uint32_t* shown = GetLastPresentedPixels(&w, &h);
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 480);
+    EXPECT_EQ(shown[0], 0xFF0000u);
+    EXPECT_EQ(At(back, 0, 0), 0u);
+
+    back->Release();
+    primary->Release();
+    EXPECT_EQ(dd->RestoreDisplayMode(), DD_OK);
+    EXPECT_FALSE(IsVirtualDisplayModeChanged());
+}
+
+TEST_F(DirectDrawTest, LostSurfacesRefuseWorkUntilRestored)
+{
+    IDirectDrawSurface7* s = Plain(8, 8);
+    MarkAllDirectDrawSurfacesLost();
+    DDSURFACEDESC2 d{};
+    EXPECT_EQ(s->IsLost(), DDERR_SURFACELOST);
+    EXPECT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DDERR_SURFACELOST);
+    EXPECT_EQ(s->Restore(), DD_OK);
+    EXPECT_EQ(s->IsLost(), DD_OK);
+    EXPECT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    s->Unlock(nullptr);
+    s->Release();
+}
+
+TEST_F(DirectDrawTest, OverlaysAndDirect3DAreNotAvailable)
+{
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+    d.dwWidth = d.dwHeight = 16;
+    d.ddsCaps.dwCaps = DDSCAPS_OVERLAY | DDSCAPS_VIDEOMEMORY;
+    IDirectDrawSurface7* s = nullptr;
+    EXPECT_EQ(dd->CreateSurface(&d, &s, nullptr), DDERR_NOOVERLAYHW);
+    EXPECT_EQ(s, nullptr);
+    void* d3d = nullptr;
+    EXPECT_EQ(dd->QueryInterface(IID_IDirect3D7, &d3d), E_NOINTERFACE);
+    EXPECT_EQ(dd->QueryInterface(IID_IDirectDraw, &d3d), E_NOINTERFACE);
+}
+
+TEST_F(DirectDrawTest, DepthSurfaceAttachesToASurfaceOfItsSize)
+{
+    IDirectDrawSurface7* back = Plain(32, 16, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE);
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+    d.dwWidth = 32;
+    d.dwHeight = 16;
+    d.ddsCaps.dwCaps = DDSCAPS_ZBUFFER | DDSCAPS_VIDEOMEMORY;
+    d.ddpfPixelFormat.dwSize = 32;
+    d.ddpfPixelFormat.dwFlags = DDPF_ZBUFFER;
+    d.ddpfPixelFormat.dwZBufferBitDepth = 16;
+    d.ddpfPixelFormat.dwZBitMask = 0xFFFF;
+    IDirectDrawSurface7* z = nullptr;
+    ASSERT_EQ(dd->CreateSurface(&d, &z, nullptr), DD_OK);
+    ASSERT_EQ(back->AddAttachedSurface(z), DD_OK);
+    DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    fx.dwFillDepth = 0xFFFF;
+    ASSERT_EQ(z->Blt(nullptr, nullptr, nullptr, DDBLT_DEPTHFILL | DDBLT_WAIT, &fx), DD_OK);
+    EXPECT_EQ(At(z, 31, 15), 0xFFFFu);
+    EXPECT_EQ(back->DeleteAttachedSurface(0, z), DD_OK);
+    z->Release();
+    back->Release();
+}
+
+TEST(VirtualDisplay, VerticalBlankRunsAtTheModeRate)
+{
+    ResetVirtualDisplay();
+    g_now = 0;
+    SetDisplayClock(ManualNow, ManualSleep);
+    EXPECT_EQ(GetVerticalBlankPeriodMicroseconds(), 16666u);
+    EXPECT_FALSE(IsInVerticalBlank());
+    int blanks = 0;
+    for (int i = 0; i < 60; ++i) {
+        WaitForVerticalBlankBegin();
+        if (IsInVerticalBlank()) ++blanks;
+        g_now += 2000;  // leave the blank before waiting for the next one
+    }
+    EXPECT_EQ(blanks, 60);
+    EXPECT_GE(g_now, 990000u);
+    EXPECT_LE(g_now, 1010000u);
+    SetDisplayClock(nullptr, nullptr);
+}
+
+} // namespace
+
+#include "platform/ddraw/sdl_presenter.h"
+
+#include <SDL.h>
+
+namespace {
+
+TEST(SdlPresenter, ShowsPresentedPicturesInAnOffscreenWindow)
+{
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("t", 0, 0, 4, 4, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(AttachSdlPresenter(window));
+    ResetVirtualDisplay();
+    SetVirtualDesktopSize(8, 8);
+    SetDisplayClientRect(RECT{0, 0, 4, 4});
+    GetDesktopPixels()[0] = 0x00FF00;
+    PresentDesktopClientArea();
+    EXPECT_EQ(GetLastPresentedPixels(nullptr, nullptr)[0], 0x00FF00u);
+    DetachSdlPresenter();
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+} // namespace
