@@ -7,6 +7,7 @@
 #include "core/log.h"
 #include "platform/dinput/dinput.h"
 #include "platform/kernel/sync.h"
+#include "platform/kernel/system.h"
 #include "platform/window/keyboard.h"
 #include "platform/winmm/joystick.h"
 #include "platform/winmm/timer.h"

@@ -9,6 +9,8 @@
 
 #include <SDL2/SDL.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 // The class and interface ids are the layer's own; callers only compare them.
@@ -205,6 +207,7 @@ public:
     {
         if (acquired_) return DIERR_ACQUIRED;
         if (kind_ == DeviceKind::Mouse) return DIERR_UNSUPPORTED;
+        if (kind_ == DeviceKind::Keyboard && event != nullptr && IsKeyboardNotificationFailing()) return DIERR_GENERIC;
         SetSourceNotification(this, kind_ == DeviceKind::Keyboard ? kKeyboardSource : instanceId_, event);
         return DI_OK;
     }

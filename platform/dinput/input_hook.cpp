@@ -14,7 +14,22 @@ namespace {
 
 bool Injected = false;
 bool DirectInputAvailable = true;
+bool KeyboardNotificationFails = false;
 bool KeysDown[SDL_NUM_SCANCODES] = {};
+
+struct PadRumble {
+    int low = 0;
+    int high = 0;
+};
+PadRumble Rumbles[16];
+
+int RecordRumble(void* userdata, Uint16 low, Uint16 high)
+{
+    PadRumble* r = static_cast<PadRumble*>(userdata);
+    r->low = low;
+    r->high = high;
+    return 0;
+}
 std::map<int, int> LayoutOverride;
 std::vector<SDL_JoystickID> InjectedPads;  // instance ids, by pad number
 
@@ -83,8 +98,20 @@ int InjectedLayoutScancode(int keycode)
     return it == LayoutOverride.end() ? -1 : it->second;
 }
 
-int AttachInjectedPad(const char* name, int axes, int buttons, int hats)
+void SetKeyboardNotificationFailure(bool fail)
 {
+    KeyboardNotificationFails = fail;
+}
+
+bool IsKeyboardNotificationFailing()
+{
+    return KeyboardNotificationFails;
+}
+
+int AttachInjectedPad(const char* name, int axes, int buttons, int hats, bool rumble)
+{
+    int pad = static_cast<int>(InjectedPads.size());
+    if (pad >= 16) return -1;
     StartJoystickSource();
     SDL_VirtualJoystickDesc desc = {};
     desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
@@ -93,6 +120,11 @@ int AttachInjectedPad(const char* name, int axes, int buttons, int hats)
     desc.nbuttons = static_cast<Uint16>(buttons);
     desc.nhats = static_cast<Uint16>(hats);
     desc.name = name;
+    if (rumble) {
+        Rumbles[pad] = PadRumble{};
+        desc.userdata = &Rumbles[pad];
+        desc.Rumble = RecordRumble;
+    }
     int deviceIndex = SDL_JoystickAttachVirtualEx(&desc);
     if (deviceIndex < 0) return -1;
     SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(deviceIndex);
@@ -101,7 +133,14 @@ int AttachInjectedPad(const char* name, int axes, int buttons, int hats)
     for (int i = 0; i < JoystickSourceCount(); ++i)
         if (SourceJoystickInstanceId(i) == id) OpenSourceJoystick(i);
     InjectedPads.push_back(id);
-    return static_cast<int>(InjectedPads.size()) - 1;
+    return pad;
+}
+
+void InjectedPadRumble(int pad, int* low, int* high)
+{
+    bool known = pad >= 0 && pad < static_cast<int>(InjectedPads.size());
+    if (low) *low = known ? Rumbles[pad].low : 0;
+    if (high) *high = known ? Rumbles[pad].high : 0;
 }
 
 void SetInjectedPadAxis(int pad, int axis, int value)

@@ -23,9 +23,16 @@ bool InjectedScancodeDown(int scancode);
 void SetInjectedLayoutKey(int keycode, int scancode);
 int InjectedLayoutScancode(int keycode);
 
+// While on, the keyboard refuses an event notification.
+void SetKeyboardNotificationFailure(bool fail);
+bool IsKeyboardNotificationFailing();
+
 // Joypads: a virtual SDL joystick each, read through the same raw joystick
-// calls as a real one. Answers the pad's number from 0, or -1.
-int AttachInjectedPad(const char* name, int axes, int buttons, int hats);
+// calls as a real one; with rumble, its motors record what they were told.
+// Answers the pad's number from 0, or -1.
+int AttachInjectedPad(const char* name, int axes, int buttons, int hats, bool rumble = false);
+// The last rumble strengths the pad was given (0 when stopped).
+void InjectedPadRumble(int pad, int* low, int* high);
 // Axis values -32768 ... 32767; each change is delivered as a device event.
 void SetInjectedPadAxis(int pad, int axis, int value);
 void SetInjectedPadButton(int pad, int button, bool down);

@@ -17,7 +17,10 @@ constexpr UINT kMaxJoysticks = 16;
 DWORD AxisPosition(SDL_Joystick* joystick, int axis)
 {
     if (axis >= SDL_JoystickNumAxes(joystick)) return 32767;
-    return static_cast<DWORD>(SDL_JoystickGetAxis(joystick, axis) + 32768) & 0xFFFF;
+    // Rest is 32767 and the ends 0 and 65535, as the system's driver reports them.
+    int v = SDL_JoystickGetAxis(joystick, axis);
+    if (v < 0) return static_cast<DWORD>((v + 32768) * 32767 / 32768);
+    return static_cast<DWORD>(32767 + v * 32768 / 32767);
 }
 
 DWORD HatToPov(Uint8 hat)
