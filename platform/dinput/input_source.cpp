@@ -60,6 +60,28 @@ constexpr ScancodeDik kScancodeToDik[] = {
     {SDL_SCANCODE_LGUI, DIK_LWIN}, {SDL_SCANCODE_RGUI, DIK_RWIN}, {SDL_SCANCODE_APPLICATION, DIK_APPS},
 };
 
+// The default layout, where each character key sits at its own position.
+int DefaultLayoutScancode(int keycode)
+{
+    if (keycode >= 'a' && keycode <= 'z') return SDL_SCANCODE_A + (keycode - 'a');
+    if (keycode >= '1' && keycode <= '9') return SDL_SCANCODE_1 + (keycode - '1');
+    switch (keycode) {
+    case '0': return SDL_SCANCODE_0;
+    case '-': return SDL_SCANCODE_MINUS;
+    case '=': return SDL_SCANCODE_EQUALS;
+    case '[': return SDL_SCANCODE_LEFTBRACKET;
+    case ']': return SDL_SCANCODE_RIGHTBRACKET;
+    case '\\': return SDL_SCANCODE_BACKSLASH;
+    case ';': return SDL_SCANCODE_SEMICOLON;
+    case '\'': return SDL_SCANCODE_APOSTROPHE;
+    case '`': return SDL_SCANCODE_GRAVE;
+    case ',': return SDL_SCANCODE_COMMA;
+    case '.': return SDL_SCANCODE_PERIOD;
+    case '/': return SDL_SCANCODE_SLASH;
+    default: return SDL_SCANCODE_UNKNOWN;
+    }
+}
+
 struct Notification {
     const void* owner;
     int source;
@@ -137,9 +159,11 @@ int LayoutScancodeForKey(int keycode)
 {
     if (IsInjectedInput()) {
         int scancode = InjectedLayoutScancode(keycode);
-        if (scancode >= 0) return scancode;
+        return scancode >= 0 ? scancode : DefaultLayoutScancode(keycode);
     }
-    return static_cast<int>(SDL_GetScancodeFromKey(static_cast<SDL_Keycode>(keycode)));
+    // Before SDL's video has started it knows no layout.
+    int scancode = static_cast<int>(SDL_GetScancodeFromKey(static_cast<SDL_Keycode>(keycode)));
+    return scancode != SDL_SCANCODE_UNKNOWN ? scancode : DefaultLayoutScancode(keycode);
 }
 
 void StartJoystickSource()
