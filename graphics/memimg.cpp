@@ -1,6 +1,6 @@
-// MEMIMG allocation, region views, release, the fast-blit planes, raw fill
-// and the COLORFMT singletons. Calls core/memory (the library's allocator)
-// and graphics/matrix (rectangle clipping).
+// MEMIMG allocation, region views, release, the fast-blit planes, raw fill,
+// the transfers and the COLORFMT singletons. Calls core/memory (the library's
+// allocator), graphics/matrix (clipping) and graphics/image/convert.
 #include "graphics/memimg.h"
 
 #include <climits>
@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "core/memory.h"
+#include "graphics/image/convert.h"
 #include "graphics/matrix.h"
 #include "platform/ddraw/pixelformat.h"
 
@@ -118,6 +119,29 @@ void BuildRunTable(MEMIMGBODY* body)
         }
         *out++ = MEMIMG_RUN_END_OF_ROW;
     }
+}
+
+// Clips a copy of a w x h block from (sx, sy) of a source to (dx, dy) of a
+// destination so that it lies inside both; false when nothing is left.
+bool ClipCopy(int* sx, int* sy, int* w, int* h, int* dx, int* dy, int srcW, int srcH, int dstW, int dstH)
+{
+    long long x0 = *sx, y0 = *sy, x1 = *dx, y1 = *dy, cw = *w, ch = *h;
+    if (x0 < 0) { cw += x0; x1 -= x0; x0 = 0; }
+    if (y0 < 0) { ch += y0; y1 -= y0; y0 = 0; }
+    if (x1 < 0) { cw += x1; x0 -= x1; x1 = 0; }
+    if (y1 < 0) { ch += y1; y0 -= y1; y1 = 0; }
+    if (cw > srcW - x0) cw = srcW - x0;
+    if (ch > srcH - y0) ch = srcH - y0;
+    if (cw > dstW - x1) cw = dstW - x1;
+    if (ch > dstH - y1) ch = dstH - y1;
+    if (cw <= 0 || ch <= 0) return false;
+    *sx = static_cast<int>(x0);
+    *sy = static_cast<int>(y0);
+    *dx = static_cast<int>(x1);
+    *dy = static_cast<int>(y1);
+    *w = static_cast<int>(cw);
+    *h = static_cast<int>(ch);
+    return true;
 }
 
 }  // namespace
@@ -376,4 +400,77 @@ const DDPIXELFORMAT* LookupMemImgDDPixelFormat(int format, int useAlpha, int use
         return &single[i];
     }
     return nullptr;
+}
+
+void TransferGraphImageToMemImg(const GraphImage* image, const GraphImage* alphaImage, MEMIMG* dst, int srcX, int srcY,
+                                int w, int h, int dstX, int dstY, int keyToAlpha)
+{
+    if (image == nullptr || image->Pixels == nullptr || !IsMemImgAlive(dst)) return;
+    MEMIMGBODY* body = dst->Body;
+    int srcW = image->Width, srcH = image->Height;
+    if (alphaImage != nullptr) {
+        if (alphaImage->Pixels == nullptr) return;
+        if (alphaImage->Width < srcW) srcW = alphaImage->Width;
+        if (alphaImage->Height < srcH) srcH = alphaImage->Height;
+    }
+    if (!ClipCopy(&srcX, &srcY, &w, &h, &dstX, &dstY, srcW, srcH, dst->Width, dst->Height)) return;
+    RECT rect = {srcX, srcY, srcX + w, srcY + h};
+
+    if (body->PixelFormat == MEMIMG_FORMAT_CHANNEL8 || body->PixelFormat == MEMIMG_FORMAT_DEPTH16) {
+        CopyPixelsConvertingFormat(dst->Pixels, body->Pitch, body->ColorFormat, image->Pixels, image->Pitch,
+                                   &image->Format, nullptr, 0, nullptr, dstX, dstY, &rect, 0, 0, 0, 0, 1, 1, 0, 0);
+        return;
+    }
+
+    int answer = CopyPixelsConvertingFormat(
+        dst->Pixels, body->Pitch, body->ColorFormat, image->Pixels, image->Pitch, &image->Format,
+        alphaImage != nullptr ? alphaImage->Pixels : nullptr, alphaImage != nullptr ? alphaImage->Pitch : 0,
+        alphaImage != nullptr ? &alphaImage->Format : nullptr, dstX, dstY, &rect, 0, keyToAlpha, body->ColorKey, 0, 0,
+        0, 0, 0);
+    if (answer < 0) return;
+    if (alphaImage == nullptr && body->UsePalette) body->PaletteCount = answer + 1;
+
+    if (body->UsePalette) {
+        for (int i = 0; i < 256; ++i) {
+            const COLORPALETTEENTRY& e = image->Format.Palette[i];
+            if (body->PixelFormat == MEMIMG_FORMAT_RGB565) {
+                auto v = static_cast<WORD>(((e.Red >> 3) << 11) | ((e.Green >> 2) << 5) | (e.Blue >> 3));
+                std::memcpy(body->Palette + 2 * i, &v, 2);
+            } else {
+                DWORD v = (static_cast<DWORD>(e.Red) << 16) | (static_cast<DWORD>(e.Green) << 8) | e.Blue;
+                std::memcpy(body->Palette + 4 * i, &v, 4);
+            }
+        }
+        std::memcpy(body->PaletteCopy, body->Palette, body->PixelFormat == MEMIMG_FORMAT_RGB565 ? 512 : 1024);
+    }
+
+    body->AlphaPremultiplied = 0;
+    body->RunsReady = 0;
+    if (w == dst->Width && h == dst->Height) BuildMemImgFastBlitData(dst);
+}
+
+int CopyMemImgRect(MEMIMG* dst, const MEMIMG* src, const RECT* srcRect, int dstX, int dstY)
+{
+    if (!IsMemImgAlive(dst) || !IsMemImgAlive(src)) return -1;
+    RECT whole = {0, 0, src->Width, src->Height};
+    const RECT& r = srcRect != nullptr ? *srcRect : whole;
+    int x = r.left, y = r.top, w = r.right - r.left, h = r.bottom - r.top;
+    if (!ClipCopy(&x, &y, &w, &h, &dstX, &dstY, src->Width, src->Height, dst->Width, dst->Height)) return -1;
+    RECT rect = {x, y, x + w, y + h};
+    return CopyPixelsConvertingFormat(dst->Pixels, dst->Body->Pitch, dst->Body->ColorFormat, src->Pixels,
+                                      src->Body->Pitch, src->Body->ColorFormat, nullptr, 0, nullptr, dstX, dstY, &rect,
+                                      0, 0, 0, 0, 0, 0, 0, 0);
+}
+
+int CopyMemImgRectToGraphImage(GraphImage* dst, const MEMIMG* src, int x, int y, int w, int h, int dstX, int dstY,
+                               DWORD keyColor, int keySkip)
+{
+    if (dst == nullptr || dst->Pixels == nullptr || !IsMemImgAlive(src)) return -1;
+    const MEMIMGBODY* body = src->Body;
+    if (body->PixelFormat > MEMIMG_FORMAT_XRGB8888 || body->UsePalette || body->UseAlpha) return -1;
+    if (!ClipCopy(&x, &y, &w, &h, &dstX, &dstY, src->Width, src->Height, dst->Width, dst->Height)) return -1;
+    RECT rect = {x, y, x + w, y + h};
+    return CopyPixelsConvertingFormat(dst->Pixels, dst->Pitch, &dst->Format, src->Pixels, body->Pitch,
+                                      body->ColorFormat, nullptr, 0, nullptr, dstX, dstY, &rect, 0, 0, keyColor, 0, 0, 0,
+                                      keySkip, 0);
 }

@@ -1,11 +1,13 @@
 // MEMIMG: the software renderer's image, a small header over a
 // reference-counted MEMIMGBODY; allocation, shared region views, release,
 // the fast-blit planes (premultiplied alpha plane and run table), raw fill
-// and the per-format COLORFMT and DDPIXELFORMAT singletons. Calls core/memory,
-// graphics/matrix and graphics/image/colorfmt.
+// the transfers to and from GraphImages and the per-format COLORFMT and
+// DDPIXELFORMAT singletons. Calls core/memory, graphics/matrix and the image
+// layer's colour formats and converting copy.
 #pragma once
 
 #include "graphics/image/colorfmt.h"
+#include "graphics/image/graphimage.h"
 #include "platform/ddraw/pixelformat.h"
 #include "platform/kernel/types.h"
 
@@ -64,6 +66,14 @@ void ShareMemImgRegion(MEMIMG* view, const MEMIMG* parent, int x, int y, int w, 
 int IsMemImgAlive(const MEMIMG* header);
 void DropMemImgReference(MEMIMG* header);
 void FillMemImgRectRaw(MEMIMG* image, const RECT* rect, DWORD value);
+
+// Pixel moves through the converting copy. Rectangles are clipped to both
+// images first; an empty result copies nothing.
+void TransferGraphImageToMemImg(const GraphImage* image, const GraphImage* alphaImage, MEMIMG* dst, int srcX, int srcY,
+                                int w, int h, int dstX, int dstY, int keyToAlpha);
+int CopyMemImgRect(MEMIMG* dst, const MEMIMG* src, const RECT* srcRect, int dstX, int dstY);
+int CopyMemImgRectToGraphImage(GraphImage* dst, const MEMIMG* src, int x, int y, int w, int h, int dstX, int dstY,
+                               DWORD keyColor, int keySkip);
 
 // The whole-image fast-blit data: premultiplied alpha plane (bodies with
 // alpha and a plane) and run table, built from the current pixels. The

@@ -40,8 +40,11 @@ bool AttachSdlPresenter(SDL_Window* window)
 {
     DetachSdlPresenter();
     if (window == nullptr) return false;
-    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
-    if (renderer == nullptr) renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+    // One streaming texture a frame needs no GPU; the software renderer over a
+    // plain window surface also keeps the GL drivers (and their process-lifetime
+    // allocations) out of the process.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
     if (renderer == nullptr) return false;
     g_window = window;
     g_renderer = renderer;

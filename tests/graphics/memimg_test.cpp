@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/memory.h"
 #include "graphics/memimg.h"
 
 namespace {
@@ -327,6 +328,121 @@ TEST(MemImgColorFormat, DDPixelFormatsMatchTheColourFormats)
     EXPECT_EQ(depth->dwRGBBitCount, 16u);
     EXPECT_EQ(depth->dwBBitMask, 0xFFFFu);
     EXPECT_EQ(LookupMemImgDDPixelFormat(4, 0, 0), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// A decoded image of one row in the given layout (freed by the caller).
+GraphImage RowImage(int width, void (*setFormat)(COLORFMT*), int bytesPerPixel)
+{
+    GraphImage img{};
+    setFormat(&img.Format);
+    img.Width = width;
+    img.Height = 1;
+    img.Pitch = width * bytesPerPixel;
+    img.Pixels = AllocMemoryZeroed(static_cast<std::size_t>(img.Pitch), __FILE__, __LINE__);
+    return img;
+}
+void SetArgb(COLORFMT* f) { SetColorFormatARGB32(f); }
+void SetXrgb(COLORFMT* f) { SetColorFormatXRGB32(f); }
+void SetPal(COLORFMT* f) { SetColorFormatPalette8(f); }
+
+TEST(MemImgTransfer, WholeImageBuildsRunsAndPremultipliedPlane)
+{
+    GraphImage argb = RowImage(3, SetArgb, 4);
+    const DWORD px[3] = {0x00FFFFFF, 0x80FF4020, 0xFF102030};
+    std::memcpy(argb.Pixels, px, sizeof px);
+
+    MEMIMG img{};
+    ASSERT_EQ(AllocateMemImg(&img, 3, 1, -1, 0, 1, 0, 1, 1, nullptr), 0);
+    TransferGraphImageToMemImg(&argb, nullptr, &img, 0, 0, 3, 1, 0, 0, 0);
+    EXPECT_EQ(std::memcmp(img.Pixels, px, sizeof px), 0);
+    EXPECT_EQ(img.Body->RunsReady, 1);
+    EXPECT_EQ(img.Body->AlphaPremultiplied, 1);
+    EXPECT_EQ(RunBytes(img), (std::vector<BYTE>{0x00, 0x80, 0x40, 0xC0}));
+    DWORD plane;
+    std::memcpy(&plane, img.AlphaPlane + 4, 4);
+    EXPECT_EQ(plane, 0x807F2010u);
+
+    // A partial transfer leaves the fast-blit data marked stale.
+    TransferGraphImageToMemImg(&argb, nullptr, &img, 0, 0, 2, 1, 0, 0, 0);
+    EXPECT_EQ(img.Body->RunsReady, 0);
+    EXPECT_EQ(img.Body->AlphaPremultiplied, 0);
+    DropMemImgReference(&img);
+    FreeGraphImagePixels(&argb);
+}
+
+TEST(MemImgTransfer, PaletteImageSetsCountAndConvertedPalette)
+{
+    GraphImage pal = RowImage(4, SetPal, 1);
+    const BYTE idx[4] = {0, 3, 7, 3};
+    std::memcpy(pal.Pixels, idx, 4);
+    pal.Format.Palette[7] = COLORPALETTEENTRY{0x1F, 0xFF, 0xF8, 0};  // blue, green, red
+
+    MEMIMG img{};
+    ASSERT_EQ(AllocateMemImg(&img, 4, 1, -1, 3, 0, 1, 0, 0, nullptr), 0);
+    TransferGraphImageToMemImg(&pal, nullptr, &img, 0, 0, 4, 1, 0, 0, 0);
+    EXPECT_EQ(std::memcmp(img.Pixels, idx, 4), 0);
+    EXPECT_EQ(img.Body->PaletteCount, 8);
+    WORD entry;
+    std::memcpy(&entry, img.Body->Palette + 14, 2);
+    EXPECT_EQ(entry, (0xF8 >> 3) << 11 | (0xFF >> 2) << 5 | (0x1F >> 3));
+    EXPECT_EQ(std::memcmp(img.Body->Palette, img.Body->PaletteCopy, 512), 0);
+    DropMemImgReference(&img);
+    FreeGraphImagePixels(&pal);
+}
+
+TEST(MemImgTransfer, RectanglesAreClippedToBothImages)
+{
+    GraphImage xrgb = RowImage(4, SetXrgb, 4);
+    const DWORD px[4] = {1, 2, 3, 4};
+    std::memcpy(xrgb.Pixels, px, sizeof px);
+    MEMIMG img{};
+    ASSERT_EQ(AllocateMemImg(&img, 3, 1, -1, 0, 1, 0, 0, 0, nullptr), 0);
+    FillMemImgRectRaw(&img, nullptr, 0);
+    TransferGraphImageToMemImg(&xrgb, nullptr, &img, -1, 0, 10, 5, 1, 0, 0);  // source x 0 lands at 2
+    DWORD got[3];
+    std::memcpy(got, img.Pixels, sizeof got);
+    EXPECT_EQ(got[0], 0u);
+    EXPECT_EQ(got[1], 0u);
+    EXPECT_EQ(got[2] & 0xFFFFFF, 1u);
+    TransferGraphImageToMemImg(&xrgb, nullptr, &img, 0, 0, 4, 1, 5, 0, 0);  // wholly outside: nothing
+    DropMemImgReference(&img);
+    FreeGraphImagePixels(&xrgb);
+}
+
+TEST(MemImgCopy, BetweenImagesAndOutToGraphImages)
+{
+    MEMIMG rgb{}, xrgb{};
+    ASSERT_EQ(AllocateMemImg(&rgb, 2, 1, -1, 0, 0, 0, 0, 0, nullptr), 0);
+    ASSERT_EQ(AllocateMemImg(&xrgb, 2, 1, -1, 0, 1, 0, 0, 0, nullptr), 0);
+    FillMemImgRectRaw(&rgb, nullptr, 0xF800);
+    FillMemImgRectRaw(&xrgb, nullptr, 0);
+    EXPECT_EQ(CopyMemImgRect(&xrgb, &rgb, nullptr, 0, 0), 0);
+    DWORD v;
+    std::memcpy(&v, xrgb.Pixels + 4, 4);
+    EXPECT_EQ(v & 0xFFFFFF, 0xF80000u);
+    RECT empty = {1, 0, 1, 1};
+    EXPECT_EQ(CopyMemImgRect(&xrgb, &rgb, &empty, 0, 0), -1);
+
+    GraphImage out = RowImage(2, SetXrgb, 4);
+    DWORD keyed[2] = {0x00FF00FF, 0x00123456};
+    std::memcpy(xrgb.Pixels, keyed, sizeof keyed);
+    CopyMemImgRectToGraphImage(&out, &xrgb, 0, 0, 2, 1, 0, 0, 0x00FF00FF, 1);
+    DWORD got[2];
+    std::memcpy(got, out.Pixels, sizeof got);
+    EXPECT_EQ(got[0], 0u) << "key colour skipped";
+    EXPECT_EQ(got[1] & 0xFFFFFF, 0x123456u);
+
+    MEMIMG pal{};
+    ASSERT_EQ(AllocateMemImg(&pal, 2, 1, -1, 0, 1, 1, 0, 0, nullptr), 0);
+    EXPECT_EQ(CopyMemImgRectToGraphImage(&out, &pal, 0, 0, 2, 1, 0, 0, 0, 0), -1) << "palette sources are refused";
+    DropMemImgReference(&pal);
+    DropMemImgReference(&rgb);
+    DropMemImgReference(&xrgb);
+    FreeGraphImagePixels(&out);
 }
 
 }  // namespace

@@ -1,0 +1,126 @@
+// The 1:1 blit's frame: refusals, clipping against the draw area, the
+// per-call values, the parameter shortcuts and the choice of loop. Reads
+// DRAWSTATE, BLENDTABLES and the MMX flag; the loops live in blit_kernel.h.
+#include "softrender/blit/blit.h"
+
+#include "core/sysstate.h"
+#include "graphics/blendtable.h"
+#include "graphics/drawstate.h"
+#include "graphics/matrix.h"
+#include "softrender/blit/blit_kernel.h"
+#include "softrender/pixelops/op_context.h"
+
+#include <climits>
+
+using blitk::BlitCall;
+using blitk::BlitChoice;
+using blitk::BlitLoop;
+using blitk::Fast;
+using blitk::Src;
+
+namespace {
+
+int ClampToInt(long long v)
+{
+    if (v > INT_MAX) return INT_MAX;
+    if (v < INT_MIN) return INT_MIN;
+    return static_cast<int>(v);
+}
+
+// The fast branch's loop for a mode, or Fast::None for the general rules.
+Fast ChooseFast(int format, int mode, int p)
+{
+    bool mmx = SysState.MMXFlag == 1;
+    switch (mode) {
+        case 0: return Fast::Copy;
+        case 1:
+            if (p == 128) return Fast::HalfSum;
+            return format == 0 ? Fast::Cube : Fast::None;
+        case 2:
+            if (p != 255) return Fast::None;
+            if (format == 0) return Fast::AddPair;
+            return mmx ? Fast::AddSat : Fast::AddFast;
+        case 3:
+            if (p != 255) return Fast::None;
+            if (format == 0) return Fast::SubPair;
+            return mmx ? Fast::SubSat : Fast::Sub;
+        default: return Fast::None;
+    }
+}
+
+}  // namespace
+
+void BlitMemImg(MEMIMG* dst, const MEMIMG* src, int x, int y, int keyFlag, const MEMIMG* blendGraph)
+{
+    if (!IsMemImgAlive(dst) || !IsMemImgAlive(src)) return;
+    const MEMIMGBODY* sb = src->Body;
+    const MEMIMGBODY* db = dst->Body;
+    if (sb->PixelFormat != db->PixelFormat || db->UsePalette || db->UseAlpha) return;
+    int format = sb->PixelFormat;
+    if (format != MEMIMG_FORMAT_RGB565 && format != MEMIMG_FORMAT_XRGB8888) return;
+    // The blend graph is read at every source position, so it must cover the source.
+    if (blendGraph != nullptr &&
+        (!IsMemImgAlive(blendGraph) || blendGraph->Width < src->Width || blendGraph->Height < src->Height)) {
+        return;
+    }
+
+    RECT r = {x, y, ClampToInt(static_cast<long long>(x) + src->Width),
+              ClampToInt(static_cast<long long>(y) + src->Height)};
+    ClipRectAgainstRect(&r, &DrawState.DrawArea);
+    int width = r.right - r.left;
+    int height = r.bottom - r.top;
+    if (width <= 0 || height <= 0) return;
+    // The draw area lies inside the target; a stale one must still not write outside it.
+    if (r.left < 0 || r.top < 0 || r.right > dst->Width || r.bottom > dst->Height) return;
+
+    auto mode = static_cast<unsigned>(DrawState.BlendMode);
+    if (mode > 11 || (mode >= 5 && mode <= 9)) return;
+    int p = DrawState.BlendParam < 0 ? 0 : (DrawState.BlendParam > 255 ? 255 : DrawState.BlendParam);
+    Src srcKind = sb->UsePalette ? Src::Palette : (sb->UseAlpha ? Src::Alpha : Src::Direct);
+    if (mode == 1 && p == 255) mode = 0;
+    if ((mode == 1 || mode == 2) && p == 0) return;
+    if (mode == 3 && p == 0 && srcKind != Src::Palette) return;
+
+    int xOff = static_cast<int>(static_cast<long long>(r.left) - x);
+    int yOff = static_cast<int>(static_cast<long long>(r.top) - y);
+    bool runs = keyFlag == 1 && sb->RunsReady == 1 && sb->RunTable != nullptr && width == src->Width &&
+                height == src->Height && src->Width == sb->Width && src->Height == sb->Height;
+
+    int sbpp = MemImgBytesPerPixel(sb);
+    int dbpp = MemImgBytesPerPixel(db);
+    DWORD bright = DrawState.DrawBright;
+
+    BlitCall call{};
+    call.src = src->Pixels + static_cast<std::ptrdiff_t>(yOff) * sb->Pitch + static_cast<std::ptrdiff_t>(xOff) * sbpp;
+    call.dst = dst->Pixels + static_cast<std::ptrdiff_t>(r.top) * db->Pitch + static_cast<std::ptrdiff_t>(r.left) * dbpp;
+    call.width = width;
+    call.height = height;
+    call.srcSkip = static_cast<std::ptrdiff_t>(sb->Pitch) - static_cast<std::ptrdiff_t>(width) * sbpp;
+    call.dstSkip = static_cast<std::ptrdiff_t>(db->Pitch) - static_cast<std::ptrdiff_t>(width) * dbpp;
+    if (blendGraph != nullptr) {
+        int gp = blendGraph->Body->Pitch;
+        call.graph = blendGraph->Pixels + static_cast<std::ptrdiff_t>(yOff) * gp + xOff;
+        call.graphSkip = static_cast<std::ptrdiff_t>(gp) - width;
+    }
+    call.ops = softpix::MakeImageOpCtx(sb, p, bright);
+    call.cube = BlendTables.InterpolationCube[p >> 2];
+    call.runs = sb->RunTable;
+
+    BlitChoice choice{};
+    choice.src = srcKind;
+    choice.mode = static_cast<int>(mode);
+    choice.graph = blendGraph != nullptr;
+    choice.white = IsDrawBrightWhite(bright);
+    choice.key = keyFlag != 0;
+    choice.runs = runs;
+    choice.fast = Fast::None;
+    if (!runs && choice.white && !choice.graph && srcKind != Src::Alpha) choice.fast = ChooseFast(format, choice.mode, p);
+
+    BlitLoop loop;
+    if (format == MEMIMG_FORMAT_XRGB8888) {
+        loop = runs ? blitk::SelectXrgbRunLoop(choice) : blitk::SelectXrgbPixelLoop(choice);
+    } else {
+        loop = runs ? blitk::SelectRgb565RunLoop(choice) : blitk::SelectRgb565PixelLoop(choice);
+    }
+    if (loop != nullptr) loop(call);
+}

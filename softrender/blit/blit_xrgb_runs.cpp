@@ -1,0 +1,9 @@
+// The 1:1 blit's run-length loops for XRGB 8:8:8:8 images (whole, unclipped sources
+// with a prepared run table), instantiated here to spread the build.
+#include "softrender/blit/blit_kernel.h"
+
+namespace blitk {
+
+BlitLoop SelectXrgbRunLoop(const BlitChoice& choice) { return SelectGeneral<1, true>(choice); }
+
+}  // namespace blitk

@@ -1,0 +1,8 @@
+// Textured 2D triangle spans: XRGB8888 destination, direct sources without alpha.
+// Instantiates the loops of triangle_textured.h for this family alone.
+#include "softrender/triangle/triangle_textured.h"
+
+void DrawTriangleX8888Direct(const TRIANGLEDRAW& draw)
+{
+    DrawTriangleTexturedFamily<softpix::PixFmt::X8888, false, false>(draw);
+}

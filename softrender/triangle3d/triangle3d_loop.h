@@ -1,0 +1,138 @@
+// The 3D triangle kernel's per-draw set-up record and its row loop: depth
+// test and write, perspective division, texel addressing, bounds skip,
+// blend-graph byte and colour-key test, then the pixel rule of the loop.
+// Filled by triangle3d.cpp; instantiated by the triangle3d_*.cpp loop units.
+#pragma once
+
+#include <cstdint>
+
+#include "softrender/pixelops/image_ops.h"
+#include "softrender/pixelrules/kernel_image.h"
+#include "softrender/pixelrules/vertexcolour_rules.h"
+
+namespace softrender {
+
+struct Tri3DSpan {
+    int firstX;
+    int count;
+};
+
+// Interpolant indexes: the rhw-weighted texture coordinates with rhw itself,
+// depth, and the diffuse blue, green, red and alpha.
+enum Tri3DInterpolant { kInterpQ, kInterpUQ, kInterpVQ, kInterpZ, kInterpB, kInterpG, kInterpR, kInterpA, kInterpCount };
+
+struct Tri3DDraw {
+    BYTE* dstPixels;
+    int dstPitch;
+    BYTE* depthPixels;  // null: no depth test
+    int depthPitch;
+    bool depthWrite;
+    const BYTE* texPixels;
+    int texPitch;
+    std::uint32_t texWidth;
+    std::uint32_t texHeight;
+    std::uint32_t colorKey;
+    const BYTE* texPalette;
+    const BYTE* graphPixels;  // null: no blend graph
+    int graphPitch;
+    int y0;
+    int rows;
+    const Tri3DSpan* spans;
+    // Fixed-point values at the screen origin and their steps per pixel and per
+    // row, in 64 bits so that far-off origins of small triangles do not overflow.
+    std::int64_t origin[kInterpCount];
+    std::int64_t stepX[kInterpCount];
+    std::int64_t stepY[kInterpCount];
+};
+
+inline std::uint32_t ClampChannel(std::int32_t v)
+{
+    v >>= 14;
+    return v < 0 ? 0u : (v > 255 ? 255u : static_cast<std::uint32_t>(v));
+}
+
+// Pixel(dst, texel, graphByte, vertexColour) applies the rule of the loop.
+template <class Texel, int DstBytes, bool G, bool KeyTest, bool VC, class Pixel>
+void RunTri3DRows(const Tri3DDraw& d, const Pixel& pixel)
+{
+    constexpr int kLast = VC ? kInterpCount : kInterpZ + 1;
+    // Row values in wrapping 64-bit arithmetic (exact for every sane input, and
+    // defined for absurd ones); per-pixel values wrap in 32 bits as they step.
+    std::uint64_t row[kInterpCount];
+    std::uint32_t stepX[kInterpCount];
+    for (int i = 0; i < kLast; ++i) {
+        row[i] = static_cast<std::uint64_t>(d.origin[i]) +
+                 static_cast<std::uint64_t>(d.y0) * static_cast<std::uint64_t>(d.stepY[i]) +
+                 static_cast<std::uint64_t>(d.stepY[i] / 2);
+        stepX[i] = static_cast<std::uint32_t>(d.stepX[i]);
+    }
+    const bool depth = d.depthPixels != nullptr;
+    const std::uint32_t texW = d.texWidth;
+    const std::uint32_t texH = d.texHeight;
+    VertexColour vc{};
+
+    for (int r = 0; r < d.rows; ++r) {
+        const int count = d.spans[r].count;
+        const int x0 = d.spans[r].firstX;
+        const int y = d.y0 + r;
+        if (count > 0) {
+            std::uint32_t v[kInterpCount];
+            for (int i = 0; i < kLast; ++i)
+                v[i] = static_cast<std::uint32_t>(row[i] +
+                                                  static_cast<std::uint64_t>(x0) * static_cast<std::uint64_t>(d.stepX[i]) +
+                                                  static_cast<std::uint64_t>(d.stepX[i] / 2));
+            if (v[kInterpQ] != 0) {
+                BYTE* dp = d.dstPixels + static_cast<std::ptrdiff_t>(y) * d.dstPitch + static_cast<std::ptrdiff_t>(x0) * DstBytes;
+                BYTE* zp = depth ? d.depthPixels + static_cast<std::ptrdiff_t>(y) * d.depthPitch + static_cast<std::ptrdiff_t>(x0) * 2
+                                 : nullptr;
+                for (int i = 0; i < count; ++i) {
+                    do {
+                        if (depth) {
+                            std::int32_t n = static_cast<std::int32_t>(v[kInterpZ]) >> 8;
+                            // Clamped, so z = 1.0 is the farthest value rather than wrapping to 0.
+                            n = n < 0 ? 0 : (n > 0xFFFF ? 0xFFFF : n);
+                            if (Load16(zp) < static_cast<std::uint32_t>(n)) break;
+                            if (d.depthWrite) Store16(zp, static_cast<std::uint16_t>(n));
+                        }
+                        const std::int32_t q = static_cast<std::int32_t>(v[kInterpQ]);
+                        if (q == 0) break;
+                        const std::uint32_t Q = static_cast<std::uint32_t>(0x20000000 / q);
+                        const std::uint32_t u =
+                            (static_cast<std::uint32_t>(static_cast<std::int32_t>(v[kInterpUQ]) >> 10) * Q * texW) >> 19;
+                        const std::uint32_t w =
+                            (static_cast<std::uint32_t>(static_cast<std::int32_t>(v[kInterpVQ]) >> 10) * Q * texH) >> 19;
+                        if (u >= texW || w >= texH) break;
+                        const BYTE* texel = d.texPixels + static_cast<std::ptrdiff_t>(w) * d.texPitch + u * Texel::Size;
+                        std::uint32_t g = 0;
+                        if constexpr (G) g = d.graphPixels[static_cast<std::ptrdiff_t>(w) * d.graphPitch + u];
+                        if constexpr (KeyTest) {
+                            if (Texel::KeyValue(texel) == d.colorKey) break;
+                        }
+                        if constexpr (VC) {
+                            vc.m[0] = ClampChannel(static_cast<std::int32_t>(v[kInterpB]));
+                            vc.m[1] = ClampChannel(static_cast<std::int32_t>(v[kInterpG]));
+                            vc.m[2] = ClampChannel(static_cast<std::int32_t>(v[kInterpR]));
+                            vc.mA = ClampChannel(static_cast<std::int32_t>(v[kInterpA]));
+                        }
+                        pixel(dp, texel, g, vc);
+                    } while (false);
+                    for (int k = 0; k < kLast; ++k) v[k] += stepX[k];
+                    dp += DstBytes;
+                    if (depth) zp += 2;
+                }
+            }
+        }
+        for (int i = 0; i < kLast; ++i) row[i] += static_cast<std::uint64_t>(d.stepY[i]);
+    }
+}
+
+// One loop unit per pixel format and family; each dispatches on the source
+// kind, blend mode and variant keys.
+void DrawTri3DVertexColour32(const Tri3DDraw& d, int mode, bool palette, bool graph, bool alpha, bool trans);
+void DrawTri3DVertexColour16(const Tri3DDraw& d, int mode, bool palette, bool graph, bool alpha, bool trans);
+void DrawTri3DImage32(const Tri3DDraw& d, const softpix::ImageOpCtx& ctx, int mode, bool palette, bool graph, bool white,
+                      bool alpha, bool trans);
+void DrawTri3DImage16(const Tri3DDraw& d, const softpix::ImageOpCtx& ctx, int mode, bool palette, bool graph, bool white,
+                      bool alpha, bool trans);
+
+}  // namespace softrender

@@ -1,0 +1,566 @@
+// The 3D triangle kernel: coverage and span examples, depth test and write,
+// perspective, colour keys, depth-range clipping, the white texture, the
+// mended overflows, and every loop against the reference models.
+#include "softrender/triangle3d/triangle3d.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "graphics/blendtable.h"
+#include "graphics/drawstate.h"
+#include "support/pixel_reference.h"
+#include "support/soft_image.h"
+#include "support/vertexcolour_reference.h"
+
+namespace {
+
+TLVTXTEX Vtx(float x, float y, float z = 0.5f, float rhw = 1.0f, DWORD diffuse = 0xFFFFFFFF, float u = 0.0f,
+             float v = 0.0f)
+{
+    return TLVTXTEX{x, y, z, rhw, diffuse, u, v};
+}
+
+struct Span {
+    int y, first, count;
+    bool operator==(const Span& o) const { return y == o.y && first == o.first && count == o.count; }
+};
+
+// Rows drawn into an image that started black, as (row, first x, count); the
+// pixels of a row must be contiguous.
+std::vector<Span> DrawnSpans(const SoftImage& img)
+{
+    std::vector<Span> out;
+    for (int y = 0; y < img.Height(); ++y) {
+        int first = -1, count = 0;
+        for (int x = 0; x < img.Width(); ++x) {
+            if (img.Get(x, y) == 0) continue;
+            if (first < 0) first = x;
+            EXPECT_EQ(x, first + count) << "gap in row " << y;
+            ++count;
+        }
+        if (first >= 0) out.push_back(Span{y, first, count});
+    }
+    return out;
+}
+
+// Untextured, vertex colour, mode 0: every covered pixel turns non-black.
+std::vector<Span> Coverage(const std::array<TLVTXTEX, 3>& v, int w = 40, int h = 30)
+{
+    SoftImage dst(w, h, 1);
+    RasterizeMemImgTriangle3D(dst.Img(), nullptr, nullptr, v.data(), 0, nullptr, 0, 0, 1, 0);
+    return DrawnSpans(dst);
+}
+
+class Triangle3DTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetKernelDrawState(0, 0, 640, 480); }
+};
+
+TEST_F(Triangle3DTest, WorkedSpanExamplesHoldInEveryVertexOrder)
+{
+    struct Example {
+        std::array<TLVTXTEX, 3> v;
+        std::vector<Span> spans;
+    };
+    const std::vector<Example> examples = {
+        {{Vtx(1, 1), Vtx(9, 5), Vtx(1, 9)},
+         {{1, 1, 1}, {2, 1, 3}, {3, 1, 5}, {4, 1, 7}, {5, 1, 8}, {6, 1, 6}, {7, 1, 3}, {8, 1, 1}}},
+        {{Vtx(2, 1), Vtx(10, 3), Vtx(4, 9)},
+         {{1, 2, 2}, {2, 2, 6}, {3, 3, 7}, {4, 3, 6}, {5, 3, 5}, {6, 3, 4}, {7, 4, 2}, {8, 4, 1}}},
+        // Flat top with a vertical left edge exactly on pixel centres 3.5: column 3
+        // is out; the right edge passes exactly through a centre on every row: in.
+        {{Vtx(3.5f, 0), Vtx(19, 0), Vtx(3.5f, 16)}, {}},
+    };
+    std::vector<Example> all = examples;
+    for (int r = 0; r < 15; ++r) all[2].spans.push_back(Span{r, 4, 15 - r});
+    for (const Example& e : all) {
+        std::array<int, 3> order{0, 1, 2};
+        do {
+            const std::array<TLVTXTEX, 3> v{e.v[order[0]], e.v[order[1]], e.v[order[2]]};
+            EXPECT_EQ(Coverage(v), e.spans) << "order " << order[0] << order[1] << order[2];
+        } while (std::next_permutation(order.begin(), order.end()));
+    }
+}
+
+TEST_F(Triangle3DTest, TooSmallDegenerateOrOutsideTrianglesDrawNothing)
+{
+    const std::vector<std::array<TLVTXTEX, 3>> none = {
+        {Vtx(2, 2), Vtx(20, 2.5f), Vtx(10, 3)},     // 1.0 tall
+        {Vtx(2, 2), Vtx(3, 20), Vtx(2.5f, 10)},     // 1.0 wide
+        {Vtx(2, 2), Vtx(10, 10), Vtx(20, 20)},      // collinear
+        {Vtx(-20, 2), Vtx(-5, 12), Vtx(-10, 20)},   // left of the area
+        {Vtx(2, 2, 1.0f), Vtx(12, 2, 1.5f), Vtx(2, 12, 1.0f)},  // beyond the far plane
+        {Vtx(2, 2, -1.0f), Vtx(12, 2, -0.5f), Vtx(2, 12, -0.1f)},
+    };
+    for (const auto& v : none) EXPECT_TRUE(Coverage(v).empty());
+    EXPECT_FALSE(Coverage({Vtx(2, 2), Vtx(3.2f, 2), Vtx(2, 3.2f)}).empty());
+}
+
+TEST_F(Triangle3DTest, RowsAndPixelsStayInsideTheDrawAreaAndTheImage)
+{
+    ResetKernelDrawState(5, 4, 15, 12);
+    const auto spans = Coverage({Vtx(-10, -10), Vtx(60, -5), Vtx(0, 60)});
+    ASSERT_EQ(spans.size(), 8u);
+    for (const Span& s : spans) {
+        EXPECT_GE(s.first, 5);
+        EXPECT_LE(s.first + s.count, 15);
+    }
+    // An area larger than the image is cut to the image.
+    ResetKernelDrawState(0, 0, 5000, 5000);
+    const auto big = Coverage({Vtx(-100, -100), Vtx(900, -100), Vtx(-100, 900)}, 20, 10);
+    ASSERT_EQ(big.size(), 10u);
+    EXPECT_EQ(big.back(), (Span{9, 0, 20}));
+}
+
+// A 32-bit texture whose texel (u, v) holds 0xAB000000 | v << 12 | u, so a
+// plain whole-word copy shows which texel each pixel sampled.
+void FillCoordinates(SoftImage& tex)
+{
+    for (int y = 0; y < tex.Height(); ++y)
+        for (int x = 0; x < tex.Width(); ++x) tex.Set(x, y, 0xAB000000u | std::uint32_t(y) << 12 | std::uint32_t(x));
+}
+
+TEST_F(Triangle3DTest, PerspectiveDivisionUsesTheIntegerQuotient)
+{
+    SoftImage tex(16, 16, 1);
+    FillCoordinates(tex);
+    for (float rhw : {1.0f, 0.9f}) {
+        SoftImage dst(40, 20, 1);
+        // tu = x / 16 along the row.
+        const TLVTXTEX v[3] = {Vtx(0, 0, 0.5f, rhw, ~0u, 0, 0), Vtx(32, 0, 0.5f, rhw, ~0u, 2.0f, 0),
+                               Vtx(0, 16, 0.5f, rhw, ~0u, 0, 1.0f)};
+        RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex.Img(), v, 0, nullptr, 0, 0, 0, 0);
+        for (int x : {2, 5, 10, 14}) {
+            // Q = 8 at rhw 0.9 (2^29 / q truncated), so U comes out 0.9 of its value.
+            const int expected = rhw == 1.0f ? x : static_cast<int>(0.9 * (x + 0.5));
+            EXPECT_EQ(dst.Get(x, 1) & 0xFFF, std::uint32_t(expected)) << "rhw " << rhw << " x " << x;
+        }
+    }
+    // tu = 1.0 everywhere gives U equal to the width: nothing is drawn.
+    SoftImage dst(40, 20, 1);
+    const TLVTXTEX v[3] = {Vtx(0, 0, 0.5f, 1, ~0u, 1, 0), Vtx(30, 0, 0.5f, 1, ~0u, 1, 0),
+                           Vtx(0, 16, 0.5f, 1, ~0u, 1, 0.5f)};
+    RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex.Img(), v, 0, nullptr, 0, 0, 0, 0);
+    EXPECT_TRUE(DrawnSpans(dst).empty());
+}
+
+TEST_F(Triangle3DTest, DepthTestPassesEqualValuesAndWritesBeforeTheTexelIsKnown)
+{
+    SoftImage tex(4, 4, 1);
+    tex.Fill(0xFF102030);
+    struct Case {
+        float zTop, zBottom;  // pixel (2, 2) lies at zTop - (zTop - zBottom) * 2.5 / 16
+        std::uint16_t stored;
+        int depthWrite;
+        float tu;  // 1.0: every texel is out of bounds
+        bool drawn;
+        std::uint16_t after;
+    };
+    const Case cases[] = {
+        {0.5f, 0.5f, 32768, 1, 0.0f, true, 32768},  // equal passes
+        {0.5f, 0.5f, 32767, 1, 0.0f, false, 32767},
+        {0.5f, 0.5f, 40000, 0, 0.0f, true, 40000},  // no write
+        {0.5f, 0.5f, 40000, 1, 0.0f, true, 32768},
+        {0.5f, 0.5f, 40000, 1, 1.0f, false, 32768},  // written although the texel is skipped
+        {1.2f, 0.2f, 65535, 1, 0.0f, true, 65535},   // z beyond 1.0 is the farthest value
+        {1.2f, 0.2f, 65534, 1, 0.0f, false, 65534},
+        {-0.2f, 0.8f, 0, 1, 0.0f, true, 0},          // and below 0.0 the nearest
+    };
+    for (const Case& c : cases) {
+        SoftImage dst(20, 20, 1);
+        SoftImage depth(20, 20, 3);
+        depth.Fill(c.stored);
+        const TLVTXTEX v[3] = {Vtx(0, 0, c.zTop, 1, ~0u, c.tu, 0), Vtx(16, 0, c.zTop, 1, ~0u, c.tu, 0),
+                               Vtx(0, 16, c.zBottom, 1, ~0u, c.tu, 0.5f)};
+        RasterizeMemImgTriangle3D(dst.Img(), depth.Img(), tex.Img(), v, 0, nullptr, c.depthWrite, 0, 0, 0);
+        EXPECT_EQ(dst.Get(2, 2) == 0xFF102030, c.drawn) << "z " << c.zTop << " stored " << c.stored;
+        EXPECT_EQ(depth.Get(2, 2), c.after) << "z " << c.zTop << " stored " << c.stored;
+        EXPECT_EQ(depth.Get(19, 19), c.stored);
+    }
+}
+
+TEST_F(Triangle3DTest, ColourKeyComparesTheWholeTexel)
+{
+    // Palette key 5: index 5 is skipped whatever its colour, other indices drawn.
+    SoftImage pal(4, 1, 1, true, false, 5);
+    pal.SetPaletteEntry(5, 0x00123456);
+    pal.SetPaletteEntry(6, 0x00123456);
+    for (int x = 0; x < 4; ++x) pal.Set(x, 0, x < 2 ? 5 : 6);
+    // 32-bit key 0x00FF00FF: a texel differing only in the fourth byte is drawn.
+    SoftImage direct(4, 1, 1, false, false, 0x00FF00FF);
+    for (int x = 0; x < 4; ++x) direct.Set(x, 0, x < 2 ? 0x00FF00FF : 0xFFFF00FF);
+    for (SoftImage* tex : {&pal, &direct}) {
+        for (int trans : {0, 1}) {
+            SoftImage dst(16, 8, 1);
+            const TLVTXTEX v[3] = {Vtx(0, 0, 0.5f, 1, ~0u, 0, 0), Vtx(16, 0, 0.5f, 1, ~0u, 1, 0),
+                                   Vtx(0, 16, 0.5f, 1, ~0u, 0, 1)};
+            RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex->Img(), v, trans, nullptr, 0, 0, 0, 0);
+            EXPECT_EQ(dst.Get(1, 1) != 0, trans == 0);  // texel column 0
+            EXPECT_NE(dst.Get(12, 1), 0u);                // texel column 3
+        }
+    }
+}
+
+TEST_F(Triangle3DTest, DepthRangeClipping)
+{
+    // Depth image holds the depth of every covered pixel; drawn pixels turn white.
+    SoftImage white(4, 4, 1);
+    white.Fill(0xFFFFFFFF);
+    auto draw = [&white](const std::array<TLVTXTEX, 3>& v, int clip, int vertexColour, int depthWrite,
+                         int pieceDepthWrite, SoftImage& dst, SoftImage& depth) {
+        dst.Fill(0);
+        depth.Fill(0xFFFF);
+        RasterizeMemImgTriangle3D(dst.Img(), depth.Img(), white.Img(), v.data(), 0, nullptr, depthWrite,
+                                  pieceDepthWrite, vertexColour, clip);
+    };
+    SoftImage dst(40, 40, 1), depth(40, 40, 3), dst2(40, 40, 1), depth2(40, 40, 3);
+
+    // All three outside, although the triangle crosses the visible range.
+    draw({Vtx(0, 0, -0.5f), Vtx(32, 0, -0.5f), Vtx(0, 32, 1.5f)}, 1, 1, 1, 1, dst, depth);
+    EXPECT_TRUE(DrawnSpans(dst).empty());
+
+    // All inside: exactly as without clipping (no change of family or depth write).
+    const std::array<TLVTXTEX, 3> inside{Vtx(0, 0, 0.2f), Vtx(32, 0, 0.4f), Vtx(0, 32, 0.9f)};
+    draw(inside, 1, 1, 1, 0, dst, depth);
+    draw(inside, 0, 1, 1, 0, dst2, depth2);
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            ASSERT_EQ(dst.Get(x, y), dst2.Get(x, y));
+            ASSERT_EQ(depth.Get(x, y), depth2.Get(x, y));
+        }
+
+    // One vertex in front of the near plane: with rhw 1 the depth is linear on
+    // the screen, z = (x - 8) / 32 here, so the pieces cover x >= 8 exactly and
+    // the new vertices lie at depth 0.
+    const std::array<TLVTXTEX, 3> near{Vtx(0, 0, -0.25f), Vtx(32, 0, 0.75f), Vtx(0, 32, -0.25f)};
+    draw(near, 1, 1, 1, 1, dst, depth);
+    int drawn = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const bool inTriangle = x + 0.5 + y + 0.5 < 32 - 1e-3 && y > 0;
+            const bool visible = x + 0.5 > 8 + 1e-3;
+            if (inTriangle && visible && x + y < 30) {
+                EXPECT_NE(dst.Get(x, y), 0u) << x << "," << y;
+                const double z = (x + 0.5 - 8) / 32.0;
+                EXPECT_NEAR(depth.Get(x, y), z * 65536, 40) << x << "," << y;
+                ++drawn;
+            }
+            if (!visible || !(x + y <= 32)) {
+                EXPECT_EQ(dst.Get(x, y), 0u) << x << "," << y;
+            }
+        }
+    EXPECT_GT(drawn, 100);
+
+    // The pieces take the vertex-colour loops and the parent's piece depth write,
+    // whatever the parent's own family and depth write: a tinting bright colour
+    // is not read, and the depth stays unwritten with pieceDepthWrite 0.
+    DrawState.DrawBright = 0x000000;
+    draw(near, 1, 0, 1, 0, dst, depth);
+    EXPECT_EQ(dst.Get(20, 2) & 0xFFFFFF, 0xFEFEFEu);
+    EXPECT_EQ(depth.Get(20, 2), 0xFFFF);
+    // clip == 2 clips nothing: the triangle is drawn as it stands (z >= 0 part only
+    // by the depth test), here without a depth image.
+    SoftImage plain(40, 40, 1);
+    DrawState.DrawBright = 0xFFFFFF;
+    RasterizeMemImgTriangle3D(plain.Img(), nullptr, nullptr, near.data(), 0, nullptr, 0, 0, 1, 2);
+    EXPECT_NE(plain.Get(2, 2), 0u);
+}
+
+TEST_F(Triangle3DTest, ClippedVertexColoursStartFromTheRightEnd)
+{
+    // Far pass: t = 0.5 from the inside end. A horizontal band keeps the colour
+    // constant along each row's sample, so read it where the new vertex lies.
+    auto blueAt = [](DWORD insideBlue, DWORD outsideBlue, bool farPass) {
+        SoftImage dst(64, 8, 1);
+        const float zIn = farPass ? 0.5f : 0.5f;
+        const float zOut = farPass ? 1.5f : -0.5f;
+        // Inside vertices on the left (x = 0), outside on the right (x = 64);
+        // the clipped edge crosses the plane at x = 32.
+        const TLVTXTEX v[3] = {Vtx(0, 0, zIn, 1, 0xFF000000 | insideBlue), Vtx(64, 4, zOut, 1, 0xFF000000 | outsideBlue),
+                               Vtx(0, 8, zIn, 1, 0xFF000000 | insideBlue)};
+        RasterizeMemImgTriangle3D(dst.Img(), nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 1);
+        // The pixel just left of the crossing: colour of the new vertex, modulated
+        // by the white texel (s' = blue * 255 >> 8 after the 14-bit interpolation).
+        return dst.Get(31, 4) & 0xFF;
+    };
+    // The new vertex gets ((E - S) * 127 + S * 256) >> 8 with S the inside end in
+    // the far pass and the outside end in the near pass: 126 or 128. The pixel
+    // at x = 31.5 lies 1/64 of the way back toward the inside vertices, and the
+    // white texel under it gives m - 1.
+    auto expected = [](double inside, double created) { return std::floor(inside + (created - inside) * 31.5 / 32) - 1; };
+    EXPECT_NEAR(blueAt(0, 255, true), expected(0, 126), 1.0);
+    EXPECT_NEAR(blueAt(255, 0, true), expected(255, 128), 1.0);
+    EXPECT_NEAR(blueAt(255, 0, false), expected(255, 126), 1.0);
+    EXPECT_NEAR(blueAt(0, 255, false), expected(0, 128), 1.0);
+}
+
+TEST_F(Triangle3DTest, UntexturedTrianglesUseWhiteTintedByTheBrightColourInAnyAreaAndMode)
+{
+    // Draw area starting at x = 3 and blend mode 2: the texture is still white,
+    // tinted as a rectangle fill tints its colour (c * b >> 8).
+    ResetKernelDrawState(3, 0, 40, 40);
+    DrawState.BlendMode = 2;
+    DrawState.BlendParam = 0;  // a rectangle fill would draw nothing here
+    DrawState.DrawBright = 0x80FFFF;  // red 128
+    for (int format : {1, 0}) {
+        SoftImage dst(40, 40, format);
+        const TLVTXTEX v[3] = {Vtx(0, 0), Vtx(32, 0), Vtx(0, 32)};
+        RasterizeMemImgTriangle3D(dst.Img(), nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0);
+        // Texel channels 254, 254, 127 (32-bit) or 30, 62, 15 (16-bit), added at
+        // vertex colour and alpha 255 onto black.
+        if (format == 1) EXPECT_EQ(dst.Get(5, 5), 0x007EFCFCu);
+        else EXPECT_EQ(dst.Get(5, 5), (14u << 11) | (61u << 5) | 29u);
+        EXPECT_EQ(dst.Get(2, 5), 0u);
+    }
+}
+
+TEST_F(Triangle3DTest, SmallTexturedTriangleFarFromTheOriginIsDrawn)
+{
+    SoftImage tex(16, 16, 1);
+    FillCoordinates(tex);
+    SoftImage dst(640, 480, 1);
+    const TLVTXTEX v[3] = {Vtx(600, 400, 0.5f, 1, ~0u, 0, 0), Vtx(616, 400, 0.5f, 1, ~0u, 1, 0),
+                           Vtx(600, 416, 0.5f, 1, ~0u, 0, 1)};
+    RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex.Img(), v, 0, nullptr, 0, 0, 0, 0);
+    EXPECT_EQ(dst.Get(605, 402), 0xAB000000u | 2u << 12 | 5u);
+    EXPECT_EQ(dst.Get(601, 410), 0xAB000000u | 10u << 12 | 1u);
+}
+
+TEST_F(Triangle3DTest, ZeroPerspectiveInsideARowSkipsThePixel)
+{
+    SoftImage tex(8, 8, 1);
+    tex.Fill(0xFFFFFFFF);
+    SoftImage dst(64, 16, 1);
+    // rhw crosses 0 inside every row.
+    const TLVTXTEX v[3] = {Vtx(0, 0, 0.5f, 1.0f, ~0u, 0, 0), Vtx(64, 0, 0.5f, -1.0f, ~0u, 0, 0),
+                           Vtx(0, 16, 0.5f, 1.0f, ~0u, 0, 0)};
+    RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex.Img(), v, 0, nullptr, 0, 0, 0, 0);
+    EXPECT_NE(dst.Get(2, 1), 0u);
+}
+
+TEST_F(Triangle3DTest, RefusedDrawsLeaveEverythingUntouched)
+{
+    SoftImage tex32(8, 8, 1), tex16(8, 8, 0), graph(4, 4, 2);
+    tex32.Fill(0xFFFFFFFF);
+    SoftImage dst(20, 20, 1), palDst(20, 20, 1, true), alphaDst(20, 20, 1, false, true), depthNarrow(19, 20, 3);
+    const TLVTXTEX v[3] = {Vtx(0, 0, 0.5f, 1, ~0u, 0, 0), Vtx(16, 0, 0.5f, 1, ~0u, 1, 0),
+                           Vtx(0, 16, 0.5f, 1, ~0u, 0, 1)};
+    RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex16.Img(), v, 0, nullptr, 0, 0, 0, 0);
+    RasterizeMemImgTriangle3D(palDst.Img(), nullptr, nullptr, v, 0, nullptr, 0, 0, 0, 0);
+    RasterizeMemImgTriangle3D(alphaDst.Img(), nullptr, nullptr, v, 0, nullptr, 0, 0, 0, 0);
+    RasterizeMemImgTriangle3D(dst.Img(), depthNarrow.Img(), tex32.Img(), v, 0, nullptr, 1, 0, 0, 0);
+    RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex32.Img(), v, 0, graph.Img(), 0, 0, 0, 0);  // graph too small
+    for (int mode : {5, 7, 9, 12, -1}) {
+        DrawState.BlendMode = mode;
+        RasterizeMemImgTriangle3D(dst.Img(), nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0);
+        RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex32.Img(), v, 0, nullptr, 0, 0, 0, 1);
+    }
+    EXPECT_TRUE(DrawnSpans(dst).empty());
+    EXPECT_TRUE(DrawnSpans(palDst).empty());
+    EXPECT_TRUE(DrawnSpans(alphaDst).empty());
+    EXPECT_EQ(depthNarrow.Get(2, 2), 0u);
+}
+
+// --- every loop against the reference models -------------------------------
+
+struct LoopCase {
+    bool x8888, palette, alpha, graph, white, key, vertexColour, depthTest, depthWrite;
+    int mode;
+};
+
+// Draws a random triangle with the real keys, and the same geometry three more
+// times as probes: the sampled texel of every pixel (coordinate texture, plain
+// copy), its depth (depth write into an empty depth image) and, for vertex
+// colour, the interpolated colour and alpha (white texel under mode 0).
+void CheckLoopAgainstReference(const LoopCase& c, std::mt19937& rng)
+{
+    const int W = 24, H = 20, TW = 7, TH = 6;
+    const int fmt = c.x8888 ? 1 : 0;
+    auto rnd = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    auto rndf = [&](float lo, float hi) { return lo + (hi - lo) * static_cast<float>(rng() % 10000) / 10000.0f; };
+
+    SoftImage tex(TW, TH, fmt, c.palette, c.alpha, 0);
+    std::vector<std::uint32_t> entries(256);
+    for (auto& e : entries) e = c.x8888 ? static_cast<std::uint32_t>(rng()) : rng() & 0xFFFF;
+    if (c.palette)
+        for (int i = 0; i < 256; ++i) tex.SetPaletteEntry(i, entries[i]);
+    std::vector<std::uint32_t> texels(TW * TH);
+    const std::uint32_t alphas[] = {0, 255, 1, 128, 254};
+    for (int i = 0; i < TW * TH; ++i) {
+        std::uint32_t t;
+        if (c.palette) t = rng() % 4;
+        else if (c.x8888) t = static_cast<std::uint32_t>(rng());
+        else t = rng() & 0xFFFF;
+        if (c.alpha) {
+            const std::uint32_t a = rnd(3) == 0 ? alphas[rnd(5)] : rng() & 0xFF;
+            t = c.x8888 ? ((t & 0xFFFFFF) | a << 24) : (t | a << 16);
+        }
+        texels[i] = t;
+    }
+    // The key matches some texels.
+    const std::uint32_t key = c.palette ? 2 : (c.x8888 ? texels[3] : texels[3] & 0xFFFF);
+    tex.Img()->Body->ColorKey = key;
+    for (int i = 0; i < TW * TH; ++i) {
+        if (i % 5 == 0 && !c.palette) texels[i] = (texels[i] & ~(c.x8888 ? 0xFFFFFFFFu : 0xFFFFu)) | key;
+        tex.Set(i % TW, i / TW, texels[i]);
+    }
+    SoftImage graph(TW + 1, TH, 2);
+    for (int y = 0; y < TH; ++y)
+        for (int x = 0; x <= TW; ++x) graph.Set(x, y, rng() & 0xFF);
+    TLVTXTEX v[3];
+    // Depth on one gentle plane, so no pixel of a thin triangle reaches the
+    // probe's empty value 0xFFFF.
+    const float zx = rndf(-0.01f, 0.01f), zy = rndf(-0.01f, 0.01f);
+    for (auto& p : v) {
+        const float rhw = rndf(0.3f, 1.5f);
+        const float x = rndf(-4, W + 4), y = rndf(-4, H + 4);
+        p = TLVTXTEX{x, y, 0.5f + zx * x + zy * y, rhw, static_cast<DWORD>(rng()) | 0x08080808u, rndf(-0.1f, 1.1f),
+                     rndf(-0.1f, 1.1f)};
+    }
+    const int p = rnd(4) == 0 ? (rnd(2) ? 0 : 255) : rnd(256);
+    const DWORD bright = c.white ? 0xFFFFFF : (static_cast<DWORD>(rng()) & 0xFFFFFF) | 0x000001;
+    ResetKernelDrawState(1, 2, W - 1, H - 1);
+    for (int g = 0; g < 256; ++g) BlendTables.BlendGraphFactorTable[g] = static_cast<BYTE>(rng() % 3 == 0 ? g : rng());
+
+    // Probes, in mode 0 with a white bright colour.
+    SoftImage coordTex(TW, TH, 1);
+    FillCoordinates(coordTex);
+    SoftImage coords(W, H, 1), depthProbe(W, H, 3), colourProbe(W, H, 1), alphaProbe(W, H, 1), whiteTex(TW, TH, 1);
+    whiteTex.Fill(0xFFFFFFFF);
+    depthProbe.Fill(0xFFFF);
+    RasterizeMemImgTriangle3D(coords.Img(), depthProbe.Img(), coordTex.Img(), v, 0, nullptr, 1, 0, 0, 0);
+    if (c.vertexColour) {
+        RasterizeMemImgTriangle3D(colourProbe.Img(), nullptr, whiteTex.Img(), v, 0, nullptr, 0, 0, 1, 0);
+        TLVTXTEX va[3];
+        for (int i = 0; i < 3; ++i) {
+            va[i] = v[i];
+            va[i].diffuse = v[i].diffuse >> 24;  // alpha into blue
+        }
+        RasterizeMemImgTriangle3D(alphaProbe.Img(), nullptr, whiteTex.Img(), va, 0, nullptr, 0, 0, 1, 0);
+    }
+
+    SoftImage dst(W, H, fmt), depth(W, H, 3);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            dst.Set(x, y, c.x8888 ? static_cast<std::uint32_t>(rng()) : rng() & 0xFFFF);
+            depth.Set(x, y, rng() & 0xFFFF);
+        }
+    SoftImage before(W, H, fmt), depthBefore(W, H, 3);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            before.Set(x, y, dst.Get(x, y));
+            depthBefore.Set(x, y, depth.Get(x, y));
+        }
+    DrawState.BlendMode = c.mode;
+    DrawState.BlendParam = p;
+    DrawState.DrawBright = bright;
+    RasterizeMemImgTriangle3D(dst.Img(), c.depthTest ? depth.Img() : nullptr, tex.Img(), v, c.key,
+                              c.graph ? graph.Img() : nullptr, c.depthWrite, 0, c.vertexColour, 0);
+    // The parameter's early exits draw nothing at all, depth included.
+    const int m = c.mode;
+    const bool nothingDrawn = !c.vertexColour && (((m == 1 || m == 2) && p == 0) || (m == 3 && p == 0 && !c.palette));
+
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const std::uint32_t d0 = before.Get(x, y);
+            std::uint32_t expected = d0;
+            std::uint32_t expectedDepth = depthBefore.Get(x, y);
+            const std::uint32_t n = depthProbe.Get(x, y);
+            bool pass = n != 0xFFFF;  // inside the spans
+            if (pass && c.depthTest) {
+                if (expectedDepth < n) pass = false;
+                else if (c.depthWrite) expectedDepth = n;
+            }
+            const std::uint32_t probe = coords.Get(x, y);
+            bool predictable = true;
+            if (pass && (probe >> 24) == 0xAB) {
+                const int u = probe & 0xFFF, w = (probe >> 12) & 0xFFF;
+                const std::uint32_t texel = texels[w * TW + u];
+                std::optional<std::uint32_t> r;
+                if (c.vertexColour) {
+                    vcref::VcCase k{};
+                    k.X8888 = c.x8888;
+                    k.Palette = c.palette;
+                    k.Alpha = c.alpha;
+                    k.Mode = c.mode;
+                    k.Graph = c.graph;
+                    k.Factor = BlendTables.BlendGraphFactorTable[graph.Get(u, w)];
+                    k.Key = c.key;
+                    k.ColorKey = key;
+                    k.Texel = texel;
+                    k.Entries = entries.data();
+                    // White texel under mode 0 gives m - 1 (m >= 2 inside).
+                    const std::uint32_t cp = colourProbe.Get(x, y), ap = alphaProbe.Get(x, y);
+                    for (int i = 0; i < 3; ++i) k.M[i] = static_cast<int>((cp >> (8 * i)) & 0xFF) + 1;
+                    k.MA = static_cast<int>(ap & 0xFF) + 1;
+                    // A probe of 0 stands for 0 or 1 (the float plane of a thin triangle can
+                    // leave the vertices' range): such pixels cannot be predicted here.
+                    predictable = (cp & 0xFF) != 0 && (cp & 0xFF00) != 0 && (cp & 0xFF0000) != 0 && (ap & 0xFF) != 0;
+                    r = vcref::VcPixel(k, d0);
+                } else {
+                    pixref::ImageCase k{};
+                    k.X8888 = c.x8888;
+                    k.Palette = c.palette;
+                    k.Alpha = c.alpha;
+                    k.Mode = c.mode;
+                    k.P = p;
+                    k.Bright = bright;
+                    k.Graph = c.graph;
+                    k.Factor = BlendTables.BlendGraphFactorTable[graph.Get(u, w)];
+                    k.Key = c.key;
+                    k.ColorKey = key;
+                    k.Fam = pixref::Family::RotTri3D;
+                    k.Texel = texel;
+                    k.Entries = entries.data();
+                    r = pixref::ImagePixel(k, d0);
+                }
+                if (r) expected = c.x8888 ? *r : (*r & 0xFFFF);
+            }
+            if (nothingDrawn) expectedDepth = depthBefore.Get(x, y);
+            if (predictable) {
+                ASSERT_EQ(dst.Get(x, y), expected)
+                    << "pixel " << x << "," << y << " mode " << c.mode << " p " << p << " bright " << std::hex << bright;
+            }
+            if (c.depthTest) {
+                ASSERT_EQ(depth.Get(x, y), expectedDepth) << "depth at " << x << "," << y;
+            }
+        }
+}
+
+TEST_F(Triangle3DTest, EveryLoopAgreesWithTheReferenceModels)
+{
+    std::mt19937 rng(11);
+    const int modes[] = {0, 1, 2, 3, 4, 10, 11};
+    int combos = 0;
+    for (int bits = 0; bits < (1 << 9); ++bits) {
+        LoopCase c{};
+        c.x8888 = bits & 1;
+        c.palette = bits & 2;
+        c.alpha = bits & 4;
+        c.graph = bits & 8;
+        c.white = bits & 16;
+        c.key = bits & 32;
+        c.vertexColour = bits & 64;
+        c.depthTest = bits & 128;
+        c.depthWrite = bits & 256;
+        if (c.palette && c.alpha) continue;
+        if (c.vertexColour && !c.white) continue;  // the bright colour is not read
+        if (!c.depthTest && c.depthWrite) continue;
+        for (int mode : modes) {
+            c.mode = mode;
+            for (int rep = 0; rep < 3; ++rep) {
+                CheckLoopAgainstReference(c, rng);
+                if (HasFatalFailure()) return;
+            }
+            ++combos;
+        }
+    }
+    EXPECT_GT(combos, 500);
+}
+
+}  // namespace
