@@ -5,6 +5,10 @@
 #include "core/input.h"
 
 #include "core/log.h"
+#include "core/msgloop.h"
+#include "core/startup.h"
+#include "core/sysstate.h"
+#include "platform/com/com.h"
 #include "platform/dinput/dinput.h"
 #include "platform/kernel/sync.h"
 #include "platform/kernel/system.h"
@@ -13,7 +17,6 @@
 #include "platform/winmm/timer.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -95,39 +98,38 @@ constexpr WORD kTableEnd = 0xFFFF;
 
 HWND InputWindow()
 {
-    return nullptr;
+    return GetMainWindowHandle();
 }
 
 bool InputWindowActive()
 {
-    return true;
+    return IsWindowActive() != 0;
 }
 
 bool OnWindowThread()
 {
-    return true;
+    return GetCurrentThreadId() == SysState.WindowThreadId;
 }
 
 bool InputCloseRequested()
 {
-    return false;
+    return IsCloseRequested() != 0;
 }
 
 // One pass of the message loop; non-zero once the program must quit.
 int RunMessagePass()
 {
-    return 0;
+    return ServiceMessageLoop();
 }
 
 void WaitUntilActive()
 {
+    WaitWhileInactive();
 }
 
 [[noreturn]] void FatalInputError(const char* message)
 {
-    WriteLog(message);
-    WriteLog("\n");
-    std::exit(-1);
+    ExitWithFatalError(message);
 }
 
 // ---- Helpers.
@@ -269,7 +271,7 @@ bool CreateDirectInputObject()
     WriteLog("DirectInput関係初期化処理\n");
     WriteLog("DirectInput7 の取得中... ");
     void* object = nullptr;
-    HRESULT hr = CreateDirectInputInstance(CLSID_DirectInput, IID_IDirectInput7A, &object);
+    HRESULT hr = CoCreateInstance(CLSID_DirectInput, nullptr, CLSCTX_INPROC_SERVER, IID_IDirectInput7A, &object);
     if (SUCCEEDED(hr)) {
         WriteLog("成功\n");
         WriteLog("引き続き初期化処理... ");
@@ -289,7 +291,7 @@ bool CreateDirectInputObject()
 
     WriteLog("DirectInput8 の取得を試みます...");
     object = nullptr;
-    hr = CreateDirectInputInstance(CLSID_DirectInput8, IID_IDirectInput8A, &object);
+    hr = CoCreateInstance(CLSID_DirectInput8, nullptr, CLSCTX_INPROC_SERVER, IID_IDirectInput8A, &object);
     if (SUCCEEDED(hr)) {
         WriteLog("成功\n");
         WriteLog("引き続き初期化処理... ");

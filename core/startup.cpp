@@ -6,6 +6,7 @@
 
 #include "core/apilock.h"
 #include "core/format.h"
+#include "core/input.h"
 #include "core/log.h"
 #include "core/mainwindow.h"
 #include "core/memory.h"
@@ -35,6 +36,7 @@ std::recursive_mutex g_fatalMutex;
 struct StartupProgress {
     bool Com = false;
     bool Window = false;
+    bool Input = false;
 };
 
 int FailStartup(const StartupProgress& progress)
@@ -42,6 +44,7 @@ int FailStartup(const StartupProgress& progress)
     // The shutdown does nothing here (the library is not marked started).
     RunShutdownSequence();
     // Undo this start-up's own steps, newest first, so the next one can run.
+    if (progress.Input) TerminateInput();
     if (progress.Window) CloseMainWindow();
     if (progress.Com && SysState.ComInitFlag == 1) {
         CoUninitialize();
@@ -271,7 +274,10 @@ int RunStartupSequence()
 
     ClearHttpRequestTable();
 
-    // Input devices start here: come with the input layer.
+    if (SysState.SkipInput != 1) {
+        if (InitializeInput() == -1) return FailStartup(progress);
+        progress.Input = true;
+    }
     // The sound system starts here (its result ignored): comes with sound.
     // The screen system starts here: comes with the screen layer.
     // Text input starts here: comes with text input.
@@ -304,8 +310,9 @@ int RunShutdownSequence()
     CloseAllHttpHandles();
     ShutdownNetWork();
 
-    // Ending the background music, the screen, input and sound: come with
-    // their subsystems.
+    // Ending the background music and the screen: come with their subsystems.
+    TerminateInput();
+    // Ending sound comes with sound.
 
     CloseMainWindow();
 

@@ -3,6 +3,7 @@
 // part of the library yet are marked where they belong.
 #include "core/winproc.h"
 
+#include "core/input.h"
 #include "core/log.h"
 #include "core/sysstate.h"
 #include "network/network.h"
@@ -23,19 +24,20 @@ void HandleActivation(HWND window, int active)
 
     if (active) {
         // Refreshing the IME, restoring 2D and 3D surfaces, rebuilding a lost
-        // full screen, resuming movies and re-acquiring input: come with text
-        // input, the screen layer, movies and input.
+        // full screen and resuming movies: come with text input, the screen
+        // layer and movies.
+        ReacquireInputDevices();
     } else {
-        // Releasing DirectDraw or Direct3D when a full screen lost its mode,
-        // pausing movies and re-acquiring input: come with the screen layer,
-        // movies and input.
+        // Releasing DirectDraw or Direct3D when a full screen lost its mode
+        // and pausing movies: come with the screen layer and movies.
+        ReacquireInputDevices();
         HDC dc = GetDC(window);
         if (dc != nullptr) {
             RedrawInactiveWindow(dc);
             ReleaseDC(window, dc);
         }
     }
-    // Pad vibration follows activation: comes with input.
+    ApplyPadVibration();
     if (s.ActivateCallback != nullptr) s.ActivateCallback(s.ActiveFlag, s.ActivateCallbackData);
     // Blocking system keys is a setting the library never turns on.
 }
@@ -174,8 +176,12 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         // MCI notifications come with MIDI music.
         break;
     case WM_PAD_FLAG_A:
+        if (wParam == 1) SetPadMessageFlagA();
+        else ClearPadMessageFlagA();
+        break;
     case WM_PAD_FLAG_B:
-        // The pad message flags come with input.
+        if (wParam == 1) SetPadMessageFlagB();
+        else ClearPadMessageFlagB();
         break;
     case WM_SOCKET_EVENT:
         return HandleNetWorkSocketEvent(static_cast<std::uintptr_t>(wParam), static_cast<DWORD>(lParam));

@@ -4,6 +4,7 @@
 // Neighbours: input_source.cpp (devices, notification), input_hook.cpp (switch).
 #include "platform/dinput/dinput.h"
 
+#include "platform/com/com.h"
 #include "platform/dinput/input_hook.h"
 #include "platform/dinput/input_source.h"
 
@@ -615,3 +616,25 @@ HRESULT CreateDirectInputInstance(REFCLSID clsid, REFIID iid, void** out)
     }
     return E_NOINTERFACE;
 }
+
+namespace {
+
+IUnknown* MakeDirectInput7()
+{
+    return IsDirectInputAvailable() ? static_cast<IDirectInput7A*>(new DirectInput7) : nullptr;
+}
+
+IUnknown* MakeDirectInput8()
+{
+    return IsDirectInputAvailable() ? static_cast<IDirectInput8A*>(new DirectInput8) : nullptr;
+}
+
+// Both classes are in COM's registry from the start; while DirectInput is
+// switched off their factories make nothing.
+const bool Registered = [] {
+    RegisterComClass(CLSID_DirectInput, MakeDirectInput7);
+    RegisterComClass(CLSID_DirectInput8, MakeDirectInput8);
+    return true;
+}();
+
+}  // namespace

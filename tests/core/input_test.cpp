@@ -3,6 +3,13 @@
 // once-per-millisecond read, and the guards on pad numbers and key codes.
 #include "core/input.h"
 
+#include "core/api.h"
+#include "core/sysstate.h"
+#include "support/library_fixture.h"
+#include "platform/window/window.h"
+#include "platform/com/com.h"
+#include "platform/kernel/sync.h"
+
 #include "platform/dinput/dinput.h"
 #include "platform/dinput/input_hook.h"
 #include "platform/kernel/clock.h"
@@ -18,11 +25,16 @@ protected:
     {
         UseInjectedInput(true);
         UseManualClock(1000, 0);
+        CoInitialize(nullptr);
+        // Input runs on the window's thread of an active window.
+        SysState.ActiveFlag = 1;
+        SysState.WindowThreadId = GetCurrentThreadId();
     }
     void TearDown() override
     {
         TerminateInput();
         DetachInjectedPads();
+        CoUninitialize();
         UseRealClock();
     }
 
@@ -202,4 +214,37 @@ TEST_F(InputTest, LettersFollowTheKeyboardLayout)
     ASSERT_EQ(InitializeInput(), 0);
     EXPECT_EQ(BitsWithKey(SDL_SCANCODE_Y), 0x10);
     EXPECT_EQ(BitsWithKey(SDL_SCANCODE_Z), 0);
+}
+
+TEST_F(LibraryTest, StartedLibraryServesTheGameThroughItsEntries)
+{
+    UseInjectedInput(true);
+    ASSERT_EQ(StartLibrary(), 0);
+    ASSERT_TRUE(IsInputStarted());
+    SimulateFocusChange(SysState.MainWindow, true);
+
+    for (int bit : {0x10, 0x20, 0x4000, 0x02, 0x04, 0x08, 0x01}) EXPECT_EQ(AssignPadKeys(1, bit, DIK_R, -1, -1, -1), 0);
+    InjectKey(SDL_SCANCODE_Z, true);
+    EXPECT_EQ(GetPadInputBits(0x1001), 0x10);
+    InjectKey(SDL_SCANCODE_Z, false);
+    InjectKey(SDL_SCANCODE_R, true);
+    EXPECT_EQ(GetPadInputBits(0x1001), 0) << "no joypad: the assignments were refused";
+    InjectKey(SDL_SCANCODE_R, false);
+    EXPECT_EQ(PumpMessages(), 0);
+
+    SendMessageA(SysState.MainWindow, 0x46F, 1, 0);
+    SendMessageA(SysState.MainWindow, 0x470, 1, 0);
+    EXPECT_EQ(GetPadMessageFlagA(), 1);
+    SendMessageA(SysState.MainWindow, 0x46F, 2, 0);
+    EXPECT_EQ(GetPadMessageFlagA(), 0);
+    EXPECT_EQ(GetPadMessageFlagB(), 1);
+
+    for (int i = 0; i < 100; ++i) {
+        int r = GetRandomNumber(9);
+        ASSERT_GE(r, 0);
+        ASSERT_LE(r, 9);
+    }
+
+    EXPECT_EQ(EndLibrary(), 0);
+    EXPECT_FALSE(IsInputStarted());
 }
