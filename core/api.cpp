@@ -9,6 +9,7 @@
 #include "core/startup.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"
+#include "graphics/image/graphimage.h"
 #include "platform/winmm/timer.h"
 
 int StartLibrary()
@@ -61,4 +62,9 @@ int GetPadInputBits(int select)
 int AssignPadKeys(int select, int mask, int key1, int key2, int key3, int key4)
 {
     return StorePadKeyMap(select, mask, key1, key2, key3, key4);
+}
+
+int DropAllGraphImageHandles()
+{
+    return DropGraphImageHandleTable();
 }

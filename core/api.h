@@ -21,3 +21,4 @@ int GetRandomNumber(int max);
 int GetPadInputBits(int select);
 // Sets the key codes of the bits in mask for the pad; 0.
 int AssignPadKeys(int select, int mask, int key1, int key2, int key3, int key4);
+int DropAllGraphImageHandles();

@@ -4,7 +4,11 @@
 // not part of the library yet are marked where they belong.
 #include "core/startup.h"
 
+#include "core/api.h"
 #include "core/apilock.h"
+#include "core/file/filefuncs.h"
+#include "core/file/packfile.h"
+#include "core/file/stream.h"
 #include "core/format.h"
 #include "core/input.h"
 #include "core/log.h"
@@ -18,7 +22,6 @@
 #include "platform/com/com.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/clock.h"
-#include "platform/kernel/file.h"
 #include "platform/kernel/system.h"
 #include "platform/winmm/timer.h"
 
@@ -243,10 +246,9 @@ int RunStartupSequence()
 
     // Switching to the software renderer when asked: comes with the screen layer.
     // The movie player's colour tables: come with the movie players.
-    // Clearing the archive tables and installing the file-function table: come with the file layer.
-
-    // The start directory; the file layer's get-directory answers it through its table.
-    GetCurrentDirectoryA(sizeof SysState.StartDirectory, SysState.StartDirectory);
+    ResetArchiveTables();
+    SelectFileFunctionTable(nullptr);
+    GetFileFunctionTable()->GetDir(SysState.StartDirectory);
     CreateLogFile();
 
     if (SysState.NoWindow != 1) {
@@ -265,7 +267,7 @@ int RunStartupSequence()
     WriteSystemReport();
 
     // The separate front screen on OS code 0x108: comes with the screen layer.
-    // The stream function tables: come with the file layer.
+    FillStreamFunctionTables();
     // The default graph-restore callback: comes with the graph layer.
 
     if (InitializeCom() == -1) return FailStartup(progress);
@@ -323,7 +325,7 @@ int RunShutdownSequence()
         SysState.ComInitFlag = 0;
     }
 
-    // Dropping every graph-image handle comes with the image layer.
+    DropAllGraphImageHandles();
 
     SysState.InitializeFlag = 0;
 
@@ -332,8 +334,8 @@ int RunShutdownSequence()
         }
     }
 
-    SetCurrentDirectoryA(SysState.StartDirectory);
-    // Closing the archive layer comes with the file layer.
+    GetFileFunctionTable()->SetDir(SysState.StartDirectory);
+    ShutdownArchiveLayer();
 
     DumpMemoryBlocks();
     return 0;
