@@ -21,4 +21,12 @@ int GetRandomNumber(int max);
 int GetPadInputBits(int select);
 // Sets the key codes of the bits in mask for the pad; 0.
 int AssignPadKeys(int select, int mask, int key1, int key2, int key3, int key4);
+const struct DDPIXELFORMAT* QueryScreenPixelFormat();
+DWORD GetColorValue(int red, int green, int blue);
+int PresentScreen();
+int SetScreenMode(int width, int height, int bits, int refresh);
+int EraseScreen();
+int SelectBlendMode(int mode, int param);
+int SelectBrightness(int red, int green, int blue);
+int SelectDrawTarget(int target);
 int DropAllGraphImageHandles();
