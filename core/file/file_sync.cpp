@@ -76,3 +76,11 @@ void JoinFileThread(FILETHREAD* thread)
 void YieldFileThread() { std::this_thread::yield(); }
 
 void SleepFileThread(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+struct FILELOCK {
+    std::recursive_mutex Mutex;
+};
+
+FILELOCK* CreateFileLock() { return new FILELOCK; }
+void EnterFileLock(FILELOCK* lock) { lock->Mutex.lock(); }
+void LeaveFileLock(FILELOCK* lock) { lock->Mutex.unlock(); }

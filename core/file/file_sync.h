@@ -22,3 +22,10 @@ void JoinFileThread(FILETHREAD* thread);
 // Lets other threads run (a zero-length sleep).
 void YieldFileThread();
 void SleepFileThread(int milliseconds);
+
+// A recursive lock that needs no set-up: each layer that threads share holds
+// one across every operation.
+struct FILELOCK;
+FILELOCK* CreateFileLock();
+void EnterFileLock(FILELOCK* lock);
+void LeaveFileLock(FILELOCK* lock);

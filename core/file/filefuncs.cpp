@@ -3,6 +3,7 @@
 // two-byte-character test. Calls the kernel file layer and the threaded files.
 #include "core/file/filefuncs.h"
 
+#include "core/file/packfile.h"
 #include "core/file/threadfile.h"
 #include "core/memory.h"
 #include "core/sysstate.h"
@@ -32,7 +33,10 @@ const FILEFUNCS kPlainSet = {PlainOpen,     PlainClose,          PlainTell,     
                              PlainRead,     PlainEof,            PlainIdle,          ChangeThreadedCurrentDir,
                              GetThreadedCurrentDir, FindFirstPlainFile, FindNextPlainFile, CloseFindPlainFile};
 
-const FILEFUNCS kPackSet = kPlainSet;
+const FILEFUNCS kPackSet = {OpenPackFile,     ClosePackFile,     TellPackFile,      SeekPackFile,
+                            ReadPackFile,     IsPackFileEof,     IsPackFileIdle,    SetPackCurrentDir,
+                            GetPackCurrentDir, FindFirstPackFile, FindNextPackFile, CloseFindPackFile};
+// The threaded-file setting; 0 in this program.
 int g_threadFileMode = 0;
 
 // Installed from the start, so the layer also serves code that runs without

@@ -1,0 +1,17 @@
+// The library's public entries: the only surface the game calls. Only
+// StartLibrary, EndLibrary and PumpMessages take the API lock; every other
+// entry hands its arguments to one worker and answers its result.
+#pragma once
+
+#include "platform/kernel/types.h"
+
+// 0 on success or when already started, -1 when the start-up failed.
+int StartLibrary();
+// 0 when not started, else the shutdown's result; destroys the API lock.
+int EndLibrary();
+// One service call of the message loop per frame: 0 to go on, -1 to quit.
+int PumpMessages();
+
+// Forwarders.
+int SelectWindowMode(int windowed);
+DWORD GetMillisecondClock();
