@@ -4,7 +4,11 @@
 // not part of the library yet are marked where they belong.
 #include "core/startup.h"
 
+#include "core/api.h"
 #include "core/apilock.h"
+#include "core/file/filefuncs.h"
+#include "core/file/packfile.h"
+#include "core/file/stream.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/mainwindow.h"
@@ -13,11 +17,13 @@
 #include "core/sysstate.h"
 #include "core/text.h"
 #include "core/version.h"
+#include "graphics/drawstate.h"
+#include "graphics/graph.h"
+#include "graphics/screen.h"
 #include "network/network.h"
 #include "platform/com/com.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/clock.h"
-#include "platform/kernel/file.h"
 #include "platform/kernel/system.h"
 #include "platform/winmm/timer.h"
 
@@ -58,13 +64,6 @@ bool IsDisplay24Bit()
     int bits = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
     ReleaseDC(nullptr, dc);
     return bits == 24;
-}
-
-// The requested colour depth of the screen layer (16 until one is set).
-int RequestedColorBits()
-{
-    // The screen layer's GetRequestedColorBits answers this once it is built.
-    return 16;
 }
 
 void ReportOperatingSystem()
@@ -238,16 +237,15 @@ int RunStartupSequence()
     SysState.StartupFlag = 1;
     StartupProgress progress;
 
-    // Switching to the software renderer when asked: comes with the screen layer.
+    if (GetSoftwareStartRequest() == 1) SwitchRenderingBackend(0);
     // The movie player's colour tables: come with the movie players.
-    // Clearing the archive tables and installing the file-function table: come with the file layer.
-
-    // The start directory; the file layer's get-directory answers it through its table.
-    GetCurrentDirectoryA(sizeof SysState.StartDirectory, SysState.StartDirectory);
+    ResetArchiveTables();
+    SelectFileFunctionTable(nullptr);
+    GetFileFunctionTable()->GetDir(SysState.StartDirectory);
     CreateLogFile();
 
     if (SysState.NoWindow != 1) {
-        if ((IsDisplay24Bit() && SysState.WindowModeFlag == 1) || RequestedColorBits() == 24) {
+        if ((IsDisplay24Bit() && SysState.WindowModeFlag == 1) || GetRequestedColorBits() == 24) {
             WriteLog("ＺＡＲＶＯは２４ビットカラーモードに対応していません\n");
             SysState.StartupFlag = 0;
             return -1;
@@ -261,9 +259,9 @@ int RunStartupSequence()
 
     WriteSystemReport();
 
-    // The separate front screen on OS code 0x108: comes with the screen layer.
-    // The stream function tables: come with the file layer.
-    // The default graph-restore callback: comes with the graph layer.
+    if (SysState.OSCode == 0x108) SetFrontViaTempPrimary(1);
+    FillStreamFunctionTables();
+    SetGraphRestoreFunction(nullptr);
 
     if (InitializeCom() == -1) return FailStartup(progress);
     progress.Com = true;
@@ -274,17 +272,19 @@ int RunStartupSequence()
 
     // Input devices start here: come with the input layer.
     // The sound system starts here (its result ignored): comes with sound.
-    // The screen system starts here: comes with the screen layer.
+    if (SysState.SkipGraphics != 1 && StartScreenSystem(SysState.MainWindow) < 0) return FailStartup(progress);
     // Text input starts here: comes with text input.
 
     SysState.InitializeFlag = 1;
 
-    // Presents waiting for the vertical blank: comes with the screen layer.
+    SetFlipVSyncWait(1);
     if (SysState.WindowModeFlag == 0 && SysState.UserWindowFlag == 0) {
         ForceWindowForeground(SysState.MainWindow, 1);
     }
-    // The debug console, the draw targets and the graphics warm-up: come with
-    // text input and the screen layer.
+    // The debug console is set up here: comes with text input.
+    SwitchDrawTarget(-2);
+    SwitchDrawTarget(-4);
+    // The warm-up with two 256 x 256 graphs comes with the graph handles.
 
     SysState.StartupFlag = 0;
     return 0;
@@ -305,8 +305,9 @@ int RunShutdownSequence()
     CloseAllHttpHandles();
     ShutdownNetWork();
 
-    // Ending the background music, the screen, input and sound: come with
-    // their subsystems.
+    // Ending the background music comes with music.
+    EndScreenSystem();
+    // Ending input and sound: come with their subsystems.
 
     CloseMainWindow();
 
@@ -316,7 +317,7 @@ int RunShutdownSequence()
         SysState.ComInitFlag = 0;
     }
 
-    // Dropping every graph-image handle comes with the image layer.
+    DropAllGraphImageHandles();
 
     SysState.InitializeFlag = 0;
 
@@ -325,8 +326,8 @@ int RunShutdownSequence()
         }
     }
 
-    SetCurrentDirectoryA(SysState.StartDirectory);
-    // Closing the archive layer comes with the file layer.
+    GetFileFunctionTable()->SetDir(SysState.StartDirectory);
+    ShutdownArchiveLayer();
 
     DumpMemoryBlocks();
     return 0;
