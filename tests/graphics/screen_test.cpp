@@ -235,6 +235,40 @@ TEST_F(LibraryScreen, PaintOfAPartRepaintsOnlyThatPart)
     EXPECT_EQ(pixels[0] & 0xFFFFFF, 0x0AC81Eu);
 }
 
+TEST_F(LibraryScreen, FrontImageRectanglesReachTheWindowRowForRow)
+{
+    SelectDrawTarget(-4);
+    EraseScreen();  // flushes the whole front image
+    RECT all{0, 0, 640, 480};
+    FillMemImgRectRaw(&ScreenState.FrontImage, &all, 0x0000FF);
+    RECT part{10, 20, 30, 40};
+    ASSERT_EQ(FlushFrontMemImgRect(&part), 0);
+    int width = 0;
+    int height = 0;
+    EXPECT_EQ(CountPixelsOtherThan(0x0AC81E, &width, &height), 400);
+    const std::uint32_t* pixels = GetLastPresentedPixels(&width, &height);
+    EXPECT_EQ(pixels[20 * width + 10] & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(pixels[39 * width + 29] & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(pixels[40 * width + 10] & 0xFFFFFF, 0x0AC81Eu);
+    RECT outside{700, 0, 800, 10};
+    EXPECT_EQ(FlushFrontMemImgRect(&outside), 0);
+}
+
+TEST_F(LibraryScreen, StaleFrontImageIsReadBackFromTheWindow)
+{
+    RECT all{0, 0, 640, 480};
+    FillMemImgRectRaw(&ScreenState.FrontImage, &all, 0x123456);
+    EraseScreen();
+    PresentScreen();  // the window now shows the cleared back screen
+    EXPECT_EQ(ScreenState.FrontImageStale, 1);
+    ASSERT_EQ(RefreshFrontMemImg(), 0);
+    EXPECT_EQ(ScreenState.FrontImageStale, 0);
+    const auto* front = reinterpret_cast<const std::uint32_t*>(ScreenState.FrontImage.Pixels);
+    const int stride = ScreenState.FrontImage.Body->Pitch / 4;
+    EXPECT_EQ(front[0] & 0xFFFFFF, 0x0AC81Eu);
+    EXPECT_EQ(front[479 * stride + 639] & 0xFFFFFF, 0x0AC81Eu);
+}
+
 // A screen of DirectDraw surfaces: started directly with the software-start
 // request, which keeps Direct3D out without switching to GDI.
 class SurfaceScreen : public testing::Test {
