@@ -446,7 +446,16 @@ TEST_F(SurfaceScreen, FullScreenReactivationRebuildsTheLostScreen)
     const int surfaces = GetLiveDirectDrawSurfaceCount();
     MarkAllDirectDrawSurfacesLost();
     SimulateFocusChange(SysState.MainWindow, false);
+    SysState.InitializeFlag = 1;  // the rebuild runs only for a started library
+    const auto released = [] {
+        int n = 0;
+        for (const std::string& line : ReadLogLines()) n += line.find("ＤｉｒｅｃｔＤｒａｗオブジェクトを解放しました") != std::string::npos;
+        return n;
+    };
+    const int releasedBefore = released();
     SimulateFocusChange(SysState.MainWindow, true);
+    SysState.InitializeFlag = 0;
+    EXPECT_EQ(released(), releasedBefore + 1);  // the object was made anew
     EXPECT_NE(GetDirectDrawInterface(), nullptr);
     EXPECT_EQ(GetLiveDirectDrawSurfaceCount(), surfaces);
     EXPECT_EQ(ScreenState.PrimarySurface->IsLost(), DD_OK);
