@@ -7,7 +7,9 @@
 #include "core/startup.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"
+#include "graphics/drawstate.h"
 #include "graphics/image/graphimage.h"
+#include "graphics/screen.h"
 #include "platform/winmm/timer.h"
 
 int StartLibrary()
@@ -45,6 +47,46 @@ int SelectWindowMode(int windowed)
 DWORD GetMillisecondClock()
 {
     return timeGetTime();
+}
+
+const DDPIXELFORMAT* QueryScreenPixelFormat()
+{
+    return GetScreenDDPixelFormat();
+}
+
+DWORD GetColorValue(int red, int green, int blue)
+{
+    return ConvertRGBToScreenColor(red, green, blue);
+}
+
+int PresentScreen()
+{
+    return FlipScreenBuffers();
+}
+
+int SetScreenMode(int width, int height, int bits, int refresh)
+{
+    return ApplyScreenMode(width, height, bits, refresh);
+}
+
+int EraseScreen()
+{
+    return ClearDrawTarget();
+}
+
+int SelectBlendMode(int mode, int param)
+{
+    return StoreBlendMode(mode, param);
+}
+
+int SelectBrightness(int red, int green, int blue)
+{
+    return StoreBrightness(red, green, blue);
+}
+
+int SelectDrawTarget(int target)
+{
+    return SwitchDrawTarget(target);
 }
 
 int DropAllGraphImageHandles()

@@ -15,4 +15,12 @@ int PumpMessages();
 // Forwarders.
 int SelectWindowMode(int windowed);
 DWORD GetMillisecondClock();
+const struct DDPIXELFORMAT* QueryScreenPixelFormat();
+DWORD GetColorValue(int red, int green, int blue);
+int PresentScreen();
+int SetScreenMode(int width, int height, int bits, int refresh);
+int EraseScreen();
+int SelectBlendMode(int mode, int param);
+int SelectBrightness(int red, int green, int blue);
+int SelectDrawTarget(int target);
 int DropAllGraphImageHandles();

@@ -8,6 +8,7 @@
 #include "core/msgloop.h"
 #include "core/number.h"
 #include "core/sysstate.h"
+#include "graphics/screen.h"
 #include "core/text.h"
 #include "core/winproc.h"
 #include "platform/gdi/gdi.h"
@@ -29,13 +30,6 @@ const WINDOWSTYLES WindowStyleTable[8] = {
 
 namespace {
 
-// The screen's size in pixels; the screen layer answers the mode once it is
-// built, 640 x 480 when no mode is set.
-void ScreenPixelSize(int* width, int* height)
-{
-    *width = 640;
-    *height = 480;
-}
 
 void RunTimerTest()
 {
@@ -107,7 +101,7 @@ int CreateMainWindow()
 
     int screenWidth;
     int screenHeight;
-    ScreenPixelSize(&screenWidth, &screenHeight);
+    GetScreenPixelSize(&screenWidth, &screenHeight);
 
     LARGE_INTEGER frequency{};
     QueryPerformanceFrequency(&frequency);

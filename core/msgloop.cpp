@@ -4,6 +4,8 @@
 
 #include "core/sysstate.h"
 #include "core/windowmode.h"
+#include "graphics/graph.h"
+#include "graphics/screen.h"
 #include "network/network.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
@@ -114,10 +116,8 @@ void WaitWhileInactive()
 {
     SYSSTATE& s = SysState;
     if (s.PaintingFlag || s.ActiveFlag || s.UserWindowFlag == 1) return;
-    // The always-run setting in full screen waits only while the GDI surface
-    // is hidden; the screen layer answers that once it is built.
-    if (s.AlwaysRun != 0) return;
+    if (s.AlwaysRun != 0 && !(s.WindowModeFlag == 0 && IsGDISurfaceShown() == 0)) return;
     while (ServiceMessageLoop() == 0 && s.ActiveFlag == 0) {
     }
-    // Reloading every graph's surfaces comes with the graph layer.
+    ReloadAllGraphSurfaces();
 }

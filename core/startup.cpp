@@ -17,6 +17,9 @@
 #include "core/sysstate.h"
 #include "core/text.h"
 #include "core/version.h"
+#include "graphics/drawstate.h"
+#include "graphics/graph.h"
+#include "graphics/screen.h"
 #include "network/network.h"
 #include "platform/com/com.h"
 #include "platform/gdi/gdi.h"
@@ -61,13 +64,6 @@ bool IsDisplay24Bit()
     int bits = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
     ReleaseDC(nullptr, dc);
     return bits == 24;
-}
-
-// The requested colour depth of the screen layer (16 until one is set).
-int RequestedColorBits()
-{
-    // The screen layer's GetRequestedColorBits answers this once it is built.
-    return 16;
 }
 
 void ReportOperatingSystem()
@@ -241,7 +237,7 @@ int RunStartupSequence()
     SysState.StartupFlag = 1;
     StartupProgress progress;
 
-    // Switching to the software renderer when asked: comes with the screen layer.
+    if (GetSoftwareStartRequest() == 1) SwitchRenderingBackend(0);
     // The movie player's colour tables: come with the movie players.
     ResetArchiveTables();
     SelectFileFunctionTable(nullptr);
@@ -249,7 +245,7 @@ int RunStartupSequence()
     CreateLogFile();
 
     if (SysState.NoWindow != 1) {
-        if ((IsDisplay24Bit() && SysState.WindowModeFlag == 1) || RequestedColorBits() == 24) {
+        if ((IsDisplay24Bit() && SysState.WindowModeFlag == 1) || GetRequestedColorBits() == 24) {
             WriteLog("ＺＡＲＶＯは２４ビットカラーモードに対応していません\n");
             SysState.StartupFlag = 0;
             return -1;
@@ -263,9 +259,9 @@ int RunStartupSequence()
 
     WriteSystemReport();
 
-    // The separate front screen on OS code 0x108: comes with the screen layer.
+    if (SysState.OSCode == 0x108) SetFrontViaTempPrimary(1);
     FillStreamFunctionTables();
-    // The default graph-restore callback: comes with the graph layer.
+    SetGraphRestoreFunction(nullptr);
 
     if (InitializeCom() == -1) return FailStartup(progress);
     progress.Com = true;
@@ -276,17 +272,19 @@ int RunStartupSequence()
 
     // Input devices start here: come with the input layer.
     // The sound system starts here (its result ignored): comes with sound.
-    // The screen system starts here: comes with the screen layer.
+    if (SysState.SkipGraphics != 1 && StartScreenSystem(SysState.MainWindow) < 0) return FailStartup(progress);
     // Text input starts here: comes with text input.
 
     SysState.InitializeFlag = 1;
 
-    // Presents waiting for the vertical blank: comes with the screen layer.
+    SetFlipVSyncWait(1);
     if (SysState.WindowModeFlag == 0 && SysState.UserWindowFlag == 0) {
         ForceWindowForeground(SysState.MainWindow, 1);
     }
-    // The debug console, the draw targets and the graphics warm-up: come with
-    // text input and the screen layer.
+    // The debug console is set up here: comes with text input.
+    SwitchDrawTarget(-2);
+    SwitchDrawTarget(-4);
+    // The warm-up with two 256 x 256 graphs comes with the graph handles.
 
     SysState.StartupFlag = 0;
     return 0;
@@ -307,8 +305,9 @@ int RunShutdownSequence()
     CloseAllHttpHandles();
     ShutdownNetWork();
 
-    // Ending the background music, the screen, input and sound: come with
-    // their subsystems.
+    // Ending the background music comes with music.
+    EndScreenSystem();
+    // Ending input and sound: come with their subsystems.
 
     CloseMainWindow();
 

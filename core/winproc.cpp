@@ -5,6 +5,10 @@
 
 #include "core/log.h"
 #include "core/sysstate.h"
+#include "graphics/drawstate.h"
+#include "graphics/graph.h"
+#include "graphics/screen.h"
+#include "graphics/surface2d.h"
 #include "network/network.h"
 #include "platform/gdi/gdi.h"
 #include "platform/window/window.h"
@@ -15,20 +19,26 @@ constexpr UINT WM_SOCKET_EVENT = 0x505;
 constexpr UINT WM_PAD_FLAG_A = 0x46F;
 constexpr UINT WM_PAD_FLAG_B = 0x470;
 
-void HandleActivation(HWND window, int active)
+void HandleActivation(HWND window, int active, WPARAM wParam)
 {
     SYSSTATE& s = SysState;
     s.ActiveFlag = active;
     if (s.WindowCreatingFlag == 1) return;
 
     if (active) {
-        // Refreshing the IME, restoring 2D and 3D surfaces, rebuilding a lost
-        // full screen, resuming movies and re-acquiring input: come with text
-        // input, the screen layer, movies and input.
+        // Refreshing the IME comes with text input.
+        RestoreAllSurfaces2D();
+        // Restoring the 3D surfaces comes with Direct3D.
+        if (s.WindowModeFlag == 0 && s.InitializeFlag == 1 && HiWord(wParam) == 0) RecreateLostScreen();
+        // Resuming movies and re-acquiring input: come with movies and input.
     } else {
-        // Releasing DirectDraw or Direct3D when a full screen lost its mode,
-        // pausing movies and re-acquiring input: come with the screen layer,
-        // movies and input.
+        if (s.WindowModeFlag == 0 && IsDisplayModeChanged() == 1 && IsDirectDrawInUse() == 0) {
+            ReleaseDirectDrawObject();
+            ShowWindow(window, SW_MINIMIZE);
+        }
+        // Releasing Direct3D, pausing movies and re-acquiring input: come
+        // with Direct3D, movies and input. A restore callback is always
+        // installed, so a lost full screen never closes the window here.
         HDC dc = GetDC(window);
         if (dc != nullptr) {
             RedrawInactiveWindow(dc);
@@ -38,6 +48,32 @@ void HandleActivation(HWND window, int active)
     // Pad vibration follows activation: comes with input.
     if (s.ActivateCallback != nullptr) s.ActivateCallback(s.ActiveFlag, s.ActivateCallbackData);
     // Blocking system keys is a setting the library never turns on.
+}
+
+// false when the library closes because it cannot follow the change.
+bool HandleDisplayChange(int bits, int width, int height)
+{
+    SYSSTATE& s = SysState;
+    if (s.WindowModeFlag != 1 || s.ModeChangeInProgress != 0) return true;
+    int screenWidth = 0;
+    int screenHeight = 0;
+    int screenBits = 0;
+    ReadScreenModeInfo(&screenWidth, &screenHeight, &screenBits);
+    if (screenBits == bits && screenWidth == width && screenHeight == height) return true;
+    if (HasRestoreCallback() == 0 || bits == 24 || (bits != screenBits && bits == 8) || screenWidth > width ||
+        screenHeight > height) {
+        WriteLog("復元関数が登録されていないためか画面が２４ビットカラーに変更されたため終了します\n");
+        WriteLog("またはスクリーンが小さすぎるためか色ビット数の違いが大きいためか終了します\n");
+        if (s.CloseRequestFlag == 0) {
+            s.CloseRequestFlag = 1;
+            PostMessageA(s.MainWindow, WM_CLOSE, 0, 0);
+        }
+        return false;
+    }
+    // Releasing and resuming the movie streams come with movies.
+    ReadScreenColorInfo();
+    RecreateLostScreen();
+    return true;
 }
 
 void HandlePaint(HWND window)
@@ -58,8 +94,12 @@ void HandlePaint(HWND window)
             } else {
                 FillRect(ps.hdc, &ps.rcPaint, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
             }
+        } else if (GetCurrentDrawTarget() == -2) {
+            const int vsync = GetFlipVSyncWait();
+            SetFlipVSyncWait(0);
+            PresentBackScreen(&ps.rcPaint);
+            SetFlipVSyncWait(vsync);
         }
-        // Presenting the back screen for the paint rectangle comes with the screen layer.
         s.PaintingFlag = 0;
     }
     EndPaint(window, &ps);
@@ -100,10 +140,10 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         // Fitting the window to the screen comes with the window-mode and size code.
         break;
     case WM_ACTIVATE:
-        HandleActivation(window, LoWord(wParam) != 0 ? 1 : 0);
+        HandleActivation(window, LoWord(wParam) != 0 ? 1 : 0, wParam);
         break;
     case WM_ACTIVATEAPP:
-        if (wParam == 0) HandleActivation(window, 0);
+        if (wParam == 0) HandleActivation(window, 0, 0);
         break;
     case WM_PAINT:
         HandlePaint(window);
@@ -132,8 +172,10 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_DISPLAYCHANGE:
-        // Following a display change comes with the screen layer; until then
-        // the change is only noted.
+        if (!HandleDisplayChange(static_cast<int>(wParam), LoWord(static_cast<std::uintptr_t>(lParam)),
+                                 HiWord(static_cast<std::uintptr_t>(lParam)))) {
+            break;
+        }
         s.DisplayChangeFlag = 1;
         break;
     case WM_KEYDOWN:

@@ -21,13 +21,14 @@ void PaceFrame()
 
 int WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    // Reading "setting.txt", "date\time.dat" and "date\flag.dat" and setting
-    // the 640 x 480 x 32 screen mode come with the game's data files and the
-    // screen layer.
+    // Reading "setting.txt", "date\time.dat" and "date\flag.dat" comes with
+    // the game's data files.
+    SetScreenMode(640, 480, 32, 60);
     SelectWindowMode(1);
     if (StartLibrary() == -1) return -1;
-    // The back screen as draw target, the pad key map, the pictures and
-    // sounds and the first stage come with the screen layer, input and the game.
+    SelectDrawTarget(-2);
+    // The pad key map, the pictures and sounds and the first stage come with
+    // input and the game.
     CurrentStage = 1;
 
     for (;;) {
@@ -36,7 +37,8 @@ int WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         // The title/select and play frames come with the game's scenes.
         if (ProgramMode == 2) break;
         PaceFrame();
-        // Presenting and clearing the back screen come with the screen layer.
+        PresentScreen();
+        EraseScreen();
     }
 
     EndLibrary();

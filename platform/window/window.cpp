@@ -216,6 +216,16 @@ MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return m;
 }
 
+// Every window hears of a display-mode change, as from a broadcast.
+void PostDisplayChange(const DisplayMode& mode)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    for (const auto& [key, rec] : g_windows) {
+        PostTo(rec.ThreadId, MakeMessage(HandleOf(key), WM_DISPLAYCHANGE, static_cast<WPARAM>(mode.bits),
+                                         MakeLParam(mode.width, mode.height)));
+    }
+}
+
 void PostInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     WindowRec* rec = Find(window);
@@ -472,6 +482,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style,
     g_nextWindow += 4;
     g_windows[key] = rec;
     HWND window = HandleOf(key);
+    SetDisplayChangeListener(PostDisplayChange);
     if (g_presented == nullptr && AttachSdlPresenter(rec.Sdl)) {
         g_presented = window;
         PublishClientRect(window);
@@ -580,6 +591,19 @@ BOOL SetWindowPos(HWND window, HWND after, int x, int y, int width, int height, 
     }
     if (after == HWND_TOPMOST) SDL_SetWindowAlwaysOnTop(rec->Sdl, SDL_TRUE);
     return TRUE;
+}
+
+LONG SetWindowLongA(HWND window, int index, LONG value)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(window);
+    if (rec == nullptr) return 0;
+    DWORD* field = index == GWL_STYLE ? &rec->Style : (index == GWL_EXSTYLE ? &rec->ExStyle : nullptr);
+    if (field == nullptr) return 0;
+    const LONG previous = static_cast<LONG>(*field);
+    *field = static_cast<DWORD>(value);
+    if (index == GWL_STYLE) SDL_SetWindowBordered(rec->Sdl, (rec->Style & WS_CAPTION) ? SDL_TRUE : SDL_FALSE);
+    return previous;
 }
 
 BOOL GetClientRect(HWND window, RECT* rect)

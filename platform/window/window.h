@@ -175,6 +175,11 @@ BOOL UpdateWindow(HWND window);
 BOOL BringWindowToTop(HWND window);
 BOOL SetForegroundWindow(HWND window);
 BOOL SetWindowPos(HWND window, HWND after, int x, int y, int width, int height, UINT flags);
+// GWL_STYLE or GWL_EXSTYLE: the frame follows the new style at the next
+// SetWindowPos. Answers the previous value, 0 for a bad window.
+constexpr int GWL_STYLE = -16;
+constexpr int GWL_EXSTYLE = -20;
+LONG SetWindowLongA(HWND window, int index, LONG value);
 BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
 BOOL GetClientRect(HWND window, RECT* rect);
 BOOL GetWindowRect(HWND window, RECT* rect);
