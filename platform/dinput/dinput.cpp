@@ -605,7 +605,7 @@ HRESULT CreateDirectInputInstance(REFCLSID clsid, REFIID iid, void** out)
     *out = nullptr;
     bool v7 = clsid == CLSID_DirectInput;
     bool v8 = clsid == CLSID_DirectInput8;
-    if (!(v7 || v8) || !IsDirectInputAvailable()) return DIERR_DEVICENOTREG;
+    if (!(v7 || v8) || !IsDirectInputVersionAvailable(v7 ? 7 : 8)) return DIERR_DEVICENOTREG;
     if (v7 && iid == IID_IDirectInput7A) {
         *out = static_cast<IDirectInput7A*>(new DirectInput7);
         return S_OK;
@@ -621,12 +621,12 @@ namespace {
 
 IUnknown* MakeDirectInput7()
 {
-    return IsDirectInputAvailable() ? static_cast<IDirectInput7A*>(new DirectInput7) : nullptr;
+    return IsDirectInputVersionAvailable(7) ? static_cast<IDirectInput7A*>(new DirectInput7) : nullptr;
 }
 
 IUnknown* MakeDirectInput8()
 {
-    return IsDirectInputAvailable() ? static_cast<IDirectInput8A*>(new DirectInput8) : nullptr;
+    return IsDirectInputVersionAvailable(8) ? static_cast<IDirectInput8A*>(new DirectInput8) : nullptr;
 }
 
 // Both classes are in COM's registry from the start; while DirectInput is

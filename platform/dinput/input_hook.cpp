@@ -13,7 +13,8 @@
 namespace {
 
 bool Injected = false;
-bool DirectInputAvailable = true;
+bool DirectInput7Available = true;
+bool DirectInput8Available = true;
 bool KeyboardNotificationFails = false;
 bool KeysDown[SDL_NUM_SCANCODES] = {};
 
@@ -59,12 +60,18 @@ bool IsInjectedInput()
 
 void SetDirectInputAvailable(bool available)
 {
-    DirectInputAvailable = available;
+    DirectInput7Available = DirectInput8Available = available;
 }
 
-bool IsDirectInputAvailable()
+void SetDirectInputVersionAvailable(int version, bool available)
 {
-    return DirectInputAvailable;
+    if (version == 7) DirectInput7Available = available;
+    if (version == 8) DirectInput8Available = available;
+}
+
+bool IsDirectInputVersionAvailable(int version)
+{
+    return version == 7 ? DirectInput7Available : version == 8 ? DirectInput8Available : false;
 }
 
 void InjectKey(int scancode, bool down)

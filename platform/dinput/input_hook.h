@@ -10,7 +10,9 @@ bool IsInjectedInput();
 
 // While off, creating either DirectInput object fails as on a system without it.
 void SetDirectInputAvailable(bool available);
-bool IsDirectInputAvailable();
+// The same for one version (7 or 8) alone.
+void SetDirectInputVersionAvailable(int version, bool available);
+bool IsDirectInputVersionAvailable(int version);
 
 // Keys by SDL scan code (physical position). A change signals the keyboard's
 // notification event as a real key event would.

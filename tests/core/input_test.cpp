@@ -17,6 +17,9 @@
 #include <SDL2/SDL_scancode.h>
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 class InputTest : public testing::Test {
@@ -169,6 +172,29 @@ TEST_F(InputTest, WinmmFallbackReadsTheSameInjectedPad)
     EXPECT_EQ(ComposePadInputBits(2), 0) << "an id without a joystick reads as released";
 }
 
+TEST_F(InputTest, WithoutVersion7TheVersion8ObjectServesTheSameDevices)
+{
+    SetDirectInputVersionAvailable(7, false);
+    AttachInjectedPad("Pad", 2, 4, 0);
+    ASSERT_EQ(InitializeInput(), 0);
+    EXPECT_FALSE(IsInputWinmmMode());
+    ASSERT_EQ(GetJoypadCount(), 1);
+    AssignGameKeys();
+    EXPECT_EQ(BitsWithKey(SDL_SCANCODE_R), 0x4000);
+    SetInjectedPadAxis(0, 0, -32768);
+    EXPECT_EQ(ComposePadInputBits(1), 0x2);
+}
+
+TEST_F(InputTest, EnumerationStopsAtEightJoypads)
+{
+    for (int i = 0; i < 9; ++i) ASSERT_EQ(AttachInjectedPad("Pad", 2, 2, 0), i);
+    ASSERT_EQ(InitializeInput(), 0);
+    EXPECT_EQ(GetJoypadCount(), 8);
+    SetInjectedPadButton(7, 1, true);
+    EXPECT_EQ(ComposePadInputBits(8), 0x20);
+    EXPECT_EQ(ComposePadInputBits(9), 0);
+}
+
 TEST_F(InputTest, PadNumbersBeyondTheMapAndKeyCodesBeyondTheStateAnswerNothing)
 {
     AttachInjectedPad("Pad", 2, 4, 0);
@@ -247,4 +273,25 @@ TEST_F(LibraryTest, StartedLibraryServesTheGameThroughItsEntries)
 
     EXPECT_EQ(EndLibrary(), 0);
     EXPECT_FALSE(IsInputStarted());
+    std::string log = ReadLogFile();
+    EXPECT_TRUE(Contains(log, "DirectInput 関連の初期化は正常に終了しました"));
+    EXPECT_TRUE(Contains(log, "DirectInput 関連の終了処理... 完了"));
+}
+
+TEST_F(LibraryTest, WithoutDirectInputTheLibraryStartsInWinmmMode)
+{
+    UseInjectedInput(true);
+    SetDirectInputAvailable(false);
+    AttachInjectedPad("Pad", 2, 4, 0);
+    ASSERT_EQ(StartLibrary(), 0);
+    EXPECT_TRUE(IsInputWinmmMode());
+    SimulateFocusChange(SysState.MainWindow, true);
+    SetInjectedPadButton(0, 0, true);
+    EXPECT_EQ(GetPadInputBits(0x1001), 0x10);
+    EXPECT_EQ(EndLibrary(), 0);
+    DetachInjectedPads();
+    std::string log = ReadLogFile();
+    EXPECT_TRUE(Contains(log, "DirectInput を使用しません。"));
+    EXPECT_TRUE(Contains(log, "パッドの数は 1 個です"));
+    EXPECT_TRUE(Contains(log, "入力関連の終了処理... 完了"));
 }
