@@ -1,5 +1,8 @@
-// The game's process entry; the game itself lands with its own subsystem.
+// The process entry: hands over to the game's windowed-program entry, as the
+// runtime's start-up does; the command line is not used.
+#include "game/winmain.h"
+
 int main()
 {
-    return 0;
+    return WinMain(nullptr, nullptr, nullptr, 0);
 }

@@ -4,6 +4,7 @@
 // back-ends and the software kernels read it.
 #pragma once
 
+#include "graphics/handle.h"
 #include "graphics/matrix.h"
 #include "platform/kernel/types.h"
 
@@ -13,6 +14,34 @@ struct DRAWAREAF {
     float x2;
     float y2;
 };
+
+// One light's parameters, laid out as the Direct3D light record.
+struct LIGHTPARAMS {
+    DWORD Type;  // 3 directional
+    float Diffuse[4];  // r, g, b, a
+    float Specular[4];
+    float Ambient[4];
+    float Position[3];
+    float Direction[3];
+    float Range;
+    float Falloff;
+    float Attenuation0;
+    float Attenuation1;
+    float Attenuation2;
+    float Theta;
+    float Phi;
+};
+
+struct LIGHTREC {
+    std::uint32_t Check;
+    int Handle;
+    LIGHTPARAMS Light;
+    int DeviceIndex;  // -1 until the light is given to the device
+    int Enabled;
+    int Changed;
+};
+
+using LIGHTTABLE = HANDLETABLE<LIGHTREC, HANDLECAP_LIGHT, HANDLETAG_LIGHT>;
 
 struct DRAWSTATE {
     void (*RestoreCallback)();
@@ -66,7 +95,7 @@ struct DRAWSTATE {
     MAT44 CombinedMatrix;
     MAT44 ViewProjectionMatrix;
     MAT44 ViewRotation;
-    // The light table joins here with the handle tables.
+    LIGHTTABLE Lights;
     int LightsChanged;
     int DefaultLight;
 };
@@ -74,3 +103,50 @@ struct DRAWSTATE {
 extern DRAWSTATE DrawState;
 
 inline bool IsDrawBrightWhite(DWORD bright) { return (bright & 0xFFFFFF) == 0xFFFFFF; }
+
+int ResetDrawStateDefaults();
+int StoreBlendMode(int mode, int param);
+int StoreBrightness(int red, int green, int blue);
+int StorePackedBrightness(DWORD rgb);
+int StoreBlendGraphSetting(int graph, int borderParam, int borderRange);
+int StoreTextureFilterMode(int mode);
+int GetTextureFilterMode();
+int StoreDrawArea(int x1, int y1, int x2, int y2);
+int ReadDrawArea(int out[4]);
+int StoreDrawTargetScreenRect(const RECT* rect);
+int GetCurrentDrawTarget();
+int SetFlipVSyncWait(int flag);
+int GetFlipVSyncWait();
+int ResetFlipCounter();
+int IncrementFlipCounter();
+ULONGLONG GetFlipCounter();
+
+int SetNewGraphColorBits(int bits);
+int GetNewGraphColorBits();
+int SetNewGraphRenderable(int flag);
+int SetNewGraphAlphaTest(int flag);
+int GetNewGraphAlphaTest();
+int SetEmptyGraphAlphaChannel(int flag);
+int GetEmptyGraphAlphaChannel();
+int SetNewGraphUnmanagedTexture(int flag);
+int GetNewGraphUnmanagedTexture();
+int GetNewGraphInSystemMemory();
+int SetNewGraphInSystemMemory(int flag);
+int SetNewGraphInVideoMemory(int flag);
+int EnableGraph3DBackend(int flag);
+int CanUse3DGraphs();
+
+DWORD ConvertRGBToScreenColor(int red, int green, int blue);
+int SplitColorValueToRGB(DWORD color, int* red, int* green, int* blue);
+
+int StoreWorldMatrix(const MAT44* matrix, int flag);
+int StoreViewMatrix(const MAT44* matrix);
+int StoreProjectionMatrix(const MAT44* matrix);
+int UpdateCombinedMatrices();
+
+int AddLightRecord();
+// -1 for a zero direction, which has no normal.
+int CreateDirectionalLight(float x, float y, float z);
+int DeleteLight(int light);
+int DeleteAllLights();
+LIGHTREC* GetLightRecord(int light);

@@ -3,6 +3,7 @@
 // the window after every write into it.
 #include "platform/ddraw/ddraw.h"
 
+#include "platform/com/com.h"
 #include "platform/ddraw/ddraw_test.h"
 #include "platform/ddraw/display.h"
 #include "platform/gdi/gdi.h"
@@ -751,3 +752,20 @@ void SetDirect3DFactory(Direct3DFactory factory)
 {
     DirectDraw::g_direct3DFactory = factory;
 }
+
+namespace {
+
+IUnknown* MakeDirectDrawForCom()
+{
+    IDirectDraw7* object = nullptr;
+    CreateDirectDraw7Object(&object);
+    return object;
+}
+
+// CoCreateInstance(CLSID_DirectDraw7) reaches the factory through COM's class
+// registry, whose table is constant-initialised and so ready before this runs.
+struct DirectDrawComRegistration {
+    DirectDrawComRegistration() { RegisterComClass(CLSID_DirectDraw7, MakeDirectDrawForCom); }
+} g_directDrawComRegistration;
+
+} // namespace

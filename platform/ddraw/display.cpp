@@ -5,6 +5,7 @@
 
 #include "platform/ddraw/ddraw.h"
 #include "platform/gdi/pixel.h"
+#include "platform/kernel/clock.h"
 
 #include <chrono>
 #include <thread>
@@ -29,21 +30,27 @@ struct DisplayState {
     int shownHeight = 0;
     unsigned presents = 0;
     DisplayPresenter presenter = nullptr;
+    DisplayChangeListener changeListener = nullptr;
     DisplayClock clock = nullptr;
     DisplaySleep sleep = nullptr;
 };
 
 DisplayState g_display;
 
-std::uint64_t SteadyMicroseconds()
+// Without a clock of its own the display follows the kernel's clock, so a
+// test's manual clock paces the vertical blank too.
+std::uint64_t KernelMicroseconds()
 {
-    using namespace std::chrono;
-    return static_cast<std::uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+    return ReadClockMicroseconds();
 }
 
-void SteadySleep(std::uint64_t microseconds)
+void KernelSleep(std::uint64_t microseconds)
 {
-    std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+    if (IsManualClock()) {
+        AdvanceManualClock(microseconds);
+    } else {
+        std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
+    }
 }
 
 void EnsureDesktop()
@@ -84,13 +91,21 @@ bool SetVirtualDisplayMode(const DisplayMode& mode)
     if (mode.refresh != 0 && (mode.refresh < 50 || mode.refresh > 240)) return false;
     g_display.mode = mode;
     g_display.modeChanged = true;
+    if (g_display.changeListener != nullptr) g_display.changeListener(GetVirtualDisplayMode());
     return true;
 }
 
 void RestoreVirtualDisplayMode()
 {
+    const bool wasChanged = g_display.modeChanged;
     g_display.mode = DisplayMode{};
     g_display.modeChanged = false;
+    if (wasChanged && g_display.changeListener != nullptr) g_display.changeListener(GetVirtualDisplayMode());
+}
+
+void SetDisplayChangeListener(DisplayChangeListener listener)
+{
+    g_display.changeListener = listener;
 }
 
 DisplayMode GetVirtualDisplayMode()
@@ -215,7 +230,7 @@ void SetDisplayClock(DisplayClock clock, DisplaySleep sleep)
 
 std::uint64_t DisplayNowMicroseconds()
 {
-    return g_display.clock != nullptr ? g_display.clock() : SteadyMicroseconds();
+    return g_display.clock != nullptr ? g_display.clock() : KernelMicroseconds();
 }
 
 void DisplaySleepMicroseconds(std::uint64_t microseconds)
@@ -223,7 +238,7 @@ void DisplaySleepMicroseconds(std::uint64_t microseconds)
     if (g_display.sleep != nullptr)
         g_display.sleep(microseconds);
     else
-        SteadySleep(microseconds);
+        KernelSleep(microseconds);
 }
 
 std::uint64_t GetVerticalBlankPeriodMicroseconds()
@@ -261,7 +276,9 @@ void ResetVirtualDisplay()
     DisplayPresenter presenter = g_display.presenter;
     DisplayClock clock = g_display.clock;
     DisplaySleep sleep = g_display.sleep;
+    DisplayChangeListener listener = g_display.changeListener;
     g_display = DisplayState{};
+    g_display.changeListener = listener;
     g_display.presenter = presenter;
     g_display.clock = clock;
     g_display.sleep = sleep;

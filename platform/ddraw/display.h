@@ -25,6 +25,11 @@ void RestoreVirtualDisplayMode();
 DisplayMode GetVirtualDisplayMode();
 bool IsVirtualDisplayModeChanged();
 
+// Called after the display mode changed (set or restored); the window layer
+// turns it into WM_DISPLAYCHANGE for its windows.
+using DisplayChangeListener = void (*)(const DisplayMode& mode);
+void SetDisplayChangeListener(DisplayChangeListener listener);
+
 // The window's client rectangle in screen coordinates (the primary's view).
 void SetDisplayClientRect(const RECT& rect);
 RECT GetDisplayClientRect();

@@ -18,6 +18,18 @@ struct GdiObject {
     virtual ~GdiObject() = default;
 };
 
+struct Brush final : GdiObject {
+    Brush(bool n, COLORREF c) : isNull(n), color(c) {}
+    bool isNull;
+    COLORREF color;
+};
+
+// Stock objects are never registered, so DeleteObject leaves them alone.
+Brush g_blackBrush{false, 0};
+Brush g_whiteBrush{false, 0xFFFFFF};
+Brush g_nullBrush{true, 0};
+int g_desktopBitsForTest = 0;
+
 struct Bitmap final : GdiObject {
     GdiPixelBuffer buffer{};
     std::vector<std::uint8_t> memory;
@@ -370,7 +382,9 @@ int GetDeviceCaps(HDC dc, int index)
     switch (index) {
     case HORZRES: return display ? mode.width : b.width;
     case VERTRES: return display ? mode.height : b.height;
-    case BITSPIXEL: return display ? (g_settingsChanged ? mode.bits : 32) : b.bits;
+    case BITSPIXEL:
+        if (display && g_desktopBitsForTest != 0 && !g_settingsChanged) return g_desktopBitsForTest;
+        return display ? (g_settingsChanged ? mode.bits : 32) : b.bits;
     case PLANES: return 1;
     case VREFRESH: return display ? (mode.refresh != 0 ? mode.refresh : 60) : 0;
     default: return 0;
@@ -531,4 +545,54 @@ LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD)
     SetVirtualDesktopSize(wanted.width, wanted.height);
     g_settingsChanged = true;
     return DISP_CHANGE_SUCCESSFUL;
+}
+
+HBRUSH CreateSolidBrush(COLORREF color)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto* brush = new Brush(false, color);
+    g_objects.insert(brush);
+    return reinterpret_cast<HBRUSH>(static_cast<GdiObject*>(brush));
+}
+
+HGDIOBJ GetStockObject(int index)
+{
+    switch (index) {
+    case BLACK_BRUSH: return reinterpret_cast<HGDIOBJ>(static_cast<GdiObject*>(&g_blackBrush));
+    case WHITE_BRUSH: return reinterpret_cast<HGDIOBJ>(static_cast<GdiObject*>(&g_whiteBrush));
+    case NULL_BRUSH: return reinterpret_cast<HGDIOBJ>(static_cast<GdiObject*>(&g_nullBrush));
+    default: return nullptr;
+    }
+}
+
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    DeviceContext* p = AsDC(dc);
+    auto* object = reinterpret_cast<GdiObject*>(brush);
+    Brush* b = nullptr;
+    if (object == &g_blackBrush || object == &g_whiteBrush || object == &g_nullBrush) {
+        b = static_cast<Brush*>(object);
+    } else if (g_objects.count(object)) {
+        b = dynamic_cast<Brush*>(object);
+    }
+    if (p == nullptr || rect == nullptr || b == nullptr) return 0;
+    if (b->isNull) return 1;
+    GdiPixelBuffer target{};
+    if (!Target(p, target)) return 1;
+    const std::uint32_t rgb = ((b->color & 0xFF) << 16) | (b->color & 0xFF00) | ((b->color >> 16) & 0xFF);
+    const int left = std::max<int>(rect->left, 0);
+    const int top = std::max<int>(rect->top, 0);
+    const int right = std::min<int>(rect->right, target.width);
+    const int bottom = std::min<int>(rect->bottom, target.height);
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x) WriteRGB(target, x, y, rgb);
+    Shown(p);
+    return 1;
+}
+
+void SetDesktopBitsForTest(int bits)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    g_desktopBitsForTest = bits;
 }

@@ -104,6 +104,24 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAP
 
 LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags);
 
+// Brushes, as the window's paint fills its client area.
+using COLORREF = DWORD;
+inline COLORREF RGB(int r, int g, int b)
+{
+    return static_cast<COLORREF>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
+}
+constexpr int WHITE_BRUSH = 0;
+constexpr int BLACK_BRUSH = 4;
+constexpr int NULL_BRUSH = 5;
+HBRUSH CreateSolidBrush(COLORREF color);
+HGDIOBJ GetStockObject(int index);
+// The null brush paints nothing; 0 for a bad context or brush.
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+
+// Test hook: the desktop's colour depth as the screen device context reports
+// it (0 restores the real answer).
+void SetDesktopBitsForTest(int bits);
+
 // Pixels that a device context can stand over (DirectDraw surfaces use it).
 struct GdiPixelBuffer {
     void* pixels;

@@ -1,0 +1,89 @@
+// Owns the public entries; the locked ones call core/startup and
+// core/msgloop under core/apilock, the forwarders call their workers.
+#include "core/api.h"
+
+#include "core/apilock.h"
+#include "core/msgloop.h"
+#include "core/startup.h"
+#include "core/sysstate.h"
+#include "core/windowmode.h"
+#include "graphics/drawstate.h"
+#include "graphics/screen.h"
+#include "platform/winmm/timer.h"
+
+int StartLibrary()
+{
+    if (SysState.InitializeFlag == 1) return 0;
+    EnterApiLock();
+    int result = RunStartupSequence();
+    LeaveApiLock();
+    return result;
+}
+
+int EndLibrary()
+{
+    if (SysState.InitializeFlag == 0) return 0;
+    EnterApiLock();
+    int result = RunShutdownSequence();
+    LeaveApiLock();
+    DestroyApiLock();
+    return result;
+}
+
+int PumpMessages()
+{
+    EnterApiLock();
+    int result = ServiceMessageLoop();
+    LeaveApiLock();
+    return result;
+}
+
+int SelectWindowMode(int windowed)
+{
+    return ChangeWindowMode(windowed);
+}
+
+DWORD GetMillisecondClock()
+{
+    return timeGetTime();
+}
+
+const DDPIXELFORMAT* QueryScreenPixelFormat()
+{
+    return GetScreenDDPixelFormat();
+}
+
+DWORD GetColorValue(int red, int green, int blue)
+{
+    return ConvertRGBToScreenColor(red, green, blue);
+}
+
+int PresentScreen()
+{
+    return FlipScreenBuffers();
+}
+
+int SetScreenMode(int width, int height, int bits, int refresh)
+{
+    return ApplyScreenMode(width, height, bits, refresh);
+}
+
+int EraseScreen()
+{
+    return ClearDrawTarget();
+}
+
+int SelectBlendMode(int mode, int param)
+{
+    return StoreBlendMode(mode, param);
+}
+
+int SelectBrightness(int red, int green, int blue)
+{
+    return StoreBrightness(red, green, blue);
+}
+
+int SelectDrawTarget(int target)
+{
+    return SwitchDrawTarget(target);
+}

@@ -1,0 +1,25 @@
+// The library's public entries: the only surface the game calls. Only
+// StartLibrary, EndLibrary and PumpMessages take the API lock; every other
+// entry hands its arguments to one worker and answers its result.
+#pragma once
+
+#include "platform/kernel/types.h"
+
+// 0 on success or when already started, -1 when the start-up failed.
+int StartLibrary();
+// 0 when not started, else the shutdown's result; destroys the API lock.
+int EndLibrary();
+// One service call of the message loop per frame: 0 to go on, -1 to quit.
+int PumpMessages();
+
+// Forwarders.
+int SelectWindowMode(int windowed);
+DWORD GetMillisecondClock();
+const struct DDPIXELFORMAT* QueryScreenPixelFormat();
+DWORD GetColorValue(int red, int green, int blue);
+int PresentScreen();
+int SetScreenMode(int width, int height, int bits, int refresh);
+int EraseScreen();
+int SelectBlendMode(int mode, int param);
+int SelectBrightness(int red, int green, int blue);
+int SelectDrawTarget(int target);

@@ -1,0 +1,123 @@
+// Owns the message loop and its re-entrance guard; reads and writes the
+// window flags of SYSSTATE, calls the window layer and the network.
+#include "core/msgloop.h"
+
+#include "core/sysstate.h"
+#include "core/windowmode.h"
+#include "graphics/graph.h"
+#include "graphics/screen.h"
+#include "network/network.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/sync.h"
+#include "platform/window/window.h"
+
+namespace {
+
+// 1 only while the text-input step runs, so that step cannot re-enter.
+int g_reentranceGuard = 0;
+
+const HWND kThreadMessages = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
+
+bool FetchMessage(MSG* message)
+{
+    return PeekMessageA(message, nullptr, 0, 0, PM_REMOVE) || PeekMessageA(message, kThreadMessages, 0, 0, PM_REMOVE) ||
+           PeekMessageA(message, SysState.MainWindow, 0, 0, PM_REMOVE);
+}
+
+bool IsInactiveWait()
+{
+    return SysState.ActiveFlag == 0 && SysState.AlwaysRun == 0;
+}
+
+void RunPasses()
+{
+    SYSSTATE& s = SysState;
+    const bool onWindowThread = GetCurrentThreadId() == s.WindowThreadId;
+    int nothingDispatched = 0;
+    int count = 0;
+    for (;;) {
+        if ((s.CloseRequestFlag || s.ActiveFlag || s.AlwaysRun) && (nothingDispatched == 1 || s.QuitFlag)) return;
+        nothingDispatched = 1;
+        if (IsInactiveWait()) Sleep(1);
+
+        MSG m;
+        while (FetchMessage(&m)) {
+            bool taken = false;
+            if (s.DialogHandle != nullptr && IsDialogMessageA(s.DialogHandle, &m)) taken = true;
+            if (!taken) {
+                if (m.message == WM_ACTIVATEAPP && s.WindowModeFlag == 1) s.ActiveFlag = LoWord(m.wParam) != 0 ? 1 : 0;
+                // A message fetched after the quit flag was set is dropped.
+                if (s.QuitFlag) return;
+                if (m.message == WM_QUIT) s.QuitFlag = 1;
+                if (TranslateAcceleratorA(s.MainWindow, s.Accelerator, &m) == 0) {
+                    TranslateMessage(&m);
+                    DispatchMessageA(&m);
+                }
+                if (++count == 5) {
+                    count = 0;
+                    break;
+                }
+            }
+            nothingDispatched = 0;
+            if (s.DialogHandle != nullptr) {
+                MSG d;
+                if (PeekMessageA(&d, s.DialogHandle, 0, 0, PM_REMOVE)) IsDialogMessageA(s.DialogHandle, &d);
+            }
+            for (int i = 0; i < s.ExtraWindowCount && i < 100; ++i) {
+                MSG e;
+                if (PeekMessageA(&e, s.ExtraWindows[i], 0, 0, PM_REMOVE)) {
+                    TranslateMessage(&e);
+                    DispatchMessageA(&e);
+                }
+            }
+        }
+
+        if (IsInactiveWait()) {
+            PumpNetWork(1);
+            ProcessAllHttpHandles();
+            // Refilling the sound streams and the movie overlays: come with sound and movies.
+            Sleep(1);
+        }
+        if (s.QuitFlag != 0 || !onWindowThread) return;
+    }
+}
+
+} // namespace
+
+int ServiceMessageLoop()
+{
+    if (g_reentranceGuard == 1) return 0;
+    SYSSTATE& s = SysState;
+    if (s.NoWindow != 1 && s.UserWindowFlag != 1) {
+        if (s.MainWindow == nullptr) return s.QuitFlag == 1 ? -1 : 0;
+        if (s.ModeChangeRequest && s.ModeChangeAllowed == 1 && GetCurrentThreadId() == s.WindowThreadId) {
+            s.ModeChangeRequest = 0;
+            ChangeWindowMode(s.WindowModeFlag == 1 ? 0 : 1);
+            if (s.ModeChangeCallback != nullptr) s.ModeChangeCallback(s.ModeChangeCallbackData);
+        }
+        RunPasses();
+        // The menu's automatic showing comes with menus.
+    }
+
+    // Refilling sound streams, MIDI states and pad vibration: come with sound and input.
+    PumpNetWork(1);
+    const HTTPSTATE& http = HttpState;
+    for (int i = 0; i < HTTP_HANDLE_MAX; ++i) {
+        if (http.Handles[i] != nullptr) StepHttpHandle(i);
+    }
+    g_reentranceGuard = 1;
+    // Updating text input comes with text input.
+    g_reentranceGuard = 0;
+
+    return s.QuitFlag == 1 ? -1 : 0;
+}
+
+void WaitWhileInactive()
+{
+    SYSSTATE& s = SysState;
+    if (s.PaintingFlag || s.ActiveFlag || s.UserWindowFlag == 1) return;
+    if (s.AlwaysRun != 0 && !(s.WindowModeFlag == 0 && IsGDISurfaceShown() == 0)) return;
+    while (ServiceMessageLoop() == 0 && s.ActiveFlag == 0) {
+    }
+    ReloadAllGraphSurfaces();
+}

@@ -1,0 +1,10 @@
+// The main window's procedure: keeps the window flags of SYSSTATE current
+// and routes messages to the subsystems.
+#pragma once
+
+#include "platform/kernel/types.h"
+
+LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Draws the inactive image into an inactive window: 0, or -1 when no
+// inactive image is set or its graph cannot be made.
+int RedrawInactiveWindow(HDC dc);

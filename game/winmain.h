@@ -1,0 +1,14 @@
+// The game's entry: start the library, run the frame loop, end the library.
+#pragma once
+
+#include "platform/kernel/types.h"
+
+// 0 after the frame loop has ended, -1 when the library cannot start.
+int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
+// Stretches a pass of the frame loop to at least 16 ms.
+void PaceFrame();
+
+extern int ProgramMode;      // 0 title and stage select, 1 play, 2 leave the frame loop
+extern int PadInput;         // the pad bits of the current frame
+extern int CurrentStage;     // 1 to 30
+extern DWORD LastFrameTime;  // clock reading at the end of the previous pacing

@@ -1,0 +1,399 @@
+// Sequences the screen layer: start with the one-time fall-back to software
+// rendering through GDI, end, back-end switch, mode requests, the per-frame
+// flip, clear, draw-target switch with the default camera, and the rebuild
+// after a lost display. Calls the rest of the screen layer, the graph
+// manager, the 2D surfaces and back-ends, the drawing state and the core.
+#include "graphics/screen.h"
+
+#include "core/log.h"
+#include "core/msgloop.h"
+#include "core/startup.h"
+#include "core/sysstate.h"
+#include "graphics/backend2d.h"
+#include "graphics/blendtable.h"
+#include "graphics/drawstate.h"
+#include "graphics/graph.h"
+#include "graphics/surface2d.h"
+#include "platform/kernel/clock.h"
+#include "platform/window/window.h"
+
+namespace {
+
+void ReleasePalette()
+{
+    if (ScreenState.Palette != nullptr) {
+        ScreenState.Palette->Release();
+        ScreenState.Palette = nullptr;
+    }
+}
+
+void ReleaseObject()
+{
+    if (ScreenState.DirectDraw != nullptr) {
+        ScreenState.DirectDraw->Release();
+        ScreenState.DirectDraw = nullptr;
+    }
+}
+
+// The start's probe for an overlay format. This layer's DirectDraw has no
+// first-version interface, so the probe ends at its first question there.
+void ProbeOverlayFormat()
+{
+    SCREENSTATE& s = ScreenState;
+    s.OverlayFormat = -1;
+    if (SysState.OSCode == 0x108 || s.DirectDraw == nullptr) return;
+    IUnknown* first = nullptr;
+    if (FAILED(s.DirectDraw->QueryInterface(IID_IDirectDraw, reinterpret_cast<void**>(&first))) || first == nullptr) {
+        return;
+    }
+    // No first-version interface is implemented by any layer this system
+    // runs on; one that answered would be released unused.
+    first->Release();
+    WriteLog("オーバーレイサーフェスは使用しません\n");
+}
+
+void SetDefaultCamera(int width, int height)
+{
+    DRAWSTATE& d = DrawState;
+    const float w = static_cast<float>(width);
+    const float h = static_cast<float>(height);
+    MAT44 world;
+    ResetMatrixToIdentity(&world);
+    StoreWorldMatrix(&world, 0);
+    BuildViewportMatrix(&d.ViewportMatrix, w / 2, h / 2, w, h);
+    UpdateCombinedMatrices();
+    d.ExtraMatrix = d.ViewportMatrix;
+    const float depth = static_cast<float>(height / 2) * 1.7320509f;
+    VEC3F eye{w / 2, h / 2, -depth};
+    VEC3F at{w / 2, h / 2, -depth + 1.0f};
+    VEC3F up{0.0f, 1.0f, 0.0f};
+    MAT44 view;
+    BuildLookAtView(&view, &eye, &at, &up);
+    StoreViewMatrix(&view);
+    MAT44 projection;
+    BuildPerspectiveProjection(&projection, 1.0471976f, depth * 0.01f, depth + 1000.0f, -1.0f);
+    StoreProjectionMatrix(&projection);
+}
+
+// The switch itself; `retry` is 0 on the one switch back to the old target.
+int SwitchDrawTargetOnce(int target, int retry)
+{
+    if (IsGraphManagerStarted() == 0) return -1;
+    if (SysState.AlwaysRun == 0) WaitWhileInactive();
+    // The mask screen comes with its own issue; nothing draws through it yet.
+    DRAWSTATE& d = DrawState;
+    const int old = d.DrawTarget;
+    d.DrawTarget = target;
+
+    RECT screenRect{0, 0, 0, 0};
+    if (target == -4 && ScreenState.FrontViaTempPrimary != 1 && SysState.WindowModeFlag == 1 &&
+        !(ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits != 8)) {
+        screenRect = SysState.WindowClientRect;
+    }
+    StoreDrawTargetScreenRect(&screenRect);
+
+    if (SelectSurface2DDrawTarget(target, old) != 0) {
+        // One attempt to return to the old target; when that fails too the
+        // back screen, which always exists, becomes the target.
+        d.DrawTarget = old;
+        if (retry == 0 || SwitchDrawTargetOnce(old, 0) != 0) {
+            d.DrawTarget = -2;
+            SelectSurface2DDrawTarget(-2, -2);
+        }
+        return -1;
+    }
+
+    int w = 0;
+    int h = 0;
+    GetGraphDimensions(target, &w, &h);
+    int ow = -1;
+    int oh = -1;
+    GetGraphDimensions(old, &ow, &oh);
+    d.TargetWidth = w;
+    d.TargetHeight = h;
+    if (ow != w || oh != h) StoreDrawArea(0, 0, w, h);
+    SetDefaultCamera(w, h);
+    return 0;
+}
+
+} // namespace
+
+int StartScreenSystem(HWND window)
+{
+    ScreenState.Window = window;
+    if (StartDirectDrawScreen() == -1) {
+        if (ScreenState.SoftwareRendering == 1) ExitWithFatalError("DirectDraw の初期化に失敗しました");
+        WriteLog("ソフトウエアレンダリングモードに変更します\n");
+        SwitchRenderingBackend(0);
+        if (StartDirectDrawScreen() == -1) ExitWithFatalError("DirectDraw の初期化に失敗しました");
+    }
+    // The graph manager was started by the rebuild; the flag stays set.
+    return 0;
+}
+
+int EndScreenSystem()
+{
+    EndDirectDrawScreen();
+    return 0;
+}
+
+int StartDirectDrawScreen()
+{
+    SCREENSTATE& s = ScreenState;
+    if (s.DirectDraw != nullptr) return -1;
+    WriteLog("DirectDraw 関連の初期化を行います\n");
+    IncreaseLogIndent();
+    if (s.GdiOnly == 1) {
+        EnableGraph3DBackend(0);
+        SetNewGraphInVideoMemory(0);
+        SwitchRenderingBackend(0);
+    }
+    if (AcquireDirectDrawObject(&s.DirectDraw) == -1) {
+        s.DirectDraw = nullptr;
+        ExitWithFatalError("DirectDrawオブジェクトの作成に失敗しました");
+    }
+    if (s.GdiOnly != 1 && CreateWindowClipper(s.DirectDraw, &s.Clipper, s.Window) == -1) {
+        ExitWithFatalError("DirectDrawClipperオブジェクトの作成時にエラーが発生しました");
+    }
+    if (s.Width == 0) s.Width = 640;
+    if (s.Height == 0) s.Height = 480;
+    if (s.ColorBits == 0) s.ColorBits = 16;
+    s.RequestedColorBits = s.ColorBits;
+
+    if (RebuildScreenForMode(-1, -1, -1, 1, -1) < 0) {
+        DecreaseLogIndent();
+        EndDirectDrawScreen();
+        return -1;
+    }
+    if (HasWindowRegion() == 0) {
+        SwitchDrawTarget(-2);
+        ClearDrawTarget();
+        SwitchDrawTarget(-4);
+    }
+    s.ScreenReady = 1;
+    ProbeOverlayFormat();
+    DecreaseLogIndent();
+    WriteLog("DirectDraw 関連の初期化は正常に終了しました\n");
+    BuildSoftBlendTables();
+    s.DirectDrawStarted = 1;
+    return 0;
+}
+
+int EndDirectDrawScreen()
+{
+    SCREENSTATE& s = ScreenState;
+    KillTimer(s.Window, FRONT_COPY_TIMER_ID);
+    if (s.GdiOnly == 1) {
+        WriteLog("DirectDraw 関連の終了処理をおこないます\n");
+        IncreaseLogIndent();
+        EndGraphManager();
+        DeleteAllSurface2D();
+        ReleaseOutputSurfaces();
+        WriteLog("ＤｉｒｅｃｔＤｒａｗオブジェクトを解放します\n");
+        ReleaseObject();
+    } else {
+        if (s.DirectDraw == nullptr) return 0;
+        WriteLog("DirectDraw 関連の終了処理をおこないます\n");
+        IncreaseLogIndent();
+        ReleasePalette();
+        EndGraphManager();
+        DeleteAllSurface2D();
+        // Direct3D ends here once it is built.
+        ReleaseOutputSurfaces();
+        ReleaseScreenClipper();
+        WriteLog("ＤｉｒｅｃｔＤｒａｗオブジェクトを解放します\n");
+        ReleaseObject();
+    }
+    WriteLog("ＤｉｒｅｃｔＤｒａｗオブジェクトを解放しました\n");
+    EndFullScreenDisplayMode();
+    DecreaseLogIndent();
+    WriteLog("DirectDraw 関連の終了処理は正常に終了しました\n");
+    s.DirectDrawStarted = 0;
+    s.ScreenReady = 0;
+    return 0;
+}
+
+int SwitchRenderingBackend(int flag)
+{
+    SCREENSTATE& s = ScreenState;
+    if (s.GdiOnly == 1) flag = 0;
+    if (flag == 0) {
+        EnableGraph3DBackend(0);
+        SetNewGraphInVideoMemory(0);
+        s.GdiOnly = 1;
+    }
+    s.SoftwareRendering = flag == 0 ? 1 : 0;
+    if (s.DirectDraw != nullptr) {
+        const int target = DrawState.DrawTarget;
+        DeleteAllGraphHandles(0);
+        RebuildScreenForMode(-1, -1, -1, 1, -1);
+        if (target == -4 || target == -2) SwitchDrawTarget(target);
+    }
+    return 0;
+}
+
+int ApplyScreenMode(int width, int height, int bits, int refresh)
+{
+    SCREENSTATE& s = ScreenState;
+    DeleteAllGraphHandles(0);
+    int cw = 0;
+    int ch = 0;
+    GetScreenPixelSize(&cw, &ch);
+    const int cb = s.ColorBits == 0 ? 16 : s.ColorBits;
+    if (width == -1) width = cw;
+    if (height == -1) height = ch;
+    if (bits == -1) bits = cb;
+    if (refresh == -1) refresh = s.RefreshRate;
+    if (width == 0 || height == 0 || (bits != 8 && bits != 16 && bits != 32)) return -1;
+    const int oldRefresh = s.RefreshRate;
+    s.RequestedColorBits = bits;
+    RebuildScreenForMode(width, height, bits, 0, refresh);
+    int nw = 0;
+    int nh = 0;
+    GetScreenPixelSize(&nw, &nh);
+    const int nb = s.ColorBits;
+    if (nw == width && nh == height && nb == bits && s.RefreshRate == refresh) return 0;
+    if (nw == cw && nh == ch && nb == cb && s.RefreshRate == oldRefresh) return -1;
+    if (nw == 640 && nh == 480 && nb == 16 && s.RefreshRate == 0) return -2;
+    return -1;
+}
+
+int ReadScreenModeInfo(int* width, int* height, int* bits)
+{
+    GetScreenPixelSize(width, height);
+    if (bits != nullptr) *bits = GetRequestedColorBits();
+    return 0;
+}
+
+int FlipScreenBuffers()
+{
+    SCREENSTATE& s = ScreenState;
+    if (HasScreenLayer() == 0) return -1;
+    WaitWhileInactive();
+    if (s.SoftwareRendering == 0 && s.GdiSurfaceRequest == 0 && s.GdiOnly == 0 && SysState.WindowModeFlag == 0 &&
+        SysState.MenuUse == 0) {
+        // The debug console is drawn here once text input brings it.
+        if (DrawState.DrawTarget == -4 && DrawState.NoVSync == 0) {
+            IncrementFlipCounter();
+            return WaitVerticalBlanks(1);
+        }
+        // Direct3D's batch is flushed and its scene ended here once it is built.
+        if (s.PrimarySurface != nullptr) {
+            s.PrimarySurface->Flip(nullptr, DDFLIP_WAIT | (DrawState.NoVSync == 1 ? DDFLIP_NOVSYNC : 0));
+        }
+        if (DrawState.NoVSync == 0) Sleep(1);
+        IncrementFlipCounter();
+        return 0;
+    }
+    return PresentBackScreen(nullptr);
+}
+
+int ClearDrawTarget()
+{
+    SCREENSTATE& s = ScreenState;
+    WaitWhileInactive();
+    // Direct3D clears graph targets here once it is built.
+    ClearDrawTarget2D();
+    if (s.SoftwareRendering == 1 && s.ColorBits != 8 && DrawState.DrawTarget == -4) {
+        int w = 0;
+        int h = 0;
+        GetScreenPixelSize(&w, &h);
+        RECT whole{0, 0, w, h};
+        FlushFrontMemImgRect(&whole);
+    }
+    return 0;
+}
+
+int SwitchDrawTarget(int target)
+{
+    return SwitchDrawTargetOnce(target, 1);
+}
+
+int RecreateLostScreen()
+{
+    SCREENSTATE& s = ScreenState;
+    if (SysState.NoWindow != 1) {
+        // Direct3D and the mask screen release their objects here once built.
+        ReleaseOutputSurfaces();
+    }
+    // Input devices end here once they are built.
+    if (SysState.NoWindow == 1) return 0;
+    ReleaseSurface2DBuffers();
+    ReleaseScreenClipper();
+    if (s.GdiSurfaceRequest == 1) {
+        ReapplyDisplayMode();
+        RecreateSurface2DBuffers();
+        CreateScreenClipper();
+    } else {
+        ReleaseDirectDrawObject();
+        RecreateDirectDrawObject();
+    }
+    CreateOutputSurfaces();
+    ReapplyScreenPalette();
+    SelectSurface2DDrawTarget(DrawState.DrawTarget, DrawState.DrawTarget);
+    ClearDrawTarget();
+    FlipScreenBuffers();
+    MarkGraphsLostAndRestore();
+    UpdateCombinedMatrices();
+    return 0;
+}
+
+int RecreateDirectDrawObject()
+{
+    SCREENSTATE& s = ScreenState;
+    if (s.DirectDraw != nullptr) return 0;
+    if (AcquireDirectDrawObject(&s.DirectDraw) == -1) {
+        s.DirectDraw = nullptr;
+        ExitWithFatalError("DirectDraw オブジェクトの作成処理時にエラーが発生しました");
+    }
+    ReapplyDisplayMode();
+    RecreateSurface2DBuffers();
+    CreateScreenClipper();
+    return 0;
+}
+
+int ReleaseDirectDrawObject()
+{
+    WriteLog("ＤｉｒｅｃｔＤｒａｗオブジェクトを解放します\n");
+    if (HasScreenLayer() == 0) {
+        WriteLog("既に解放されています\n");
+        return 0;
+    }
+    ReleaseSurface2DBuffers();
+    RestoreDesktopDisplayMode();
+    ReleasePalette();
+    ReleaseScreenClipper();
+    ReleaseObject();
+    WriteLog("ＤｉｒｅｃｔＤｒａｗオブジェクトを解放しました\n");
+    return 0;
+}
+
+int ReapplyScreenPalette()
+{
+    SCREENSTATE& s = ScreenState;
+    if (GetRequestedColorBits() != 8) return 0;
+    PALETTEENTRY saved[256];
+    for (int i = 0; i < 256; ++i) saved[i] = s.PaletteEntries[i];
+    CreateScreenPalette();
+    for (int i = 0; i < 256; ++i) s.PaletteEntries[i] = saved[i];
+    if (s.Palette != nullptr) {
+        s.Palette->SetEntries(0, 0, 256, s.PaletteEntries);
+        s.Palette->GetEntries(0, 0, 256, s.PaletteEntries);
+    }
+    return 0;
+}
+
+int DeleteAllSurface2D()
+{
+    if (HasScreenLayer() == 0) return -1;
+    for (int slot = 0; slot < GetSurface2DHighWater(); ++slot) {
+        const int handle = GetSurface2DHandleOfSlot(slot);
+        if (handle != -1) DeleteSurface2D(handle);
+    }
+    return 0;
+}
+
+int DeleteAllSurface2DIfReady()
+{
+    return DeleteAllSurface2D();
+}

@@ -1,0 +1,916 @@
+// Owns the window layer's tables (classes, windows, timers, per-thread
+// message queues) and the translation of SDL2 events into messages. Calls
+// platform/gdi for paint device contexts and the kernel for clocks.
+#include "platform/window/window.h"
+
+#include "platform/ddraw/display.h"
+#include "platform/ddraw/sdl_presenter.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/codepage.h"
+#include "platform/kernel/sync.h"
+#include "platform/winmm/timer.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <string>
+#include <sys/file.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct ClassRec {
+    std::string Name;
+    WNDPROC Proc = nullptr;
+    UINT Style = 0;
+};
+
+struct WindowRec {
+    std::string ClassName;
+    WNDPROC Proc = nullptr;
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+    SDL_Window* Sdl = nullptr;
+    DWORD ThreadId = 0;
+    int ClientX = 0;
+    int ClientY = 0;
+    int ClientW = 0;
+    int ClientH = 0;
+    bool Visible = false;
+    bool PaintPending = false;
+    bool Destroying = false;
+    int LockFd = -1;
+};
+
+struct TimerRec {
+    HWND Window;
+    std::uintptr_t Id;
+    UINT Elapse;
+    TIMERPROC Proc;
+    DWORD ThreadId;
+    DWORD Due;
+};
+
+// The tables are touched from the window thread; PostMessage may come from
+// any thread, so everything is behind one recursive lock.
+std::recursive_mutex g_mutex;
+std::map<std::string, ClassRec> g_classes;
+std::map<std::uintptr_t, WindowRec> g_windows;
+std::uintptr_t g_nextWindow = 0x10010;
+std::map<DWORD, std::deque<MSG>> g_queues;
+std::vector<TimerRec> g_timers;
+std::uintptr_t g_nextTimerId = 1;
+
+bool g_videoReady = false;
+// The window whose client area shows the virtual display.
+HWND g_presented = nullptr;
+DWORD g_videoThread = 0;
+bool g_failCreation = false;
+bool g_screenSaverActive = true;
+int g_cursorCount = 0;
+HCURSOR g_cursor = nullptr;
+
+// Pseudo handle of a window that another process owns.
+const HWND kForeignWindow = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x7FFF0000));
+
+std::string UpperName(const char* name)
+{
+    std::string s = name != nullptr ? name : "";
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+WindowRec* Find(HWND window)
+{
+    auto it = g_windows.find(reinterpret_cast<std::uintptr_t>(window));
+    return it == g_windows.end() ? nullptr : &it->second;
+}
+
+HWND HandleOf(std::uintptr_t key)
+{
+    return reinterpret_cast<HWND>(key);
+}
+
+HWND FindBySdlId(Uint32 id)
+{
+    for (auto& [key, rec] : g_windows)
+        if (rec.Sdl != nullptr && SDL_GetWindowID(rec.Sdl) == id) return HandleOf(key);
+    return nullptr;
+}
+
+bool EnsureVideo()
+{
+    if (g_videoReady) return true;
+    // SIGINT and SIGTERM arrive as SDL_QUIT, which the layer turns into a close.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    // The library accepts no dropped files and starts with text input off.
+    SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
+    SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
+    SDL_EventState(SDL_DROPBEGIN, SDL_DISABLE);
+    SDL_EventState(SDL_DROPCOMPLETE, SDL_DISABLE);
+    SDL_StopTextInput();
+    SDL_DisplayMode mode{};
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) SetVirtualDesktopSize(mode.w, mode.h);
+    g_videoReady = true;
+    g_videoThread = GetCurrentThreadId();
+    return true;
+}
+
+// The instance lock of a window class: a file lock named after the class,
+// released by the system when the process ends however it ends.
+std::string InstanceLockPath(const std::string& className)
+{
+    const char* dir = std::getenv("ZARVO_INSTANCE_DIR");
+    if (dir == nullptr || *dir == '\0') dir = std::getenv("XDG_RUNTIME_DIR");
+    if (dir == nullptr || *dir == '\0') dir = "/tmp";
+    std::string path = std::string(dir) + "/zarvo-" + std::to_string(getuid()) + "-";
+    static const char hex[] = "0123456789abcdef";
+    for (unsigned char c : className) {
+        path.push_back(hex[c >> 4]);
+        path.push_back(hex[c & 15]);
+    }
+    return path + ".lock";
+}
+
+int TakeInstanceLock(const std::string& className)
+{
+    int fd = open(InstanceLockPath(className).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool IsInstanceLockHeldElsewhere(const std::string& className)
+{
+    int fd = open(InstanceLockPath(className).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+    close(fd);
+    return held;
+}
+
+void SetX11Class(SDL_Window* window, const std::string& className)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    std::string name = ConvertCp932ToUtf8(className.data(), className.size());
+    XClassHint hint;
+    hint.res_name = name.data();
+    hint.res_class = name.data();
+    XSetClassHint(info.info.x11.display, info.info.x11.window, &hint);
+    XFlush(info.info.x11.display);
+}
+
+void FrameOf(DWORD style, DWORD exStyle, RECT* frame)
+{
+    int border = (style & WS_THICKFRAME) ? 4 : ((style & (WS_CAPTION | WS_BORDER)) ? 3 : 0);
+    int caption = ((style & WS_CAPTION) == WS_CAPTION) ? 22 : 0;
+    int edge = (exStyle & WS_EX_CLIENTEDGE) ? 2 : 0;
+    frame->left = border + edge;
+    frame->right = border + edge;
+    frame->top = border + caption + edge;
+    frame->bottom = border + edge;
+}
+
+void PublishClientRect(HWND window)
+{
+    WindowRec* rec = Find(window);
+    if (rec == nullptr || window != g_presented) return;
+    SetDisplayClientRect(RECT{rec->ClientX, rec->ClientY, rec->ClientX + rec->ClientW, rec->ClientY + rec->ClientH});
+}
+
+void PostTo(DWORD threadId, const MSG& message, bool front = false)
+{
+    auto& queue = g_queues[threadId];
+    if (front) {
+        queue.push_front(message);
+    } else {
+        queue.push_back(message);
+    }
+}
+
+MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    MSG m{};
+    m.hwnd = window;
+    m.message = message;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    m.time = timeGetTime();
+    return m;
+}
+
+// Every window hears of a display-mode change, as from a broadcast.
+void PostDisplayChange(const DisplayMode& mode)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    for (const auto& [key, rec] : g_windows) {
+        PostTo(rec.ThreadId, MakeMessage(HandleOf(key), WM_DISPLAYCHANGE, static_cast<WPARAM>(mode.bits),
+                                         MakeLParam(mode.width, mode.height)));
+    }
+}
+
+void PostInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    WindowRec* rec = Find(window);
+    if (rec == nullptr) return;
+    PostTo(rec->ThreadId, MakeMessage(window, message, wParam, lParam));
+}
+
+void DeliverActivation(HWND window, bool active)
+{
+    if (Find(window) == nullptr) return;
+    if (active) {
+        SendMessageA(window, WM_ACTIVATEAPP, 1, 0);
+        if (Find(window) != nullptr) SendMessageA(window, WM_ACTIVATE, WA_ACTIVE, 0);
+    } else {
+        SendMessageA(window, WM_ACTIVATE, WA_INACTIVE, 0);
+        if (Find(window) != nullptr) SendMessageA(window, WM_ACTIVATEAPP, 0, 0);
+    }
+}
+
+WPARAM VirtualKeyOf(SDL_Keycode key)
+{
+    if (key >= SDLK_a && key <= SDLK_z) return static_cast<WPARAM>('A' + (key - SDLK_a));
+    if (key >= SDLK_0 && key <= SDLK_9) return static_cast<WPARAM>('0' + (key - SDLK_0));
+    if (key >= SDLK_F1 && key <= SDLK_F12) return static_cast<WPARAM>(0x70 + (key - SDLK_F1));
+    switch (key) {
+    case SDLK_BACKSPACE: return VK_BACK;
+    case SDLK_TAB: return VK_TAB;
+    case SDLK_RETURN: case SDLK_KP_ENTER: return VK_RETURN;
+    case SDLK_LSHIFT: case SDLK_RSHIFT: return VK_SHIFT;
+    case SDLK_LCTRL: case SDLK_RCTRL: return VK_CONTROL;
+    case SDLK_LALT: case SDLK_RALT: return VK_MENU;
+    case SDLK_ESCAPE: return VK_ESCAPE;
+    case SDLK_SPACE: return VK_SPACE;
+    case SDLK_LEFT: return VK_LEFT;
+    case SDLK_UP: return VK_UP;
+    case SDLK_RIGHT: return VK_RIGHT;
+    case SDLK_DOWN: return VK_DOWN;
+    case SDLK_DELETE: return VK_DELETE;
+    case SDLK_INSERT: return 0x2D;
+    case SDLK_HOME: return 0x24;
+    case SDLK_END: return 0x23;
+    case SDLK_PAGEUP: return 0x21;
+    case SDLK_PAGEDOWN: return 0x22;
+    default: break;
+    }
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return static_cast<WPARAM>(0x61 + (key - SDLK_KP_1));
+    if (key == SDLK_KP_0) return 0x60;
+    return 0;
+}
+
+// The character a key makes, as the keyboard's translation gives it.
+int CharacterOf(WPARAM vk, SDL_Keymod mods)
+{
+    const bool shift = (mods & KMOD_SHIFT) != 0;
+    const bool ctrl = (mods & KMOD_CTRL) != 0;
+    if (vk >= 'A' && vk <= 'Z') {
+        if (ctrl) return static_cast<int>(vk - 'A' + 1);
+        return static_cast<int>(shift ? vk : vk - 'A' + 'a');
+    }
+    if (vk >= '0' && vk <= '9' && !ctrl && !shift) return static_cast<int>(vk);
+    if (vk >= 0x60 && vk <= 0x69) return static_cast<int>('0' + (vk - 0x60));
+    switch (vk) {
+    case VK_BACK: return 0x08;
+    case VK_TAB: return 0x09;
+    case VK_RETURN: return 0x0D;
+    case VK_ESCAPE: return 0x1B;
+    case VK_SPACE: return 0x20;
+    default: return -1;
+    }
+}
+
+HWND FirstTopLevelWindow()
+{
+    for (auto& [key, rec] : g_windows)
+        if (!rec.Destroying) return HandleOf(key);
+    return nullptr;
+}
+
+void TranslateSdlEvent(const SDL_Event& e)
+{
+    switch (e.type) {
+    case SDL_QUIT: {
+        HWND w = FirstTopLevelWindow();
+        if (w != nullptr) SendMessageA(w, WM_CLOSE, 0, 0);
+        break;
+    }
+    case SDL_WINDOWEVENT: {
+        HWND w = FindBySdlId(e.window.windowID);
+        WindowRec* rec = Find(w);
+        if (rec == nullptr) break;
+        switch (e.window.event) {
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_EXPOSED:
+            rec->PaintPending = true;
+            break;
+        case SDL_WINDOWEVENT_MOVED:
+            rec->ClientX = e.window.data1;
+            rec->ClientY = e.window.data2;
+            PublishClientRect(w);
+            SendMessageA(w, WM_MOVE, 0, MakeLParam(e.window.data1, e.window.data2));
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            rec->ClientW = e.window.data1;
+            rec->ClientH = e.window.data2;
+            rec->PaintPending = true;
+            PublishClientRect(w);
+            SendMessageA(w, WM_SIZE, SIZE_RESTORED, MakeLParam(e.window.data1, e.window.data2));
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            SendMessageA(w, WM_SIZE, SIZE_MINIMIZED, 0);
+            break;
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            SendMessageA(w, WM_SIZE, SIZE_MAXIMIZED, MakeLParam(rec->ClientW, rec->ClientH));
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            DeliverActivation(w, true);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            DeliverActivation(w, false);
+            break;
+        case SDL_WINDOWEVENT_CLOSE:
+            SendMessageA(w, WM_CLOSE, 0, 0);
+            break;
+        default:
+            break;
+        }
+        break;
+    }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        HWND w = FindBySdlId(e.key.windowID);
+        if (w == nullptr) w = FirstTopLevelWindow();
+        WPARAM vk = VirtualKeyOf(e.key.keysym.sym);
+        if (w == nullptr || vk == 0) break;
+        const bool alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+        const bool down = e.type == SDL_KEYDOWN;
+        UINT message = down ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP);
+        LPARAM lParam = 1 | (static_cast<LPARAM>(e.key.keysym.scancode & 0xFF) << 16);
+        if (!down) lParam |= static_cast<LPARAM>(0xC0000000u);
+        PostInput(w, message, vk, lParam);
+        break;
+    }
+    case SDL_MOUSEMOTION: {
+        HWND w = FindBySdlId(e.motion.windowID);
+        if (w != nullptr) PostInput(w, WM_MOUSEMOVE, 0, MakeLParam(e.motion.x, e.motion.y));
+        break;
+    }
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+        HWND w = FindBySdlId(e.button.windowID);
+        if (w == nullptr) break;
+        const bool down = e.type == SDL_MOUSEBUTTONDOWN;
+        UINT message = 0;
+        if (e.button.button == SDL_BUTTON_LEFT) message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+        if (e.button.button == SDL_BUTTON_RIGHT) message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+        if (e.button.button == SDL_BUTTON_MIDDLE) message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+        if (message != 0) PostInput(w, message, 0, MakeLParam(e.button.x, e.button.y));
+        break;
+    }
+    case SDL_MOUSEWHEEL: {
+        // Only vertical turns are wheel messages: a delta of 0 would count as a turn down.
+        HWND w = FindBySdlId(e.wheel.windowID);
+        if (w == nullptr || e.wheel.y == 0) break;
+        int delta = e.wheel.y * 120;
+        if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) delta = -delta;
+        PostInput(w, WM_MOUSEWHEEL, static_cast<WPARAM>(static_cast<DWORD>(delta) << 16), 0);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void PumpSdlEvents()
+{
+    if (!g_videoReady || GetCurrentThreadId() != g_videoThread) return;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) TranslateSdlEvent(e);
+}
+
+bool Matches(const MSG& m, HWND filter)
+{
+    if (filter == nullptr) return true;
+    if (filter == reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1))) return m.hwnd == nullptr;
+    return m.hwnd == filter;
+}
+
+} // namespace
+
+ATOM RegisterClassA(const WNDCLASSA* windowClass)
+{
+    if (windowClass == nullptr || windowClass->lpszClassName == nullptr || windowClass->lpfnWndProc == nullptr) return 0;
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    std::string key = UpperName(windowClass->lpszClassName);
+    if (key.empty() || g_classes.count(key) != 0) return 0;
+    g_classes[key] = ClassRec{windowClass->lpszClassName, windowClass->lpfnWndProc, windowClass->style};
+    return static_cast<ATOM>(0xC000 + g_classes.size());
+}
+
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    std::string key = UpperName(className);
+    for (auto& [k, rec] : g_windows)
+        if (UpperName(rec.ClassName.c_str()) == key) return FALSE;  // still in use
+    return g_classes.erase(key) != 0 ? TRUE : FALSE;
+}
+
+BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL, DWORD exStyle)
+{
+    if (rect == nullptr) return FALSE;
+    RECT f;
+    FrameOf(style, exStyle, &f);
+    rect->left -= f.left;
+    rect->top -= f.top;
+    rect->right += f.right;
+    rect->bottom += f.bottom;
+    return TRUE;
+}
+
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height,
+                     HWND, HMENU, HINSTANCE, LPVOID)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    auto cls = g_classes.find(UpperName(className));
+    if (cls == g_classes.end() || g_failCreation || !EnsureVideo()) return nullptr;
+
+    RECT f;
+    FrameOf(style, exStyle, &f);
+    WindowRec rec;
+    rec.ClassName = cls->second.Name;
+    rec.Proc = cls->second.Proc;
+    rec.Style = style;
+    rec.ExStyle = exStyle;
+    rec.ThreadId = GetCurrentThreadId();
+    rec.ClientX = x + f.left;
+    rec.ClientY = y + f.top;
+    rec.ClientW = width - f.left - f.right;
+    rec.ClientH = height - f.top - f.bottom;
+    if (rec.ClientW < 1) rec.ClientW = 1;
+    if (rec.ClientH < 1) rec.ClientH = 1;
+
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if ((style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
+    if (style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
+    if (exStyle & WS_EX_TOPMOST) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+    std::string utf8Title = title != nullptr ? ConvertCp932ToUtf8(title, std::strlen(title)) : std::string();
+    rec.Sdl = SDL_CreateWindow(utf8Title.c_str(), rec.ClientX, rec.ClientY, rec.ClientW, rec.ClientH, flags);
+    if (rec.Sdl == nullptr) return nullptr;
+    SetX11Class(rec.Sdl, rec.ClassName);
+    rec.LockFd = TakeInstanceLock(UpperName(rec.ClassName.c_str()));
+
+    const std::uintptr_t key = g_nextWindow;
+    g_nextWindow += 4;
+    g_windows[key] = rec;
+    HWND window = HandleOf(key);
+    SetDisplayChangeListener(PostDisplayChange);
+    if (g_presented == nullptr && AttachSdlPresenter(rec.Sdl)) {
+        g_presented = window;
+        PublishClientRect(window);
+    }
+    if (SendMessageA(window, WM_CREATE, 0, 0) == -1) {
+        DestroyWindow(window);
+        return nullptr;
+    }
+    if (style & WS_VISIBLE) ShowWindow(window, SW_SHOW);
+    return window;
+}
+
+BOOL DestroyWindow(HWND window)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(window);
+    if (rec == nullptr || rec->Destroying) return FALSE;
+    rec->Destroying = true;
+    SendMessageA(window, WM_DESTROY, 0, 0);
+    rec = Find(window);
+    if (rec == nullptr) return TRUE;
+    if (window == g_presented) {
+        DetachSdlPresenter();
+        g_presented = nullptr;
+    }
+    if (rec->Sdl != nullptr) SDL_DestroyWindow(rec->Sdl);
+    if (rec->LockFd >= 0) close(rec->LockFd);
+    g_windows.erase(reinterpret_cast<std::uintptr_t>(window));
+    for (auto& [thread, queue] : g_queues) {
+        for (auto it = queue.begin(); it != queue.end();) {
+            it = it->hwnd == window ? queue.erase(it) : it + 1;
+        }
+    }
+    for (auto it = g_timers.begin(); it != g_timers.end();) {
+        it = it->Window == window ? g_timers.erase(it) : it + 1;
+    }
+    return TRUE;
+}
+
+BOOL IsWindow(HWND window)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    return Find(window) != nullptr ? TRUE : FALSE;
+}
+
+BOOL ShowWindow(HWND window, int command)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(window);
+    if (rec == nullptr) return FALSE;
+    BOOL wasVisible = rec->Visible ? TRUE : FALSE;
+    if (command == SW_HIDE) {
+        SDL_HideWindow(rec->Sdl);
+        rec->Visible = false;
+    } else if (command == SW_MINIMIZE) {
+        SDL_MinimizeWindow(rec->Sdl);
+    } else {
+        SDL_ShowWindow(rec->Sdl);
+        rec->Visible = true;
+        rec->PaintPending = true;
+    }
+    return wasVisible;
+}
+
+BOOL UpdateWindow(HWND window)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(window);
+    if (rec == nullptr) return FALSE;
+    if (rec->PaintPending && rec->Visible) SendMessageA(window, WM_PAINT, 0, 0);
+    return TRUE;
+}
+
+BOOL BringWindowToTop(HWND window)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(window);
+    if (rec == nullptr) return FALSE;
+    if (rec->Visible) SDL_RaiseWindow(rec->Sdl);
+    return TRUE;
+}
+
+BOOL SetForegroundWindow(HWND window)
+{
+    return BringWindowToTop(window);
+}
+
+BOOL SetWindowPos(HWND window, HWND after, int x, int y, int width, int height, UINT flags)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(window);
+    if (rec == nullptr) return FALSE;
+    RECT f;
+    FrameOf(rec->Style, rec->ExStyle, &f);
+    if (!(flags & SWP_NOMOVE)) {
+        rec->ClientX = x + f.left;
+        rec->ClientY = y + f.top;
+        SDL_SetWindowPosition(rec->Sdl, rec->ClientX, rec->ClientY);
+    }
+    PublishClientRect(window);
+    if (!(flags & SWP_NOSIZE)) {
+        rec->ClientW = width - f.left - f.right;
+        rec->ClientH = height - f.top - f.bottom;
+        SDL_SetWindowSize(rec->Sdl, rec->ClientW, rec->ClientH);
+        PublishClientRect(window);
+    }
+    if (after == HWND_TOPMOST) SDL_SetWindowAlwaysOnTop(rec->Sdl, SDL_TRUE);
+    return TRUE;
+}
+
+LONG SetWindowLongA(HWND window, int index, LONG value)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(window);
+    if (rec == nullptr) return 0;
+    DWORD* field = index == GWL_STYLE ? &rec->Style : (index == GWL_EXSTYLE ? &rec->ExStyle : nullptr);
+    if (field == nullptr) return 0;
+    const LONG previous = static_cast<LONG>(*field);
+    *field = static_cast<DWORD>(value);
+    if (index == GWL_STYLE) SDL_SetWindowBordered(rec->Sdl, (rec->Style & WS_CAPTION) ? SDL_TRUE : SDL_FALSE);
+    return previous;
+}
+
+BOOL GetClientRect(HWND window, RECT* rect)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(window);
+    if (rec == nullptr || rect == nullptr) return FALSE;
+    *rect = RECT{0, 0, rec->ClientW, rec->ClientH};
+    return TRUE;
+}
+
+BOOL GetWindowRect(HWND window, RECT* rect)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(window);
+    if (rec == nullptr || rect == nullptr) return FALSE;
+    *rect = RECT{rec->ClientX, rec->ClientY, rec->ClientX + rec->ClientW, rec->ClientY + rec->ClientH};
+    AdjustWindowRectEx(rect, rec->Style, FALSE, rec->ExStyle);
+    return TRUE;
+}
+
+BOOL ClientToScreen(HWND window, POINT* point)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(window);
+    if (rec == nullptr || point == nullptr) return FALSE;
+    point->x += rec->ClientX;
+    point->y += rec->ClientY;
+    return TRUE;
+}
+
+HWND FindWindowA(LPCSTR className, LPCSTR title)
+{
+    if (className == nullptr || title != nullptr) return nullptr;
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    std::string key = UpperName(className);
+    for (auto& [k, rec] : g_windows)
+        if (!rec.Destroying && UpperName(rec.ClassName.c_str()) == key) return HandleOf(k);
+    return IsInstanceLockHeldElsewhere(key) ? kForeignWindow : nullptr;
+}
+
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(window);
+    if (rec == nullptr) return 0;
+    switch (message) {
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+    case WM_PAINT:
+        rec->PaintPending = false;
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_CLOSE) SendMessageA(window, WM_CLOSE, 0, 0);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    WNDPROC proc = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_mutex);
+        WindowRec* rec = Find(window);
+        if (rec == nullptr) return 0;
+        proc = rec->Proc;
+    }
+    return proc(window, message, wParam, lParam);
+}
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (window == nullptr) {
+        PostTo(GetCurrentThreadId(), MakeMessage(nullptr, message, wParam, lParam));
+        return TRUE;
+    }
+    WindowRec* rec = Find(window);
+    if (rec == nullptr) return FALSE;
+    PostTo(rec->ThreadId, MakeMessage(window, message, wParam, lParam));
+    return TRUE;
+}
+
+BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    PostTo(threadId, MakeMessage(nullptr, message, wParam, lParam));
+    return TRUE;
+}
+
+void PostQuitMessage(int exitCode)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    PostTo(GetCurrentThreadId(), MakeMessage(nullptr, WM_QUIT, static_cast<WPARAM>(exitCode), 0));
+}
+
+BOOL PeekMessageA(MSG* message, HWND window, UINT, UINT, UINT remove)
+{
+    if (message == nullptr) return FALSE;
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    PumpSdlEvents();
+    const DWORD thread = GetCurrentThreadId();
+    auto& queue = g_queues[thread];
+    for (auto it = queue.begin(); it != queue.end(); ++it) {
+        if (!Matches(*it, window)) continue;
+        *message = *it;
+        if (remove & PM_REMOVE) queue.erase(it);
+        return TRUE;
+    }
+    if (window == reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1))) return FALSE;
+    // Paint and timer messages only when nothing is posted.
+    for (auto& [key, rec] : g_windows) {
+        HWND w = HandleOf(key);
+        if (rec.ThreadId != thread || !rec.PaintPending || !rec.Visible || rec.Destroying) continue;
+        if (window != nullptr && window != w) continue;
+        *message = MakeMessage(w, WM_PAINT, 0, 0);
+        return TRUE;
+    }
+    const DWORD now = timeGetTime();
+    for (auto& t : g_timers) {
+        if (t.ThreadId != thread || static_cast<int>(now - t.Due) < 0) continue;
+        if (window != nullptr && window != t.Window) continue;
+        *message = MakeMessage(t.Window, WM_TIMER, t.Id, reinterpret_cast<LPARAM>(t.Proc));
+        if (remove & PM_REMOVE) t.Due = now + t.Elapse;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL TranslateMessage(const MSG* message)
+{
+    if (message == nullptr) return FALSE;
+    if (message->message != WM_KEYDOWN && message->message != WM_SYSKEYDOWN) return FALSE;
+    int c = CharacterOf(message->wParam, g_videoReady ? SDL_GetModState() : KMOD_NONE);
+    if (c < 0) return FALSE;
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(message->hwnd);
+    if (rec == nullptr) return FALSE;
+    UINT charMessage = message->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR;
+    PostTo(rec->ThreadId, MakeMessage(message->hwnd, charMessage, static_cast<WPARAM>(c), message->lParam), true);
+    return TRUE;
+}
+
+LRESULT DispatchMessageA(const MSG* message)
+{
+    if (message == nullptr) return 0;
+    if (message->message == WM_TIMER && message->lParam != 0) {
+        auto proc = reinterpret_cast<TIMERPROC>(message->lParam);
+        proc(message->hwnd, WM_TIMER, message->wParam, timeGetTime());
+        return 0;
+    }
+    if (message->hwnd == nullptr) return 0;
+    return SendMessageA(message->hwnd, message->message, message->wParam, message->lParam);
+}
+
+int TranslateAcceleratorA(HWND, HACCEL, MSG*)
+{
+    // The layer has no accelerator tables.
+    return 0;
+}
+
+BOOL IsDialogMessageA(HWND, MSG*)
+{
+    return FALSE;
+}
+
+std::uintptr_t SetTimer(HWND window, std::uintptr_t id, UINT elapse, TIMERPROC proc)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (window != nullptr && Find(window) == nullptr) return 0;
+    if (window == nullptr) id = g_nextTimerId++;
+    if (elapse < 10) elapse = 10;
+    for (auto& t : g_timers) {
+        if (t.Window == window && t.Id == id) {
+            t.Elapse = elapse;
+            t.Proc = proc;
+            t.Due = timeGetTime() + elapse;
+            return window != nullptr ? 1 : id;
+        }
+    }
+    g_timers.push_back(TimerRec{window, id, elapse, proc, GetCurrentThreadId(), timeGetTime() + elapse});
+    return window != nullptr ? 1 : id;
+}
+
+BOOL KillTimer(HWND window, std::uintptr_t id)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    for (auto it = g_timers.begin(); it != g_timers.end(); ++it) {
+        if (it->Window == window && it->Id == id) {
+            g_timers.erase(it);
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+int ShowCursor(BOOL show)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    g_cursorCount += show ? 1 : -1;
+    if (g_videoReady) SDL_ShowCursor(g_cursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
+    return g_cursorCount;
+}
+
+HCURSOR SetCursor(HCURSOR cursor)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    HCURSOR old = g_cursor;
+    g_cursor = cursor;
+    return old;
+}
+
+HCURSOR LoadCursorA(HINSTANCE, LPCSTR)
+{
+    static int arrow;
+    return reinterpret_cast<HCURSOR>(&arrow);
+}
+
+HICON LoadIconA(HINSTANCE, LPCSTR)
+{
+    static int icon;
+    return reinterpret_cast<HICON>(&icon);
+}
+
+int GetSystemMetrics(int index)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    SDL_DisplayMode mode{};
+    bool known = EnsureVideo() && SDL_GetDesktopDisplayMode(0, &mode) == 0;
+    if (index == SM_CXSCREEN) return known ? mode.w : 1920;
+    if (index == SM_CYSCREEN) return known ? mode.h : 1080;
+    return 0;
+}
+
+BOOL SystemParametersInfoA(UINT action, UINT uiParam, void*, UINT)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (action != SPI_SETSCREENSAVEACTIVE) return FALSE;
+    // SDL scopes the screen saver's inhibition to this process.
+    g_screenSaverActive = uiParam != 0;
+    if (g_videoReady) {
+        if (g_screenSaverActive) {
+            SDL_EnableScreenSaver();
+        } else {
+            SDL_DisableScreenSaver();
+        }
+    }
+    return TRUE;
+}
+
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint)
+{
+    if (paint == nullptr) return nullptr;
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(window);
+    if (rec == nullptr) return nullptr;
+    rec->PaintPending = false;
+    paint->hdc = GetDC(window);
+    paint->fErase = FALSE;
+    paint->rcPaint = RECT{0, 0, rec->ClientW, rec->ClientH};
+    return paint->hdc;
+}
+
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint)
+{
+    if (paint == nullptr) return FALSE;
+    ReleaseDC(window, paint->hdc);
+    return TRUE;
+}
+
+SDL_Window* GetSdlWindowOfHandle(HWND window)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(window);
+    return rec != nullptr ? rec->Sdl : nullptr;
+}
+
+void SetWindowCreationFailure(bool fail)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    g_failCreation = fail;
+}
+
+bool IsScreenSaverActive()
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    return g_screenSaverActive;
+}
+
+void SimulateCloseRequest(HWND)
+{
+    SDL_Event e{};
+    e.type = SDL_QUIT;
+    SDL_PushEvent(&e);
+}
+
+void SimulateFocusChange(HWND window, bool active)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    DeliverActivation(window, active);
+}
+
+int GetCursorDisplayCount()
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    return g_cursorCount;
+}
