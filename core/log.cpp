@@ -108,6 +108,8 @@ void WriteConverted(const char* text, char* converted)
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
     ConvertLineFeeds(text, converted);
     const std::size_t convertedLength = std::strlen(converted);
+    // An empty text writes nothing, not even a stamp, and leaves the line as it was.
+    if (convertedLength == 0) return;
 
     if (SysState.UserWindowFlag == 1) {
         OutputDebugStringA(converted);
@@ -139,8 +141,7 @@ void WriteConverted(const char* text, char* converted)
             }
             WriteBytes(file, converted, convertedLength);
             OutputDebugStringA(converted);
-            // An empty text leaves the line as it was.
-            if (convertedLength > 0) SysState.LogMidLine = converted[convertedLength - 1] != '\n' ? 1 : 0;
+            SysState.LogMidLine = converted[convertedLength - 1] != '\n' ? 1 : 0;
             CloseHandle(file);
         }
     }

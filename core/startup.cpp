@@ -34,7 +34,8 @@ namespace {
 // the process, instead of running the shutdown alongside it.
 std::recursive_mutex g_fatalMutex;
 
-// What a failing start-up had set up, so the failure can undo it.
+// What a failing start-up had set up, so the failure can undo it (input
+// devices join here when they start in the sequence, and are ended first).
 struct StartupProgress {
     bool Com = false;
     bool Window = false;

@@ -7,7 +7,9 @@
 namespace {
 
 std::mutex g_mutex;
-std::unordered_map<std::uintptr_t, KernelObject*> g_objects;
+// Never destroyed: objects still open when the process ends stay reachable
+// (and usable by threads that outlive main) instead of turning into leaks.
+std::unordered_map<std::uintptr_t, KernelObject*>& g_objects = *new std::unordered_map<std::uintptr_t, KernelObject*>;
 std::uintptr_t g_next = 0x100;
 
 } // namespace

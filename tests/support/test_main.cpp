@@ -15,6 +15,9 @@ int main(int argc, char** argv)
     std::string tmpl = (std::filesystem::temp_directory_path() / "zarvo-test-XXXXXX").string();
     if (mkdtemp(tmpl.data()) != nullptr && chdir(tmpl.c_str()) == 0) {
         setenv("ZARVO_TEST_DIR", tmpl.c_str(), 1);
+        // The single-instance lock of the library's window lives here too, so
+        // test processes running side by side never see each other's window.
+        setenv("ZARVO_INSTANCE_DIR", tmpl.c_str(), 1);
     }
 
     testing::InitGoogleTest(&argc, argv);

@@ -1,0 +1,151 @@
+#include "platform/kernel/clock.h"
+#include "platform/window/window.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct Seen {
+    UINT message;
+    WPARAM wParam;
+};
+std::vector<Seen> g_seen;
+
+LRESULT RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    g_seen.push_back({message, wParam});
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int g_timerCalls = 0;
+void OnTimer(HWND, UINT, std::uintptr_t, DWORD)
+{
+    ++g_timerCalls;
+}
+
+class WindowLayerTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        UseManualClock(1000, 0);
+        g_seen.clear();
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = RecordingProc;
+        wc.lpszClassName = "LayerTest";
+        RegisterClassA(&wc);
+        window = CreateWindowExA(0, "LayerTest", "t", WS_POPUP | WS_CAPTION, 0, 0, 200, 100, nullptr, nullptr,
+                                 nullptr, nullptr);
+        ASSERT_NE(window, nullptr);
+    }
+    void TearDown() override
+    {
+        DestroyWindow(window);
+        UseRealClock();
+    }
+    bool Next(MSG* m) { return PeekMessageA(m, nullptr, 0, 0, PM_REMOVE) != FALSE; }
+    HWND window = nullptr;
+};
+
+} // namespace
+
+TEST_F(WindowLayerTest, CreationSendsCreateAndTheClientAreaIsInsideTheFrame)
+{
+    ASSERT_FALSE(g_seen.empty());
+    EXPECT_EQ(g_seen[0].message, WM_CREATE);
+    RECT client{};
+    GetClientRect(window, &client);
+    RECT frame{0, 0, client.right, client.bottom};
+    AdjustWindowRectEx(&frame, WS_POPUP | WS_CAPTION, FALSE, 0);
+    EXPECT_EQ(frame.right - frame.left, 200);
+    EXPECT_EQ(frame.bottom - frame.top, 100);
+}
+
+TEST_F(WindowLayerTest, SentMessagesRunAtOncePostedOnesWaitInOrder)
+{
+    g_seen.clear();
+    PostMessageA(window, WM_USER + 1, 1, 0);
+    SendMessageA(window, WM_USER + 2, 2, 0);
+    ASSERT_EQ(g_seen.size(), 1u);
+    EXPECT_EQ(g_seen[0].message, WM_USER + 2u);
+    PostMessageA(window, WM_USER + 3, 3, 0);
+    PostQuitMessage(7);
+    MSG m;
+    ASSERT_TRUE(Next(&m));
+    EXPECT_EQ(m.message, WM_USER + 1u);
+    DispatchMessageA(&m);
+    ASSERT_TRUE(Next(&m));
+    EXPECT_EQ(m.message, WM_USER + 3u);
+    // Thread messages only, through the (HWND)-1 filter.
+    ASSERT_TRUE(PeekMessageA(&m, reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1)), 0, 0, PM_REMOVE));
+    EXPECT_EQ(m.message, WM_QUIT);
+    EXPECT_EQ(m.wParam, 7u);
+    EXPECT_FALSE(Next(&m));
+}
+
+TEST_F(WindowLayerTest, PaintAndTimerComeOnlyWhenTheQueueIsEmpty)
+{
+    ShowWindow(window, SW_SHOW);
+    SetTimer(window, 5, 50, OnTimer);
+    PostMessageA(window, WM_USER, 0, 0);
+    MSG m;
+    ASSERT_TRUE(Next(&m));
+    EXPECT_EQ(m.message, WM_USER);
+    ASSERT_TRUE(Next(&m));
+    EXPECT_EQ(m.message, WM_PAINT);
+    DispatchMessageA(&m);  // the default handling validates the window
+    EXPECT_FALSE(Next(&m));
+    AdvanceManualClock(50000);
+    ASSERT_TRUE(Next(&m));
+    EXPECT_EQ(m.message, WM_TIMER);
+    EXPECT_EQ(m.wParam, 5u);
+    DispatchMessageA(&m);
+    EXPECT_EQ(g_timerCalls, 1);
+    EXPECT_FALSE(Next(&m));  // next due 50 ms later
+    KillTimer(window, 5);
+}
+
+TEST_F(WindowLayerTest, KeyDownTranslatesToACharacter)
+{
+    MSG key{window, WM_KEYDOWN, 'A', 0, 0, {}};
+    EXPECT_TRUE(TranslateMessage(&key));
+    MSG m;
+    ASSERT_TRUE(Next(&m));
+    EXPECT_EQ(m.message, WM_CHAR);
+    EXPECT_EQ(m.wParam, static_cast<WPARAM>('a'));
+    MSG left{window, WM_KEYDOWN, VK_LEFT, 0, 0, {}};
+    EXPECT_FALSE(TranslateMessage(&left));
+}
+
+TEST_F(WindowLayerTest, DestroyedHandleFailsSafelyAndDropsItsMessages)
+{
+    PostMessageA(window, WM_USER, 0, 0);
+    HWND dead = window;
+    g_seen.clear();
+    EXPECT_TRUE(DestroyWindow(dead));
+    ASSERT_EQ(g_seen.size(), 1u);
+    EXPECT_EQ(g_seen[0].message, WM_DESTROY);
+    window = nullptr;
+    MSG m;
+    EXPECT_FALSE(Next(&m));
+    EXPECT_FALSE(IsWindow(dead));
+    EXPECT_FALSE(PostMessageA(dead, WM_USER, 0, 0));
+    EXPECT_EQ(SendMessageA(dead, WM_USER, 0, 0), 0);
+    EXPECT_FALSE(DestroyWindow(dead));
+    RECT r;
+    EXPECT_FALSE(GetClientRect(dead, &r));
+}
+
+TEST_F(WindowLayerTest, FindWindowSeesTheClassInThisProcess)
+{
+    EXPECT_EQ(FindWindowA("layertest", nullptr), window);
+    EXPECT_EQ(FindWindowA("NoSuchClass", nullptr), nullptr);
+}
+
+TEST(CursorCount, ShowCursorCountsUpAndDown)
+{
+    const int start = GetCursorDisplayCount();
+    EXPECT_EQ(ShowCursor(FALSE), start - 1);
+    EXPECT_EQ(ShowCursor(TRUE), start);
+}

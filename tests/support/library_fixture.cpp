@@ -1,0 +1,72 @@
+// Owns the core tests' fixture: manual clock, captured debugger output and
+// log reading.
+#include "library_fixture.h"
+
+#include "core/sysstate.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/debug.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string g_debugOutput;
+
+void CaptureDebug(const char* text)
+{
+    g_debugOutput += text;
+}
+
+} // namespace
+
+void LibraryTest::SetUp()
+{
+    UseManualClock(1000, 1000);
+    g_debugOutput.clear();
+    SetDebugOutputSink(CaptureDebug);
+    SysState.WindowModeFlag = 1;
+}
+
+void LibraryTest::TearDown()
+{
+    SetDebugOutputSink(nullptr);
+    UseRealClock();
+}
+
+std::string ReadLogFile(const char* name)
+{
+    std::ifstream in(name, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> LogLinesWithoutStamps(const char* name)
+{
+    std::vector<std::string> lines;
+    std::string all = ReadLogFile(name);
+    std::size_t pos = 0;
+    while (pos < all.size()) {
+        std::size_t end = all.find("\r\n", pos);
+        std::string line = all.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        std::size_t colon = line.find(':');
+        bool stamped = colon != std::string::npos && colon > 0;
+        for (std::size_t i = 0; stamped && i < colon; ++i)
+            if (line[i] < '0' || line[i] > '9') stamped = false;
+        lines.push_back(stamped ? line.substr(colon + 1) : line);
+        if (end == std::string::npos) break;
+        pos = end + 2;
+    }
+    return lines;
+}
+
+bool Contains(const std::string& haystack, const std::string& needle)
+{
+    return haystack.find(needle) != std::string::npos;
+}
+
+const std::string& CapturedDebugOutput()
+{
+    return g_debugOutput;
+}

@@ -1,0 +1,25 @@
+// Helpers for tests of the library's core: a manual clock, silenced debugger
+// output, and the log file read back as bytes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// Every test starts from the manual clock (each clock read advances it by
+// 1 ms, so busy waits and timed pumps end at once) and windowed mode.
+class LibraryTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// "Log.txt" of the current folder, byte for byte ("" when missing).
+std::string ReadLogFile(const char* name = "Log.txt");
+// Lines of the log without their "<ms>:" stamps (CR LF split, CR kept out).
+std::vector<std::string> LogLinesWithoutStamps(const char* name = "Log.txt");
+// True when `needle` occurs in `haystack`.
+bool Contains(const std::string& haystack, const std::string& needle);
+// The texts the debugger output received since the fixture started.
+const std::string& CapturedDebugOutput();
