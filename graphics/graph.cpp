@@ -12,6 +12,7 @@
 #include "core/msgloop.h"
 #include "core/startup.h"
 #include "graphics/drawstate.h"
+#include "graphics/backend2d.h"
 #include "graphics/image/load.h"
 #include "graphics/screen.h"
 #include "graphics/surface2d.h"
@@ -498,4 +499,12 @@ int RefreshGraphMovieFrame(int graph, int flag)
     if (g == nullptr) return -1;
     if (g->Movie == -1) return 0;
     return RefreshMovieFrame(g->Movie, flag);
+}
+
+int CaptureDrawScreenToGraph(int x1, int y1, int x2, int y2, int graph, int)
+{
+    GRAPHREC* g = GetGraphRecord(graph);
+    if (g == nullptr) return -1;
+    WaitWhileInactive();
+    return ReadScreenIntoGraph2D(x1, y1, x2, y2, g);
 }
