@@ -1,0 +1,344 @@
+// The screen layer end to end on the manual clock: start with the software
+// fall-back and its log, paced presents of the cleared back screen, the
+// mode-change spacing, windowed and full-screen switching, the measurements
+// of a DirectDraw-surface screen and its recovery from lost surfaces.
+#include <gtest/gtest.h>
+
+#include "core/api.h"
+#include "core/log.h"
+#include "core/mainwindow.h"
+#include "core/startup.h"
+#include "core/sysstate.h"
+#include "graphics/drawstate.h"
+#include "graphics/screen.h"
+#include "platform/com/com.h"
+#include "platform/ddraw/ddraw_test.h"
+#include "platform/ddraw/display.h"
+#include "platform/kernel/clock.h"
+#include "platform/kernel/file.h"
+#include "platform/window/window.h"
+#include "platform/winmm/timer.h"
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Log lines without their time stamps, indentation kept.
+std::vector<std::string> ReadLogLines()
+{
+    std::ifstream in("Log.txt", std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream text(all.str());
+    while (std::getline(text, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::size_t colon = line.find(':');
+        if (colon != std::string::npos && colon > 0 && line.find_first_not_of("0123456789") == colon) {
+            line = line.substr(colon + 1);
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Index of the first line at or after `from` equal to `wanted`, or -1.
+int FindLine(const std::vector<std::string>& lines, const std::string& wanted, int from = 0)
+{
+    for (int i = from; i < static_cast<int>(lines.size()); ++i) {
+        if (lines[i] == wanted) return i;
+    }
+    return -1;
+}
+
+bool LogContains(const std::string& part)
+{
+    for (const std::string& line : ReadLogLines()) {
+        if (line.find(part) != std::string::npos) return true;
+    }
+    return false;
+}
+
+// Every pixel of the last picture shown, or a mismatch count.
+int CountPixelsOtherThan(std::uint32_t rgb, int* width, int* height)
+{
+    const std::uint32_t* pixels = GetLastPresentedPixels(width, height);
+    int other = 0;
+    for (int i = 0; i < *width * *height; ++i) other += (pixels[i] & 0xFFFFFF) != rgb ? 1 : 0;
+    return other;
+}
+
+class LibraryScreen : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        UseManualClock(100000, 20);
+        SysState.DoubleStartAllowed = 1;  // tests run side by side
+        SysState.BackgroundColorFlag = 1;
+        SysState.BackgroundRed = 10;
+        SysState.BackgroundGreen = 200;
+        SysState.BackgroundBlue = 30;
+        SetScreenMode(640, 480, 32, 60);
+        SelectWindowMode(1);
+        ASSERT_EQ(StartLibrary(), 0);
+        SelectDrawTarget(-2);
+    }
+
+    void TearDown() override
+    {
+        EndLibrary();
+        UseRealClock();
+    }
+};
+
+TEST_F(LibraryScreen, StartLogsTheScreenStepsInOrderAndFallsBackToSoftwareOnce)
+{
+    EndLibrary();
+    EXPECT_EQ(GetLiveDirectDrawSurfaceCount(), 0);
+    const std::vector<std::string> lines = ReadLogLines();
+    const char* expected[] = {
+        "DirectDraw 関連の初期化を行います",
+        "\tDirectDraw オブジェクトの取得を行います....  成功",
+        "\t画面モード変更処理を開始します",
+        "\t\t画面モードの変更処理を開始します 640 x 480  32 bit ",
+        "\t\t\tウインドウモードにします",
+        "\t\t出力画面用の DirectDrawSurface を作成します",
+        "\t\tDirect3Dオブジェクトの作成に失敗しました",
+        "DirectDraw 関連の終了処理は正常に終了しました",
+        "ソフトウエアレンダリングモードに変更します",
+        "DirectDraw 関連の初期化を行います",
+        "\t\t\t\tPrimaryBuffer : SYSTEMMEMORY( MEMIMG ) ",
+        "\t\tグラフィック管理系の初期化を行います",
+        "\t\t画面モード変更処理は正常に終了しました",
+        "DirectDraw 関連の初期化は正常に終了しました",
+        "DirectDraw 関連の終了処理をおこないます",
+        "\tグラフィック管理系の終了処理は正常に終了しました",
+        "DirectDraw 関連の終了処理は正常に終了しました",
+    };
+    int at = 0;
+    for (const char* line : expected) {
+        const int found = FindLine(lines, line, at);
+        ASSERT_GE(found, 0) << "missing or out of order: " << line;
+        at = found + 1;
+    }
+    int fallbacks = 0;
+    for (const std::string& line : lines) fallbacks += line == "ソフトウエアレンダリングモードに変更します" ? 1 : 0;
+    EXPECT_EQ(fallbacks, 1);
+}
+
+TEST_F(LibraryScreen, ClearedFramesReachTheWindowInTheBackgroundColour)
+{
+    EXPECT_EQ(ScreenState.GdiOnly, 1);
+    EXPECT_EQ(EraseScreen(), 0);
+    EXPECT_EQ(PresentScreen(), 0);
+    int width = 0;
+    int height = 0;
+    EXPECT_EQ(CountPixelsOtherThan(0x0AC81E, &width, &height), 0);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+}
+
+TEST_F(LibraryScreen, PresentsArePacedByTheSixtyHertzBlank)
+{
+    PresentScreen();
+    const ULONGLONG start = ReadClockMicroseconds();
+    const unsigned before = GetPresentCount();
+    const ULONGLONG countBefore = GetFlipCounter();
+    for (int i = 0; i < 60; ++i) {
+        AdvanceManualClock(3000);  // a frame's drawing
+        ASSERT_EQ(PresentScreen(), 0);
+    }
+    const ULONGLONG elapsed = ReadClockMicroseconds() - start;
+    EXPECT_GE(elapsed, 59u * 16666u);
+    EXPECT_LE(elapsed, 61u * 16667u);
+    EXPECT_EQ(GetPresentCount() - before, 60u);
+    EXPECT_EQ(GetFlipCounter() - countBefore, 60u);
+}
+
+TEST_F(LibraryScreen, ModeChangeSoonAfterAnotherWaitsUntil2060ms)
+{
+    AdvanceManualClock(5000000);
+    ASSERT_EQ(SetScreenMode(640, 480, 16, -1), 0);
+    const DWORD first = ScreenState.LastModeChangeTime;
+    AdvanceManualClock(500000);
+    ASSERT_EQ(SetScreenMode(640, 480, 32, -1), 0);
+    const DWORD waited = ScreenState.LastModeChangeTime - first;
+    EXPECT_GE(waited, 2060u);
+    EXPECT_LT(waited, 2100u);
+    EXPECT_EQ(ScreenState.BackImage.Width, 640);
+    EXPECT_EQ(ScreenState.BackImage.Body->ColorFormat->BitsPerPixel, 32);
+}
+
+TEST_F(LibraryScreen, UnsupportedModeRequestsAreRefused)
+{
+    EXPECT_EQ(SetScreenMode(-1, -1, 24, -1), -1);
+    EXPECT_EQ(SetScreenMode(0, 480, 32, -1), -1);
+    int w = 0;
+    int h = 0;
+    int bits = 0;
+    ReadScreenModeInfo(&w, &h, &bits);
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(bits, 32);
+}
+
+TEST_F(LibraryScreen, FullScreenAndBackKeepTheScreenSizeAndFollowTheDisplay)
+{
+    SysState.DisplayChangeFlag = 0;
+    ASSERT_EQ(SelectWindowMode(0), 0);
+    EXPECT_EQ(IsWindowedMode(), 0);
+    EXPECT_EQ(IsDisplayModeChanged(), 1);
+    EXPECT_TRUE(IsVirtualDisplayModeChanged());
+    const DisplayMode mode = GetVirtualDisplayMode();
+    EXPECT_EQ(mode.width, 640);
+    EXPECT_EQ(mode.height, 480);
+    EXPECT_EQ(SysState.DisplayChangeFlag, 1);  // the window procedure saw the change
+    EXPECT_EQ(ScreenState.BackImage.Width, 640);
+    EXPECT_EQ(ScreenState.BackImage.Height, 480);
+    EraseScreen();
+    PresentScreen();
+    int width = 0;
+    int height = 0;
+    EXPECT_EQ(CountPixelsOtherThan(0x0AC81E, &width, &height), 0);
+    EXPECT_EQ(width, 640);
+
+    AdvanceManualClock(3000000);
+    ASSERT_EQ(SelectWindowMode(1), 0);
+    EXPECT_FALSE(IsVirtualDisplayModeChanged());
+    EXPECT_EQ(ScreenState.BackImage.Width, 640);
+    EraseScreen();
+    PresentScreen();
+    EXPECT_EQ(CountPixelsOtherThan(0x0AC81E, &width, &height), 0);
+    EXPECT_EQ(height, 480);
+}
+
+TEST_F(LibraryScreen, PaintOfAPartRepaintsOnlyThatPart)
+{
+    EraseScreen();
+    PresentScreen();
+    // Mark the back screen, then repaint a 20 x 20 part of the client area.
+    RECT all{0, 0, 640, 480};
+    FillMemImgRectRaw(&ScreenState.BackImage, &all, 0x00FF0000);
+    RECT part{10, 10, 30, 30};
+    SetFlipVSyncWait(0);
+    ASSERT_EQ(PresentBackScreen(&part), 0);
+    int width = 0;
+    int height = 0;
+    EXPECT_EQ(CountPixelsOtherThan(0x0AC81E, &width, &height), 400);
+    const std::uint32_t* pixels = GetLastPresentedPixels(&width, &height);
+    EXPECT_EQ(pixels[10 * width + 10] & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(pixels[29 * width + 29] & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(pixels[0] & 0xFFFFFF, 0x0AC81Eu);
+}
+
+// A screen of DirectDraw surfaces: started directly with the software-start
+// request, which keeps Direct3D out without switching to GDI.
+class SurfaceScreen : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        UseManualClock(100000, 20);
+        SysState.DoubleStartAllowed = 1;  // tests run side by side
+        SysState.WindowModeFlag = 1;
+        GetCurrentDirectoryA(sizeof SysState.StartDirectory, SysState.StartDirectory);
+        CreateLogFile();
+        ASSERT_EQ(InitializeCom(), 0);
+        ASSERT_EQ(CreateMainWindow(), 0);
+        SysState.StartupFlag = 1;
+        ApplyScreenMode(640, 480, 32, -1);
+        StoreSoftwareStartRequest(1);
+        ASSERT_EQ(StartScreenSystem(SysState.MainWindow), 0);
+        SwitchDrawTarget(-2);
+    }
+
+    void TearDown() override
+    {
+        EndScreenSystem();
+        CloseMainWindow();
+        CoUninitialize();
+        UseRealClock();
+    }
+};
+
+TEST_F(SurfaceScreen, RebuildMeasuresFrameTimeAndCopyMethod)
+{
+    EXPECT_EQ(ScreenState.GdiOnly, 0);
+    ASSERT_NE(ScreenState.PrimarySurface, nullptr);
+    EXPECT_TRUE(ScreenState.FrameTime == 16 || ScreenState.FrameTime == 17) << ScreenState.FrameTime;
+    EXPECT_EQ(ScreenState.VSyncWaitLimit, (2 * ScreenState.FrameTime - 4) / 3);
+    EXPECT_EQ(ScreenState.MeasuredRefresh, 60);
+    EXPECT_TRUE(ScreenState.CopyMethod == 0 || ScreenState.CopyMethod == 1);
+    EXPECT_TRUE(LogContains("サーフェス間転送には "));
+    EXPECT_TRUE(LogContains("１フレーム当たりの時間は "));
+}
+
+TEST_F(SurfaceScreen, LostSurfacesAreRestoredByTheNextPresent)
+{
+    EraseScreen();
+    MarkAllDirectDrawSurfacesLost();
+    ASSERT_EQ(ScreenState.PrimarySurface->IsLost(), DDERR_SURFACELOST);
+    // The display went to another program: the window is inactive until a
+    // timer brings it back while the present waits.
+    SimulateFocusChange(SysState.MainWindow, false);
+    ASSERT_EQ(SysState.ActiveFlag, 0);
+    SetTimer(SysState.MainWindow, 77, 10, [](HWND window, UINT, std::uintptr_t id, DWORD) {
+        KillTimer(window, id);
+        SimulateFocusChange(window, true);
+    });
+    EXPECT_EQ(FlipScreenBuffers(), 0);
+    EXPECT_EQ(ScreenState.PrimarySurface->IsLost(), DD_OK);
+    EXPECT_EQ(ScreenState.BackSurface->IsLost(), DD_OK);
+    EraseScreen();
+    EXPECT_EQ(FlipScreenBuffers(), 0);
+    int width = 0;
+    int height = 0;
+    EXPECT_EQ(CountPixelsOtherThan(0, &width, &height), 0);
+    EXPECT_EQ(width, 640);
+}
+
+TEST_F(SurfaceScreen, EndReleasesEverySurface)
+{
+    EXPECT_GT(GetLiveDirectDrawSurfaceCount(), 0);
+    EndScreenSystem();
+    EXPECT_EQ(GetLiveDirectDrawSurfaceCount(), 0);
+    EXPECT_EQ(GetDirectDrawInterface(), nullptr);
+}
+
+TEST(FrameMeasurement, FrameTimeIsTheFirstTrialRepeatedLaterInThePass)
+{
+    const int repeated[] = {17, 16, 17, 16};
+    EXPECT_EQ(FindRepeatedFrameTime(repeated, 4), 17);
+    const int distinct[] = {16, 17, 18, 19};
+    EXPECT_EQ(FindRepeatedFrameTime(distinct, 4), -1);
+}
+
+TEST(FrameMeasurement, RefreshRateRoundsFromTheAverageFrame)
+{
+    EXPECT_EQ(EstimateRefreshRate(16667ull * 4, 4), 60);
+    EXPECT_EQ(EstimateRefreshRate(16700ull * 4, 4), 60);
+    // A beam answering within a microsecond gives no rate instead of a
+    // division by zero.
+    EXPECT_EQ(EstimateRefreshRate(3, 4), -1);
+    EXPECT_EQ(EstimateRefreshRate(0, 0), -1);
+}
+
+TEST(FrameMeasurement, ModeChangeSleepIsClamped)
+{
+    struct Case {
+        DWORD previous;
+        DWORD now;
+        DWORD sleep;
+    } cases[] = {
+        {0, 500, 1560},
+        {1000, 1000 + 1999, 61},
+        {0, 2000, 60},
+        {0xFFFFFF00u, 0x100u, 1548},  // across the clock's wrap
+        {5000, 4000, 2060},           // a clock that went backwards
+    };
+    for (const Case& c : cases) EXPECT_EQ(ModeChangeThrottleSleep(c.previous, c.now), c.sleep) << c.now;
+}
+
+} // namespace
