@@ -366,6 +366,149 @@ TEST_F(Triangle3DTest, RefusedDrawsLeaveEverythingUntouched)
     EXPECT_EQ(depthNarrow.Get(2, 2), 0u);
 }
 
+TEST_F(Triangle3DTest, VertexColourRulesWorkedExamples)
+{
+    // One constant vertex colour over a big triangle, one texel, one pixel read.
+    struct Case {
+        int format;
+        int mode;
+        std::uint32_t diffuse;  // the same at every vertex: exact multipliers
+        std::uint32_t texel;
+        std::uint32_t dst;
+        bool graph, alpha, key;
+        std::uint32_t expected;
+    };
+    const std::uint32_t white565 = 0xFFFF;
+    const Case cases[] = {
+        // Mode 0: 255 under 255 gives 254; a vertex colour of 0 gives black; byte 3 kept.
+        {1, 0, 0xFFFFFFFF, 0x00FFFFFF, 0x12000000, false, false, false, 0x12FEFEFE},
+        {1, 0, 0xFF000000, 0x00FFFFFF, 0x12345678, false, false, false, 0x12000000},
+        // Mode 1 weighs by the vertex alpha: 254 over 0 gives 253, 0 over 255 gives 0.
+        {1, 1, 0xFFFFFFFF, 0x00FFFFFF, 0x00000000, false, false, false, 0x00FDFDFD},
+        {1, 1, 0xFFFFFFFF, 0x00000000, 0x00FFFFFF, false, false, false, 0x00000000},
+        {1, 1, 0x00FFFFFF, 0x00FFFFFF, 0x00000000, false, false, false, 0x00000000},
+        // 16-bit, m_A = 128: red 30 over 0 gives 15, 0 over red 31 gives 15.
+        {0, 1, 0x80FFFFFF, 0xF800, 0x0000, false, false, false, 15u << 11},
+        {0, 1, 0x80FFFFFF, 0x0000, 0xF800, false, false, false, 15u << 11},
+        // Mode 2 adds (s m m_A) >> 16: 255 everywhere adds 253.
+        {1, 2, 0xFFFFFFFF, 0x00FFFFFF, 0x00000000, false, false, false, 0x00FDFDFD},
+        // Mode 4: white on white 253, 252 with a full graph, 250 with alpha 254.
+        {1, 4, 0xFFFFFFFF, 0x00FFFFFF, 0x00FFFFFF, false, false, false, 0x00FDFDFD},
+        {1, 4, 0xFFFFFFFF, 0x00FFFFFF, 0x00FFFFFF, true, false, false, 0x00FCFCFC},
+        {1, 4, 0xFFFFFFFF, 0xFEFFFFFF, 0x00FFFFFF, true, true, false, 0x00FAFAFA},
+        // Mode 10: black under 255 onto black, m_A 255 gives 253, 128 gives 127;
+        // 16-bit gives (29, 61, 29).
+        {1, 10, 0xFFFFFFFF, 0x00000000, 0x00000000, false, false, false, 0x00FDFDFD},
+        {1, 10, 0x80FFFFFF, 0x00000000, 0x00000000, false, false, false, 0x007F7F7F},
+        {0, 10, 0xFFFFFFFF, 0x0000, 0x0000, false, false, false, (29u << 11) | (61u << 5) | 29u},
+        // Mode 11: white, m = 255, d = 255: y = 253; m_A 255 gives 253, 128 gives 254.
+        {1, 11, 0xFFFFFFFF, 0x00FFFFFF, 0x00FFFFFF, false, false, false, 0x00FDFDFD},
+        {1, 11, 0x80FFFFFF, 0x00FFFFFF, 0x00FFFFFF, false, false, false, 0x00FEFEFE},
+        {0, 11, 0xFFFFFFFF, white565, white565, false, false, false, (29u << 11) | (61u << 5) | 29u},
+        // Alpha 0 with the key flag: skipped, except in mode 4 which blackens.
+        {1, 1, 0xFFFFFFFF, 0x00FFFFFF, 0x00101010, false, true, true, 0x00101010},
+        {1, 4, 0xFFFFFFFF, 0x00FFFFFF, 0x00101010, false, true, true, 0x00000000},
+    };
+    SoftImage graph(1, 1, 2);
+    graph.Set(0, 0, 255);
+    for (const Case& c : cases) {
+        SoftImage tex(1, 1, c.format, false, c.alpha);
+        tex.Set(0, 0, c.texel);
+        SoftImage dst(8, 8, c.format);
+        dst.Fill(c.dst);
+        DrawState.BlendMode = c.mode;
+        DrawState.BlendParam = 0;  // never read by these loops
+        const TLVTXTEX v[3] = {Vtx(0, 0, 0.5f, 1, c.diffuse, 0, 0), Vtx(16, 0, 0.5f, 1, c.diffuse, 0, 0),
+                               Vtx(0, 16, 0.5f, 1, c.diffuse, 0, 0)};
+        RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex.Img(), v, c.key, c.graph ? graph.Img() : nullptr, 0, 0, 1, 0);
+        EXPECT_EQ(dst.Get(2, 2), c.expected) << "mode " << c.mode << " texel " << std::hex << c.texel;
+    }
+}
+
+// How many of the triangle's rules cover the pixel centre (px, py), in double
+// precision: rows strictly between the top and bottom vertex; within a row,
+// right of the left edge and not right of the right edge, whose part below a
+// middle vertex lying right of the long edge starts one pixel further right.
+// Answers -1 when the centre lies too close to an edge to call.
+int RuleCovers(const TLVTXTEX* v, double px, double py)
+{
+    int o[3] = {0, 1, 2};
+    std::sort(o, o + 3, [&](int a, int b) { return v[a].y < v[b].y; });
+    const TLVTXTEX &top = v[o[0]], &mid = v[o[1]], &bot = v[o[2]];
+    constexpr double eps = 1e-3;
+    if (std::abs(py - top.y) < eps || std::abs(py - bot.y) < eps || std::abs(py - mid.y) < eps) return -1;
+    if (!(py > top.y && py < bot.y)) return 0;
+    auto at = [](double x0, double y0, double x1, double y1, double startY, double y) {
+        return x0 + (y - startY) * (x1 - x0) / (y1 - y0);
+    };
+    double xl, xr;
+    const long t = static_cast<long>(top.y), m = static_cast<long>(mid.y), b = static_cast<long>(bot.y);
+    if (t == m) {
+        const TLVTXTEX &ls = top.x > mid.x ? mid : top, &rs = top.x > mid.x ? top : mid;
+        xl = at(ls.x, ls.y, bot.x, bot.y, ls.y, py);
+        xr = at(rs.x, rs.y, bot.x, bot.y, ls.y, py);  // both edges start from the left start's row
+    } else if (m == b) {
+        const TLVTXTEX &le = mid.x > bot.x ? bot : mid, &re = mid.x > bot.x ? mid : bot;
+        xl = at(top.x, top.y, le.x, le.y, top.y, py);
+        xr = at(top.x, top.y, re.x, re.y, top.y, py);
+    } else {
+        const double sTM = static_cast<float>((mid.x - top.x) / (mid.y - top.y));
+        const double sTB = static_cast<float>((bot.x - top.x) / (bot.y - top.y));
+        const double longX = at(top.x, top.y, bot.x, bot.y, top.y, py);
+        const double shortX = py < mid.y ? at(top.x, top.y, mid.x, mid.y, top.y, py)
+                                         : at(mid.x + 1.0, mid.y, bot.x, bot.y, mid.y, py);
+        if (sTB > sTM) {
+            xl = py < mid.y ? shortX : at(mid.x, mid.y, bot.x, bot.y, mid.y, py);
+            xr = longX;
+        } else {
+            xl = longX;
+            xr = shortX;
+        }
+    }
+    if (std::abs(px - xl) < eps || std::abs(px - xr) < eps) return -1;
+    return px > xl && px <= xr ? 1 : 0;
+}
+
+// A line thicker than one pixel reaches the kernel as the strip the thick-line
+// draw builds: P1 + n, P2 + n, P1 - n, P2 - n, with n the normal of half the
+// thickness, drawn untextured with vertex colour at z = 0 and rhw = 1.
+TEST_F(Triangle3DTest, ThickLinesCoverThePixelsTheRulesGive)
+{
+    struct Line {
+        float x1, y1, x2, y2;
+        int thickness;
+    };
+    const Line lines[] = {{5, 5, 40, 5, 2},  {5, 5, 40, 5, 3},   {20, 3, 20, 25, 2},
+                          {20, 3, 20, 25, 3}, {10, 10, 30, 25, 2}, {10, 10, 30, 25, 3},
+                          {36, 4, 6, 26, 3},  {3.5f, 20, 41, 11, 2}};
+    DrawState.BlendMode = 2;  // additive: each covering triangle adds 15
+    for (const Line& l : lines) {
+        const double dx = l.x2 - l.x1, dy = l.y2 - l.y1, len = std::sqrt(dx * dx + dy * dy);
+        const double k = l.thickness * 0.5 / len;
+        const float nx = static_cast<float>(dy * k), ny = static_cast<float>(-dx * k);
+        const DWORD colour = 0xFF101010;
+        const TLVTXTEX strip[4] = {Vtx(l.x1 + nx, l.y1 + ny, 0, 1, colour), Vtx(l.x2 + nx, l.y2 + ny, 0, 1, colour),
+                                   Vtx(l.x1 - nx, l.y1 - ny, 0, 1, colour), Vtx(l.x2 - nx, l.y2 - ny, 0, 1, colour)};
+        const TLVTXTEX second[3] = {strip[3], strip[2], strip[1]};
+        SoftImage dst(48, 32, 1);
+        RasterizeMemImgTriangle3D(dst.Img(), nullptr, nullptr, strip, 0, nullptr, 0, 1, 1, 0);
+        RasterizeMemImgTriangle3D(dst.Img(), nullptr, nullptr, second, 0, nullptr, 0, 1, 1, 0);
+        int drawn = 0, checked = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 48; ++x) {
+                const int a = RuleCovers(strip, x + 0.5, y + 0.5), b = RuleCovers(second, x + 0.5, y + 0.5);
+                const std::uint32_t got = dst.Get(x, y) & 0xFFFFFF;
+                drawn += got != 0;
+                if (a < 0 || b < 0) continue;
+                ++checked;
+                EXPECT_EQ(got, 0x0F0F0Fu * static_cast<std::uint32_t>(a + b))
+                    << "line " << l.x1 << "," << l.y1 << " t " << l.thickness << " at " << x << "," << y;
+            }
+        EXPECT_GT(drawn, 2 * l.thickness);
+        EXPECT_GT(checked, 48 * 32 - 100);
+    }
+}
+
 // --- every loop against the reference models -------------------------------
 
 struct LoopCase {
