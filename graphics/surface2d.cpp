@@ -26,11 +26,6 @@ bool ClipperWanted()
     return SysState.WindowModeFlag == 1 || ScreenState.GdiSurfaceRequest == 1 || SysState.MenuUse == 1;
 }
 
-bool SoftwareScreen()
-{
-    return ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits != 8;
-}
-
 IMGSURFREC* ImageOf(const SURF2DREC* s)
 {
     return s != nullptr ? GetImageSurfaceRecord(s->ImageSurface) : nullptr;
