@@ -10,6 +10,7 @@
 #include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
+#include "graphics/image/graphimage.h"
 #include "graphics/screen.h"
 #include "platform/winmm/timer.h"
 
@@ -124,4 +125,9 @@ int DrawCircleShape(int x, int y, int r, DWORD colour, int fill)
 int QueryGraphSize(int graph, int* width, int* height)
 {
     return GetGraphDimensions(graph, width, height);
+}
+
+int DropAllGraphImageHandles()
+{
+    return DropGraphImageHandleTable();
 }

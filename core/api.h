@@ -31,3 +31,4 @@ int DrawGraphRotatedPivot(int x, int y, int pivotX, int pivotY, double rate, dou
 int DrawLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thickness);
 int DrawCircleShape(int x, int y, int r, DWORD colour, int fill);
 int QueryGraphSize(int graph, int* width, int* height);
+int DropAllGraphImageHandles();

@@ -4,7 +4,11 @@
 // not part of the library yet are marked where they belong.
 #include "core/startup.h"
 
+#include "core/api.h"
 #include "core/apilock.h"
+#include "core/file/filefuncs.h"
+#include "core/file/packfile.h"
+#include "core/file/stream.h"
 #include "core/format.h"
 #include "core/log.h"
 #include "core/mainwindow.h"
@@ -20,7 +24,6 @@
 #include "platform/com/com.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/clock.h"
-#include "platform/kernel/file.h"
 #include "platform/kernel/system.h"
 #include "platform/winmm/timer.h"
 
@@ -236,10 +239,9 @@ int RunStartupSequence()
 
     if (GetSoftwareStartRequest() == 1) SwitchRenderingBackend(0);
     // The movie player's colour tables: come with the movie players.
-    // Clearing the archive tables and installing the file-function table: come with the file layer.
-
-    // The start directory; the file layer's get-directory answers it through its table.
-    GetCurrentDirectoryA(sizeof SysState.StartDirectory, SysState.StartDirectory);
+    ResetArchiveTables();
+    SelectFileFunctionTable(nullptr);
+    GetFileFunctionTable()->GetDir(SysState.StartDirectory);
     CreateLogFile();
 
     if (SysState.NoWindow != 1) {
@@ -258,7 +260,7 @@ int RunStartupSequence()
     WriteSystemReport();
 
     if (SysState.OSCode == 0x108) SetFrontViaTempPrimary(1);
-    // The stream function tables: come with the file layer.
+    FillStreamFunctionTables();
     SetGraphRestoreFunction(nullptr);
 
     if (InitializeCom() == -1) return FailStartup(progress);
@@ -315,7 +317,7 @@ int RunShutdownSequence()
         SysState.ComInitFlag = 0;
     }
 
-    // Dropping every graph-image handle comes with the image layer.
+    DropAllGraphImageHandles();
 
     SysState.InitializeFlag = 0;
 
@@ -324,8 +326,8 @@ int RunShutdownSequence()
         }
     }
 
-    SetCurrentDirectoryA(SysState.StartDirectory);
-    // Closing the archive layer comes with the file layer.
+    GetFileFunctionTable()->SetDir(SysState.StartDirectory);
+    ShutdownArchiveLayer();
 
     DumpMemoryBlocks();
     return 0;

@@ -123,3 +123,37 @@ TEST(ApiLock, EntriesOutsideAStartedLibraryNeverCreateTheLock)
     EXPECT_EQ(ApiLock.CreatedFlag, 0);
     SysState.InitializeFlag = 0;
 }
+
+TEST(ApiLock, NewcomerFindingTheQueueFullPollsWithoutTakingAPlace)
+{
+    EnterApiLock();
+    // 4096 waiters stand in the queue (their threads need not exist for this).
+    EnterCriticalSection(&ApiLock.Section);
+    for (int i = 0; i < APILOCK_QUEUE_SIZE; ++i) ApiLock.Queue[i].ThreadId = 0x70000000u + i;
+    ApiLock.WaiterCount = APILOCK_QUEUE_SIZE;
+    LeaveCriticalSection(&ApiLock.Section);
+
+    std::atomic<bool> got{false};
+    std::atomic<DWORD> id{0};
+    std::thread newcomer([&] {
+        id = GetCurrentThreadId();
+        EnterApiLock();
+        got = true;
+        LeaveApiLock();
+    });
+    while (id.load() == 0) usleep(100);
+    usleep(5000);
+    EnterCriticalSection(&ApiLock.Section);
+    EXPECT_EQ(ApiLock.WaiterCount, APILOCK_QUEUE_SIZE);
+    bool queued = false;
+    for (const auto& entry : ApiLock.Queue) queued |= entry.ThreadId == id.load();
+    EXPECT_FALSE(queued);
+    // The queue empties: the polling newcomer is served.
+    ApiLock.WaiterCount = 0;
+    LeaveCriticalSection(&ApiLock.Section);
+    EXPECT_FALSE(got.load());
+    LeaveApiLock();
+    newcomer.join();
+    EXPECT_TRUE(got.load());
+    DestroyApiLock();
+}
