@@ -458,8 +458,10 @@ protected:
         UseManualClock(100000, 20);
         SysState.DoubleStartAllowed = 1;
         SetScreenMode(kW, kH, GetParam(), 60);
-        SelectWindowMode(1);
+        // Full screen: a window follows the desktop's depth, the display takes the requested one.
+        SelectWindowMode(0);
         ASSERT_EQ(StartLibrary(), 0);
+        ASSERT_EQ(GetRequestedColorBits(), GetParam());
     }
     void TearDown() override
     {
