@@ -220,8 +220,8 @@ int DrawSurface2DAt(int x, int y, int surface, int trans)
 
 int DrawGraph2DAt(int x, int y, GRAPHREC* graph, int trans)
 {
-    DrawSurface2DAt(x, y, graph->Surfaces[0], trans);
-    return 0;
+    // A draw that could not be prepared is reported, not answered as done.
+    return DrawSurface2DAt(x, y, graph->Surfaces[0], trans) < 0 ? -1 : 0;
 }
 
 int DrawGraph2DStretched(int x1, int y1, int x2, int y2, GRAPHREC* graph, int trans, int surface)
