@@ -9,8 +9,11 @@
 #include "core/sysstate.h"
 #include "graphics/screen.h"
 #include "platform/window/window.h"
+#include "platform/winmm/timer.h"
 
 namespace {
+
+constexpr DWORD kDisplayChangeWaitMs = 3000;
 
 void SetWindowedFlag(int flag)
 {
@@ -43,7 +46,10 @@ int ChangeWindowMode(int windowed)
     s.ModeChangeInProgress = 1;
     ApplyWindowStyle();
     const int result = RebuildScreenForMode(-1, -1, -1, 1, -1);
-    while (ServiceMessageLoop() == 0 && s.DisplayChangeFlag == 0) {
+    // A switch that leaves the display as it was brings no display change;
+    // the wait for one ends after a while instead of never.
+    const DWORD start = timeGetTime();
+    while (ServiceMessageLoop() == 0 && s.DisplayChangeFlag == 0 && timeGetTime() - start < kDisplayChangeWaitMs) {
     }
     s.ModeChangeInProgress = 0;
     return result;

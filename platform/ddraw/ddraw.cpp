@@ -552,6 +552,8 @@ public:
         bool exclusive = (flags & DDSCL_EXCLUSIVE) != 0;
         if (exclusive != ((flags & DDSCL_FULLSCREEN) != 0)) return DDERR_INVALIDPARAMS;
         if (exclusive && IsExclusive() && g_cooperativeWindow == window) return DDERR_EXCLUSIVEMODEALREADYSET;
+        // Leaving exclusive mode gives the display back its desktop mode.
+        if (!exclusive && IsExclusive() && IsVirtualDisplayModeChanged()) RestoreVirtualDisplayMode();
         g_cooperativeFlags = flags;
         g_cooperativeWindow = window;
         return DD_OK;

@@ -9,6 +9,7 @@
 #include "core/mainwindow.h"
 #include "core/startup.h"
 #include "core/sysstate.h"
+#include "core/windowmode.h"
 #include "graphics/drawstate.h"
 #include "graphics/screen.h"
 #include "platform/com/com.h"
@@ -234,6 +235,40 @@ TEST_F(LibraryScreen, PaintOfAPartRepaintsOnlyThatPart)
     EXPECT_EQ(pixels[0] & 0xFFFFFF, 0x0AC81Eu);
 }
 
+TEST_F(LibraryScreen, FrontImageRectanglesReachTheWindowRowForRow)
+{
+    SelectDrawTarget(-4);
+    EraseScreen();  // flushes the whole front image
+    RECT all{0, 0, 640, 480};
+    FillMemImgRectRaw(&ScreenState.FrontImage, &all, 0x0000FF);
+    RECT part{10, 20, 30, 40};
+    ASSERT_EQ(FlushFrontMemImgRect(&part), 0);
+    int width = 0;
+    int height = 0;
+    EXPECT_EQ(CountPixelsOtherThan(0x0AC81E, &width, &height), 400);
+    const std::uint32_t* pixels = GetLastPresentedPixels(&width, &height);
+    EXPECT_EQ(pixels[20 * width + 10] & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(pixels[39 * width + 29] & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(pixels[40 * width + 10] & 0xFFFFFF, 0x0AC81Eu);
+    RECT outside{700, 0, 800, 10};
+    EXPECT_EQ(FlushFrontMemImgRect(&outside), 0);
+}
+
+TEST_F(LibraryScreen, StaleFrontImageIsReadBackFromTheWindow)
+{
+    RECT all{0, 0, 640, 480};
+    FillMemImgRectRaw(&ScreenState.FrontImage, &all, 0x123456);
+    EraseScreen();
+    PresentScreen();  // the window now shows the cleared back screen
+    EXPECT_EQ(ScreenState.FrontImageStale, 1);
+    ASSERT_EQ(RefreshFrontMemImg(), 0);
+    EXPECT_EQ(ScreenState.FrontImageStale, 0);
+    const auto* front = reinterpret_cast<const std::uint32_t*>(ScreenState.FrontImage.Pixels);
+    const int stride = ScreenState.FrontImage.Body->Pitch / 4;
+    EXPECT_EQ(front[0] & 0xFFFFFF, 0x0AC81Eu);
+    EXPECT_EQ(front[479 * stride + 639] & 0xFFFFFF, 0x0AC81Eu);
+}
+
 // A screen of DirectDraw surfaces: started directly with the software-start
 // request, which keeps Direct3D out without switching to GDI.
 class SurfaceScreen : public testing::Test {
@@ -305,6 +340,110 @@ TEST_F(SurfaceScreen, EndReleasesEverySurface)
     EndScreenSystem();
     EXPECT_EQ(GetLiveDirectDrawSurfaceCount(), 0);
     EXPECT_EQ(GetDirectDrawInterface(), nullptr);
+}
+
+TEST_F(SurfaceScreen, SoftwareImagesArePresentedThroughTheBackSurface)
+{
+    // The back image lives in the locked back surface when the requested
+    // depth is the screen's; otherwise it is converted at each present.
+    for (int requested : {32, 16}) {
+        SwitchDrawTarget(-4);
+        ReleaseOutputSurfaces();
+        ScreenState.SoftwareRendering = 1;
+        ScreenState.RequestedColorBits = requested;
+        ASSERT_EQ(CreateOutputSurfaces(), 0);
+        EXPECT_EQ(ScreenState.BackImage.Body->ExternalPixels, requested == 32 ? 1 : 0);
+        SwitchDrawTarget(-2);
+        EraseScreen();
+        RECT corner{0, 0, 10, 10};
+        FillMemImgRectRaw(&ScreenState.BackImage, &corner, requested == 32 ? 0xFF0000u : 0xF800u);
+        ASSERT_EQ(FlipScreenBuffers(), 0);
+        int width = 0;
+        int height = 0;
+        const std::uint32_t* pixels = GetLastPresentedPixels(&width, &height);
+        EXPECT_EQ(pixels[0] & 0xF8FCF8, 0xF80000u) << requested;  // red at 5:6:5 precision
+        EXPECT_EQ(pixels[20 * width + 20] & 0xFFFFFF, 0u) << requested;
+        EXPECT_EQ(ScreenState.FrontImageStale, 1);
+        EXPECT_EQ(ScreenState.BackImage.Body->ExternalPixels, requested == 32 ? 1 : 0);  // locked again
+        ScreenState.RequestedColorBits = 32;
+    }
+}
+
+TEST_F(SurfaceScreen, FullScreenFlipsAndWindowedModeGetsTheDesktopBack)
+{
+    AdvanceManualClock(3000000);
+    ASSERT_EQ(ChangeWindowMode(0), 0);
+    EXPECT_EQ(IsDisplayModeChanged(), 1);
+    EXPECT_EQ(GetVirtualDisplayMode().width, 640);
+    EXPECT_EQ(SysState.DisplayChangeFlag, 1);
+    EXPECT_EQ(ScreenState.CooperativeFlags & DDSCL_EXCLUSIVE, DDSCL_EXCLUSIVE);
+    SwitchDrawTarget(-2);
+    EraseScreen();
+    RECT corner{0, 0, 4, 4};
+    DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    fx.dwFillColor = 0x00FF00;
+    ScreenState.BackSurface->Blt(&corner, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+    ASSERT_EQ(FlipScreenBuffers(), 0);
+    int width = 0;
+    int height = 0;
+    EXPECT_EQ(CountPixelsOtherThan(0, &width, &height), 16);
+    EXPECT_EQ(width, 640);
+    EXPECT_EQ(height, 480);
+
+    AdvanceManualClock(3000000);
+    ASSERT_EQ(ChangeWindowMode(1), 0);
+    EXPECT_FALSE(IsVirtualDisplayModeChanged());
+    EXPECT_EQ(IsDisplayModeChanged(), 0);
+    EraseScreen();
+    ASSERT_EQ(FlipScreenBuffers(), 0);
+    EXPECT_EQ(CountPixelsOtherThan(0, &width, &height), 0);
+    EXPECT_EQ(width, 640);
+}
+
+using SurfaceScreenDeathTest = SurfaceScreen;
+
+TEST_F(SurfaceScreenDeathTest, RebuildWithoutADirectDrawObjectEndsThroughTheFatalExit)
+{
+    EXPECT_EXIT(
+        {
+            RegisterComClass(CLSID_DirectDraw7, []() -> IUnknown* { return nullptr; });
+            ApplyScreenMode(640, 480, 16, -1);
+        },
+        testing::ExitedWithCode(255), "");
+    EXPECT_TRUE(LogContains("DirectDraw オブジェクトの作成処理時にエラーが発生しました"));
+}
+
+TEST_F(SurfaceScreenDeathTest, WindowedModeLargerThanTheDesktopEndsThroughTheFatalExit)
+{
+    EXPECT_EXIT(
+        {
+            int modeChanged = 0;
+            SwitchDisplayMode(ScreenState.DirectDraw, 600, 400, 640, 480, 32, nullptr, nullptr, 1, &modeChanged,
+                              SysState.MainWindow);
+        },
+        testing::ExitedWithCode(255), "");
+    EXPECT_TRUE(LogContains("デスクトップ画面のサイズが足りません、ソフトを終了します"));
+}
+
+TEST(ScreenAccessors, OverlayFormatNeedsAScreenOfAtLeast640By400)
+{
+    ScreenState.OverlayFormat = 1;
+    ScreenState.Width = 640;
+    ScreenState.Height = 399;
+    EXPECT_EQ(GetOverlayPixelFormat(), nullptr);
+    ScreenState.Height = 400;
+    ASSERT_NE(GetOverlayPixelFormat(), nullptr);
+    EXPECT_EQ(GetOverlayPixelFormat()->dwFourCC, 0x32595559u);
+    ScreenState.OverlayFormat = -1;
+    EXPECT_EQ(GetOverlayPixelFormat(), nullptr);
+    int w = 0;
+    int h = 0;
+    ScreenState.Width = 0;
+    ScreenState.Height = 0;
+    GetScreenPixelSize(&w, &h);
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 480);
 }
 
 TEST(FrameMeasurement, FrameTimeIsTheFirstTrialRepeatedLaterInThePass)
