@@ -34,6 +34,7 @@ namespace {
 
 constexpr HRESULT DIERR_ACQUIRED = static_cast<HRESULT>(0x80070055u);
 constexpr HRESULT DIERR_OBJECTNOTFOUND = static_cast<HRESULT>(0x80070002u);
+constexpr HRESULT DIERR_OTHERAPPHASPRIO = static_cast<HRESULT>(0x80070005u);
 constexpr HRESULT DIERR_BETADIRECTINPUTVERSION = static_cast<HRESULT>(0x80070481u);
 constexpr DWORD kPadGuidData2 = 0x4A59;  // instance ids of joysticks carry this mark
 constexpr int kAxes = 8;
@@ -217,6 +218,7 @@ public:
     {
         if (format_ == nullptr) return DIERR_INVALIDPARAM;
         if (kind_ == DeviceKind::Joystick && !SDL_JoystickGetAttached(joystick_)) return DIERR_INPUTLOST;
+        if (kind_ == DeviceKind::Keyboard && IsKeyboardAcquireFailing()) return DIERR_OTHERAPPHASPRIO;
         if (acquired_) return DI_NOEFFECT;
         acquired_ = true;
         return DI_OK;

@@ -16,6 +16,7 @@ bool Injected = false;
 bool DirectInput7Available = true;
 bool DirectInput8Available = true;
 bool KeyboardNotificationFails = false;
+bool KeyboardAcquireFails = false;
 bool KeysDown[SDL_NUM_SCANCODES] = {};
 
 struct PadRumble {
@@ -113,6 +114,16 @@ void SetKeyboardNotificationFailure(bool fail)
 bool IsKeyboardNotificationFailing()
 {
     return KeyboardNotificationFails;
+}
+
+void SetKeyboardAcquireFailure(bool fail)
+{
+    KeyboardAcquireFails = fail;
+}
+
+bool IsKeyboardAcquireFailing()
+{
+    return KeyboardAcquireFails;
 }
 
 int AttachInjectedPad(const char* name, int axes, int buttons, int hats, bool rumble)

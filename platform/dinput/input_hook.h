@@ -25,9 +25,11 @@ bool InjectedScancodeDown(int scancode);
 void SetInjectedLayoutKey(int keycode, int scancode);
 int InjectedLayoutScancode(int keycode);
 
-// While on, the keyboard refuses an event notification.
+// While on, the keyboard refuses an event notification, or to be acquired.
 void SetKeyboardNotificationFailure(bool fail);
 bool IsKeyboardNotificationFailing();
+void SetKeyboardAcquireFailure(bool fail);
+bool IsKeyboardAcquireFailing();
 
 // Joypads: a virtual SDL joystick each, read through the same raw joystick
 // calls as a real one; with rumble, its motors record what they were told.

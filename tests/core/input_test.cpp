@@ -295,3 +295,17 @@ TEST_F(LibraryTest, WithoutDirectInputTheLibraryStartsInWinmmMode)
     EXPECT_TRUE(Contains(log, "パッドの数は 1 個です"));
     EXPECT_TRUE(Contains(log, "入力関連の終了処理... 完了"));
 }
+
+using InputFatalDeathTest = LibraryTest;
+
+TEST_F(InputFatalDeathTest, KeyboardThatCannotBeAcquiredEndsTheProcess)
+{
+    EXPECT_EXIT(
+        {
+            UseInjectedInput(true);
+            SetKeyboardAcquireFailure(true);
+            StartLibrary();
+        },
+        testing::ExitedWithCode(255), "");
+    EXPECT_TRUE(Contains(ReadLogFile(), "キーボードデバイスの取得に失敗しました"));
+}
