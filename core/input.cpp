@@ -67,8 +67,9 @@ struct VKTODIK {
     WORD dik;
 };
 
-// Part 1 is re-read over the DirectInput state because letters, digits and
-// punctuation move with the keyboard layout; part 2 completes the winmm mode.
+// The pairs before the separator are re-read over the DirectInput state,
+// because letters, digits and punctuation move with the keyboard layout; the
+// pairs after it complete the keyboard in winmm mode.
 constexpr VKTODIK kVkToDik[] = {
     {'A', DIK_A}, {'B', DIK_B}, {'C', DIK_C}, {'D', DIK_D}, {'E', DIK_E}, {'F', DIK_F}, {'G', DIK_G},
     {'H', DIK_H}, {'I', DIK_I}, {'J', DIK_J}, {'K', DIK_K}, {'L', DIK_L}, {'M', DIK_M}, {'N', DIK_N},

@@ -4,6 +4,7 @@
 #include "core/input.h"
 
 #include "core/api.h"
+#include "core/random.h"
 #include "core/sysstate.h"
 #include "support/library_fixture.h"
 #include "platform/window/window.h"
@@ -265,6 +266,8 @@ TEST_F(LibraryTest, StartedLibraryServesTheGameThroughItsEntries)
     EXPECT_EQ(GetPadMessageFlagA(), 0);
     EXPECT_EQ(GetPadMessageFlagB(), 1);
 
+    // Seeded from the clock at window creation, not lazily with 4357.
+    EXPECT_NE(NextRandomWord(), 2867219139u);
     for (int i = 0; i < 100; ++i) {
         int r = GetRandomNumber(9);
         ASSERT_GE(r, 0);
