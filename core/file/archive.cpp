@@ -378,8 +378,9 @@ int ChangeArchiveDir(ARCHIVEREC* rec, const char* path, int restoreFlag, SEARCHN
         }
         if (*p == '\0') return 0;
         int length = 0;
-        if (MakeArchiveSearchName(p, &name, &length) != 0 || FindArchiveSubFolder(rec, &name) != 0) {
-            if (last != nullptr) *last = name;
+        const bool built = MakeArchiveSearchName(p, &name, &length) == 0;
+        if (!built || FindArchiveSubFolder(rec, &name) != 0) {
+            if (built && last != nullptr) *last = name;
             if (restoreFlag) rec->CurrentFolder = saved;
             return -1;
         }
