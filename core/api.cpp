@@ -3,7 +3,9 @@
 #include "core/api.h"
 
 #include "core/apilock.h"
+#include "core/input.h"
 #include "core/msgloop.h"
+#include "core/random.h"
 #include "core/startup.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"
@@ -47,6 +49,21 @@ int SelectWindowMode(int windowed)
 DWORD GetMillisecondClock()
 {
     return timeGetTime();
+}
+
+int GetRandomNumber(int max)
+{
+    return NextRandomInRange(max);
+}
+
+int GetPadInputBits(int select)
+{
+    return ComposePadInputBits(select);
+}
+
+int AssignPadKeys(int select, int mask, int key1, int key2, int key3, int key4)
+{
+    return StorePadKeyMap(select, mask, key1, key2, key3, key4);
 }
 
 const DDPIXELFORMAT* QueryScreenPixelFormat()

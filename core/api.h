@@ -15,6 +15,12 @@ int PumpMessages();
 // Forwarders.
 int SelectWindowMode(int windowed);
 DWORD GetMillisecondClock();
+// 0 ... max.
+int GetRandomNumber(int max);
+// The pad's bits (pad number 1-8, plus 0x1000 to merge the keyboard).
+int GetPadInputBits(int select);
+// Sets the key codes of the bits in mask for the pad; 0.
+int AssignPadKeys(int select, int mask, int key1, int key2, int key3, int key4);
 const struct DDPIXELFORMAT* QueryScreenPixelFormat();
 DWORD GetColorValue(int red, int green, int blue);
 int PresentScreen();

@@ -4,6 +4,7 @@
 #include "core/mainwindow.h"
 
 #include "core/format.h"
+#include "core/random.h"
 #include "core/log.h"
 #include "core/msgloop.h"
 #include "core/number.h"
@@ -113,7 +114,7 @@ int CreateMainWindow()
 
     if (s.PerfCounterFlag == 1) RunTimerTest();
 
-    // Seeding the random numbers with timeGetTime comes with the random-number generator.
+    SeedRandomGenerator(timeGetTime());
 
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, FALSE, nullptr, SPIF_SENDCHANGE);
 

@@ -2,6 +2,7 @@
 // window flags of SYSSTATE, calls the window layer and the network.
 #include "core/msgloop.h"
 
+#include "core/input.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"
 #include "graphics/graph.h"
@@ -99,7 +100,8 @@ int ServiceMessageLoop()
         // The menu's automatic showing comes with menus.
     }
 
-    // Refilling sound streams, MIDI states and pad vibration: come with sound and input.
+    // Refilling sound streams and MIDI states: come with sound.
+    UpdatePadVibration();
     PumpNetWork(1);
     const HTTPSTATE& http = HttpState;
     for (int i = 0; i < HTTP_HANDLE_MAX; ++i) {

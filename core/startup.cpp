@@ -10,6 +10,7 @@
 #include "core/file/packfile.h"
 #include "core/file/stream.h"
 #include "core/format.h"
+#include "core/input.h"
 #include "core/log.h"
 #include "core/mainwindow.h"
 #include "core/memory.h"
@@ -42,6 +43,7 @@ std::recursive_mutex g_fatalMutex;
 struct StartupProgress {
     bool Com = false;
     bool Window = false;
+    bool Input = false;
 };
 
 int FailStartup(const StartupProgress& progress)
@@ -49,6 +51,7 @@ int FailStartup(const StartupProgress& progress)
     // The shutdown does nothing here (the library is not marked started).
     RunShutdownSequence();
     // Undo this start-up's own steps, newest first, so the next one can run.
+    if (progress.Input) TerminateInput();
     if (progress.Window) CloseMainWindow();
     if (progress.Com && SysState.ComInitFlag == 1) {
         CoUninitialize();
@@ -270,7 +273,10 @@ int RunStartupSequence()
 
     ClearHttpRequestTable();
 
-    // Input devices start here: come with the input layer.
+    if (SysState.SkipInput != 1) {
+        if (InitializeInput() == -1) return FailStartup(progress);
+        progress.Input = true;
+    }
     // The sound system starts here (its result ignored): comes with sound.
     if (SysState.SkipGraphics != 1 && StartScreenSystem(SysState.MainWindow) < 0) return FailStartup(progress);
     // Text input starts here: comes with text input.
@@ -307,7 +313,8 @@ int RunShutdownSequence()
 
     // Ending the background music comes with music.
     EndScreenSystem();
-    // Ending input and sound: come with their subsystems.
+    TerminateInput();
+    // Ending sound comes with sound.
 
     CloseMainWindow();
 

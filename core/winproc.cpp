@@ -3,6 +3,7 @@
 // part of the library yet are marked where they belong.
 #include "core/winproc.h"
 
+#include "core/input.h"
 #include "core/log.h"
 #include "core/sysstate.h"
 #include "graphics/drawstate.h"
@@ -30,22 +31,24 @@ void HandleActivation(HWND window, int active, WPARAM wParam)
         RestoreAllSurfaces2D();
         // Restoring the 3D surfaces comes with Direct3D.
         if (s.WindowModeFlag == 0 && s.InitializeFlag == 1 && HiWord(wParam) == 0) RecreateLostScreen();
-        // Resuming movies and re-acquiring input: come with movies and input.
+        // Resuming movies comes with movies.
+        ReacquireInputDevices();
     } else {
         if (s.WindowModeFlag == 0 && IsDisplayModeChanged() == 1 && IsDirectDrawInUse() == 0) {
             ReleaseDirectDrawObject();
             ShowWindow(window, SW_MINIMIZE);
         }
-        // Releasing Direct3D, pausing movies and re-acquiring input: come
-        // with Direct3D, movies and input. A restore callback is always
-        // installed, so a lost full screen never closes the window here.
+        // Releasing Direct3D and pausing movies: come with Direct3D and
+        // movies. A restore callback is always installed, so a lost full
+        // screen never closes the window here.
+        ReacquireInputDevices();
         HDC dc = GetDC(window);
         if (dc != nullptr) {
             RedrawInactiveWindow(dc);
             ReleaseDC(window, dc);
         }
     }
-    // Pad vibration follows activation: comes with input.
+    ApplyPadVibration();
     if (s.ActivateCallback != nullptr) s.ActivateCallback(s.ActiveFlag, s.ActivateCallbackData);
     // Blocking system keys is a setting the library never turns on.
 }
@@ -216,8 +219,12 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         // MCI notifications come with MIDI music.
         break;
     case WM_PAD_FLAG_A:
+        if (wParam == 1) SetPadMessageFlagA();
+        else ClearPadMessageFlagA();
+        break;
     case WM_PAD_FLAG_B:
-        // The pad message flags come with input.
+        if (wParam == 1) SetPadMessageFlagB();
+        else ClearPadMessageFlagB();
         break;
     case WM_SOCKET_EVENT:
         return HandleNetWorkSocketEvent(static_cast<std::uintptr_t>(wParam), static_cast<DWORD>(lParam));

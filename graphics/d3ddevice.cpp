@@ -1,6 +1,6 @@
 // Owns the Direct3D back-end's set-up; asks the screen layer's DirectDraw
 // object for Direct3D 7 and logs. The device, textures and batches come
-// with the Direct3D issue; until then no device is ever accepted.
+// with the Direct3D back-end; until then no device is ever accepted.
 #include "graphics/d3ddevice.h"
 
 #include "core/log.h"

@@ -80,7 +80,7 @@ int SwitchDrawTargetOnce(int target, int retry)
 {
     if (IsGraphManagerStarted() == 0) return -1;
     if (SysState.AlwaysRun == 0) WaitWhileInactive();
-    // The mask screen comes with its own issue; nothing draws through it yet.
+    // The mask screen is switched off and back here once it exists.
     DRAWSTATE& d = DrawState;
     const int old = d.DrawTarget;
     d.DrawTarget = target;

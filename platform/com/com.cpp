@@ -51,7 +51,8 @@ HRESULT CoCreateInstance(REFCLSID classId, IUnknown* outer, DWORD, REFIID iid, v
     }
     if (factory == nullptr) return REGDB_E_CLASSNOTREG;
     IUnknown* object = factory();
-    if (object == nullptr) return E_OUTOFMEMORY;
+    // A class the layer knows but cannot provide on this machine.
+    if (object == nullptr) return REGDB_E_CLASSNOTREG;
     HRESULT hr = object->QueryInterface(iid, out);
     object->Release();
     return hr;

@@ -16,7 +16,8 @@ void CoUninitialize();
 HRESULT CoCreateInstance(REFCLSID classId, IUnknown* outer, DWORD context, REFIID iid, void** out);
 
 // A class the layer implements: the factory answers a new object with one
-// reference, or null.
+// reference, or null when the class is not available here (CoCreateInstance
+// then answers REGDB_E_CLASSNOTREG).
 using ComClassFactory = IUnknown* (*)();
 void RegisterComClass(REFCLSID classId, ComClassFactory factory);
 

@@ -73,6 +73,16 @@ int CountPixelsOtherThan(std::uint32_t rgb, int* width, int* height)
     return other;
 }
 
+void ExpectArea(int x1, int y1, int x2, int y2)
+{
+    int a[4];
+    ReadDrawArea(a);
+    EXPECT_EQ(a[0], x1);
+    EXPECT_EQ(a[1], y1);
+    EXPECT_EQ(a[2], x2);
+    EXPECT_EQ(a[3], y2);
+}
+
 class LibraryScreen : public testing::Test {
 protected:
     void SetUp() override
@@ -269,6 +279,33 @@ TEST_F(LibraryScreen, StaleFrontImageIsReadBackFromTheWindow)
     EXPECT_EQ(front[479 * stride + 639] & 0xFFFFFF, 0x0AC81Eu);
 }
 
+TEST_F(LibraryScreen, PaintMessageShowsTheBackScreenWithoutWaiting)
+{
+    EraseScreen();
+    RECT all{0, 0, 640, 480};
+    FillMemImgRectRaw(&ScreenState.BackImage, &all, 0x00FF00);
+    const ULONGLONG before = ReadClockMicroseconds();
+    SendMessageA(SysState.MainWindow, WM_PAINT, 0, 0);
+    EXPECT_LT(ReadClockMicroseconds() - before, 1000u);  // no vertical-blank wait
+    EXPECT_EQ(GetFlipVSyncWait(), 1);
+    int width = 0;
+    int height = 0;
+    EXPECT_EQ(CountPixelsOtherThan(0x00FF00, &width, &height), 0);
+    EXPECT_EQ(width, 640);
+}
+
+TEST_F(LibraryScreen, ShowingTheGdiSurfaceKeepsTargetAndArea)
+{
+    StoreDrawArea(5, 6, 70, 80);
+    EXPECT_EQ(ShowGDISurface(1), 0);
+    EXPECT_EQ(IsGDISurfaceShown(), 1);
+    EXPECT_EQ(GetCurrentDrawTarget(), -2);
+    ExpectArea(5, 6, 70, 80);
+    EXPECT_EQ(ShowGDISurface(0), 0);
+    EXPECT_EQ(IsGDISurfaceShown(), 0);
+    ExpectArea(5, 6, 70, 80);
+}
+
 // A screen of DirectDraw surfaces: started directly with the software-start
 // request, which keeps Direct3D out without switching to GDI.
 class SurfaceScreen : public testing::Test {
@@ -397,6 +434,37 @@ TEST_F(SurfaceScreen, FullScreenFlipsAndWindowedModeGetsTheDesktopBack)
     EXPECT_EQ(IsDisplayModeChanged(), 0);
     EraseScreen();
     ASSERT_EQ(FlipScreenBuffers(), 0);
+    EXPECT_EQ(CountPixelsOtherThan(0, &width, &height), 0);
+    EXPECT_EQ(width, 640);
+}
+
+TEST_F(SurfaceScreen, FullScreenReactivationRebuildsTheLostScreen)
+{
+    AdvanceManualClock(3000000);
+    ASSERT_EQ(ChangeWindowMode(0), 0);
+    SwitchDrawTarget(-2);
+    const int surfaces = GetLiveDirectDrawSurfaceCount();
+    MarkAllDirectDrawSurfacesLost();
+    SimulateFocusChange(SysState.MainWindow, false);
+    SysState.InitializeFlag = 1;  // the rebuild runs only for a started library
+    const auto released = [] {
+        int n = 0;
+        for (const std::string& line : ReadLogLines()) n += line.find("ＤｉｒｅｃｔＤｒａｗオブジェクトを解放しました") != std::string::npos;
+        return n;
+    };
+    const int releasedBefore = released();
+    SimulateFocusChange(SysState.MainWindow, true);
+    SysState.InitializeFlag = 0;
+    EXPECT_EQ(released(), releasedBefore + 1);  // the object was made anew
+    EXPECT_NE(GetDirectDrawInterface(), nullptr);
+    EXPECT_EQ(GetLiveDirectDrawSurfaceCount(), surfaces);
+    EXPECT_EQ(ScreenState.PrimarySurface->IsLost(), DD_OK);
+    EXPECT_EQ(IsDisplayModeChanged(), 1);
+    EXPECT_EQ(GetCurrentDrawTarget(), -2);
+    EraseScreen();
+    ASSERT_EQ(FlipScreenBuffers(), 0);
+    int width = 0;
+    int height = 0;
     EXPECT_EQ(CountPixelsOtherThan(0, &width, &height), 0);
     EXPECT_EQ(width, 640);
 }
