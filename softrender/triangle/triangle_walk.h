@@ -53,9 +53,7 @@ inline std::int64_t GetTriangleEdgeX(const TRIANGLEEDGE& edge, std::int64_t k)
 // Calls span(y, firstX, count) for every covered run of pixels inside clip (right and
 // bottom exclusive), top row first. A pixel is covered when its row lies from the top
 // vertex's row to the row above the bottom vertex and its column lies between the left
-// and right edge positions of that row, each taken to the nearest column, the left one
-// included and the right one not: two triangles sharing an edge then meet on it without
-// a gap and without drawing (and, under a blend, blending) its pixels twice.
+// and right edge positions of that row, each taken to the nearest column, both included.
 // Whole parts are floored, so triangles reaching above or left of 0 keep their shape.
 // Only rows inside clip are visited, so the cost is bounded by the clip rectangle.
 template <class SpanFn>
@@ -68,7 +66,7 @@ inline void WalkTriangleRows(const TRIANGLESETUP& setup, const RECT& clip, SpanF
         const std::int64_t left = GetTriangleEdgeX(setup.Left, k) >> TriangleFixedShift;
         const std::int64_t right = GetTriangleEdgeX(setup.Right, k) >> TriangleFixedShift;
         const std::int64_t first = std::max<std::int64_t>(left, clip.left);
-        const std::int64_t end = std::min<std::int64_t>(right, clip.right);
+        const std::int64_t end = std::min<std::int64_t>(right + 1, clip.right);
         if (first < end) {
             span(static_cast<std::int32_t>(y), static_cast<std::int32_t>(first),
                  static_cast<std::int32_t>(end - first));

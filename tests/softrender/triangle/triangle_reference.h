@@ -99,7 +99,7 @@ inline bool Walk(const std::int32_t* vtx, const Clip& clip, const std::function<
     for (;;) {
         const std::int64_t L = Whole(lx), R = Whole(rx);
         const std::int64_t first = std::max(L, clip.left);
-        std::int64_t count = R - first;  // the right edge's own column is the neighbour's
+        std::int64_t count = R - first + 1;
         if (y >= clip.top && y < clip.bottom && first < clip.right && count > 0) {
             std::int64_t u = ub + (first - xb) * gux + (y - yb) * guy;
             std::int64_t v = vb + (first - xb) * gvx + (y - yb) * gvy;
