@@ -3,6 +3,8 @@
 // aspect when none is given.
 #include "graphics/matrix.h"
 
+#include "graphics/screen.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -10,8 +12,12 @@ namespace {
 
 constexpr MAT44 kIdentity = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
 
-// The screen is 640 x 480 until the screen layer tells otherwise.
-float ScreenAspect() { return 480.0f / 640.0f; }
+float ScreenAspect()
+{
+    int width = 0, height = 0;
+    GetScreenPixelSize(&width, &height);
+    return static_cast<float>(height) / static_cast<float>(width);
+}
 
 void Cross(const VEC3F& a, const VEC3F& b, VEC3F* out)
 {

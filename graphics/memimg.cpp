@@ -10,6 +10,7 @@
 #include "core/memory.h"
 #include "graphics/image/convert.h"
 #include "graphics/matrix.h"
+#include "graphics/screen.h"
 #include "platform/ddraw/pixelformat.h"
 
 namespace {
@@ -244,9 +245,7 @@ int AllocateMemImg(MEMIMG* header, int width, int height, int pitch, DWORD color
 int AllocateMemImgForScreen(MEMIMG* header, int width, int height, int format)
 {
     std::memset(header, 0, sizeof *header);
-    // The software screen is 32-bit unless a 16-bit screen was requested;
-    // the game always asks for 32 bits.
-    if (format == -1) format = MEMIMG_FORMAT_XRGB8888;
+    if (format == -1) format = GetRequestedColorBits() == 16 ? MEMIMG_FORMAT_RGB565 : MEMIMG_FORMAT_XRGB8888;
     return AllocateMemImg(header, width, height, -1, 0, format, 0, 0, 0, nullptr);
 }
 

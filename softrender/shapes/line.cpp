@@ -4,18 +4,15 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <emmintrin.h>
 #include <type_traits>
 
+#include "core/number.h"
 #include "softrender/shapes/shape_target.h"
 #include "softrender/shapes/shapes.h"
 
 using namespace softpix;
 
 namespace {
-
-// Truncation toward zero; NaN or out of range gives 0x80000000.
-inline int TruncToInt(double v) { return _mm_cvttsd_si32(_mm_set_sd(v)); }
 
 // Pixel k is the start + k major steps + floor(k * nMinor / nMajor) minor steps.
 template <class Op>
@@ -56,31 +53,31 @@ void PlotMemImgLine(MEMIMG* dst, int x1, int y1, int x2, int y2, DWORD colour)
 
     if (x1 < a.left) {
         x1 = a.left;
-        y1 = TruncToInt(double(a.left) * ky + by);
+        y1 = TruncDoubleToInt(double(a.left) * ky + by);
     } else if (x1 >= a.right) {
         x1 = a.right - 1;
-        y1 = TruncToInt(double(a.right - 1) * ky + by);
+        y1 = TruncDoubleToInt(double(a.right - 1) * ky + by);
     }
     if (x2 < a.left) {
         x2 = a.left - 1;
-        y2 = TruncToInt(double(a.left - 1) * ky + by);
+        y2 = TruncDoubleToInt(double(a.left - 1) * ky + by);
     } else if (x2 >= a.right) {
         x2 = a.right;
-        y2 = TruncToInt(double(a.right) * ky + by);
+        y2 = TruncDoubleToInt(double(a.right) * ky + by);
     }
     if (y1 < a.top) {
         y1 = a.top;
-        x1 = TruncToInt(double(a.top) * kx + bx);
+        x1 = TruncDoubleToInt(double(a.top) * kx + bx);
     } else if (y1 >= a.bottom) {
         y1 = a.bottom - 1;
-        x1 = TruncToInt(double(a.bottom - 1) * kx + bx);
+        x1 = TruncDoubleToInt(double(a.bottom - 1) * kx + bx);
     }
     if (y2 < a.top) {
         y2 = a.top - 1;
-        x2 = TruncToInt(double(a.top - 1) * kx + bx);
+        x2 = TruncDoubleToInt(double(a.top - 1) * kx + bx);
     } else if (y2 >= a.bottom) {
         y2 = a.bottom;
-        x2 = TruncToInt(double(a.bottom) * kx + bx);
+        x2 = TruncDoubleToInt(double(a.bottom) * kx + bx);
     }
     if (x1 < a.left) x1 = a.left;
     else if (x1 >= a.right) x1 = a.right - 1;

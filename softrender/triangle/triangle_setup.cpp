@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/number.h"
 #include "softrender/triangle/triangle_walk.h"
 
 namespace {
@@ -12,13 +13,6 @@ struct FixedVertex {
     std::int64_t X, Y, U, V;  // X, Y carry the half-pixel bias; U, V do not
     std::int64_t PixelX, PixelY, TexelU, TexelV;
 };
-
-// Truncates toward zero; a value outside the signed 32-bit range (or NaN) gives 0x80000000.
-std::int32_t TruncateGradient(double value)
-{
-    if (!(value > -2147483649.0 && value < 2147483648.0)) return INT32_MIN;
-    return static_cast<std::int32_t>(value);
-}
 
 // Exchange sort of the indices by a key, strict comparison, as the set-up has always done:
 // with equal keys the earlier vertex stays first.
@@ -83,10 +77,10 @@ bool SetUpTriangle(const std::int32_t* vertices, TRIANGLESETUP* setup)
     if (det == 0) return false;
     const double scale = static_cast<double>(std::int64_t{1} << TriangleFixedShift);
     const double ddet = static_cast<double>(det);
-    setup->GradUX = TruncateGradient(scale * static_cast<double>(dy1 * du2 - dy2 * du1) / ddet);
-    setup->GradUY = TruncateGradient(scale * static_cast<double>(du1 * dx2 - dx1 * du2) / ddet);
-    setup->GradVX = TruncateGradient(scale * static_cast<double>(dy1 * dv2 - dy2 * dv1) / ddet);
-    setup->GradVY = TruncateGradient(scale * static_cast<double>(dv1 * dx2 - dx1 * dv2) / ddet);
+    setup->GradUX = TruncDoubleToInt(scale * static_cast<double>(dy1 * du2 - dy2 * du1) / ddet);
+    setup->GradUY = TruncDoubleToInt(scale * static_cast<double>(du1 * dx2 - dx1 * du2) / ddet);
+    setup->GradVX = TruncDoubleToInt(scale * static_cast<double>(dy1 * dv2 - dy2 * dv1) / ddet);
+    setup->GradVY = TruncDoubleToInt(scale * static_cast<double>(dv1 * dx2 - dx1 * dv2) / ddet);
     setup->BaseX = a0.PixelX;
     setup->BaseY = a0.PixelY;
     setup->BaseU = a0.U;
