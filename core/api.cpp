@@ -9,7 +9,9 @@
 #include "core/startup.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"
+#include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
+#include "graphics/graph.h"
 #include "graphics/image/graphimage.h"
 #include "graphics/screen.h"
 #include "platform/winmm/timer.h"
@@ -104,6 +106,42 @@ int SelectBrightness(int red, int green, int blue)
 int SelectDrawTarget(int target)
 {
     return SwitchDrawTarget(target);
+}
+
+int LoadGraphFile(const char* name, int not3D)
+{
+    return LoadGraphByName(name, not3D);
+}
+
+int DrawGraphAt(int x, int y, int graph, int trans)
+{
+    return RenderGraphAt(x, y, graph, trans);
+}
+
+int DrawGraphRotated(int x, int y, double rate, double angle, int graph, int trans, int turn)
+{
+    return RenderGraphRotatedInt(x, y, rate, angle, graph, trans, turn);
+}
+
+int DrawGraphRotatedPivot(int x, int y, int pivotX, int pivotY, double rate, double angle, int graph, int trans,
+                          int turn)
+{
+    return RenderGraphRotatedAtPivot(x, y, pivotX, pivotY, rate, angle, graph, trans, turn);
+}
+
+int DrawLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thickness)
+{
+    return RenderLineSegment(x1, y1, x2, y2, colour, thickness);
+}
+
+int DrawCircleShape(int x, int y, int r, DWORD colour, int fill)
+{
+    return RenderCircleShape(x, y, r, colour, fill);
+}
+
+int QueryGraphSize(int graph, int* width, int* height)
+{
+    return GetGraphDimensions(graph, width, height);
 }
 
 int DropAllGraphImageHandles()

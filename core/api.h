@@ -29,4 +29,12 @@ int EraseScreen();
 int SelectBlendMode(int mode, int param);
 int SelectBrightness(int red, int green, int blue);
 int SelectDrawTarget(int target);
+int LoadGraphFile(const char* name, int not3D);
+int DrawGraphAt(int x, int y, int graph, int trans);
+int DrawGraphRotated(int x, int y, double rate, double angle, int graph, int trans, int turn);
+int DrawGraphRotatedPivot(int x, int y, int pivotX, int pivotY, double rate, double angle, int graph, int trans,
+                          int turn);
+int DrawLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thickness);
+int DrawCircleShape(int x, int y, int r, DWORD colour, int fill);
+int QueryGraphSize(int graph, int* width, int* height);
 int DropAllGraphImageHandles();

@@ -290,7 +290,7 @@ int RunStartupSequence()
     // The debug console is set up here: comes with text input.
     SwitchDrawTarget(-2);
     SwitchDrawTarget(-4);
-    // The warm-up with two 256 x 256 graphs comes with the graph handles.
+    if (SysState.SkipGraphics != 1) WarmUpGraphs();
 
     SysState.StartupFlag = 0;
     return 0;

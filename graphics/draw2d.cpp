@@ -1,0 +1,370 @@
+// Owns the 2D draw block, its preparation and finish, and the 2D callers of
+// the 1:1, stretch, rotate and 3D-triangle kernels. Reads SCREENSTATE and
+// DRAWSTATE, locks DirectDraw surfaces through platform/ddraw, wraps them as
+// MEMIMGs and calls the kernels in softrender/.
+#include "graphics/draw2d.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "graphics/drawstate.h"
+#include "graphics/matrix.h"
+#include "graphics/screen.h"
+#include "softrender/blit/blit.h"
+#include "softrender/rotate/rotate.h"
+#include "softrender/stretch/stretch.h"
+#include "softrender/triangle3d/triangle3d.h"
+
+DRAW2DBLOCK Draw2DBlock;
+
+namespace {
+
+int ScreenMemImgFormat()
+{
+    return ScreenState.ColorBits == 16 ? MEMIMG_FORMAT_RGB565 : MEMIMG_FORMAT_XRGB8888;
+}
+
+bool NeedsBlend(const SURF2DREC* source)
+{
+    const DRAWSTATE& d = DrawState;
+    if (d.BlendMode == 1 ? d.BlendParam != 255 : d.BlendMode != 0) return true;
+    if (d.BlendGraph != -1) return true;
+    if (source != nullptr) {
+        const IMGSURFREC* is = GetImageSurfaceRecord(source->ImageSurface);
+        if (is != nullptr && is->Format.AlphaChFlag == 1) return true;
+    }
+    return false;
+}
+
+// Wraps locked pixels as a MEMIMG whose origin lies `originX`, `originY`
+// pixels before the locked point, so the kernels work in target coordinates.
+bool WrapLocked(MEMIMG* header, void* lockPointer, int pitch, int originX, int originY, int width, int height,
+                DWORD key)
+{
+    const int format = ScreenMemImgFormat();
+    const int bpp = format == MEMIMG_FORMAT_RGB565 ? 2 : 4;
+    BYTE* origin = static_cast<BYTE*>(lockPointer) - static_cast<std::ptrdiff_t>(originY) * pitch -
+                   static_cast<std::ptrdiff_t>(originX) * bpp;
+    std::memset(header, 0, sizeof *header);
+    return AllocateMemImg(header, width, height, pitch, key, format, 0, 0, 0, origin) == 0;
+}
+
+// The draw target's destination image: the software draw image, or null
+// when the destination is a DirectDraw surface.
+MEMIMG* SoftwareDestination()
+{
+    MEMIMG* image = ScreenState.DrawImage;
+    return image != nullptr && IsMemImgAlive(image) ? image : nullptr;
+}
+
+void UnlockAll(DRAW2DBLOCK& b)
+{
+    if (b.SourceLocked == 1 && b.SourceSurface != nullptr) b.SourceSurface->Unlock(&b.SourceLockRect);
+    if (b.DestLocked == 1 && b.DestSurface != nullptr) b.DestSurface->Unlock(&b.DestLockRect);
+    b.SourceLocked = 0;
+    b.DestLocked = 0;
+}
+
+int ClampToInt(double v)
+{
+    if (!(v > -1e9)) return -1000000000;
+    if (v > 1e9) return 1000000000;
+    return static_cast<int>(v);
+}
+
+} // namespace
+
+int IsSoftwareDrawing()
+{
+    return (ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits > 8) ? 1 : 0;
+}
+
+int PrepareSurface2DDraw(const SURF2DREC* source, int plainAllowed, const RECT* sourceRect, const RECT* destRect,
+                         int shapeDraw, DWORD*, DWORD*)
+{
+    if (IsSoftwareDrawing() == 1) return 0;
+    DRAW2DBLOCK& b = Draw2DBlock;
+    std::memset(&b, 0, sizeof b);
+    const DRAWSTATE& d = DrawState;
+    IDirectDrawSurface7* destSurface = ScreenState.DrawSurface;
+    const bool blend = NeedsBlend(source);
+    const bool tint = !IsDrawBrightWhite(d.DrawBright);
+    const IMGSURFREC* sourceImage = source != nullptr ? GetImageSurfaceRecord(source->ImageSurface) : nullptr;
+    if (source != nullptr && sourceImage == nullptr) return -1;
+
+    if (plainAllowed == 1 && source != nullptr && !blend && !tint && sourceImage->Software == 0 &&
+        destSurface != nullptr && sourceImage->Surface != nullptr &&
+        (sourceImage->Format.SystemMemory == 0) == (d.TargetInVideoMemory == 1)) {
+        b.Plain = 1;
+        b.SourceSurface = sourceImage->Surface;
+        b.SourceRect = RECT{sourceRect->left + source->SourceX, sourceRect->top + source->SourceY,
+                            sourceRect->right + source->SourceX, sourceRect->bottom + source->SourceY};
+        b.DestSurface = destSurface;
+        b.DestX = destRect->left + d.TargetScreenRect.left + ScreenState.DrawOffsetX;
+        b.DestY = destRect->top + d.TargetScreenRect.top + ScreenState.DrawOffsetY;
+        return 0;
+    }
+
+    RECT clipped = *destRect;
+    ClipRectAgainstRect(&clipped, &d.DrawArea);
+    if (clipped.right <= clipped.left || clipped.bottom <= clipped.top) return -1;
+    b.DestRect = clipped;
+
+    if (MEMIMG* soft = SoftwareDestination(); soft != nullptr) {
+        b.Dest = soft;
+    } else {
+        // Only the kernels' own formats can be drawn in place; other screen
+        // formats would need a converting work surface.
+        if (destSurface == nullptr || (ScreenState.FormatKind != 0 && ScreenState.FormatKind != 2)) return -1;
+        (void)shapeDraw;
+        const int ox = d.TargetScreenRect.left + ScreenState.DrawOffsetX;
+        const int oy = d.TargetScreenRect.top + ScreenState.DrawOffsetY;
+        b.DestLockRect = RECT{clipped.left + ox, clipped.top + oy, clipped.right + ox, clipped.bottom + oy};
+        DDSURFACEDESC2 desc{};
+        desc.dwSize = sizeof desc;
+        if (FAILED(destSurface->Lock(&b.DestLockRect, &desc, DDLOCK_WAIT, nullptr))) return -1;
+        b.DestSurface = destSurface;
+        b.DestLocked = 1;
+        if (!WrapLocked(&b.DestImage, desc.lpSurface, desc.lPitch, clipped.left, clipped.top, clipped.right,
+                        clipped.bottom, 0)) {
+            UnlockAll(b);
+            return -1;
+        }
+        b.Dest = &b.DestImage;
+    }
+
+    if (source != nullptr) {
+        if (sourceImage->Software == 1) {
+            const MEMIMG* image = GetSurface2DMemImg(source, &b.SourceImage);
+            if (image == nullptr) {
+                FinishSurface2DDraw();
+                return -1;
+            }
+            b.SourceIsView = image == &b.SourceImage ? 1 : 0;
+            b.Source = image;
+        } else {
+            if (sourceImage->Surface == nullptr) {
+                FinishSurface2DDraw();
+                return -1;
+            }
+            b.SourceLockRect = RECT{source->SourceX, source->SourceY, source->SourceX + source->Width,
+                                    source->SourceY + source->Height};
+            DDSURFACEDESC2 desc{};
+            desc.dwSize = sizeof desc;
+            if (FAILED(sourceImage->Surface->Lock(&b.SourceLockRect, &desc, DDLOCK_WAIT, nullptr))) {
+                FinishSurface2DDraw();
+                return -1;
+            }
+            b.SourceSurface = sourceImage->Surface;
+            b.SourceLocked = 1;
+            const DWORD key = ConvertRGBToScreenColor((sourceImage->ColorKey >> 16) & 0xFF,
+                                                      (sourceImage->ColorKey >> 8) & 0xFF, sourceImage->ColorKey & 0xFF);
+            if (!WrapLocked(&b.SourceImage, desc.lpSurface, desc.lPitch, 0, 0, source->Width, source->Height, key)) {
+                FinishSurface2DDraw();
+                return -1;
+            }
+            b.Source = &b.SourceImage;
+        }
+    }
+    return 0;
+}
+
+void FinishSurface2DDraw()
+{
+    DRAW2DBLOCK& b = Draw2DBlock;
+    if (IsMemImgAlive(&b.SourceImage)) DropMemImgReference(&b.SourceImage);
+    if (IsMemImgAlive(&b.DestImage)) DropMemImgReference(&b.DestImage);
+    UnlockAll(b);
+    b.Dest = nullptr;
+    b.Source = nullptr;
+}
+
+int DrawSurface2DAt(int x, int y, int surface, int trans)
+{
+    if (HasScreenLayer() == 0) return -1;
+    const SURF2DREC* s = GetSurface2DRecord(surface);
+    if (s == nullptr) return -1;
+    const MEMIMG* blendImage = GetBlendGraphMemImg();
+    if (IsSoftwareDrawing() == 1) {
+        MEMIMG* dest = SoftwareDestination();
+        MEMIMG view{};
+        const MEMIMG* src = GetSurface2DMemImg(s, &view);
+        if (dest != nullptr && src != nullptr) BlitMemImg(dest, src, x, y, trans, blendImage);
+        ReleaseSurface2DView(src, &view);
+        return 0;
+    }
+    // The Direct3D scene is ended and its batch flushed here once it exists.
+    RECT rect{x, y, x + s->Width, y + s->Height};
+    ClipRectAgainstRect(&rect, &DrawState.DrawArea);
+    if (rect.right <= rect.left || rect.bottom <= rect.top) return 0;
+    RECT whole{0, 0, s->Width, s->Height};
+    RECT dest{x, y, x + s->Width, y + s->Height};
+    if (PrepareSurface2DDraw(s, 1, &whole, &dest, 0, nullptr, nullptr) < 0) return -1;
+    DRAW2DBLOCK& b = Draw2DBlock;
+    if (b.Plain == 1) {
+        // The plain copy is clipped to the draw area like the kernels' draws.
+        RECT src = b.SourceRect;
+        src.left += rect.left - x;
+        src.top += rect.top - y;
+        src.right -= dest.right - rect.right;
+        src.bottom -= dest.bottom - rect.bottom;
+        b.DestSurface->BltFast(static_cast<DWORD>(b.DestX + rect.left - x), static_cast<DWORD>(b.DestY + rect.top - y),
+                               b.SourceSurface, &src, trans != 0 ? DDBLTFAST_SRCCOLORKEY : DDBLTFAST_NOCOLORKEY);
+        return 0;
+    }
+    BlitMemImg(const_cast<MEMIMG*>(b.Dest), b.Source, x, y, trans, blendImage);
+    FinishSurface2DDraw();
+    return 0;
+}
+
+int DrawGraph2DAt(int x, int y, GRAPHREC* graph, int trans)
+{
+    // A draw that could not be prepared is reported, not answered as done.
+    return DrawSurface2DAt(x, y, graph->Surfaces[0], trans) < 0 ? -1 : 0;
+}
+
+int DrawGraph2DStretched(int x1, int y1, int x2, int y2, GRAPHREC* graph, int trans, int surface)
+{
+    if (HasScreenLayer() == 0) return -1;
+    const STRETCHBLOCK block{x1, y1, x2, y2};
+    const bool mirrorX = x1 > x2;
+    const bool mirrorY = y1 > y2;
+    RECT ordered{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
+
+    const int handle = surface != -1 ? surface : graph->Surfaces[0];
+    const SURF2DREC* s = GetSurface2DRecord(handle);
+    if (s == nullptr) return -1;
+    const int sw = surface != -1 ? s->Width : graph->Width;
+    const int sh = surface != -1 ? s->Height : graph->Height;
+    const MEMIMG* blendImage = GetBlendGraphMemImg();
+
+    if (IsSoftwareDrawing() == 1) {
+        MEMIMG* dest = SoftwareDestination();
+        MEMIMG view{};
+        const MEMIMG* src = GetSurface2DMemImg(s, &view);
+        if (dest != nullptr && src != nullptr) StretchBlitMemImg(dest, src, &block, trans, blendImage);
+        ReleaseSurface2DView(src, &view);
+        return 0;
+    }
+    const long long dw = static_cast<long long>(ordered.right) - ordered.left;
+    const long long dh = static_cast<long long>(ordered.bottom) - ordered.top;
+    if (dw == 0 || dh == 0) return -1;
+    if (dw == sw && dh == sh && !mirrorX && !mirrorY) {
+        return surface != -1 ? DrawSurface2DAt(x1, y1, surface, trans) : DrawGraph2DAt(x1, y1, graph, trans);
+    }
+    // Steps in 16.16 fixed point, kept in 64 bits so wide rectangles cannot overflow.
+    const long long rx = (dw << 16) / sw;
+    const long long ry = (dh << 16) / sh;
+    if (rx <= 0 || ry <= 0) return -1;
+    RECT clipped = ordered;
+    ClipRectAgainstRect(&clipped, &DrawState.DrawArea);
+    if (clipped.right <= clipped.left || clipped.bottom <= clipped.top) return -1;
+    auto span = [](long long clippedStart, long long orderedStart, long long clippedSize, long long r, int size,
+                   bool mirror, LONG* first, LONG* last) {
+        long long start = clippedStart > orderedStart ? ((clippedStart - orderedStart) << 16) / r : 0;
+        long long end = start + ((clippedSize << 16) + r - 1) / r;
+        start = std::min<long long>(start, size);
+        end = std::min<long long>(end, size);
+        if (mirror) {
+            *first = static_cast<LONG>(size - end);
+            *last = static_cast<LONG>(size - start);
+        } else {
+            *first = static_cast<LONG>(start);
+            *last = static_cast<LONG>(end);
+        }
+    };
+    RECT src{};
+    span(clipped.left, ordered.left, clipped.right - clipped.left, rx, sw, mirrorX, &src.left, &src.right);
+    span(clipped.top, ordered.top, clipped.bottom - clipped.top, ry, sh, mirrorY, &src.top, &src.bottom);
+    if (PrepareSurface2DDraw(s, 0, &src, &clipped, 0, nullptr, nullptr) < 0) return -1;
+    StretchBlitMemImg(const_cast<MEMIMG*>(Draw2DBlock.Dest), Draw2DBlock.Source, &block, trans, blendImage);
+    FinishSurface2DDraw();
+    return 0;
+}
+
+int DrawGraph2DRotated(float x, float y, double rate, double angle, GRAPHREC* graph, int trans, int turn)
+{
+    const int ix = ClampToInt(x);
+    const int iy = ClampToInt(y);
+    if (HasScreenLayer() == 0) return -1;
+    const SURF2DREC* s = GetSurface2DRecord(graph->Surfaces[0]);
+    if (s == nullptr) return -1;
+    const MEMIMG* blendImage = GetBlendGraphMemImg();
+    if (IsSoftwareDrawing() == 1) {
+        MEMIMG* dest = SoftwareDestination();
+        MEMIMG view{};
+        const MEMIMG* src = GetSurface2DMemImg(s, &view);
+        if (dest != nullptr && src != nullptr) {
+            RotateScaleBlitMemImg(dest, src, ix, iy, static_cast<float>(angle), static_cast<float>(rate), trans, turn,
+                                  blendImage);
+        }
+        ReleaseSurface2DView(src, &view);
+        return 0;
+    }
+    const float sn = std::sin(static_cast<float>(angle));
+    const float cs = std::cos(static_cast<float>(angle));
+    const float hw = static_cast<float>(s->Width * rate * 0.5);
+    const float hh = static_cast<float>(s->Height * rate * 0.5);
+    const float cx[4] = {-hw, hw, -hw, hw};
+    const float cy[4] = {-hh, -hh, hh, hh};
+    RECT box{0x7FFFFFFF, 0x7FFFFFFF, -0x7FFFFFFF, -0x7FFFFFFF};
+    for (int i = 0; i < 4; ++i) {
+        const int px = ClampToInt(cx[i] * cs - cy[i] * sn) + ix;
+        const int py = ClampToInt(cx[i] * sn + cy[i] * cs) + iy;
+        box.left = std::min<LONG>(box.left, px);
+        box.top = std::min<LONG>(box.top, py);
+        box.right = std::max<LONG>(box.right, px);
+        box.bottom = std::max<LONG>(box.bottom, py);
+    }
+    RECT whole{0, 0, s->Width, s->Height};
+    if (PrepareSurface2DDraw(s, 0, &whole, &box, 0, nullptr, nullptr) < 0) return -1;
+    RotateScaleBlitMemImg(const_cast<MEMIMG*>(Draw2DBlock.Dest), Draw2DBlock.Source, ix, iy, static_cast<float>(angle),
+                          static_cast<float>(rate), trans, turn, blendImage);
+    FinishSurface2DDraw();
+    return 0;
+}
+
+int DrawTriangleList2D(const TLVTXTEX* vertices, int triangles, GRAPHREC* graph, int trans, int mode, int depthFlag)
+{
+    if (HasScreenLayer() == 0) return -1;
+    const SURF2DREC* s = nullptr;
+    if (graph != nullptr) {
+        s = GetSurface2DRecord(graph->Surfaces[0]);
+        if (s == nullptr) return -1;
+    }
+    MEMIMG* depth = depthFlag == 1 ? ScreenState.DrawDepthImage : nullptr;
+    const MEMIMG* blendImage = GetBlendGraphMemImg();
+    if (IsSoftwareDrawing() == 1) {
+        MEMIMG* dest = SoftwareDestination();
+        MEMIMG view{};
+        const MEMIMG* texture = s != nullptr ? GetSurface2DMemImg(s, &view) : nullptr;
+        if (dest != nullptr && (s == nullptr || texture != nullptr)) {
+            const int depthWrite = mode == 1 ? 0 : DrawState.DepthWrite;
+            const int second = mode == 1 ? 0 : 1;
+            const int third = mode == 1 ? 0 : 1;
+            for (int i = 0; i < triangles; ++i) {
+                RasterizeMemImgTriangle3D(dest, depth, texture, vertices + 3 * i, trans, blendImage, depthWrite, second,
+                                          third, 0);
+            }
+        }
+        ReleaseSurface2DView(texture, &view);
+        return 0;
+    }
+    double minX = 1000000.0, minY = 1000000.0, maxX = -1000000.0, maxY = -1000000.0;
+    for (int i = 0; i < triangles * 3; ++i) {
+        minX = std::min<double>(minX, vertices[i].x);
+        minY = std::min<double>(minY, vertices[i].y);
+        maxX = std::max<double>(maxX, vertices[i].x);
+        maxY = std::max<double>(maxY, vertices[i].y);
+    }
+    RECT box{ClampToInt(minX) - 1, ClampToInt(minY) - 1, ClampToInt(maxX) + 1, ClampToInt(maxY) + 1};
+    RECT src = s != nullptr ? RECT{0, 0, s->Width, s->Height} : RECT{0, 0, 0, 0};
+    if (PrepareSurface2DDraw(s, 0, &src, &box, 0, nullptr, nullptr) < 0) return -1;
+    for (int i = 0; i < triangles; ++i) {
+        RasterizeMemImgTriangle3D(const_cast<MEMIMG*>(Draw2DBlock.Dest), depth, Draw2DBlock.Source, vertices + 3 * i,
+                                  trans, blendImage, mode == 1 ? 0 : 1, mode == 1 ? 0 : 1, 0, 1);
+    }
+    FinishSurface2DDraw();
+    return 0;
+}

@@ -1,0 +1,47 @@
+// The 2D draw path: the preparation that hands the software kernels a
+// destination and a source MEMIMG (the software draw image itself, or
+// DirectDraw surfaces locked and wrapped), and the callers of the 1:1,
+// stretch, rotate and 3D-triangle kernels.
+#pragma once
+
+#include "graphics/graph.h"
+#include "graphics/memimg.h"
+#include "graphics/surface2d.h"
+#include "graphics/vertex.h"
+#include "platform/ddraw/ddraw.h"
+
+// The block the preparation fills and the callers read.
+struct DRAW2DBLOCK {
+    int Plain;
+    IDirectDrawSurface7* SourceSurface;
+    RECT SourceRect;
+    IDirectDrawSurface7* DestSurface;
+    int DestX;
+    int DestY;
+    RECT DestRect;
+    MEMIMG DestImage;
+    MEMIMG SourceImage;
+    const MEMIMG* Dest;    // what the kernels draw into
+    const MEMIMG* Source;  // what they read, or null
+    int DestLocked;
+    RECT DestLockRect;
+    int SourceLocked;
+    RECT SourceLockRect;
+    int DestIsView;
+    int SourceIsView;
+};
+
+extern DRAW2DBLOCK Draw2DBlock;
+
+// 1 when the kernels draw straight into software images.
+int IsSoftwareDrawing();
+
+int PrepareSurface2DDraw(const SURF2DREC* source, int plainAllowed, const RECT* sourceRect, const RECT* destRect,
+                         int shapeDraw, DWORD* colour, DWORD* secondColour);
+void FinishSurface2DDraw();
+
+int DrawSurface2DAt(int x, int y, int surface, int trans);
+int DrawGraph2DAt(int x, int y, GRAPHREC* graph, int trans);
+int DrawGraph2DStretched(int x1, int y1, int x2, int y2, GRAPHREC* graph, int trans, int surface);
+int DrawGraph2DRotated(float x, float y, double rate, double angle, GRAPHREC* graph, int trans, int turn);
+int DrawTriangleList2D(const TLVTXTEX* vertices, int triangles, GRAPHREC* graph, int trans, int mode, int depthFlag);

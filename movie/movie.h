@@ -1,0 +1,9 @@
+// The movie service as the graph layer calls it. No movie player is built:
+// nothing opens, so graphs never carry a movie.
+#pragma once
+
+int OpenMovie(const char* name, int* width, int* height, int option);
+int DisposeMovieHandle(int movie);
+int RestoreMovieSurfaces(int movie);
+int RefreshMovieFrame(int movie, int force);
+int UpdateMovieOverlay(int x, int y, int rate, int movie, int flag);
