@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/archive_writer.h"
 #include "support/image_fixtures.h"
 
 namespace {
@@ -86,5 +87,6 @@ int main(int argc, char** argv)
 
     Save(root / "bgra", "8.bgra", WriteBgra(0x08080808, 2, 2, Ramp(16)));
     Save(root / "bgra", "16.bgra", WriteBgra(0x10101010, 2, 1, Ramp(16)));
+    WriteArchiveFuzzSeeds(root.string());
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "core/file/archive.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -249,4 +250,28 @@ std::string BuildArchive(const std::vector<ArchiveMember>& members, const Archiv
 void WriteBinaryFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void WriteArchiveFuzzSeeds(const std::string& root)
+{
+    std::filesystem::create_directories(root + "/archive_fuzz");
+    std::filesystem::create_directories(root + "/archive_lz_fuzz");
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += "line " + std::to_string(i % 7) + " of the seed\n";
+    const std::vector<ArchiveMember> members = {
+        {"A.PNG", text, true}, {"b.txt", "stored bytes", false}, {"Sub\\c.bin", std::string(300, 'c'), true},
+        {"Sub\\Deeper\\d.txt", "d", false}, {"e\\", ""},
+    };
+    for (int version = 0; version <= 3; ++version) {
+        ArchiveOptions options;
+        options.Version = version;
+        options.Scramble = false;
+        WriteBinaryFile(root + "/archive_fuzz/v" + std::to_string(version) + ".zva", BuildArchive(members, options));
+    }
+    WriteBinaryFile(root + "/archive_lz_fuzz/text.lz", PackArchiveLz(text));
+    WriteBinaryFile(root + "/archive_lz_fuzz/run.lz", PackArchiveLz(std::string(9000, 'r')));
+    WriteBinaryFile(root + "/archive_lz_fuzz/literal.lz", PackArchiveLz("xyz"));
+    std::string far;
+    for (int i = 0; i < 70000; ++i) far += static_cast<char>((i * 131) ^ (i >> 5));
+    WriteBinaryFile(root + "/archive_lz_fuzz/far.lz", PackArchiveLz(far + far.substr(0, 500)));
 }

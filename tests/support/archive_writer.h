@@ -26,3 +26,7 @@ std::string BuildArchive(const std::vector<ArchiveMember>& members, const Archiv
 // Scrambles (or unscrambles) archive bytes in place with the first or second key.
 void ScrambleArchive(std::string& bytes, bool secondKey);
 void WriteBinaryFile(const std::string& path, const std::string& bytes);
+
+// Seeds for the archive fuzz targets: plain archives of every version in
+// root/archive_fuzz, packed streams in root/archive_lz_fuzz.
+void WriteArchiveFuzzSeeds(const std::string& root);
