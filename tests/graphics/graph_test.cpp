@@ -278,6 +278,35 @@ TEST_F(GraphLibrary, ImageSurfaceLocksNestAndDepthBuffersAreMadeOnce)
     DeleteImageSurface(pal);
 }
 
+TEST_F(GraphLibrary, TheDrawTargetCopiesIntoAGraphAndClearsAsAGraph)
+{
+    WriteCoordinatePng("scene.png", 12, 10, 4);
+    const int picture = LoadGraphFile("scene.png", 1);
+    EXPECT_EQ(DrawGraphAt(20, 30, picture, 0), 0);
+    const int copy = CreateBlankGraph(6, 5, 1);
+    EXPECT_EQ(CaptureDrawScreenToGraph(22, 32, 28, 37, copy, 0), 0);
+    EXPECT_EQ(GraphPixel(copy, 0, 0), 0x040202u);
+    EXPECT_EQ(GraphPixel(copy, 5, 4), 0x040607u);
+    EXPECT_EQ(CaptureDrawScreenToGraph(22, 32, 28, 36, copy, 0), -1);  // 6 x 4 into 6 x 5
+    EXPECT_EQ(CaptureDrawScreenToGraph(316, 0, 322, 5, copy, 0), -1);  // past the target
+    EXPECT_EQ(CaptureDrawScreenToGraph(0, 0, 6, 5, copy + 1, 0), -1);
+
+    // A graph target clears to the background colour with its depth at 0xFFFF.
+    SysState.BackgroundRed = 9;
+    SysState.BackgroundGreen = 8;
+    SysState.BackgroundBlue = 7;
+    ASSERT_EQ(SelectDrawTarget(copy), 0);
+    IMGSURFREC* is = GetImageSurfaceRecord(GetSurface2DRecord(GetGraphRecord(copy)->Surfaces[0])->ImageSurface);
+    ASSERT_EQ(SetImageSurfaceZBuffer(GetSurface2DRecord(GetGraphRecord(copy)->Surfaces[0])->ImageSurface, 1), 0);
+    ASSERT_EQ(SelectDrawTarget(copy), 0);
+    EXPECT_EQ(EraseScreen(), 0);
+    EXPECT_EQ(GraphPixel(copy, 3, 3), 0x090807u);
+    WORD depth = 0;
+    std::memcpy(&depth, is->DepthImage.Pixels + 2 * is->DepthImage.Body->Pitch + 4, 2);
+    EXPECT_EQ(depth, 0xFFFF);
+    SelectDrawTarget(-2);
+}
+
 // --- the draw entries --------------------------------------------------------
 
 struct Entry {
