@@ -148,3 +148,25 @@ int DropAllGraphImageHandles()
 {
     return DropGraphImageHandleTable();
 }
+
+int BuildColorFormat(COLORFMT* format, int bitsPerPixel, DWORD redMask, DWORD greenMask, DWORD blueMask,
+                     DWORD alphaMask)
+{
+    return SetColorFormatFromMasks(format, bitsPerPixel, redMask, greenMask, blueMask, alphaMask);
+}
+
+int BuildRGBPixelFormat(DDPIXELFORMAT* format, int bitsPerPixel, DWORD redMask, DWORD greenMask, DWORD blueMask,
+                        DWORD alphaMask)
+{
+    return FillRGBPixelFormat(format, bitsPerPixel, redMask, greenMask, blueMask, alphaMask);
+}
+
+int MakeXrgbGraphImage(int width, int height, GraphImage* image)
+{
+    return SetupGraphImageXRGB32(width, height, image);
+}
+
+int DiscardGraphImage(GraphImage* image)
+{
+    return FreeGraphImagePixels(image);
+}

@@ -38,3 +38,9 @@ int DrawLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thickness)
 int DrawCircleShape(int x, int y, int r, DWORD colour, int fill);
 int QueryGraphSize(int graph, int* width, int* height);
 int DropAllGraphImageHandles();
+int BuildColorFormat(struct COLORFMT* format, int bitsPerPixel, DWORD redMask, DWORD greenMask, DWORD blueMask,
+                     DWORD alphaMask);
+int BuildRGBPixelFormat(struct DDPIXELFORMAT* format, int bitsPerPixel, DWORD redMask, DWORD greenMask,
+                        DWORD blueMask, DWORD alphaMask);
+int MakeXrgbGraphImage(int width, int height, struct GraphImage* image);
+int DiscardGraphImage(struct GraphImage* image);
