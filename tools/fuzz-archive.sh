@@ -18,6 +18,8 @@ stubs="$out/archive_fuzz_stubs.cpp"
 cat > "$stubs" <<'STUBS'
 #include <cstdlib>
 #include <cstring>
+#include "core/sysstate.h"
+SYSSTATE SysState;
 void* AllocMemory(std::size_t size, const char*, int) { return std::malloc(size ? size : 1); }
 void* AllocMemoryZeroed(std::size_t size, const char*, int) { return std::calloc(1, size ? size : 1); }
 void FreeMemory(void* block) { std::free(block); }
@@ -25,8 +27,9 @@ int WriteLog(const char*) { return -1; }
 STUBS
 # The Shift-JIS log texts stay UTF-8 here: clang has no CP932 execution charset.
 sources=(core/file/archive.cpp core/file/archive_lz.cpp core/file/packfile.cpp core/file/threadfile.cpp
-         core/file/filefuncs.cpp core/file/stream.cpp core/file/file_sync.cpp core/sysstate.cpp
-         platform/kernel/file.cpp platform/kernel/handle.cpp "$stubs")
+         core/file/filefuncs.cpp core/file/stream.cpp core/file/file_sync.cpp
+         platform/kernel/file.cpp platform/kernel/handle.cpp platform/kernel/sync.cpp platform/kernel/clock.cpp
+         "$stubs")
 flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I. -Itests -pthread)
 
 clang++ -std=c++20 -O1 -I. -Itests -pthread -DARCHIVE_SEEDS_ONLY tools/archive_seeds.cpp tests/support/archive_writer.cpp \

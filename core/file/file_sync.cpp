@@ -1,65 +1,69 @@
-// Manual-reset events and reader threads of the file layer, over the
-// standard library's primitives.
+// Manual-reset events, reader threads and the layer locks of the file layer,
+// on the kernel's events, threads and critical sections.
 #include "core/file/file_sync.h"
 
-#include <condition_variable>
-#include <mutex>
-#include <new>
-#include <thread>
+#include "platform/kernel/clock.h"
+#include "platform/kernel/sync.h"
 
-struct FILEEVENT {
-    std::mutex Mutex;
-    std::condition_variable Changed;
-    bool Signalled = false;
+#include <new>
+
+namespace {
+
+HANDLE AsHandle(FILEEVENT* event) { return reinterpret_cast<HANDLE>(event); }
+
+struct ThreadStart {
+    void (*Proc)(void*);
+    void* Param;
 };
 
+DWORD RunFileThread(void* param)
+{
+    ThreadStart start = *static_cast<ThreadStart*>(param);
+    delete static_cast<ThreadStart*>(param);
+    start.Proc(start.Param);
+    return 1;
+}
+
+} // namespace
+
 struct FILETHREAD {
-    std::thread Thread;
+    HANDLE Thread;
+};
+
+struct FILELOCK {
+    CRITICAL_SECTION Section;
 };
 
 FILEEVENT* CreateFileEvent(int signalled)
 {
-    auto* event = new (std::nothrow) FILEEVENT;
-    if (event != nullptr) event->Signalled = signalled != 0;
-    return event;
+    return reinterpret_cast<FILEEVENT*>(CreateEventA(nullptr, TRUE, signalled != 0 ? TRUE : FALSE, nullptr));
 }
 
-void CloseFileEvent(FILEEVENT* event) { delete event; }
+void CloseFileEvent(FILEEVENT* event) { CloseHandle(AsHandle(event)); }
 
-void SetFileEvent(FILEEVENT* event)
-{
-    {
-        std::lock_guard<std::mutex> lock(event->Mutex);
-        event->Signalled = true;
-    }
-    event->Changed.notify_all();
-}
+void SetFileEvent(FILEEVENT* event) { SetEvent(AsHandle(event)); }
 
-void ResetFileEvent(FILEEVENT* event)
-{
-    std::lock_guard<std::mutex> lock(event->Mutex);
-    event->Signalled = false;
-}
+void ResetFileEvent(FILEEVENT* event) { ResetEvent(AsHandle(event)); }
 
 int WaitFileEvent(FILEEVENT* event, int milliseconds)
 {
-    std::unique_lock<std::mutex> lock(event->Mutex);
-    if (milliseconds < 0) {
-        event->Changed.wait(lock, [event] { return event->Signalled; });
-        return 0;
-    }
-    return event->Changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [event] { return event->Signalled; })
-               ? 0
-               : 1;
+    const DWORD wait = milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds);
+    return WaitForSingleObject(AsHandle(event), wait) == WAIT_OBJECT_0 ? 0 : 1;
 }
 
 FILETHREAD* StartFileThread(void (*proc)(void* param), void* param)
 {
-    auto* thread = new (std::nothrow) FILETHREAD;
-    if (thread == nullptr) return nullptr;
-    try {
-        thread->Thread = std::thread(proc, param);
-    } catch (...) {
+    auto* start = new (std::nothrow) ThreadStart{proc, param};
+    auto* thread = new (std::nothrow) FILETHREAD{nullptr};
+    if (start == nullptr || thread == nullptr) {
+        delete start;
+        delete thread;
+        return nullptr;
+    }
+    DWORD id = 0;
+    thread->Thread = CreateThread(nullptr, 0, RunFileThread, start, 0, &id);
+    if (thread->Thread == nullptr) {
+        delete start;
         delete thread;
         return nullptr;
     }
@@ -69,18 +73,23 @@ FILETHREAD* StartFileThread(void (*proc)(void* param), void* param)
 void JoinFileThread(FILETHREAD* thread)
 {
     if (thread == nullptr) return;
-    if (thread->Thread.joinable()) thread->Thread.join();
+    DWORD code = STILL_ACTIVE;
+    while (GetExitCodeThread(thread->Thread, &code) && code == STILL_ACTIVE) Sleep(0);
+    CloseHandle(thread->Thread);
     delete thread;
 }
 
-void YieldFileThread() { std::this_thread::yield(); }
+void YieldFileThread() { Sleep(0); }
 
-void SleepFileThread(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+void SleepFileThread(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
-struct FILELOCK {
-    std::recursive_mutex Mutex;
-};
+FILELOCK* CreateFileLock()
+{
+    auto* lock = new FILELOCK;
+    InitializeCriticalSection(&lock->Section);
+    return lock;
+}
 
-FILELOCK* CreateFileLock() { return new FILELOCK; }
-void EnterFileLock(FILELOCK* lock) { lock->Mutex.lock(); }
-void LeaveFileLock(FILELOCK* lock) { lock->Mutex.unlock(); }
+void EnterFileLock(FILELOCK* lock) { EnterCriticalSection(&lock->Section); }
+
+void LeaveFileLock(FILELOCK* lock) { LeaveCriticalSection(&lock->Section); }

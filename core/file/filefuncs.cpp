@@ -36,8 +36,6 @@ const FILEFUNCS kPlainSet = {PlainOpen,     PlainClose,          PlainTell,     
 const FILEFUNCS kPackSet = {OpenPackFile,     ClosePackFile,     TellPackFile,      SeekPackFile,
                             ReadPackFile,     IsPackFileEof,     IsPackFileIdle,    SetPackCurrentDir,
                             GetPackCurrentDir, FindFirstPackFile, FindNextPackFile, CloseFindPackFile};
-// The threaded-file setting; 0 in this program.
-int g_threadFileMode = 0;
 
 // Installed from the start, so the layer also serves code that runs without
 // the library's start-up (tools, tests); start-up installs it again.
@@ -50,7 +48,7 @@ bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && 
 int SelectFileFunctionTable(const FILEFUNCS* table)
 {
     if (table != nullptr) g_fileFuncs = *table;
-    else if (g_threadFileMode == 1) g_fileFuncs = kPlainSet;
+    else if (SysState.ThreadFileMode == 1) g_fileFuncs = kPlainSet;
     else g_fileFuncs = kPackSet;
     return 0;
 }

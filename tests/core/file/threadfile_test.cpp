@@ -30,6 +30,18 @@ std::vector<std::uint8_t> WritePattern(const char* name, std::size_t size)
 
 std::size_t ThreadCount() { return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/task"), {})); }
 
+// The thread count once it has settled at expect (a thread reports its end
+// just before the system removes it), or as it stands after a bounded wait.
+std::size_t ThreadCountSettled(std::size_t expect)
+{
+    std::size_t n = ThreadCount();
+    for (long spins = 0; n != expect && spins < 200000; ++spins) {
+        std::this_thread::yield();
+        n = ThreadCount();
+    }
+    return n;
+}
+
 // Waits (yielding, bounded) until the reader thread has read ahead.
 void WaitForReadAhead(THREADFILE* f)
 {
@@ -113,20 +125,20 @@ TEST(ThreadedFile, AThreadLivesExactlyAsLongAsItsFile)
     WritePattern("t.bin", 100);
     const std::size_t before = ThreadCount();
     THREADFILE* direct = OpenThreadedFile("t.bin", 0, 1, 0);
-    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_EQ(ThreadCountSettled(before), before);
     EXPECT_EQ(CloseThreadedFile(direct), 0);
     THREADFILE* threaded = OpenThreadedFile("big-missing.bin", 0, 1, 1);
     EXPECT_EQ(threaded, nullptr);
-    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_EQ(ThreadCountSettled(before), before);
     threaded = OpenThreadedFile("t.bin", 1, 1, 1);
     ASSERT_NE(threaded, nullptr);
-    EXPECT_EQ(ThreadCount(), before + 1);
+    EXPECT_EQ(ThreadCountSettled(before + 1), before + 1);
     // The reader holds the file unshared: a second open of any kind fails,
     // and the failed worker open ends its own thread.
     EXPECT_EQ(OpenThreadedFile("t.bin", 0, 1, 0), nullptr);
-    EXPECT_EQ(ThreadCount(), before + 1);
+    EXPECT_EQ(ThreadCountSettled(before + 1), before + 1);
     CloseThreadedFile(threaded);
-    EXPECT_EQ(ThreadCount(), before);
+    EXPECT_EQ(ThreadCountSettled(before), before);
 
     // Direct opens share the file with other readers.
     THREADFILE* a = OpenThreadedFile("t.bin", 0, 1, 0);
