@@ -31,12 +31,19 @@ std::int64_t DecodeArchiveLz(const void* packedData, std::uint32_t packedSize, v
     const std::uint8_t* const end = src + codedSize;
     std::uint32_t out = 0;
     while (in < end) {
-        std::uint8_t c = *in++;
-        if (c != key) {
-            if (out >= decodedSize) return -1;
-            dst[out++] = c;
+        if (*in != key) {
+            // A run of literals up to the next key byte is copied at once.
+            const void* next = std::memchr(in, key, static_cast<std::size_t>(end - in));
+            const std::uint8_t* stop = next != nullptr ? static_cast<const std::uint8_t*>(next) : end;
+            const std::uint32_t run = static_cast<std::uint32_t>(stop - in);
+            if (run > decodedSize - out) return -1;
+            std::memcpy(dst + out, in, run);
+            out += run;
+            in = stop;
             continue;
         }
+        ++in;
+        std::uint8_t c;
         if (in >= end) return -1;
         c = *in++;
         if (c == key) {
