@@ -368,7 +368,11 @@ int CopySurfaceRect(IDirectDrawSurface7* dst, IDirectDrawSurface7* src, int x, i
     return 0;
 }
 
-int CopyPrimaryToTempPrimary()
+namespace {
+
+// Copies between the window's client area of the primary and the same-sized
+// rectangle at (0, 0) of the temporary primary, in either direction.
+int CopyBetweenPrimaries(bool toTemporary)
 {
     SCREENSTATE& s = ScreenState;
     if (s.PrimarySurface == nullptr || s.TempPrimarySurface == nullptr) return 0;
@@ -376,24 +380,25 @@ int CopyPrimaryToTempPrimary()
     int h = 0;
     GetScreenPixelSize(&w, &h);
     const RECT& c = SysState.WindowClientRect;
-    RECT src{c.left, c.top, c.left + w, c.top + h};
-    RECT dst{0, 0, w, h};
-    s.TempPrimarySurface->Blt(&dst, s.PrimarySurface, &src, DDBLT_WAIT, nullptr);
+    RECT client{c.left, c.top, c.left + w, c.top + h};
+    RECT origin{0, 0, w, h};
+    if (toTemporary)
+        s.TempPrimarySurface->Blt(&origin, s.PrimarySurface, &client, DDBLT_WAIT, nullptr);
+    else
+        s.PrimarySurface->Blt(&client, s.TempPrimarySurface, &origin, DDBLT_WAIT, nullptr);
     return 0;
+}
+
+} // namespace
+
+int CopyPrimaryToTempPrimary()
+{
+    return CopyBetweenPrimaries(true);
 }
 
 int CopyTempPrimaryToPrimary()
 {
-    SCREENSTATE& s = ScreenState;
-    if (s.PrimarySurface == nullptr || s.TempPrimarySurface == nullptr) return 0;
-    int w = 0;
-    int h = 0;
-    GetScreenPixelSize(&w, &h);
-    const RECT& c = SysState.WindowClientRect;
-    RECT dst{c.left, c.top, c.left + w, c.top + h};
-    RECT src{0, 0, w, h};
-    s.PrimarySurface->Blt(&dst, s.TempPrimarySurface, &src, DDBLT_WAIT, nullptr);
-    return 0;
+    return CopyBetweenPrimaries(false);
 }
 
 void FrontCopyTimerProc(HWND window, UINT, std::uintptr_t, DWORD)

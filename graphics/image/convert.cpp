@@ -2,6 +2,7 @@
 // alpha, fixed-formula pairs for the frequent loads, and a general per-pixel
 // path with proportional widening and dithering. Reads layouts from colorfmt.
 #include "graphics/image/convert.h"
+#include "graphics/image/graphimage.h"
 
 #include <cstdint>
 #include <cstring>
@@ -11,48 +12,6 @@ namespace {
 DWORD ConvertDitherFlag = 0;
 
 const int DitherMatrix[16] = {0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5};
-
-inline DWORD ReadValue(const BYTE* p, int bytes)
-{
-    switch (bytes) {
-    case 1:
-        return p[0];
-    case 2:
-        return static_cast<DWORD>(p[0] | (p[1] << 8));
-    case 3:
-        return static_cast<DWORD>(p[0] | (p[1] << 8) | (p[2] << 16));
-    case 4: {
-        DWORD v;
-        std::memcpy(&v, p, 4);
-        return v;
-    }
-    default:
-        return 0;
-    }
-}
-
-inline void WriteValue(BYTE* p, int bytes, DWORD v)
-{
-    switch (bytes) {
-    case 1:
-        p[0] = static_cast<BYTE>(v);
-        break;
-    case 2:
-        p[0] = static_cast<BYTE>(v);
-        p[1] = static_cast<BYTE>(v >> 8);
-        break;
-    case 3:
-        p[0] = static_cast<BYTE>(v);
-        p[1] = static_cast<BYTE>(v >> 8);
-        p[2] = static_cast<BYTE>(v >> 16);
-        break;
-    case 4:
-        std::memcpy(p, &v, 4);
-        break;
-    default:
-        break;
-    }
-}
 
 inline DWORD PaletteEntry(const COLORFMT& f, BYTE index)
 {
@@ -165,23 +124,23 @@ bool CopyFastPair(const CopyFrame& c, const COLORFMT& S, const COLORFMT& D, bool
     if (!keyToAlpha) {
         if (IsPalette(S)) {
             if (Is565(D)) {
-                return run([&](const BYTE* s, BYTE* d) { WriteValue(d, 2, RGBTo565(PaletteRGB(S, *s))); });
+                return run([&](const BYTE* s, BYTE* d) { WritePixelValue(d, 2, RGBTo565(PaletteRGB(S, *s))); });
             }
             if (Is555(D, 0)) {
-                return run([&](const BYTE* s, BYTE* d) { WriteValue(d, 2, RGBTo555(PaletteRGB(S, *s)) | 0x8000); });
+                return run([&](const BYTE* s, BYTE* d) { WritePixelValue(d, 2, RGBTo555(PaletteRGB(S, *s)) | 0x8000); });
             }
             if (IsXRGB32Masks(D) && D.AlphaMask == 0) {
-                return run([&](const BYTE* s, BYTE* d) { WriteValue(d, 4, PaletteRGB(S, *s) | 0xFF000000u); });
+                return run([&](const BYTE* s, BYTE* d) { WritePixelValue(d, 4, PaletteRGB(S, *s) | 0xFF000000u); });
             }
         } else if (IsRGB24(S)) {
             if (Is565(D)) {
                 return run([](const BYTE* s, BYTE* d) {
-                    WriteValue(d, 2, static_cast<DWORD>(((s[2] >> 3) << 11) | ((s[1] >> 2) << 5) | (s[0] >> 3)));
+                    WritePixelValue(d, 2, static_cast<DWORD>(((s[2] >> 3) << 11) | ((s[1] >> 2) << 5) | (s[0] >> 3)));
                 });
             }
             if (Is555(D, 0)) {
                 return run([](const BYTE* s, BYTE* d) {
-                    WriteValue(d, 2,
+                    WritePixelValue(d, 2,
                                static_cast<DWORD>(((s[2] >> 3) << 10) | ((s[1] >> 3) << 5) | (s[0] >> 3) | 0x8000));
                 });
             }
@@ -195,21 +154,21 @@ bool CopyFastPair(const CopyFrame& c, const COLORFMT& S, const COLORFMT& D, bool
             }
         } else if (Is(S, 32, 0xFF0000, 0xFF00, 0xFF, 0) && Is565(D)) {
             return run([](const BYTE* s, BYTE* d) {
-                DWORD v = ReadValue(s, 4);
-                WriteValue(d, 2, ((v & 0xF8) >> 3) | ((v & 0xFC00) >> 5) | ((v >> 8) & 0xF800));
+                DWORD v = ReadPixelValue(s, 4);
+                WritePixelValue(d, 2, ((v & 0xF8) >> 3) | ((v & 0xFC00) >> 5) | ((v >> 8) & 0xF800));
             });
         } else if (Is565(S)) {
             if (IsRGB24(D)) {
-                return run([](const BYTE* s, BYTE* d) { WriteValue(d, 3, From565(ReadValue(s, 2))); });
+                return run([](const BYTE* s, BYTE* d) { WritePixelValue(d, 3, From565(ReadPixelValue(s, 2))); });
             }
             if (Is(D, 32, 0xFF0000, 0xFF00, 0xFF, 0)) {
-                return run([](const BYTE* s, BYTE* d) { WriteValue(d, 4, From565(ReadValue(s, 2))); });
+                return run([](const BYTE* s, BYTE* d) { WritePixelValue(d, 4, From565(ReadPixelValue(s, 2))); });
             }
             if (Is555(D, 0)) {
-                return run([](const BYTE* s, BYTE* d) { WriteValue(d, 2, From565To555(ReadValue(s, 2))); });
+                return run([](const BYTE* s, BYTE* d) { WritePixelValue(d, 2, From565To555(ReadPixelValue(s, 2))); });
             }
         } else if (Is555(S, 0) && Is565(D)) {
-            return run([](const BYTE* s, BYTE* d) { WriteValue(d, 2, From555To565(ReadValue(s, 2))); });
+            return run([](const BYTE* s, BYTE* d) { WritePixelValue(d, 2, From555To565(ReadPixelValue(s, 2))); });
         }
         return false;
     }
@@ -218,32 +177,32 @@ bool CopyFastPair(const CopyFrame& c, const COLORFMT& S, const COLORFMT& D, bool
         if (Is555(D, 0x8000)) {
             return run([&](const BYTE* s, BYTE* d) {
                 DWORD e = PaletteRGB(S, *s);
-                WriteValue(d, 2, RGBTo555(e) | (e == k ? 0 : 0x8000));
+                WritePixelValue(d, 2, RGBTo555(e) | (e == k ? 0 : 0x8000));
             });
         }
         if (IsXRGB32Masks(D) && D.AlphaMask == 0xFF000000u) {
             return run([&](const BYTE* s, BYTE* d) {
                 DWORD e = PaletteRGB(S, *s);
-                WriteValue(d, 4, e | (e == k ? 0 : 0xFF000000u));
+                WritePixelValue(d, 4, e | (e == k ? 0 : 0xFF000000u));
             });
         }
     } else if (IsRGB24(S)) {
         if (Is555(D, 0x8000)) {
             return run([&](const BYTE* s, BYTE* d) {
-                DWORD v = RGBTo555(ReadValue(s, 3));
-                WriteValue(d, 2, v | (v == k555 ? 0 : 0x8000));
+                DWORD v = RGBTo555(ReadPixelValue(s, 3));
+                WritePixelValue(d, 2, v | (v == k555 ? 0 : 0x8000));
             });
         }
         if (IsXRGB32Masks(D) && D.AlphaMask == 0xFF000000u) {
             return run([&](const BYTE* s, BYTE* d) {
-                DWORD v = ReadValue(s, 3);
-                WriteValue(d, 4, v | (v == k ? 0 : 0xFF000000u));
+                DWORD v = ReadPixelValue(s, 3);
+                WritePixelValue(d, 4, v | (v == k ? 0 : 0xFF000000u));
             });
         }
     } else if (Is565(S) && Is555(D, 0x8000)) {
         return run([&](const BYTE* s, BYTE* d) {
-            DWORD v = From565To555(ReadValue(s, 2));
-            WriteValue(d, 2, v | (v == k555 ? 0 : 0x8000));
+            DWORD v = From565To555(ReadPixelValue(s, 2));
+            WritePixelValue(d, 2, v | (v == k555 ? 0 : 0x8000));
         });
     }
     return false;
@@ -296,7 +255,7 @@ void CopyGeneral(const CopyFrame& c, const COLORFMT& S, const COLORFMT& D, const
             step = -step;
         }
         for (int x = 0; x < c.w; ++x, s += c.sBytes, d += step, a += (a != nullptr ? aBytes : 0)) {
-            DWORD raw = ReadValue(s, c.sBytes);
+            DWORD raw = ReadPixelValue(s, c.sBytes);
             if (o.keySkip && raw == skipKey) {
                 continue;
             }
@@ -333,7 +292,7 @@ void CopyGeneral(const CopyFrame& c, const COLORFMT& S, const COLORFMT& D, const
             }
             DWORD alpha;
             if (o.alphaFromImage) {
-                DWORD av = ReadValue(a, aBytes);
+                DWORD av = ReadPixelValue(a, aBytes);
                 if (A.BitsPerPixel == 8) {
                     av = PaletteEntry(A, static_cast<BYTE>(av));
                 }
@@ -360,7 +319,7 @@ void CopyGeneral(const CopyFrame& c, const COLORFMT& S, const COLORFMT& D, const
             if (D.BitsPerPixel == 16 || D.BitsPerPixel == 32) {
                 out |= D.SpareMask;
             }
-            WriteValue(d, c.dBytes, out);
+            WritePixelValue(d, c.dBytes, out);
         }
     }
 }
@@ -430,7 +389,7 @@ int CopyPixelsConvertingFormat(void* dst, int dstPitch, const COLORFMT* dstForma
             CopyFrame plain = c;
             plain.mirror = false;
             ForEachPixel(plain, [&](const BYTE* s, BYTE* d, int, int) {
-                DWORD v = ReadValue(s, c.sBytes);
+                DWORD v = ReadPixelValue(s, c.sBytes);
                 int r = static_cast<int>(Channel8(v, S.RedMask, S.RedShift, S.RedWidth));
                 int g = static_cast<int>(Channel8(v, S.GreenMask, S.GreenShift, S.GreenWidth));
                 int b = static_cast<int>(Channel8(v, S.BlueMask, S.BlueShift, S.BlueWidth));
@@ -475,7 +434,7 @@ int CopyPixelsConvertingFormat(void* dst, int dstPitch, const COLORFMT* dstForma
                           : bytes == 2                     ? keyColor & 0xFFFF
                                                            : keyColor;
         ForEachPixel(c, [&](const BYTE* s, BYTE* d, int, int) {
-            if (keySkip != 0 && ReadValue(s, bytes) == key) {
+            if (keySkip != 0 && ReadPixelValue(s, bytes) == key) {
                 return;
             }
             std::memcpy(d, s, static_cast<std::size_t>(bytes));
@@ -489,14 +448,14 @@ int CopyPixelsConvertingFormat(void* dst, int dstPitch, const COLORFMT* dstForma
         const DWORD k = GetColorValueInFormat(&D, (keyColor >> 16) & 255, (keyColor >> 8) & 255, keyColor & 255, 255);
         const int bytes = c.sBytes;
         ForEachPixel(c, [&](const BYTE* s, BYTE* d, int, int) {
-            DWORD v = ReadValue(s, bytes);
+            DWORD v = ReadPixelValue(s, bytes);
             if (bytes == 4) {
                 v |= outside;
             }
             // Only the colour bits decide: the spare or attribute bits of a
             // narrower pixel must not hide the key.
             bool isKey = (v | outside) == (k | outside);
-            WriteValue(d, bytes, isKey ? v & ~D.AlphaMask : v | D.AlphaMask);
+            WritePixelValue(d, bytes, isKey ? v & ~D.AlphaMask : v | D.AlphaMask);
         });
         return 0;
     }

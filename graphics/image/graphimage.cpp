@@ -41,30 +41,6 @@ int SetupGraphImage(int width, int height, GraphImage* image)
     return image->Pixels != nullptr ? 0 : -1;
 }
 
-DWORD ReadPixelValue(const BYTE* p, int bytes)
-{
-    switch (bytes) {
-    case 1:
-        return p[0];
-    case 2:
-        return static_cast<DWORD>(p[0] | (p[1] << 8));
-    case 3:
-        return static_cast<DWORD>(p[0] | (p[1] << 8) | (p[2] << 16));
-    case 4:
-        return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) | (static_cast<DWORD>(p[2]) << 16) |
-               (static_cast<DWORD>(p[3]) << 24);
-    default:
-        return 0;
-    }
-}
-
-void WritePixelValue(BYTE* p, int bytes, DWORD v)
-{
-    for (int i = 0; i < bytes; ++i) {
-        p[i] = static_cast<BYTE>(v >> (8 * i));
-    }
-}
-
 BYTE* PixelAt(const GraphImage* image, int x, int y)
 {
     return static_cast<BYTE*>(image->Pixels) + static_cast<std::ptrdiff_t>(y) * image->Pitch +

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 
 #include "graphics/handle.h"
 #include "graphics/image/colorfmt.h"
@@ -42,3 +43,46 @@ int MirrorGraphImageHorizontally(GraphImage* image);
 
 int DropGraphImageHandle(HANDLEVALUE handle);
 int DropGraphImageHandleTable();
+
+// One pixel value of 1 to 4 bytes, little-endian, read or written in place.
+inline DWORD ReadPixelValue(const BYTE* p, int bytes)
+{
+    switch (bytes) {
+    case 1:
+        return p[0];
+    case 2:
+        return static_cast<DWORD>(p[0] | (p[1] << 8));
+    case 3:
+        return static_cast<DWORD>(p[0] | (p[1] << 8) | (p[2] << 16));
+    case 4: {
+        DWORD v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    default:
+        return 0;
+    }
+}
+
+inline void WritePixelValue(BYTE* p, int bytes, DWORD v)
+{
+    switch (bytes) {
+    case 1:
+        p[0] = static_cast<BYTE>(v);
+        break;
+    case 2:
+        p[0] = static_cast<BYTE>(v);
+        p[1] = static_cast<BYTE>(v >> 8);
+        break;
+    case 3:
+        p[0] = static_cast<BYTE>(v);
+        p[1] = static_cast<BYTE>(v >> 8);
+        p[2] = static_cast<BYTE>(v >> 16);
+        break;
+    case 4:
+        std::memcpy(p, &v, 4);
+        break;
+    default:
+        break;
+    }
+}

@@ -338,24 +338,10 @@ private:
                                       : ScaleAxis(0, axes_[a]);
         for (int p = 0; p < 4; ++p) state->rgdwPOV[p] = 0xFFFFFFFFu;
         int hats = std::min(SDL_JoystickNumHats(joystick_), 4);
-        for (int p = 0; p < hats; ++p) state->rgdwPOV[p] = HatToPov(SDL_JoystickGetHat(joystick_, p));
+        for (int p = 0; p < hats; ++p)
+            state->rgdwPOV[p] = HatToPovHundredths(SDL_JoystickGetHat(joystick_, p), 0xFFFFFFFFu);
         int buttons = std::min(SDL_JoystickNumButtons(joystick_), 32);
         for (int b = 0; b < buttons; ++b) state->rgbButtons[b] = SDL_JoystickGetButton(joystick_, b) ? 0x80 : 0;
-    }
-
-    static DWORD HatToPov(Uint8 hat)
-    {
-        switch (hat) {
-        case SDL_HAT_UP: return 0;
-        case SDL_HAT_RIGHTUP: return 4500;
-        case SDL_HAT_RIGHT: return 9000;
-        case SDL_HAT_RIGHTDOWN: return 13500;
-        case SDL_HAT_DOWN: return 18000;
-        case SDL_HAT_LEFTDOWN: return 22500;
-        case SDL_HAT_LEFT: return 27000;
-        case SDL_HAT_LEFTUP: return 31500;
-        default: return 0xFFFFFFFFu;
-        }
     }
 
     SDL_Haptic* OpenHaptic()

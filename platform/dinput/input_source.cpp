@@ -249,3 +249,18 @@ long DeviceReadCount()
 {
     return DeviceReads;
 }
+
+DWORD HatToPovHundredths(int sdlHat, DWORD centred)
+{
+    switch (sdlHat) {
+    case SDL_HAT_UP: return 0;
+    case SDL_HAT_RIGHTUP: return 4500;
+    case SDL_HAT_RIGHT: return 9000;
+    case SDL_HAT_RIGHTDOWN: return 13500;
+    case SDL_HAT_DOWN: return 18000;
+    case SDL_HAT_LEFTDOWN: return 22500;
+    case SDL_HAT_LEFT: return 27000;
+    case SDL_HAT_LEFTUP: return 31500;
+    default: return centred;
+    }
+}

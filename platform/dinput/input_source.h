@@ -26,6 +26,10 @@ int SourceJoystickInstanceId(int index);
 void UpdateJoystickSource();
 void ResetJoystickSource();
 
+// A hat's direction in hundredths of a degree clockwise from up, or `centred`
+// (the two interfaces report the centre differently).
+DWORD HatToPovHundredths(int sdlHat, DWORD centred);
+
 // Notification: the event is set whenever the keyboard (source -1) or the
 // joystick with this SDL instance id changes. A null event unregisters.
 constexpr int kKeyboardSource = -1;

@@ -23,20 +23,6 @@ DWORD AxisPosition(SDL_Joystick* joystick, int axis)
     return static_cast<DWORD>(32767 + v * 32768 / 32767);
 }
 
-DWORD HatToPov(Uint8 hat)
-{
-    switch (hat) {
-    case SDL_HAT_UP: return 0;
-    case SDL_HAT_RIGHTUP: return 4500;
-    case SDL_HAT_RIGHT: return 9000;
-    case SDL_HAT_RIGHTDOWN: return 13500;
-    case SDL_HAT_DOWN: return 18000;
-    case SDL_HAT_LEFTDOWN: return 22500;
-    case SDL_HAT_LEFT: return 27000;
-    case SDL_HAT_LEFTUP: return 31500;
-    default: return JOY_POVCENTERED;
-    }
-}
 
 }  // namespace
 
@@ -99,6 +85,8 @@ MMRESULT joyGetPosEx(UINT id, JOYINFOEX* info)
         info->dwButtonNumber = count;
     }
     if (flags & JOY_RETURNPOV)
-        info->dwPOV = SDL_JoystickNumHats(joystick) > 0 ? HatToPov(SDL_JoystickGetHat(joystick, 0)) : JOY_POVCENTERED;
+        info->dwPOV = SDL_JoystickNumHats(joystick) > 0
+                          ? HatToPovHundredths(SDL_JoystickGetHat(joystick, 0), JOY_POVCENTERED)
+                          : JOY_POVCENTERED;
     return JOYERR_NOERROR;
 }

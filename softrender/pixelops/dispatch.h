@@ -37,4 +37,23 @@ inline bool WithDrawingMode(int mode, Fn&& fn)
     }
 }
 
+// Lifts the keys every textured draw shares: blend mode, palette source,
+// source alpha (direct sources only), blend graph and colour key. fn sees
+// them as constants: fn(mode, palette, alpha, graph, key).
+template <class Fn>
+inline void WithTexturedKeys(int mode, bool palette, bool alpha, bool graph, bool trans, Fn&& fn)
+{
+    WithDrawingMode(mode, [&](auto m) {
+        WithBool(palette, [&](auto p) {
+            WithBool(alpha && !palette, [&](auto a) {
+                WithBool(graph, [&](auto g) {
+                    // A palette source never has alpha, at compile time too.
+                    using AlphaC = BoolC<decltype(a)::value && !decltype(p)::value>;
+                    WithBool(trans, [&](auto k) { fn(m, p, AlphaC{}, g, k); });
+                });
+            });
+        });
+    });
+}
+
 }  // namespace softpix

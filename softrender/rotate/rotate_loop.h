@@ -4,6 +4,8 @@
 // Filled by rotate.cpp; instantiated by the rotate_loops*.cpp units.
 #pragma once
 
+#include "softrender/pixelops/dispatch.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -79,6 +81,21 @@ void RunRotateRows(const RotateDraw& d, const softpix::ImageOpCtx& ctx)
     }
 }
 
+// Every loop of one pixel format: one per source kind, blend mode and key.
+template <softpix::PixFmt F>
+void DrawRotatedLoops(const RotateDraw& d, const softpix::ImageOpCtx& ctx, int mode, bool palette, bool graph,
+                      bool white, bool alpha, bool trans)
+{
+    softpix::WithBool(white, [&](auto w) {
+        softpix::WithTexturedKeys(mode, palette, alpha, graph, trans, [&](auto m, auto p, auto a, auto g, auto k) {
+            RunRotateRows<softpix::ImageOp<F, decltype(p)::value, decltype(a)::value, decltype(m)::value,
+                                           decltype(g)::value, decltype(w)::value, decltype(k)::value,
+                                           softpix::Family::RotTri3D>>(d, ctx);
+        });
+    });
+}
+
+// One translation unit per pixel format keeps the build parallel.
 void DrawRotated32(const RotateDraw& d, const softpix::ImageOpCtx& ctx, int mode, bool palette, bool graph, bool white,
                    bool alpha, bool trans);
 void DrawRotated16(const RotateDraw& d, const softpix::ImageOpCtx& ctx, int mode, bool palette, bool graph, bool white,

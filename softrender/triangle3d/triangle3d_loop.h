@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "graphics/blendtable.h"
+#include "softrender/pixelops/dispatch.h"
 #include "softrender/pixelops/image_ops.h"
 #include "softrender/pixelrules/kernel_image.h"
 #include "softrender/pixelrules/vertexcolour_rules.h"
@@ -126,8 +128,43 @@ void RunTri3DRows(const Tri3DDraw& d, const Pixel& pixel)
     }
 }
 
-// One loop unit per pixel format and family; each dispatches on the source
-// kind, blend mode and variant keys.
+// Every loop of one pixel format: one per source kind, blend mode and key.
+template <PixFmt F>
+void DrawTri3DImageLoops(const Tri3DDraw& d, const softpix::ImageOpCtx& ctx, int mode, bool palette, bool graph,
+                         bool white, bool alpha, bool trans)
+{
+    constexpr int kBytes = F == PixFmt::R565 ? 2 : 4;
+    softpix::WithBool(white, [&](auto w) {
+        softpix::WithTexturedKeys(mode, palette, alpha, graph, trans, [&](auto m, auto p, auto a, auto g, auto k) {
+            constexpr bool P = decltype(p)::value, A = decltype(a)::value, G = decltype(g)::value;
+            using Op = softpix::ImageOp<F, P, A, decltype(m)::value, G, decltype(w)::value, decltype(k)::value,
+                                        softpix::Family::RotTri3D>;
+            // The operator makes the colour-key test itself.
+            RunTri3DRows<TexelLayout<F, P, A>, kBytes, G, false, false>(
+                d, [&](BYTE* dst, const BYTE* texel, std::uint32_t gb, const VertexColour&) {
+                    Op::Apply(ctx, dst, texel, static_cast<std::uint8_t>(gb));
+                });
+        });
+    });
+}
+
+template <PixFmt F>
+void DrawTri3DVertexColourLoops(const Tri3DDraw& d, int mode, bool palette, bool graph, bool alpha, bool trans)
+{
+    constexpr int kBytes = F == PixFmt::R565 ? 2 : 4;
+    const VertexColourContext ctx{d.texPalette, BlendTables.BlendGraphFactorTable};
+    softpix::WithTexturedKeys(mode, palette, alpha, graph, trans, [&](auto m, auto p, auto a, auto g, auto k) {
+        constexpr bool P = decltype(p)::value, A = decltype(a)::value, G = decltype(g)::value;
+        constexpr bool K = decltype(k)::value;
+        using Rule = VertexColourRule<F, P, decltype(m)::value, G, A, K>;
+        RunTri3DRows<TexelLayout<F, P, A>, kBytes, G, K && !A, true>(
+            d, [&](BYTE* dst, const BYTE* texel, std::uint32_t gb, const VertexColour& vc) {
+                Rule::Apply(ctx, dst, texel, gb, vc);
+            });
+    });
+}
+
+// One translation unit per pixel format and family keeps the build parallel.
 void DrawTri3DVertexColour32(const Tri3DDraw& d, int mode, bool palette, bool graph, bool alpha, bool trans);
 void DrawTri3DVertexColour16(const Tri3DDraw& d, int mode, bool palette, bool graph, bool alpha, bool trans);
 void DrawTri3DImage32(const Tri3DDraw& d, const softpix::ImageOpCtx& ctx, int mode, bool palette, bool graph, bool white,
