@@ -58,7 +58,10 @@ bool FindByTitle(Display* display, Window w, const char* title, FoundWindow* out
     if (XGetWMName(display, w, &name) && name.value != nullptr) {
         std::string text(reinterpret_cast<char*>(name.value), name.nitems);
         XFree(name.value);
-        if (text == title) {
+        // Window managers read the class when a window is mapped; an unmapped
+        // window may still carry the toolkit's default class for a moment.
+        XWindowAttributes attributes{};
+        if (text == title && XGetWindowAttributes(display, w, &attributes) && attributes.map_state == IsViewable) {
             out->id = w;
             out->title = text;
             XClassHint hint{};
