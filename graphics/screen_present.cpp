@@ -3,6 +3,7 @@
 // the drawing state; calls platform/ddraw, platform/gdi, the MEMIMG layer,
 // the message loop and the clocks.
 #include "graphics/screen.h"
+#include "graphics/screen_dib.h"
 
 #include "core/msgloop.h"
 #include "core/startup.h"
@@ -40,26 +41,11 @@ void RelockBackImage(int width, int height)
     AllocateMemImg(&s.BackImage, width, height, lock.lPitch, 0, format, 0, 0, 0, lock.lpSurface);
 }
 
-struct BitFieldInfo {
-    BITMAPINFOHEADER header;
-    DWORD masks[3];
-};
-
 // The GDI-only copy of the back image into the window's client area.
 void PresentThroughGdi(const RECT& src, const RECT& dst, int width, int height, bool partial)
 {
     SCREENSTATE& s = ScreenState;
-    const COLORFMT* f = s.BackImage.Body->ColorFormat;
-    BitFieldInfo info{};
-    info.header.biSize = sizeof(BITMAPINFOHEADER);
-    info.header.biWidth = width;
-    info.header.biHeight = -height;
-    info.header.biPlanes = 1;
-    info.header.biBitCount = f->BitsPerPixel;
-    info.header.biCompression = BI_BITFIELDS;
-    info.masks[0] = f->RedMask;
-    info.masks[1] = f->GreenMask;
-    info.masks[2] = f->BlueMask;
+    BitFieldHeader info = MakeBitFieldHeader(&s.BackImage, width, height);
     HDC dc = GetDC(SysState.MainWindow);
     if (dc == nullptr) return;
     const BITMAPINFO* bmi = reinterpret_cast<const BITMAPINFO*>(&info);

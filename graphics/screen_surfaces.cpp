@@ -4,6 +4,7 @@
 // screen and its image. Calls platform/ddraw, platform/gdi, the window layer,
 // the MEMIMG layer, the 2D surface table and the drawing state.
 #include "graphics/screen.h"
+#include "graphics/screen_dib.h"
 
 #include "core/log.h"
 #include "core/startup.h"
@@ -412,28 +413,6 @@ void FrontCopyTimerProc(HWND window, UINT, std::uintptr_t, DWORD)
 
 namespace {
 
-// A top-down bit-field DIB header for a software image's format.
-struct BitFieldHeader {
-    BITMAPINFOHEADER header;
-    DWORD masks[3];
-};
-
-BitFieldHeader MakeBitFieldHeader(const MEMIMG* image, int width, int height)
-{
-    const COLORFMT* f = image->Body->ColorFormat;
-    BitFieldHeader h{};
-    h.header.biSize = sizeof(BITMAPINFOHEADER);
-    h.header.biWidth = width;
-    h.header.biHeight = -height;
-    h.header.biPlanes = 1;
-    h.header.biBitCount = f->BitsPerPixel;
-    h.header.biCompression = BI_BITFIELDS;
-    h.masks[0] = f->RedMask;
-    h.masks[1] = f->GreenMask;
-    h.masks[2] = f->BlueMask;
-    return h;
-}
-
 GraphImage LockedGraphImage(const DDSURFACEDESC2& lock, int width, int height)
 {
     GraphImage image{};
@@ -547,4 +526,20 @@ int ShowGDISurface(int flag)
     StoreDrawArea(area[0], area[1], area[2], area[3]);
     s.GdiSurfaceState = wanted;
     return 0;
+}
+
+BitFieldHeader MakeBitFieldHeader(const MEMIMG* image, int width, int height)
+{
+    const COLORFMT* f = image->Body->ColorFormat;
+    BitFieldHeader h{};
+    h.header.biSize = sizeof(BITMAPINFOHEADER);
+    h.header.biWidth = width;
+    h.header.biHeight = -height;
+    h.header.biPlanes = 1;
+    h.header.biBitCount = f->BitsPerPixel;
+    h.header.biCompression = BI_BITFIELDS;
+    h.masks[0] = f->RedMask;
+    h.masks[1] = f->GreenMask;
+    h.masks[2] = f->BlueMask;
+    return h;
 }
