@@ -116,24 +116,30 @@ struct ScaleOp {
     }
 };
 
-// Direct 32-bit sources: four pixels per step; key-coloured pixels keep the
-// destination. Px draws the row's tail one pixel at a time.
-template <class Op, class Px, bool K>
+// Direct sources, 16 bytes per step (four 32-bit or eight 16-bit pixels);
+// key-coloured pixels keep the destination, and 16-bit pixels compare with the
+// key's low 16 bits. Px draws the row's tail one pixel at a time.
+template <class Op, class Px, bool K, int Bytes = 4>
 void DirectWalk(const BlitCall& c)
 {
-    const __m128i key = _mm_set1_epi32(static_cast<int>(c.ops.Key));
+    static_assert(Bytes == 2 || Bytes == 4);
+    const __m128i key = Bytes == 4 ? _mm_set1_epi32(static_cast<int>(c.ops.Key))
+                                   : _mm_set1_epi16(static_cast<short>(c.ops.Key & 0xFFFF));
     const Op op(c);
     const BYTE* s = c.src;
     BYTE* d = c.dst;
     for (int y = 0; y < c.height; ++y) {
         int x = 0;
-        for (; x + 4 <= c.width; x += 4, s += 16, d += 16) {
+        for (; x + 16 / Bytes <= c.width; x += 16 / Bytes, s += 16, d += 16) {
             __m128i sv = Load(s), dv = Load(d);
             __m128i r = op(sv, dv);
-            if constexpr (K) r = Select(_mm_cmpeq_epi32(sv, key), dv, r);
+            if constexpr (K) {
+                const __m128i keyed = Bytes == 4 ? _mm_cmpeq_epi32(sv, key) : _mm_cmpeq_epi16(sv, key);
+                r = Select(keyed, dv, r);
+            }
             Store(d, r);
         }
-        for (; x < c.width; ++x, s += 4, d += 4) Px::Apply(c, s, d, nullptr);
+        for (; x < c.width; ++x, s += Bytes, d += Bytes) Px::Apply(c, s, d, nullptr);
         s += c.srcSkip;
         d += c.dstSkip;
     }
@@ -266,38 +272,15 @@ struct HalfSum565Op {
     }
 };
 
-// Direct 16-bit sources in the fast branch, which compares pixels with the
-// key's low 16 bits.
-template <class Op, class Px, bool K>
-void Direct565Walk(const BlitCall& c)
-{
-    const __m128i key = _mm_set1_epi16(static_cast<short>(c.ops.Key & 0xFFFF));
-    const Op op(c);
-    const BYTE* s = c.src;
-    BYTE* d = c.dst;
-    for (int y = 0; y < c.height; ++y) {
-        int x = 0;
-        for (; x + 8 <= c.width; x += 8, s += 16, d += 16) {
-            __m128i sv = Load(s), dv = Load(d);
-            __m128i r = op(sv, dv);
-            if constexpr (K) r = Select(_mm_cmpeq_epi16(sv, key), dv, r);
-            Store(d, r);
-        }
-        for (; x < c.width; ++x, s += 2, d += 2) Px::Apply(c, s, d, nullptr);
-        s += c.srcSkip;
-        d += c.dstSkip;
-    }
-}
-
 inline BlitLoop SelectRgb565Vector(const BlitChoice& ch)
 {
     if (!ch.white || ch.graph || ch.runs || ch.src != Src::Direct) return nullptr;
     if (ch.fast == Fast::Copy && ch.key) {
-        return &Direct565Walk<CopyOp, Pixel<0, Src::Direct, 0, false, true, true, Fast::Copy>, true>;
+        return &DirectWalk<CopyOp, Pixel<0, Src::Direct, 0, false, true, true, Fast::Copy>, true, 2>;
     }
     if (ch.fast == Fast::HalfSum) {
-        if (ch.key) return &Direct565Walk<HalfSum565Op, Pixel<0, Src::Direct, 1, false, true, true, Fast::HalfSum>, true>;
-        return &Direct565Walk<HalfSum565Op, Pixel<0, Src::Direct, 1, false, true, false, Fast::HalfSum>, false>;
+        if (ch.key) return &DirectWalk<HalfSum565Op, Pixel<0, Src::Direct, 1, false, true, true, Fast::HalfSum>, true, 2>;
+        return &DirectWalk<HalfSum565Op, Pixel<0, Src::Direct, 1, false, true, false, Fast::HalfSum>, false, 2>;
     }
     return nullptr;
 }
