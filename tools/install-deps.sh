@@ -7,6 +7,11 @@ packages=(
   libsdl2-dev libx11-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils x11-apps imagemagick
+  libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
+  libogg-dev libvorbis-dev libtheora-dev libmpg123-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  sox libsox-fmt-all lame vorbis-tools ffmpeg mpg123
+  ccache
 )
 
 missing=()
