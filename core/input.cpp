@@ -5,8 +5,8 @@
 #include "core/input.h"
 
 #include "core/log.h"
-#include "core/msgloop.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
+#include "core/inactivewait.h"
 #include "core/sysstate.h"
 #include "platform/com/com.h"
 #include "platform/dinput/dinput.h"
@@ -120,7 +120,7 @@ bool InputCloseRequested()
 // One pass of the message loop; non-zero once the program must quit.
 int RunMessagePass()
 {
-    return ServiceMessageLoop();
+    return PumpMessageLoop();
 }
 
 void WaitUntilActive()

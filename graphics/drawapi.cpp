@@ -10,7 +10,7 @@
 
 #include "graphics/blendtable.h"
 #include "core/memory.h"
-#include "core/msgloop.h"
+#include "core/inactivewait.h"
 #include "graphics/backend2d.h"
 #include "graphics/draw2d.h"
 #include "graphics/drawstate.h"

@@ -5,8 +5,8 @@
 #include "graphics/drawstate.h"
 
 #include "core/memory.h"
-#include "core/msgloop.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
+#include "core/inactivewait.h"
 #include "core/sysstate.h"
 #include "graphics/blendtable.h"
 #include "graphics/graph.h"

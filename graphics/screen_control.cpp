@@ -6,8 +6,8 @@
 #include "graphics/screen.h"
 
 #include "core/log.h"
-#include "core/msgloop.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
+#include "core/inactivewait.h"
 #include "core/sysstate.h"
 #include "graphics/backend2d.h"
 #include "graphics/blendtable.h"

@@ -5,8 +5,8 @@
 #include "graphics/screen.h"
 #include "graphics/screen_dib.h"
 
-#include "core/msgloop.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
+#include "core/inactivewait.h"
 #include "core/sysstate.h"
 #include "graphics/drawstate.h"
 #include "platform/gdi/gdi.h"
@@ -97,7 +97,7 @@ int WaitVerticalBlanks(int count)
     if (count < 0) return 0;
     auto pollUntil = [dd](BOOL wanted) {
         for (;;) {
-            if (ServiceMessageLoop() != 0) return;
+            if (PumpMessageLoop() != 0) return;
             BOOL inBlank = FALSE;
             dd->GetVerticalBlankStatus(&inBlank);
             if ((inBlank != FALSE) == (wanted != FALSE)) return;
@@ -109,9 +109,9 @@ int WaitVerticalBlanks(int count)
     }
     for (int i = 0; i < count; ++i) {
         pollUntil(FALSE);
-        if (ServiceMessageLoop() < 0) return -1;
+        if (PumpMessageLoop() < 0) return -1;
         pollUntil(TRUE);
-        if (ServiceMessageLoop() < 0) return -1;
+        if (PumpMessageLoop() < 0) return -1;
     }
     return 0;
 }

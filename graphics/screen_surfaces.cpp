@@ -7,7 +7,7 @@
 #include "graphics/screen_dib.h"
 
 #include "core/log.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
 #include "core/sysstate.h"
 #include "graphics/drawstate.h"
 #include "graphics/image/convert.h"
