@@ -13,6 +13,7 @@
 #include "graphics/drawstate.h"
 #include "graphics/image/convert.h"
 #include "graphics/screen.h"
+#include "graphics/kernel_entries.h"
 #include "softrender/shapes/shapes.h"
 #include "softrender/triangle/fill_triangle.h"
 
@@ -63,7 +64,7 @@ int DrawTriangle2D(const int vertices[3][4], GRAPHREC* graph, int trans, DWORD c
         MEMIMG view{};
         const MEMIMG* src = s != nullptr ? GetSurface2DMemImg(s, &view) : nullptr;
         if (dest != nullptr && (s == nullptr || src != nullptr)) {
-            FillMemImgTriangle(dest, src, &vertices[0][0], trans, blendImage, colour);
+            softrender::FillMemImgTriangle(ReadKernelParams(blendImage), dest, src, &vertices[0][0], trans, colour);
         }
         ReleaseSurface2DView(src, &view);
         return 0;
@@ -81,8 +82,8 @@ int DrawTriangle2D(const int vertices[3][4], GRAPHREC* graph, int trans, DWORD c
         src.bottom = std::max<LONG>(src.bottom, vertices[i][3]);
     }
     if (PrepareSurface2DDraw(s, 0, &src, &dst, 0, nullptr, nullptr) < 0) return -1;
-    FillMemImgTriangle(const_cast<MEMIMG*>(Draw2DBlock.Dest), Draw2DBlock.Source, &vertices[0][0], trans, blendImage,
-                       colour);
+    softrender::FillMemImgTriangle(ReadKernelParams(blendImage), const_cast<MEMIMG*>(Draw2DBlock.Dest),
+                                   Draw2DBlock.Source, &vertices[0][0], trans, colour);
     FinishSurface2DDraw();
     return 0;
 }
@@ -110,7 +111,9 @@ int FillRect2D(int x1, int y1, int x2, int y2, DWORD colour)
 {
     if (HasScreenLayer() == 0) return -1;
     const RECT rect{x1, y1, x2, y2};
-    return DrawShape(rect, colour, [&](MEMIMG* dest, DWORD c) { FillMemImgRect(dest, &rect, c); });
+    return DrawShape(rect, colour, [&](MEMIMG* dest, DWORD c) {
+        softrender::FillMemImgRect(ReadKernelParams(nullptr), dest, &rect, c);
+    });
 }
 
 int DrawLine2D(int x1, int y1, int x2, int y2, DWORD colour)
@@ -118,7 +121,9 @@ int DrawLine2D(int x1, int y1, int x2, int y2, DWORD colour)
     if (HasScreenLayer() == 0) return -1;
     if (IsSoftwareDrawing() == 0 && x1 == x2 && y1 == y2) return 0;
     const RECT rect{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2) + 1, std::max(y1, y2) + 1};
-    return DrawShape(rect, colour, [&](MEMIMG* dest, DWORD c) { PlotMemImgLine(dest, x1, y1, x2, y2, c); });
+    return DrawShape(rect, colour, [&](MEMIMG* dest, DWORD c) {
+        softrender::PlotMemImgLine(ReadKernelParams(nullptr), dest, x1, y1, x2, y2, c);
+    });
 }
 
 int DrawCircle2D(int x, int y, int r, DWORD colour, int fill)
@@ -126,7 +131,9 @@ int DrawCircle2D(int x, int y, int r, DWORD colour, int fill)
     if (HasScreenLayer() == 0) return -1;
     if (IsSoftwareDrawing() == 0 && r == 0) return 0;
     const RECT rect{x - r - 1, y - r - 1, x + r + 1, y + r + 1};
-    return DrawShape(rect, colour, [&](MEMIMG* dest, DWORD c) { PlotMemImgCircle(dest, x, y, r, c, fill); });
+    return DrawShape(rect, colour, [&](MEMIMG* dest, DWORD c) {
+        softrender::PlotMemImgCircle(ReadKernelParams(nullptr), dest, x, y, r, c, fill);
+    });
 }
 
 int SetSpareBitsInRect(const RECT* rect, void* pixels, int pitch, const COLORFMT* format, DWORD value)
@@ -222,7 +229,7 @@ int ClearDrawTarget2D()
             if (IsMemImgAlive(&is->Image)) {
                 const DWORD value = GetColorValueInFormat(is->Image.Body->ColorFormat, SysState.BackgroundRed,
                                                           SysState.BackgroundGreen, SysState.BackgroundBlue, 255);
-                FillMemImgRect(&is->Image, &rect, value);
+                softrender::FillMemImgRect(ReadKernelParams(nullptr), &is->Image, &rect, value);
             }
         }
         return 0;

@@ -11,6 +11,7 @@
 #include "graphics/drawstate.h"
 #include "graphics/matrix.h"
 #include "graphics/screen.h"
+#include "graphics/kernel_entries.h"
 #include "softrender/blit/blit.h"
 #include "softrender/rotate/rotate.h"
 #include "softrender/stretch/stretch.h"
@@ -190,7 +191,7 @@ int DrawSurface2DAt(int x, int y, int surface, int trans)
         MEMIMG* dest = SoftwareDestination();
         MEMIMG view{};
         const MEMIMG* src = GetSurface2DMemImg(s, &view);
-        if (dest != nullptr && src != nullptr) BlitMemImg(dest, src, x, y, trans, blendImage);
+        if (dest != nullptr && src != nullptr) softrender::BlitMemImg(ReadKernelParams(blendImage), dest, src, x, y, trans);
         ReleaseSurface2DView(src, &view);
         return 0;
     }
@@ -213,7 +214,7 @@ int DrawSurface2DAt(int x, int y, int surface, int trans)
                                b.SourceSurface, &src, trans != 0 ? DDBLTFAST_SRCCOLORKEY : DDBLTFAST_NOCOLORKEY);
         return 0;
     }
-    BlitMemImg(const_cast<MEMIMG*>(b.Dest), b.Source, x, y, trans, blendImage);
+    softrender::BlitMemImg(ReadKernelParams(blendImage), const_cast<MEMIMG*>(b.Dest), b.Source, x, y, trans);
     FinishSurface2DDraw();
     return 0;
 }
@@ -243,7 +244,8 @@ int DrawGraph2DStretched(int x1, int y1, int x2, int y2, GRAPHREC* graph, int tr
         MEMIMG* dest = SoftwareDestination();
         MEMIMG view{};
         const MEMIMG* src = GetSurface2DMemImg(s, &view);
-        if (dest != nullptr && src != nullptr) StretchBlitMemImg(dest, src, &block, trans, blendImage);
+        if (dest != nullptr && src != nullptr)
+            softrender::StretchBlitMemImg(ReadKernelParams(blendImage), dest, src, &block, trans);
         ReleaseSurface2DView(src, &view);
         return 0;
     }
@@ -278,7 +280,8 @@ int DrawGraph2DStretched(int x1, int y1, int x2, int y2, GRAPHREC* graph, int tr
     span(clipped.left, ordered.left, clipped.right - clipped.left, rx, sw, mirrorX, &src.left, &src.right);
     span(clipped.top, ordered.top, clipped.bottom - clipped.top, ry, sh, mirrorY, &src.top, &src.bottom);
     if (PrepareSurface2DDraw(s, 0, &src, &clipped, 0, nullptr, nullptr) < 0) return -1;
-    StretchBlitMemImg(const_cast<MEMIMG*>(Draw2DBlock.Dest), Draw2DBlock.Source, &block, trans, blendImage);
+    softrender::StretchBlitMemImg(ReadKernelParams(blendImage), const_cast<MEMIMG*>(Draw2DBlock.Dest),
+                                  Draw2DBlock.Source, &block, trans);
     FinishSurface2DDraw();
     return 0;
 }
@@ -296,8 +299,8 @@ int DrawGraph2DRotated(float x, float y, double rate, double angle, GRAPHREC* gr
         MEMIMG view{};
         const MEMIMG* src = GetSurface2DMemImg(s, &view);
         if (dest != nullptr && src != nullptr) {
-            RotateScaleBlitMemImg(dest, src, ix, iy, static_cast<float>(angle), static_cast<float>(rate), trans, turn,
-                                  blendImage);
+            softrender::RotateScaleBlitMemImg(ReadKernelParams(blendImage), dest, src, ix, iy,
+                                              static_cast<float>(angle), static_cast<float>(rate), trans, turn);
         }
         ReleaseSurface2DView(src, &view);
         return 0;
@@ -319,8 +322,9 @@ int DrawGraph2DRotated(float x, float y, double rate, double angle, GRAPHREC* gr
     }
     RECT whole{0, 0, s->Width, s->Height};
     if (PrepareSurface2DDraw(s, 0, &whole, &box, 0, nullptr, nullptr) < 0) return -1;
-    RotateScaleBlitMemImg(const_cast<MEMIMG*>(Draw2DBlock.Dest), Draw2DBlock.Source, ix, iy, static_cast<float>(angle),
-                          static_cast<float>(rate), trans, turn, blendImage);
+    softrender::RotateScaleBlitMemImg(ReadKernelParams(blendImage), const_cast<MEMIMG*>(Draw2DBlock.Dest),
+                                      Draw2DBlock.Source, ix, iy, static_cast<float>(angle), static_cast<float>(rate),
+                                      trans, turn);
     FinishSurface2DDraw();
     return 0;
 }
@@ -343,9 +347,10 @@ int DrawTriangleList2D(const TLVTXTEX* vertices, int triangles, GRAPHREC* graph,
             const int depthWrite = mode == 1 ? 0 : DrawState.DepthWrite;
             const int second = mode == 1 ? 0 : 1;
             const int third = mode == 1 ? 0 : 1;
+            const KERNELPARAMS k = ReadKernelParams(blendImage);
             for (int i = 0; i < triangles; ++i) {
-                RasterizeMemImgTriangle3D(dest, depth, texture, vertices + 3 * i, trans, blendImage, depthWrite, second,
-                                          third, 0);
+                softrender::RasterizeMemImgTriangle3D(k, dest, depth, texture, vertices + 3 * i, trans, depthWrite,
+                                                      second, third, 0);
             }
         }
         ReleaseSurface2DView(texture, &view);
@@ -361,9 +366,10 @@ int DrawTriangleList2D(const TLVTXTEX* vertices, int triangles, GRAPHREC* graph,
     RECT box{ClampToInt(minX) - 1, ClampToInt(minY) - 1, ClampToInt(maxX) + 1, ClampToInt(maxY) + 1};
     RECT src = s != nullptr ? RECT{0, 0, s->Width, s->Height} : RECT{0, 0, 0, 0};
     if (PrepareSurface2DDraw(s, 0, &src, &box, 0, nullptr, nullptr) < 0) return -1;
+    const KERNELPARAMS k = ReadKernelParams(blendImage);
     for (int i = 0; i < triangles; ++i) {
-        RasterizeMemImgTriangle3D(const_cast<MEMIMG*>(Draw2DBlock.Dest), depth, Draw2DBlock.Source, vertices + 3 * i,
-                                  trans, blendImage, mode == 1 ? 0 : 1, mode == 1 ? 0 : 1, 0, 1);
+        softrender::RasterizeMemImgTriangle3D(k, const_cast<MEMIMG*>(Draw2DBlock.Dest), depth, Draw2DBlock.Source,
+                                              vertices + 3 * i, trans, mode == 1 ? 0 : 1, mode == 1 ? 0 : 1, 0, 1);
     }
     FinishSurface2DDraw();
     return 0;

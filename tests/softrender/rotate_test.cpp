@@ -1,6 +1,7 @@
 // The rotate kernel and the quad split: 1:1 and quarter-turn mappings, the
 // inverse mapping at any angle, mirrored draws, clipping, refusals, and every
 // loop against the reference model.
+#include "graphics/kernel_entries.h"
 #include "softrender/rotate/rotate.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 // The 3D triangle kernel: coverage and span examples, depth test and write,
 // perspective, colour keys, depth-range clipping, the white texture, the
 // mended overflows, and every loop against the reference models.
+#include "graphics/kernel_entries.h"
 #include "softrender/triangle3d/triangle3d.h"
 
 #include <gtest/gtest.h>

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "graphics/drawstate.h"
+#include "graphics/kernel_entries.h"
 #include "support/soft_image.h"
 #include "softrender/shapes/shapes.h"
 

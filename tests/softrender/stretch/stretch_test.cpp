@@ -12,6 +12,7 @@
 #include "core/sysstate.h"
 #include "graphics/blendtable.h"
 #include "graphics/drawstate.h"
+#include "graphics/kernel_entries.h"
 #include "softrender/blit/blit.h"
 #include "softrender/stretch/stretch.h"
 #include "support/pixel_reference.h"

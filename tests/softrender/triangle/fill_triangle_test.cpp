@@ -15,6 +15,7 @@
 #include "core/sysstate.h"
 #include "graphics/blendtable.h"
 #include "graphics/drawstate.h"
+#include "graphics/kernel_entries.h"
 #include "graphics/memimg.h"
 #include "softrender/triangle/fill_triangle.h"
 #include "support/pixel_reference.h"
