@@ -284,8 +284,8 @@ int RunStartupSequence()
         ForceWindowForeground(SysState.MainWindow, 1);
     }
     // The debug console is set up here: comes with text input.
-    SwitchDrawTarget(-2);
-    SwitchDrawTarget(-4);
+    SwitchDrawTarget(DRAWTARGET_BACK);
+    SwitchDrawTarget(DRAWTARGET_FRONT);
     if (SysState.SkipGraphics != 1) WarmUpGraphs();
 
     SysState.StartupFlag = 0;

@@ -174,7 +174,7 @@ int ReadScreenIntoGraph2D(int x1, int y1, int x2, int y2, GRAPHREC* graph)
     if (is == nullptr) return -1;
     const RECT from{x1, y1, x2, y2};
     if (IsSoftwareDrawing() == 1) {
-        if (DrawState.DrawTarget == -4) RefreshFrontMemImg();
+        if (DrawState.DrawTarget == DRAWTARGET_FRONT) RefreshFrontMemImg();
         MEMIMG* src = SoftwareDestination();
         if (src == nullptr || !IsMemImgAlive(&is->Image)) return -1;
         CopyMemImgRect(&is->Image, src, &from, s->SourceX, s->SourceY);
@@ -239,7 +239,7 @@ int ClearDrawTarget2D()
     int h = 0;
     GetScreenPixelSize(&w, &h);
     RECT rect{0, 0, w, h};
-    if (target == -4 && SysState.WindowModeFlag == 1 && s.DrawSurface == s.PrimarySurface) {
+    if (target == DRAWTARGET_FRONT && SysState.WindowModeFlag == 1 && s.DrawSurface == s.PrimarySurface) {
         const RECT& c = SysState.WindowClientRect;
         rect = RECT{c.left, c.top, c.left + w, c.top + h};
     }

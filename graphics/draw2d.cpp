@@ -29,7 +29,7 @@ int ScreenMemImgFormat()
 bool NeedsBlend(const SURF2DREC* source)
 {
     const DRAWSTATE& d = DrawState;
-    if (d.BlendMode == 1 ? d.BlendParam != 255 : d.BlendMode != 0) return true;
+    if (d.BlendMode == ToInt(BlendMode::Blend) ? d.BlendParam != 255 : d.BlendMode != ToInt(BlendMode::Copy)) return true;
     if (d.BlendGraph != -1) return true;
     if (source != nullptr) {
         const IMGSURFREC* is = GetImageSurfaceRecord(source->ImageSurface);

@@ -30,7 +30,7 @@ int Truncate(double v)
 // image, which is read back first and shown afterwards.
 bool SoftwareFront()
 {
-    return ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits > 8 && DrawState.DrawTarget == -4;
+    return ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits > 8 && DrawState.DrawTarget == DRAWTARGET_FRONT;
 }
 
 // Steps 2-5 of the frame: 0 to go on with *out, else the answer.
@@ -325,7 +325,7 @@ int DrawPrimitiveGraph(const VERTEX2D* vertices, int count, int kind, int graph,
             const DWORD b = BlendTables.ProductTable[bright & 0xFF][v.b];
             const DWORD gr = BlendTables.ProductTable[(bright >> 8) & 0xFF][v.g];
             const DWORD r = BlendTables.ProductTable[(bright >> 16) & 0xFF][v.r];
-            const DWORD a = d.BlendMode != 0 ? BlendTables.ProductTable[d.BlendParam & 0xFF][v.a] : v.a;
+            const DWORD a = d.BlendMode != ToInt(BlendMode::Copy) ? BlendTables.ProductTable[d.BlendParam & 0xFF][v.a] : v.a;
             t = TLVTXTEX{v.x + dx, v.y + dy, 0.0f, 1.0f, b | (gr << 8) | (r << 16) | (a << 24), v.u, v.v};
             minX = std::min<double>(minX, v.x - 1);
             minY = std::min<double>(minY, v.y - 1);

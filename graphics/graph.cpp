@@ -363,7 +363,7 @@ int BindGraphDeletedFlag(int graph, int* flag)
 
 int GetGraphDimensions(int graph, int* width, int* height)
 {
-    if (graph == -2 || graph == -4) return GetScreenPixelSize(width, height);
+    if (graph == DRAWTARGET_BACK || graph == DRAWTARGET_FRONT) return GetScreenPixelSize(width, height);
     const GRAPHREC* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
     if (width != nullptr) *width = g->Width;

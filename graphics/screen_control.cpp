@@ -86,7 +86,7 @@ int SwitchDrawTargetOnce(int target, int retry)
     d.DrawTarget = target;
 
     RECT screenRect{0, 0, 0, 0};
-    if (target == -4 && ScreenState.FrontViaTempPrimary != 1 && SysState.WindowModeFlag == 1 &&
+    if (target == DRAWTARGET_FRONT && ScreenState.FrontViaTempPrimary != 1 && SysState.WindowModeFlag == 1 &&
         !(ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits != 8)) {
         screenRect = SysState.WindowClientRect;
     }
@@ -97,8 +97,8 @@ int SwitchDrawTargetOnce(int target, int retry)
         // back screen, which always exists, becomes the target.
         d.DrawTarget = old;
         if (retry == 0 || SwitchDrawTargetOnce(old, 0) != 0) {
-            d.DrawTarget = -2;
-            SelectSurface2DDrawTarget(-2, -2);
+            d.DrawTarget = DRAWTARGET_BACK;
+            SelectSurface2DDrawTarget(DRAWTARGET_BACK, DRAWTARGET_BACK);
         }
         return -1;
     }
@@ -166,9 +166,9 @@ int StartDirectDrawScreen()
         return -1;
     }
     if (HasWindowRegion() == 0) {
-        SwitchDrawTarget(-2);
+        SwitchDrawTarget(DRAWTARGET_BACK);
         ClearDrawTarget();
-        SwitchDrawTarget(-4);
+        SwitchDrawTarget(DRAWTARGET_FRONT);
     }
     s.ScreenReady = 1;
     ProbeOverlayFormat();
@@ -227,7 +227,7 @@ int SwitchRenderingBackend(int flag)
         const int target = DrawState.DrawTarget;
         DeleteAllGraphHandles(0);
         RebuildScreenForMode(-1, -1, -1, 1, -1);
-        if (target == -4 || target == -2) SwitchDrawTarget(target);
+        if (target == DRAWTARGET_FRONT || target == DRAWTARGET_BACK) SwitchDrawTarget(target);
     }
     return 0;
 }
@@ -273,7 +273,7 @@ int FlipScreenBuffers()
     if (s.SoftwareRendering == 0 && s.GdiSurfaceRequest == 0 && s.GdiOnly == 0 && SysState.WindowModeFlag == 0 &&
         SysState.MenuUse == 0) {
         // The debug console is drawn here once text input brings it.
-        if (DrawState.DrawTarget == -4 && DrawState.NoVSync == 0) {
+        if (DrawState.DrawTarget == DRAWTARGET_FRONT && DrawState.NoVSync == 0) {
             IncrementFlipCounter();
             return WaitVerticalBlanks(1);
         }
@@ -294,7 +294,7 @@ int ClearDrawTarget()
     WaitWhileInactive();
     // Direct3D clears graph targets here once it is built.
     ClearDrawTarget2D();
-    if (s.SoftwareRendering == 1 && s.ColorBits != 8 && DrawState.DrawTarget == -4) {
+    if (s.SoftwareRendering == 1 && s.ColorBits != 8 && DrawState.DrawTarget == DRAWTARGET_FRONT) {
         int w = 0;
         int h = 0;
         GetScreenPixelSize(&w, &h);

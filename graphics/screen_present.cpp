@@ -121,7 +121,7 @@ int PresentBackScreen(const RECT* area)
     SCREENSTATE& s = ScreenState;
     if (HasScreenLayer() == 0) return -1;
     // The debug console is drawn here once text input brings it.
-    if (DrawState.DrawTarget == -4) {
+    if (DrawState.DrawTarget == DRAWTARGET_FRONT) {
         IncrementFlipCounter();
         return WaitVerticalBlanks(1);
     }

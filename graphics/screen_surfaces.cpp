@@ -520,8 +520,8 @@ int ShowGDISurface(int flag)
     int area[4];
     ReadDrawArea(area);
     const int target = DrawState.DrawTarget;
-    SwitchDrawTarget(-2);
-    SwitchDrawTarget(-4);
+    SwitchDrawTarget(DRAWTARGET_BACK);
+    SwitchDrawTarget(DRAWTARGET_FRONT);
     SwitchDrawTarget(target);
     StoreDrawArea(area[0], area[1], area[2], area[3]);
     s.GdiSurfaceState = wanted;

@@ -222,7 +222,7 @@ KernelImage MakeWhiteTexture(int format, BYTE* buffer, DWORD bright)
     k.width = 8;
     k.height = 8;
     k.format = format;
-    if (format == 1) {
+    if (format == MEMIMG_FORMAT_XRGB8888) {
         const std::uint32_t c = white ? 0xFFFFFFFFu
                                       : (0xFF000000u | (((255 * bR) >> 8) << 16) | (((255 * bG) >> 8) << 8) | ((255 * bB) >> 8));
         k.pitch = 32;
@@ -241,7 +241,7 @@ bool IsDepthImageFor(const MEMIMG* depth, const MEMIMG* dst)
     if (depth->Width != dst->Width || depth->Height != dst->Height) return false;
     // Read as 16-bit values: only two-byte pixels can be walked safely.
     const MEMIMGBODY* b = depth->Body;
-    return b->PixelFormat == 3 || (b->PixelFormat == 0 && b->UseAlpha != 1 && b->UsePalette != 1);
+    return b->PixelFormat == MEMIMG_FORMAT_DEPTH16 || (b->PixelFormat == MEMIMG_FORMAT_RGB565 && b->UseAlpha != 1 && b->UsePalette != 1);
 }
 
 void RasterizeLevel(const KERNELPARAMS& kp, MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const TLVTXTEX* v,
@@ -351,11 +351,11 @@ void RasterizeLevel(const KERNELPARAMS& kp, MEMIMG* dst, MEMIMG* depth, const ME
         if (!IsDrawableImage(texture)) return;
         tex = ReadKernelImage(texture);
     } else {
-        if (target.format != 0 && target.format != 1) return;
+        if (target.format != MEMIMG_FORMAT_RGB565 && target.format != MEMIMG_FORMAT_XRGB8888) return;
         tex = MakeWhiteTexture(target.format, whiteTexel, kp.Bright);
     }
     if (tex.format != target.format || target.usePalette == 1 || target.useAlpha == 1) return;
-    if (tex.format != 0 && tex.format != 1) return;
+    if (tex.format != MEMIMG_FORMAT_RGB565 && tex.format != MEMIMG_FORMAT_XRGB8888) return;
     if (tex.width <= 0 || tex.height <= 0) return;
     if (blendGraph != nullptr) {
         // The graph is read at the texel's coordinates: it must cover the texture.
@@ -398,14 +398,14 @@ void RasterizeLevel(const KERNELPARAMS& kp, MEMIMG* dst, MEMIMG* depth, const ME
     const bool graph = blendGraph != nullptr;
     const bool keyed = trans != 0;
     if (vc) {
-        if (tex.format == 1) DrawTri3DVertexColour32(d, mode, palette, graph, alpha, keyed);
+        if (tex.format == MEMIMG_FORMAT_XRGB8888) DrawTri3DVertexColour32(d, mode, palette, graph, alpha, keyed);
         else DrawTri3DVertexColour16(d, mode, palette, graph, alpha, keyed);
     } else {
         MEMIMGBODY whiteBody{};  // the white texture has no palette and key 0
         const softpix::ImageOpCtx ctx =
             softpix::MakeImageOpCtx(texture != nullptr ? texture->Body : &whiteBody, p, kp.Bright);
         const bool white = softpix::IsWhite(kp.Bright);
-        if (tex.format == 1) DrawTri3DImage32(d, ctx, mode, palette, graph, white, alpha, keyed);
+        if (tex.format == MEMIMG_FORMAT_XRGB8888) DrawTri3DImage32(d, ctx, mode, palette, graph, white, alpha, keyed);
         else DrawTri3DImage16(d, ctx, mode, palette, graph, white, alpha, keyed);
     }
 }
