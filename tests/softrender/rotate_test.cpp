@@ -196,10 +196,11 @@ TEST_F(RotateTest, ExtremeCentresAndRatesStayInsideTheImages)
     parent.Fill(kUntouched);
     MEMIMG dst{};
     ShareMemImgRegion(&dst, parent.Img(), 8, 8, 64, 48);
+    kp = ResetKernelParams(0, 0, 5000, 5000);  // only the kernel's own clip keeps it inside
     const int centres[][2] = {{INT32_MAX, 0}, {INT32_MIN, INT32_MIN}, {9000, 20}, {20, -9000}, {6000, 6000}};
     for (const auto& c : centres)
         for (int turn : {0, 1}) softrender::RotateScaleBlitMemImg(kp, &dst, src.Img(), c[0], c[1], 0.785f, 1.0f, 0, turn);
-    for (float rate : {1e-6f, 1e6f, -3e4f})
+    for (float rate : {1e-6f, 3.0f, 40.0f, 1e6f, -3e4f})
         for (int turn : {0, 1}) softrender::RotateScaleBlitMemImg(kp, &dst, src.Img(), 30, 20, 0.4f, rate, 0, turn);
     DropMemImgReference(&dst);
     for (int y = 0; y < 64; ++y)
