@@ -562,6 +562,12 @@ int TerminateInput()
     return 0;
 }
 
+void ResetInputState()
+{
+    TerminateInput();
+    Input.WinmmMode = 0;
+}
+
 int ReadPadState(int index)
 {
     if (index < 0 || index >= 8) return -1;

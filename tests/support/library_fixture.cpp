@@ -1,10 +1,15 @@
-// Owns the core tests' fixture: manual clock, captured debugger output and
-// log reading.
+// Owns the core tests' fixture: the process's library state reset, manual
+// clock, captured debugger output and log reading.
 #include "library_fixture.h"
 
+#include "core/input.h"
 #include "core/sysstate.h"
+#include "platform/dinput/input_hook.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/debug.h"
+#include "platform/window/window.h"
+
+#include <cstdint>
 
 #include <fstream>
 #include <sstream>
@@ -20,8 +25,21 @@ void CaptureDebug(const char* text)
 
 } // namespace
 
+void ResetLibraryProcessState()
+{
+    SysState = SYSSTATE{};
+    ResetInputState();
+    ResetInputHooks();
+    // A quit or close an earlier test posted but never read.
+    MSG m;
+    const HWND threadMessages = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE) || PeekMessageA(&m, threadMessages, 0, 0, PM_REMOVE)) {
+    }
+}
+
 void LibraryTest::SetUp()
 {
+    ResetLibraryProcessState();
     UseManualClock(1000, 1000);
     g_debugOutput.clear();
     SetDebugOutputSink(CaptureDebug);
