@@ -27,10 +27,13 @@ run: build
 
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	tools/run-whole-shuffled.sh $(BUILD)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp \
 	  ctest --output-on-failure -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp tools/run-whole-shuffled.sh $(ASAN_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

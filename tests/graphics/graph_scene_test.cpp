@@ -24,6 +24,7 @@
 #include "platform/ddraw/display.h"
 #include "platform/kernel/clock.h"
 #include "softrender/blit/blit_reference.h"
+#include "support/library_fixture.h"
 #include "support/image_fixtures.h"
 #include "support/pixel_reference.h"
 #include "support/vertexcolour_reference.h"
@@ -455,6 +456,7 @@ class GraphScene : public testing::TestWithParam<int> {
 protected:
     void SetUp() override
     {
+        ResetLibraryProcessState();
         UseManualClock(100000, 20);
         SysState.DoubleStartAllowed = 1;
         SetScreenMode(kW, kH, GetParam(), 60);

@@ -25,6 +25,7 @@
 #include "graphics/surface2d.h"
 #include "platform/ddraw/ddraw_test.h"
 #include "platform/kernel/clock.h"
+#include "support/library_fixture.h"
 #include "support/image_fixtures.h"
 
 namespace {
@@ -93,6 +94,7 @@ class GraphLibrary : public testing::Test {
 protected:
     void SetUp() override
     {
+        ResetLibraryProcessState();
         UseManualClock(100000, 20);
         SysState.DoubleStartAllowed = 1;
         SetScreenMode(320, 240, 32, 60);

@@ -4,6 +4,8 @@
 
 #include "core/input.h"
 #include "core/sysstate.h"
+#include "graphics/screen.h"
+#include "platform/ddraw/display.h"
 #include "platform/dinput/input_hook.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/debug.h"
@@ -28,6 +30,12 @@ void CaptureDebug(const char* text)
 void ResetLibraryProcessState()
 {
     SysState = SYSSTATE{};
+    // The screen's settings and its fall-back to software rendering outlive a
+    // shutdown; a test starts from the first start-up of a process.
+    if (ScreenState.DirectDraw == nullptr) {
+        ScreenState = SCREENSTATE{};
+        ResetVirtualDisplay();
+    }
     ResetInputState();
     ResetInputHooks();
     // A quit or close an earlier test posted but never read.

@@ -8,8 +8,9 @@
 #include <vector>
 
 // What an earlier test of the same process may have left: the system block
-// back to its defaults, input ended and its fall-back forgotten, the input
-// hooks reset, the thread's unread messages dropped.
+// and (while no screen runs) the screen state back to their defaults, input
+// ended and its fall-back forgotten, the input hooks reset, the thread's
+// unread messages dropped.
 void ResetLibraryProcessState();
 
 // Every test starts from the process state reset, the manual clock (each clock read advances it by
