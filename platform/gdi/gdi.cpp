@@ -3,8 +3,8 @@
 // memory contexts draw into the bitmap selected into them.
 #include "platform/gdi/gdi.h"
 
-#include "platform/ddraw/display.h"
-#include "platform/gdi/pixel.h"
+#include "platform/display/display.h"
+#include "platform/display/pixel.h"
 
 #include <algorithm>
 #include <cstring>

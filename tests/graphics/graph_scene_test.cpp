@@ -21,7 +21,7 @@
 #include "graphics/screen.h"
 #include "graphics/surface2d.h"
 #include "platform/ddraw/ddraw_test.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 #include "platform/kernel/clock.h"
 #include "softrender/blit/blit_reference.h"
 #include "support/library_fixture.h"

@@ -14,7 +14,7 @@
 #include "graphics/screen.h"
 #include "platform/com/com.h"
 #include "platform/ddraw/ddraw_test.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/file.h"
 #include "platform/window/window.h"

@@ -5,7 +5,7 @@
 #include "core/input.h"
 #include "core/sysstate.h"
 #include "graphics/screen.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 #include "platform/dinput/input_hook.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/debug.h"
