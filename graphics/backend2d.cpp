@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/number.h"
 #include "core/sysstate.h"
 #include "graphics/draw2d.h"
 #include "graphics/drawstate.h"
@@ -25,11 +26,9 @@ MEMIMG* SoftwareDestination()
     return image != nullptr && IsMemImgAlive(image) ? image : nullptr;
 }
 
-int TruncateClamped(float v)
+int TruncateToDrawable(float v)
 {
-    if (!(v > -1e9f)) return -1000000000;
-    if (v > 1e9f) return 1000000000;
-    return static_cast<int>(v);
+    return TruncateClamped(v, -1000000000, 1000000000, -1000000000);
 }
 
 // Runs a shape kernel on the software draw image, or on the prepared
@@ -102,8 +101,9 @@ int DrawGraph2DQuad(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int 
 int DrawGraph2DQuadFromFloats(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
                               GRAPHREC* graph, int trans)
 {
-    return DrawGraph2DQuad(TruncateClamped(x1), TruncateClamped(y1), TruncateClamped(x2), TruncateClamped(y2),
-                           TruncateClamped(x3), TruncateClamped(y3), TruncateClamped(x4), TruncateClamped(y4), graph,
+    return DrawGraph2DQuad(TruncateToDrawable(x1), TruncateToDrawable(y1), TruncateToDrawable(x2),
+                           TruncateToDrawable(y2), TruncateToDrawable(x3), TruncateToDrawable(y3),
+                           TruncateToDrawable(x4), TruncateToDrawable(y4), graph,
                            trans);
 }
 

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/number.h"
 #include "graphics/drawstate.h"
 #include "graphics/matrix.h"
 #include "graphics/screen.h"
@@ -69,9 +70,7 @@ void UnlockAll(DRAW2DBLOCK& b)
 
 int ClampToInt(double v)
 {
-    if (!(v > -1e9)) return -1000000000;
-    if (v > 1e9) return 1000000000;
-    return static_cast<int>(v);
+    return TruncateClamped(v, -1000000000, 1000000000, -1000000000);
 }
 
 } // namespace

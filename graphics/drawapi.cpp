@@ -11,6 +11,7 @@
 #include "graphics/blendtable.h"
 #include "core/memory.h"
 #include "core/inactivewait.h"
+#include "core/number.h"
 #include "graphics/backend2d.h"
 #include "graphics/draw2d.h"
 #include "graphics/drawstate.h"
@@ -21,9 +22,7 @@ namespace {
 
 int Truncate(double v)
 {
-    if (!(v > -1e9)) return v != v ? 0 : -1000000000;
-    if (v > 1e9) return 1000000000;
-    return static_cast<int>(v);
+    return TruncateClamped(v, -1000000000, 1000000000, 0);
 }
 
 // Software rendering onto the front screen: the draw lands in its software

@@ -7,12 +7,14 @@
 
 #include "core/fatalexit.h"
 #include "core/inactivewait.h"
+#include "core/number.h"
 #include "core/sysstate.h"
 #include "graphics/drawstate.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/clock.h"
 #include "platform/winmm/timer.h"
 
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -24,7 +26,7 @@ bool WantsVSync()
 
 int TruncToInt(double v)
 {
-    return static_cast<int>(v);
+    return TruncateClamped(v, INT_MIN, INT_MAX, 0);
 }
 
 void RelockBackImage(int width, int height)

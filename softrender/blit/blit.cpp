@@ -3,6 +3,7 @@
 // KERNELPARAMS and BLENDTABLES; the loops live in blit_kernel.h.
 #include "softrender/blit/blit.h"
 
+#include "core/number.h"
 #include "graphics/blendtable.h"
 #include "graphics/matrix.h"
 #include "softrender/blit/blit_kernel.h"
@@ -20,9 +21,7 @@ namespace {
 
 int ClampToInt(long long v)
 {
-    if (v > INT_MAX) return INT_MAX;
-    if (v < INT_MIN) return INT_MIN;
-    return static_cast<int>(v);
+    return TruncateClamped(static_cast<double>(v), INT_MIN, INT_MAX, 0);
 }
 
 // The fast branch's loop for a mode, or Fast::None for the general rules.
