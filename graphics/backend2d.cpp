@@ -20,12 +20,6 @@
 
 namespace {
 
-MEMIMG* SoftwareDestination()
-{
-    MEMIMG* image = ScreenState.DrawImage;
-    return image != nullptr && IsMemImgAlive(image) ? image : nullptr;
-}
-
 int TruncateToDrawable(float v)
 {
     return TruncateClamped(v, -1000000000, 1000000000, -1000000000);
@@ -59,13 +53,9 @@ int DrawTriangle2D(const int vertices[3][4], GRAPHREC* graph, int trans, DWORD c
     }
     const MEMIMG* blendImage = GetBlendGraphMemImg();
     if (IsSoftwareDrawing() == 1) {
-        MEMIMG* dest = SoftwareDestination();
-        MEMIMG view{};
-        const MEMIMG* src = s != nullptr ? GetSurface2DMemImg(s, &view) : nullptr;
-        if (dest != nullptr && (s == nullptr || src != nullptr)) {
+        DrawWithSoftwareSource(s, [&](MEMIMG* dest, const MEMIMG* src) {
             softrender::FillMemImgTriangle(ReadKernelParams(blendImage), dest, src, &vertices[0][0], trans, colour);
-        }
-        ReleaseSurface2DView(src, &view);
+        });
         return 0;
     }
     RECT dst{1000000, 1000000, -1000000, -1000000};

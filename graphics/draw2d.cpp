@@ -52,13 +52,6 @@ bool WrapLocked(MEMIMG* header, void* lockPointer, int pitch, int originX, int o
     return AllocateMemImg(header, width, height, pitch, key, format, 0, 0, 0, origin) == 0;
 }
 
-// The draw target's destination image: the software draw image, or null
-// when the destination is a DirectDraw surface.
-MEMIMG* SoftwareDestination()
-{
-    MEMIMG* image = ScreenState.DrawImage;
-    return image != nullptr && IsMemImgAlive(image) ? image : nullptr;
-}
 
 void UnlockAll(DRAW2DBLOCK& b)
 {
@@ -74,6 +67,12 @@ int ClampToInt(double v)
 }
 
 } // namespace
+
+MEMIMG* SoftwareDestination()
+{
+    MEMIMG* image = ScreenState.DrawImage;
+    return image != nullptr && IsMemImgAlive(image) ? image : nullptr;
+}
 
 int IsSoftwareDrawing()
 {
@@ -187,11 +186,9 @@ int DrawSurface2DAt(int x, int y, int surface, int trans)
     if (s == nullptr) return -1;
     const MEMIMG* blendImage = GetBlendGraphMemImg();
     if (IsSoftwareDrawing() == 1) {
-        MEMIMG* dest = SoftwareDestination();
-        MEMIMG view{};
-        const MEMIMG* src = GetSurface2DMemImg(s, &view);
-        if (dest != nullptr && src != nullptr) softrender::BlitMemImg(ReadKernelParams(blendImage), dest, src, x, y, trans);
-        ReleaseSurface2DView(src, &view);
+        DrawWithSoftwareSource(s, [&](MEMIMG* dest, const MEMIMG* src) {
+            softrender::BlitMemImg(ReadKernelParams(blendImage), dest, src, x, y, trans);
+        });
         return 0;
     }
     // The Direct3D scene is ended and its batch flushed here once it exists.
@@ -240,12 +237,9 @@ int DrawGraph2DStretched(int x1, int y1, int x2, int y2, GRAPHREC* graph, int tr
     const MEMIMG* blendImage = GetBlendGraphMemImg();
 
     if (IsSoftwareDrawing() == 1) {
-        MEMIMG* dest = SoftwareDestination();
-        MEMIMG view{};
-        const MEMIMG* src = GetSurface2DMemImg(s, &view);
-        if (dest != nullptr && src != nullptr)
+        DrawWithSoftwareSource(s, [&](MEMIMG* dest, const MEMIMG* src) {
             softrender::StretchBlitMemImg(ReadKernelParams(blendImage), dest, src, &block, trans);
-        ReleaseSurface2DView(src, &view);
+        });
         return 0;
     }
     const long long dw = static_cast<long long>(ordered.right) - ordered.left;
@@ -294,14 +288,10 @@ int DrawGraph2DRotated(float x, float y, double rate, double angle, GRAPHREC* gr
     if (s == nullptr) return -1;
     const MEMIMG* blendImage = GetBlendGraphMemImg();
     if (IsSoftwareDrawing() == 1) {
-        MEMIMG* dest = SoftwareDestination();
-        MEMIMG view{};
-        const MEMIMG* src = GetSurface2DMemImg(s, &view);
-        if (dest != nullptr && src != nullptr) {
+        DrawWithSoftwareSource(s, [&](MEMIMG* dest, const MEMIMG* src) {
             softrender::RotateScaleBlitMemImg(ReadKernelParams(blendImage), dest, src, ix, iy,
                                               static_cast<float>(angle), static_cast<float>(rate), trans, turn);
-        }
-        ReleaseSurface2DView(src, &view);
+        });
         return 0;
     }
     const float sn = std::sin(static_cast<float>(angle));
@@ -339,10 +329,7 @@ int DrawTriangleList2D(const TLVTXTEX* vertices, int triangles, GRAPHREC* graph,
     MEMIMG* depth = depthFlag == 1 ? ScreenState.DrawDepthImage : nullptr;
     const MEMIMG* blendImage = GetBlendGraphMemImg();
     if (IsSoftwareDrawing() == 1) {
-        MEMIMG* dest = SoftwareDestination();
-        MEMIMG view{};
-        const MEMIMG* texture = s != nullptr ? GetSurface2DMemImg(s, &view) : nullptr;
-        if (dest != nullptr && (s == nullptr || texture != nullptr)) {
+        DrawWithSoftwareSource(s, [&](MEMIMG* dest, const MEMIMG* texture) {
             const int depthWrite = mode == 1 ? 0 : DrawState.DepthWrite;
             const int second = mode == 1 ? 0 : 1;
             const int third = mode == 1 ? 0 : 1;
@@ -351,8 +338,7 @@ int DrawTriangleList2D(const TLVTXTEX* vertices, int triangles, GRAPHREC* graph,
                 softrender::RasterizeMemImgTriangle3D(k, dest, depth, texture, vertices + 3 * i, trans, depthWrite,
                                                       second, third, 0);
             }
-        }
-        ReleaseSurface2DView(texture, &view);
+        });
         return 0;
     }
     double minX = 1000000.0, minY = 1000000.0, maxX = -1000000.0, maxY = -1000000.0;
