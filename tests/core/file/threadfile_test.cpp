@@ -2,6 +2,7 @@
 // without the read-ahead cache; reads cut at the end; the reader thread ends
 // with its file.
 #include "core/file/threadfile.h"
+#include "support/thread_count.h"
 
 #include <gtest/gtest.h>
 
@@ -26,20 +27,6 @@ std::vector<std::uint8_t> WritePattern(const char* name, std::size_t size)
     }
     std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), data.size());
     return data;
-}
-
-std::size_t ThreadCount() { return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/task"), {})); }
-
-// The thread count once it has settled at expect (a thread reports its end
-// just before the system removes it), or as it stands after a bounded wait.
-std::size_t ThreadCountSettled(std::size_t expect)
-{
-    std::size_t n = ThreadCount();
-    for (long spins = 0; n != expect && spins < 200000; ++spins) {
-        std::this_thread::yield();
-        n = ThreadCount();
-    }
-    return n;
 }
 
 // Waits (yielding, bounded) until the reader thread has read ahead.
