@@ -100,3 +100,44 @@ std::vector<std::int16_t> ReadPcm16Samples(const Bytes& wav)
     }
     return out;
 }
+
+Bytes WavFmtBody(int tag, int channels, int rate, int byteRate, int blockAlign, int bits, const Bytes& extra)
+{
+    Bytes b;
+    PutLe16(b, static_cast<std::uint32_t>(tag));
+    PutLe16(b, static_cast<std::uint32_t>(channels));
+    PutLe32(b, static_cast<std::uint32_t>(rate));
+    PutLe32(b, static_cast<std::uint32_t>(byteRate));
+    PutLe16(b, static_cast<std::uint32_t>(blockAlign));
+    PutLe16(b, static_cast<std::uint32_t>(bits));
+    if (!extra.empty()) {
+        PutLe16(b, static_cast<std::uint32_t>(extra.size()));
+        b.insert(b.end(), extra.begin(), extra.end());
+    }
+    return b;
+}
+
+void WriteWavFuzzSeeds(const std::string& root)
+{
+    const std::filesystem::path dir = std::filesystem::path(root) / "wav_fuzz";
+    std::filesystem::create_directories(dir);
+    auto save = [&](const char* name, const Bytes& b) {
+        std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
+                                                         static_cast<std::streamsize>(b.size()));
+    };
+    Bytes adpcmData(300);
+    for (std::size_t i = 0; i < adpcmData.size(); ++i) adpcmData[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    save("pcm16.wav", WriteWav(PcmFmtBody(2, 22050, 16), RampPcm16(64), {{"LIST", Bytes(5, 'x')}}));
+    save("pcm8.wav", WriteWav(PcmFmtBody(1, 8000, 8, true), Bytes(40, 0x80)));
+    Bytes ima;
+    PutLe16(ima, 57);  // (32 - 4) * 2 + 1 samples in 32-byte blocks
+    save("ima.wav", WriteWav(WavFmtBody(0x11, 1, 8000, 7000, 32, 4, ima), adpcmData, {{"fact", Bytes(4, 0)}}));
+    Bytes ms;
+    PutLe16(ms, 52);  // (32 - 7) * 2 + 2
+    PutLe16(ms, 7);
+    for (int c : {256, 0, 512, -256, 0, 0, 192, 64, 240, 0, 460, -208, 392, -232})
+        PutLe16(ms, static_cast<std::uint16_t>(static_cast<std::int16_t>(c)));
+    save("msadpcm.wav", WriteWav(WavFmtBody(2, 1, 8000, 4923, 32, 4, ms), adpcmData));
+    save("alaw.wav", WriteWav(WavFmtBody(6, 2, 8000, 16000, 2, 8, Bytes{}), adpcmData));
+    save("mulaw.wav", WriteWav(WavFmtBody(7, 1, 8000, 8000, 1, 8, Bytes{}), adpcmData));
+}

@@ -24,3 +24,9 @@ Bytes ReadFileBytes(const std::string& path);
 std::string SoundScratchDir();
 // The samples of a sox-made 16-bit PCM WAV's data chunk (empty on failure).
 std::vector<std::int16_t> ReadPcm16Samples(const Bytes& wav);
+
+// A fmt body of any format: the 16 fixed bytes, then cbSize and the extra
+// bytes when there are any.
+Bytes WavFmtBody(int tag, int channels, int rate, int byteRate, int blockAlign, int bits, const Bytes& extra = {});
+// Seeds of the WAV fuzz target: PCM, IMA and MS ADPCM, A-law and mu-law.
+void WriteWavFuzzSeeds(const std::string& root);
