@@ -96,11 +96,14 @@ void DecodeMsAdpcmBlock(const ACMCODECINFO& info, const std::uint8_t* src, std::
         const int c = static_cast<int>(i % ch);
         const int nibble = i & 1 ? data[i / 2] & 0x0F : data[i / 2] >> 4;
         const int signedNibble = nibble >= 8 ? nibble - 16 : nibble;
-        const int predicted = (s1[c] * c1[c] + s2[c] * c2[c]) >> 8;
-        const int sample = Clamp16(predicted + signedNibble * delta[c]);
+        const long long predicted =
+            (static_cast<long long>(s1[c]) * c1[c] + static_cast<long long>(s2[c]) * c2[c]) >> 8;
+        const int sample = static_cast<int>(
+            std::clamp<long long>(predicted + static_cast<long long>(signedNibble) * delta[c], -32768, 32767));
         s2[c] = s1[c];
         s1[c] = sample;
-        delta[c] = std::max((kMsAdaptation[nibble] * delta[c]) >> 8, 16);
+        // Held below what the next step's product can carry; real streams stay far below.
+        delta[c] = std::clamp((kMsAdaptation[nibble] * delta[c]) >> 8, 16, 0x1FFFFF);
         WriteS16(dst + (2 * ch + i) * 2, sample);
     }
 }
