@@ -20,7 +20,7 @@ struct OUTPUTSTATE {
     OutputKind Kind = OutputKind::None;
     SoundOutputChoice Choice = SoundOutputChoice::SdlThenNull;
     SDL_AudioDeviceID Device = 0;
-    std::string DeviceName;
+    std::vector<std::string> DeviceNames;
     std::string DriverName;
     std::vector<float> Scratch;
     // Null device.
@@ -92,8 +92,14 @@ bool OpenSdl(OUTPUTSTATE& s, MIXERSTATE& mixer)
     }
     const char* driver = SDL_GetCurrentAudioDriver();
     s.DriverName = driver != nullptr ? driver : "sdl";
-    const char* name = SDL_GetAudioDeviceName(0, 0);
-    s.DeviceName = name != nullptr ? name : "Default output";
+    s.DeviceNames.clear();
+    const int count = SDL_GetNumAudioDevices(0);
+    for (int i = 0; i < count; ++i) {
+        const char* name = SDL_GetAudioDeviceName(i, 0);
+        if (name != nullptr) s.DeviceNames.emplace_back(name);
+    }
+    // Drivers that cannot list their outputs still play to a default one.
+    if (s.DeviceNames.empty()) s.DeviceNames.emplace_back("Default output");
     SDL_PauseAudioDevice(s.Device, 0);
     return true;
 }
@@ -156,20 +162,16 @@ void CatchUpSoundOutput()
     MixNullPeriods(s, mixer, periods);
 }
 
-bool DescribeSoundOutput(const char** module, const char** description)
+std::vector<std::pair<std::string, std::string>> ListSoundOutputs()
 {
     OUTPUTSTATE& s = State();
+    std::vector<std::pair<std::string, std::string>> list;
     if (s.Kind == OutputKind::Sdl) {
-        *module = s.DriverName.c_str();
-        *description = s.DeviceName.c_str();
-        return true;
+        for (const std::string& name : s.DeviceNames) list.emplace_back(s.DriverName, name);
+    } else if (s.Kind == OutputKind::Null) {
+        list.emplace_back("null", "No sound device: silent output");
     }
-    if (s.Kind == OutputKind::Null) {
-        *module = "null";
-        *description = "No sound device: silent output";
-        return true;
-    }
-    return false;
+    return list;
 }
 
 bool ConsumeSoundFault(SoundFault fault)
