@@ -281,4 +281,16 @@ TEST_F(SoundTest, TheTableFillsUpReusesSlotsAndWrapsItsCheckValue)
     EXPECT_EQ(SoundState.Table.HighWater, 0u);
 }
 
+TEST_F(SoundTest, AGivenHandleIsRemadeInItsOwnSlotAndDeletedWithTheRest)
+{
+    const int given = MakeHandleValue(123, HANDLETAG_SOUND, 3000);
+    ASSERT_EQ(AddSoundData(given), given);
+    ASSERT_NE(LookupSoundRecord(given), nullptr);
+    EXPECT_EQ(LookupSoundRecord(given)->Check, 123u);
+    EXPECT_EQ(AddSoundData(given), -1);  // now occupied
+    EXPECT_EQ(AddSoundData(MakeHandleValue(1, HANDLETAG_GRAPH, 7)), -1);
+    ASSERT_EQ(DeleteAllSounds(), 0);
+    EXPECT_EQ(LookupSoundRecord(given), nullptr);
+}
+
 } // namespace

@@ -129,6 +129,8 @@ TEST(WavSource, WalksTheChunksAndAppliesTheFormatRules)
 {
     Bytes sixteen = kStereo16;
     sixteen[14] = 99;  // bits: a 16-byte fmt takes them from the block size
+    Bytes wideBlock = PcmFmtBody(2, 22050, 16, true);
+    wideBlock[12] = 6;  // block align no longer channels x bytes
     Bytes oddRate = kStereo16;
     oddRate[8] = 0x39;  // nAvgBytesPerSec no longer rate x block
     const Bytes data = RampPcm16(100);
@@ -140,6 +142,7 @@ TEST(WavSource, WalksTheChunksAndAppliesTheFormatRules)
         {"16-byte fmt", WriteWav(sixteen, data), 16},
         {"odd chunks before data", WriteWav(kStereo16, data, {{"LIST", Bytes(3, 'a')}, {"fact", Bytes(5, 1)}}), 16},
         {"byte rate normalised", WriteWav(oddRate, data), 16},
+        {"block align normalised", WriteWav(wideBlock, data), 16},
         {"18-byte fmt", WriteWav(PcmFmtBody(1, 8000, 8, true), data), 8},
     };
     for (const auto& c : cases) {
