@@ -291,5 +291,7 @@ int DiscardSoundHandle(int handle)
         if (rec->Buffer[0].Valid) ReleasePlayBuffer(&rec->Buffer[0]);
     }
     ReleaseHandleRecord(SoundState.Table, handle);
+    // An empty table starts from slot 0 again, whatever slot went last.
+    if (SoundState.Table.Count == 0) SoundState.Table.HighWater = 0;
     return 0;
 }
