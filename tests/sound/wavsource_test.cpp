@@ -4,7 +4,6 @@
 #include "core/file/stream.h"
 #include "core/memory.h"
 #include "sound/decoder.h"
-#include "sound/wavimage.h"
 #include "support/sound_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -236,30 +235,6 @@ TEST(WavSource, ACompressedDataChunkLongerThanTheFileIsCutToIt)
     EXPECT_EQ(d.decoder.Acm.SourceDataSize, 640);
     EXPECT_EQ(GetSoundDecoderOutputSize(&d.decoder), 2 * 505 * 2);
     EXPECT_EQ(d.Whole().size(), 2u * 505 * 2);
-}
-
-TEST(WaveImage, WrapsAFormatAndDataThatThePcmProbeReadsBack)
-{
-    const WAVEFORMATEX f{1, 2, 44100, 176400, 4, 16, 0};
-    const Bytes data = RampPcm16(500);
-    void* image = nullptr;
-    int size = 0;
-    ASSERT_EQ(BuildWaveImage(&image, &size, &f, 18, data.data(), 1000), 0);
-    ASSERT_EQ(size, 1046);
-    const Bytes bytes(static_cast<std::uint8_t*>(image), static_cast<std::uint8_t*>(image) + size);
-    FreeMemory(image);
-    EXPECT_EQ(bytes[4] | bytes[5] << 8, 1038);
-    EXPECT_EQ(bytes[16], 18);
-    EXPECT_EQ(std::memcmp(bytes.data() + 38, "data", 4), 0);
-    Decoding d(bytes);
-    ASSERT_EQ(d.result, 0);
-    EXPECT_EQ(std::memcmp(&d.decoder.OutputFormat, &f, sizeof f), 0);
-    EXPECT_EQ(d.Whole(), data);
-
-    ASSERT_EQ(BuildWaveImage(&image, &size, &f, 18, nullptr, 0), 0);
-    EXPECT_EQ(size, 46);
-    FreeMemory(image);
-    EXPECT_EQ(CloseWaveOutputFile(), -1);
 }
 
 } // namespace
