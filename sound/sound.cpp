@@ -171,8 +171,8 @@ int PlaySoundToHandle(int handle, int playType, int fromStart)
         HaltPlayBuffer(chosen);
     }
     SetPlayBufferPosition(chosen, fromStart == 1 ? 0 : cursor);
-    if (StartPlayBuffer(chosen, playType == 3 ? 1 : 0) == -1) return -1;
-    if (playType == 0 && ServiceMessageLoop() == 0) {
+    if (StartPlayBuffer(chosen, playType == SOUND_PLAYTYPE_LOOP ? 1 : 0) == -1) return -1;
+    if (playType == SOUND_PLAYTYPE_WAIT && ServiceMessageLoop() == 0) {
         while (CheckSoundPlaying(handle) == 1) {
             Sleep(1);
             if (ServiceMessageLoop() != 0) break;
