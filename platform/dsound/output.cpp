@@ -4,11 +4,13 @@
 
 #include "platform/dsound/mixer.h"
 #include "platform/kernel/clock.h"
+#include "platform/kernel/codepage.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -96,7 +98,8 @@ bool OpenSdl(OUTPUTSTATE& s, MIXERSTATE& mixer)
     const int count = SDL_GetNumAudioDevices(0);
     for (int i = 0; i < count; ++i) {
         const char* name = SDL_GetAudioDeviceName(i, 0);
-        if (name != nullptr) s.DeviceNames.emplace_back(name);
+        // SDL names devices in UTF-8; the interface answers code page 932.
+        if (name != nullptr) s.DeviceNames.push_back(ConvertUtf8ToCp932(name, std::strlen(name)));
     }
     // Drivers that cannot list their outputs still play to a default one.
     if (s.DeviceNames.empty()) s.DeviceNames.emplace_back("Default output");
