@@ -154,6 +154,12 @@ void CatchUpSoundOutput()
     if (s.Kind != OutputKind::Null || s.Clock != NullSoundClock::Kernel) return;
     MIXERSTATE& mixer = GetMixerState();
     const ULONGLONG now = ReadClockMicroseconds();
+    if (now < s.StartUs) {
+        // The clock was replaced by one that stands earlier: count from here.
+        s.StartUs = now;
+        s.ConsumedFrames = 0;
+        return;
+    }
     const ULONGLONG due = (now - s.StartUs) * mixer.Rate / 1000000u;
     if (due <= s.ConsumedFrames) return;
     ULONGLONG periods = (due - s.ConsumedFrames) / mixer.PeriodFrames;
