@@ -5,7 +5,7 @@
 #pragma once
 
 #include "graphics/drawtypes.h"
-#include "graphics/handle.h"
+#include "core/handle.h"
 #include "graphics/matrix.h"
 #include "platform/kernel/types.h"
 
