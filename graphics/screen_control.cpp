@@ -189,6 +189,8 @@ int EndDirectDrawScreen()
         EndGraphManager();
         DeleteAllSurface2D();
         ReleaseOutputSurfaces();
+        // A rebuild after a lost screen makes a clipper even in GDI-only use.
+        ReleaseScreenClipper();
         WriteLog("ＤｉｒｅｃｔＤｒａｗオブジェクトを解放します\n");
         ReleaseObject();
     } else {
