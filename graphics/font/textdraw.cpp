@@ -67,7 +67,7 @@ public:
         pitch_ = dest->Body->Pitch;
         colourValue_ = ConvertRGBToScreenColor(colour.r, colour.g, colour.b);
         edgeValue_ = ConvertRGBToScreenColor(edge.r, edge.g, edge.b);
-        for (int v = 0; v < 16; ++v) {
+        for (int v = 0; v < 16 && f->Type == FONTTYPE_ANTIALIAS; ++v) {
             // Full ink is full alpha: level 16 gives 255.
             greyValues_[v] = GetColorValueInFormat(format_, colour.r, colour.g, colour.b, v * 17);
         }
@@ -169,7 +169,7 @@ private:
     int pitch_;
     DWORD colourValue_;
     DWORD edgeValue_;
-    DWORD greyValues_[16];
+    DWORD greyValues_[16] = {};
 };
 
 RECT ClipFor(const MEMIMG* dest, const RECT* clip)
