@@ -18,13 +18,16 @@ int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWO
     FONTREC* f = GetFontRecord(font);
     if (f == nullptr) return -1;
     // Texture caches go to the Direct3D string draw once it exists; fonts keep software caches until then.
-    SIZE size{};
-    RenderStringWithFontCache(0, x, y, 0, 1.0, 1.0, text, colour, nullptr, nullptr, 1, font, edgeColour, -1, vertical,
-                              &size);
     const DRAWSTATE& d = DrawState;
     const bool straight = ScreenState.ColorBits == 8 ||
                           ((f->Type & FONTTYPE_ANTIALIAS) == 0 &&
                            (d.BlendMode == 0 || (d.BlendMode == 1 && d.BlendParam == 255)));
+    // Drawing straight into the software image needs no size: the measure is skipped there.
+    SIZE size{};
+    if (!straight || IsSoftwareDrawing() == 0) {
+        RenderStringWithFontCache(0, x, y, 0, 1.0, 1.0, text, colour, nullptr, nullptr, 1, font, edgeColour, -1,
+                                  vertical, &size);
+    }
     if (straight) {
         if (IsSoftwareDrawing() == 1) {
             MEMIMG* dest = ScreenState.DrawImage;

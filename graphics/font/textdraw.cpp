@@ -91,17 +91,24 @@ public:
         if (f_->Type == 0 && trans_) {
             const BYTE* row = cell + static_cast<std::size_t>(y) * f_->SoftRowBytes;
             BYTE* out = dest_->Pixels + static_cast<std::ptrdiff_t>(dy) * pitch_ + static_cast<std::ptrdiff_t>(dx0) * bytes_;
-            for (int i = 0; i < count; ++i) {
+            // A byte of cell bits at a time: empty stretches cost one test.
+            for (int i = 0; i < count;) {
                 const int x = x0 + i;
-                if ((row[x >> 3] & (0x80 >> (x & 7))) == 0) continue;
-                if (bytes_ == 4) {
-                    std::memcpy(out + 4 * i, &colourValue_, 4);
-                } else if (bytes_ == 2) {
-                    const WORD v = static_cast<WORD>(colourValue_);
-                    std::memcpy(out + 2 * i, &v, 2);
-                } else {
-                    out[i] = static_cast<BYTE>(colourValue_);
+                const int take = std::min(8 - (x & 7), count - i);
+                unsigned bits = static_cast<BYTE>(row[x >> 3] << (x & 7)) & (0xFF00u >> take);
+                while (bits != 0) {
+                    const int k = __builtin_clz(bits) - 24;
+                    bits &= ~(0x80u >> k);
+                    if (bytes_ == 4) {
+                        std::memcpy(out + 4 * (i + k), &colourValue_, 4);
+                    } else if (bytes_ == 2) {
+                        const WORD v = static_cast<WORD>(colourValue_);
+                        std::memcpy(out + 2 * (i + k), &v, 2);
+                    } else {
+                        out[i + k] = static_cast<BYTE>(colourValue_);
+                    }
                 }
+                i += take;
             }
             return;
         }

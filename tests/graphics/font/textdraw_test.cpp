@@ -78,6 +78,13 @@ TEST_P(TextDraw, TextIsClippedToTheDrawArea)
             ++inside;
         }
     EXPECT_GT(inside, 3);
+    // Cut on the left: the glyph's columns 1 to 4 show at x 0 to 3.
+    ASSERT_EQ(DrawTextWithFontHandle(-2, 100, "A", white, QueryDefaultFontHandle(), 0, 0), 0);
+    const std::uint32_t ink = Raw(255, 255, 255);
+    EXPECT_EQ(Get(0, 103), 0u);
+    EXPECT_EQ(Get(1, 103), ink);
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(Get(x, 106), ink) << x;
+    EXPECT_EQ(Get(4, 106), 0u);
     // A string starting at or right of the area's right edge draws nothing.
     EXPECT_EQ(DrawTextWithFontHandle(13, 60, "A", white, QueryDefaultFontHandle(), 0, 0), 0);
     StoreDrawArea(0, 0, 640, 480);
