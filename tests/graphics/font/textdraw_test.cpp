@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "font_fixture.h"
+#include "graphics/graph.h"
+#include "graphics/surface2d.h"
 #include "support/library_fixture.h"
 #include "support/soft_image.h"
 
@@ -185,6 +187,50 @@ TEST_P(TextDraw, FormattedTextDrawsWithTheDefaultFont)
     EXPECT_EQ(DrawTextWithFontHandle(0, 0, "A", colour, 0x20000005, 0, 0), -1);
     EXPECT_TRUE(Contains(ReadLogFile(), "フォントハンドル値が異常です"));
     EXPECT_EQ(DrawTextWithFontHandle(0, 0, "", colour, 0x20000005, 0, 0), 0);
+}
+
+TEST_P(TextEncodings, StringsOnDirectDrawSurfacesMatchTheSoftwareScreen)
+{
+    const std::uint32_t colour = GetColorValue(200, 100, 50);
+    const int font = QueryDefaultFontHandle();
+    struct Blend {
+        int mode, param;
+    };
+    for (const Blend b : {Blend{0, 255}, Blend{1, 128}}) {
+        Fill(Raw(0, 0, 90));
+        SelectBlendMode(b.mode, b.param);
+        ASSERT_EQ(DrawTextWithFontHandle(3, 4, "AB", colour, font, 0, 0), 0);
+        std::vector<std::uint32_t> soft;
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) soft.push_back(Get(x, y));
+
+        // The same string through the DirectDraw path, into a graph's surface.
+        ScreenState.SoftwareRendering = 0;
+        ScreenState.GdiOnly = 0;
+        const int target = CreateBlankGraph(64, 48, 1);
+        IMGSURFREC* is = GetImageSurfaceRecord(GetSurface2DRecord(GetGraphRecord(target)->Surfaces[0])->ImageSurface);
+        ASSERT_NE(is->Surface, nullptr);
+        FillGraphWithColor(target, 0, 0, 90, 255);
+        ASSERT_EQ(SelectDrawTarget(target), 0);
+        EXPECT_EQ(DrawTextWithFontHandle(3, 4, "AB", colour, font, 0, 0), 0);
+        std::vector<std::uint32_t> surface;
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        ASSERT_TRUE(SUCCEEDED(is->Surface->Lock(nullptr, &d, DDLOCK_WAIT, nullptr)));
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) {
+                std::uint32_t v = 0;
+                std::memcpy(&v, static_cast<BYTE*>(d.lpSurface) + y * d.lPitch + x * 4, 4);
+                surface.push_back(v & 0xFFFFFF);
+            }
+        is->Surface->Unlock(nullptr);
+        SelectDrawTarget(-2);
+        DestroyGraphHandle(target, 0);
+        ScreenState.SoftwareRendering = 1;
+        ScreenState.GdiOnly = 1;
+        SelectBlendMode(0, 255);
+        EXPECT_EQ(surface, soft) << "blend mode " << b.mode;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, TextEncodings, testing::Values(32));
