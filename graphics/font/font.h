@@ -52,6 +52,11 @@ struct FONTCELL {
 static_assert(sizeof(FONTCELL) == 3);
 
 inline unsigned FontCellCode(const FONTCELL& c) { return c.Code[0] | (static_cast<unsigned>(c.Code[1]) << 8); }
+// Half-width and full-width spaces only move the pen.
+inline bool IsFontSpaceCell(const FONTCELL& c)
+{
+    return (c.Code[0] == 0x20 && c.Code[1] == 0) || (c.Code[0] == 0x81 && c.Code[1] == 0x40);
+}
 
 struct FONTREC {
     HANDLEHEAD Head;
