@@ -8,6 +8,7 @@
 #include "font_fixture.h"
 #include "graphics/graph.h"
 #include "graphics/surface2d.h"
+#include "platform/ddraw/display.h"
 #include "support/library_fixture.h"
 #include "support/soft_image.h"
 
@@ -187,6 +188,21 @@ TEST_P(TextDraw, FormattedTextDrawsWithTheDefaultFont)
     EXPECT_EQ(DrawTextWithFontHandle(0, 0, "A", colour, 0x20000005, 0, 0), -1);
     EXPECT_TRUE(Contains(ReadLogFile(), "フォントハンドル値が異常です"));
     EXPECT_EQ(DrawTextWithFontHandle(0, 0, "", colour, 0x20000005, 0, 0), 0);
+}
+
+TEST_P(TextEncodings, TextOnTheFrontScreenShowsAtOnce)
+{
+    ASSERT_EQ(SelectDrawTarget(-4), 0);
+    ASSERT_EQ(DrawTextWithFontHandle(10, 20, "A", GetColorValue(255, 255, 255), QueryDefaultFontHandle(), 0, 0), 0);
+    int w = 0;
+    int h = 0;
+    const std::uint32_t* shown = GetLastPresentedPixels(&w, &h);
+    ASSERT_NE(shown, nullptr);
+    ASSERT_GE(w, 640);
+    // The row "#####" of 'A' at (11, 26), without a present.
+    for (int x = 11; x < 16; ++x) EXPECT_EQ(shown[26 * w + x] & 0xFFFFFF, 0xFFFFFFu) << x;
+    EXPECT_EQ(shown[26 * w + 16] & 0xFFFFFF, 0u);
+    SelectDrawTarget(-2);
 }
 
 TEST_P(TextEncodings, StringsOnDirectDrawSurfacesMatchTheSoftwareScreen)
