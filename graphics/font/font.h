@@ -138,6 +138,9 @@ void GetFontCellPlace(const FONTREC* font, int slot, int* x, int* y);
 // Text drawing
 int DrawTextWithFontHandle(int x, int y, const char* text, DWORD colour, int font, DWORD edgeColour, int vertical);
 int DrawTextDefaultFont(int x, int y, const char* text, DWORD colour, DWORD edgeColour);
+// The screen colour value the string worker writes for `colour` under the
+// current draw brightness.
+DWORD GetBrightenedTextColor(DWORD colour);
 int SplitStringForFont(FONTCELL* cells, const char* text, int font, int length, int* count);
 // Mode 0 measures, 1 draws; the advance in pixels, or -1.
 int RenderStringWithFontCache(int mode, int x, int y, int scale, double rateX, double rateY, const char* text,

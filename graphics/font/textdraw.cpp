@@ -188,6 +188,12 @@ RECT ClipFor(const MEMIMG* dest, const RECT* clip)
 
 } // namespace
 
+DWORD GetBrightenedTextColor(DWORD colour)
+{
+    const Channels c = Brightened(colour);
+    return ConvertRGBToScreenColor(c.r, c.g, c.b);
+}
+
 int SplitStringForFont(FONTCELL* cells, const char* text, int font, int length, int* count)
 {
     FONTREC* f = GetFontRecord(font);

@@ -170,6 +170,20 @@ TEST_P(TextDraw, BlendedTextTakesTheBlendModeOnce)
     EXPECT_EQ(mixed, 14);
 }
 
+TEST_P(TextDraw, BlendedTextDarkenedToTheKeyColourStillShows)
+{
+    Fill(Raw(0, 0, 200));
+    SelectBlendMode(1, 128);
+    SelectBrightness(0, 0, 0);
+    ASSERT_EQ(DrawTextWithFontHandle(10, 20, "A", GetColorValue(255, 255, 255), QueryDefaultFontHandle(), 0, 0), 0);
+    SelectBrightness(255, 255, 255);
+    SelectBlendMode(0, 255);
+    int darker = 0;
+    for (int y = 20; y < 40; ++y)
+        for (int x = 5; x < 40; ++x) darker += Get(x, y) != Raw(0, 0, 200) ? 1 : 0;
+    EXPECT_EQ(darker, 14);
+}
+
 TEST_P(TextDraw, FormattedTextDrawsWithTheDefaultFont)
 {
     const std::uint32_t colour = GetColorValue(0, 255, 0);
