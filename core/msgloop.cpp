@@ -11,6 +11,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 #include "platform/window/window.h"
+#include "platform/winsock/winsock.h"
 
 namespace {
 
@@ -96,6 +97,7 @@ int ServiceMessageLoop()
             ChangeWindowMode(s.WindowModeFlag == 1 ? 0 : 1);
             if (s.ModeChangeCallback != nullptr) s.ModeChangeCallback(s.ModeChangeCallbackData);
         }
+        PollSocketSelections();
         RunPasses();
         // The menu's automatic showing comes with menus.
     }
