@@ -7,6 +7,7 @@
 #include "network/network.h"
 #include "platform/kernel/clock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -55,9 +56,9 @@ int NetWorkTest::AcceptPeer(LoopbackPeer& peer)
 std::vector<unsigned char> Framed(const std::vector<unsigned char>& payload)
 {
     const auto n = static_cast<std::uint32_t>(payload.size());
-    std::vector<unsigned char> out = {static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
-                                      static_cast<unsigned char>(n >> 16), static_cast<unsigned char>(n >> 24)};
-    out.insert(out.end(), payload.begin(), payload.end());
+    std::vector<unsigned char> out(payload.size() + 4);
+    for (int i = 0; i < 4; ++i) out[static_cast<std::size_t>(i)] = static_cast<unsigned char>(n >> (8 * i));
+    std::copy(payload.begin(), payload.end(), out.begin() + 4);
     return out;
 }
 

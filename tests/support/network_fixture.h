@@ -12,6 +12,7 @@ class NetWorkTest : public LibraryTest {
 protected:
     void SetUp() override;
     void TearDown() override;
+public:
     // Starts the network listening on 127.0.0.1 at a free port.
     void Start(int rawDefault = 0, int keepOpenDefault = 0);
     // Pumps the network (as the message loop does) until `done` holds or
