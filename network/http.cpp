@@ -79,8 +79,9 @@ bool ContainsWordChunked(const char* value)
 }
 
 // Reads one response line: 1 with the line in r->Line, 0 when no whole
-// line waits yet, -1 when the response's header limits are exceeded. Lines
-// of any length are consumed; only their first 255 bytes are kept.
+// line waits yet, -1 when the response's header limits are exceeded, -2
+// when the server has gone leaving a line unfinished. Lines of any length
+// are consumed; only their first 255 bytes are kept.
 int ReadResponseLine(HTTPREC* r)
 {
     char peeked[kPeekSize];
@@ -89,7 +90,10 @@ int ReadResponseLine(HTTPREC* r)
         if (n <= 0) return 0;
         const auto* lf = static_cast<const char*>(std::memchr(peeked, '\n', static_cast<std::size_t>(n)));
         const int take = lf != nullptr ? static_cast<int>(lf - peeked) + 1 : n;
-        if (lf == nullptr && n < kPeekSize) return 0;  // the rest of the line has not come yet
+        if (lf == nullptr && n < kPeekSize) {
+            // The rest of the line has not come yet, or never will.
+            return GetNetWorkAcceptState(r->Connection) == 0 ? -2 : 0;
+        }
         if (r->HeaderBytes + take > HTTP_HEADER_BYTE_LIMIT) return -1;
         const int content = lf != nullptr ? take - 1 : take;
         if (!r->InOverlongLine) {
@@ -170,7 +174,7 @@ int StartResponse(int slot, bool logStatus)
     }
     if (r->State == 1) {
         const int line = ReadResponseLine(r);
-        if (line == -1) return Finish(slot, 2, 0) - 1;
+        if (line < 0) return Finish(slot, 2, line == -2 ? 3 : 0) - 1;
         if (line == 0) return 0;
         const int code = ParseIntegerAfterBlank(r->Line);
         if (code != 200) {
@@ -188,7 +192,7 @@ int TakeHeaderLine(int slot)
 {
     HTTPREC* r = HttpState.Handles[slot];
     const int line = ReadResponseLine(r);
-    if (line == -1) return Finish(slot, 2, 0) - 1;
+    if (line < 0) return Finish(slot, 2, line == -2 ? 3 : 0) - 1;
     if (line == 0) return 0;
     if (std::memchr(r->Line, ':', static_cast<std::size_t>(r->LineLength)) == nullptr) {
         r->State = 3;
@@ -341,7 +345,7 @@ int StepHttpHead(int slot)
     if (r->State == 3) return Finish(slot, 0, -1);
     if (StartResponse(slot, false) != 1) return 0;
     const int line = ReadResponseLine(r);
-    if (line == -1) return Finish(slot, 2, 0);
+    if (line < 0) return Finish(slot, 2, line == -2 ? 3 : 0);
     if (line == 0) return 0;
     const bool headersEnd = std::memchr(r->Line, ':', static_cast<std::size_t>(r->LineLength)) == nullptr;
     const char* value = HeaderValue(r, "content-length:");
