@@ -42,31 +42,6 @@ void EncodeLength(std::uint32_t value, unsigned char h[4])
     for (int i = 0; i < 4; ++i) h[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
-int ErrorLine(const char* what, const char* operation)
-{
-    char line[160];
-    FormatToBuffer(line, sizeof line, "%s in %s\n", what, operation);
-    return WriteLog(line);
-}
-
-int InvalidHandle(const char* operation)
-{
-    return ErrorLine("有効なネットワークハンドルではありません", operation);
-}
-
-int HandleInError(const char* operation)
-{
-    return ErrorLine("このネットワークハンドルにはエラーが発生しています", operation);
-}
-
-// The checks after the pump: the used flag, then the error flag.
-int CheckUsable(NETCONN* c, const char* operation)
-{
-    if (c->UsedFlag == 0) return InvalidHandle(operation);
-    if (c->ErrorFlag == 1) return HandleInError(operation);
-    return 0;
-}
-
 void AdvanceCheckCounter()
 {
     if (++NetWorkState.CheckCounter > 2047) NetWorkState.CheckCounter = 0;
@@ -100,58 +75,46 @@ void DiscardRecord(NETCONN* c, int slot, bool linked)
     NetWorkState.Connections[slot] = nullptr;
 }
 
-// Receives at most `limit` bytes at the ring's write side, in one or two
-// pieces; the count received, or -1 when the first recv failed.
-int ReceiveIntoRing(NETCONN* c, std::uint32_t limit)
+// Moves at most `limit` bytes between the socket and the ring at `offset`
+// (the ring's write side for recv, its read side for send), in one or two
+// pieces: the count moved, or -1 when the first call failed.
+template <typename Transfer>
+int TransferAtRing(BYTERING& r, int& offset, std::uint32_t limit, Transfer transfer)
 {
-    BYTERING& r = c->RecvRing;
-    const int toEnd = r.Capacity - r.WriteOffset;
-    if (static_cast<long long>(r.WriteOffset) + limit > r.Capacity) {
-        const int first = recv(c->Socket, reinterpret_cast<char*>(r.Data + r.WriteOffset), toEnd, 0);
+    const int toEnd = r.Capacity - offset;
+    if (static_cast<long long>(offset) + limit > r.Capacity) {
+        const int first = transfer(r.Data + offset, toEnd);
         if (first < 0) return -1;
         if (first < toEnd) {
-            r.WriteOffset += first;
+            offset += first;
             return first;
         }
-        const int second = recv(c->Socket, reinterpret_cast<char*>(r.Data), static_cast<int>(limit) - first, 0);
+        const int second = transfer(r.Data, static_cast<int>(limit) - first);
         if (second < 0) {
-            r.WriteOffset = 0;
+            offset = 0;
             return first;
         }
-        r.WriteOffset = second;
+        offset = second;
         return first + second;
     }
-    const int n = recv(c->Socket, reinterpret_cast<char*>(r.Data + r.WriteOffset), static_cast<int>(limit), 0);
+    const int n = transfer(r.Data + offset, static_cast<int>(limit));
     if (n < 0) return -1;
-    r.WriteOffset += n;
+    offset += n;
     return n;
 }
 
-// Sends at most `limit` bytes from the ring's read side, in one or two
-// pieces; the count sent, or -1 when the first send failed.
+int ReceiveIntoRing(NETCONN* c, std::uint32_t limit)
+{
+    return TransferAtRing(c->RecvRing, c->RecvRing.WriteOffset, limit, [c](unsigned char* at, int n) {
+        return recv(c->Socket, reinterpret_cast<char*>(at), n, 0);
+    });
+}
+
 int SendFromRing(NETCONN* c, std::uint32_t limit)
 {
-    BYTERING& r = c->SendRing;
-    const int toEnd = r.Capacity - r.ReadOffset;
-    if (static_cast<long long>(r.ReadOffset) + limit > r.Capacity) {
-        const int first = send(c->Socket, reinterpret_cast<const char*>(r.Data + r.ReadOffset), toEnd, 0);
-        if (first < 0) return -1;
-        if (first < toEnd) {
-            r.ReadOffset += first;
-            return first;
-        }
-        const int second = send(c->Socket, reinterpret_cast<const char*>(r.Data), static_cast<int>(limit) - first, 0);
-        if (second < 0) {
-            r.ReadOffset = 0;
-            return first;
-        }
-        r.ReadOffset = second;
-        return first + second;
-    }
-    const int n = send(c->Socket, reinterpret_cast<const char*>(r.Data + r.ReadOffset), static_cast<int>(limit), 0);
-    if (n < 0) return -1;
-    r.ReadOffset += n;
-    return n;
+    return TransferAtRing(c->SendRing, c->SendRing.ReadOffset, limit, [c](unsigned char* at, int n) {
+        return send(c->Socket, reinterpret_cast<const char*>(at), n, 0);
+    });
 }
 
 // The receive loop proper, with the busy flag held; 0 or -1.
@@ -277,6 +240,21 @@ void TakeUpRefused()
 
 } // namespace
 
+int CheckNetConnUsable(const NETCONN* c, const char* operation, const char* errorName)
+{
+    char line[160];
+    if (c->UsedFlag == 0) {
+        FormatToBuffer(line, sizeof line, "有効なネットワークハンドルではありません in %s\n", operation);
+        return WriteLog(line);
+    }
+    if (c->ErrorFlag == 1) {
+        FormatToBuffer(line, sizeof line, "このネットワークハンドルにはエラーが発生しています in %s\n",
+                       errorName != nullptr ? errorName : operation);
+        return WriteLog(line);
+    }
+    return 0;
+}
+
 NETCONN* GetNetConn(int handle)
 {
     if (handle < 0 || (handle & 0x78000000) != NETCONN_HANDLE_TAG) return nullptr;
@@ -297,30 +275,36 @@ int WriteNetWorkLog(const char* format, ...)
     return WriteLogFormat("ネットワークログ。%s[%d]", text, WSAGetLastError());
 }
 
-int RecvSocket(int handle)
+namespace {
+
+// The checks and the busy flag around one side's work on a connection.
+template <typename Work>
+int RunSide(int handle, int& busy, const char* operation, Work work)
 {
     if (NetWorkState.Started == 0) return -1;
     NETCONN* c = GetNetConn(handle);
-    if (c == nullptr || g_recvBusy) return -1;
-    g_recvBusy = 1;
+    if (c == nullptr || busy) return -1;
+    busy = 1;
     PumpNetWork(0);
-    int result = CheckUsable(c, "RecvSocket");
-    if (result == 0 && c->FramedFlag == 1) result = ReceiveMessages(c);
-    g_recvBusy = 0;
+    int result = CheckNetConnUsable(c, operation);
+    if (result == 0 && c->FramedFlag == 1) result = work(c);
+    busy = 0;
     return result;
+}
+
+} // namespace
+
+int RecvSocket(int handle)
+{
+    return RunSide(handle, g_recvBusy, "RecvSocket", ReceiveMessages);
 }
 
 int SendSocket(int handle)
 {
-    if (NetWorkState.Started == 0) return -1;
-    NETCONN* c = GetNetConn(handle);
-    if (c == nullptr || g_sendBusy) return -1;
-    g_sendBusy = 1;
-    PumpNetWork(0);
-    int result = CheckUsable(c, "SendSocket");
-    if (result == 0 && c->FramedFlag == 1 && c->SendRing.Held > 0) SendMessages(c);
-    g_sendBusy = 0;
-    return result;
+    return RunSide(handle, g_sendBusy, "SendSocket", [](NETCONN* c) {
+        if (c->SendRing.Held > 0) SendMessages(c);
+        return 0;
+    });
 }
 
 int AcceptNetWork()

@@ -70,6 +70,9 @@ int WriteNetWorkLog(const char* format, ...) __attribute__((format(printf, 1, 2)
 
 // The record of a valid handle (the listening slot included), else null.
 NETCONN* GetNetConn(int handle);
+// 0, or -1 after logging the operation's line for a record that is not in
+// use or is in error (errorName, when given, names the operation there).
+int CheckNetConnUsable(const NETCONN* c, const char* operation, const char* errorName = nullptr);
 
 // Starts the network: the socket layer, the hidden window and, when
 // `address` is an IPv4 literal, a listening socket there (port 0: any free

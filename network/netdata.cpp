@@ -3,30 +3,12 @@
 #include "network/netdata.h"
 
 #include "core/log.h"
-#include "core/format.h"
 #include "core/text.h"
 #include "network/netconn.h"
 
 #include <cstring>
 
 namespace {
-
-int CheckLine(const char* what, const char* operation)
-{
-    char line[160];
-    FormatToBuffer(line, sizeof line, "%s in %s\n", what, operation);
-    return WriteLog(line);
-}
-
-// The used and error checks, with the operation's own log lines.
-int CheckUsable(const NETCONN* c, const char* operation, const char* errorName = nullptr)
-{
-    if (c->UsedFlag == 0) return CheckLine("有効なネットワークハンドルではありません", operation);
-    if (c->ErrorFlag == 1) {
-        return CheckLine("このネットワークハンドルにはエラーが発生しています", errorName != nullptr ? errorName : operation);
-    }
-    return 0;
-}
 
 int Receive(int handle, void* buffer, int length, bool peek)
 {
@@ -35,7 +17,7 @@ int Receive(int handle, void* buffer, int length, bool peek)
     NETCONN* c = GetNetConn(handle);
     if (c == nullptr || NetWorkState.Started == 0) return -1;
     PumpNetWork(0);
-    if (CheckUsable(c, name) == -1) return -1;
+    if (CheckNetConnUsable(c, name) == -1) return -1;
     if (RecvSocket(handle) == -1) return -1;
     if (c->FramedFlag == 0) return recv(c->Socket, static_cast<char*>(buffer), length, peek ? MSG_PEEK : 0);
     if (ReadRingBuffer(&c->RecvRing, buffer, length, peek ? 1 : 0) == -1) return -1;
@@ -54,7 +36,7 @@ int GetNetWorkAcceptState(int handle)
     PumpNetWork(0);
     NETCONN* c = GetNetConn(handle);
     if (c == nullptr) return -1;
-    if (CheckUsable(c, "GetNetWorkAcceptState", "GetNetWorkAcceptStateh") == -1) return -1;
+    if (CheckNetConnUsable(c, "GetNetWorkAcceptState", "GetNetWorkAcceptStateh") == -1) return -1;
     if (c->ConnectedFlag == 1) return 1;
     c->DisconnectSeenFlag = 1;
     return 0;
@@ -76,7 +58,7 @@ int NetWorkSend(int handle, const void* buffer, int length)
     NETCONN* c = GetNetConn(handle);
     if (c == nullptr) return -1;
     PumpNetWork(0);
-    if (CheckUsable(c, "NetWorkSend") == -1) return -1;
+    if (CheckNetConnUsable(c, "NetWorkSend") == -1) return -1;
     if (c->ConnectedFlag == 0) return -1;
     SendSocket(handle);
     if (c->FramedFlag == 0) return send(c->Socket, static_cast<const char*>(buffer), length, 0);
@@ -95,7 +77,7 @@ int GetNetWorkDataLength(int handle)
     SendSocket(handle);
     NETCONN* c = GetNetConn(handle);
     if (c == nullptr) return -1;
-    if (CheckUsable(c, "GetNetWorkDataLength") == -1) return -1;
+    if (CheckNetConnUsable(c, "GetNetWorkDataLength") == -1) return -1;
     if (c->FramedFlag == 1) return c->CompleteBytes;
     char byte = 0;
     const int n = NetWorkRecvToPeek(handle, &byte, 1);

@@ -149,10 +149,18 @@ TEST_F(NetWorkTest, HostilePrefixesSetTheErrorAndThePumpClosesTheConnection)
         const unsigned char header[4] = {static_cast<unsigned char>(length), static_cast<unsigned char>(length >> 8),
                                          static_cast<unsigned char>(length >> 16), static_cast<unsigned char>(length >> 24)};
         ASSERT_TRUE(peer.SendAll(header, 4));
-        ASSERT_TRUE(PumpUntil([&] { return GetNetConn(h) == nullptr; })) << length;
+        ASSERT_TRUE(PumpUntil([&] { return GetNetConn(h) == nullptr || GetNetConn(h)->ErrorFlag == 1; })) << length;
+        if (GetNetConn(h) != nullptr) {
+            char b[8];
+            EXPECT_EQ(NetWorkRecv(h, b, 8), -1);  // refused while in error, until the pump closes it
+            PumpNetWork(1);
+        }
+        EXPECT_EQ(GetNetConn(h), nullptr);
         EXPECT_EQ(GetNetWorkAcceptState(h), -1);
     }
-    EXPECT_TRUE(Contains(ReadLogFile(), "受信データを保存するリングバッファのリサイズに失敗しました(データサイズ 4294967295 byte)"));
+    const std::string log = ReadLogFile();
+    EXPECT_TRUE(Contains(log, "受信データを保存するリングバッファのリサイズに失敗しました(データサイズ 4294967295 byte)"));
+    EXPECT_TRUE(Contains(log, "このネットワークハンドルにはエラーが発生しています in NetWorkRecv"));
 }
 
 TEST_F(NetWorkTest, AGoneAndSeenPeerIsClosedUnlessKeptOpen)
