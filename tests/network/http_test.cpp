@@ -235,8 +235,7 @@ TEST_F(HttpTest, CreationRefusesUnsafeTextsAndFailedConnectionsEnd)
     LoopbackPeer unused;
     ASSERT_TRUE(unused.Listen());
     const int deadPort = unused.Port();
-    unused.~LoopbackPeer();
-    new (&unused) LoopbackPeer();
+    unused.CloseListener();
     const int slot = OpenHttpHandle(HTTP_GET, "127.0.0.1", deadPort, "/", nullptr, 0, nullptr);
     ASSERT_GE(slot, 0);
     ASSERT_TRUE(RunToEnd(slot));

@@ -38,7 +38,13 @@ sockaddr_in Loopback(int port)
 LoopbackPeer::~LoopbackPeer()
 {
     Close();
+    CloseListener();
+}
+
+void LoopbackPeer::CloseListener()
+{
     if (listenFd_ >= 0) close(listenFd_);
+    listenFd_ = -1;
 }
 
 bool LoopbackPeer::Connect(int port)

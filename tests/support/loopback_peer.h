@@ -34,6 +34,8 @@ public:
     // Closes with a reset instead of a graceful end.
     void Reset();
     void Close();
+    // Stops listening; the port is then free and refuses connections.
+    void CloseListener();
     bool IsOpen() const { return fd_ >= 0; }
 
 private:
