@@ -155,6 +155,8 @@ int ReceiveMessages(NETCONN* c)
     }
 }
 
+// A short send does not end the pass: only a send that would block makes
+// the socket layer report room again, so the pass goes on until one does.
 void SendMessages(NETCONN* c)
 {
     for (;;) {
@@ -163,7 +165,7 @@ void SendMessages(NETCONN* c)
                                c->HeaderRemainder, 0);
             if (n < 0) return;
             c->HeaderRemainder -= n;
-            if (c->HeaderRemainder > 0) return;
+            continue;
         }
         if (c->SendRemainder == 0) {
             // Everything queued now is one message.
@@ -176,7 +178,7 @@ void SendMessages(NETCONN* c)
             }
             if (n < 4) {
                 c->HeaderRemainder = 4 - n;
-                return;
+                continue;
             }
         }
         WrapRingBufferOffsets(&c->SendRing);
@@ -185,7 +187,7 @@ void SendMessages(NETCONN* c)
         c->SendRing.Held -= count;
         c->SendRemainder -= static_cast<std::uint32_t>(count);
         PumpNetWork(0);
-        if (count == 0 || c->SendRemainder != 0 || c->SendRing.Held == 0) return;
+        if (count == 0 || c->SendRing.Held == 0) return;
     }
 }
 

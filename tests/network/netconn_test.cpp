@@ -108,6 +108,47 @@ TEST_F(NetWorkTest, RawBytesCrossBothWaysAndLinesAreReadWhole)
     ASSERT_TRUE(PumpUntil([&] { return GetNetWorkDataLength(h) == 0; }));
 }
 
+TEST_F(NetWorkTest, SendsQueuedWhileTheSocketIsFullLoseAndRepeatNothing)
+{
+    Start();
+    LoopbackPeer peer;
+    const int h = AcceptPeer(peer);
+    ASSERT_GE(h, 0);
+    const int small = 4096;
+    ASSERT_EQ(setsockopt(GetNetConn(h)->Socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&small), 4), 0);
+    Bytes sent;
+    for (unsigned i = 0; i < 300; ++i) {
+        Bytes piece = Pattern(1 + (i * 977) % 3000, i);
+        sent.insert(sent.end(), piece.begin(), piece.end());
+        ASSERT_EQ(NetWorkSend(h, piece.data(), static_cast<int>(piece.size())), 0);
+    }
+    // The peer reads slowly and takes the stream apart at its prefixes.
+    Bytes received;
+    bool emptyMessage = false;
+    std::thread reader([&] {
+        while (received.size() < sent.size()) {
+            unsigned char header[4];
+            if (!peer.ReceiveExactly(header, 4, 5000)) return;
+            const std::uint32_t n = header[0] | (header[1] << 8) | (header[2] << 16) | (std::uint32_t(header[3]) << 24);
+            if (n == 0 || n > sent.size()) {
+                emptyMessage = true;
+                return;
+            }
+            Bytes payload(n);
+            if (!peer.ReceiveExactly(payload.data(), n, 5000)) return;
+            received.insert(received.end(), payload.begin(), payload.end());
+            Sleep(1);
+        }
+    });
+    EXPECT_TRUE(PumpUntil([&] {
+        const NETCONN* c = GetNetConn(h);
+        return c->SendRing.Held == 0 && c->SendRemainder == 0 && c->HeaderRemainder == 0;
+    }, 10000));
+    reader.join();
+    EXPECT_FALSE(emptyMessage);
+    EXPECT_EQ(received, sent);
+}
+
 TEST_F(NetWorkTest, PiecesAndSplitHeadersCompleteOnlyWithTheirLastByte)
 {
     Start();
