@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <sys/resource.h>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -172,6 +174,7 @@ TEST_F(HttpTest, ResponsesFromOrdinaryAndHostileServersEndWithinBounds)
         std::string body;  // "<none>" when no body is handed out
     } cases[] = {
         {"lengthless body to memory", HTTP_GET, "HTTP/1.0 200 OK\r\nA: b\r\n\r\nuntil the end", false, 0, -1, "until the end"},
+        {"length without a blank", HTTP_GET, "HTTP/1.0 200 OK\r\nContent-Length:3\r\n\r\nabc", false, 0, -1, "abc"},
         {"lower-case length", HTTP_GET, "HTTP/1.0 200 OK\r\ncontent-length:  4\r\n\r\nabcdEXTRA", false, 0, -1, "abcd"},
         {"zero length", HTTP_GET, "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n", false, 0, -1, ""},
         {"302 on a post", HTTP_POST, "HTTP/1.0 302 Found\r\n\r\n", false, 2, 0, "<none>"},
@@ -244,6 +247,28 @@ TEST_F(HttpTest, CreationRefusesUnsafeTextsAndFailedConnectionsEnd)
     // The first finish decides.
     EXPECT_EQ(FinishHttpHandle(slot, 0, -1), 0);
     EXPECT_EQ(State(slot).result, 2);
+}
+
+TEST_F(HttpTest, AFailedFileWriteFailsTheTransfer)
+{
+    Start();
+    ScriptedServer server;
+    server.Run("HTTP/1.0 200 OK\r\nContent-Length: 6000\r\n\r\n" + std::string(6000, 'w'));
+    const int slot = OpenHttpHandle(HTTP_GET, "127.0.0.1", server.peer.Port(), "/", nullptr, 0, "limited.bin");
+    ASSERT_GE(slot, 0);
+    // Files of this process may not grow beyond 1000 bytes for a while.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    const bool ended = RunToEnd(slot);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(State(slot).result, 2);
+    EXPECT_EQ(State(slot).detail, 2);
 }
 
 TEST_F(HttpTest, ClosingARunningTransferEndsItAndFreesItsSlot)
