@@ -292,15 +292,26 @@ int ParseIntegerAfterBlank(const char* text)
     return ParseFirstInteger(blank);
 }
 
-int ProcessAllHttpHandles()
+namespace {
+
+// Visits the occupied slots from 0 up, as many as were open at the start.
+template <typename Visit>
+void ForEachOpenTransfer(Visit visit)
 {
     const int count = HttpState.Count;
-    int stepped = 0;
-    for (int i = 0; i < HTTP_HANDLE_MAX && stepped < count; ++i) {
+    int visited = 0;
+    for (int i = 0; i < HTTP_HANDLE_MAX && visited < count; ++i) {
         if (HttpState.Handles[i] == nullptr) continue;
-        StepHttpHandle(i);
-        ++stepped;
+        visit(i);
+        ++visited;
     }
+}
+
+} // namespace
+
+int ProcessAllHttpHandles()
+{
+    ForEachOpenTransfer(StepHttpHandle);
     return 0;
 }
 
@@ -401,14 +412,7 @@ int CloseHttpHandle(int slot)
 
 int CloseAllHttpHandles()
 {
-    const int count = HttpState.Count;
-    if (count < 1) return 0;
-    int closed = 0;
-    for (int i = 0; i < HTTP_HANDLE_MAX && closed < count; ++i) {
-        if (HttpState.Handles[i] == nullptr) continue;
-        CloseHttpHandle(i);
-        ++closed;
-    }
+    ForEachOpenTransfer(CloseHttpHandle);
     return 0;
 }
 
