@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "platform/kernel/clock.h"
@@ -102,6 +104,17 @@ TEST_F(NetWorkTest, RawBytesCrossBothWaysAndLinesAreReadWhole)
     EXPECT_EQ(NetWorkRecvLine(h, line), -1);
     char rest[4];
     EXPECT_EQ(NetWorkRecvToPeek(h, rest, 4), 4);
+    ASSERT_EQ(NetWorkRecv(h, rest, 4), 4);
+    // No line feed among the first 255 bytes, or a zero byte before it: no line, nothing taken.
+    for (const std::string& waiting : {std::string(300, 'n') + "\n", std::string("ab\0cd\n", 6)}) {
+        ASSERT_TRUE(peer.SendAll(waiting));
+        ASSERT_TRUE(PumpUntil([&] { return NetWorkRecvToPeek(h, line, 255) == int(std::min<std::size_t>(255, waiting.size())); }));
+        EXPECT_EQ(NetWorkRecvLine(h, line), -1);
+        std::string drained(waiting.size(), '\0');
+        ASSERT_EQ(NetWorkRecv(h, drained.data(), int(drained.size())), int(waiting.size()));
+        EXPECT_EQ(drained, waiting);
+    }
+    ASSERT_TRUE(peer.SendAll("tail"));
 
     peer.ShutdownWrite();
     ASSERT_EQ(NetWorkRecv(h, rest, 4), 4);
@@ -170,11 +183,23 @@ TEST_F(NetWorkTest, PiecesAndSplitHeadersCompleteOnlyWithTheirLastByte)
     ASSERT_TRUE(PumpUntil([&] { return c->CompleteBytes == 30; }));
     char five[5];
     EXPECT_EQ(NetWorkRecv(h, five, 31), -1);
+    // A large message's header alone grows the ring to hold all of it.
+    char thirty[30];
+    ASSERT_EQ(NetWorkRecv(h, thirty, 30), 0);
+    Bytes big = Framed(Pattern(100000));
+    ASSERT_TRUE(peer.SendAll(big.data(), 4));
+    ASSERT_TRUE(PumpUntil([&] { return c->RecvRemainder == 100000u; }));
+    EXPECT_EQ(c->RecvRing.Capacity, c->RecvRing.Held + 100000 + 1000);
+    ASSERT_TRUE(peer.SendAll(big.data() + 4, big.size() - 4));
+    ASSERT_TRUE(PumpUntil([&] { return c->CompleteBytes == 100000; }));
+    Bytes got(100000);
+    ASSERT_EQ(NetWorkRecv(h, got.data(), 100000), 0);
+    EXPECT_EQ(got, Pattern(100000));
     // An empty message, then two messages in one arrival.
     Bytes two = Framed({});
     for (auto& m : {Framed(Pattern(5)), Framed(Pattern(7))}) two.insert(two.end(), m.begin(), m.end());
     ASSERT_TRUE(peer.SendAll(two.data(), two.size()));
-    ASSERT_TRUE(PumpUntil([&] { return GetNetWorkDataLength(h) == 42; }));
+    ASSERT_TRUE(PumpUntil([&] { return GetNetWorkDataLength(h) == 12; }));
 }
 
 TEST_F(NetWorkTest, HostilePrefixesSetTheErrorAndThePumpClosesTheConnection)
