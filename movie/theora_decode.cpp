@@ -150,7 +150,9 @@ void DecodePass(THEORACTX* ctx, bool& storeFailed)
         for (int i = 0; i < s; ++i) {
             if (stock[i].Filled == 0) continue;
             std::int64_t f = stock[i].Frame.load(std::memory_order_relaxed);
-            bool stale = f < c ? !(w >= m && f <= w - m) : (f > d && f > w);
+            // Frames below c stay only in the part of the window [c, c + s)
+            // that has wrapped to the start.
+            bool stale = f < c ? !(w >= m && f < w - m) : (f > d && f > w);
             if (stale) DropEntry(ctx, stock[i]);
         }
     }
@@ -183,8 +185,11 @@ void DecodePass(THEORACTX* ctx, bool& storeFailed)
     ctx->State = THEORA_DECODING;
     const bool holdsD = findFrame(d);
     const bool holdsC = findFrame(c);
-    if (holdsD || c > d) {
-        const std::int64_t step = (!holdsC && c > d) ? c - d : 1;
+    // A display behind the decoder with nothing stocked for it has wrapped
+    // past the loop point: the decoder goes round to it in one step.
+    const bool wrapped = !holdsC && c < d;
+    if (holdsD || c > d || wrapped) {
+        const std::int64_t step = !holdsC && c > d ? c - d : (wrapped ? c - d + m : 1);
         if (d + step < m) {
             if (DecodeTheoraPackets(ctx, static_cast<int>(step)) == -1) {
                 ctx->EndOfData = 1;
@@ -200,6 +205,11 @@ void DecodePass(THEORACTX* ctx, bool& storeFailed)
                 return;
             }
         }
+    }
+    // The decoder can land on a frame the stock already holds (after a loop).
+    if (findFrame(ctx->DecodePosition)) {
+        Sleep(0);
+        return;
     }
     if (!StoreFrame(ctx, *free)) {
         // Let waiting frame requests give up rather than wait for a picture
