@@ -85,6 +85,9 @@ struct THEORACTX {
     DWORD YuvFourCC;
     std::int32_t ImageDone;
     std::int32_t SurfaceDone;
+    // 1 once the decoder has decoded a picture of its own: before that its
+    // output planes are not set up. The thread's alone.
+    std::int32_t DecoderPictured;
     // Frame packets handed to the decoder so far: how tests see that a jump
     // decodes only from its last key frame.
     std::atomic<std::int64_t> DecodedPackets;

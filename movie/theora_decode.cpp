@@ -29,8 +29,11 @@ bool TakePacket(THEORACTX* ctx)
 
 void FeedDecoder(THEORACTX* ctx, bool framePacket)
 {
-    theora_decode_packetin(&ctx->DecoderState, &ctx->Packet);
-    if (framePacket) ctx->DecodedPackets.fetch_add(1);
+    int result = theora_decode_packetin(&ctx->DecoderState, &ctx->Packet);
+    if (!framePacket) return;
+    ctx->DecodedPackets.fetch_add(1);
+    // An empty packet repeats the previous picture, so it makes none.
+    if (result == 0 && ctx->Packet.bytes > 0) ctx->DecoderPictured = 1;
 }
 
 // Takes up to the next frame packet, handing every packet to the decoder;
@@ -70,7 +73,7 @@ bool InWindow(std::int64_t frame, std::int64_t current, std::int64_t size, std::
 bool StoreFrame(THEORACTX* ctx, FRAMESTOCK& entry)
 {
     yuv_buffer yuv;
-    if (theora_decode_YUVout(&ctx->DecoderState, &yuv) != 0) return false;
+    if (ctx->DecoderPictured == 0 || theora_decode_YUVout(&ctx->DecoderState, &yuv) != 0) return false;
     const int ox = static_cast<int>(ctx->Info.offset_x);
     const int oy = static_cast<int>(ctx->Info.offset_y);
     const int w = static_cast<int>(ctx->Info.frame_width);

@@ -9,6 +9,7 @@
 
 #include "support/archive_writer.h"
 #include "support/image_fixtures.h"
+#include "support/theora_movie_writer.h"
 
 namespace {
 
@@ -88,5 +89,28 @@ int main(int argc, char** argv)
     Save(root / "bgra", "8.bgra", WriteBgra(0x08080808, 2, 2, Ramp(16)));
     Save(root / "bgra", "16.bgra", WriteBgra(0x10101010, 2, 1, Ramp(16)));
     WriteArchiveFuzzSeeds(root.string());
+
+    auto movie = [&](const char* name, int width, int height, int chroma, int frames, bool sound, bool paged) {
+        TheoraMovieSpec s;
+        s.frameWidth = width;
+        s.frameHeight = height;
+        s.chroma = chroma;
+        s.frames = frames;
+        s.keyInterval = 2;
+        s.sound = sound;
+        s.pagePerFrame = paged;
+        if (width == 32) {
+            s.picWidth = 21;
+            s.picHeight = 18;
+            s.picX = 5;
+            s.picY = 3;
+        }
+        Save(root / "theora_fuzz", name, WriteTheoraMovie(s));
+    };
+    movie("420.ogv", 16, 16, 420, 3, false, false);
+    movie("paged.ogv", 16, 16, 420, 5, false, true);
+    movie("444.ogv", 16, 16, 444, 2, false, false);
+    movie("cropped422.ogv", 32, 32, 422, 2, false, true);
+    movie("sound.ogv", 16, 16, 420, 2, true, false);
     return 0;
 }

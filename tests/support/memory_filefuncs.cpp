@@ -44,7 +44,7 @@ std::uint32_t Read(void* buffer, std::uint32_t size, std::uint32_t count, FILEHA
     if (size == 0) return 0;
     std::size_t left = f->Data->size() - f->Position;
     std::size_t whole = std::min<std::size_t>(count, left / size);
-    std::memcpy(buffer, f->Data->data() + f->Position, whole * size);
+    if (whole > 0) std::memcpy(buffer, f->Data->data() + f->Position, whole * size);
     f->Position += whole * size;
     if (whole < count) f->EofFlag = 1;
     return static_cast<std::uint32_t>(whole);

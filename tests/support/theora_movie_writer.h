@@ -24,6 +24,7 @@ struct TheoraMovieSpec {
     int keyInterval = 8; // a key frame at least every this many frames
     bool sound = false; // a Vorbis stream multiplexed with the video
     bool pagePerFrame = false; // each frame's packet flushed onto a page of its own
+    bool texture = false; // moving luma detail over the cells, as a camera picture has
 };
 
 MovieBytes WriteTheoraMovie(const TheoraMovieSpec& spec);
