@@ -87,6 +87,31 @@ inline MovieBytes MakeMovie(int frames, int keyInterval = 8, bool sound = false)
     return WriteTheoraMovie(spec);
 }
 
+// The movies every layout test walks: each chroma layout, a picture region
+// inside a larger encoded frame, and a soundtrack beside the video.
+struct MovieVariant {
+    const char* Name;
+    TheoraMovieSpec Spec;
+};
+
+inline std::vector<MovieVariant> MovieVariants(int frames)
+{
+    TheoraMovieSpec plain;
+    plain.frames = frames;
+    std::vector<MovieVariant> v = {{"4:2:0", plain}, {"cropped", plain}, {"4:2:2", plain}, {"4:4:4", plain},
+                                   {"with sound", plain}};
+    v[1].Spec.frameWidth = 112;
+    v[1].Spec.frameHeight = 80;
+    v[1].Spec.picWidth = 100;
+    v[1].Spec.picHeight = 75;
+    v[1].Spec.picX = 6;
+    v[1].Spec.picY = 2;
+    v[2].Spec.chroma = 422;
+    v[3].Spec.chroma = 444;
+    v[4].Spec.sound = true;
+    return v;
+}
+
 // The file's Ogg pages, in order, byte for byte.
 inline std::vector<MovieBytes> SplitPages(const MovieBytes& bytes)
 {
