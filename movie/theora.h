@@ -29,6 +29,7 @@ enum TheoraThreadState : std::int32_t {
 struct FRAMESTOCK {
     std::atomic<std::int32_t> Filled;
     std::atomic<std::int32_t> Frame;
+    std::int32_t HasPicture; // 0: the frame is stocked, but there is no picture to show
     BYTE* PlaneY;
     BYTE* PlaneU; // Cb
     BYTE* PlaneV; // Cr

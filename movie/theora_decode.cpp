@@ -70,7 +70,7 @@ bool InWindow(std::int64_t frame, std::int64_t current, std::int64_t size, std::
 }
 
 // Copies the decoder's picture region into the entry as compact planes.
-bool StoreFrame(THEORACTX* ctx, FRAMESTOCK& entry)
+bool CopyPicture(THEORACTX* ctx, FRAMESTOCK& entry)
 {
     yuv_buffer yuv;
     if (ctx->DecoderPictured == 0 || theora_decode_YUVout(&ctx->DecoderState, &yuv) != 0) return false;
@@ -124,9 +124,17 @@ bool StoreFrame(THEORACTX* ctx, FRAMESTOCK& entry)
         std::memcpy(entry.PlaneU + static_cast<std::size_t>(r) * cw, yuv.u + from, static_cast<std::size_t>(cw));
         std::memcpy(entry.PlaneV + static_cast<std::size_t>(r) * cw, yuv.v + from, static_cast<std::size_t>(cw));
     }
+    return true;
+}
+
+// Stocks frame DecodePosition. A frame without a picture (none decoded yet,
+// or no memory for its planes) is stocked as missing, so requests for it
+// answer at once and the decoder moves on.
+void StoreFrame(THEORACTX* ctx, FRAMESTOCK& entry)
+{
+    entry.HasPicture = CopyPicture(ctx, entry) ? 1 : 0;
     entry.Frame.store(ctx->DecodePosition, std::memory_order_relaxed);
     entry.Filled = 1;
-    return true;
 }
 
 // Starts the file over after its last frame and decodes frame 0.
@@ -140,7 +148,7 @@ bool RestartFile(THEORACTX* ctx)
     return true;
 }
 
-void DecodePass(THEORACTX* ctx, bool& storeFailed)
+void DecodePass(THEORACTX* ctx)
 {
     const std::int64_t c = ctx->CurrentFrame;
     const std::int64_t d = ctx->DecodePosition;
@@ -214,18 +222,7 @@ void DecodePass(THEORACTX* ctx, bool& storeFailed)
         Sleep(0);
         return;
     }
-    if (!StoreFrame(ctx, *free)) {
-        // Let waiting frame requests give up rather than wait for a picture
-        // that cannot be stored; later passes try again.
-        ctx->EndOfData = 1;
-        storeFailed = true;
-        Sleep(1);
-        return;
-    }
-    if (storeFailed) {
-        storeFailed = false;
-        ctx->EndOfData = 0;
-    }
+    StoreFrame(ctx, *free);
     Sleep(0);
 }
 
@@ -316,7 +313,6 @@ int DecodeTheoraPackets(THEORACTX* ctx, int count)
 DWORD TheoraDecodeThreadProc(void* parameter)
 {
     auto* ctx = static_cast<THEORACTX*>(parameter);
-    bool storeFailed = false;
     while (ctx->StopRequest == 0) {
         if (ctx->PauseRequest == 1) {
             ctx->State = THEORA_PAUSED;
@@ -324,7 +320,7 @@ DWORD TheoraDecodeThreadProc(void* parameter)
         } else if (ctx->SeekRequest == 1) {
             if (!CarryOutSeek(ctx)) break;
         } else {
-            DecodePass(ctx, storeFailed);
+            DecodePass(ctx);
         }
     }
     // The last touch of the context: the close frees it once it sees this.

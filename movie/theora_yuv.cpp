@@ -185,6 +185,12 @@ int CopyTheoraFrameToImage(THEORACTX* ctx, int toImage, int toSurface)
     if (!wantSurface && !wantImage) return 0;
     const FRAMESTOCK* frame = RequestTheoraFrame(ctx);
     if (frame == nullptr) return 0;
+    if (frame->HasPicture == 0) {
+        // Nothing new to show for this frame; asking again changes nothing.
+        if (wantSurface) ctx->SurfaceDone = 1;
+        if (wantImage) ctx->ImageDone = 1;
+        return 0;
+    }
 
     if (wantSurface) {
         DDSURFACEDESC2 desc{};

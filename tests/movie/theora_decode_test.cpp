@@ -165,6 +165,24 @@ TEST_F(TheoraDecode, DisplayOutrunningTheDecoderAcrossTheLoopDoesNotHang)
     }
 }
 
+TEST_F(TheoraDecode, FramesBeforeTheDecodersFirstPictureAreMissingNotGarbage)
+{
+    // The first frame's packet emptied: a repeat of a picture that never was.
+    const MovieBytes bytes = RewriteVideoPackets(MakeMovie(16, 8), [](int number, std::vector<unsigned char>& body) {
+        if (number == 3) body.clear(); // after the three headers
+    });
+    OpenedMovie movie(bytes);
+    ASSERT_NE(movie.Ctx, nullptr);
+    EXPECT_EQ(movie.Ctx->FrameCount, 16);
+    EXPECT_EQ(movie.Ctx->ImageDone, 1); // the open's copy found frame 0 without a picture
+    EXPECT_EQ(movie.ShownFrame(), -2);
+    EXPECT_EQ(CopyTheoraFrameToImage(movie.Ctx, 1, 0), 0);
+    AdvanceTheoraFrame(movie.Ctx, 8); // the next key frame
+    EXPECT_EQ(movie.ShownFrame(), 8);
+    AdvanceTheoraFrame(movie.Ctx, 1);
+    EXPECT_EQ(movie.ShownFrame(), 9);
+}
+
 TEST_F(TheoraDecode, PlaysThroughTheLibraryFileLayer)
 {
     SelectFileFunctionTable(nullptr);

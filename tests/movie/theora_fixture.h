@@ -143,6 +143,46 @@ inline int PageSerial(const MovieBytes& page)
     return static_cast<int>(page[14] | (page[15] << 8) | (page[16] << 16) | (static_cast<unsigned>(page[17]) << 24));
 }
 
+// The file again with the video stream's packets passed through `change`
+// (packet number, bytes) and laid out one packet to a page; other streams'
+// pages are dropped.
+template <typename Change>
+MovieBytes RewriteVideoPackets(const MovieBytes& bytes, Change change)
+{
+    const std::vector<MovieBytes> pages = SplitPages(bytes);
+    ogg_stream_state in;
+    ogg_stream_state out;
+    ogg_stream_init(&in, PageSerial(pages[0]));
+    ogg_stream_init(&out, PageSerial(pages[0]));
+    MovieBytes result;
+    int number = 0;
+    for (const MovieBytes& p : pages) {
+        if (PageSerial(p) != PageSerial(pages[0])) continue;
+        ogg_page page;
+        page.header = const_cast<unsigned char*>(p.data());
+        page.header_len = 27 + p[26];
+        page.body = const_cast<unsigned char*>(p.data()) + page.header_len;
+        page.body_len = static_cast<long>(p.size()) - page.header_len;
+        ogg_stream_pagein(&in, &page);
+        ogg_packet packet;
+        while (ogg_stream_packetout(&in, &packet) == 1) {
+            std::vector<unsigned char> body(packet.packet, packet.packet + packet.bytes);
+            change(number++, body);
+            packet.packet = body.data();
+            packet.bytes = static_cast<long>(body.size());
+            ogg_stream_packetin(&out, &packet);
+            ogg_page made;
+            while (ogg_stream_flush(&out, &made) > 0) {
+                result.insert(result.end(), made.header, made.header + made.header_len);
+                result.insert(result.end(), made.body, made.body + made.body_len);
+            }
+        }
+    }
+    ogg_stream_clear(&in);
+    ogg_stream_clear(&out);
+    return result;
+}
+
 // Sets a page's checksum again after its bytes were changed.
 inline void ResealPage(MovieBytes& page)
 {
