@@ -79,8 +79,10 @@ void FileTimeToDateFields(const FILETIME* time, int fields[6])
 {
     FILETIME local{};
     SYSTEMTIME st{};
-    FileTimeToLocalFileTime(time, &local);
-    FileTimeToSystemTime(&local, &st);
+    // A time outside the calendar leaves every field zero, not a made-up date.
+    if (!FileTimeToLocalFileTime(time, &local) || !FileTimeToSystemTime(&local, &st)) {
+        st = SYSTEMTIME{};
+    }
     fields[0] = st.wYear;
     fields[1] = st.wMonth;
     fields[2] = st.wDay;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -581,12 +582,16 @@ BOOL FindClose(HANDLE handle)
 BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local)
 {
     if (utc == nullptr || local == nullptr) return FALSE;
+    // Times with the top bit set are not times, and a zone offset must not
+    // carry one past either end.
     std::int64_t ticks = FileTimeTicks(*utc);
+    if (ticks < 0) return FALSE;
     time_t seconds = static_cast<time_t>(ticks / 10000000LL - kEpochDifference);
     struct tm tmLocal;
     if (localtime_r(&seconds, &tmLocal) == nullptr) return FALSE;
-    std::int64_t shifted = ticks + static_cast<std::int64_t>(tmLocal.tm_gmtoff) * 10000000LL;
-    if (shifted < 0) return FALSE;
+    const std::int64_t offset = static_cast<std::int64_t>(tmLocal.tm_gmtoff) * 10000000LL;
+    if (offset > 0 ? ticks > INT64_MAX - offset : ticks < -offset) return FALSE;
+    std::int64_t shifted = ticks + offset;
     local->dwLowDateTime = static_cast<DWORD>(shifted & 0xFFFFFFFF);
     local->dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(shifted) >> 32);
     return TRUE;

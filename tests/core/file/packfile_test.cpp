@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -287,6 +288,47 @@ TEST_F(PackFileTest, CorruptArchivesAndMembersFailTheirOpen)
     ShutdownArchiveLayer();
     ResetArchiveTables();
     EXPECT_EQ(ReadWhole("bad\\s.bin"), "plain");
+}
+
+TEST_F(PackFileTest, MemberTimesOutsideTheCalendarGiveNoDateInAnyZone)
+{
+    // 2001-02-03 04:05:06 UTC, then the ends of the 64-bit range.
+    const std::uint64_t normal = (981173106ULL + 11644473600ULL) * 10000000ULL;
+    WriteBinaryFile("times.zva", BuildArchive({{"n.txt", "n", false, normal},
+                                               {"max.txt", "m", false, 0x7FFFFFFFFFFFFFFFULL},
+                                               {"top.txt", "t", false, 0x8000000000000000ULL},
+                                               {"all.txt", "a", false, 0xFFFFFFFFFFFFFFFFULL}}));
+    const char* saved = std::getenv("TZ");
+    const std::string savedZone = saved != nullptr ? saved : "";
+    const struct {
+        const char* zone;
+        int hour;
+    } zones[] = {{"UTC0", 4}, {"JST-9", 13}, {"EST5EDT,M3.2.0,M11.1.0", 23}};
+    for (const auto& z : zones) {
+        setenv("TZ", z.zone, 1);
+        tzset();
+        FINDREC rec;
+        FINDHANDLE h = FindFirstPackFile("times\\n.txt", &rec);
+        ASSERT_NE(h, NO_FIND_HANDLE);
+        CloseFindPackFile(h);
+        EXPECT_EQ(rec.LastWriteTime.Hour, z.hour) << z.zone;
+        for (const char* name : {"times\\max.txt", "times\\top.txt", "times\\all.txt"}) {
+            h = FindFirstPackFile(name, &rec);
+            ASSERT_NE(h, NO_FIND_HANDLE) << name;
+            CloseFindPackFile(h);
+            // Out-of-range times give no date rather than a wrapped one.
+            const FILEDATE& t = rec.LastWriteTime;
+            const bool none = t.Year == 0 && t.Mon == 0 && t.Day == 0 && t.Hour == 0;
+            const bool lastYear = t.Year == 30828;
+            EXPECT_TRUE(none || lastYear) << name << " in " << z.zone << ": " << t.Year;
+        }
+    }
+    if (saved != nullptr) {
+        setenv("TZ", savedZone.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
 }
 
 TEST_F(PackFileTest, AsynchronousMemberReadsCompleteWhenIdle)
