@@ -237,8 +237,17 @@ constexpr std::int64_t kEpochDifference = 11644473600LL;  // seconds from 1601 t
 
 FILETIME MakeFileTime(const timespec& ts)
 {
-    std::int64_t ticks = (static_cast<std::int64_t>(ts.tv_sec) + kEpochDifference) * 10000000LL + ts.tv_nsec / 100;
-    if (ticks < 0) ticks = 0;
+    // Seconds outside what 64-bit ticks from 1601 hold are pinned to the ends
+    // before any multiplying.
+    constexpr std::int64_t kLastSecond = INT64_MAX / 10000000LL - kEpochDifference;
+    std::int64_t ticks;
+    if (ts.tv_sec >= kLastSecond) {
+        ticks = INT64_MAX;
+    } else if (ts.tv_sec < -kEpochDifference) {
+        ticks = 0;
+    } else {
+        ticks = (static_cast<std::int64_t>(ts.tv_sec) + kEpochDifference) * 10000000LL + ts.tv_nsec / 100;
+    }
     FILETIME ft;
     ft.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFFu);
     ft.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32);
