@@ -16,6 +16,8 @@ constexpr int BiRgb = 0;
 constexpr int BiRle8 = 1;
 constexpr int BiRle4 = 2;
 constexpr int BiBitfields = 3;
+constexpr std::size_t RleBlockPerDataByte = 1024;
+constexpr std::size_t RleSmallData = 4096;
 
 // Everything a decode holds, released together on every refusal.
 struct BmpDecode {
@@ -294,6 +296,11 @@ int Decode(const STREAMREF* stream, GraphImage* image, BmpDecode& b)
         }
         std::size_t pitch = fourBit ? (static_cast<std::size_t>(b.width) + 3) & ~static_cast<std::size_t>(3) : b.rowSize;
         std::size_t size = GetImageBlockSize(static_cast<long long>(pitch), b.height);
+        // A run fills at most 255 pixels from 2 bytes: a block far beyond
+        // what the data could cover is a damaged or hostile size.
+        if (size / RleBlockPerDataByte > (b.dataSize > RleSmallData ? b.dataSize : RleSmallData)) {
+            return -1;
+        }
         b.pixels = size != 0 ? static_cast<BYTE*>(AllocMemoryZeroed(size, __FILE__, __LINE__)) : nullptr;
         if (b.pixels == nullptr) {
             return -1;

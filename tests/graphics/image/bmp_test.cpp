@@ -232,6 +232,22 @@ TEST(BmpDecoder, RunsPastTheImageOrTheDataStayInBounds)
     Decoded d(DecodeBmpImage, WriteBmp(s));
     ASSERT_EQ(d.Result, 0);
     EXPECT_EQ(d.Row(1)[0], 4);
+    // A picture far larger than any data could fill is refused before its
+    // block is made; a small blank one with only the end code still decodes.
+    for (int bits : {8, 4}) {
+        s.bits = bits;
+        s.compression = bits == 8 ? 1 : 2;
+        s.table.resize(std::size_t{1} << bits);
+        s.pixels = {0, 1};
+        s.width = 8192;
+        s.height = 8192;
+        Decoded huge(DecodeBmpImage, WriteBmp(s));
+        EXPECT_EQ(huge.Result, -1) << bits;
+        s.width = 640;
+        s.height = 480;
+        Decoded blank(DecodeBmpImage, WriteBmp(s));
+        EXPECT_EQ(blank.Result, 0) << bits;
+    }
     EXPECT_EQ(d.Row(1)[1], 4);
     EXPECT_EQ(d.Row(0)[0], 0);
 }
