@@ -3,6 +3,9 @@
 // with its file.
 #include "core/file/threadfile.h"
 
+#include "core/memory.h"
+#include "platform/kernel/sync.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -148,4 +151,20 @@ TEST(ThreadedFile, AThreadLivesExactlyAsLongAsItsFile)
     CloseThreadedFile(a);
     CloseThreadedFile(b);
     EXPECT_EQ(OpenThreadedFile(std::string(300, 'x').c_str(), 0, 1, 0), nullptr);
+}
+
+TEST(ThreadedFile, AReaderThreadThatCannotStartLeavesNothingBehind)
+{
+    WritePattern("t.bin", 100);
+    const int blocks = AllocState.BlockCount;
+    const std::size_t threads = ThreadCount();
+    FailNextThreadStarts(1);
+    EXPECT_EQ(OpenThreadedFile("t.bin", 1, 1, 1), nullptr);
+    EXPECT_EQ(AllocState.BlockCount, blocks);
+    EXPECT_EQ(ThreadCountSettled(threads), threads);
+    // Nothing of the failed open holds the file or the hook.
+    THREADFILE* f = OpenThreadedFile("t.bin", 0, 1, 1);
+    ASSERT_NE(f, nullptr);
+    CloseThreadedFile(f);
+    EXPECT_EQ(AllocState.BlockCount, blocks);
 }
