@@ -4,12 +4,14 @@
 #include "core/file/packfile.h"
 
 #include "core/file/stream.h"
+#include "core/sysstate.h"
 #include "platform/kernel/file.h"
 #include "support/archive_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -103,6 +105,7 @@ protected:
     }
     void TearDown() override
     {
+        SysState.StartDirectory[0] = '\0';
         ShutdownArchiveLayer();
         EXPECT_EQ(PackState.ArchiveCount, 0);
         EXPECT_EQ(PackState.FileCount, 0);
@@ -153,6 +156,29 @@ TEST_F(PackFileTest, AnArchiveHidesItsFolderAndTheShortestPrefixWins)
     ResetArchiveTables();
     EXPECT_EQ(ReadWhole("date\\graph\\c.txt"), "deeper");
     EXPECT_EQ(ReadWhole("date\\top.txt"), "0123456789");  // a plain file again
+}
+
+TEST_F(PackFileTest, ArchivesBesideOrAboveTheStartDirectoryAreNotTheGames)
+{
+    char cwd[260];
+    GetCurrentDirectoryA(sizeof(cwd), cwd);
+    fs::create_directories("top/game");
+    WriteBinaryFile("top.zva", BuildArchive({{"game\\date\\a.txt", "planted above"}, {"game\\plain.txt", "planted"}}));
+    WriteBinaryFile("top/game.zva", BuildArchive({{"date\\a.txt", "planted beside"}, {"plain.txt", "planted"}}));
+    WriteBinaryFile("top/game/date.zva", BuildArchive({{"a.txt", "own"}, {"sub\\b.txt", "own b"}}));
+    std::ofstream("top/game/plain.txt") << "plain";
+    const std::string game = std::string(cwd) + "\\top\\game";
+    std::strcpy(SysState.StartDirectory, game.c_str());
+    EXPECT_EQ(ReadWhole((game + "\\date\\a.txt").c_str()), "own");
+    EXPECT_EQ(ReadWhole((game + "\\DATE\\SUB\\B.TXT").c_str()), "own b");
+    EXPECT_EQ(ReadWhole((game + "\\plain.txt").c_str()), "plain");
+    EXPECT_EQ(FindNames((game + "\\date\\*.txt").c_str()), (std::vector<std::string>{"a.txt"}));
+
+    // Below a start directory higher up, the shortest prefix wins as ever.
+    ShutdownArchiveLayer();
+    ResetArchiveTables();
+    std::strcpy(SysState.StartDirectory, cwd);
+    EXPECT_EQ(ReadWhole((game + "\\date\\a.txt").c_str()), "planted above");
 }
 
 TEST_F(PackFileTest, FindGivesTheSameNamesInArchivesAndPlainFolders)
