@@ -140,8 +140,9 @@ HANDLE CreateTempFile(char* path)
     }
     // The name is ours now; the file is made anew for writing, unshared.
     DeleteFileA(full);
+    // Another process may take the name between the delete and the create.
     HANDLE file = CreateFileA(full, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == nullptr) return nullptr;
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
     if (path != nullptr) std::strcpy(path, full);
     return file;
 }
