@@ -136,7 +136,7 @@ TEST(CreateTempFile, ANameTakenBeforeTheCreateIsAFailure)
     char win[260];
     ASSERT_GT(GetTempPathA(sizeof(win), win), 0u);
     int won = 0;
-    for (int attempt = 0; attempt < 200 && won == 0; ++attempt) {
+    for (int attempt = 0; attempt < 3000 && won == 0; ++attempt) {
         char probe[260];
         const UINT last = GetTempFileNameA(win, "tmp", 0, probe);
         ASSERT_NE(last, 0u);

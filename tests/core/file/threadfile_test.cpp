@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -48,7 +49,9 @@ std::size_t ThreadCountSettled(std::size_t expect)
 // Waits (yielding, bounded) until the reader thread has read ahead.
 void WaitForReadAhead(THREADFILE* f)
 {
-    for (long spins = 0; f->CacheFill == 0 && spins < 50000000L; ++spins) std::this_thread::yield();
+    std::atomic_ref<std::uint32_t> fill(f->CacheFill);
+    for (long spins = 0; fill.load(std::memory_order_acquire) == 0 && spins < 50000000L; ++spins)
+        std::this_thread::yield();
 }
 
 } // namespace
