@@ -7,6 +7,7 @@
 #include "core/sysstate.h"
 #include "platform/kernel/file.h"
 #include "support/archive_writer.h"
+#include "support/thread_count.h"
 
 #include <gtest/gtest.h>
 
@@ -82,19 +83,6 @@ std::vector<std::string> FindNames(const char* pattern)
     return names;
 }
 
-std::size_t ThreadCount() { return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/task"), {})); }
-
-// The thread count once it has settled at expect (a thread reports its end
-// just before the system removes it), or as it stands after a bounded wait.
-std::size_t ThreadCountSettled(std::size_t expect)
-{
-    std::size_t n = ThreadCount();
-    for (long spins = 0; n != expect && spins < 200000; ++spins) {
-        std::this_thread::yield();
-        n = ThreadCount();
-    }
-    return n;
-}
 
 class PackFileTest : public testing::Test {
 protected:

@@ -5,18 +5,16 @@
 
 #include "core/memory.h"
 #include "platform/kernel/sync.h"
+#include "support/thread_count.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -32,23 +30,11 @@ std::vector<std::uint8_t> WritePattern(const char* name, std::size_t size)
     return data;
 }
 
-std::size_t ThreadCount() { return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/task"), {})); }
-
-// The thread count once it has settled at expect (a thread reports its end
-// just before the system removes it), or as it stands after a bounded wait.
-std::size_t ThreadCountSettled(std::size_t expect)
-{
-    std::size_t n = ThreadCount();
-    for (long spins = 0; n != expect && spins < 200000; ++spins) {
-        std::this_thread::yield();
-        n = ThreadCount();
-    }
-    return n;
-}
-
 // Waits (yielding, bounded) until the reader thread has read ahead.
 void WaitForReadAhead(THREADFILE* f)
 {
+    // A pending command may still reset the cache: wait for it first.
+    while (!IsThreadedFileIdle(f)) std::this_thread::yield();
     std::atomic_ref<std::uint32_t> fill(f->CacheFill);
     for (long spins = 0; fill.load(std::memory_order_acquire) == 0 && spins < 50000000L; ++spins)
         std::this_thread::yield();
