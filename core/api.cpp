@@ -3,6 +3,7 @@
 #include "core/api.h"
 
 #include "core/apilock.h"
+#include "core/format.h"
 #include "core/input.h"
 #include "core/msgloop.h"
 #include "core/random.h"
@@ -11,10 +12,12 @@
 #include "core/windowmode.h"
 #include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
+#include "graphics/font/font.h"
 #include "graphics/graph.h"
 #include "graphics/image/graphimage.h"
 #include "graphics/screen.h"
 #include "platform/winmm/timer.h"
+#include "sound/sound.h"
 
 int StartLibrary()
 {
@@ -139,6 +142,17 @@ int DrawCircleShape(int x, int y, int r, DWORD colour, int fill)
     return RenderCircleShape(x, y, r, colour, fill);
 }
 
+int DrawFormattedText(int x, int y, DWORD colour, const char* format, ...)
+{
+    // A text longer than the buffer is cut, never written past it.
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    FormatToBufferV(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return DrawTextDefaultFont(x, y, buffer, colour, 0);
+}
+
 int QueryGraphSize(int graph, int* width, int* height)
 {
     return GetGraphDimensions(graph, width, height);
@@ -169,4 +183,24 @@ int MakeXrgbGraphImage(int width, int height, GraphImage* image)
 int DiscardGraphImage(GraphImage* image)
 {
     return FreeGraphImagePixels(image);
+}
+
+int LoadSoundFile(const char* path, int bufferCount, int shareHandle)
+{
+    return ForwardCreateSoundFromFile(path, bufferCount, shareHandle);
+}
+
+int StartSound(int sound, int playType, int fromStart)
+{
+    return PlaySoundToHandle(sound, playType, fromStart);
+}
+
+int HaltSound(int sound)
+{
+    return StopSoundToHandle(sound);
+}
+
+int SetSoundVolume(int volume, int sound)
+{
+    return SetVolumeToHandle(volume, sound);
 }

@@ -36,6 +36,8 @@ int DrawGraphRotatedPivot(int x, int y, int pivotX, int pivotY, double rate, dou
                           int turn);
 int DrawLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thickness);
 int DrawCircleShape(int x, int y, int r, DWORD colour, int fill);
+// Formats into 1,024 bytes and draws the text with the default font, edge colour 0.
+int DrawFormattedText(int x, int y, DWORD colour, const char* format, ...) __attribute__((format(printf, 4, 5)));
 int QueryGraphSize(int graph, int* width, int* height);
 int DropAllGraphImageHandles();
 int BuildColorFormat(struct COLORFMT* format, int bitsPerPixel, DWORD redMask, DWORD greenMask, DWORD blueMask,
@@ -44,3 +46,9 @@ int BuildRGBPixelFormat(struct DDPIXELFORMAT* format, int bitsPerPixel, DWORD re
                         DWORD blueMask, DWORD alphaMask);
 int MakeXrgbGraphImage(int width, int height, struct GraphImage* image);
 int DiscardGraphImage(struct GraphImage* image);
+// Sounds: a handle (up to 10 overlapping buffers) or -1; play types 0 wait
+// for the end, 1 background, 3 endless loop; volume 0 to 255.
+int LoadSoundFile(const char* path, int bufferCount, int shareHandle);
+int StartSound(int sound, int playType, int fromStart);
+int HaltSound(int sound);
+int SetSoundVolume(int volume, int sound);

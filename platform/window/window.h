@@ -97,6 +97,9 @@ constexpr UINT SPI_SETSCREENSAVEACTIVE = 0x0011;
 constexpr UINT SPIF_SENDCHANGE = 0x2;
 
 const HWND HWND_TOPMOST = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
+// As the parent: a message-only window, which has no screen presence and is
+// never found, shown or told of display changes.
+const HWND HWND_MESSAGE = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-3));
 constexpr UINT SWP_NOSIZE = 0x1;
 constexpr UINT SWP_NOMOVE = 0x2;
 constexpr UINT SWP_NOREDRAW = 0x8;
@@ -188,6 +191,8 @@ BOOL ClientToScreen(HWND window, POINT* point);
 // instance lock, in another one (the single-instance check). The title must
 // be null.
 HWND FindWindowA(LPCSTR className, LPCSTR title);
+// A fixed pseudo handle: the desktop is no window of this process.
+HWND GetDesktopWindow();
 
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

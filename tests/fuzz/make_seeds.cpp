@@ -9,6 +9,7 @@
 
 #include "support/archive_writer.h"
 #include "support/image_fixtures.h"
+#include "support/sound_fixtures.h"
 
 namespace {
 
@@ -88,5 +89,19 @@ int main(int argc, char** argv)
     Save(root / "bgra", "8.bgra", WriteBgra(0x08080808, 2, 2, Ramp(16)));
     Save(root / "bgra", "16.bgra", WriteBgra(0x10101010, 2, 1, Ramp(16)));
     WriteArchiveFuzzSeeds(root.string());
+    WriteWavFuzzSeeds(root.string());
+
+    // The network target: a leading even byte for frames, odd for an HTTP answer.
+    const auto network = root / "network_fuzz";
+    Save(network, "frames", Bytes{0, 3, 0, 0, 0, 'a', 'b', 'c', 0, 0, 0, 0, 1, 0, 0, 0, 'z'});
+    Save(network, "frame_split", Bytes{2, 5, 0, 0, 0, 'h', 'e'});
+    auto text = [](char lead, const std::string& t) {
+        Bytes b{static_cast<std::uint8_t>(lead)};
+        b.insert(b.end(), t.begin(), t.end());
+        return b;
+    };
+    Save(network, "http_length", text(1, "HTTP/1.0 200 OK\r\nContent-Length: 5\r\nServer: x\r\n\r\nhello"));
+    Save(network, "http_close", text(1, "HTTP/1.0 200 OK\r\nA: b\r\n\r\nuntil the end"));
+    Save(network, "http_404", text(1, "HTTP/1.0 404 Not Found\r\n\r\n"));
     return 0;
 }
