@@ -317,14 +317,16 @@ enum class Cell { Playable, Locked, Cleared };
 Canvas GridCell(Cell state)
 {
     Canvas c(64, 64);
-    const Colour fill = state == Cell::Playable ? Rgb(36, 70, 160, 0.95)
-                        : state == Cell::Locked ? Rgb(46, 46, 56, 0.95)
-                                                : Rgb(120, 76, 16, 0.95);
+    const Colour fill = state == Cell::Playable ? Rgb(36, 70, 160, 0.6)
+                        : state == Cell::Locked ? Rgb(46, 46, 56, 0.6)
+                                                : Rgb(120, 76, 16, 0.6);
     const Colour edge = state == Cell::Playable ? Rgb(120, 175, 255)
                         : state == Cell::Locked ? Rgb(105, 105, 118)
                                                 : Rgb(255, 205, 90);
-    c.Paint(RoundBox(2, 2, 62, 62, 10), fill);
-    c.Paint(Frame(2, 2, 62, 62, 10, 3), edge);
+    // Only a thin frame and the star: the select screen's flickering red band
+    // under the cursor's cell shows through the rest.
+    c.Paint(Frame(3, 3, 61, 61, 10, 2), edge);
+    c.Paint(Disc(32, 34, 20), fill);
     const Inside star = Star(32, 34, 24, 10, 5, 0);
     switch (state) {
     case Cell::Playable:
@@ -339,7 +341,7 @@ Canvas GridCell(Cell state)
         c.Paint(Box(31, 36, 33, 42), Rgb(50, 50, 60));
         break;
     case Cell::Cleared:
-        c.Paint(Disc(32, 34, 27), Rgb(255, 230, 120, 0.25));
+        c.Paint(Ring(32, 34, 20, 27), Rgb(255, 230, 120, 0.3));
         c.Paint(star, Radial(Rgb(255, 250, 200), Rgb(255, 165, 30), 32, 34, 24));
         c.Paint(Segment(24, 35, 30, 41, 2), Rgb(110, 60, 10));
         c.Paint(Segment(30, 41, 41, 27, 2), Rgb(110, 60, 10));
