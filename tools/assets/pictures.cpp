@@ -394,7 +394,7 @@ Canvas Shot()
     Canvas c(12, 12);
     c.Paint(Disc(6, 6, 6), [](double x, double y) {
         const double d = ((x - 6) * (x - 6) + (y - 6) * (y - 6)) / 36;
-        return Mix(Rgb(255, 255, 255), Rgb(255, 60, 130, 0.55), d * 1.6);
+        return Mix(Rgb(255, 255, 255), Rgb(255, 50, 140, 0.85), d * 1.5);
     });
     return c;
 }
