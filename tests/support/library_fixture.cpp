@@ -2,6 +2,7 @@
 // clock, captured debugger output and log reading.
 #include "library_fixture.h"
 
+#include "core/api.h"
 #include "core/input.h"
 #include "core/sysstate.h"
 #include "graphics/screen.h"
@@ -57,6 +58,25 @@ void LibraryTest::SetUp()
 void LibraryTest::TearDown()
 {
     SetDebugOutputSink(nullptr);
+    UseRealClock();
+}
+
+int StartDrawingLibrary(int width, int height, int bits)
+{
+    ResetLibraryProcessState();
+    UseManualClock(100000, 20);
+    SysState.DoubleStartAllowed = 1;
+    SetScreenMode(width, height, bits, 60);
+    SelectWindowMode(bits == 32 ? 1 : 0);
+    const int result = StartLibrary();
+    SysState.ActiveFlag = 1;
+    SelectDrawTarget(-2);
+    return result;
+}
+
+void EndDrawingLibrary()
+{
+    EndLibrary();
     UseRealClock();
 }
 

@@ -1,5 +1,5 @@
-// The process's thread count as the system lists it, for tests of code that
-// starts and ends reader threads.
+// Test tooling: the process's live threads as the system lists them, for
+// tests that check a reader thread lives exactly as long as its file.
 #pragma once
 
 #include <cstddef>
