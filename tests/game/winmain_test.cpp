@@ -1,17 +1,17 @@
 #include "core/sysstate.h"
 #include "game/winmain.h"
-#include "support/library_fixture.h"
+#include "game_fixture.h"
 #include "platform/kernel/clock.h"
 #include "platform/window/window.h"
 #include "platform/winmm/timer.h"
 
 #include <gtest/gtest.h>
 
-class GameEntryTest : public LibraryTest {
+class GameEntryTest : public GameTest {
 protected:
     void SetUp() override
     {
-        LibraryTest::SetUp();
+        GameTest::SetUp();
         LastFrameTime = 0;
     }
 };
