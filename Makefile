@@ -22,8 +22,15 @@ build: deps $(BUILD)/build.ninja
 build-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+# The game plays in a copy of data/ in the build tree, so playing never
+# changes the repository; the best times saved there are kept across runs.
+RUN_DIR := $(BUILD)/run
 run: build
-	cd data && ../$(BUILD)/zarvo
+	@mkdir -p $(RUN_DIR)
+	@if [ -f $(RUN_DIR)/date/time.dat ]; then cp $(RUN_DIR)/date/time.dat $(RUN_DIR)/.time.dat.keep; fi
+	@cp -r data/. $(RUN_DIR)/
+	@if [ -f $(RUN_DIR)/.time.dat.keep ]; then mv $(RUN_DIR)/.time.dat.keep $(RUN_DIR)/date/time.dat; fi
+	cd $(RUN_DIR) && $(CURDIR)/$(BUILD)/zarvo
 
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -223,7 +223,7 @@ inline int LiveEnemies()
 
 // Plays the stage that StartStage has just loaded until the clear sequence
 // ends or the budget of simulated frames is spent.
-inline StagePlayResult SearchStageClear(long budget)
+inline StagePlayResult SearchStageClear(long budget, unsigned seed = 12345)
 {
     using namespace stage_player;
     constexpr int kEvery = 8;        // frames between checkpoints
@@ -243,7 +243,6 @@ inline StagePlayResult SearchStageClear(long budget)
     std::vector<int> pads;
     Detour detour;
     Waypoint waypoint;
-    unsigned seed = 12345;
     auto next = [&seed](unsigned n) {
         seed = seed * 1103515245u + 12345u;
         return (seed >> 16) % n;
@@ -289,7 +288,6 @@ inline StagePlayResult SearchStageClear(long budget)
             live = now;
             failed = PlayerLife < 0 || frame - lastKill > kStall;
         }
-        if (std::getenv("STAGE_DEBUG") && (failed || frame % 100 == 0)) std::printf("f%d x%.1f y%.1f life%d live%d mode%d failed%d best%d\n", frame, Player.X, Player.Y, PlayerLife, live, ProgramMode, failed, BestTimes[stage-1]);
         if (!failed) continue;
 
         // Back to the latest checkpoint with tries left, at least 16 frames
