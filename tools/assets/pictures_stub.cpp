@@ -1,3 +1,0 @@
-#include "tools/assets/asset_file.h"
-AssetFiles MakePictureFiles() { return {}; }
-AssetFiles MakeSoundFiles() { return {}; }
