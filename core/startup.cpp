@@ -19,6 +19,7 @@
 #include "core/text.h"
 #include "core/version.h"
 #include "graphics/drawstate.h"
+#include "graphics/font/font.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "network/network.h"
@@ -302,7 +303,7 @@ int RunShutdownSequence()
     SysState.EndingState = 1;
 
     if (SysState.ConsoleFontCreated == 1) {
-        // Deleting the console's font handle comes with the font system.
+        if (SysState.ConsoleFontDeleted != 1) DestroyFontHandle(SysState.ConsoleFontHandle);
         SysState.ConsoleFontDeleted = 1;
         SysState.ConsoleFontHandle = -1;
         SysState.ConsoleFontCreated = 0;
