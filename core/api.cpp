@@ -18,6 +18,7 @@
 #include "graphics/image/graphimage.h"
 #include "graphics/screen.h"
 #include "platform/winmm/timer.h"
+#include "sound/sound.h"
 
 int StartLibrary()
 {
@@ -188,4 +189,24 @@ int MakeXrgbGraphImage(int width, int height, GraphImage* image)
 int DiscardGraphImage(GraphImage* image)
 {
     return FreeGraphImagePixels(image);
+}
+
+int LoadSoundFile(const char* path, int bufferCount, int shareHandle)
+{
+    return ForwardCreateSoundFromFile(path, bufferCount, shareHandle);
+}
+
+int StartSound(int sound, int playType, int fromStart)
+{
+    return PlaySoundToHandle(sound, playType, fromStart);
+}
+
+int HaltSound(int sound)
+{
+    return StopSoundToHandle(sound);
+}
+
+int SetSoundVolume(int volume, int sound)
+{
+    return SetVolumeToHandle(volume, sound);
 }

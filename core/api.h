@@ -48,3 +48,9 @@ int BuildRGBPixelFormat(struct DDPIXELFORMAT* format, int bitsPerPixel, DWORD re
                         DWORD blueMask, DWORD alphaMask);
 int MakeXrgbGraphImage(int width, int height, struct GraphImage* image);
 int DiscardGraphImage(struct GraphImage* image);
+// Sounds: a handle (up to 10 overlapping buffers) or -1; play types 0 wait
+// for the end, 1 background, 3 endless loop; volume 0 to 255.
+int LoadSoundFile(const char* path, int bufferCount, int shareHandle);
+int StartSound(int sound, int playType, int fromStart);
+int HaltSound(int sound);
+int SetSoundVolume(int volume, int sound);

@@ -28,6 +28,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/system.h"
 #include "platform/winmm/timer.h"
+#include "sound/soundsystem.h"
 
 #include <cstdarg>
 #include <cstring>
@@ -45,6 +46,7 @@ struct StartupProgress {
     bool Com = false;
     bool Window = false;
     bool Input = false;
+    bool Sound = false;
 };
 
 int FailStartup(const StartupProgress& progress)
@@ -52,6 +54,7 @@ int FailStartup(const StartupProgress& progress)
     // The shutdown does nothing here (the library is not marked started).
     RunShutdownSequence();
     // Undo this start-up's own steps, newest first, so the next one can run.
+    if (progress.Sound) ShutdownSoundSystem();
     if (progress.Input) TerminateInput();
     if (progress.Window) CloseMainWindow();
     if (progress.Com && SysState.ComInitFlag == 1) {
@@ -278,7 +281,7 @@ int RunStartupSequence()
         if (InitializeInput() == -1) return FailStartup(progress);
         progress.Input = true;
     }
-    // The sound system starts here (its result ignored): comes with sound.
+    if (SysState.SkipSound != 1) progress.Sound = StartupSoundSystem() == 0;
     if (SysState.SkipGraphics != 1 && StartScreenSystem(SysState.MainWindow) < 0) return FailStartup(progress);
     // Text input starts here: comes with text input.
 
@@ -315,7 +318,7 @@ int RunShutdownSequence()
     // Ending the background music comes with music.
     EndScreenSystem();
     TerminateInput();
-    // Ending sound comes with sound.
+    ShutdownSoundSystem();
 
     CloseMainWindow();
 

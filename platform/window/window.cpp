@@ -522,6 +522,11 @@ BOOL DestroyWindow(HWND window)
     return TRUE;
 }
 
+HWND GetDesktopWindow()
+{
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x7FFE0000));
+}
+
 BOOL IsWindow(HWND window)
 {
     std::lock_guard<std::recursive_mutex> lock(g_mutex);

@@ -188,6 +188,8 @@ BOOL ClientToScreen(HWND window, POINT* point);
 // instance lock, in another one (the single-instance check). The title must
 // be null.
 HWND FindWindowA(LPCSTR className, LPCSTR title);
+// A fixed pseudo handle: the desktop is no window of this process.
+HWND GetDesktopWindow();
 
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -9,6 +9,7 @@
 
 #include "support/archive_writer.h"
 #include "support/image_fixtures.h"
+#include "support/sound_fixtures.h"
 
 namespace {
 
@@ -88,5 +89,6 @@ int main(int argc, char** argv)
     Save(root / "bgra", "8.bgra", WriteBgra(0x08080808, 2, 2, Ramp(16)));
     Save(root / "bgra", "16.bgra", WriteBgra(0x10101010, 2, 1, Ramp(16)));
     WriteArchiveFuzzSeeds(root.string());
+    WriteWavFuzzSeeds(root.string());
     return 0;
 }
