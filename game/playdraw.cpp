@@ -5,7 +5,6 @@
 
 #include "core/api.h"
 #include "game/objects.h"
-#include "game/pending_entries.h"
 #include "game/resources.h"
 #include "game/shots.h"
 

@@ -7,7 +7,6 @@
 #include "game/datafiles.h"
 #include "game/enemies.h"
 #include "game/objects.h"
-#include "game/pending_entries.h"
 #include "game/player.h"
 #include "game/playdraw.h"
 #include "game/resources.h"

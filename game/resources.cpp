@@ -3,7 +3,6 @@
 #include "game/resources.h"
 
 #include "core/api.h"
-#include "game/pending_entries.h"
 
 #include <string>
 

@@ -6,7 +6,6 @@
 #include "core/api.h"
 #include "game/datafiles.h"
 #include "game/objects.h"
-#include "game/pending_entries.h"
 #include "game/player.h"
 #include "game/resources.h"
 #include "game/stage.h"

@@ -116,7 +116,18 @@ TEST_F(ScriptedRunTest, ClearStageOneThenGetHitOnStageTwoAndEndWithoutLeaks)
     PassUntil([] { return false; }, 2);
     EXPECT_EQ(StageStateAt(0, CountClearedStages()), kStageCleared);
     EXPECT_EQ(CurrentStage, 1);
-    (void)before;
+    const std::vector<std::uint32_t> after = StatusPixels();
+    auto count = [](const std::vector<std::uint32_t>& px, bool red) {
+        int n = 0;
+        for (std::uint32_t p : px) {
+            const int r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
+            n += red ? (r > 200 && g < 60 && b < 60) : (r < 40 && g < 40 && b < 40);
+        }
+        return n;
+    };
+    EXPECT_GT(count(before, true), 20);  // "未クリア" in red
+    EXPECT_EQ(count(after, true), 0);
+    EXPECT_GT(count(after, false), 20);  // "Best:%dsec" in black
 
     // To stage 2 and into the turret's stream: hit, game over, back to the select screen.
     HoldPad(kPadRight);
