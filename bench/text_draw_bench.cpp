@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <unistd.h>
 
+#include "bench_library.h"
 #include "core/api.h"
 #include "core/sysstate.h"
 #include "graphics/font/font.h"
@@ -25,16 +26,7 @@ struct Library {
     DWORD colour = 0;
     Library()
     {
-        // Headless, in a folder of its own for the log.
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        char folder[] = "/tmp/text_bench_XXXXXX";
-        if (mkdtemp(folder) == nullptr || chdir(folder) != 0) std::abort();
-        SysState.DoubleStartAllowed = 1;
-        SetScreenMode(640, 480, 32, 60);
-        SelectWindowMode(1);
-        if (StartLibrary() != 0) std::abort();
-        SysState.ActiveFlag = 1;
-        SelectDrawTarget(-2);
+        StartBenchLibrary("/tmp/text_bench_XXXXXX");
         colour = GetColorValue(0, 0, 0);
     }
     ~Library() { EndLibrary(); }

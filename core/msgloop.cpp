@@ -1,5 +1,5 @@
 // Owns the message loop and its re-entrance guard; reads and writes the
-// window flags of SYSSTATE, calls the window layer and the network.
+// window flags of SYSSTATE, calls the window layer, the network and the sound streams.
 #include "core/msgloop.h"
 
 #include "core/input.h"
@@ -11,6 +11,8 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 #include "platform/window/window.h"
+#include "sound/streamsound.h"
+#include "platform/winsock/winsock.h"
 
 namespace {
 
@@ -76,7 +78,8 @@ void RunPasses()
         if (IsInactiveWait()) {
             PumpNetWork(1);
             ProcessAllHttpHandles();
-            // Refilling the sound streams and the movie overlays: come with sound and movies.
+            RefillAllStreamSounds();
+            // Replaying the movie overlays comes with movies.
             Sleep(1);
         }
         if (s.QuitFlag != 0 || !onWindowThread) return;
@@ -96,11 +99,13 @@ int ServiceMessageLoop()
             ChangeWindowMode(s.WindowModeFlag == 1 ? 0 : 1);
             if (s.ModeChangeCallback != nullptr) s.ModeChangeCallback(s.ModeChangeCallbackData);
         }
+        PollSocketSelections();
         RunPasses();
         // The menu's automatic showing comes with menus.
     }
 
-    // Refilling sound streams and MIDI states: come with sound.
+    RefillAllStreamSounds();
+    // Polling the MIDI play states comes with MIDI.
     UpdatePadVibration();
     PumpNetWork(1);
     const HTTPSTATE& http = HttpState;

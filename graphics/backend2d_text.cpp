@@ -60,8 +60,12 @@ int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWO
     const RECT composeArea{0, 0, std::min<LONG>(size.cx, sw), std::min<LONG>(size.cy, sh)};
     DWORD key = 0;
     if (image->Body->UseAlpha == 0) {
+        // The key must differ from what the worker writes, brightness applied,
+        // or ink the colour of the key would vanish.
+        const DWORD ink = GetBrightenedTextColor(colour);
+        const DWORD edgeInk = GetBrightenedTextColor(edgeColour);
         key = image->Body->ColorKey;
-        while (key == colour || key == edgeColour) ++key;
+        while (key == ink || key == edgeInk) ++key;
         image->Body->ColorKey = key;
     }
     FillMemImgRectRaw(image, &composeArea, key);

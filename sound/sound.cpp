@@ -171,8 +171,8 @@ int PlaySoundToHandle(int handle, int playType, int fromStart)
         HaltPlayBuffer(chosen);
     }
     SetPlayBufferPosition(chosen, fromStart == 1 ? 0 : cursor);
-    if (StartPlayBuffer(chosen, playType == 3 ? 1 : 0) == -1) return -1;
-    if (playType == 0 && ServiceMessageLoop() == 0) {
+    if (StartPlayBuffer(chosen, playType == SOUND_PLAYTYPE_LOOP ? 1 : 0) == -1) return -1;
+    if (playType == SOUND_PLAYTYPE_WAIT && ServiceMessageLoop() == 0) {
         while (CheckSoundPlaying(handle) == 1) {
             Sleep(1);
             if (ServiceMessageLoop() != 0) break;
@@ -291,5 +291,7 @@ int DiscardSoundHandle(int handle)
         if (rec->Buffer[0].Valid) ReleasePlayBuffer(&rec->Buffer[0]);
     }
     ReleaseHandleRecord(SoundState.Table, handle);
+    // An empty table starts from slot 0 again, whatever slot went last.
+    if (SoundState.Table.Count == 0) SoundState.Table.HighWater = 0;
     return 0;
 }

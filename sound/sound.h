@@ -7,7 +7,12 @@
 int CreateSoundFromFile(const char* path, int bufferCount, int shareHandle);
 int ForwardCreateSoundFromFile(const char* path, int bufferCount, int shareHandle);
 int CreateSoundFromMemory(const void* image, int size, int bufferCount, int shareHandle);
-// Play types: 0 wait until the end, 1 background, 3 endless loop.
+// Play types; any other value plays once in the background.
+enum SOUND_PLAYTYPE {
+    SOUND_PLAYTYPE_WAIT = 0,   // returns when the sound has ended
+    SOUND_PLAYTYPE_BACK = 1,
+    SOUND_PLAYTYPE_LOOP = 3,   // endless loop in the background
+};
 int PlaySoundToHandle(int handle, int playType, int fromStart);
 int StopSoundToHandle(int handle);
 // Volume 0 to 255 first, then the handle.

@@ -159,7 +159,13 @@ BOOL LogSoundDeviceCallback(GUID*, LPCSTR description, LPCSTR module, void*)
 int DeleteAllSounds()
 {
     if (SoundState.DirectSound == nullptr) return -1;
-    DeleteAllHandleRecords(SoundState.Table, [](int handle) { DiscardSoundHandle(handle); });
+    // Every slot, not only those below the high-water index: a record re-made
+    // under a given handle may stand above it.
+    SOUNDTABLE& t = SoundState.Table;
+    for (std::uint32_t slot = 0; slot < t.Capacity; ++slot) {
+        if (SOUNDREC* rec = t.Records[slot])
+            DiscardSoundHandle(MakeHandleValue(rec->Check, HANDLETAG_SOUND, slot));
+    }
     return 0;
 }
 

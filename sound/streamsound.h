@@ -11,3 +11,6 @@ int PlayStreamSound(int handle, int playType, int fromTop);
 int StopStreamSound(int handle);
 int IsStreamSoundPlaying(int handle);
 int GetStreamSoundPositionMs(int handle);
+int RefillStreamSound(int handle);
+// One refill of every stream sound; the message loop calls it in each pass.
+int RefillAllStreamSounds();

@@ -52,6 +52,11 @@ struct FONTCELL {
 static_assert(sizeof(FONTCELL) == 3);
 
 inline unsigned FontCellCode(const FONTCELL& c) { return c.Code[0] | (static_cast<unsigned>(c.Code[1]) << 8); }
+// Half-width and full-width spaces only move the pen.
+inline bool IsFontSpaceCell(const FONTCELL& c)
+{
+    return (c.Code[0] == 0x20 && c.Code[1] == 0) || (c.Code[0] == 0x81 && c.Code[1] == 0x40);
+}
 
 struct FONTREC {
     HANDLEHEAD Head;
@@ -133,6 +138,9 @@ void GetFontCellPlace(const FONTREC* font, int slot, int* x, int* y);
 // Text drawing
 int DrawTextWithFontHandle(int x, int y, const char* text, DWORD colour, int font, DWORD edgeColour, int vertical);
 int DrawTextDefaultFont(int x, int y, const char* text, DWORD colour, DWORD edgeColour);
+// The screen colour value the string worker writes for `colour` under the
+// current draw brightness.
+DWORD GetBrightenedTextColor(DWORD colour);
 int SplitStringForFont(FONTCELL* cells, const char* text, int font, int length, int* count);
 // Mode 0 measures, 1 draws; the advance in pixels, or -1.
 int RenderStringWithFontCache(int mode, int x, int y, int scale, double rateX, double rateY, const char* text,

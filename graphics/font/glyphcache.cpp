@@ -40,11 +40,6 @@ std::vector<Offset> EdgeShape(int e)
     return shape;
 }
 
-bool IsSpaceCell(const FONTCELL& c)
-{
-    return (c.Code[0] == 0x20 && c.Code[1] == 0) || (c.Code[0] == 0x81 && c.Code[1] == 0x40);
-}
-
 // Writes a glyph bitmap into its cell. The box is already clipped so that
 // the glyph and its edge stay inside the cell.
 void WriteSoftwareCell(FONTREC* f, int slot, const BYTE* bits, int pitch, int w, int h, const std::vector<Offset>& edge)
@@ -156,7 +151,7 @@ GLYPHENTRY* RenderGlyphsToCache(int handle, int count, const FONTCELL* codes)
         entry->Advance = gm.gmCellIncX;
         // A blank glyph (a space, a control code, nothing to draw) keeps only
         // its advance: its bitmap has no rows to read.
-        if (!IsSpaceCell(cell) && size != 0 && gm.gmBlackBoxX != 0 && gm.gmBlackBoxY != 0) {
+        if (!IsFontSpaceCell(cell) && size != 0 && gm.gmBlackBoxX != 0 && gm.gmBlackBoxY != 0) {
             const int pitch = static_cast<int>(size / gm.gmBlackBoxY) & ~3;
             const std::size_t bytes = size + 2 * static_cast<std::size_t>(pitch);
             auto* buffer = static_cast<BYTE*>(AllocMemoryZeroed(bytes, __FILE__, __LINE__));

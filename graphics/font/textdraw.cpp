@@ -24,11 +24,6 @@ FONTCELL g_renderList[FONT_MAX_STRING_CELLS];
 FONTCELL g_splitCells[FONT_MAX_STRING_CELLS];
 FONTCELL g_workerCells[FONT_MAX_STRING_CELLS];
 
-bool IsSpaceCell(const FONTCELL& c)
-{
-    return (c.Code[0] == 0x20 && c.Code[1] == 0) || (c.Code[0] == 0x81 && c.Code[1] == 0x40);
-}
-
 const GLYPHENTRY* CachedOrRendered(int handle, FONTREC* f, const FONTCELL& cell)
 {
     const FONTCODESLOT& slot = f->Codes[FontCellCode(cell)];
@@ -193,6 +188,12 @@ RECT ClipFor(const MEMIMG* dest, const RECT* clip)
 
 } // namespace
 
+DWORD GetBrightenedTextColor(DWORD colour)
+{
+    const Channels c = Brightened(colour);
+    return ConvertRGBToScreenColor(c.r, c.g, c.b);
+}
+
 int SplitStringForFont(FONTCELL* cells, const char* text, int font, int length, int* count)
 {
     FONTREC* f = GetFontRecord(font);
@@ -252,7 +253,7 @@ int RenderStringWithFontCache(int mode, int x, int y, int scale, double rateX, d
             for (int i = 0; i < count; ++i) {
                 const FONTCELL& cell = g_workerCells[i];
                 const GLYPHENTRY* entry = CachedOrRendered(font, f, cell);
-                if (!IsSpaceCell(cell) && entry->BoxWidth > 0 && entry->BoxHeight > 0) {
+                if (!IsFontSpaceCell(cell) && entry->BoxWidth > 0 && entry->BoxHeight > 0) {
                     int cx = 0;
                     int cy = 0;
                     GetFontCellPlace(f, entry->Slot, &cx, &cy);

@@ -427,12 +427,11 @@ HRESULT DirectSoundEnumerateA(LPDSENUMCALLBACKA callback, void* context)
 {
     if (callback == nullptr) return DSERR_INVALIDPARAM;
     if (callback(nullptr, "Primary Sound Driver", "", context) == FALSE) return DS_OK;
-    const char* module = nullptr;
-    const char* description = nullptr;
-    if (DescribeSoundOutput(&module, &description)) {
+    WORD index = 0x0100;
+    for (const auto& [module, description] : ListSoundOutputs()) {
         GUID id = CLSID_DirectSound;
-        id.Data2 = 0x0100;
-        callback(&id, description, module, context);
+        id.Data2 = index++;
+        if (callback(&id, description.c_str(), module.c_str(), context) == FALSE) break;
     }
     return DS_OK;
 }

@@ -4,11 +4,13 @@
 
 #include "platform/dsound/mixer.h"
 #include "platform/kernel/clock.h"
+#include "platform/kernel/codepage.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -20,7 +22,7 @@ struct OUTPUTSTATE {
     OutputKind Kind = OutputKind::None;
     SoundOutputChoice Choice = SoundOutputChoice::SdlThenNull;
     SDL_AudioDeviceID Device = 0;
-    std::string DeviceName;
+    std::vector<std::string> DeviceNames;
     std::string DriverName;
     std::vector<float> Scratch;
     // Null device.
@@ -92,8 +94,15 @@ bool OpenSdl(OUTPUTSTATE& s, MIXERSTATE& mixer)
     }
     const char* driver = SDL_GetCurrentAudioDriver();
     s.DriverName = driver != nullptr ? driver : "sdl";
-    const char* name = SDL_GetAudioDeviceName(0, 0);
-    s.DeviceName = name != nullptr ? name : "Default output";
+    s.DeviceNames.clear();
+    const int count = SDL_GetNumAudioDevices(0);
+    for (int i = 0; i < count; ++i) {
+        const char* name = SDL_GetAudioDeviceName(i, 0);
+        // SDL names devices in UTF-8; the interface answers code page 932.
+        if (name != nullptr) s.DeviceNames.push_back(ConvertUtf8ToCp932(name, std::strlen(name)));
+    }
+    // Drivers that cannot list their outputs still play to a default one.
+    if (s.DeviceNames.empty()) s.DeviceNames.emplace_back("Default output");
     SDL_PauseAudioDevice(s.Device, 0);
     return true;
 }
@@ -145,6 +154,12 @@ void CatchUpSoundOutput()
     if (s.Kind != OutputKind::Null || s.Clock != NullSoundClock::Kernel) return;
     MIXERSTATE& mixer = GetMixerState();
     const ULONGLONG now = ReadClockMicroseconds();
+    if (now < s.StartUs) {
+        // The clock was replaced by one that stands earlier: count from here.
+        s.StartUs = now;
+        s.ConsumedFrames = 0;
+        return;
+    }
     const ULONGLONG due = (now - s.StartUs) * mixer.Rate / 1000000u;
     if (due <= s.ConsumedFrames) return;
     ULONGLONG periods = (due - s.ConsumedFrames) / mixer.PeriodFrames;
@@ -156,20 +171,16 @@ void CatchUpSoundOutput()
     MixNullPeriods(s, mixer, periods);
 }
 
-bool DescribeSoundOutput(const char** module, const char** description)
+std::vector<std::pair<std::string, std::string>> ListSoundOutputs()
 {
     OUTPUTSTATE& s = State();
+    std::vector<std::pair<std::string, std::string>> list;
     if (s.Kind == OutputKind::Sdl) {
-        *module = s.DriverName.c_str();
-        *description = s.DeviceName.c_str();
-        return true;
+        for (const std::string& name : s.DeviceNames) list.emplace_back(s.DriverName, name);
+    } else if (s.Kind == OutputKind::Null) {
+        list.emplace_back("null", "No sound device: silent output");
     }
-    if (s.Kind == OutputKind::Null) {
-        *module = "null";
-        *description = "No sound device: silent output";
-        return true;
-    }
-    return false;
+    return list;
 }
 
 bool ConsumeSoundFault(SoundFault fault)

@@ -5,6 +5,10 @@
 
 #include "platform/dsound/dsound.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 // Opens the output on the first call (SDL, else the null device, as chosen);
 // false when nothing could be opened. Each success needs a CloseSoundOutput.
 bool OpenSoundOutput();
@@ -12,8 +16,8 @@ void CloseSoundOutput();
 // Brings the null device up to its clock; the caller holds the mixer mutex.
 // Every buffer call runs it first, so cursors and status follow time.
 void CatchUpSoundOutput();
-// The module and description of the open output for the device list; false
-// when none is open.
-bool DescribeSoundOutput(const char** module, const char** description);
+// The module (driver) and description of each device of the open output,
+// for the device list; empty when nothing is open.
+std::vector<std::pair<std::string, std::string>> ListSoundOutputs();
 // The fault hooks, consulted by the buffer calls.
 bool ConsumeSoundFault(SoundFault fault);

@@ -154,7 +154,7 @@ public:
     }
 
 private:
-    // Cell height = the face's Windows ascent plus descent, as GDI sizes a
+    // Cell height = the face's OS/2 ascent plus descent, as GDI sizes a
     // positive height; a negative height is the em size itself.
     bool SizeOutlines(const FontRequest& request)
     {

@@ -13,6 +13,7 @@
 #include "sound/soundrec.h"
 #include "sound/soundsystem.h"
 #include "support/library_fixture.h"
+#include "support/sound_system_fixture.h"
 #include "support/sound_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -21,46 +22,6 @@
 #include <fstream>
 
 namespace {
-
-class SoundTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        SetDebugOutputSink([](const char*) {});
-        ClearSoundFaults();
-        SelectSoundOutput(SoundOutputChoice::NullOnly);
-        SelectNullSoundClock(NullSoundClock::Manual);
-        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-        SelectFileFunctionTable(nullptr);
-        GetFileFunctionTable()->GetDir(SysState.StartDirectory);
-        CreateLogFile();
-        ASSERT_EQ(StartupSoundSystem(), 0);
-        period = GetSoundMixerPeriodFrames();
-        rate = static_cast<int>(GetSoundOutputRate());
-    }
-
-    void TearDown() override
-    {
-        ShutdownSoundSystem();
-        EXPECT_EQ(GetLiveSoundBufferCount(), 0);
-        EXPECT_EQ(SoundState.Table.Count, 0u);
-        CoUninitialize();
-        ClearSoundFaults();
-        SelectSoundOutput(SoundOutputChoice::SdlThenNull);
-        SelectNullSoundClock(NullSoundClock::Kernel);
-        UseRealClock();
-        SysState.QuitFlag = 0;
-        SetDebugOutputSink(nullptr);
-    }
-
-    int Load(const Bytes& wav, int buffers)
-    {
-        return CreateSoundFromMemory(wav.data(), static_cast<int>(wav.size()), buffers, -1);
-    }
-
-    DWORD period = 0;
-    int rate = 0;
-};
 
 std::vector<float> Capture(DWORD frames)
 {
@@ -259,26 +220,6 @@ TEST_F(SoundTest, EveryOperationRefusesStaleHandlesAndWorksOnlyWhileStarted)
     EXPECT_EQ(LoadSoundFile("any.wav", 1, -1), -1);
     ASSERT_EQ(StartupSoundSystem(), 0);
     EXPECT_EQ(StartupSoundSystem(), -1);
-}
-
-TEST_F(SoundTest, TheTableFillsUpReusesSlotsAndWrapsItsCheckValue)
-{
-    SoundState.Table.CheckCounter = 0;
-    std::vector<int> handles;
-    for (int i = 0; i < 4096; ++i) handles.push_back(AddSoundData(-1));
-    EXPECT_EQ(handles[2048] & 0x07FF0000, 0);  // the 2049th gets check value 0 again
-    EXPECT_EQ(AddSoundData(-1), -1);
-    EXPECT_TRUE(Contains(ReadLogFile(), "サウンドの数が許容量を越えました"));
-    ASSERT_EQ(DiscardSoundHandle(handles[5]), 0);
-    const int reused = AddSoundData(-1);
-    EXPECT_EQ(reused & 0xFFFF, 5);
-    handles[5] = reused;
-    ASSERT_EQ(DiscardSoundHandle(handles[4095]), 0);
-    EXPECT_EQ(SoundState.Table.HighWater, 4095u);
-    EXPECT_EQ(AddSoundData(-1) & 0xFFFF, 4095);
-    EXPECT_EQ(AddSoundData(handles[7]), -1);  // an occupied slot is not re-made
-    ASSERT_EQ(DeleteAllSounds(), 0);
-    EXPECT_EQ(SoundState.Table.HighWater, 0u);
 }
 
 } // namespace

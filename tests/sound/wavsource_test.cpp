@@ -4,7 +4,6 @@
 #include "core/file/stream.h"
 #include "core/memory.h"
 #include "sound/decoder.h"
-#include "sound/wavimage.h"
 #include "support/sound_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -129,6 +128,8 @@ TEST(WavSource, WalksTheChunksAndAppliesTheFormatRules)
 {
     Bytes sixteen = kStereo16;
     sixteen[14] = 99;  // bits: a 16-byte fmt takes them from the block size
+    Bytes wideBlock = PcmFmtBody(2, 22050, 16, true);
+    wideBlock[12] = 6;  // block align no longer channels x bytes
     Bytes oddRate = kStereo16;
     oddRate[8] = 0x39;  // nAvgBytesPerSec no longer rate x block
     const Bytes data = RampPcm16(100);
@@ -140,6 +141,7 @@ TEST(WavSource, WalksTheChunksAndAppliesTheFormatRules)
         {"16-byte fmt", WriteWav(sixteen, data), 16},
         {"odd chunks before data", WriteWav(kStereo16, data, {{"LIST", Bytes(3, 'a')}, {"fact", Bytes(5, 1)}}), 16},
         {"byte rate normalised", WriteWav(oddRate, data), 16},
+        {"block align normalised", WriteWav(wideBlock, data), 16},
         {"18-byte fmt", WriteWav(PcmFmtBody(1, 8000, 8, true), data), 8},
     };
     for (const auto& c : cases) {
@@ -233,30 +235,6 @@ TEST(WavSource, ACompressedDataChunkLongerThanTheFileIsCutToIt)
     EXPECT_EQ(d.decoder.Acm.SourceDataSize, 640);
     EXPECT_EQ(GetSoundDecoderOutputSize(&d.decoder), 2 * 505 * 2);
     EXPECT_EQ(d.Whole().size(), 2u * 505 * 2);
-}
-
-TEST(WaveImage, WrapsAFormatAndDataThatThePcmProbeReadsBack)
-{
-    const WAVEFORMATEX f{1, 2, 44100, 176400, 4, 16, 0};
-    const Bytes data = RampPcm16(500);
-    void* image = nullptr;
-    int size = 0;
-    ASSERT_EQ(BuildWaveImage(&image, &size, &f, 18, data.data(), 1000), 0);
-    ASSERT_EQ(size, 1046);
-    const Bytes bytes(static_cast<std::uint8_t*>(image), static_cast<std::uint8_t*>(image) + size);
-    FreeMemory(image);
-    EXPECT_EQ(bytes[4] | bytes[5] << 8, 1038);
-    EXPECT_EQ(bytes[16], 18);
-    EXPECT_EQ(std::memcmp(bytes.data() + 38, "data", 4), 0);
-    Decoding d(bytes);
-    ASSERT_EQ(d.result, 0);
-    EXPECT_EQ(std::memcmp(&d.decoder.OutputFormat, &f, sizeof f), 0);
-    EXPECT_EQ(d.Whole(), data);
-
-    ASSERT_EQ(BuildWaveImage(&image, &size, &f, 18, nullptr, 0), 0);
-    EXPECT_EQ(size, 46);
-    FreeMemory(image);
-    EXPECT_EQ(CloseWaveOutputFile(), -1);
 }
 
 } // namespace

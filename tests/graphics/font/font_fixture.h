@@ -13,8 +13,8 @@
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
 #include "graphics/screen.h"
-#include "platform/kernel/clock.h"
 #include "support/fake_font.h"
+#include "support/library_fixture.h"
 
 class FontFixture : public testing::TestWithParam<int> {
 protected:
@@ -22,7 +22,6 @@ protected:
 
     void SetUp() override
     {
-        UseManualClock(100000, 20);
         source_ = std::make_unique<FakeFontSource>();
         FakeFontSource& s = *source_;
         s.AddGlyph('A', 1, 10, 8, {"..#..", ".#.#.", "#...#", "#####", "#...#", "#...#"});
@@ -34,20 +33,13 @@ protected:
         s.AddBlank(' ', 8);
         s.AddBlank(0x8140, 16);
         s.AddBlank(0x01, 5);
-        SysState.DoubleStartAllowed = 1;
-        SetScreenMode(640, 480, Bits(), 60);
-        // A window follows the desktop's depth; full screen takes the one asked for.
-        SelectWindowMode(Bits() == 32 ? 1 : 0);
-        ASSERT_EQ(StartLibrary(), 0);
-        SysState.ActiveFlag = 1;
-        SelectDrawTarget(-2);
+        ASSERT_EQ(StartDrawingLibrary(640, 480, Bits()), 0);
         Fill(0);
     }
     void TearDown() override
     {
-        EndLibrary();
+        EndDrawingLibrary();
         source_.reset();
-        UseRealClock();
     }
 
     FakeFontSource& Source() { return *source_; }

@@ -182,6 +182,12 @@ TEST_P(FontHandles, DefaultFontFollowsItsSettings)
     EXPECT_EQ(GetFontFaceSizeThick(face, &size, &thick, second), 0);
     EXPECT_EQ(thick, 3);
     EXPECT_STREQ(face, "");
+
+    // A rebuilt screen starts the font system afresh with the same default size.
+    ASSERT_EQ(RebuildScreenForMode(-1, -1, -1, 1, -1), 0);
+    EXPECT_EQ(ReadFontSize(QueryDefaultFontHandle()), 20);
+    EXPECT_EQ(GetFontFaceSizeThick(nullptr, nullptr, &thick, QueryDefaultFontHandle()), 0);
+    EXPECT_EQ(thick, 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, FontHandles, testing::Values(32, 16),

@@ -12,7 +12,7 @@
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
 #include "graphics/screen.h"
-#include "platform/kernel/clock.h"
+#include "support/library_fixture.h"
 
 namespace {
 
@@ -22,21 +22,11 @@ class GameText : public testing::Test {
 protected:
     void SetUp() override
     {
-        UseManualClock(100000, 20);
-        SysState.DoubleStartAllowed = 1;
-        SetScreenMode(640, 480, 32, 60);
-        SelectWindowMode(1);
-        ASSERT_EQ(StartLibrary(), 0);
-        SysState.ActiveFlag = 1;
-        SelectDrawTarget(-2);
+        ASSERT_EQ(StartDrawingLibrary(640, 480, 32), 0);
         background_ = GetColorValue(255, 255, 255);
         Clear();
     }
-    void TearDown() override
-    {
-        EndLibrary();
-        UseRealClock();
-    }
+    void TearDown() override { EndDrawingLibrary(); }
 
     void Clear()
     {

@@ -6,6 +6,9 @@
 #include <vector>
 
 #include "font_fixture.h"
+#include "graphics/graph.h"
+#include "graphics/surface2d.h"
+#include "platform/ddraw/display.h"
 #include "support/library_fixture.h"
 #include "support/soft_image.h"
 
@@ -167,6 +170,20 @@ TEST_P(TextDraw, BlendedTextTakesTheBlendModeOnce)
     EXPECT_EQ(mixed, 14);
 }
 
+TEST_P(TextDraw, BlendedTextDarkenedToTheKeyColourStillShows)
+{
+    Fill(Raw(0, 0, 200));
+    SelectBlendMode(1, 128);
+    SelectBrightness(0, 0, 0);
+    ASSERT_EQ(DrawTextWithFontHandle(10, 20, "A", GetColorValue(255, 255, 255), QueryDefaultFontHandle(), 0, 0), 0);
+    SelectBrightness(255, 255, 255);
+    SelectBlendMode(0, 255);
+    int darker = 0;
+    for (int y = 20; y < 40; ++y)
+        for (int x = 5; x < 40; ++x) darker += Get(x, y) != Raw(0, 0, 200) ? 1 : 0;
+    EXPECT_EQ(darker, 14);
+}
+
 TEST_P(TextDraw, FormattedTextDrawsWithTheDefaultFont)
 {
     const std::uint32_t colour = GetColorValue(0, 255, 0);
@@ -185,6 +202,65 @@ TEST_P(TextDraw, FormattedTextDrawsWithTheDefaultFont)
     EXPECT_EQ(DrawTextWithFontHandle(0, 0, "A", colour, 0x20000005, 0, 0), -1);
     EXPECT_TRUE(Contains(ReadLogFile(), "フォントハンドル値が異常です"));
     EXPECT_EQ(DrawTextWithFontHandle(0, 0, "", colour, 0x20000005, 0, 0), 0);
+}
+
+TEST_P(TextEncodings, TextOnTheFrontScreenShowsAtOnce)
+{
+    ASSERT_EQ(SelectDrawTarget(-4), 0);
+    ASSERT_EQ(DrawTextWithFontHandle(10, 20, "A", GetColorValue(255, 255, 255), QueryDefaultFontHandle(), 0, 0), 0);
+    int w = 0;
+    int h = 0;
+    const std::uint32_t* shown = GetLastPresentedPixels(&w, &h);
+    ASSERT_NE(shown, nullptr);
+    ASSERT_GE(w, 640);
+    // The row "#####" of 'A' at (11, 26), without a present.
+    for (int x = 11; x < 16; ++x) EXPECT_EQ(shown[26 * w + x] & 0xFFFFFF, 0xFFFFFFu) << x;
+    EXPECT_EQ(shown[26 * w + 16] & 0xFFFFFF, 0u);
+    SelectDrawTarget(-2);
+}
+
+TEST_P(TextEncodings, StringsOnDirectDrawSurfacesMatchTheSoftwareScreen)
+{
+    const std::uint32_t colour = GetColorValue(200, 100, 50);
+    const int font = QueryDefaultFontHandle();
+    struct Blend {
+        int mode, param;
+    };
+    for (const Blend b : {Blend{0, 255}, Blend{1, 128}}) {
+        Fill(Raw(0, 0, 90));
+        SelectBlendMode(b.mode, b.param);
+        ASSERT_EQ(DrawTextWithFontHandle(3, 4, "AB", colour, font, 0, 0), 0);
+        std::vector<std::uint32_t> soft;
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) soft.push_back(Get(x, y));
+
+        // The same string through the DirectDraw path, into a graph's surface.
+        ScreenState.SoftwareRendering = 0;
+        ScreenState.GdiOnly = 0;
+        const int target = CreateBlankGraph(64, 48, 1);
+        IMGSURFREC* is = GetImageSurfaceRecord(GetSurface2DRecord(GetGraphRecord(target)->Surfaces[0])->ImageSurface);
+        ASSERT_NE(is->Surface, nullptr);
+        FillGraphWithColor(target, 0, 0, 90, 255);
+        ASSERT_EQ(SelectDrawTarget(target), 0);
+        EXPECT_EQ(DrawTextWithFontHandle(3, 4, "AB", colour, font, 0, 0), 0);
+        std::vector<std::uint32_t> surface;
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        ASSERT_TRUE(SUCCEEDED(is->Surface->Lock(nullptr, &d, DDLOCK_WAIT, nullptr)));
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) {
+                std::uint32_t v = 0;
+                std::memcpy(&v, static_cast<BYTE*>(d.lpSurface) + y * d.lPitch + x * 4, 4);
+                surface.push_back(v & 0xFFFFFF);
+            }
+        is->Surface->Unlock(nullptr);
+        SelectDrawTarget(-2);
+        DestroyGraphHandle(target, 0);
+        ScreenState.SoftwareRendering = 1;
+        ScreenState.GdiOnly = 1;
+        SelectBlendMode(0, 255);
+        EXPECT_EQ(surface, soft) << "blend mode " << b.mode;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, TextEncodings, testing::Values(32));

@@ -343,3 +343,33 @@ TEST(DirectSoundOutput, TheNullDeviceFollowsTheKernelClockWhenNoDeviceOpens)
 }
 
 } // namespace
+
+namespace {
+
+TEST(DirectSoundOutput, SdlAudioIsTriedFirstAndTheNullDeviceTakesOverWhenItFails)
+{
+    const struct {
+        const char* driver;
+        int null;
+        const char* module;
+    } cases[] = {{"dummy", 0, "dummy|"}, {"no-such-driver", 1, "null|"}};
+    for (const auto& c : cases) {
+        setenv("SDL_AUDIODRIVER", c.driver, 1);
+        SelectSoundOutput(SoundOutputChoice::SdlThenNull);
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        IDirectSound* ds = nullptr;
+        ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, 7, IID_IDirectSound, reinterpret_cast<void**>(&ds)),
+                  S_OK);
+        ASSERT_EQ(ds->Initialize(nullptr), DS_OK) << c.driver;
+        EXPECT_EQ(IsNullSoundDeviceOpen(), c.null) << c.driver;
+        std::vector<std::string> devices;
+        DirectSoundEnumerateA(CollectDevice, &devices);
+        ASSERT_GE(devices.size(), 2u);
+        EXPECT_EQ(devices[1].substr(0, std::strlen(c.module)), c.module);
+        ds->Release();
+        CoUninitialize();
+    }
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+} // namespace

@@ -27,7 +27,7 @@ FONT_ASCENT 6
 FONT_DESCENT 2
 DEFAULT_CHAR 0
 ENDPROPERTIES
-CHARS 7
+CHARS 8
 STARTCHAR box
 ENCODING 0
 SWIDTH 750 0
@@ -91,6 +91,15 @@ A0
 40
 A0
 ENDCHAR
+STARTCHAR ga
+ENCODING 44032
+SWIDTH 1000 0
+DWIDTH 8 0
+BBX 2 2 0 0
+BITMAP
+C0
+C0
+ENDCHAR
 STARTCHAR kan
 ENCODING 28450
 SWIDTH 1250 0
@@ -140,9 +149,9 @@ protected:
         std::remove(path_.c_str());
     }
 
-    HFONT Select(int weight = FW_NORMAL)
+    HFONT Select(int weight = FW_NORMAL, DWORD charSet = SHIFTJIS_CHARSET)
     {
-        HFONT font = CreateFontA(8, 0, 0, 0, weight, 0, 0, 0, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+        HFONT font = CreateFontA(8, 0, 0, 0, weight, 0, 0, 0, charSet, OUT_DEFAULT_PRECIS,
                                  CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, FIXED_PITCH, "ZarvoTiny");
         EXPECT_NE(font, nullptr);
         fonts_.push_back(font);
@@ -229,6 +238,14 @@ TEST_F(TinyFont, ShiftJisCodesReachTheirUnicodeGlyphsAndUnknownOnesTheDefaultGly
     EXPECT_EQ(box.gm.gmCellIncX, 6);
     EXPECT_EQ(box.bits[0], 0xF0);
     EXPECT_EQ(Outline(0xF040, GGO_BITMAP).bits, box.bits);  // a user-defined code: no character at all
+}
+
+TEST_F(TinyFont, HangulFontsReadTheirCodesInCodePage949)
+{
+    Select(FW_NORMAL, HANGEUL_CHARSET);
+    const Glyph ga = Outline(0xB0A1, GGO_BITMAP);
+    EXPECT_EQ(ga.gm.gmBlackBoxX, 2u);
+    EXPECT_EQ(ga.bits, (std::vector<BYTE>{0xC0, 0, 0, 0, 0xC0, 0, 0, 0}));
 }
 
 TEST_F(TinyFont, BlankGlyphNeedsNoBytesAndReportsAOnePixelBox)
