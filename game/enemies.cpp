@@ -186,6 +186,19 @@ void RunPattern(GAMEOBJ& e)
     }
 }
 
+// Enemies placed beyond an edge stand at it.
+void KeepOnScreen(float& at, float& velocity, int size, int limit)
+{
+    if (at + size > limit) {
+        at = static_cast<float>(limit - size);
+        velocity = -velocity;
+    }
+    if (at < 0) {
+        at = 0;
+        velocity = -velocity;
+    }
+}
+
 } // namespace
 
 void SpawnEnemy(int x, int y, int kind)
@@ -240,22 +253,8 @@ void UpdateEnemies()
             e.Sighted -= 1;
         }
         RunPattern(e);
-        if (e.X + e.Width > 640) {
-            e.X = static_cast<float>(640 - e.Width);
-            e.VX = -e.VX;
-        }
-        if (e.X < 0) {
-            e.X = 0;
-            e.VX = -e.VX;
-        }
-        if (e.Y + e.Height > 480) {
-            e.Y = static_cast<float>(480 - e.Height);
-            e.VY = -e.VY;
-        }
-        if (e.Y < 0) {
-            e.Y = 0;
-            e.VY = -e.VY;
-        }
+        KeepOnScreen(e.X, e.VX, e.Width, 640);
+        KeepOnScreen(e.Y, e.VY, e.Height, 480);
     }
     MoveDebris();
     for (GAMEOBJ& c : SpawnCircles) {

@@ -9,7 +9,6 @@
 #include "game/shots.h"
 
 #include <cmath>
-#include <initializer_list>
 
 float PlayPulse = 0.0f;
 float BarrierPulse = 0.0f;
@@ -21,68 +20,47 @@ int T(float v)
     return static_cast<int>(v);
 }
 
-void DrawBarrels(const GAMEOBJ& e, int picture, int px, int py, std::initializer_list<int> offsets)
-{
-    const int cx = T(e.X + e.Width / 2), cy = T(e.Y + e.Height / 2);
-    for (int offset : offsets)
-        DrawGraphRotatedPivot(cx, cy, px, py, 1.0, (e.AngleDeg - offset) * 3.1415926535 / 180, picture, 1, 0);
-}
+// Kinds 1 to 9: a base at the enemy's corner and barrels turned about a
+// pivot placed at its centre, each at the aim less its offset.
+struct EnemyLook {
+    int GAMEIMAGES::*base;
+    int GAMEIMAGES::*barrel;  // null: none
+    int px, py;
+    int offsets[3];
+    int barrels;
+};
+
+constexpr EnemyLook kLooks[10] = {
+    {nullptr, nullptr, 0, 0, {}, 0},
+    {&GAMEIMAGES::dai20, &GAMEIMAGES::hou30w, 8, 13, {90}, 1},
+    {&GAMEIMAGES::dai40, &GAMEIMAGES::hou40, 6, 13, {0, 120, 240}, 3},
+    {&GAMEIMAGES::dai20, &GAMEIMAGES::hou40, 6, 13, {90}, 1},
+    {&GAMEIMAGES::dai20, &GAMEIMAGES::hou20, 4, 13, {90}, 1},
+    {&GAMEIMAGES::dai40, &GAMEIMAGES::hou40w, 16, 13, {90}, 1},
+    {&GAMEIMAGES::jirai, nullptr, 0, 0, {}, 0},
+    {&GAMEIMAGES::dai40, &GAMEIMAGES::hou40, 6, 13, {0, 120, 240}, 3},
+    {&GAMEIMAGES::misadai, &GAMEIMAGES::misaile, 7, 11, {90}, 1},
+    {&GAMEIMAGES::dai20, &GAMEIMAGES::reza, 14, 6, {90}, 1},
+};
 
 void DrawEnemyBody(const GAMEOBJ& e)
 {
-    const GAMEIMAGES& g = GameImages;
-    const int x = T(e.X), y = T(e.Y);
-    switch (e.Kind) {
-    case 1:
-        DrawGraphAt(x, y, g.dai20, 1);
-        DrawBarrels(e, g.hou30w, 8, 13, {90});
-        break;
-    case 2:
-        DrawGraphAt(x, y, g.dai40, 1);
-        DrawBarrels(e, g.hou40, 6, 13, {0, 120, 240});
-        break;
-    case 3:
-        DrawGraphAt(x, y, g.dai20, 1);
-        DrawBarrels(e, g.hou40, 6, 13, {90});
-        break;
-    case 4:
-        DrawGraphAt(x, y, g.dai20, 1);
-        DrawBarrels(e, g.hou20, 4, 13, {90});
-        break;
-    case 5:
-        DrawGraphAt(x, y, g.dai40, 1);
-        DrawBarrels(e, g.hou40w, 16, 13, {90});
-        break;
-    case 6:
-        DrawGraphAt(x, y, g.jirai, 1);
-        break;
-    case 7:
-        SelectBrightness(200, 0, 0);
-        DrawGraphAt(x, y, g.dai40, 1);
-        DrawBarrels(e, g.hou40, 6, 13, {0, 120, 240});
-        if (e.TouchHurts == 1)
-            DrawCircleShape(T(e.X + e.Width / 2), T(e.Y + e.Height / 2), 50, GetColorValue(255, 0, 0), 0);
-        SelectBrightness(255, 255, 255);
-        break;
-    case 8:
-        DrawGraphAt(x, y, g.misadai, 1);
-        DrawBarrels(e, g.misaile, 7, 11, {90});
-        break;
-    case 9:
-        DrawGraphAt(x, y, g.dai20, 1);
-        DrawBarrels(e, g.reza, 14, 6, {90});
-        break;
-    case 10:
-    case 11:
-    case 12:
-    case 13: {
+    const int cx = T(e.X + e.Width / 2), cy = T(e.Y + e.Height / 2);
+    if (e.Kind >= 10 && e.Kind <= 13) {
         static constexpr int kTurn[4] = {90, 270, 180, 0};
-        DrawGraphRotated(T(e.X + e.Width / 2), T(e.Y + e.Height / 2), 1.0, DegToRad(kTurn[e.Kind - 10]), g.kotei, 1,
-                         0);
-        break;
+        DrawGraphRotated(cx, cy, 1.0, DegToRad(kTurn[e.Kind - 10]), GameImages.kotei, 1, 0);
+        return;
     }
-    default:
-        break;
+    if (e.Kind < 1 || e.Kind > 9) return;
+    const EnemyLook& look = kLooks[e.Kind];
+    if (e.Kind == 7) SelectBrightness(200, 0, 0);  // the core is always red
+    DrawGraphAt(T(e.X), T(e.Y), GameImages.*look.base, 1);
+    for (int i = 0; i < look.barrels; ++i)
+        DrawGraphRotatedPivot(cx, cy, look.px, look.py, 1.0, (e.AngleDeg - look.offsets[i]) * 3.1415926535 / 180,
+                              GameImages.*look.barrel, 1, 0);
+    if (e.Kind == 7) {
+        if (e.TouchHurts == 1) DrawCircleShape(cx, cy, 50, GetColorValue(255, 0, 0), 0);
+        SelectBrightness(255, 255, 255);
     }
 }
 
