@@ -10,7 +10,10 @@
 #include <sstream>
 #include <string>
 
+#include "core/file/stream.h"
+#include "core/memory.h"
 #include "graphics/image/load.h"
+#include "sound/decoder.h"
 
 namespace fs = std::filesystem;
 
@@ -114,6 +117,21 @@ TEST(GameAssets, SoundsArePlainPcmAndTheMusicIsWholeBars)
         EXPECT_EQ(LittleEndian(wav, 34, 2), 16u) << stem;
         EXPECT_EQ(wav.substr(36, 4), "data") << stem;
         EXPECT_EQ(LittleEndian(wav, 40, 4), wav.size() - 44) << stem;
+        // The library's decoder takes it as plain PCM and gives back its samples.
+        MEMSTREAM* stream = OpenMemoryStream(wav.data(), static_cast<uint32_t>(wav.size()));
+        const STREAMREF ref{*GetMemoryStreamFunctions(), reinterpret_cast<STREAMHANDLE>(stream)};
+        PCMCONV decoder{};
+        ASSERT_EQ(SetupSoundDecoder(&ref, &decoder), 0) << stem;
+        EXPECT_EQ(decoder.Kind, PCMCONV_KIND_PCMWAV) << stem;
+        WAVEFORMATEX format{};
+        void* pcm = nullptr;
+        int size = 0;
+        EXPECT_EQ(DecodeWholeSoundSource(&decoder, &format, &pcm, &size), 0) << stem;
+        EXPECT_TRUE(pcm != nullptr && std::string(static_cast<const char*>(pcm), size) == wav.substr(44)) << stem;
+        FreeMemory(pcm);
+        CloseSoundDecoder(&decoder);
+        CloseMemoryStream(reinterpret_cast<STREAMHANDLE>(stream));
+
         const double seconds = (wav.size() - 44) / 2 / 22050.0;
         if (std::string(stem) == "loop") {
             EXPECT_DOUBLE_EQ(seconds, 16.0) << "eight bars at 120 beats a minute";

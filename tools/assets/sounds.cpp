@@ -216,15 +216,13 @@ Sound Music()
         for (int k = 0; k < 16; ++k) {
             static const int order[4] = {0, 1, 2, 1};
             const double hz = NoteHz(chords[b][order[k % 4]] + 12);
-            Tone t = Voice(Wave::Square, hz, hz, 0.1, 0.09, 2);
-            t.duty = 0.125;
-            s.Add(t, at + k * beat / 4);
+            s.Add(Voice(Wave::Sine, hz, hz, 0.1, 0.12, 2), at + k * beat / 4);
         }
         double t = at;
         for (const Note& n : melody[b]) {
             const double hz = NoteHz(n.pitch);
-            Tone lead = Voice(Wave::Square, hz, hz, n.beats * beat * 0.95, 0.2, 1);
-            lead.duty = 0.25;
+            // Soft waves for the tunes: squares would fold their overtones back at this rate.
+            Tone lead = Voice(Wave::Triangle, hz, hz, n.beats * beat * 0.95, 0.32, 1);
             lead.attack = 0.01;
             lead.vibratoHz = 5;
             lead.vibratoDepth = 0.004;
