@@ -3,6 +3,7 @@
 #include "game/select.h"
 #include "game_fixture.h"
 #include "game/player.h"
+#include "platform/ddraw/display.h"
 
 #include <gtest/gtest.h>
 
@@ -85,4 +86,27 @@ TEST_F(SelectTest, DownAndUpTogetherKeepTheRowButReloadTheStage)
     EXPECT_EQ(SelectRow, 0);
     EXPECT_EQ(SelectDelay, 0);
     EXPECT_EQ(Tiles[0], 1);
+}
+
+TEST_F(SelectTest, TheTotalShowsFromTwentySixClears)
+{
+    std::filesystem::copy(ZARVO_DATA_DIR "/date/graph", folder / "date" / "graph",
+                          std::filesystem::copy_options::recursive);
+    LoadGameResources();
+    auto totalLine = [] {
+        PadInput = 0;
+        RunSelectFrame();
+        PresentScreen();
+        int w = 0, h = 0;
+        const std::uint32_t* p = GetLastPresentedPixels(&w, &h);
+        int dark = 0;
+        for (int y = 320; y < 336; ++y)
+            for (int x = 450; x < 600; ++x) dark += (p[y * w + x] & 0xFFFFFF) == 0;  // the text is pure black
+        return dark;
+    };
+    for (int i = 0; i < 25; ++i) BestTimes[i] = 3;
+    EXPECT_EQ(totalLine(), 0);  // 25 clears: no total
+    BestTimes[30] = 9;          // a clear never shown still counts
+    EXPECT_EQ(CountClearedStages(), 26);
+    EXPECT_GT(totalLine(), 20);
 }
