@@ -30,6 +30,19 @@ void CaptureDebug(const char* text)
 
 void ResetLibraryProcessState()
 {
+    // What an earlier test posted but never read: a close still on its way
+    // is delivered (its window goes), a quit is dropped.
+    MSG m;
+    const HWND threadMessages = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE) || PeekMessageA(&m, threadMessages, 0, 0, PM_REMOVE)) {
+        if (m.message != WM_QUIT) DispatchMessageA(&m);
+    }
+    // A shutdown that found the quit flag set leaves the main window and its
+    // class to the process's exit; the next start-up here needs them gone.
+    if (SysState.InitializeFlag == 0) {
+        if (SysState.MainWindow != nullptr && IsWindow(SysState.MainWindow)) DestroyWindow(SysState.MainWindow);
+        if (SysState.ClassName[0] != '\0') UnregisterClassA(SysState.ClassName, nullptr);
+    }
     SysState = SYSSTATE{};
     // The screen's settings and its fall-back to software rendering outlive a
     // shutdown; a test starts from the first start-up of a process.
@@ -39,11 +52,6 @@ void ResetLibraryProcessState()
     }
     ResetInputState();
     ResetInputHooks();
-    // A quit or close an earlier test posted but never read.
-    MSG m;
-    const HWND threadMessages = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE) || PeekMessageA(&m, threadMessages, 0, 0, PM_REMOVE)) {
-    }
 }
 
 void LibraryTest::SetUp()

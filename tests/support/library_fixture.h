@@ -10,7 +10,8 @@
 // What an earlier test of the same process may have left: the system block
 // and (while no screen runs) the screen state back to their defaults, input
 // ended and its fall-back forgotten, the input hooks reset, the thread's
-// unread messages dropped.
+// unread messages delivered (a quit dropped), a main window and class a
+// shutdown after a quit left behind removed.
 void ResetLibraryProcessState();
 
 // Every test starts from the process state reset, the manual clock (each clock read advances it by
