@@ -214,8 +214,8 @@ public:
         if (!DescribeFormat(desc.ddpfPixelFormat, &probe)) return D3DERR_INVALIDCALL;
         surface->AddRef();
         target_->Release();
+        // The viewport stays as set; draws clip it to the new target's size.
         target_ = surface;
-        viewport_ = D3DVIEWPORT7{0, 0, desc.dwWidth, desc.dwHeight, 0.0f, 1.0f};
         return D3D_OK;
     }
 
@@ -230,12 +230,9 @@ public:
     HRESULT SetViewport(D3DVIEWPORT7* viewport) override
     {
         if (viewport == nullptr) return D3DERR_INVALIDCALL;
-        DDSURFACEDESC2 desc{};
-        desc.dwSize = sizeof desc;
-        target_->GetSurfaceDesc(&desc);
         const unsigned long long right = static_cast<unsigned long long>(viewport->dwX) + viewport->dwWidth;
         const unsigned long long bottom = static_cast<unsigned long long>(viewport->dwY) + viewport->dwHeight;
-        if (viewport->dwWidth == 0 || viewport->dwHeight == 0 || right > desc.dwWidth || bottom > desc.dwHeight)
+        if (viewport->dwWidth == 0 || viewport->dwHeight == 0 || right > 0x7FFFFFFF || bottom > 0x7FFFFFFF)
             return D3DERR_INVALIDCALL;
         viewport_ = *viewport;
         return D3D_OK;
