@@ -254,6 +254,109 @@ void Shade(const DrawContext& c, const Fragment& f, int px, int py)
     ++g_counters.pixels;
 }
 
+
+// The common single-stage case decided once per triangle: a point-sampled,
+// clamped texture on stage 0, flat colour, no depth, a 32-bit target and one
+// of the three usual blends. Same arithmetic as Shade, without its dispatch.
+struct FastSetup {
+    bool ok = false;
+    bool modColour = false;
+    int alphaFrom = 0;  // 0 diffuse, 1 texel, 2 texel x diffuse
+    int blend = 0;      // 0 none, 1 src-alpha/inv-src-alpha, 2 src-alpha/one
+    bool key = false;
+    bool alphaTest = false;
+    DWORD alphaFunc = D3DCMP_ALWAYS;
+    DWORD alphaRef = 0;
+};
+
+FastSetup DecideFast(const DrawContext& c)
+{
+    FastSetup f;
+    const DWORD* rs = c.renderStates;
+    const Stage& s0 = c.stages[0];
+    const PixelView& t = c.textures[0];
+    const PixelView& d = c.target;
+    if (c.stages[1].colorOp != D3DTOP_DISABLE || t.pixels == nullptr) return f;
+    if (s0.magFilter == D3DTFG_LINEAR || s0.address != D3DTADDRESS_CLAMP || s0.texCoordIndex != 0) return f;
+    if (rs[D3DRENDERSTATE_SHADEMODE] != D3DSHADE_FLAT) return f;
+    if (c.depth.pixels != nullptr && rs[D3DRENDERSTATE_ZENABLE] != 0) return f;
+    if (d.bytes != 4 || d.mask[0] != 0xFF || d.mask[1] != 0xFF00 || d.mask[2] != 0xFF0000 || d.mask[3] != 0) return f;
+    if (s0.colorArg1 != D3DTA_TEXTURE) return f;
+    if (s0.colorOp == D3DTOP_MODULATE && s0.colorArg2 == D3DTA_DIFFUSE) {
+        f.modColour = true;
+    } else if (s0.colorOp != D3DTOP_SELECTARG1) {
+        return f;
+    }
+    if (s0.alphaOp == D3DTOP_DISABLE || (s0.alphaOp == D3DTOP_SELECTARG2 && s0.alphaArg2 == D3DTA_DIFFUSE) ||
+        (s0.alphaOp == D3DTOP_SELECTARG1 && s0.alphaArg1 == D3DTA_DIFFUSE)) {
+        f.alphaFrom = 0;
+    } else if (s0.alphaOp == D3DTOP_SELECTARG1 && s0.alphaArg1 == D3DTA_TEXTURE) {
+        f.alphaFrom = 1;
+    } else if (s0.alphaOp == D3DTOP_MODULATE && s0.alphaArg1 == D3DTA_TEXTURE && s0.alphaArg2 == D3DTA_DIFFUSE) {
+        f.alphaFrom = 2;
+    } else {
+        return f;
+    }
+    if (rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0) {
+        const DWORD sb = rs[D3DRENDERSTATE_SRCBLEND], db = rs[D3DRENDERSTATE_DESTBLEND];
+        if (sb == D3DBLEND_SRCALPHA && db == D3DBLEND_INVSRCALPHA) f.blend = 1;
+        else if (sb == D3DBLEND_SRCALPHA && db == D3DBLEND_ONE) f.blend = 2;
+        else return f;
+    }
+    f.key = rs[D3DRENDERSTATE_COLORKEYENABLE] != 0 && t.hasKey;
+    f.alphaTest = rs[D3DRENDERSTATE_ALPHATESTENABLE] != 0;
+    f.alphaFunc = rs[D3DRENDERSTATE_ALPHAFUNC];
+    f.alphaRef = rs[D3DRENDERSTATE_ALPHAREF] & 0xFF;
+    f.ok = true;
+    return f;
+}
+
+inline int TexelIndex(double v, int n)
+{
+    if (!(v > 0.0)) return 0;
+    if (v >= n - 1) return n - 1;
+    return static_cast<int>(v);
+}
+
+inline void ShadeFast(const DrawContext& c, const FastSetup& f, const C& diffuse, double u, double v, int px, int py)
+{
+    const PixelView& t = c.textures[0];
+    const int tx = TexelIndex(u * t.width, t.width), ty = TexelIndex(v * t.height, t.height);
+    const DWORD raw = ReadRaw(t, tx, ty);
+    if (f.key && (raw & t.colourMask) == (t.key & t.colourMask)) return;
+    C tex;
+    if (t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000) {
+        tex = C{static_cast<int>(raw & 0xFF), static_cast<int>((raw >> 8) & 0xFF), static_cast<int>((raw >> 16) & 0xFF),
+                t.bits[3] != 0 ? static_cast<int>(raw >> 24) : 255};
+    } else {
+        tex = Decode(t, raw);
+    }
+    int r = tex.r, g = tex.g, b = tex.b;
+    if (f.modColour) {
+        r = Mul(r, diffuse.r);
+        g = Mul(g, diffuse.g);
+        b = Mul(b, diffuse.b);
+    }
+    const int a = f.alphaFrom == 0 ? diffuse.a : f.alphaFrom == 1 ? tex.a : Mul(tex.a, diffuse.a);
+    if (f.alphaTest && !Compare(f.alphaFunc, static_cast<DWORD>(a), f.alphaRef)) return;
+    std::uint8_t* p = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch + px * 4;
+    if (f.blend != 0) {
+        const int ia = 255 - a;
+        if (f.blend == 1) {
+            b = std::min(255, Mul(b, a) + Mul(p[0], ia));
+            g = std::min(255, Mul(g, a) + Mul(p[1], ia));
+            r = std::min(255, Mul(r, a) + Mul(p[2], ia));
+        } else {
+            b = std::min(255, Mul(b, a) + p[0]);
+            g = std::min(255, Mul(g, a) + p[1]);
+            r = std::min(255, Mul(r, a) + p[2]);
+        }
+    }
+    const DWORD out = c.target.spare | static_cast<DWORD>(r) << 16 | static_cast<DWORD>(g) << 8 | static_cast<DWORD>(b);
+    std::memcpy(p, &out, 4);
+    ++g_counters.pixels;
+}
+
 C ColourOf(const std::uint8_t* bgra)
 {
     return C{bgra[0], bgra[1], bgra[2], bgra[3]};
@@ -387,11 +490,21 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
     f.diffuse = ColourOf(a.diffuse);
     f.specular = ColourOf(a.specular);
 
+    const FastSetup fast = DecideFast(c);
     for (long long py = y0; py <= y1; ++py) {
         long long e[3];
         for (int k = 0; k < 3; ++k) {
             const Edge& g = edges[k];
             e[k] = g.dx * (py * 256 - g.ay) - g.dy * (x0 * 256 - g.ax) + g.bias;
+        }
+        if (fast.ok) {
+            for (long long px = x0; px <= x1; ++px) {
+                if ((e[0] | e[1] | e[2]) >= 0)
+                    ShadeFast(c, fast, f.diffuse, at(pu0, px, py), at(pv0, px, py), static_cast<int>(px),
+                              static_cast<int>(py));
+                for (int k = 0; k < 3; ++k) e[k] -= edges[k].dy * 256;
+            }
+            continue;
         }
         for (long long px = x0; px <= x1; ++px) {
             if ((e[0] | e[1] | e[2]) >= 0) {
