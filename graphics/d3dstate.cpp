@@ -5,6 +5,7 @@
 // and the batch flush.
 #include "graphics/d3ddevice.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "core/log.h"
@@ -404,11 +405,81 @@ int G_D3D_CommitDrawState(int device)
     return 0;
 }
 
+namespace {
+
+// What a derivation read and what it left in the record; an identical next
+// draw has nothing to send.
+struct PrepareMemo {
+    const D3DDEVREC* record;
+    IDirectDrawSurface7* texture;
+    BYTE alphaCh, alphaTest;
+    DWORD flags;
+    int blendMode, forceVertexAlpha, filter, cull, depthEnable, depthWrite, depthFunc, depthBias, fog;
+    DWORD bright;
+    DWORD after[22];
+};
+PrepareMemo g_lastPrepare{};
+
+void SnapshotRecord(const D3DDEVREC* r, DWORD* out)
+{
+    const DWORD v[22] = {static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(r->PendingTexture)),
+                         static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(r->PendingBlendTexture)),
+                         r->ModulateColor, r->ModulateAlpha, static_cast<DWORD>(r->BlendMode), r->AlphaChannel,
+                         r->AlphaTest, r->StateDirty, r->TextureDirty, r->Force, r->ColorKeyEnable, r->ShadeMode,
+                         static_cast<DWORD>(r->FilterMode), r->CullFlag, r->ZEnable, r->ZWrite, r->ZFunc, r->ZBias,
+                         r->FogEnable, r->TexturePerspective, r->Lighting,
+                         static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(r->Stages[0].Texture))};
+    std::memcpy(out, v, sizeof v);
+}
+
+PrepareMemo MemoOf(const D3DDEVREC* r, const SURF3DREC* piece, DWORD flags)
+{
+    const DRAWSTATE& d = DrawState;
+    PrepareMemo m{};
+    m.record = r;
+    if (piece != nullptr) {
+        const IMGSURFREC* is = GetImageSurfaceRecord(piece->ImageSurface);
+        if (is != nullptr) {
+            m.texture = is->Surface;
+            m.alphaCh = is->Format.AlphaChFlag;
+            m.alphaTest = is->Format.AlphaTestFlag;
+        }
+    }
+    m.flags = flags;
+    m.blendMode = d.BlendMode;
+    m.forceVertexAlpha = d.ForceVertexAlpha;
+    m.filter = d.TextureFilter;
+    m.cull = d.CullMode;
+    m.depthEnable = d.DepthEnable;
+    m.depthWrite = d.DepthWrite;
+    m.depthFunc = d.DepthFunc;
+    m.depthBias = d.DepthBias;
+    m.fog = d.FogEnable;
+    m.bright = d.DrawBright & 0xFFFFFF;
+    return m;
+}
+
+void PrepareDrawOnce(D3DDEVREC* r, const SURF3DREC* piece, DWORD flags);
+
+} // namespace
+
 void G_D3D_PrepareDraw(const SURF3DREC* piece, DWORD flags)
 {
-    const int device = D3DState.CurrentDevice;
-    D3DDEVREC* r = D3DDeviceRecord(device);
+    D3DDEVREC* r = D3DDeviceRecord(D3DState.CurrentDevice);
     if (r == nullptr || r->Device == nullptr) return;
+    PrepareMemo m = MemoOf(r, piece, flags);
+    SnapshotRecord(r, m.after);
+    if (r->Force == 0 && std::memcmp(&m, &g_lastPrepare, sizeof m) == 0) return;
+    PrepareDrawOnce(r, piece, flags);
+    SnapshotRecord(r, m.after);
+    g_lastPrepare = m;
+}
+
+namespace {
+
+void PrepareDrawOnce(D3DDEVREC* r, const SURF3DREC* piece, DWORD flags)
+{
+    const int device = D3DState.CurrentDevice;
     const DRAWSTATE& d = DrawState;
     const DWORD lighting = (flags & D3DDRAW_LIGHTING) ? 1 : 0;
     if (lighting != r->Lighting || r->Force != 0) {
@@ -463,6 +534,8 @@ void G_D3D_PrepareDraw(const SURF3DREC* piece, DWORD flags)
         G_D3D_SetFogEnable(device, 0);
     }
 }
+
+} // namespace
 
 int G_D3D_SetTextureFilter(int device, int mode)
 {

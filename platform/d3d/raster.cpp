@@ -24,6 +24,21 @@ int Mul(int a, int b)
     return (t + (t >> 8)) >> 8;
 }
 
+// Mul of every pair, for the loops that take one product per channel.
+struct ProductTable {
+    std::uint8_t v[256][256];
+    ProductTable()
+    {
+        for (int a = 0; a < 256; ++a)
+            for (int b = 0; b < 256; ++b) v[a][b] = static_cast<std::uint8_t>(Mul(a, b));
+    }
+};
+const ProductTable& Products()
+{
+    static const ProductTable table;
+    return table;
+}
+
 int Widen(DWORD raw, int bits)
 {
     if (bits >= 8) return static_cast<int>(raw >> (bits - 8)) & 0xFF;
@@ -318,43 +333,86 @@ inline int TexelIndex(double v, int n)
     return static_cast<int>(v);
 }
 
-inline void ShadeFast(const DrawContext& c, const FastSetup& f, const C& diffuse, double u, double v, int px, int py)
+// One row of a triangle in the fast case; u and v come from the same plane
+// formula as every other pixel.
+template <int Blend, int AlphaFrom, bool Modulate>
+void SpanFast(const DrawContext& c, const FastSetup& f, const C& diffuse, const double* pu, const double* pv,
+              double x0, double yTerm, long long from, long long to, int py)
 {
     const PixelView& t = c.textures[0];
-    const int tx = TexelIndex(u * t.width, t.width), ty = TexelIndex(v * t.height, t.height);
-    const DWORD raw = ReadRaw(t, tx, ty);
-    if (f.key && (raw & t.colourMask) == (t.key & t.colourMask)) return;
-    C tex;
-    if (t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000) {
-        tex = C{static_cast<int>(raw & 0xFF), static_cast<int>((raw >> 8) & 0xFF), static_cast<int>((raw >> 16) & 0xFF),
-                t.bits[3] != 0 ? static_cast<int>(raw >> 24) : 255};
-    } else {
-        tex = Decode(t, raw);
-    }
-    int r = tex.r, g = tex.g, b = tex.b;
-    if (f.modColour) {
-        r = Mul(r, diffuse.r);
-        g = Mul(g, diffuse.g);
-        b = Mul(b, diffuse.b);
-    }
-    const int a = f.alphaFrom == 0 ? diffuse.a : f.alphaFrom == 1 ? tex.a : Mul(tex.a, diffuse.a);
-    if (f.alphaTest && !Compare(f.alphaFunc, static_cast<DWORD>(a), f.alphaRef)) return;
-    std::uint8_t* p = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch + px * 4;
-    if (f.blend != 0) {
-        const int ia = 255 - a;
-        if (f.blend == 1) {
-            b = std::min(255, Mul(b, a) + Mul(p[0], ia));
-            g = std::min(255, Mul(g, a) + Mul(p[1], ia));
-            r = std::min(255, Mul(r, a) + Mul(p[2], ia));
+    const bool direct = t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000;
+    const bool texAlpha = t.bits[3] != 0;
+    std::uint8_t* row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
+    const auto& T = Products().v;
+    // A row along which v does not change reads one texture row.
+    const bool rowConstant = pv[1] == 0.0;
+    const int rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
+    for (long long px = from; px <= to; ++px) {
+        const double dxp = static_cast<double>(px) - x0;
+        // The same sums as the general path: f0 + dx * (px - x0) + dy * (py - y0).
+        const double u = pu[0] + pu[1] * dxp + pu[2] * yTerm;
+        const int tx = TexelIndex(u * t.width, t.width);
+        const int ty = rowConstant ? rowTy : TexelIndex((pv[0] + pv[1] * dxp + pv[2] * yTerm) * t.height, t.height);
+        const DWORD raw = ReadRaw(t, tx, ty);
+        if (f.key && (raw & t.colourMask) == (t.key & t.colourMask)) continue;
+        int r, g, b, ta;
+        if (direct) {
+            b = static_cast<int>(raw & 0xFF);
+            g = static_cast<int>((raw >> 8) & 0xFF);
+            r = static_cast<int>((raw >> 16) & 0xFF);
+            ta = texAlpha ? static_cast<int>(raw >> 24) : 255;
         } else {
-            b = std::min(255, Mul(b, a) + p[0]);
-            g = std::min(255, Mul(g, a) + p[1]);
-            r = std::min(255, Mul(r, a) + p[2]);
+            const C tex = Decode(t, raw);
+            r = tex.r, g = tex.g, b = tex.b, ta = tex.a;
         }
+        if (Modulate) {
+            r = T[r][diffuse.r];
+            g = T[g][diffuse.g];
+            b = T[b][diffuse.b];
+        }
+        const int a = AlphaFrom == 0 ? diffuse.a : AlphaFrom == 1 ? ta : T[ta][diffuse.a];
+        if (f.alphaTest && !Compare(f.alphaFunc, static_cast<DWORD>(a), f.alphaRef)) continue;
+        std::uint8_t* p = row + px * 4;
+        if (Blend == 1) {
+            const auto& A = T[a];
+            const auto& IA = T[255 - a];
+            b = std::min(255, A[b] + IA[p[0]]);
+            g = std::min(255, A[g] + IA[p[1]]);
+            r = std::min(255, A[r] + IA[p[2]]);
+        } else if (Blend == 2) {
+            const auto& A = T[a];
+            b = std::min(255, A[b] + p[0]);
+            g = std::min(255, A[g] + p[1]);
+            r = std::min(255, A[r] + p[2]);
+        }
+        const DWORD out = c.target.spare | static_cast<DWORD>(r) << 16 | static_cast<DWORD>(g) << 8 | static_cast<DWORD>(b);
+        std::memcpy(p, &out, 4);
     }
-    const DWORD out = c.target.spare | static_cast<DWORD>(r) << 16 | static_cast<DWORD>(g) << 8 | static_cast<DWORD>(b);
-    std::memcpy(p, &out, 4);
-    ++g_counters.pixels;
+    g_counters.pixels += to - from + 1;
+}
+
+using SpanFn = void (*)(const DrawContext&, const FastSetup&, const C&, const double*, const double*, double, double,
+                        long long, long long, int);
+
+template <int Blend, int AlphaFrom>
+SpanFn PickModulate(bool modulate)
+{
+    return modulate ? SpanFast<Blend, AlphaFrom, true> : SpanFast<Blend, AlphaFrom, false>;
+}
+
+template <int Blend>
+SpanFn PickAlpha(int alphaFrom, bool modulate)
+{
+    if (alphaFrom == 0) return PickModulate<Blend, 0>(modulate);
+    if (alphaFrom == 1) return PickModulate<Blend, 1>(modulate);
+    return PickModulate<Blend, 2>(modulate);
+}
+
+SpanFn PickSpan(const FastSetup& f)
+{
+    if (f.blend == 0) return PickAlpha<0>(f.alphaFrom, f.modColour);
+    if (f.blend == 1) return PickAlpha<1>(f.alphaFrom, f.modColour);
+    return PickAlpha<2>(f.alphaFrom, f.modColour);
 }
 
 C ColourOf(const std::uint8_t* bgra)
@@ -491,6 +549,7 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
     f.specular = ColourOf(a.specular);
 
     const FastSetup fast = DecideFast(c);
+    const SpanFn span = fast.ok ? PickSpan(fast) : nullptr;
     for (long long py = y0; py <= y1; ++py) {
         long long e[3];
         for (int k = 0; k < 3; ++k) {
@@ -498,11 +557,22 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
             e[k] = g.dx * (py * 256 - g.ay) - g.dy * (x0 * 256 - g.ax) + g.bias;
         }
         if (fast.ok) {
-            for (long long px = x0; px <= x1; ++px) {
-                if ((e[0] | e[1] | e[2]) >= 0)
-                    ShadeFast(c, fast, f.diffuse, at(pu0, px, py), at(pv0, px, py), static_cast<int>(px),
-                              static_cast<int>(py));
-                for (int k = 0; k < 3; ++k) e[k] -= edges[k].dy * 256;
+            // The covered columns of the row, solved from the three edge sums.
+            long long lo = x0, hi = x1;
+            for (int k = 0; k < 3 && lo <= hi; ++k) {
+                const long long step = edges[k].dy * 256;
+                if (step == 0) {
+                    if (e[k] < 0) hi = lo - 1;
+                } else if (step < 0) {
+                    if (e[k] < 0) lo = std::max(lo, x0 + (-e[k] + (-step) - 1) / (-step));
+                } else {
+                    if (e[k] < 0) hi = lo - 1;
+                    else hi = std::min(hi, x0 + e[k] / step);
+                }
+            }
+            if (lo <= hi) {
+                const double pu[3] = {pu0.f0, pu0.dx, pu0.dy}, pv[3] = {pv0.f0, pv0.dx, pv0.dy};
+                span(c, fast, f.diffuse, pu, pv, px0, static_cast<double>(py) - py0, lo, hi, static_cast<int>(py));
             }
             continue;
         }
