@@ -3,6 +3,8 @@
 // files, resources, key map and scenes come with the game itself.
 #include "game/winmain.h"
 
+#include <cstdlib>
+
 #include "core/api.h"
 #include "platform/kernel/clock.h"
 
@@ -25,6 +27,8 @@ int WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     // the game's data files.
     SetScreenMode(640, 480, 32, 60);
     SelectWindowMode(1);
+    // ZARVO_DIRECT3D=1 draws through the Direct3D device instead of the software renderer.
+    if (const char* d3d = std::getenv("ZARVO_DIRECT3D"); d3d != nullptr && d3d[0] == '1') SelectDirect3D(1);
     if (StartLibrary() == -1) return -1;
     SelectDrawTarget(-2);
     // The pad key map, the pictures and sounds and the first stage come with
