@@ -17,6 +17,8 @@ int SelectWindowMode(int windowed);
 // 1 lets the next screen start take the Direct3D device; 0 (the default) keeps the software renderer.
 int SelectDirect3D(int on);
 DWORD GetMillisecondClock();
+// Appends the text to the log; -1 always.
+int WriteLogText(const char* text);
 // 0 ... max.
 int GetRandomNumber(int max);
 // The pad's bits (pad number 1-8, plus 0x1000 to merge the keyboard).
