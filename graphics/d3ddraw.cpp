@@ -145,31 +145,28 @@ DWORD ShapeColour(DWORD colour)
     return (d & 0xFF000000u) | (R << 16) | (G << 8) | B;
 }
 
+// Moves one coordinate of a corner inside [low, high], its texture
+// coordinates following at the given rates.
+void ClampAxis(float& pos, float& t, float& bt, float low, float high, float rate, float blendRate)
+{
+    if (pos < low) {
+        const float d = low - pos;
+        t += d * rate;
+        bt += d * blendRate;
+        pos = low;
+    } else if (pos > high) {
+        const float d = pos - high;
+        t -= d * rate;
+        bt -= d * blendRate;
+        pos = high;
+    }
+}
+
 void ClampCorner(Corner& k, float left, float top, float right, float bottom, float du, float dv, float dbu,
                  float dbv)
 {
-    if (k.x < left) {
-        const float d = left - k.x;
-        k.u += d * du;
-        k.bu += d * dbu;
-        k.x = left;
-    } else if (k.x > right) {
-        const float d = k.x - right;
-        k.u -= d * du;
-        k.bu -= d * dbu;
-        k.x = right;
-    }
-    if (k.y < top) {
-        const float d = top - k.y;
-        k.v += d * dv;
-        k.bv += d * dbv;
-        k.y = top;
-    } else if (k.y > bottom) {
-        const float d = k.y - bottom;
-        k.v -= d * dv;
-        k.bv -= d * dbv;
-        k.y = bottom;
-    }
+    ClampAxis(k.x, k.u, k.bu, left, right, du, dbu);
+    ClampAxis(k.y, k.v, k.bv, top, bottom, dv, dbv);
 }
 
 void TextureSize(const SURF3DREC* piece, float* w, float* h)
