@@ -275,6 +275,7 @@ int G_D3D_Terminate()
     G_D3D_SetTexture(D3DState.CurrentDevice, nullptr);
     G_D3D_DeleteAllSurface3DData();
     G_D3D_DeleteAllDevices();
+    ForgetPreparedDraw();
     ReleaseDirect3DObject();
     WriteLog("Direct3D 関連の終了処理は正常に終了しました\n");
     D3DState.Initialized = 0;
@@ -329,6 +330,7 @@ int G_D3D_CreateDevice(IDirectDrawSurface7* target)
     r.WritePointer = static_cast<BYTE*>(r.Arrays[D3D_BATCH_TEX]);
     r.Used = 1;
     r.OwnTarget = target;
+    ForgetPreparedDraw();
     G_D3D_ApplyStageStates(index);
     WriteLog("３Ｄデバイスの作成に成功しました\n");
     return index;

@@ -161,6 +161,8 @@ int G_D3D_SetModulateColor(int device, int flag);
 int G_D3D_SetModulateAlpha(int device, int flag);
 int G_D3D_CommitDrawState(int device);
 void G_D3D_PrepareDraw(const SURF3DREC* piece, DWORD flags);
+// Makes the next derivation run in full (a device was made or ended).
+void ForgetPreparedDraw();
 int G_D3D_SetTextureFilter(int device, int mode);
 int G_D3D_SetDrawFilterMode(int mode);
 int G_D3D_ResetRenderStates(int device);

@@ -420,6 +420,15 @@ struct PrepareMemo {
 };
 PrepareMemo g_lastPrepare{};
 
+} // namespace
+
+void ForgetPreparedDraw()
+{
+    g_lastPrepare = PrepareMemo{};
+}
+
+namespace {
+
 void SnapshotRecord(const D3DDEVREC* r, DWORD* out)
 {
     const DWORD v[22] = {static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(r->PendingTexture)),

@@ -430,6 +430,10 @@ protected:
     {
         UseManualClock(100000, 20);
         SysState.DoubleStartAllowed = 1;
+        // A fall-back to software by an earlier start in this process stays in the screen block.
+        ScreenState.GdiOnly = 0;
+        ScreenState.SoftwareRendering = 0;
+        ScreenState.SoftwareStartRequest = 0;
         SetDirect3DWanted(1);
         SetScreenMode(kW, kH, GetParam(), 60);
         SelectWindowMode(0);
