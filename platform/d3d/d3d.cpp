@@ -354,6 +354,17 @@ private:
         return true;
     }
 
+    // Three positions on one vertical or horizontal line snap to one line too:
+    // such a triangle has no area and is dropped before it is fetched whole.
+    static bool OnOneAxis(const std::uint8_t* p, const std::uint8_t* q, const std::uint8_t* r)
+    {
+        float a[2], b[2], c[2];
+        std::memcpy(a, p, sizeof a);
+        std::memcpy(b, q, sizeof b);
+        std::memcpy(c, r, sizeof c);
+        return (a[0] == b[0] && b[0] == c[0]) || (a[1] == b[1] && b[1] == c[1]);
+    }
+
     HRESULT Draw(D3DPRIMITIVETYPE type, DWORD fvf, void* vertices, DWORD, const WORD* indices, DWORD count)
     {
         int stride = 0;
@@ -402,6 +413,9 @@ private:
             const DWORD n = indices != nullptr ? indices[i] : i;
             Fetch(fvf, base + static_cast<std::size_t>(n) * stride, v);
         };
+        auto vertexAt = [&](DWORD i) {
+            return base + static_cast<std::size_t>(indices != nullptr ? indices[i] : i) * stride;
+        };
         Vertex a, b, d;
         switch (type) {
         case D3DPT_POINTLIST:
@@ -420,6 +434,10 @@ private:
             break;
         case D3DPT_TRIANGLELIST:
             for (DWORD i = 0; i + 2 < count; i += 3) {
+                if (OnOneAxis(vertexAt(i), vertexAt(i + 1), vertexAt(i + 2))) {
+                    CountRejected();
+                    continue;
+                }
                 vertex(i, &a);
                 vertex(i + 1, &b);
                 vertex(i + 2, &d);

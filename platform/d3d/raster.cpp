@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace d3dsoft {
 
@@ -337,7 +338,7 @@ inline int TexelIndex(double v, int n)
 // formula as every other pixel.
 template <int Blend, int AlphaFrom, bool Modulate>
 void SpanFast(const DrawContext& c, const FastSetup& f, const C& diffuse, const double* pu, const double* pv,
-              double x0, double yTerm, long long from, long long to, int py)
+              double x0, double yTerm, long long from, long long to, int py, const int* columns)
 {
     const PixelView& t = c.textures[0];
     const bool direct = t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000;
@@ -350,8 +351,7 @@ void SpanFast(const DrawContext& c, const FastSetup& f, const C& diffuse, const 
     for (long long px = from; px <= to; ++px) {
         const double dxp = static_cast<double>(px) - x0;
         // The same sums as the general path: f0 + dx * (px - x0) + dy * (py - y0).
-        const double u = pu[0] + pu[1] * dxp + pu[2] * yTerm;
-        const int tx = TexelIndex(u * t.width, t.width);
+        const int tx = columns != nullptr ? columns[px] : TexelIndex((pu[0] + pu[1] * dxp + pu[2] * yTerm) * t.width, t.width);
         const int ty = rowConstant ? rowTy : TexelIndex((pv[0] + pv[1] * dxp + pv[2] * yTerm) * t.height, t.height);
         const DWORD raw = ReadRaw(t, tx, ty);
         if (f.key && (raw & t.colourMask) == (t.key & t.colourMask)) continue;
@@ -392,7 +392,7 @@ void SpanFast(const DrawContext& c, const FastSetup& f, const C& diffuse, const 
 }
 
 using SpanFn = void (*)(const DrawContext&, const FastSetup&, const C&, const double*, const double*, double, double,
-                        long long, long long, int);
+                        long long, long long, int, const int*);
 
 template <int Blend, int AlphaFrom>
 SpanFn PickModulate(bool modulate)
@@ -550,6 +550,16 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
 
     const FastSetup fast = DecideFast(c);
     const SpanFn span = fast.ok ? PickSpan(fast) : nullptr;
+    // When u does not change down the triangle, every row reads the same texel columns.
+    static thread_local std::vector<int> columnCache;
+    const int* columns = nullptr;
+    if (fast.ok && pu0.dy == 0.0 && x1 >= x0) {
+        columnCache.resize(static_cast<std::size_t>(x1 + 1));
+        const int w = c.textures[0].width;
+        for (long long px = x0; px <= x1; ++px)
+            columnCache[static_cast<std::size_t>(px)] = TexelIndex(at(pu0, px, y0) * w, w);
+        columns = columnCache.data();
+    }
     for (long long py = y0; py <= y1; ++py) {
         long long e[3];
         for (int k = 0; k < 3; ++k) {
@@ -572,7 +582,8 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
             }
             if (lo <= hi) {
                 const double pu[3] = {pu0.f0, pu0.dx, pu0.dy}, pv[3] = {pv0.f0, pv0.dx, pv0.dy};
-                span(c, fast, f.diffuse, pu, pv, px0, static_cast<double>(py) - py0, lo, hi, static_cast<int>(py));
+                span(c, fast, f.diffuse, pu, pv, px0, static_cast<double>(py) - py0, lo, hi, static_cast<int>(py),
+                     columns);
             }
             continue;
         }

@@ -69,6 +69,12 @@ struct RasterCounters {
 };
 extern RasterCounters g_counters;
 
+inline void CountRejected()
+{
+    ++g_counters.triangles;
+    ++g_counters.rejected;
+}
+
 void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const Vertex& d);
 void DrawLine(const DrawContext& c, const Vertex& a, const Vertex& b);
 void DrawPoint(const DrawContext& c, const Vertex& a);
