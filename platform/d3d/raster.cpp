@@ -607,6 +607,53 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
     }
 }
 
+namespace {
+
+// A flat, untextured line into a 32-bit target in one of the usual blends:
+// its colour is the first vertex's whatever the pixel, so only the blend is left per pixel.
+bool PlainColourLine(const DrawContext& c, int* blend)
+{
+    const DWORD* rs = c.renderStates;
+    const Stage& s0 = c.stages[0];
+    const PixelView& d = c.target;
+    if (rs[D3DRENDERSTATE_SHADEMODE] != D3DSHADE_FLAT || rs[D3DRENDERSTATE_ALPHATESTENABLE] != 0) return false;
+    if (c.depth.pixels != nullptr && rs[D3DRENDERSTATE_ZENABLE] != 0) return false;
+    if (d.bytes != 4 || d.mask[0] != 0xFF || d.mask[1] != 0xFF00 || d.mask[2] != 0xFF0000 || d.mask[3] != 0) return false;
+    const bool colourFromDiffuse = (s0.colorOp == D3DTOP_SELECTARG2 && s0.colorArg2 == D3DTA_DIFFUSE) ||
+                                   (s0.colorOp == D3DTOP_SELECTARG1 && s0.colorArg1 == D3DTA_DIFFUSE);
+    const bool alphaFromDiffuse = s0.alphaOp == D3DTOP_DISABLE ||
+                                  (s0.alphaOp == D3DTOP_SELECTARG2 && s0.alphaArg2 == D3DTA_DIFFUSE) ||
+                                  (s0.alphaOp == D3DTOP_SELECTARG1 && s0.alphaArg1 == D3DTA_DIFFUSE);
+    if (!colourFromDiffuse || !alphaFromDiffuse || c.stages[1].colorOp != D3DTOP_DISABLE) return false;
+    *blend = 0;
+    if (rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0) {
+        const DWORD sb = rs[D3DRENDERSTATE_SRCBLEND], db = rs[D3DRENDERSTATE_DESTBLEND];
+        if (sb == D3DBLEND_SRCALPHA && db == D3DBLEND_INVSRCALPHA) *blend = 1;
+        else if (sb == D3DBLEND_SRCALPHA && db == D3DBLEND_ONE) *blend = 2;
+        else return false;
+    }
+    return true;
+}
+
+void PlotPlain(const DrawContext& c, int blend, const C& s, int px, int py)
+{
+    std::uint8_t* p = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch + px * 4;
+    int r = s.r, g = s.g, b = s.b;
+    if (blend != 0) {
+        const auto& T = Products().v;
+        const auto& A = T[s.a];
+        const auto& IA = T[255 - s.a];
+        b = std::min(255, A[b] + (blend == 1 ? IA[p[0]] : p[0]));
+        g = std::min(255, A[g] + (blend == 1 ? IA[p[1]] : p[1]));
+        r = std::min(255, A[r] + (blend == 1 ? IA[p[2]] : p[2]));
+    }
+    const DWORD out = c.target.spare | static_cast<DWORD>(r) << 16 | static_cast<DWORD>(g) << 8 | static_cast<DWORD>(b);
+    std::memcpy(p, &out, 4);
+    ++g_counters.pixels;
+}
+
+} // namespace
+
 void DrawLine(const DrawContext& c, const Vertex& a, const Vertex& b)
 {
     const double ax = Snap(a.x) / 256.0, ay = Snap(a.y) / 256.0;
@@ -621,6 +668,8 @@ void DrawLine(const DrawContext& c, const Vertex& a, const Vertex& b)
     const long long c0 = FloorToLong(s0 + 0.5), c1 = FloorToLong(s1 + 0.5);
     const long long step = c1 > c0 ? 1 : -1;
     const bool gouraud = Gouraud(c);
+    int plainBlend = 0;
+    const bool plain = PlainColourLine(c, &plainBlend);
     Fragment f{};
     for (long long k = c0; k != c1; k += step) {
         const double t = std::clamp((static_cast<double>(k) - s0) / ds, 0.0, 1.0);
@@ -628,6 +677,10 @@ void DrawLine(const DrawContext& c, const Vertex& a, const Vertex& b)
         const long long m = FloorToLong(other + 0.5);
         const long long px = xMajor ? k : m, py = xMajor ? m : k;
         if (px < c.clip.left || px >= c.clip.right || py < c.clip.top || py >= c.clip.bottom) continue;
+        if (plain) {
+            PlotPlain(c, plainBlend, ColourOf(a.diffuse), static_cast<int>(px), static_cast<int>(py));
+            continue;
+        }
         for (int s = 0; s < 2; ++s) {
             f.u[s] = a.u[s] + t * (b.u[s] - a.u[s]);
             f.v[s] = a.v[s] + t * (b.v[s] - a.v[s]);
