@@ -30,9 +30,12 @@ struct PCMCONV_ACM {
     std::uint8_t* SpareBuffer;
 };
 
-// Kind 2: Ogg Vorbis; the reader's state joins this record with its source.
+struct OggVorbis_File;
+
+// Kind 2: Ogg Vorbis; the reader reads the record's own source.
 struct PCMCONV_OGG {
     int ReaderOpen;
+    OggVorbis_File* Reader;  // heap block, owned while ReaderOpen is 1
     int SampleBytes;
 };
 
@@ -92,3 +95,4 @@ int DecodeOggVorbisBlock(PCMCONV* decoder);
 int SeekOggVorbisSource(PCMCONV* decoder, int frame);
 int CloseOggVorbisSource(PCMCONV* decoder);
 int GetOggVorbisOutputSize(PCMCONV* decoder);
+int GetOggVorbisTotalBytes(PCMCONV* decoder);

@@ -72,6 +72,27 @@ bool RunSox(const std::string& arguments)
     return std::system(command.c_str()) == 0;
 }
 
+bool RunTool(const std::string& commandLine)
+{
+    const std::string command = commandLine + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+void WriteFileBytes(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::int16_t> ReadRawPcm16(const std::string& path)
+{
+    const Bytes raw = ReadFileBytes(path);
+    std::vector<std::int16_t> out(raw.size() / 2);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<std::int16_t>(raw[2 * i] | raw[2 * i + 1] << 8);
+    return out;
+}
+
 Bytes ReadFileBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -140,4 +161,30 @@ void WriteWavFuzzSeeds(const std::string& root)
     save("msadpcm.wav", WriteWav(WavFmtBody(2, 1, 8000, 4923, 32, 4, ms), adpcmData));
     save("alaw.wav", WriteWav(WavFmtBody(6, 2, 8000, 16000, 2, 8, Bytes{}), adpcmData));
     save("mulaw.wav", WriteWav(WavFmtBody(7, 1, 8000, 8000, 1, 8, Bytes{}), adpcmData));
+}
+
+DecoderOver::DecoderOver(const Bytes& image)
+{
+    stream_ = OpenMemoryStream(image.data(), static_cast<std::uint32_t>(image.size()));
+    const STREAMREF ref{*GetMemoryStreamFunctions(), reinterpret_cast<STREAMHANDLE>(stream_)};
+    setup = SetupSoundDecoder(&ref, &decoder);
+}
+
+DecoderOver::~DecoderOver()
+{
+    if (setup == 0) CloseSoundDecoder(&decoder);
+    CloseMemoryStream(reinterpret_cast<STREAMHANDLE>(stream_));
+}
+
+std::vector<std::int16_t> DecoderOver::Read(std::size_t limit, int piece)
+{
+    std::vector<std::int16_t> out;
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(piece));
+    while (out.size() < limit) {
+        const int got = ReadSoundDecoder(&decoder, buffer.data(), piece);
+        if (got <= 0) break;
+        for (int i = 0; i + 1 < got; i += 2) out.push_back(static_cast<std::int16_t>(buffer[i] | buffer[i + 1] << 8));
+    }
+    if (out.size() > limit) out.resize(limit);
+    return out;
 }
