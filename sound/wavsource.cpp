@@ -267,14 +267,18 @@ int RefillAcmBuffer(PCMCONV* d)
             a.SpareSourceUsed += static_cast<int>(used);
         }
     }
-    if (a.MainSourceUsed == a.SourceDataSize) return -1;
-    const int piece = std::min(a.SourceDataSize - a.MainSourceUsed, kAcmPieceBytes);
     DWORD used = 0, produced = 0;
-    if (!ConvertPiece(a.MainStream, a.SourceData + a.MainSourceUsed, piece, d->OutBuffer, d->OutBufferSize, &used,
-                      &produced))
-        return -1;
+    // A piece the converter only skipped through (bytes between MPEG frames)
+    // is no end: the next piece follows.
+    do {
+        if (a.MainSourceUsed == a.SourceDataSize) return -1;
+        const int piece = std::min(a.SourceDataSize - a.MainSourceUsed, kAcmPieceBytes);
+        if (!ConvertPiece(a.MainStream, a.SourceData + a.MainSourceUsed, piece, d->OutBuffer, d->OutBufferSize,
+                          &used, &produced))
+            return -1;
+        a.MainSourceUsed += static_cast<int>(used);
+    } while (produced == 0 && used > 0);
     d->OutFill = static_cast<int>(produced);
-    a.MainSourceUsed += static_cast<int>(used);
     if (produced == 0) {
         d->OutFill = 0;
         a.MainSourceUsed = a.SourceDataSize;
