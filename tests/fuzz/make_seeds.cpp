@@ -90,5 +90,6 @@ int main(int argc, char** argv)
     Save(root / "bgra", "16.bgra", WriteBgra(0x10101010, 2, 1, Ramp(16)));
     WriteArchiveFuzzSeeds(root.string());
     WriteWavFuzzSeeds(root.string());
+    WriteCompressedSoundFuzzSeeds(root.string());
     return 0;
 }

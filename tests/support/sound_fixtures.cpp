@@ -188,3 +188,28 @@ std::vector<std::int16_t> DecoderOver::Read(std::size_t limit, int piece)
     if (out.size() > limit) out.resize(limit);
     return out;
 }
+
+void WriteCompressedSoundFuzzSeeds(const std::string& root)
+{
+    namespace fs = std::filesystem;
+    const fs::path mp3 = fs::path(root) / "mp3_fuzz";
+    const fs::path vorbis = fs::path(root) / "vorbis_fuzz";
+    fs::create_directories(mp3);
+    fs::create_directories(vorbis);
+    const std::string wav = (fs::path(root) / "seed-source.wav").string();
+    RunTool("sox -q -n -r 22050 -c 1 -b 16 -e signed-integer " + wav + " synth 0.2 sine 440");
+    RunTool("lame --quiet -b 32 " + wav + " " + (mp3 / "cbr.mp3").string());
+    RunTool("lame --quiet -t --resample 16 -b 8 " + wav + " " + (mp3 / "mpeg2.mp3").string());
+    RunTool("ffmpeg -v error -y -i " + wav + " -c:a mp2 -b:a 64k -f mp2 " + (mp3 / "layer2.mp2").string());
+    RunTool("sox -q " + wav + " -C 0 " + (vorbis / "mono.ogg").string());
+    fs::remove(wav);
+    // Frames with nothing in them, behind a version 4 tag with a footer.
+    Bytes framed{'I', 'D', '3', 4, 0, 0x10, 0, 0, 0, 4, 1, 2, 3, 4, '3', 'D', 'I', 4, 0, 0x10, 0, 0, 0, 4};
+    for (int i = 0; i < 6; ++i) {
+        const Bytes frame{0xFF, 0xFB, 0x10, 0xC4};  // MPEG-1 Layer III, 32 kbit/s, 44.1 kHz: 104 bytes
+        framed.insert(framed.end(), frame.begin(), frame.end());
+        framed.resize(framed.size() + 100, 0);
+    }
+    std::ofstream(mp3 / "id3.mp3", std::ios::binary)
+        .write(reinterpret_cast<const char*>(framed.data()), static_cast<std::streamsize>(framed.size()));
+}

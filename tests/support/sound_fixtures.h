@@ -36,6 +36,9 @@ std::vector<std::int16_t> ReadPcm16Samples(const Bytes& wav);
 Bytes WavFmtBody(int tag, int channels, int rate, int byteRate, int blockAlign, int bits, const Bytes& extra = {});
 // Seeds of the WAV fuzz target: PCM, IMA and MS ADPCM, A-law and mu-law.
 void WriteWavFuzzSeeds(const std::string& root);
+// Seeds of the MPEG audio and Ogg Vorbis fuzz targets, made with lame, sox
+// and byte by byte.
+void WriteCompressedSoundFuzzSeeds(const std::string& root);
 
 // A sound decoder set up over a file image the caller keeps alive.
 class DecoderOver {
