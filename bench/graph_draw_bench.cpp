@@ -7,6 +7,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "bench_library.h"
 #include "core/api.h"
 #include "core/sysstate.h"
 #include "graphics/graph.h"
@@ -20,16 +21,7 @@ struct Library {
     int sprite = -1;
     Library()
     {
-        // Headless, in a folder of its own for the log.
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        char folder[] = "/tmp/graph_bench_XXXXXX";
-        if (mkdtemp(folder) != nullptr && chdir(folder) != 0) std::abort();
-        SysState.DoubleStartAllowed = 1;
-        SetScreenMode(640, 480, 32, 60);
-        SelectWindowMode(1);
-        if (StartLibrary() != 0) std::abort();
-        SysState.ActiveFlag = 1;
-        SelectDrawTarget(-2);
+        StartBenchLibrary("/tmp/graph_bench_XXXXXX");
         sprite = CreateBlankGraph(20, 20, 1);
         FillGraphWithColor(sprite, 200, 100, 50, 255);
     }

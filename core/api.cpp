@@ -3,6 +3,7 @@
 #include "core/api.h"
 
 #include "core/apilock.h"
+#include "core/format.h"
 #include "core/input.h"
 #include "core/msgloop.h"
 #include "core/random.h"
@@ -11,6 +12,7 @@
 #include "core/windowmode.h"
 #include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
+#include "graphics/font/font.h"
 #include "graphics/graph.h"
 #include "graphics/image/graphimage.h"
 #include "graphics/screen.h"
@@ -138,6 +140,17 @@ int DrawLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thickness)
 int DrawCircleShape(int x, int y, int r, DWORD colour, int fill)
 {
     return RenderCircleShape(x, y, r, colour, fill);
+}
+
+int DrawFormattedText(int x, int y, DWORD colour, const char* format, ...)
+{
+    // A text longer than the buffer is cut, never written past it.
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    FormatToBufferV(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return DrawTextDefaultFont(x, y, buffer, colour, 0);
 }
 
 int QueryGraphSize(int graph, int* width, int* height)

@@ -36,6 +36,8 @@ int DrawGraphRotatedPivot(int x, int y, int pivotX, int pivotY, double rate, dou
                           int turn);
 int DrawLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thickness);
 int DrawCircleShape(int x, int y, int r, DWORD colour, int fill);
+// Formats into 1,024 bytes and draws the text with the default font, edge colour 0.
+int DrawFormattedText(int x, int y, DWORD colour, const char* format, ...) __attribute__((format(printf, 4, 5)));
 int QueryGraphSize(int graph, int* width, int* height);
 int DropAllGraphImageHandles();
 int BuildColorFormat(struct COLORFMT* format, int bitsPerPixel, DWORD redMask, DWORD greenMask, DWORD blueMask,

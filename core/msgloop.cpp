@@ -13,6 +13,7 @@
 #include "platform/window/window.h"
 #include "sound/music.h"
 #include "sound/streamsound.h"
+#include "platform/winsock/winsock.h"
 
 namespace {
 
@@ -99,6 +100,7 @@ int ServiceMessageLoop()
             ChangeWindowMode(s.WindowModeFlag == 1 ? 0 : 1);
             if (s.ModeChangeCallback != nullptr) s.ModeChangeCallback(s.ModeChangeCallbackData);
         }
+        PollSocketSelections();
         RunPasses();
         // The menu's automatic showing comes with menus.
     }

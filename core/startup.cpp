@@ -19,8 +19,10 @@
 #include "core/text.h"
 #include "core/version.h"
 #include "graphics/drawstate.h"
+#include "graphics/font/font.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
+#include "movie/theora.h"
 #include "network/network.h"
 #include "platform/com/com.h"
 #include "platform/gdi/gdi.h"
@@ -245,7 +247,7 @@ int RunStartupSequence()
     StartupProgress progress;
 
     if (GetSoftwareStartRequest() == 1) SwitchRenderingBackend(0);
-    // The movie player's colour tables: come with the movie players.
+    InitTheoraColorTables();
     ResetArchiveTables();
     SelectFileFunctionTable(nullptr);
     GetFileFunctionTable()->GetDir(SysState.StartDirectory);
@@ -306,7 +308,7 @@ int RunShutdownSequence()
     SysState.EndingState = 1;
 
     if (SysState.ConsoleFontCreated == 1) {
-        // Deleting the console's font handle comes with the font system.
+        if (SysState.ConsoleFontDeleted != 1) DestroyFontHandle(SysState.ConsoleFontHandle);
         SysState.ConsoleFontDeleted = 1;
         SysState.ConsoleFontHandle = -1;
         SysState.ConsoleFontCreated = 0;

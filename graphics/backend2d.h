@@ -21,3 +21,6 @@ int ReadScreenIntoGraph2D(int x1, int y1, int x2, int y2, GRAPHREC* graph);
 // 0, or -1 without a screen layer or for a bad graph target.
 int ClearDrawTarget2D();
 int SetSpareBitsInRect(const RECT* rect, void* pixels, int pitch, const COLORFMT* format, DWORD value);
+// A string of a software-cached font: straight into the target, or composed
+// on the font's drawing surface and drawn blended. 0, or -1.
+int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWORD edgeColour, int vertical);

@@ -13,6 +13,7 @@
 #include "core/startup.h"
 #include "graphics/drawstate.h"
 #include "graphics/backend2d.h"
+#include "graphics/font/font.h"
 #include "graphics/image/load.h"
 #include "graphics/screen.h"
 #include "graphics/surface2d.h"
@@ -85,6 +86,7 @@ int StartGraphManager()
     g_direct3DUsable = 0;
     WriteLog("３Ｄグラフィック描画機能は使用しません\n");
     ResetDrawStateDefaults();
+    StartFontSystem();
     DecreaseLogIndent();
     WriteLog("グラフィック管理系の初期化は正常に終了しました\n");
     return 0;
@@ -95,6 +97,7 @@ int EndGraphManager()
     if (g_started == 0) return 0;
     DeleteAllGraphHandles(0);
     DeleteAllLights();
+    EndFontSystem();
     g_started = 0;
     WriteLog("グラフィック管理系の終了処理は正常に終了しました\n");
     return 0;
@@ -427,7 +430,7 @@ int MarkGraphsLostAndRestore()
         }
     }
     if (DrawState.RestoreCallback != nullptr) DrawState.RestoreCallback();
-    // Fonts are re-created here once the font system exists.
+    RecreateAllFonts();
     return 0;
 }
 

@@ -13,6 +13,7 @@
 #include "core/windowmode.h"
 #include "graphics/d3ddevice.h"
 #include "graphics/drawstate.h"
+#include "graphics/font/font.h"
 #include "graphics/graph.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/clock.h"
@@ -307,7 +308,11 @@ int RebuildScreenForMode(int width, int height, int bits, int force, int refresh
     }
     WriteLog("画面モード変更処理を開始します\n");
     IncreaseLogIndent();
-    // The default font is kept across the rebuild once fonts exist.
+    char defaultFace[FONT_FACE_SIZE] = {};
+    int defaultSize = -1;
+    int defaultThickness = -1;
+    const bool defaultLive = GetFontFaceSizeThick(defaultFace, &defaultSize, &defaultThickness,
+                                                  QueryDefaultFontHandle()) == 0;
     StoreMode(requested);
     if ((SysState.InitializeFlag == 0 && SysState.StartupFlag == 0) || HasScreenLayer() == 0) {
         DecreaseLogIndent();
@@ -353,6 +358,7 @@ int RebuildScreenForMode(int width, int height, int bits, int force, int refresh
         }
     }
     StartGraphManager();
+    if (defaultLive) SetDefaultFontSizeThick(defaultFace, defaultSize, defaultThickness);
     // The debug console is set up here once text input brings it.
     CreateScreenPalette();
 

@@ -12,6 +12,7 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   sox libsox-fmt-all lame vorbis-tools ffmpeg mpg123
   ccache
+  python3
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include "platform/gdi/gdi.h"
 
 #include "platform/ddraw/display.h"
+#include "platform/gdi/gdi_object.h"
 #include "platform/gdi/pixel.h"
 
 #include <algorithm>
@@ -13,10 +14,6 @@
 #include <vector>
 
 namespace {
-
-struct GdiObject {
-    virtual ~GdiObject() = default;
-};
 
 struct Brush final : GdiObject {
     Brush(bool n, COLORREF c) : isNull(n), color(c) {}
@@ -43,7 +40,14 @@ struct DeviceContext {
     Bitmap* selected = nullptr;  // memory contexts
     GdiPixelBuffer buffer{};     // buffer contexts
     RGBQUAD palette[256]{};
+    GdiObject* font = nullptr;  // any kind of context
 };
+
+// What a fresh context holds; selecting it back leaves no font selected.
+struct StockFont final : GdiObject {
+    bool IsFont() const override { return true; }
+};
+StockFont g_stockFont;
 
 std::mutex g_mutex;
 std::set<GdiObject*> g_objects;
@@ -286,6 +290,23 @@ int Transfer(const GdiPixelBuffer& dst, int xd, int yd, int wd, int hd, const Gd
 
 } // namespace
 
+std::mutex& GdiMutex()
+{
+    return g_mutex;
+}
+
+HGDIOBJ RegisterGdiObject(GdiObject* object)
+{
+    g_objects.insert(object);
+    return reinterpret_cast<HGDIOBJ>(object);
+}
+
+GdiObject* SelectedFontLocked(HDC dc)
+{
+    DeviceContext* p = AsDC(dc);
+    return p != nullptr ? p->font : nullptr;
+}
+
 HDC GetDC(HWND window)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -334,6 +355,12 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     DeviceContext* p = AsDC(dc);
+    auto* any = reinterpret_cast<GdiObject*>(object);
+    if (p != nullptr && (any == &g_stockFont || (g_objects.count(any) && any->IsFont()))) {
+        GdiObject* previous = p->font != nullptr ? p->font : &g_stockFont;
+        p->font = any == &g_stockFont ? nullptr : any;
+        return reinterpret_cast<HGDIOBJ>(previous);
+    }
     bool stock = object == StockBitmapHandle();
     Bitmap* bitmap = stock ? nullptr : AsBitmap(object);
     if (p == nullptr || p->kind != DCKind::Memory || (!stock && bitmap == nullptr)) return nullptr;
@@ -348,7 +375,7 @@ BOOL DeleteObject(HGDIOBJ object)
     auto* p = reinterpret_cast<GdiObject*>(object);
     if (!g_objects.count(p)) return FALSE;
     for (DeviceContext* dc : g_contexts)
-        if (dc->selected == p) return FALSE;  // still selected: refused, as GDI does
+        if (dc->selected == p || dc->font == p) return FALSE;  // still selected: refused, as GDI does
     g_objects.erase(p);
     delete p;
     return TRUE;
@@ -521,15 +548,19 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAP
 
 LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    // A mode change is announced to every window, which takes the window lock;
+    // it is made outside the GDI lock, so the window lock always comes first.
     if (mode == nullptr) {
-        if (g_settingsChanged) {
-            SetVirtualDesktopSize(static_cast<int>(g_savedDesktop.back().first),
-                                  static_cast<int>(g_savedDesktop.back().second));
+        std::pair<DWORD, DWORD> desktop;
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            if (!g_settingsChanged) return DISP_CHANGE_SUCCESSFUL;
+            desktop = g_savedDesktop.back();
             g_savedDesktop.clear();
-            RestoreVirtualDisplayMode();
             g_settingsChanged = false;
         }
+        SetVirtualDesktopSize(static_cast<int>(desktop.first), static_cast<int>(desktop.second));
+        RestoreVirtualDisplayMode();
         return DISP_CHANGE_SUCCESSFUL;
     }
     const DWORD needed = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
@@ -541,9 +572,12 @@ LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD)
         return DISP_CHANGE_BADMODE;
     DisplayMode desktop = GetVirtualDesktopMode();
     if (!SetVirtualDisplayMode(wanted)) return DISP_CHANGE_BADMODE;
-    if (!g_settingsChanged) g_savedDesktop.push_back({static_cast<DWORD>(desktop.width), static_cast<DWORD>(desktop.height)});
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (!g_settingsChanged) g_savedDesktop.push_back({static_cast<DWORD>(desktop.width), static_cast<DWORD>(desktop.height)});
+        g_settingsChanged = true;
+    }
     SetVirtualDesktopSize(wanted.width, wanted.height);
-    g_settingsChanged = true;
     return DISP_CHANGE_SUCCESSFUL;
 }
 

@@ -49,6 +49,7 @@ struct WindowRec {
     bool Visible = false;
     bool PaintPending = false;
     bool Destroying = false;
+    bool MessageOnly = false;
     int LockFd = -1;
 };
 
@@ -221,6 +222,7 @@ void PostDisplayChange(const DisplayMode& mode)
 {
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
     for (const auto& [key, rec] : g_windows) {
+        if (rec.MessageOnly) continue;
         PostTo(rec.ThreadId, MakeMessage(HandleOf(key), WM_DISPLAYCHANGE, static_cast<WPARAM>(mode.bits),
                                          MakeLParam(mode.width, mode.height)));
     }
@@ -300,7 +302,7 @@ int CharacterOf(WPARAM vk, SDL_Keymod mods)
 HWND FirstTopLevelWindow()
 {
     for (auto& [key, rec] : g_windows)
-        if (!rec.Destroying) return HandleOf(key);
+        if (!rec.Destroying && !rec.MessageOnly) return HandleOf(key);
     return nullptr;
 }
 
@@ -406,6 +408,24 @@ void PumpSdlEvents()
     while (SDL_PollEvent(&e)) TranslateSdlEvent(e);
 }
 
+HWND CreateMessageOnlyWindow(const ClassRec& cls)
+{
+    WindowRec rec;
+    rec.ClassName = cls.Name;
+    rec.Proc = cls.Proc;
+    rec.ThreadId = GetCurrentThreadId();
+    rec.MessageOnly = true;
+    const std::uintptr_t key = g_nextWindow;
+    g_nextWindow += 4;
+    g_windows[key] = rec;
+    HWND window = HandleOf(key);
+    if (SendMessageA(window, WM_CREATE, 0, 0) == -1) {
+        DestroyWindow(window);
+        return nullptr;
+    }
+    return window;
+}
+
 bool Matches(const MSG& m, HWND filter)
 {
     if (filter == nullptr) return true;
@@ -447,11 +467,13 @@ BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL, DWORD exStyle)
 }
 
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width, int height,
-                     HWND, HMENU, HINSTANCE, LPVOID)
+                     HWND parent, HMENU, HINSTANCE, LPVOID)
 {
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
     auto cls = g_classes.find(UpperName(className));
-    if (cls == g_classes.end() || g_failCreation || !EnsureVideo()) return nullptr;
+    if (cls == g_classes.end() || g_failCreation) return nullptr;
+    if (parent == HWND_MESSAGE) return CreateMessageOnlyWindow(cls->second);
+    if (!EnsureVideo()) return nullptr;
 
     RECT f;
     FrameOf(style, exStyle, &f);
@@ -537,7 +559,7 @@ BOOL ShowWindow(HWND window, int command)
 {
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
     WindowRec* rec = Find(window);
-    if (rec == nullptr) return FALSE;
+    if (rec == nullptr || rec->MessageOnly) return FALSE;
     BOOL wasVisible = rec->Visible ? TRUE : FALSE;
     if (command == SW_HIDE) {
         SDL_HideWindow(rec->Sdl);
@@ -646,7 +668,7 @@ HWND FindWindowA(LPCSTR className, LPCSTR title)
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
     std::string key = UpperName(className);
     for (auto& [k, rec] : g_windows)
-        if (!rec.Destroying && UpperName(rec.ClassName.c_str()) == key) return HandleOf(k);
+        if (!rec.Destroying && !rec.MessageOnly && UpperName(rec.ClassName.c_str()) == key) return HandleOf(k);
     return IsInstanceLockHeldElsewhere(key) ? kForeignWindow : nullptr;
 }
 

@@ -97,6 +97,9 @@ constexpr UINT SPI_SETSCREENSAVEACTIVE = 0x0011;
 constexpr UINT SPIF_SENDCHANGE = 0x2;
 
 const HWND HWND_TOPMOST = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
+// As the parent: a message-only window, which has no screen presence and is
+// never found, shown or told of display changes.
+const HWND HWND_MESSAGE = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-3));
 constexpr UINT SWP_NOSIZE = 0x1;
 constexpr UINT SWP_NOMOVE = 0x2;
 constexpr UINT SWP_NOREDRAW = 0x8;

@@ -26,6 +26,7 @@
 #include "platform/ddraw/ddraw_test.h"
 #include "platform/kernel/clock.h"
 #include "support/image_fixtures.h"
+#include "support/library_fixture.h"
 
 namespace {
 
@@ -93,20 +94,11 @@ class GraphLibrary : public testing::Test {
 protected:
     void SetUp() override
     {
-        UseManualClock(100000, 20);
-        SysState.DoubleStartAllowed = 1;
-        SetScreenMode(320, 240, 32, 60);
-        SelectWindowMode(1);
-        ASSERT_EQ(StartLibrary(), 0);
+        ASSERT_EQ(StartDrawingLibrary(320, 240, 32), 0);
         ASSERT_EQ(GetRequestedColorBits(), 32);
-        SelectDrawTarget(-2);
         EraseScreen();
     }
-    void TearDown() override
-    {
-        EndLibrary();
-        UseRealClock();
-    }
+    void TearDown() override { EndDrawingLibrary(); }
 };
 
 TEST_F(GraphLibrary, FilesLoadWithTheirMaskAndRefuseMismatchedOrMissingOnes)

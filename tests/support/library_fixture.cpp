@@ -2,6 +2,7 @@
 // log reading.
 #include "library_fixture.h"
 
+#include "core/api.h"
 #include "core/sysstate.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/debug.h"
@@ -31,6 +32,24 @@ void LibraryTest::SetUp()
 void LibraryTest::TearDown()
 {
     SetDebugOutputSink(nullptr);
+    UseRealClock();
+}
+
+int StartDrawingLibrary(int width, int height, int bits)
+{
+    UseManualClock(100000, 20);
+    SysState.DoubleStartAllowed = 1;
+    SetScreenMode(width, height, bits, 60);
+    SelectWindowMode(bits == 32 ? 1 : 0);
+    const int result = StartLibrary();
+    SysState.ActiveFlag = 1;
+    SelectDrawTarget(-2);
+    return result;
+}
+
+void EndDrawingLibrary()
+{
+    EndLibrary();
     UseRealClock();
 }
 

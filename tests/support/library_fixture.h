@@ -15,6 +15,14 @@ protected:
     void TearDown() override;
 };
 
+// Starts the library under the manual clock on a width x height screen of
+// `bits` (windowed at 32 bits; full screen otherwise, since a window follows
+// the desktop's depth), active and drawing to the back screen. Answers
+// StartLibrary's result.
+int StartDrawingLibrary(int width, int height, int bits);
+// Ends it and returns to the real clock.
+void EndDrawingLibrary();
+
 // "Log.txt" of the current folder, byte for byte ("" when missing).
 std::string ReadLogFile(const char* name = "Log.txt");
 // Lines of the log without their "<ms>:" stamps (CR LF split, CR kept out).

@@ -1,0 +1,328 @@
+// Owns the text entries and the string worker: splitting a Shift-JIS (or
+// Hangul) string into character cells, measuring it and writing its glyphs
+// from the font's software cache into a MEMIMG. Calls the glyph renderer,
+// the 2D back-end's string draw, the drawing state and the screen layer.
+#include "graphics/font/font.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/file/filefuncs.h"
+#include "core/log.h"
+#include "core/msgloop.h"
+#include "core/startup.h"
+#include "graphics/backend2d.h"
+#include "graphics/draw2d.h"
+#include "graphics/drawstate.h"
+#include "graphics/image/colorfmt.h"
+#include "graphics/screen.h"
+
+namespace {
+
+// The splitter's render list, its default output and the worker's cells.
+FONTCELL g_renderList[FONT_MAX_STRING_CELLS];
+FONTCELL g_splitCells[FONT_MAX_STRING_CELLS];
+FONTCELL g_workerCells[FONT_MAX_STRING_CELLS];
+
+const GLYPHENTRY* CachedOrRendered(int handle, FONTREC* f, const FONTCELL& cell)
+{
+    const FONTCODESLOT& slot = f->Codes[FontCellCode(cell)];
+    if (slot.Cached != 0 && slot.Entry != nullptr) return slot.Entry;
+    const GLYPHENTRY* entry = RenderGlyphsToCache(handle, 1, &cell);
+    if (entry == nullptr) ExitWithFatalError("テキストキャッシュの作成に失敗しました");
+    return entry;
+}
+
+struct Channels {
+    int r;
+    int g;
+    int b;
+};
+
+// A colour value with the draw brightness applied, as channels.
+Channels Brightened(DWORD colour)
+{
+    int r = 0;
+    int g = 0;
+    int b = 0;
+    SplitColorValueToRGB(colour, &r, &g, &b);
+    const DWORD bright = DrawState.DrawBright;
+    return Channels{r * static_cast<int>((bright >> 16) & 0xFF) / 255, g * static_cast<int>((bright >> 8) & 0xFF) / 255,
+                    b * static_cast<int>(bright & 0xFF) / 255};
+}
+
+// Writes cell pixels into one destination image.
+class GlyphWriter {
+public:
+    GlyphWriter(const FONTREC* f, MEMIMG* dest, Channels colour, Channels edge, int trans)
+        : f_(f), dest_(dest), colour_(colour), edge_(edge), trans_(trans != 0)
+    {
+        format_ = dest->Body->ColorFormat;
+        bytes_ = MemImgBytesPerPixel(dest->Body);
+        pitch_ = dest->Body->Pitch;
+        colourValue_ = ConvertRGBToScreenColor(colour.r, colour.g, colour.b);
+        edgeValue_ = ConvertRGBToScreenColor(edge.r, edge.g, edge.b);
+        for (int v = 0; v < 16 && f->Type == FONTTYPE_ANTIALIAS; ++v) {
+            // Full ink is full alpha: level 16 gives 255.
+            greyValues_[v] = GetColorValueInFormat(format_, colour.r, colour.g, colour.b, v * 17);
+        }
+    }
+
+    // Cell pixel (x, y) of the glyph to destination pixel (dx, dy).
+    void Put(const BYTE* cell, int x, int y, int dx, int dy) const
+    {
+        DWORD value = 0;
+        if (!Pixel(cell, x, y, &value)) {
+            if (trans_) return;
+            value = 0;
+        }
+        Store(dx, dy, value);
+    }
+
+    // One row of a horizontal glyph, the common case, without per-pixel
+    // dispatch for plain fonts.
+    void PutRow(const BYTE* cell, int x0, int y, int dx0, int dy, int count) const
+    {
+        if (f_->Type == 0 && trans_) {
+            const BYTE* row = cell + static_cast<std::size_t>(y) * f_->SoftRowBytes;
+            BYTE* out = dest_->Pixels + static_cast<std::ptrdiff_t>(dy) * pitch_ + static_cast<std::ptrdiff_t>(dx0) * bytes_;
+            // A byte of cell bits at a time: empty stretches cost one test.
+            for (int i = 0; i < count;) {
+                const int x = x0 + i;
+                const int take = std::min(8 - (x & 7), count - i);
+                unsigned bits = static_cast<BYTE>(row[x >> 3] << (x & 7)) & (0xFF00u >> take);
+                while (bits != 0) {
+                    const int k = __builtin_clz(bits) - 24;
+                    bits &= ~(0x80u >> k);
+                    if (bytes_ == 4) {
+                        std::memcpy(out + 4 * (i + k), &colourValue_, 4);
+                    } else if (bytes_ == 2) {
+                        const WORD v = static_cast<WORD>(colourValue_);
+                        std::memcpy(out + 2 * (i + k), &v, 2);
+                    } else {
+                        out[i + k] = static_cast<BYTE>(colourValue_);
+                    }
+                }
+                i += take;
+            }
+            return;
+        }
+        for (int i = 0; i < count; ++i) Put(cell, x0 + i, y, dx0 + i, dy);
+    }
+
+private:
+    bool Pixel(const BYTE* cell, int x, int y, DWORD* value) const
+    {
+        const BYTE* row = cell + static_cast<std::size_t>(y) * f_->SoftRowBytes;
+        switch (f_->Type) {
+        case 0:
+            if ((row[x >> 3] & (0x80 >> (x & 7))) == 0) return false;
+            *value = colourValue_;
+            return true;
+        case FONTTYPE_EDGE:
+            if (row[x] == 0) return false;
+            *value = row[x] == 1 ? colourValue_ : edgeValue_;
+            return true;
+        case FONTTYPE_ANTIALIAS:
+            if (row[x] == 0) return false;
+            *value = greyValues_[row[x] & 15];
+            return true;
+        default: {
+            const int b = row[x] & 15;
+            const int e = row[x] >> 4;
+            if (b == 0 && e == 0) return false;
+            if (b == 0) {
+                *value = GetColorValueInFormat(format_, edge_.r, edge_.g, edge_.b, e * 16);
+            } else if (b == 15) {
+                *value = GetColorValueInFormat(format_, colour_.r, colour_.g, colour_.b, 255);
+            } else {
+                const int a = ((15 - b) * e + 16 * b) % 256;
+                const int t = b * 4096 / a;
+                // C division truncates toward zero, also for a darker colour.
+                *value = GetColorValueInFormat(format_, edge_.r + (colour_.r - edge_.r) * t / 256,
+                                               edge_.g + (colour_.g - edge_.g) * t / 256,
+                                               edge_.b + (colour_.b - edge_.b) * t / 256, a);
+            }
+            return true;
+        }
+        }
+    }
+
+    void Store(int dx, int dy, DWORD value) const
+    {
+        BYTE* p = dest_->Pixels + static_cast<std::ptrdiff_t>(dy) * pitch_ + static_cast<std::ptrdiff_t>(dx) * bytes_;
+        if (bytes_ == 4) {
+            std::memcpy(p, &value, 4);
+        } else if (bytes_ == 2) {
+            const WORD v = static_cast<WORD>(value);
+            std::memcpy(p, &v, 2);
+        } else {
+            *p = static_cast<BYTE>(value);
+        }
+    }
+
+    const FONTREC* f_;
+    MEMIMG* dest_;
+    Channels colour_;
+    Channels edge_;
+    bool trans_;
+    const COLORFMT* format_;
+    int bytes_;
+    int pitch_;
+    DWORD colourValue_;
+    DWORD edgeValue_;
+    DWORD greyValues_[16] = {};
+};
+
+RECT ClipFor(const MEMIMG* dest, const RECT* clip)
+{
+    RECT r{0, 0, dest->Width, dest->Height};
+    if (clip != nullptr) {
+        r.left = std::max<LONG>(r.left, clip->left);
+        r.top = std::max<LONG>(r.top, clip->top);
+        r.right = std::min<LONG>(r.right, clip->right);
+        r.bottom = std::min<LONG>(r.bottom, clip->bottom);
+    }
+    return r;
+}
+
+} // namespace
+
+DWORD GetBrightenedTextColor(DWORD colour)
+{
+    const Channels c = Brightened(colour);
+    return ConvertRGBToScreenColor(c.r, c.g, c.b);
+}
+
+int SplitStringForFont(FONTCELL* cells, const char* text, int font, int length, int* count)
+{
+    FONTREC* f = GetFontRecord(font);
+    if (f == nullptr) return -1;
+    if (cells == nullptr) cells = g_splitCells;
+    int n = text != nullptr ? static_cast<int>(std::strlen(text)) : 0;
+    if (length >= 0 && length < n) n = length;
+    const int listCap = std::min(FONT_MAX_STRING_CELLS, f->SlotCount);
+    int made = 0;
+    int listed = 0;
+    const auto* bytes = reinterpret_cast<const BYTE*>(text);
+    // Characters past the buffer's 256 cells are neither drawn nor measured.
+    for (int i = 0; i < n && made < FONT_MAX_STRING_CELLS;) {
+        FONTCELL cell{};
+        if (IsDoubleByteLeadByte(bytes + i, f->CharSetKind) != 0 && i + 1 < n) {
+            cell.Code[0] = bytes[i];
+            cell.Code[1] = bytes[i + 1];
+            i += 2;
+        } else {
+            cell.Code[0] = bytes[i];
+            i += 1;
+        }
+        cells[made++] = cell;
+        if (f->Codes[FontCellCode(cell)].Cached == 0 && listed < listCap) g_renderList[listed++] = cell;
+    }
+    if (listed > 0) RenderGlyphsToCache(font, listed, g_renderList);
+    if (count != nullptr) *count = made;
+    return 0;
+}
+
+int RenderStringWithFontCache(int mode, int x, int y, int scale, double rateX, double rateY, const char* text,
+                              DWORD colour, MEMIMG* dest, const RECT* clip, int trans, int font, DWORD edgeColour,
+                              int length, int vertical, SIZE* size)
+{
+    if (HasScreenLayer() == 0) return -1;
+    FONTREC* f = GetFontRecord(font);
+    if (f == nullptr) return -1;
+    if (!(f->TextureCache == 1 && scale != 0)) {
+        rateX = 1.0;
+        rateY = 1.0;
+    }
+    const double advanceRate = vertical != 0 ? rateY : rateX;
+    const Channels body = Brightened(colour);
+    const Channels edge = Brightened(edgeColour);
+    double pen = 0.0;
+    if (text != nullptr && text[0] != '\0') {
+        int count = 0;
+        SplitStringForFont(g_workerCells, text, font, length, &count);
+        if (mode == 0) {
+            for (int i = 0; i < count; ++i) {
+                const GLYPHENTRY* entry = CachedOrRendered(font, f, g_workerCells[i]);
+                pen += (entry->Advance + f->Spacing) * advanceRate;
+            }
+        } else if (dest != nullptr && IsMemImgAlive(dest) != 0) {
+            const GlyphWriter writer(f, dest, body, edge, trans);
+            const RECT area = ClipFor(dest, clip);
+            for (int i = 0; i < count; ++i) {
+                const FONTCELL& cell = g_workerCells[i];
+                const GLYPHENTRY* entry = CachedOrRendered(font, f, cell);
+                if (!IsFontSpaceCell(cell) && entry->BoxWidth > 0 && entry->BoxHeight > 0) {
+                    int cx = 0;
+                    int cy = 0;
+                    GetFontCellPlace(f, entry->Slot, &cx, &cy);
+                    const BYTE* cellBits = f->SoftCache + static_cast<std::size_t>(cy) * f->SoftRowBytes;
+                    const int w = entry->BoxWidth;
+                    const int h = entry->BoxHeight;
+                    const int penPx = static_cast<int>(pen);
+                    if (vertical == 0) {
+                        const int left = x + penPx + entry->OriginX;
+                        const int top = y + entry->TopOffset;
+                        const int x0 = std::max<int>(left, area.left);
+                        const int x1 = std::min<int>(left + w, area.right);
+                        for (int dy = std::max<int>(top, area.top); dy < std::min<int>(top + h, area.bottom) && x0 < x1;
+                             ++dy) {
+                            writer.PutRow(cellBits, cx + x0 - left, dy - top, x0, dy, x1 - x0);
+                        }
+                    } else {
+                        // A quarter turn clockwise: the glyph's top faces +x.
+                        const int topEdge = x + (f->CellHeight - entry->TopOffset);
+                        const int leftEdge = y + penPx + entry->OriginX;
+                        for (int gy = 0; gy < h; ++gy) {
+                            const int dx = topEdge - 1 - gy;
+                            if (dx < area.left || dx >= area.right) continue;
+                            for (int gx = 0; gx < w; ++gx) {
+                                const int dy = leftEdge + gx;
+                                if (dy >= area.top && dy < area.bottom) writer.Put(cellBits, cx + gx, gy, dx, dy);
+                            }
+                        }
+                    }
+                }
+                pen += (entry->Advance + f->Spacing) * advanceRate;
+            }
+            // What the fast-blit planes described is gone.
+            dest->Body->RunsReady = 0;
+            dest->Body->AlphaPremultiplied = 0;
+        }
+    }
+    const int advance = static_cast<int>(pen);
+    if (size != nullptr) {
+        *size = vertical != 0 ? SIZE{f->CellHeight, advance} : SIZE{advance, f->CellHeight};
+    }
+    return advance;
+}
+
+int DrawTextWithFontHandle(int x, int y, const char* text, DWORD colour, int font, DWORD edgeColour, int vertical)
+{
+    const RECT& area = DrawState.DrawArea;
+    if (text == nullptr || text[0] == '\0' || area.right <= area.left || area.bottom <= area.top) return 0;
+    FONTREC* f = GetFontRecord(font);
+    if (f == nullptr) {
+        WriteLog("フォントハンドル値が異常です\n");
+        return -1;
+    }
+    WaitWhileInactive();
+    // The mask screen's save and restore around the string come with the mask screen.
+    const bool front = IsSoftwareDrawing() == 1 && DrawState.DrawTarget == -4;
+    RECT rect{};
+    if (front) {
+        rect = vertical == 0 ? RECT{x, y, area.right, y + f->Size + 3} : RECT{x, y, x + f->Size + 3, area.bottom};
+        if (rect.left >= area.right) return 0;
+        if (ScreenState.FrontImageStale == 1) RefreshFrontMemImg();
+    }
+    const int result = DrawFontString2D(x, y, text, colour, font, edgeColour, vertical);
+    if (front) FlushFrontMemImgRect(&rect);
+    return result;
+}
+
+int DrawTextDefaultFont(int x, int y, const char* text, DWORD colour, DWORD edgeColour)
+{
+    RefreshDefaultFont();
+    return DrawTextWithFontHandle(x, y, text, colour, FontSystem.DefaultFont, edgeColour, 0);
+}
