@@ -89,6 +89,11 @@ int RefillAcmBuffer(PCMCONV* decoder);
 int SeekPcmWaveSource(PCMCONV* decoder, int frame);
 int SeekAcmSource(PCMCONV* decoder, int frame);
 int ReleaseAcmSource(PCMCONV* decoder);
+// The ACM probes' common end, once the source format, data position and
+// size are set: the suggested PCM format, the compressed data in memory,
+// both streams, and an output buffer of outBufferThirds / 3 seconds. -1
+// after releasing what was made.
+int FinishAcmSetup(PCMCONV* decoder, int outBufferThirds);
 int ProbeMp3Source(PCMCONV* decoder);
 int OpenOggVorbisSource(PCMCONV* decoder);
 int DecodeOggVorbisBlock(PCMCONV* decoder);

@@ -151,27 +151,5 @@ int ProbeMp3Source(PCMCONV* d)
     d->DataSize = static_cast<int>(walk.AudioEnd - walk.FirstFrame);
     d->Acm.TotalSamples = static_cast<int>(std::min<long long>(walk.TotalSamples, 0x7FFFFFFF));
 
-    d->OutputFormat = WAVEFORMATEX{};
-    d->OutputFormat.wFormatTag = WAVE_FORMAT_PCM;
-    if (acmFormatSuggest(nullptr, d->Acm.SourceFormat, &d->OutputFormat, sizeof(WAVEFORMATEX),
-                         ACM_FORMATSUGGESTF_WFORMATTAG) != MMSYSERR_NOERROR)
-        return FailProbe(d);
-
-    d->Acm.SourceData = static_cast<std::uint8_t*>(AllocMemory(static_cast<std::size_t>(d->DataSize), "", 0));
-    if (d->Acm.SourceData == nullptr) return FailProbe(d);
-    d->Acm.SourceDataSize =
-        static_cast<int>(ReadBytes(d, d->Acm.SourceData, static_cast<std::uint32_t>(d->DataSize)));
-    Seek(d, d->DataPosition, 0);
-    d->Acm.MainSourceUsed = 0;
-
-    if (acmStreamOpen(&d->Acm.MainStream, nullptr, d->Acm.SourceFormat, &d->OutputFormat, nullptr, 0, 0,
-                      ACM_STREAMOPENF_NONREALTIME) != MMSYSERR_NOERROR ||
-        acmStreamOpen(&d->Acm.SpareStream, nullptr, d->Acm.SourceFormat, &d->OutputFormat, nullptr, 0, 0,
-                      ACM_STREAMOPENF_NONREALTIME) != MMSYSERR_NOERROR)
-        return FailProbe(d);
-    d->OutBufferSize = static_cast<int>(d->OutputFormat.nAvgBytesPerSec * 4 / 3);
-    d->Acm.SpareBuffer = static_cast<std::uint8_t*>(AllocMemory(static_cast<std::size_t>(d->OutBufferSize), "", 0));
-    if (d->Acm.SpareBuffer == nullptr) return FailProbe(d);
-    d->Kind = PCMCONV_KIND_ACM;
-    return 0;
+    return FinishAcmSetup(d, 4);
 }

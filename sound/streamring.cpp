@@ -217,9 +217,8 @@ int RefillEndSilence(SOUNDREC* rec, PLAYBUF* buffer, const RingShape& s)
     return 0;
 }
 
-} // namespace
-
-void RestartStreamSound(SOUNDREC* rec)
+// Back to the top of the first entry; the next play primes again.
+void ResetStreamPosition(SOUNDREC* rec)
 {
     rec->StreamReadPos = 0;
     rec->PlayedBytes = 0;
@@ -227,6 +226,13 @@ void RestartStreamSound(SOUNDREC* rec)
     rec->StreamPlayIndex = 0;
     ClearLoopPoints(rec);
     rec->StartFlag = 0;
+}
+
+} // namespace
+
+void RestartStreamSound(SOUNDREC* rec)
+{
+    ResetStreamPosition(rec);
     rec->DataEndFlag = 0;
     rec->EndMarkFlag = 0;
 }
@@ -390,21 +396,13 @@ int PlayStreamSound(int handle, int playType, int fromTop)
     ClaimStreamBuffer(handle, rec, &buffer, 1);
     if (fromTop == 0 && IsStreamSoundPlaying(handle) == 1) return 0;
     StopStreamSound(handle);
-    auto reset = [rec] {
-        rec->StreamReadPos = 0;
-        rec->PlayedBytes = 0;
-        rec->StreamPassCount = 0;
-        rec->StreamPlayIndex = 0;
-        ClearLoopPoints(rec);
-        rec->StartFlag = 0;
-    };
     if (((playType ^ rec->StreamPlayType) & 2) != 0 && rec->DataEndFlag == 1) {
         rec->DataEndFlag = 0;
-        reset();
+        ResetStreamPosition(rec);
     }
     if (fromTop == 1) {
         rec->DataEndFlag = 0;
-        if (rec->PlayedBytes != 0) reset();
+        if (rec->PlayedBytes != 0) ResetStreamPosition(rec);
     }
     // A sound that has played to its end has nothing left to resume: it stays stopped.
     if (rec->StreamPlayIndex >= rec->StreamNum && rec->EndMarkFlag == 0) return 0;

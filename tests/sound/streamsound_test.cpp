@@ -2,6 +2,8 @@
 // repeats, loops, the ring kept ahead by the pump, the position, sharing a
 // ring, and the refusals and ends of bad or empty sources.
 #include "core/file/filefuncs.h"
+#include "core/msgloop.h"
+#include "core/sysstate.h"
 #include "sound/sound.h"
 #include "sound/soundsystem.h"
 #include "sound/soundrec.h"
@@ -33,6 +35,18 @@ Bytes Pcm(const std::vector<std::int16_t>& samples)
 
 class StreamSoundTest : public SoundTest {
 protected:
+    // The message loop runs its per-pass work without a window.
+    void SetUp() override
+    {
+        SoundTest::SetUp();
+        SysState.NoWindow = 1;
+    }
+    void TearDown() override
+    {
+        SysState.NoWindow = 0;
+        SoundTest::TearDown();
+    }
+
     Bytes MonoWav(const std::vector<std::int16_t>& s, int r = 0) { return WriteWav(PcmFmtBody(1, r ? r : rate, 16), Pcm(s)); }
 
     int AddImage(int h, const Bytes& wav, int loops, int dataType = 2, int share = -1)
@@ -50,7 +64,7 @@ protected:
         return pc;
     }
 
-    // Runs the device and the pump together, one mixer period per pass, and
+    // Runs the device and the message loop together, one mixer period per pass, and
     // answers the left channel as 16-bit samples. Checks after every pass
     // that the ring holds three to four seconds ahead of the cursor.
     std::vector<std::int16_t> Pump(int h, double seconds)
@@ -61,7 +75,7 @@ protected:
         const auto passes = static_cast<int>(seconds * rate / period);
         for (int i = 0; i < passes; ++i) {
             AdvanceNullSoundDevice(period);
-            RefillAllStreamSounds();
+            EXPECT_EQ(ServiceMessageLoop(), 0);
             if (rec->EndMarkFlag == 0 && rec->DataEndFlag == 0 && CheckSoundPlaying(h) == 1) {
                 const std::uint32_t pc = Cursor(h);
                 const std::uint32_t ring = 6 * a;  // a sharer's own RingSize stays 0
@@ -185,14 +199,9 @@ TEST_F(StreamSoundTest, EightBitSilenceBehindTheEndIsAnEighthOfASecondOf127)
     EXPECT_EQ(RefillStreamSound(h), 0);
     EXPECT_EQ(rec->WritePos, 4 * 22050 + 2756);
     EXPECT_EQ(RefillStreamSound(h), -1);
-    void* p1;
-    void* p2;
-    std::uint32_t s1, s2;
-    ASSERT_EQ(LockPlayBuffer(&rec->Buffer[0], 0, rec->RingSize, &p1, &s1, &p2, &s2), 0);
-    const auto* ring = static_cast<const std::uint8_t*>(p1);
+    const Bytes ring = RingBytes(h);
     EXPECT_EQ(ring[22049], 200);
     for (std::uint32_t i = 22050; i < 4 * 22050 + 2756; ++i) ASSERT_EQ(ring[i], 127) << i;
-    UnlockPlayBuffer(&rec->Buffer[0], p1, s1, p2, s2);
     ASSERT_EQ(DiscardSoundHandle(h), 0);
 }
 
@@ -368,15 +377,9 @@ TEST_F(StreamSoundTest, ARestartedShortSoundLeavesSilenceNotOldAudioBehindItsEnd
     ASSERT_EQ(StopSoundToHandle(h), 0);
     ASSERT_EQ(PlaySoundToHandle(h, SOUND_PLAYTYPE_BACK, 1), 0);
     ASSERT_EQ(StopSoundToHandle(h), 0);
-    SOUNDREC* rec = LookupSoundRecord(h);
-    void* p1;
-    void* p2;
-    std::uint32_t s1, s2;
-    ASSERT_EQ(LockPlayBuffer(&rec->Buffer[0], 0, rec->RingSize, &p1, &s1, &p2, &s2), 0);
-    const auto* ring = static_cast<const std::int16_t*>(p1);
+    const std::vector<std::int16_t> ring = Ring16(h);
     for (std::size_t i = 0; i < tone.size(); ++i) ASSERT_EQ(ring[i], tone[i]) << i;
     for (std::size_t i = tone.size(); i < 4u * rate; ++i) ASSERT_EQ(ring[i], 0) << i;
-    UnlockPlayBuffer(&rec->Buffer[0], p1, s1, p2, s2);
     ASSERT_EQ(DiscardSoundHandle(h), 0);
 }
 
