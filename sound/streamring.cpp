@@ -282,6 +282,8 @@ int RefillStreamSound(int handle)
     UpdateStreamPlayedBytes(handle, -1);
     const RingShape s = ShapeOf(rec);
     if (rec->EndMarkFlag == 1) return RefillEndSilence(rec, buffer, s);
+    // Past the last entry nothing is left to read.
+    if (rec->StreamPlayIndex >= rec->StreamNum) return 0;
 
     std::uint32_t status = 0;
     IsPlayBufferPlaying(buffer, &status);

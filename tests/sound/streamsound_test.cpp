@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -121,6 +122,32 @@ TEST_F(StreamSoundTest, ThreeSourcesPlayInOrderWithTheirRepeatsThenSilenceAndSto
         EXPECT_EQ(GetSoundPlayPositionMs(h), GetSoundTotalTimeMs(h));
         ASSERT_EQ(DiscardSoundHandle(h), 0);
     }
+}
+
+TEST_F(StreamSoundTest, AHeldFileIsClosedAtOnceAReadOneWhenTheSoundGoes)
+{
+    auto openFiles = [] {
+        const std::filesystem::directory_iterator fds("/proc/self/fd");
+        return std::distance(begin(fds), end(fds));
+    };
+    const std::string path = SoundScratchDir() + "/stream_held.wav";
+    WriteFileBytes(path, MonoWav(Tone(1, 1000)));
+    const auto before = openFiles();
+    const int held = AddSoundData(-1);
+    ASSERT_EQ(AddStreamSoundFile(path.c_str(), 0, held, 2, -1), 0);
+    EXPECT_EQ(openFiles(), before);
+    const int read = AddSoundData(-1);
+    ASSERT_EQ(AddStreamSoundFile(path.c_str(), 0, read, 3, -1), 0);
+    EXPECT_EQ(openFiles(), before + 1);
+    ASSERT_EQ(DiscardSoundHandle(read), 0);
+    EXPECT_EQ(openFiles(), before);
+    // A failed add closes what it opened.
+    const std::string bad = SoundScratchDir() + "/stream_bad.wav";
+    WriteFileBytes(bad, Bytes(300, 9));
+    EXPECT_EQ(AddStreamSoundFile(bad.c_str(), 0, held, 3, -1), -1);
+    EXPECT_EQ(AddStreamSoundFile((path + ".missing").c_str(), 0, held, 3, -1), -1);
+    EXPECT_EQ(openFiles(), before);
+    ASSERT_EQ(DiscardSoundHandle(held), 0);
 }
 
 TEST_F(StreamSoundTest, PlayTypeThreeLoopsTheListAndThePositionStartsAgain)
