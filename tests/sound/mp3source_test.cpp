@@ -3,10 +3,15 @@
 // header table and the probe's tag and sync rules.
 #include "sound/decoder.h"
 #include "sound/mp3source.h"
+#include "sound/sound.h"
+#include "sound/soundrec.h"
+#include "sound/streamsound.h"
+#include "support/sound_system_fixture.h"
 #include "support/sound_fixtures.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -169,6 +174,32 @@ TEST(Mp3Source, NoSyncOrAReservedHeaderRefusesAndFreeFormatEndsTheSearch)
         EXPECT_EQ(d.Acm.SourceData, nullptr);
         CloseMemoryStream(reinterpret_cast<STREAMHANDLE>(s));
     }
+}
+
+class Mp3StreamTest : public SoundTest {};
+
+TEST_F(Mp3StreamTest, AStreamedVbrFileLoopsSeamlesslyThroughTheRing)
+{
+    const Mp3File f = MakeMp3("stream.mp3", "lame --quiet -V 4 IN OUT");
+    ASSERT_EQ(rate, 44100);
+    ASSERT_EQ(SetSoundLoadMode(2), 0);
+    const int h = CreateSoundFromMemory(f.bytes.data(), static_cast<int>(f.bytes.size()), 1, -1);
+    ASSERT_EQ(SetSoundLoadMode(0), 0);
+    ASSERT_NE(h, -1);
+    const std::size_t frames = f.reference.size() / 2;
+    EXPECT_EQ(GetSoundTotalSample(h), static_cast<int>(frames));
+    ASSERT_EQ(PlaySoundToHandle(h, SOUND_PLAYTYPE_LOOP, 0), 0);
+    StartNullSoundCapture();
+    // Each loop seeks the decoder back to its first frame.
+    for (std::size_t done = 0; done < frames * 3; done += period) {
+        AdvanceNullSoundDevice(period);
+        RefillAllStreamSounds();
+    }
+    const std::vector<float> out = TakeNullSoundCapture();
+    ASSERT_GE(out.size(), frames * 3 * 2);
+    for (std::size_t i = 0; i < frames * 3 * 2; ++i)
+        ASSERT_EQ(std::lround(out[i] * 32768.0f), f.reference[i % f.reference.size()]) << i;
+    ASSERT_EQ(DiscardSoundHandle(h), 0);
 }
 
 } // namespace
