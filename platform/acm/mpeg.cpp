@@ -11,6 +11,7 @@
 struct MpegConverter {
     mpg123_handle* Handle;
     WORD Channels;
+    DWORD Rate;
 };
 
 namespace {
@@ -70,14 +71,15 @@ MpegConverter* OpenMpegConverter(WORD channels, DWORD rate)
     if (h == nullptr) return nullptr;
     const long flags = MPG123_QUIET | MPG123_IGNORE_INFOFRAME | MPG123_NO_READAHEAD |
                        (channels == 1 ? MPG123_MONO_MIX : MPG123_FORCE_STEREO);
-    if (mpg123_param(h, MPG123_FLAGS, flags, 0) != MPG123_OK || mpg123_format_none(h) != MPG123_OK ||
+    if (mpg123_param(h, MPG123_FLAGS, flags, 0) != MPG123_OK || mpg123_param(h, MPG123_VERBOSE, 0, 0) != MPG123_OK ||
+        mpg123_format_none(h) != MPG123_OK ||
         mpg123_format(h, static_cast<long>(rate), channels == 1 ? MPG123_MONO : MPG123_STEREO,
                       MPG123_ENC_SIGNED_16) != MPG123_OK ||
         mpg123_open_feed(h) != MPG123_OK) {
         mpg123_delete(h);
         return nullptr;
     }
-    auto* c = new (std::nothrow) MpegConverter{h, channels};
+    auto* c = new (std::nothrow) MpegConverter{h, channels, rate};
     if (c == nullptr) mpg123_delete(h);
     return c;
 }
@@ -104,10 +106,12 @@ void ConvertMpegFrames(MpegConverter* c, const std::uint8_t* source, DWORD sourc
         }
         const DWORD want = f.Samples * frameBytes;
         if (f.FrameBytes > sourceBytes - at || want > destinationBytes - out) break;
-        mpg123_feed(c->Handle, source + at, f.FrameBytes);
         DWORD got = 0;
+        // A frame of another rate cannot come out in this stream's format.
+        const bool decodable = f.Rate == c->Rate;
+        if (decodable) mpg123_feed(c->Handle, source + at, f.FrameBytes);
         // Bounded: the decoder answers NEED_MORE once the frame is used up.
-        for (int pass = 0; pass < 8; ++pass) {
+        for (int pass = 0; decodable && pass < 8; ++pass) {
             std::size_t done = 0;
             const int result = mpg123_read(c->Handle, scratch, sizeof scratch, &done);
             const DWORD take = std::min<DWORD>(static_cast<DWORD>(done), want - got);
@@ -115,7 +119,7 @@ void ConvertMpegFrames(MpegConverter* c, const std::uint8_t* source, DWORD sourc
             got += take;
             if (result != MPG123_OK && result != MPG123_NEW_FORMAT) break;
         }
-        // A frame the decoder could not use still stands for its samples.
+        // A frame the decoder could not use still stands for its samples, as silence.
         std::memset(destination + out + got, 0, want - got);
         out += want;
         at += f.FrameBytes;
