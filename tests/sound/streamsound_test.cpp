@@ -74,9 +74,18 @@ protected:
         const std::uint32_t a = rec->BufferFormat.nAvgBytesPerSec;
         StartNullSoundCapture();
         const auto passes = static_cast<int>(seconds * rate / period);
+        // At the output rate and without loops, the position is the frames the mixer took.
+        const bool follows = rec->BufferFormat.nSamplesPerSec == static_cast<DWORD>(rate) &&
+                             rec->StreamPlayType != SOUND_PLAYTYPE_LOOP && CheckSoundPlaying(h) == 1;
+        const double startMs = GetSoundPlayPositionMs(h);
         for (int i = 0; i < passes; ++i) {
+            const bool playing = CheckSoundPlaying(h) == 1;
             AdvanceNullSoundDevice(period);
             EXPECT_EQ(ServiceMessageLoop(), 0);
+            if (follows && playing) {
+                const double ms = startMs + (i + 1.0) * period * 1000.0 / rate;
+                EXPECT_NEAR(GetSoundPlayPositionMs(h), std::min<double>(ms, GetSoundTotalTimeMs(h)), 1.0) << "pass " << i;
+            }
             if (rec->EndMarkFlag == 0 && rec->DataEndFlag == 0 && CheckSoundPlaying(h) == 1) {
                 const std::uint32_t pc = Cursor(h);
                 const std::uint32_t ring = 6 * a;  // a sharer's own RingSize stays 0
