@@ -14,6 +14,7 @@
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/surface2d.h"
+#include "movie/movie.h"
 #include "platform/kernel/clock.h"
 #include "platform/window/window.h"
 
@@ -334,6 +335,7 @@ int RecreateLostScreen()
     ClearDrawTarget();
     FlipScreenBuffers();
     MarkGraphsLostAndRestore();
+    ReopenAllMovieStreams();
     UpdateCombinedMatrices();
     return 0;
 }

@@ -15,6 +15,8 @@
 #include "graphics/graph.h"
 #include "graphics/image/convert.h"
 #include "graphics/screen.h"
+#include "movie/movie.h"
+#include "movie/theora.h"
 #include "platform/window/window.h"
 
 SURF2DTABLE Surface2DTable;
@@ -409,4 +411,14 @@ const MEMIMG* GetSurface2DMemImg(const SURF2DREC* surface, MEMIMG* view)
 void ReleaseSurface2DView(const MEMIMG* image, MEMIMG* view)
 {
     if (image == view) DropMemImgReference(view);
+}
+
+int TransferMovieFrameToGraph2D(MOVIEREC* movie, void* data)
+{
+    GRAPHREC* g = static_cast<GRAPHREC*>(data);
+    // Nothing new from the player: the graph already shows this frame.
+    if (movie->TheoraFlag == 1 && CopyTheoraFrameToImage(movie->TheoraPlayer, 1, 0) == 0) return 0;
+    GraphImage* picture = movie->Picture;
+    if (picture == nullptr || picture->Pixels == nullptr) return -1;
+    return TransferImageToGraph2D(nullptr, nullptr, nullptr, g->SourceX, g->SourceY, g, 0, picture, nullptr);
 }
