@@ -23,6 +23,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/window/window.h"
 #include "sound/decoder.h"
+#include "support/archive_writer.h"
 #include "support/ffmpeg_movie_writer.h"
 #include "support/library_fixture.h"
 #include "support/theora_movie_writer.h"
@@ -297,6 +298,34 @@ TEST_F(MovieLibrary, TableHoldsAHundredMoviesAndRefusesStaleHandles)
     handles[5] = again;
     for (int h : handles) EXPECT_EQ(DisposeMovieHandle(h), 0);
     EXPECT_EQ(GetMovieCount(), 0);
+}
+
+TEST_F(MovieLibrary, ArchiveMemberPlaysFromATemporaryCopyDeletedAtDispose)
+{
+    FfmpegMovieSpec spec;
+    spec.frames = 4;
+    ASSERT_TRUE(WriteFfmpegMovie("member.mp4", spec));
+    std::ifstream in("member.mp4", std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ArchiveMember member;
+    member.Path = "CLIP.MP4";
+    member.Data = bytes;
+    member.Packed = true;
+    WriteBinaryFile("pack.zva", BuildArchive({member}));
+    const int graph = LoadGraphByName("pack\\clip.mp4", 1);
+    ASSERT_NE(graph, -1);
+    const MOVIEREC* m = GraphMovie(graph);
+    EXPECT_EQ(m->TempFileFlag, 1);
+    std::vector<fs::path> copies(fs::directory_iterator(tempDir_), fs::directory_iterator{});
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(copies[0].filename().string().rfind("tmp", 0), 0u);
+    std::ifstream copy(copies[0], std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(copy)), std::istreambuf_iterator<char>()), bytes);
+    StartMovie(graph);
+    AdvanceManualClock(250000);
+    EXPECT_EQ(DrawUntilFrame(graph, 2), 2);
+    DestroyGraphHandle(graph, 0);
+    EXPECT_TRUE(TempDirEmpty());
 }
 
 TEST_F(MovieLibrary, FilesNoPlayerOpensAreRefusedWithTheirLogLines)
