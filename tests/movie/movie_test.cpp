@@ -23,6 +23,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/window/window.h"
 #include "sound/decoder.h"
+#include "sound/sound.h"
 #include "support/archive_writer.h"
 #include "support/ffmpeg_movie_writer.h"
 #include "support/library_fixture.h"
@@ -79,6 +80,31 @@ void StartMovie(int graph)
     ResumeSystemPausedMovies();
 }
 
+// Loads a movie file as a graph that shows a 64 x 48 movie; -1 otherwise.
+int LoadMovieGraph(const char* name)
+{
+    const int graph = LoadGraphByName(name, 1);
+    int w = 0;
+    int h = 0;
+    if (graph == -1 || GetGraphDimensions(graph, &w, &h) != 0 || w != 64 || h != 48) return -1;
+    return GraphMovie(graph) != nullptr ? graph : -1;
+}
+
+// Deactivation pauses the movie for the system; activation resumes it on the
+// frame it showed, however long the window stayed inactive.
+void ExpectWindowPauseKeepsFrame(int graph, int frame)
+{
+    MOVIEREC* m = GraphMovie(graph);
+    SimulateFocusChange(SysState.MainWindow, false);
+    EXPECT_EQ(m->Paused, 1);
+    EXPECT_EQ(m->PlayRequested, 1);
+    AdvanceManualClock(2000000);
+    SimulateFocusChange(SysState.MainWindow, true);
+    EXPECT_EQ(m->Paused, 0);
+    RenderGraphAt(0, 0, graph, 0);
+    EXPECT_EQ(GraphFrame(graph), frame);
+}
+
 class MovieLibrary : public LibraryTest {
 protected:
     void SetUp() override
@@ -116,15 +142,9 @@ TEST_F(MovieLibrary, TheoraMovieFollowsTheClockPausesWithTheWindowAndEnds)
     TheoraMovieSpec spec;
     spec.frames = 24;
     WriteBytes("clock.ogv", WriteTheoraMovie(spec));
-    const int graph = LoadGraphByName("clock.ogv", 1);
+    const int graph = LoadMovieGraph("clock.ogv");
     ASSERT_NE(graph, -1);
-    int w = 0;
-    int h = 0;
-    GetGraphDimensions(graph, &w, &h);
-    EXPECT_EQ(w, 64);
-    EXPECT_EQ(h, 48);
     MOVIEREC* m = GraphMovie(graph);
-    ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->TheoraFlag, 1);
     EXPECT_EQ(m->SoundHandle, -1);
     EXPECT_EQ(m->Paused, 1);
@@ -139,13 +159,7 @@ TEST_F(MovieLibrary, TheoraMovieFollowsTheClockPausesWithTheWindowAndEnds)
     AdvanceManualClock(350000);
     EXPECT_EQ(DrawUntilFrame(graph, 3), 3);
 
-    SimulateFocusChange(SysState.MainWindow, false);
-    EXPECT_EQ(m->Paused, 1);
-    EXPECT_EQ(m->PlayRequested, 1);
-    AdvanceManualClock(2000000);
-    SimulateFocusChange(SysState.MainWindow, true);
-    EXPECT_EQ(m->Paused, 0);
-    EXPECT_EQ(DrawUntilFrame(graph, 3), 3);
+    ExpectWindowPauseKeepsFrame(graph, 3);
     AdvanceManualClock(150000);
     EXPECT_EQ(DrawUntilFrame(graph, 4), 4);
 
@@ -160,6 +174,20 @@ TEST_F(MovieLibrary, TheoraMovieFollowsTheClockPausesWithTheWindowAndEnds)
     EXPECT_EQ(m->Paused, 1);
     EXPECT_EQ(DestroyGraphHandle(graph, 0), 0);
     EXPECT_EQ(GetMovieCount(), 0);
+}
+
+TEST_F(MovieLibrary, TheoraSoundtrackAttemptLeavesTheLoadSettingsAsTheyWere)
+{
+    TheoraMovieSpec spec;
+    spec.sound = true;
+    WriteBytes("sound.ogv", WriteTheoraMovie(spec));
+    SetSoundLoadMode(1);
+    const int graph = LoadMovieGraph("sound.ogv");
+    ASSERT_NE(graph, -1);
+    EXPECT_EQ(GetSoundLoadMode(), 1);
+    EXPECT_EQ(MovieSoundtrackFlag, 0);
+    SetSoundLoadMode(0);
+    DestroyGraphHandle(graph, 0);
 }
 
 TEST_F(MovieLibrary, TheoraLoopWrapsAndACallerPauseOutlastsTheWindow)
@@ -191,15 +219,9 @@ TEST_F(MovieLibrary, StreamMovieFollowsTheClockPausesWithTheWindowAndSurvivesADi
 {
     FfmpegMovieSpec spec;
     ASSERT_TRUE(WriteFfmpegMovie("clock.mp4", spec));
-    const int graph = LoadGraphByName("clock.mp4", 1);
+    const int graph = LoadMovieGraph("clock.mp4");
     ASSERT_NE(graph, -1);
-    int w = 0;
-    int h = 0;
-    GetGraphDimensions(graph, &w, &h);
-    EXPECT_EQ(w, 64);
-    EXPECT_EQ(h, 48);
     MOVIEREC* m = GraphMovie(graph);
-    ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->TheoraFlag, 0);
     EXPECT_EQ(m->TempFileFlag, 0);
     EXPECT_EQ(m->SurfaceMode, MOVIE_SURFACE_SCREEN);
@@ -211,13 +233,7 @@ TEST_F(MovieLibrary, StreamMovieFollowsTheClockPausesWithTheWindowAndSurvivesADi
     AdvanceManualClock(350000);
     EXPECT_EQ(DrawUntilFrame(graph, 3), 3);
 
-    SimulateFocusChange(SysState.MainWindow, false);
-    EXPECT_EQ(m->Paused, 1);
-    AdvanceManualClock(2000000);
-    SimulateFocusChange(SysState.MainWindow, true);
-    EXPECT_EQ(m->Paused, 0);
-    RenderGraphAt(0, 0, graph, 0);
-    EXPECT_EQ(GraphFrame(graph), 3);
+    ExpectWindowPauseKeepsFrame(graph, 3);
     AdvanceManualClock(100000);
     EXPECT_EQ(DrawUntilFrame(graph, 4), 4);
 
@@ -325,6 +341,12 @@ TEST_F(MovieLibrary, ArchiveMemberPlaysFromATemporaryCopyDeletedAtDispose)
     AdvanceManualClock(250000);
     EXPECT_EQ(DrawUntilFrame(graph, 2), 2);
     DestroyGraphHandle(graph, 0);
+    EXPECT_TRUE(TempDirEmpty());
+
+    // No temporary folder to copy into: refused with the open message.
+    setenv("TMPDIR", (tempDir_ / "missing").c_str(), 1);
+    EXPECT_EQ(LoadGraphByName("pack\\clip.mp4", 1), -1);
+    EXPECT_TRUE(Contains(ReadLogFile(), "ファイル:pack\\clip.mp4 が開けませんでした"));
     EXPECT_TRUE(TempDirEmpty());
 }
 
