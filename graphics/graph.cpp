@@ -266,9 +266,8 @@ int CreateGraphFromFile(const char* name, int use3D, int mirror, int movieOption
     g->Movie = movie;
     SetMovieFrameCallback(movie, TransferMovieFrameToGraph2D, g);
     // The player decoded the first frame at open: the graph shows it at once.
-    const MOVIEREC* m = GetMovieRecord(movie);
-    if (m->Picture != nullptr && m->Picture->Pixels != nullptr) {
-        TransferImageToGraph2D(nullptr, nullptr, nullptr, 0, 0, g, 0, m->Picture, nullptr);
+    if (GraphImage* first = GetMoviePicture(GetMovieRecord(movie), 0)) {
+        TransferImageToGraph2D(nullptr, nullptr, nullptr, 0, 0, g, 0, first, nullptr);
     }
     return handle;
 }

@@ -16,7 +16,6 @@
 #include "graphics/image/convert.h"
 #include "graphics/screen.h"
 #include "movie/movie.h"
-#include "movie/theora.h"
 #include "platform/window/window.h"
 
 SURF2DTABLE Surface2DTable;
@@ -415,10 +414,10 @@ void ReleaseSurface2DView(const MEMIMG* image, MEMIMG* view)
 
 int TransferMovieFrameToGraph2D(MOVIEREC* movie, void* data)
 {
-    GRAPHREC* g = static_cast<GRAPHREC*>(data);
     // Nothing new from the player: the graph already shows this frame.
-    if (movie->TheoraFlag == 1 && CopyTheoraFrameToImage(movie->TheoraPlayer, 1, 0) == 0) return 0;
-    GraphImage* picture = movie->Picture;
-    if (picture == nullptr || picture->Pixels == nullptr) return -1;
-    return TransferImageToGraph2D(nullptr, nullptr, nullptr, g->SourceX, g->SourceY, g, 0, picture, nullptr);
+    GraphImage* picture = GetMoviePicture(movie, 1);
+    if (picture == nullptr) return 0;
+    GRAPHREC* g = static_cast<GRAPHREC*>(data);
+    return TransferImageToGraph2D(nullptr, nullptr, nullptr, g->SourceX, g->SourceY, g, 0,
+                                  picture, nullptr);
 }

@@ -2,7 +2,7 @@
 // multimedia streams, lookup, disposal, pause and resume with the window, the
 // release and rebuild of stream objects around display changes. Calls the
 // Theora player, the sound handles, the file layer, the log and the screen.
-#include "movie/movie.h"
+#include "movie/movierec.h"
 
 #include <cstring>
 
@@ -168,6 +168,12 @@ int DisposeMovieHandle(int movie)
     FreeSlot(movie & 0xFFFF);
     --g_movies.Count;
     return 0;
+}
+
+GraphImage* GetMoviePicture(MOVIEREC* m, int onlyNew)
+{
+    if (m->TheoraFlag == 1 && CopyTheoraFrameToImage(m->TheoraPlayer, 1, 0) == 0 && onlyNew == 1) return nullptr;
+    return m->Picture != nullptr && m->Picture->Pixels != nullptr ? m->Picture : nullptr;
 }
 
 int SetMovieFrameCallback(int movie, MovieFrameCallback callback, void* data)

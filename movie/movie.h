@@ -1,76 +1,14 @@
-// Movie handles (MOVIEREC, kind 0x18000000): movies opened by the Theora
-// player or through the multimedia streams, shown through graphs; their
-// pause and resume with the window, frame refresh and overlay.
+// The movie service as the graph layer, the window procedure and the message
+// loop call it: opening a file as a movie, its frames, pause and resume with
+// the window, and the release and rebuild of stream objects.
 #pragma once
 
-#include <cstdint>
-
-#include "core/file/filefuncs.h"
-#include "graphics/image/graphimage.h"
-#include "platform/dshow/dshow.h"
 #include "platform/kernel/types.h"
 
-struct THEORACTX;
+struct GraphImage;
 struct MOVIEREC;
 
 using MovieFrameCallback = int (*)(MOVIEREC* movie, void* data);
-
-constexpr int MOVIE_TABLE_SIZE = 100;
-constexpr int MOVIE_FILE_NAME_SIZE = 260;
-// The play-type bit that makes a movie loop.
-constexpr int MOVIE_PLAYTYPE_LOOP_BIT = 2;
-
-// Kinds of sample surface.
-enum MOVIE_SURFACEMODE {
-    MOVIE_SURFACE_SCREEN = 0,
-    MOVIE_SURFACE_OVERLAY = 1,
-    MOVIE_SURFACE_RGB24 = 2,
-};
-
-struct MOVIEREC {
-    std::int32_t Check;
-    std::int32_t PlayType;
-    std::int32_t TheoraFlag;
-    THEORACTX* TheoraPlayer;
-    std::uint64_t TheoraStartTime;
-    FILEHANDLE TheoraFile;
-    std::int32_t SoundHandle;
-    RECT SampleRect;
-    IAMMultiMediaStream* MultiMediaStream;
-    IMediaStream* VideoStream;
-    IAMMediaStream* AMVideoStream;
-    IDirectDrawMediaStream* DDStream;
-    IDirectDrawStreamSample* Sample;
-    IDirectDrawSurface7* SampleSurface;
-    IDirectDrawSurface7* SampleSurface7;
-    IDirectDrawSurface7* SampleSurface4;  // the frame copy's view; null in overlay mode
-    IDirectDraw7* DirectDraw4;
-    IGraphBuilder* FilterGraph;
-    IMediaControl* MediaControl;
-    IMediaSeeking* MediaSeeking;
-    IBasicAudio* BasicAudio;
-    std::uint64_t LastUpdateFlip;
-    std::uint32_t LastUpdateTime;
-    std::int32_t Width;
-    std::int32_t Height;
-    std::int32_t HalfWidthFlag;
-    std::int32_t PlayRequested;
-    std::int32_t Paused;
-    std::int32_t FrameReady;
-    std::int32_t YuvSample;
-    std::int32_t SurfaceMode;
-    std::int64_t SavedTime;
-    std::int32_t TempFileFlag;
-    char FileName[MOVIE_FILE_NAME_SIZE];
-    HANDLE UpdateEvent;
-    std::int32_t UpdatePending;
-    GraphImage FrameImage;
-    GraphImage* Picture;
-    std::int32_t OverlayX, OverlayY, OverlayScale, OverlayShown;
-    RECT OverlaySrcRect, OverlayDestRect;
-    MovieFrameCallback FrameCallback;
-    void* FrameCallbackData;
-};
 
 // A library option no call writes: set, the set-up reports half the width.
 extern int MovieHalfWidthOption;
@@ -78,6 +16,9 @@ extern int MovieHalfWidthOption;
 int OpenMovie(const char* name, int* width, int* height, int surfaceMode);
 int DisposeMovieHandle(int movie);
 MOVIEREC* GetMovieRecord(int movie);
+// The picture of the movie's current frame; with onlyNew 1, null when the
+// Theora player has converted nothing newer since it was last asked.
+GraphImage* GetMoviePicture(MOVIEREC* movie, int onlyNew);
 int SetMovieFrameCallback(int movie, MovieFrameCallback callback, void* data);
 int PauseMovie(int movie, int bySystem);
 int PauseAllMoviesBySystem();
@@ -88,12 +29,6 @@ int RestoreMovieSurfaces(int movie);
 int RefreshAllMovieOverlays();
 // The number of open movies.
 int GetMovieCount();
-
-// The multimedia-stream set-up of a record; 0, or -1 after its log line.
-int SetupMovieMediaStream(IDirectDraw7* directDraw, MOVIEREC* movie, const char* name, int* width, int* height,
-                          int surfaceMode);
-// Releases the record's stream objects in the order their users need.
-void ReleaseMovieStreamObjects(MOVIEREC* movie);
 
 int RefreshMovieFrame(int movie, int force);
 int UpdateMovieOverlay(int x, int y, int scale, int movie, int show);

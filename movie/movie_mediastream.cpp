@@ -11,7 +11,7 @@
 #include "graphics/image/colorfmt.h"
 #include "graphics/memimg.h"
 #include "graphics/screen.h"
-#include "movie/movie.h"
+#include "movie/movierec.h"
 #include "platform/com/com.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/file.h"

@@ -7,7 +7,7 @@
 
 #include "core/clock.h"
 #include "graphics/drawstate.h"
-#include "movie/movie.h"
+#include "movie/movierec.h"
 #include "movie/theora.h"
 #include "platform/kernel/sync.h"
 #include "platform/winmm/timer.h"

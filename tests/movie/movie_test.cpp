@@ -18,7 +18,7 @@
 #include "graphics/graph.h"
 #include "graphics/imagesurface.h"
 #include "graphics/surface2d.h"
-#include "movie/movie.h"
+#include "movie/movierec.h"
 #include "movie/theora.h"
 #include "platform/kernel/clock.h"
 #include "platform/window/window.h"
