@@ -21,7 +21,9 @@
 #include "movie/movierec.h"
 #include "movie/theora.h"
 #include "platform/kernel/clock.h"
+#include "platform/kernel/sync.h"
 #include "platform/window/window.h"
+#include "platform/winmm/timer.h"
 #include "sound/decoder.h"
 #include "sound/sound.h"
 #include "support/archive_writer.h"
@@ -237,6 +239,18 @@ TEST_F(MovieLibrary, StreamMovieFollowsTheClockPausesWithTheWindowAndSurvivesADi
     AdvanceManualClock(100000);
     EXPECT_EQ(DrawUntilFrame(graph, 4), 4);
 
+    // A frame that is ready waits while the last update is of this presented
+    // frame and less than 17 ms old.
+    AdvanceManualClock(100000);
+    ASSERT_EQ(WaitForSingleObject(m->UpdateEvent, 2000), WAIT_OBJECT_0);
+    m->LastUpdateFlip = GetFlipCounter();
+    m->LastUpdateTime = timeGetTime();
+    RenderGraphAt(0, 0, graph, 0);
+    EXPECT_EQ(GraphFrame(graph), 4);
+    IncrementFlipCounter();
+    RenderGraphAt(0, 0, graph, 0);
+    EXPECT_EQ(GraphFrame(graph), 5);
+
     // Around a display change the stream objects go and come back at the
     // same time; a released movie refreshes to nothing and ignores pauses.
     ReleaseAllMovieStreams();
@@ -250,9 +264,9 @@ TEST_F(MovieLibrary, StreamMovieFollowsTheClockPausesWithTheWindowAndSurvivesADi
     STREAM_TIME now = 0;
     m->MultiMediaStream->GetTime(&now);
     EXPECT_GE(now, m->SavedTime);
-    EXPECT_LT(now, 5000000);
+    EXPECT_LT(now, 6000000);
     AdvanceManualClock(200000);
-    EXPECT_EQ(DrawUntilFrame(graph, 6), 6);
+    EXPECT_EQ(DrawUntilFrame(graph, 7), 7);
     DestroyGraphHandle(graph, 0);
 }
 
