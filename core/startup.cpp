@@ -29,6 +29,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/system.h"
 #include "platform/winmm/timer.h"
+#include "sound/music.h"
 #include "sound/soundsystem.h"
 
 #include <cstdarg>
@@ -316,7 +317,7 @@ int RunShutdownSequence()
     CloseAllHttpHandles();
     ShutdownNetWork();
 
-    // Ending the background music comes with music.
+    EndBackgroundMusic();
     EndScreenSystem();
     TerminateInput();
     ShutdownSoundSystem();

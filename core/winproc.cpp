@@ -14,6 +14,7 @@
 #include "network/network.h"
 #include "platform/gdi/gdi.h"
 #include "platform/window/window.h"
+#include "sound/music.h"
 
 namespace {
 
@@ -220,7 +221,7 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         // Dropped files come with drops; the window never accepts them.
         break;
     case MM_MCINOTIFY:
-        // MCI notifications come with MIDI music.
+        HandleMidiMciNotify();
         break;
     case WM_PAD_FLAG_A:
         if (wParam == 1) SetPadMessageFlagA();

@@ -20,12 +20,14 @@
 #include "graphics/surface2d.h"
 #include "movie/movierec.h"
 #include "movie/theora.h"
+#include "platform/dsound/dsound.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 #include "platform/window/window.h"
 #include "platform/winmm/timer.h"
 #include "sound/decoder.h"
 #include "sound/sound.h"
+#include "sound/streamsound.h"
 #include "support/archive_writer.h"
 #include "support/ffmpeg_movie_writer.h"
 #include "support/library_fixture.h"
@@ -119,11 +121,14 @@ protected:
         savedTmp_ = old != nullptr ? old : "";
         hadTmp_ = old != nullptr;
         setenv("TMPDIR", tempDir_.c_str(), 1);
+        // Soundtracks play on the null device, by the kernel's manual clock.
+        SelectSoundOutput(SoundOutputChoice::NullOnly);
         ASSERT_EQ(StartDrawingLibrary(320, 240, 32), 0);
     }
     void TearDown() override
     {
         EndDrawingLibrary();
+        SelectSoundOutput(SoundOutputChoice::SdlThenNull);
         if (hadTmp_) {
             setenv("TMPDIR", savedTmp_.c_str(), 1);
         } else {
@@ -186,9 +191,50 @@ TEST_F(MovieLibrary, TheoraSoundtrackAttemptLeavesTheLoadSettingsAsTheyWere)
     SetSoundLoadMode(1);
     const int graph = LoadMovieGraph("sound.ogv");
     ASSERT_NE(graph, -1);
+    EXPECT_NE(GraphMovie(graph)->SoundHandle, -1);
     EXPECT_EQ(GetSoundLoadMode(), 1);
     EXPECT_EQ(MovieSoundtrackFlag, 0);
     SetSoundLoadMode(0);
+    DestroyGraphHandle(graph, 0);
+}
+
+TEST_F(MovieLibrary, TheoraSoundtrackPacesTheFramesStopsWithTheWindowAndHoldsTheLastFrame)
+{
+    TheoraMovieSpec spec;
+    spec.sound = true;
+    WriteBytes("paced.ogv", WriteTheoraMovie(spec));
+    const int graph = LoadMovieGraph("paced.ogv");
+    ASSERT_NE(graph, -1);
+    MOVIEREC* m = GraphMovie(graph);
+    ASSERT_NE(m->SoundHandle, -1);
+    EXPECT_EQ(GetSoundTotalTimeMs(m->SoundHandle), 2400);
+    StartMovie(graph);
+    EXPECT_EQ(CheckSoundPlaying(m->SoundHandle), 1);
+    AdvanceManualClock(350000);
+    RefillAllStreamSounds();
+    const int heard = GetSoundPlayPositionMs(m->SoundHandle);
+    EXPECT_GT(heard, 250);
+    EXPECT_EQ(DrawUntilFrame(graph, heard / 100), heard / 100);
+
+    // The window's pause stops the soundtrack where it was; the resume plays on.
+    SimulateFocusChange(SysState.MainWindow, false);
+    EXPECT_EQ(CheckSoundPlaying(m->SoundHandle), 0);
+    const int stopped = GetSoundPlayPositionMs(m->SoundHandle);
+    AdvanceManualClock(2000000);
+    EXPECT_EQ(GetSoundPlayPositionMs(m->SoundHandle), stopped);
+    SimulateFocusChange(SysState.MainWindow, true);
+    EXPECT_EQ(CheckSoundPlaying(m->SoundHandle), 1);
+    RenderGraphAt(0, 0, graph, 0);
+    EXPECT_EQ(GraphFrame(graph), stopped / 100);
+
+    // Played past its end, the soundtrack holds the last frame; the movie goes on.
+    for (int i = 0; i < 30; ++i) {
+        AdvanceManualClock(200000);
+        RefillAllStreamSounds();
+    }
+    EXPECT_EQ(DrawUntilFrame(graph, 23), 23);
+    EXPECT_EQ(m->Paused, 0);
+    EXPECT_EQ(m->PlayRequested, 1);
     DestroyGraphHandle(graph, 0);
 }
 
