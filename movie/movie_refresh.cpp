@@ -10,7 +10,6 @@
 #include "movie/movierec.h"
 #include "movie/theora.h"
 #include "platform/kernel/sync.h"
-#include "platform/winmm/timer.h"
 #include "sound/sound.h"
 
 namespace {
@@ -90,7 +89,7 @@ void CollectFrame(MOVIEREC* m)
     CopySampleFrame(m);
     if (m->SurfaceMode != MOVIE_SURFACE_OVERLAY) CallFrameCallback(m);
     m->LastUpdateFlip = GetFlipCounter();
-    m->LastUpdateTime = timeGetTime();
+    m->LastUpdateTime = GetSystemMilliseconds();
     ResetEvent(m->UpdateEvent);
     m->UpdatePending = 0;
     m->FrameReady = 1;
@@ -120,7 +119,7 @@ void RefreshStreamFrame(MOVIEREC* m, int force)
     m->MultiMediaStream->GetState(&state);
     if (force == 0) {
         if (m->PlayRequested == 0 || m->Paused == 1 || state != STREAMSTATE_RUN) return;
-        if (GetFlipCounter() == m->LastUpdateFlip && timeGetTime() - m->LastUpdateTime <= kPacingMs) return;
+        if (GetFlipCounter() == m->LastUpdateFlip && GetSystemMilliseconds() - m->LastUpdateTime <= kPacingMs) return;
     }
     if (m->UpdatePending == 1 && force == 0) {
         if (WaitForSingleObject(m->UpdateEvent, 0) != WAIT_OBJECT_0) return;
