@@ -208,6 +208,10 @@ TEST_F(MovieLibrary, TheoraSoundtrackPacesTheFramesStopsWithTheWindowAndHoldsThe
     MOVIEREC* m = GraphMovie(graph);
     ASSERT_NE(m->SoundHandle, -1);
     EXPECT_EQ(GetSoundTotalTimeMs(m->SoundHandle), 2400);
+    // The same track loads whole too, every sample of it.
+    const int whole = CreateSoundFromFile("paced.ogv", 1, -1);
+    EXPECT_EQ(GetSoundTotalSample(whole), 52920);
+    DiscardSoundHandle(whole);
     StartMovie(graph);
     EXPECT_EQ(CheckSoundPlaying(m->SoundHandle), 1);
     AdvanceManualClock(350000);
