@@ -8,10 +8,12 @@
 #include "core/windowmode.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
+#include "movie/movie.h"
 #include "network/network.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 #include "platform/window/window.h"
+#include "sound/music.h"
 #include "sound/streamsound.h"
 #include "platform/winsock/winsock.h"
 
@@ -80,7 +82,7 @@ void RunPasses()
             PumpNetWork(1);
             ProcessAllHttpHandles();
             RefillAllStreamSounds();
-            // Replaying the movie overlays comes with movies.
+            RefreshAllMovieOverlays();
             Sleep(1);
         }
         if (s.QuitFlag != 0 || !onWindowThread) return;
@@ -113,7 +115,7 @@ int ServiceMessageLoop()
     }
 
     RefillAllStreamSounds();
-    // Polling the MIDI play states comes with MIDI.
+    PollMidiPlayStates();
     UpdatePadVibration();
     PumpNetWork(1);
     const HTTPSTATE& http = HttpState;

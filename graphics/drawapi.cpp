@@ -2,6 +2,8 @@
 // area, the graph handle, the blend graph's size, the inactive wait, movie
 // frames and the software front screen's read-back and flush. Calls the
 // graph table, the drawing state, the 2D back-ends and the screen layer.
+#include "graphics/d3ddraw.h"
+#include "graphics/d3ddevice.h"
 #include "graphics/drawapi.h"
 
 #include <algorithm>
@@ -76,7 +78,9 @@ int RenderGraphAt(int x, int y, int graph, int trans)
     int answer = 0;
     if (CheckGraphDraw(graph, &g, &answer) != 0) return answer;
     BeginFront(graph);
-    // Texture graphs go to Direct3D once it exists; none are made until then.
+    if (g->Format.Texture == 1) {
+        return G_D3D_DrawGraphAt(x, y, static_cast<float>(x), static_cast<float>(y), g, trans, 0);
+    }
     answer = DrawGraph2DAt(x, y, g, trans);
     EndFront(RECT{x, y, x + g->Width, y + g->Height});
     return answer;
@@ -88,6 +92,10 @@ int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int trans)
     int answer = 0;
     if (CheckGraphDraw(graph, &g, &answer) != 0) return answer;
     BeginFront(graph);
+    if (g->Format.Texture == 1) {
+        return G_D3D_DrawGraphStretched(x1, y1, x2, y2, static_cast<float>(x1), static_cast<float>(y1),
+                                        static_cast<float>(x2), static_cast<float>(y2), g, trans, 0);
+    }
     answer = DrawGraph2DStretched(x1, y1, x2, y2, g, trans, -1);
     EndFront(Ordered(x1, y1, x2, y2));
     return answer;
@@ -179,6 +187,14 @@ int RenderGraphRotated(float x, float y, double rate, double angle, int graph, i
     GRAPHREC* g = nullptr;
     int answer = 0;
     if (CheckGraphDraw(graph, &g, &answer) != 0) return answer;
+    if (g->Format.Texture == 1) {
+        BeginFront(graph);
+        if (angle == 0.0 && rate == 1.0 && turn == 0) {
+            const int ix = static_cast<int>(x) - g->Width / 2, iy = static_cast<int>(y) - g->Height / 2;
+            return G_D3D_DrawGraphAt(ix, iy, static_cast<float>(ix), static_cast<float>(iy), g, trans, 0);
+        }
+        return G_D3D_DrawGraphRotated(x, y, rate, angle, g, trans, turn);
+    }
     RECT box{};
     if (SoftwareFront()) {
         const double w = g->Width;
@@ -335,7 +351,11 @@ int DrawPrimitiveGraph(const VERTEX2D* vertices, int count, int kind, int graph,
         for (int i = 0; i < 3 * triangles; ++i) list[i] = converted[indexes[i]];
         const RECT box{Truncate(minX), Truncate(minY), Truncate(maxX), Truncate(maxY)};
         BeginFront(-1);
-        answer = DrawTriangleList2D(list, triangles, g, trans, 0, 0);
+        if (IsDirect3DActive() == 1 && (g == nullptr || g->Format.Texture == 1)) {
+            answer = G_D3D_DrawTriangleList(list, triangles, g, trans, 0, 0);
+        } else {
+            answer = DrawTriangleList2D(list, triangles, g, trans, 0, 0);
+        }
         EndFront(box);
     }
     FreeMemory(indexes);
@@ -383,6 +403,7 @@ int RenderLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thicknes
     ++box.right;
     ++box.bottom;
     BeginFront(-1);
+    if (IsDirect3DActive() == 1 && DrawState.LinesThrough2D == 0) return G_D3D_DrawLineSegment(x1, y1, x2, y2, colour);
     const int answer = DrawLine2D(x1, y1, x2, y2, colour);
     EndFront(box);
     return answer;
@@ -395,6 +416,7 @@ int RenderCircleShape(int x, int y, int r, DWORD colour, int fill)
     if (r < 0) return 0;
     const RECT box{x - r - 1, y - r - 1, x + r + 1, y + r + 1};
     BeginFront(-1);
+    if (IsDirect3DActive() == 1) return G_D3D_DrawCircle(x, y, r, colour, fill);
     const int answer = DrawCircle2D(x, y, r, colour, fill);
     EndFront(box);
     return answer;

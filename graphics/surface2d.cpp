@@ -3,6 +3,7 @@
 // fields of SCREENSTATE) and the blend-graph services. Calls the image
 // surfaces, the MEMIMG layer, the converting copy, the screen layer and the
 // window layer's timer.
+#include "graphics/d3ddevice.h"
 #include "graphics/surface2d.h"
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "graphics/graph.h"
 #include "graphics/image/convert.h"
 #include "graphics/screen.h"
+#include "movie/movie.h"
 #include "platform/window/window.h"
 
 SURF2DTABLE Surface2DTable;
@@ -349,8 +351,14 @@ int SelectSurface2DDrawTarget(int target, int oldTarget)
         GRAPHREC* g = GetGraphRecord(target);
         if (g == nullptr) return -1;
         if (g->Format.Texture == 1) {
-            // Texture targets come with the Direct3D pieces.
-            return -1;
+            // The Direct3D switch binds a texture target; 2D work has no surface to draw on.
+            if (CurrentD3DDevice() == nullptr) return -1;
+            s.DrawSurface = nullptr;
+            s.DrawDepthImage = nullptr;
+            s.DrawOffsetX = 0;
+            s.DrawOffsetY = 0;
+            DrawState.TargetInVideoMemory = 1;
+            return 0;
         }
         const SURF2DREC* surface = GetSurface2DRecord(g->Surfaces[0]);
         IMGSURFREC* is = ImageOf(surface);
@@ -409,4 +417,14 @@ const MEMIMG* GetSurface2DMemImg(const SURF2DREC* surface, MEMIMG* view)
 void ReleaseSurface2DView(const MEMIMG* image, MEMIMG* view)
 {
     if (image == view) DropMemImgReference(view);
+}
+
+int TransferMovieFrameToGraph2D(MOVIEREC* movie, void* data)
+{
+    // Nothing new from the player: the graph already shows this frame.
+    GraphImage* picture = GetMoviePicture(movie, 1);
+    if (picture == nullptr) return 0;
+    GRAPHREC* g = static_cast<GRAPHREC*>(data);
+    return TransferImageToGraph2D(nullptr, nullptr, nullptr, g->SourceX, g->SourceY, g, 0,
+                                  picture, nullptr);
 }
