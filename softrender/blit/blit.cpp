@@ -8,6 +8,7 @@
 #include "graphics/matrix.h"
 #include "softrender/blit/blit_kernel.h"
 #include "softrender/pixelops/op_context.h"
+#include "softrender/simd/isa.h"
 
 #include <climits>
 
@@ -109,6 +110,7 @@ void softrender::BlitMemImg(const KERNELPARAMS& k, MEMIMG* dst, const MEMIMG* sr
     choice.key = keyFlag != 0;
     choice.runs = runs;
     choice.fast = Fast::None;
+    choice.isa = softrender::UsableIsaLevel(k.Isa);
     if (!runs && choice.white && !choice.graph && srcKind != Src::Alpha) choice.fast = ChooseFast(static_cast<PixFmt>(format), static_cast<BlendMode>(mode), p, k.Mmx);
 
     BlitLoop loop;

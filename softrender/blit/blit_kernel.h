@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "platform/kernel/types.h"
+#include "softrender/kernelparams.h"
 #include "softrender/blit/fast_word_ops.h"
 #include "softrender/pixelops/image_ops.h"
 
@@ -57,6 +58,7 @@ struct BlitChoice {
     bool key;
     bool runs;
     Fast fast;
+    IsaLevel isa;  // already lowered to the processor's
 };
 
 // One table per format and path, each in its own translation unit.
@@ -64,6 +66,9 @@ BlitLoop SelectXrgbPixelLoop(const BlitChoice& choice);
 BlitLoop SelectXrgbRunLoop(const BlitChoice& choice);
 BlitLoop SelectRgb565PixelLoop(const BlitChoice& choice);
 BlitLoop SelectRgb565RunLoop(const BlitChoice& choice);
+// The AVX2 level's vector loops (blit_avx2.cpp), or null.
+BlitLoop SelectXrgbVectorAvx2(const BlitChoice& choice);
+BlitLoop SelectRgb565VectorAvx2(const BlitChoice& choice);
 
 // ---------------------------------------------------------------- sources
 
