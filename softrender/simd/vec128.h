@@ -46,6 +46,7 @@ struct V128 {
     // mask ? ifSet : ifClear, mask lanes all ones or all zeros.
     ZV T Select(T mask, T ifSet, T ifClear) { return _mm_or_si128(_mm_and_si128(mask, ifSet), _mm_andnot_si128(mask, ifClear)); }
     ZV bool AllZero(T a) { return _mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_setzero_si128())) == 0xFFFF; }
+    ZV bool AllOnes(T a) { return _mm_movemask_epi8(a) == 0xFFFF; }
 #undef ZV
 };
 

@@ -46,6 +46,7 @@ struct V256 {
     ZV T SpreadAlpha16(T s16) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s16, 0xFF), 0xFF); }
     ZV T Select(T mask, T ifSet, T ifClear) { return _mm256_blendv_epi8(ifClear, ifSet, mask); }
     ZV bool AllZero(T a) { return _mm256_testz_si256(a, a) != 0; }
+    ZV bool AllOnes(T a) { return _mm256_movemask_epi8(a) == -1; }
 #undef ZV
 };
 
