@@ -36,10 +36,10 @@ template <class V>
 
 // The destination rows two ahead, asked for early: sprites land on rows of
 // the screen that are rarely in the nearest caches.
-[[gnu::always_inline]] inline void PrefetchRow(const BlitCall& c, const BYTE* d, int y, int rowBytes)
+[[gnu::always_inline]] inline void PrefetchRow(const BYTE* d, int y, int height, std::ptrdiff_t pitch, int rowBytes)
 {
-    if (y + 2 < c.height) {
-        const BYTE* ahead = d + 2 * (rowBytes + c.dstSkip);
+    if (y + 2 < height) {
+        const BYTE* ahead = d + 2 * pitch;
         __builtin_prefetch(ahead, 1);
         __builtin_prefetch(ahead + rowBytes - 1, 1);
     }
@@ -141,13 +141,23 @@ concept WritesSourceOnly = Op::kWritesSourceOnly;
 
 // A keyed copy reads the destination only where a register mixes keyed and
 // drawn pixels: wholly drawn ones are stored, wholly keyed ones passed over.
+template <class V, int Bytes>
+[[gnu::always_inline]] inline typename V::T KeyOf(const BlitCall& c)
+{
+    return Bytes == 4 ? V::Set32(c.ops.Key) : V::Set16(c.ops.Key & 0xFFFF);
+}
+template <class V, int Bytes>
+[[gnu::always_inline]] inline typename V::T IsKey(typename V::T sv, typename V::T key)
+{
+    return Bytes == 4 ? V::CmpEq32(sv, key) : V::CmpEq16(sv, key);
+}
+
 template <class V, template <class> class Op, bool K, int Bytes>
-[[gnu::always_inline]] inline void DirectStep(const BlitCall& c, const Op<V>& op, const BYTE* s, BYTE* d)
+[[gnu::always_inline]] inline void DirectStep(typename V::T key, const Op<V>& op, const BYTE* s, BYTE* d)
 {
     if constexpr (K && WritesSourceOnly<Op<V>>) {
         const typename V::T sv = V::Load(s);
-        const typename V::T keyed = Bytes == 4 ? V::CmpEq32(sv, V::Set32(c.ops.Key))
-                                               : V::CmpEq16(sv, V::Set16(c.ops.Key & 0xFFFF));
+        const typename V::T keyed = IsKey<V, Bytes>(sv, key);
         if (V::AllZero(keyed)) {
             V::Store(d, sv);
         } else if (!V::AllOnes(keyed)) {
@@ -157,14 +167,11 @@ template <class V, template <class> class Op, bool K, int Bytes>
     }
     typename V::T sv = V::Load(s), dv = V::Load(d);
     typename V::T r = op(sv, dv);
-    if constexpr (K) {
-        const typename V::T keyed = Bytes == 4 ? V::CmpEq32(sv, V::Set32(c.ops.Key))
-                                               : V::CmpEq16(sv, V::Set16(c.ops.Key & 0xFFFF));
-        r = V::Select(keyed, dv, r);
-    }
+    if constexpr (K) r = V::Select(IsKey<V, Bytes>(sv, key), dv, r);
     V::Store(d, r);
 }
 
+// The walks keep the call's values in locals: the stores may alias the record.
 template <class V, template <class> class Op, class Px, bool K, int Bytes = 4>
 void DirectWalk(const BlitCall& c)
 {
@@ -172,21 +179,25 @@ void DirectWalk(const BlitCall& c)
     constexpr int kStep = V::kBytes / Bytes, kHalf = 16 / Bytes;
     const Op<V> op(c);
     const Op<V128> half(c);
+    const typename V::T key = KeyOf<V, Bytes>(c);
+    const typename V128::T keyHalf = KeyOf<V128, Bytes>(c);
+    const int width = c.width, height = c.height;
+    const std::ptrdiff_t srcSkip = c.srcSkip, dstSkip = c.dstSkip;
     const BYTE* s = c.src;
     BYTE* d = c.dst;
-    for (int y = 0; y < c.height; ++y) {
-        PrefetchRow(c, d, y, c.width * Bytes);
+    for (int y = 0; y < height; ++y) {
+        PrefetchRow(d, y, height, width * Bytes + dstSkip, width * Bytes);
         int x = 0;
-        for (; x + kStep <= c.width; x += kStep, s += V::kBytes, d += V::kBytes) DirectStep<V, Op, K, Bytes>(c, op, s, d);
+        for (; x + kStep <= width; x += kStep, s += V::kBytes, d += V::kBytes) DirectStep<V, Op, K, Bytes>(key, op, s, d);
         if constexpr (V::kBytes > 16) {
-            if (x + kHalf <= c.width) {
-                DirectStep<V128, Op, K, Bytes>(c, half, s, d);
+            if (x + kHalf <= width) {
+                DirectStep<V128, Op, K, Bytes>(keyHalf, half, s, d);
                 x += kHalf, s += 16, d += 16;
             }
         }
-        for (; x < c.width; ++x, s += Bytes, d += Bytes) Px::Apply(c, s, d, nullptr);
-        s += c.srcSkip;
-        d += c.dstSkip;
+        for (; x < width; ++x, s += Bytes, d += Bytes) Px::Apply(c, s, d, nullptr);
+        s += srcSkip;
+        d += dstSkip;
     }
 }
 
@@ -209,21 +220,23 @@ template <class V, class Px>
 void AlphaLerpWalk(const BlitCall& c)
 {
     constexpr int kStep = V::kBytes / 4;
+    const int width = c.width, height = c.height;
+    const std::ptrdiff_t srcSkip = c.srcSkip, dstSkip = c.dstSkip;
     const BYTE* s = c.src;
     BYTE* d = c.dst;
-    for (int y = 0; y < c.height; ++y) {
-        PrefetchRow(c, d, y, c.width * 4);
+    for (int y = 0; y < height; ++y) {
+        PrefetchRow(d, y, height, width * 4 + dstSkip, width * 4);
         int x = 0;
-        for (; x + kStep <= c.width; x += kStep, s += V::kBytes, d += V::kBytes) AlphaLerpStep<V>(s, d);
+        for (; x + kStep <= width; x += kStep, s += V::kBytes, d += V::kBytes) AlphaLerpStep<V>(s, d);
         if constexpr (V::kBytes > 16) {
-            if (x + 4 <= c.width) {
+            if (x + 4 <= width) {
                 AlphaLerpStep<V128>(s, d);
                 x += 4, s += 16, d += 16;
             }
         }
-        for (; x < c.width; ++x, s += 4, d += 4) Px::Apply(c, s, d, nullptr);
-        s += c.srcSkip;
-        d += c.dstSkip;
+        for (; x < width; ++x, s += 4, d += 4) Px::Apply(c, s, d, nullptr);
+        s += srcSkip;
+        d += dstSkip;
     }
 }
 
