@@ -4,8 +4,12 @@
 #include "softrender/blit/blit_kernel.h"
 #include "softrender/simd/vec128.h"
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 #include "softrender/blit/blit_simd.h"
 #include "softrender/simd/vec256.h"
 
@@ -23,4 +27,8 @@ BlitLoop SelectRgb565VectorAvx2(const BlitChoice& choice)
 
 }  // namespace blitk
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
