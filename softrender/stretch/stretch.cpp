@@ -11,6 +11,7 @@
 #include "graphics/matrix.h"
 #include "softrender/blit/blit.h"
 #include "softrender/pixelops/op_context.h"
+#include "softrender/simd/isa.h"
 #include "softrender/stretch/stretch_walk.h"
 
 using namespace softpix;
@@ -112,6 +113,7 @@ void softrender::StretchBlitMemImg(const KERNELPARAMS& params, MEMIMG* dst, cons
         const std::uint8_t* dEnd = dFirst + std::ptrdiff_t(db->Pitch) * dst->Height;
         wk.ReuseRows = !std::less<>{}(dFirst, sEnd) || !std::less<>{}(sFirst, dEnd);
     }
+    wk.Isa = softrender::UsableIsaLevel(params.Isa);
 
     const ImageOpCtx ctx = MakeImageOpCtx(sb, params.Param, params.Bright);
     if (palette) RunStretchPalette(x8888, wk, ctx, k);

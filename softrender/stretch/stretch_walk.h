@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "softrender/kernelparams.h"
 #include "softrender/pixelops/image_ops.h"
 
 namespace softpix {
@@ -24,7 +25,24 @@ struct StretchWalk {
     std::int64_t Rx, Ry;    // destination pixels per source pixel, 16.16
     std::int64_t Ex0, Ey0;  // starting errors of the clipped start, 1..Rx and 1..Ry
     bool ReuseRows;         // source and destination pixels do not overlap
+    IsaLevel Isa;           // already lowered to the processor's
 };
+
+// One row of whole 32-bit texels through the column map, in wide stores:
+// a destination missing from the caches costs per store, not per byte.
+[[gnu::always_inline]] inline void GatherRow32(std::uint8_t* d, const std::uint8_t* s, const std::int32_t* col,
+                                               std::size_t cols)
+{
+    std::size_t i = 0;
+    for (; i + 2 <= cols; i += 2) {
+        const std::uint64_t v = Load32(s + col[i]) | static_cast<std::uint64_t>(Load32(s + col[i + 1])) << 32;
+        std::memcpy(d + 4 * i, &v, 8);
+    }
+    if (i < cols) Store32(d + 4 * i, Load32(s + col[i]));
+}
+
+// The same with the AVX2 gather (stretch_avx2.cpp).
+void GatherRow32Avx2(std::uint8_t* d, const std::uint8_t* s, const std::int32_t* col, std::size_t cols);
 
 struct StretchChoice {
     int Mode;  // SelectImageMode result, or kModeByteSub
@@ -85,6 +103,7 @@ void StretchLoop(const StretchWalk& w, const ImageOpCtx& c)
     const std::int64_t rows = w.Rows, ry = w.Ry;
     const std::size_t cols = static_cast<std::size_t>(w.Cols);
     const bool reuseRows = Op::OverwritesFromTexel && w.ReuseRows;
+    const bool avx2 = w.Isa == IsaLevel::Avx2;
     std::uint8_t* dRow = w.Dst;
     std::ptrdiff_t sRow = w.SrcStart, gRow = w.GraphStart;
     std::int64_t ey = w.Ey0;
@@ -95,7 +114,10 @@ void StretchLoop(const StretchWalk& w, const ImageOpCtx& c)
         } else {
             const std::uint8_t* const s = src + sRow;
             std::uint8_t* d = dRow;
-            if constexpr (Op::UsesGraph) {
+            if constexpr (Op::OverwritesFromTexel && Op::DstBytes == 4 && Op::TexelBytes == 4) {
+                if (avx2) GatherRow32Avx2(d, s, srcCol, cols);
+                else GatherRow32(d, s, srcCol, cols);
+            } else if constexpr (Op::UsesGraph) {
                 const std::uint8_t* const g = graph + gRow;
                 for (std::size_t i = 0; i < cols; ++i, d += Op::DstBytes) Op::Apply(c, d, s + srcCol[i], g[graphCol[i]]);
             } else {
