@@ -4,12 +4,7 @@
 #include "softrender/blit/blit_kernel.h"
 #include "softrender/simd/vec128.h"
 
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+#include "softrender/simd/avx2_begin.h"
 #include "softrender/blit/blit_simd.h"
 #include "softrender/simd/vec256.h"
 
@@ -27,8 +22,4 @@ BlitLoop SelectRgb565VectorAvx2(const BlitChoice& choice)
 
 }  // namespace blitk
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+#include "softrender/simd/avx2_end.h"

@@ -5,12 +5,7 @@
 
 #include <immintrin.h>
 
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+#include "softrender/simd/avx2_begin.h"
 
 void softpix::GatherRow32Avx2(std::uint8_t* d, const std::uint8_t* s, const std::int32_t* col, std::size_t cols)
 {
@@ -23,8 +18,4 @@ void softpix::GatherRow32Avx2(std::uint8_t* d, const std::uint8_t* s, const std:
     for (; i < cols; ++i) Store32(d + 4 * i, Load32(s + col[i]));
 }
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+#include "softrender/simd/avx2_end.h"

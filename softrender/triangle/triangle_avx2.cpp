@@ -5,12 +5,7 @@
 
 #include <immintrin.h>
 
-#if defined(__clang__)
-#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
-#else
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#endif
+#include "softrender/simd/avx2_begin.h"
 
 void CopyTexelSpan32Avx2(std::uint8_t* out, const std::uint8_t* src, std::ptrdiff_t pitch, std::uint32_t iu,
                          std::uint32_t iv, std::uint32_t su, std::uint32_t sv, std::int64_t n)
@@ -43,8 +38,4 @@ void CopyTexelSpan32Avx2(std::uint8_t* out, const std::uint8_t* src, std::ptrdif
                     su, sv, n - i);
 }
 
-#if defined(__clang__)
-#pragma clang attribute pop
-#else
-#pragma GCC pop_options
-#endif
+#include "softrender/simd/avx2_end.h"
