@@ -8,6 +8,7 @@
 #include "graphics/drawstate.h"
 #include "softrender/blit/blit.h"
 #include "softrender/rotate/rotate.h"
+#include "softrender/simd/isa.h"
 #include "softrender/shapes/shapes.h"
 #include "softrender/triangle/fill_triangle.h"
 #include "softrender/triangle3d/triangle3d.h"
@@ -21,6 +22,7 @@ KERNELPARAMS ReadKernelParams(const MEMIMG* blendGraph)
     k.Area = DrawState.DrawArea;
     k.BlendGraph = blendGraph;
     k.Mmx = SysState.MMXFlag == 1;
+    k.Isa = softrender::HostIsaLevel();
     return k;
 }
 

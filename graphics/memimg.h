@@ -64,7 +64,11 @@ int AllocateMemImg(MEMIMG* header, int width, int height, int pitch, DWORD color
 int AllocateMemImgForScreen(MEMIMG* header, int width, int height, int format);
 int AllocateDepthMemImg(MEMIMG* header, int width, int height);
 void ShareMemImgRegion(MEMIMG* view, const MEMIMG* parent, int x, int y, int w, int h);
-int IsMemImgAlive(const MEMIMG* header);
+// Inline: every draw asks it of each image before its first pixel.
+inline int IsMemImgAlive(const MEMIMG* header)
+{
+    return header != nullptr && header->Tag == MEMIMG_TAG && header->Body != nullptr ? 1 : 0;
+}
 void DropMemImgReference(MEMIMG* header);
 void FillMemImgRectRaw(MEMIMG* image, const RECT* rect, DWORD value);
 

@@ -3,11 +3,11 @@
 // KERNELPARAMS and BLENDTABLES; the loops live in blit_kernel.h.
 #include "softrender/blit/blit.h"
 
-#include "core/number.h"
 #include "graphics/blendtable.h"
 #include "graphics/matrix.h"
 #include "softrender/blit/blit_kernel.h"
 #include "softrender/pixelops/op_context.h"
+#include "softrender/simd/isa.h"
 
 #include <climits>
 
@@ -21,7 +21,7 @@ namespace {
 
 int ClampToInt(long long v)
 {
-    return TruncateClamped(static_cast<double>(v), INT_MIN, INT_MAX, 0);
+    return static_cast<int>(v < INT_MIN ? INT_MIN : (v > INT_MAX ? INT_MAX : v));
 }
 
 // The fast branch's loop for a mode, or Fast::None for the general rules.
@@ -85,13 +85,16 @@ void softrender::BlitMemImg(const KERNELPARAMS& k, MEMIMG* dst, const MEMIMG* sr
     int dbpp = MemImgBytesPerPixel(db);
     DWORD bright = k.Bright;
 
-    BlitCall call{};
+    // Field by field: clearing the whole record costs a small draw more than its pixels.
+    BlitCall call;
     call.src = src->Pixels + static_cast<std::ptrdiff_t>(yOff) * sb->Pitch + static_cast<std::ptrdiff_t>(xOff) * sbpp;
     call.dst = dst->Pixels + static_cast<std::ptrdiff_t>(r.top) * db->Pitch + static_cast<std::ptrdiff_t>(r.left) * dbpp;
     call.width = width;
     call.height = height;
     call.srcSkip = static_cast<std::ptrdiff_t>(sb->Pitch) - static_cast<std::ptrdiff_t>(width) * sbpp;
     call.dstSkip = static_cast<std::ptrdiff_t>(db->Pitch) - static_cast<std::ptrdiff_t>(width) * dbpp;
+    call.graph = nullptr;
+    call.graphSkip = 0;
     if (blendGraph != nullptr) {
         int gp = blendGraph->Body->Pitch;
         call.graph = blendGraph->Pixels + static_cast<std::ptrdiff_t>(yOff) * gp + xOff;
@@ -101,7 +104,7 @@ void softrender::BlitMemImg(const KERNELPARAMS& k, MEMIMG* dst, const MEMIMG* sr
     call.cube = BlendTables.InterpolationCube[p >> 2];
     call.runs = sb->RunTable;
 
-    BlitChoice choice{};
+    BlitChoice choice;
     choice.src = srcKind;
     choice.mode = mode;
     choice.graph = blendGraph != nullptr;
@@ -109,6 +112,7 @@ void softrender::BlitMemImg(const KERNELPARAMS& k, MEMIMG* dst, const MEMIMG* sr
     choice.key = keyFlag != 0;
     choice.runs = runs;
     choice.fast = Fast::None;
+    choice.isa = softrender::UsableIsaLevel(k.Isa);
     if (!runs && choice.white && !choice.graph && srcKind != Src::Alpha) choice.fast = ChooseFast(static_cast<PixFmt>(format), static_cast<BlendMode>(mode), p, k.Mmx);
 
     BlitLoop loop;

@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "platform/kernel/types.h"
+#include "softrender/kernelparams.h"
 #include "softrender/blit/fast_word_ops.h"
 #include "softrender/pixelops/image_ops.h"
 
@@ -57,6 +58,7 @@ struct BlitChoice {
     bool key;
     bool runs;
     Fast fast;
+    IsaLevel isa;  // already lowered to the processor's
 };
 
 // One table per format and path, each in its own translation unit.
@@ -64,6 +66,9 @@ BlitLoop SelectXrgbPixelLoop(const BlitChoice& choice);
 BlitLoop SelectXrgbRunLoop(const BlitChoice& choice);
 BlitLoop SelectRgb565PixelLoop(const BlitChoice& choice);
 BlitLoop SelectRgb565RunLoop(const BlitChoice& choice);
+// The AVX2 level's vector loops (blit_avx2.cpp), or null.
+BlitLoop SelectXrgbVectorAvx2(const BlitChoice& choice);
+BlitLoop SelectRgb565VectorAvx2(const BlitChoice& choice);
 
 // ---------------------------------------------------------------- sources
 
@@ -150,6 +155,8 @@ struct Pixel {
                                   softpix::Family::Blit>;
     static constexpr int kSrcBytes = Source_::kBytes;
     static constexpr int kDstBytes = Fmt == PixFmt::X8888 ? 4 : 2;
+    // An opaque run is the source's own words: whole-word copies.
+    static constexpr bool kCopiesRuns = Mode == 0 && W && !G && S != Src::Palette && kSrcBytes == kDstBytes;
 
     [[gnu::always_inline]] static inline u32 LoadDst(const BYTE* d)
     {
@@ -293,6 +300,31 @@ void PairWalk565(const BlitCall& c)
     }
 }
 
+// n bytes (n >= 2, even) in 16-, 8-, 4- and 2-byte moves, the last one of a
+// size overlapping the one before instead of a tail loop: short rows of
+// sprites cost a few moves, not a call or a byte loop.
+[[gnu::always_inline]] inline void CopyRun(BYTE* d, const BYTE* s, std::size_t n)
+{
+    auto move = [&](std::size_t at, auto size) { std::memcpy(d + at, s + at, decltype(size)::value); };
+    using S16 = std::integral_constant<std::size_t, 16>;
+    using S8 = std::integral_constant<std::size_t, 8>;
+    using S4 = std::integral_constant<std::size_t, 4>;
+    using S2 = std::integral_constant<std::size_t, 2>;
+    if (n >= 16) {
+        std::size_t i = 0;
+        for (; i + 16 <= n; i += 16) move(i, S16{});
+        if (i < n) move(n - 16, S16{});
+    } else if (n >= 8) {
+        move(0, S8{});
+        move(n - 8, S8{});
+    } else if (n >= 4) {
+        move(0, S4{});
+        move(n - 4, S4{});
+    } else {
+        move(0, S2{});
+    }
+}
+
 template <class Px, bool G>
 void RunWalk(const BlitCall& c)
 {
@@ -314,6 +346,14 @@ void RunWalk(const BlitCall& c)
                 d += n * Px::kDstBytes;
                 if constexpr (G) g += n;
                 continue;
+            }
+            if constexpr (Px::kCopiesRuns) {
+                if (kind == 1) {
+                    CopyRun(d, s, static_cast<std::size_t>(n) * Px::kDstBytes);
+                    s += n * Px::kSrcBytes;
+                    d += n * Px::kDstBytes;
+                    continue;
+                }
             }
             for (int i = 0; i < n; ++i) {
                 if (kind == 1) {

@@ -75,6 +75,8 @@ struct ImageOp {
     static constexpr int DstBytes = F == PixFmt::X8888 ? 4 : 2;
     static constexpr bool UsesGraph = G;
     static constexpr int TexelBytes = Pal ? 1 : (F == PixFmt::X8888 || A) ? 4 : 2;
+    // The pixel written is a function of the texel alone (the destination is not read).
+    static constexpr bool OverwritesFromTexel = Mode == 0 && W && !G && !A && !K;
 
     [[gnu::always_inline]] static inline void Apply(const ImageOpCtx& c, std::uint8_t* dst,
                                                     const std::uint8_t* texel, std::uint8_t g)

@@ -6,10 +6,12 @@
 #include "softrender/stretch/stretch.h"
 
 #include <cstdint>
+#include <functional>
 
 #include "graphics/matrix.h"
 #include "softrender/blit/blit.h"
 #include "softrender/pixelops/op_context.h"
+#include "softrender/simd/isa.h"
 #include "softrender/stretch/stretch_walk.h"
 
 using namespace softpix;
@@ -104,6 +106,14 @@ void softrender::StretchBlitMemImg(const KERNELPARAMS& params, MEMIMG* dst, cons
     wk.Ry = ry;
     wk.Ex0 = rx - nx % rx;
     wk.Ey0 = ry - ny % ry;
+    {
+        const std::uint8_t* sFirst = src->Pixels;
+        const std::uint8_t* sEnd = sFirst + std::ptrdiff_t(sb->Pitch) * src->Height;
+        const std::uint8_t* dFirst = dst->Pixels;
+        const std::uint8_t* dEnd = dFirst + std::ptrdiff_t(db->Pitch) * dst->Height;
+        wk.ReuseRows = !std::less<>{}(dFirst, sEnd) || !std::less<>{}(sFirst, dEnd);
+    }
+    wk.Isa = softrender::UsableIsaLevel(params.Isa);
 
     const ImageOpCtx ctx = MakeImageOpCtx(sb, params.Param, params.Bright);
     if (palette) RunStretchPalette(x8888, wk, ctx, k);

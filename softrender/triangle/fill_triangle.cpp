@@ -1,6 +1,7 @@
 // FillMemImgTriangle: checks the images, sets the triangle up, clips the draw area to the
 // destination and hands the walk to the span family of the destination and source.
 // Reads its KERNELPARAMS; calls triangle_setup.cpp and the triangle_*.cpp families.
+#include "softrender/simd/isa.h"
 #include "softrender/triangle/fill_triangle.h"
 
 #include <algorithm>
@@ -60,6 +61,7 @@ void softrender::FillMemImgTriangle(const KERNELPARAMS& k, MEMIMG* dst, const ME
     draw.Mode = k.Mode;
     draw.BlendParam = k.Param;
     draw.DrawBright = k.Bright;
+    draw.Isa = softrender::UsableIsaLevel(k.Isa);
 
     if (src == nullptr) {
         DrawFlatTriangle(draw, colour);

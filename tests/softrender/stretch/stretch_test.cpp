@@ -19,9 +19,10 @@ namespace {
 
 // Source column shown by each destination column of row 0, read back from a
 // source whose pixels hold their own column number.
-std::vector<int> Columns(int srcW, STRETCHBLOCK c, RECT area, int dstW = 32)
+std::vector<int> Columns(int srcW, STRETCHBLOCK c, RECT area, int dstW = 32, IsaLevel isa = IsaLevel::Portable)
 {
     KERNELPARAMS kp = ResetKernelParams(area.left, area.top, area.right, area.bottom);
+    kp.Isa = isa;
     SoftImage src(srcW, 1, 1), dst(dstW, 4, 1);
     for (int x = 0; x < srcW; ++x) src.Set(x, 0, 0x01000000u + x);
     softrender::StretchBlitMemImg(kp, dst.Img(), src.Img(), &c, 0);
@@ -47,6 +48,23 @@ TEST(Stretch, ColumnMaps)
     const std::vector<int> c271 = Columns(271, {0, 0, 18, 1}, all);
     ASSERT_EQ(c271.size(), 18u);
     EXPECT_EQ(c271.back(), 256);  // floor(17 * 65536 / Rx), not floor(17 * 271 / 18)
+}
+
+TEST(Stretch, WideRowsSampleByTheClosedFormAtEveryLevel)
+{
+    // Rows long enough for the vector loops' whole registers and their tails.
+    const RECT all{0, 0, 32, 4};
+    for (STRETCHBLOCK c : {STRETCHBLOCK{0, 0, 29, 1}, STRETCHBLOCK{29, 0, 0, 1}, STRETCHBLOCK{-5, 0, 27, 1}}) {
+        const int left = std::min(c.x1, c.x2), right = std::max(c.x1, c.x2);
+        const std::int64_t rx = std::int64_t(right - left) * 65536 / 13;
+        std::vector<int> want;
+        for (int x = std::max(left, 0); x < right; ++x) {
+            const int k = int(std::int64_t(x - left) * 65536 / rx);
+            want.push_back(c.x1 > c.x2 ? 12 - k : k);
+        }
+        for (IsaLevel isa : {IsaLevel::Portable, IsaLevel::Sse2, IsaLevel::Avx2})
+            EXPECT_EQ(Columns(13, c, all, 32, isa), want) << "corners " << c.x1 << ".." << c.x2 << " level " << int(isa);
+    }
 }
 
 TEST(Stretch, SameSizeUnmirroredGoesToTheBlit)
@@ -304,6 +322,7 @@ struct RandomDraw {
     bool x8888;
     int kind, mode, p;
     bool graph, white, key, mmx;
+    IsaLevel isa;
 };
 
 // One random draw through the kernel, every destination pixel checked
@@ -355,6 +374,7 @@ void CheckRandomDraw(const RandomDraw& r, std::mt19937& rng)
     kp.Param = r.p;
     kp.Bright = r.white ? 0xFFFFFF : ((rng() & 0xFFFFFF) & ~(0x80u << (8 * (rng() % 3))));
     kp.Mmx = r.mmx;
+    kp.Isa = r.isa;
     softrender::StretchBlitMemImg(WithGraph(kp, r.graph ? graph.Img() : nullptr), dst.Img(), src.Img(), &c, r.key);
     kp.Mmx = true;
 
@@ -394,14 +414,16 @@ TEST(StretchOperators, AgreeWithReferenceInEveryCombination)
                 for (int flags = 0; flags < 8; ++flags)
                     for (bool mmx : {false, true}) {
                         if (mmx && !(x8888 && mode == 3)) continue;
-                        for (int p : {0, 1, 128, 254, 255, int(rng() % 256)}) {
-                            const RandomDraw r{x8888, kind, mode, p, bool(flags & 1), bool(flags & 2),
-                                               bool(flags & 4), mmx};
-                            SCOPED_TRACE(testing::Message() << "x8888 " << x8888 << " kind " << kind << " mode "
-                                                            << mode << " p " << p << " G " << r.graph << " W "
-                                                            << r.white << " K " << r.key << " mmx " << mmx);
-                            CheckRandomDraw(r, rng);
-                            if (HasFatalFailure()) return;
-                        }
+                        for (int p : {0, 1, 128, 254, 255, int(rng() % 256)})
+                            for (IsaLevel isa : {IsaLevel::Portable, IsaLevel::Sse2, IsaLevel::Avx2}) {
+                                const RandomDraw r{x8888, kind, mode, p, bool(flags & 1), bool(flags & 2),
+                                                   bool(flags & 4), mmx, isa};
+                                SCOPED_TRACE(testing::Message() << "x8888 " << x8888 << " kind " << kind << " mode "
+                                                                << mode << " p " << p << " G " << r.graph << " W "
+                                                                << r.white << " K " << r.key << " mmx " << mmx
+                                                                << " level " << static_cast<int>(isa));
+                                CheckRandomDraw(r, rng);
+                                if (HasFatalFailure()) return;
+                            }
                     }
 }

@@ -196,13 +196,19 @@ TEST_F(FillTriangle, TexturedAgreesWithReferenceForEveryCombination)
                                        rnd(-4, 17), rnd(-4, 15), rnd(-2, sw + 2), rnd(-2, sh + 2)};
         SetState(mode, p, bright, {rnd(-2, 4), rnd(-2, 4), rnd(8, 16), rnd(8, 14)});
         const CallCase k{x8888, kind, mode, p, bright, graphOn, key, src.Body.ColorKey};
-        ExpectReferenceAgrees(kp, dst, &src, graphOn ? &graph : nullptr, t, key ? rnd(1, 9) : 0, 0, k,
-                              (std::ostringstream() << "x8888 " << x8888 << " kind " << int(kind) << " mode " << mode
-                                                    << " graph " << graphOn << " white " << white << " key " << key
-                                                    << " rep " << rep)
-                                  .str()
-                                  .c_str());
-        if (HasFatalFailure()) return;
+        const int trans = key ? rnd(1, 9) : 0;
+        const std::vector<std::uint8_t> before = dst.Bytes;
+        for (IsaLevel isa : {IsaLevel::Portable, IsaLevel::Sse2, IsaLevel::Avx2}) {
+            dst.Bytes = before;
+            kp.Isa = isa;
+            ExpectReferenceAgrees(kp, dst, &src, graphOn ? &graph : nullptr, t, trans, 0, k,
+                                  (std::ostringstream() << "x8888 " << x8888 << " kind " << int(kind) << " mode " << mode
+                                                        << " graph " << graphOn << " white " << white << " key " << key
+                                                        << " rep " << rep << " level " << int(isa))
+                                      .str()
+                                      .c_str());
+            if (HasFatalFailure()) return;
+        }
     }
 }
 
@@ -351,6 +357,30 @@ TEST_F(FillTriangle, QuadMapsPixelsOneToOneOntoTexels)
         }
     }
     EXPECT_EQ(drawn, 15);
+}
+
+// Spans long enough for the vector loops' whole registers and their tails, at
+// 1:1, magnified, minified and mirrored, against the reference at every level.
+TEST_F(FillTriangle, WideSpansAgreeWithReferenceAtEveryLevel)
+{
+    TestImage src(29, 5, MEMIMG_FORMAT_XRGB8888, 4);
+    FillDistinct(src);
+    const CallCase k{true, Source::Direct, 0, 255, 0xFFFFFF, false, false, 0};
+    const std::array<int, 12> triangles[] = {
+        {0, 0, 0, 0, 40, 0, 29, 0, 0, 12, 0, 5},     // magnified
+        {1, 1, 0, 0, 30, 1, 29, 0, 1, 6, 0, 5},      // 1:1
+        {0, 0, 29, 0, 38, 2, 0, 3, 3, 11, 29, 5},    // mirrored and slanted
+        {2, 0, 0, 0, 17, 0, 29, 0, 2, 9, 0, 5},      // minified
+    };
+    for (const auto& t : triangles)
+        for (IsaLevel isa : {IsaLevel::Portable, IsaLevel::Sse2, IsaLevel::Avx2}) {
+            TestImage dst(40, 12, MEMIMG_FORMAT_XRGB8888, 4);
+            SetState(0, 255, 0xFFFFFF, {0, 0, 40, 12});
+            kp.Isa = isa;
+            ExpectReferenceAgrees(kp, dst, &src, nullptr, t, 0, 0, k,
+                                  (std::ostringstream() << "level " << int(isa)).str().c_str());
+            if (HasFatalFailure()) return;
+        }
 }
 
 // Whole parts are floored: a quad starting left of and above 0 maps every pixel to the
