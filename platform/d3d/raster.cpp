@@ -446,6 +446,7 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
     const bool rowConstant = pv[1] == 0.0;
     const int rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
     const bool mayDrop = f.key || f.alphaTest;
+    const __m128i fill = _mm_set1_epi32(static_cast<int>(alphaFill));
     // The texel of column x in BGRA, and whether the key or the alpha test drops the pixel.
     // The usual quad reads one texture row through the cached columns.
     const bool easy = direct && columns != nullptr && rowConstant;
@@ -509,14 +510,23 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
     long long px = from;
     // Whole groups stay in registers: values built in memory and read back wide stall the store buffer.
     for (; px + 3 <= to; px += 4) {
+        std::uint8_t* p = row + px * 4;
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (easy && !mayDrop && columns[px + 1] == columns[px] + 1 && columns[px + 2] == columns[px] + 2 &&
+            columns[px + 3] == columns[px] + 3) {
+            // Four neighbouring texels, as an unscaled quad reads them.
+            const __m128i s = _mm_or_si128(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 4)),
+                fill);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(s, d, zero));
+            continue;
+        }
         std::uint32_t k[4] = {};
         const int t0 = fetch(px, &k[0]), t1 = fetch(px + 1, &k[1]), t2 = fetch(px + 2, &k[2]),
                   t3 = fetch(px + 3, &k[3]);
-        std::uint8_t* p = row + px * 4;
         const __m128i drop = mayDrop ? _mm_setr_epi32(static_cast<int>(k[0]), static_cast<int>(k[1]),
                                                       static_cast<int>(k[2]), static_cast<int>(k[3]))
                                      : zero;
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_setr_epi32(t0, t1, t2, t3), d, drop));
     }
     if (px <= to) {

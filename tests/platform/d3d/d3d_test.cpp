@@ -308,11 +308,14 @@ TEST_F(SoftDeviceTest, EverySpanLevelDrawsTheSamePixels)
     device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
     device->SetRenderState(D3DRENDERSTATE_ALPHAFUNC, D3DCMP_GREATER);
     device->SetRenderState(D3DRENDERSTATE_ALPHAREF, 0x60);
-    // An axis-aligned quad with uneven row lengths and a turned one that reads texels along both axes.
+    // An axis-aligned quad with uneven row lengths, a turned one reading texels along both axes, and
+    // one texel per pixel as most of a frame's quads are drawn.
     const DWORD colour = 0xA0C08040;
     TexVertex straight[4] = {{0.3f, 0.7f, 0, 1, colour, 0, 0}, {13.6f, 0.7f, 0, 1, colour, 1, 0},
                              {0.3f, 14.2f, 0, 1, colour, 0, 1}, {13.6f, 14.2f, 0, 1, colour, 1, 1}};
     TexVertex turned[3] = {{8, -1, 0, 1, colour, 0, 0}, {17, 8, 0, 1, colour, 1, 0}, {-1, 9, 0, 1, colour, 0, 1}};
+    TexVertex unscaled[4] = {{3.5f, 2.5f, 0, 1, colour, 0, 0}, {11.5f, 2.5f, 0, 1, colour, 1, 0},
+                             {3.5f, 10.5f, 0, 1, colour, 0, 1}, {11.5f, 10.5f, 0, 1, colour, 1, 1}};
     const DWORD blends[3][3] = {{FALSE, D3DBLEND_ONE, D3DBLEND_ZERO},
                                 {TRUE, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA},
                                 {TRUE, D3DBLEND_SRCALPHA, D3DBLEND_ONE}};
@@ -324,6 +327,7 @@ TEST_F(SoftDeviceTest, EverySpanLevelDrawsTheSamePixels)
         Scramble(target, 99);
         device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, straight, 4, 0);
         device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, turned, 3, 0);
+        device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, unscaled, 4, 0);
         std::vector<std::uint32_t> pixels;
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x) pixels.push_back(At(target, x, y));
