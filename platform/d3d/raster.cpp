@@ -447,6 +447,8 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
     const int rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
     const bool mayDrop = f.key || f.alphaTest;
     const __m128i fill = _mm_set1_epi32(static_cast<int>(alphaFill));
+    const __m128i keyMask = _mm_set1_epi32(static_cast<int>(t.colourMask));
+    const __m128i keyValue = _mm_set1_epi32(static_cast<int>(keyBits));
     // The texel of column x in BGRA, and whether the key or the alpha test drops the pixel.
     // The usual quad reads one texture row through the cached columns.
     const bool easy = direct && columns != nullptr && rowConstant;
@@ -512,13 +514,13 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
     for (; px + 3 <= to; px += 4) {
         std::uint8_t* p = row + px * 4;
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        if (easy && !mayDrop && columns[px + 1] == columns[px] + 1 && columns[px + 2] == columns[px] + 2 &&
+        if (easy && !f.alphaTest && columns[px + 1] == columns[px] + 1 && columns[px + 2] == columns[px] + 2 &&
             columns[px + 3] == columns[px] + 3) {
             // Four neighbouring texels, as an unscaled quad reads them.
-            const __m128i s = _mm_or_si128(
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 4)),
-                fill);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(s, d, zero));
+            const __m128i raw =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 4));
+            const __m128i drop = f.key ? _mm_cmpeq_epi32(_mm_and_si128(raw, keyMask), keyValue) : zero;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_or_si128(raw, fill), d, drop));
             continue;
         }
         std::uint32_t k[4] = {};
