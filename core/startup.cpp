@@ -16,6 +16,7 @@
 #include "core/memory.h"
 #include "core/msgloop.h"
 #include "core/sysstate.h"
+#include "core/textinput.h"
 #include "core/text.h"
 #include "core/version.h"
 #include "graphics/drawstate.h"
@@ -283,7 +284,7 @@ int RunStartupSequence()
     }
     if (SysState.SkipSound != 1) progress.Sound = StartupSoundSystem() == 0;
     if (SysState.SkipGraphics != 1 && StartScreenSystem(SysState.MainWindow) < 0) return FailStartup(progress);
-    // Text input starts here: comes with text input.
+    InitTextInput();
 
     SysState.InitializeFlag = 1;
 
@@ -291,7 +292,7 @@ int RunStartupSequence()
     if (SysState.WindowModeFlag == 0 && SysState.UserWindowFlag == 0) {
         ForceWindowForeground(SysState.MainWindow, 1);
     }
-    // The debug console is set up here: comes with text input.
+    SetupDebugConsole();
     SwitchDrawTarget(-2);
     SwitchDrawTarget(-4);
     if (SysState.SkipGraphics != 1) WarmUpGraphs();

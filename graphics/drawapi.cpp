@@ -14,6 +14,7 @@
 #include "graphics/backend2d.h"
 #include "graphics/draw2d.h"
 #include "graphics/drawstate.h"
+#include "graphics/mask.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
 
@@ -50,17 +51,22 @@ int CheckGraphDraw(int graph, GRAPHREC** out, int* answer)
     return 0;
 }
 
-void BeginFront(int graph)
+// The draw in progress, sent through the mask screen when that is active.
+MASKEDDRAW g_maskedDraw;
+
+void BeginFront(int graph, const RECT& rect)
 {
     if (graph >= 0) {
         const GRAPHREC* g = GetGraphRecord(graph);
         if (g != nullptr && g->Movie != -1) RefreshGraphMovieFrame(graph, 0);
     }
     if (SoftwareFront() && ScreenState.FrontImageStale == 1) RefreshFrontMemImg();
+    BeginMaskedDraw(&g_maskedDraw, rect);
 }
 
 void EndFront(const RECT& rect)
 {
+    EndMaskedDraw(&g_maskedDraw);
     if (SoftwareFront()) FlushFrontMemImgRect(&rect);
 }
 
@@ -76,10 +82,11 @@ int RenderGraphAt(int x, int y, int graph, int trans)
     GRAPHREC* g = nullptr;
     int answer = 0;
     if (CheckGraphDraw(graph, &g, &answer) != 0) return answer;
-    BeginFront(graph);
+    const RECT box{x, y, x + g->Width, y + g->Height};
+    BeginFront(graph, box);
     // Texture graphs go to Direct3D once it exists; none are made until then.
     answer = DrawGraph2DAt(x, y, g, trans);
-    EndFront(RECT{x, y, x + g->Width, y + g->Height});
+    EndFront(box);
     return answer;
 }
 
@@ -88,9 +95,10 @@ int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int trans)
     GRAPHREC* g = nullptr;
     int answer = 0;
     if (CheckGraphDraw(graph, &g, &answer) != 0) return answer;
-    BeginFront(graph);
+    const RECT box = Ordered(x1, y1, x2, y2);
+    BeginFront(graph, box);
     answer = DrawGraph2DStretched(x1, y1, x2, y2, g, trans, -1);
-    EndFront(Ordered(x1, y1, x2, y2));
+    EndFront(box);
     return answer;
 }
 
@@ -201,7 +209,7 @@ int RenderGraphRotated(float x, float y, double rate, double angle, int graph, i
         }
         box = RECT{Truncate(l - 5), Truncate(t - 5), Truncate(r + 5), Truncate(b + 5)};
     }
-    BeginFront(graph);
+    BeginFront(graph, box);
     answer = DrawGraph2DRotated(x, y, rate, angle, g, trans, turn);
     EndFront(box);
     return answer;
@@ -253,7 +261,7 @@ int DrawGraphToQuadF(float x1, float y1, float x2, float y2, float x3, float y3,
         box.right = std::max<LONG>(box.right, Truncate(xs[i]));
         box.bottom = std::max<LONG>(box.bottom, Truncate(ys[i]));
     }
-    BeginFront(graph);
+    BeginFront(graph, box);
     // The back-end takes the corners top-left, top-right, bottom-left, bottom-right.
     answer = DrawGraph2DQuadFromFloats(x1, y1, x2, y2, x4, y4, x3, y3, g, trans);
     EndFront(box);
@@ -334,7 +342,7 @@ int DrawPrimitiveGraph(const VERTEX2D* vertices, int count, int kind, int graph,
         }
         for (int i = 0; i < 3 * triangles; ++i) list[i] = converted[indexes[i]];
         const RECT box{Truncate(minX), Truncate(minY), Truncate(maxX), Truncate(maxY)};
-        BeginFront(-1);
+        BeginFront(-1, box);
         answer = DrawTriangleList2D(list, triangles, g, trans, 0, 0);
         EndFront(box);
     }
@@ -382,7 +390,7 @@ int RenderLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thicknes
     RECT box = Ordered(x1, y1, x2, y2);
     ++box.right;
     ++box.bottom;
-    BeginFront(-1);
+    BeginFront(-1, box);
     const int answer = DrawLine2D(x1, y1, x2, y2, colour);
     EndFront(box);
     return answer;
@@ -394,7 +402,7 @@ int RenderCircleShape(int x, int y, int r, DWORD colour, int fill)
     WaitWhileInactive();
     if (r < 0) return 0;
     const RECT box{x - r - 1, y - r - 1, x + r + 1, y + r + 1};
-    BeginFront(-1);
+    BeginFront(-1, box);
     const int answer = DrawCircle2D(x, y, r, colour, fill);
     EndFront(box);
     return answer;

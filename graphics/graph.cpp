@@ -4,6 +4,7 @@
 // image loader, the file layer, the movie service, the drawing state, the
 // screen layer and the log.
 #include "graphics/graph.h"
+#include "graphics/mask.h"
 
 #include <cstring>
 
@@ -98,6 +99,8 @@ int EndGraphManager()
     DeleteAllGraphHandles(0);
     DeleteAllLights();
     EndFontSystem();
+    DeleteAllMasks();
+    EndMaskScreen();
     g_started = 0;
     WriteLog("グラフィック管理系の終了処理は正常に終了しました\n");
     return 0;

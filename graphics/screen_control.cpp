@@ -9,10 +9,12 @@
 #include "core/msgloop.h"
 #include "core/startup.h"
 #include "core/sysstate.h"
+#include "core/textinput.h"
 #include "graphics/backend2d.h"
 #include "graphics/blendtable.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
+#include "graphics/mask.h"
 #include "graphics/surface2d.h"
 #include "platform/kernel/clock.h"
 #include "platform/window/window.h"
@@ -80,7 +82,8 @@ int SwitchDrawTargetOnce(int target, int retry)
 {
     if (IsGraphManagerStarted() == 0) return -1;
     if (SysState.AlwaysRun == 0) WaitWhileInactive();
-    // The mask screen is switched off and back here once it exists.
+    const int masked = IsMaskScreenActive();
+    if (masked != 0) EnableMaskScreen(0);
     DRAWSTATE& d = DrawState;
     const int old = d.DrawTarget;
     d.DrawTarget = target;
@@ -100,6 +103,7 @@ int SwitchDrawTargetOnce(int target, int retry)
             d.DrawTarget = -2;
             SelectSurface2DDrawTarget(-2, -2);
         }
+        if (masked != 0) EnableMaskScreen(1);
         return -1;
     }
 
@@ -113,6 +117,7 @@ int SwitchDrawTargetOnce(int target, int retry)
     d.TargetHeight = h;
     if (ow != w || oh != h) StoreDrawArea(0, 0, w, h);
     SetDefaultCamera(w, h);
+    if (masked != 0) EnableMaskScreen(1);
     return 0;
 }
 
@@ -272,7 +277,7 @@ int FlipScreenBuffers()
     WaitWhileInactive();
     if (s.SoftwareRendering == 0 && s.GdiSurfaceRequest == 0 && s.GdiOnly == 0 && SysState.WindowModeFlag == 0 &&
         SysState.MenuUse == 0) {
-        // The debug console is drawn here once text input brings it.
+        if (IsDebugConsoleEnabled() == 1) DrawDebugConsole();
         if (DrawState.DrawTarget == -4 && DrawState.NoVSync == 0) {
             IncrementFlipCounter();
             return WaitVerticalBlanks(1);
@@ -313,7 +318,8 @@ int RecreateLostScreen()
 {
     SCREENSTATE& s = ScreenState;
     if (SysState.NoWindow != 1) {
-        // Direct3D and the mask screen release their objects here once built.
+        // Direct3D releases its objects here once built.
+        ReleaseMaskScreen();
         ReleaseOutputSurfaces();
     }
     // Input devices end here once they are built.
@@ -329,6 +335,7 @@ int RecreateLostScreen()
         RecreateDirectDrawObject();
     }
     CreateOutputSurfaces();
+    RecreateMaskScreen();
     ReapplyScreenPalette();
     SelectSurface2DDrawTarget(DrawState.DrawTarget, DrawState.DrawTarget);
     ClearDrawTarget();

@@ -10,6 +10,7 @@
 #include "core/msgloop.h"
 #include "core/startup.h"
 #include "core/sysstate.h"
+#include "core/textinput.h"
 #include "core/windowmode.h"
 #include "graphics/d3ddevice.h"
 #include "graphics/drawstate.h"
@@ -359,7 +360,7 @@ int RebuildScreenForMode(int width, int height, int bits, int force, int refresh
     }
     StartGraphManager();
     if (defaultLive) SetDefaultFontSizeThick(defaultFace, defaultSize, defaultThickness);
-    // The debug console is set up here once text input brings it.
+    SetupDebugConsole();
     CreateScreenPalette();
 
     if (!(s.SoftwareRendering == 1 && s.ColorBits > 8) && s.GdiOnly != 1) MeasureCopyMethod();

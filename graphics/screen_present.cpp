@@ -8,6 +8,7 @@
 #include "core/msgloop.h"
 #include "core/startup.h"
 #include "core/sysstate.h"
+#include "core/textinput.h"
 #include "graphics/drawstate.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/clock.h"
@@ -120,7 +121,7 @@ int PresentBackScreen(const RECT* area)
 {
     SCREENSTATE& s = ScreenState;
     if (HasScreenLayer() == 0) return -1;
-    // The debug console is drawn here once text input brings it.
+    if (IsDebugConsoleEnabled() == 1) DrawDebugConsole();
     if (DrawState.DrawTarget == -4) {
         IncrementFlipCounter();
         return WaitVerticalBlanks(1);
