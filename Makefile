@@ -4,8 +4,12 @@ BUILD ?= build
 # ccache, when present, shares compiled objects between build folders.
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 ASAN_BUILD ?= build-asan
+# ThreadSanitizer runs of the suites whose code shares data with threads;
+# not part of `make test`. Add a suite with `make tsan TSAN_TESTS="..."`.
+TSAN_BUILD ?= build-tsan
+TSAN_TESTS ?= test_core test_core_file test_platform_kernel test_platform_window
 
-.PHONY: run test deps build build-asan clean
+.PHONY: run test deps build build-asan tsan clean
 
 deps:
 	@bash tools/install-deps.sh
@@ -22,6 +26,15 @@ build: deps $(BUILD)/build.ninja
 build-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+$(TSAN_BUILD)/build.ninja: | deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVO_TSAN=ON -DZARVO_BUILD_BENCH=OFF $(LAUNCHER)
+
+tsan: deps $(TSAN_BUILD)/build.ninja
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target $(TSAN_TESTS)
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure -j $(JOBS) -E '_NOT_BUILT|^fuzz_'
+
+
 run: build
 	cd data && ../$(BUILD)/zarvo
 
@@ -33,4 +46,4 @@ test: build build-asan
 	  ctest --output-on-failure -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

@@ -76,7 +76,7 @@ void* AllocLocked(std::size_t size, const char* file, int line)
     RefreshGuard(h);
     RefreshGuard(h->Older);
 
-    AllocState.TotalBytes += static_cast<int>(size);
+    AllocState.TotalBytes += static_cast<long long>(size);
     AllocState.BlockCount += 1;
 
     if (IsTraced(h)) {
@@ -129,7 +129,7 @@ void* ReallocMemory(void* block, std::size_t size, const char* file, int line)
     if (h->Newer != nullptr) h->Newer->Older = h;
     if (wasNewest) AllocState.Newest = h;
 
-    AllocState.TotalBytes += static_cast<int>(size) - static_cast<int>(oldSize);
+    AllocState.TotalBytes += static_cast<long long>(size) - static_cast<long long>(oldSize);
     h->Size = static_cast<DWORD>(size);
 
     RefreshGuard(h);
@@ -150,7 +150,7 @@ void FreeMemory(void* block)
     if (block == nullptr) return;
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
     ALLOCHEAD* h = HeaderOf(block);
-    AllocState.TotalBytes -= static_cast<int>(h->Size);
+    AllocState.TotalBytes -= static_cast<long long>(h->Size);
     AllocState.BlockCount -= 1;
     if (AllocState.CheckAlways == 1) CheckMemoryBlocks();
 
@@ -203,7 +203,7 @@ void LogMemoryBlock(const ALLOCHEAD* h)
 void LogMemoryTotals()
 {
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
-    WriteLogFormat("\tTotal size:%d(%.3fkb)  Alloc num:%d", AllocState.TotalBytes,
+    WriteLogFormat("\tTotal size:%lld(%.3fkb)  Alloc num:%d", AllocState.TotalBytes,
                    static_cast<double>(AllocState.TotalBytes) * 0.0009765625, AllocState.BlockCount);
 }
 

@@ -26,7 +26,7 @@ struct ALLOCSTATE {
     ALLOCHEAD Sentinel;
     ALLOCHEAD* Newest;     // null before the first allocation
     WORD NextID;
-    int TotalBytes;
+    long long TotalBytes;  // 64 bits: a few large blocks pass 2 GB together
     int BlockCount;
     int TraceAll;          // 1 logs every allocation, re-allocation and release
     int TraceTotals;       // 1 logs the totals line after each of them

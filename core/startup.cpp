@@ -23,6 +23,7 @@
 #include "graphics/font/font.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
+#include "movie/theora.h"
 #include "network/network.h"
 #include "platform/com/com.h"
 #include "platform/gdi/gdi.h"
@@ -246,7 +247,7 @@ int RunStartupSequence()
     StartupProgress progress;
 
     if (GetSoftwareStartRequest() == 1) SwitchRenderingBackend(0);
-    // The movie player's colour tables: come with the movie players.
+    InitTheoraColorTables();
     ResetArchiveTables();
     SelectFileFunctionTable(nullptr);
     GetFileFunctionTable()->GetDir(SysState.StartDirectory);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/number.h"
 #include "graphics/drawstate.h"
 #include "graphics/matrix.h"
 #include "graphics/screen.h"
@@ -302,8 +303,9 @@ int DrawGraph2DRotated(float x, float y, double rate, double angle, GRAPHREC* gr
         ReleaseSurface2DView(src, &view);
         return 0;
     }
-    const float sn = std::sin(static_cast<float>(angle));
-    const float cs = std::cos(static_cast<float>(angle));
+    float sn = 0.0f;
+    float cs = 0.0f;
+    ComputeSinCos(static_cast<float>(angle), &sn, &cs);
     const float hw = static_cast<float>(s->Width * rate * 0.5);
     const float hh = static_cast<float>(s->Height * rate * 0.5);
     const float cx[4] = {-hw, hw, -hw, hw};

@@ -11,6 +11,7 @@
 #include "graphics/blendtable.h"
 #include "core/memory.h"
 #include "core/msgloop.h"
+#include "core/number.h"
 #include "graphics/backend2d.h"
 #include "graphics/draw2d.h"
 #include "graphics/drawstate.h"
@@ -229,8 +230,9 @@ int RenderGraphRotatedAtPivot(int x, int y, int pivotX, int pivotY, double rate,
     if (angle != 0.0 || angle != angle) {
         const double ox = (w * 0.5 - pivotX) * rate;
         const double oy = (h * 0.5 - pivotY) * rate;
-        const float s = std::sin(static_cast<float>(angle));
-        const float c = std::cos(static_cast<float>(angle));
+        float s = 0.0f;
+        float c = 0.0f;
+        ComputeSinCos(static_cast<float>(angle), &s, &c);
         return RenderGraphRotated(static_cast<float>(x + (c * ox - s * oy)), static_cast<float>(y + (c * oy + s * ox)),
                                   rate, angle, graph, trans, turn);
     }

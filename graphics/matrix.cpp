@@ -3,6 +3,7 @@
 // aspect when none is given.
 #include "graphics/matrix.h"
 
+#include "core/number.h"
 #include "graphics/screen.h"
 
 #include <cmath>
@@ -65,8 +66,9 @@ int MultiplyMatrix4x4(MAT44* out, const MAT44* a, const MAT44* b)
 int BuildPerspectiveProjection(MAT44* out, float fov, float nearZ, float farZ, float aspect)
 {
     if (!(aspect >= 0.0f)) aspect = ScreenAspect();
-    float s = std::sin(fov * 0.5f);
-    float c = std::cos(fov * 0.5f);
+    float s = 0.0f;
+    float c = 0.0f;
+    ComputeSinCos(fov * 0.5f, &s, &c);
     if (std::fabs(farZ - nearZ) < 0.01f || std::fabs(s) < 0.01f) return -1;
     float cot = c / s;
     float q = farZ / (farZ - nearZ);

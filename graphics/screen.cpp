@@ -102,7 +102,7 @@ int CreateWindowClipper(IDirectDraw7* dd, IDirectDrawClipper** out, HWND window)
     IDirectDrawClipper* clipper = nullptr;
     if (dd == nullptr || FAILED(dd->CreateClipper(0, &clipper, nullptr)) || FAILED(clipper->SetHWnd(0, window))) {
         if (clipper != nullptr) clipper->Release();
-        return WriteLog("ＤｉｒｅｃｔＤｒａｗClipperオブジェクトの作成に失敗しました\n");
+        return WriteLog("ＤｉｒｅｃｔＤｒａｗＣｌｉｐｐｅｒオブジェクトの作成に失敗しました\n");
     }
     *out = clipper;
     return 0;

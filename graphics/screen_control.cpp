@@ -5,6 +5,7 @@
 // manager, the 2D surfaces and back-ends, the drawing state and the core.
 #include "graphics/screen.h"
 
+#include "core/input.h"
 #include "core/log.h"
 #include "core/msgloop.h"
 #include "core/startup.h"
@@ -322,7 +323,8 @@ int RecreateLostScreen()
         ReleaseMaskScreen();
         ReleaseOutputSurfaces();
     }
-    // Input devices end here once they are built.
+    // The devices hold the old display's window state; the next read starts them again.
+    TerminateInput();
     if (SysState.NoWindow == 1) return 0;
     ReleaseSurface2DBuffers();
     ReleaseScreenClipper();

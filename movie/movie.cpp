@@ -1,4 +1,4 @@
-// Stand-in for the movie players: no file opens as a movie and no handle is
+// Stand-in for the movie handles: no file opens as a movie and no handle is
 // live, so each operation answers as for a handle that is not a movie.
 #include "movie/movie.h"
 

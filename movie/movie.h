@@ -1,5 +1,6 @@
-// The movie service as the graph layer calls it. No movie player is built:
-// nothing opens, so graphs never carry a movie.
+// The movie service as the graph layer calls it. The movie handles are not
+// built yet (the Theora player beneath them is): nothing opens, so graphs
+// never carry a movie.
 #pragma once
 
 int OpenMovie(const char* name, int* width, int* height, int option);

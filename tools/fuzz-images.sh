@@ -22,8 +22,13 @@ sources=(graphics/image/colorfmt.cpp graphics/image/graphimage.cpp graphics/imag
          tests/support/image_fixtures.cpp)
 libs=(-lpng -ljpeg -lz)
 
-clang++ -std=c++20 -O1 -I. -Itests tests/fuzz/make_seeds.cpp tests/support/image_fixtures.cpp \
-  $(printf '%s\n' "${sources[@]}" | grep -v image_fixtures) -o "$out/make_seeds" "${libs[@]}"
+# The seed maker writes the archive seeds too: it needs the archive writer and
+# the archive reader it calls, with the threaded files and kernel under them.
+archive_sources=(tests/support/archive_writer.cpp core/file/archive.cpp core/file/archive_lz.cpp
+                 core/file/threadfile.cpp core/file/file_sync.cpp platform/kernel/file.cpp
+                 platform/kernel/handle.cpp platform/kernel/sync.cpp platform/kernel/clock.cpp)
+clang++ -std=c++20 -O1 -I. -Itests -pthread tests/fuzz/make_seeds.cpp "${sources[@]}" "${archive_sources[@]}" \
+  -o "$out/make_seeds" "${libs[@]}"
 "$out/make_seeds" "$out/seeds"
 
 for t in "${targets[@]}"; do

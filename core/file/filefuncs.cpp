@@ -79,8 +79,10 @@ void FileTimeToDateFields(const FILETIME* time, int fields[6])
 {
     FILETIME local{};
     SYSTEMTIME st{};
-    FileTimeToLocalFileTime(time, &local);
-    FileTimeToSystemTime(&local, &st);
+    // A time outside the calendar leaves every field zero, not a made-up date.
+    if (!FileTimeToLocalFileTime(time, &local) || !FileTimeToSystemTime(&local, &st)) {
+        st = SYSTEMTIME{};
+    }
     fields[0] = st.wYear;
     fields[1] = st.wMonth;
     fields[2] = st.wDay;
@@ -138,8 +140,9 @@ HANDLE CreateTempFile(char* path)
     }
     // The name is ours now; the file is made anew for writing, unshared.
     DeleteFileA(full);
+    // Another process may take the name between the delete and the create.
     HANDLE file = CreateFileA(full, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == nullptr) return nullptr;
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
     if (path != nullptr) std::strcpy(path, full);
     return file;
 }

@@ -6,6 +6,7 @@
 #include "core/file/archive_lz.h"
 #include "core/log.h"
 #include "core/memory.h"
+#include "core/sysstate.h"
 #include "platform/kernel/file.h"
 
 #include <algorithm>
@@ -228,6 +229,11 @@ int SplitArchivePath(const char* path, int* archiveIndex, char* archivePath, cha
         memberStart = cached + 1;
     } else {
         const char* extension = PackState.ExtensionLength > 0 ? PackState.Extension : "ZVA";
+        // The start directory and the folders above it are not the game's:
+        // an archive planted beside one of them must not stand in for it.
+        char start[260];
+        const bool haveStart = SysState.StartDirectory[0] != '\0' &&
+                               MakeArchiveFullPath(SysState.StartDirectory, start) == 0;
         std::size_t i = (full[0] == '\\' && full[1] == '\\') ? 2 : 0;
         for (;;) {
             // The next component must end in a separator: the last one is the file.
@@ -237,6 +243,10 @@ int SplitArchivePath(const char* path, int* archiveIndex, char* archivePath, cha
                 end += (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && full[end + 1] != '\0') ? 2 : 1;
             }
             if (full[end] == '\0' || end == i) return -1;
+            if (haveStart && std::strncmp(full, start, end) == 0 && (start[end] == '\0' || isSep(start[end]))) {
+                i = end + 1;
+                continue;
+            }
             char candidate[256];
             if (end + 1 + std::strlen(extension) >= sizeof(candidate)) return -1;
             std::memcpy(candidate, full, end);

@@ -48,7 +48,8 @@ void RefillCache(THREADFILE* file)
     DWORD got = 0;
     if (ReadFile(file->WorkerFile, file->Cache + file->CacheFill, THREADFILE_CACHE_SIZE - file->CacheFill, &got,
                  nullptr)) {
-        file->CacheFill += got;
+        // Stored atomically: an idle owner may poll how far the thread has read ahead.
+        std::atomic_ref<std::uint32_t>(file->CacheFill).store(file->CacheFill + got, std::memory_order_release);
     }
 }
 

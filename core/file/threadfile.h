@@ -42,7 +42,7 @@ struct THREADFILE {
     std::uint32_t SeekTarget;
     std::uint8_t* Cache;
     std::uint32_t CachePosition;
-    std::uint32_t CacheFill;
+    std::uint32_t CacheFill;  // written by the thread; read it with an atomic load while it runs
 };
 
 THREADFILE* OpenThreadedFile(const char* path, int cacheFlag, int reserved, int asyncFlag);

@@ -16,10 +16,13 @@ constexpr int BiRgb = 0;
 constexpr int BiRle8 = 1;
 constexpr int BiRle4 = 2;
 constexpr int BiBitfields = 3;
+constexpr std::size_t RleBlockPerDataByte = 1024;
+constexpr std::size_t RleSmallData = 4096;
 
 // Everything a decode holds, released together on every refusal.
 struct BmpDecode {
-    BYTE* header = nullptr; // the 40-byte header, then the colour table or masks
+    BYTE* header = nullptr; // the 40 bytes every header shares, then the three masks
+    BYTE* palette = nullptr; // 256 entries, zero past the file's table
     BYTE* data = nullptr; // everything from the pixel offset to the end
     BYTE* pixels = nullptr;
     std::size_t dataSize = 0;
@@ -33,6 +36,7 @@ struct BmpDecode {
     ~BmpDecode()
     {
         FreeMemory(header);
+        FreeMemory(palette);
         FreeMemory(data);
         FreeMemory(pixels);
     }
@@ -181,7 +185,7 @@ bool ConvertToRgb24(BmpDecode& b, GraphImage* image)
         std::memset(d + static_cast<std::size_t>(b.width) * 3, 0, pitch - static_cast<std::size_t>(b.width) * 3);
         for (int x = 0; x < b.width; ++x, d += 3) {
             if (b.bits == 1) {
-                const BYTE* e = b.header + InfoHeaderSize + 4 * ((s[x >> 3] >> (7 - (x & 7))) & 1);
+                const BYTE* e = b.palette + 4 * ((s[x >> 3] >> (7 - (x & 7))) & 1);
                 d[0] = e[0];
                 d[1] = e[1];
                 d[2] = e[2];
@@ -208,44 +212,47 @@ int Decode(const STREAMREF* stream, GraphImage* image, BmpDecode& b)
         return -1;
     }
     BYTE fileHeader[FileHeaderSize];
-    BYTE first[InfoHeaderSize + 4];
+    BYTE sizeField[4];
     if (!StreamReadAll(stream, fileHeader, sizeof fileHeader) || fileHeader[0] != 'B' || fileHeader[1] != 'M') {
         return -1;
     }
-    if (!StreamReadAll(stream, first, sizeof first)) {
+    if (!StreamReadAll(stream, sizeField, sizeof sizeField)) {
         return -1;
     }
-    const long long width = static_cast<std::int32_t>(ReadLe32(first + 4));
-    const long long height = static_cast<std::int32_t>(ReadLe32(first + 8));
-    b.bits = ReadLe16(first + 14);
-    b.compression = static_cast<int>(ReadLe32(first + 16));
-
-    if (b.bits <= 8) {
+    // The header's own size places the colour table; the 12-byte core header
+    // and any header running into the pixels are not files we read.
+    const long long headerSize = ReadLe32(sizeField);
+    const long long offset = ReadLe32(fileHeader + 10);
+    if (headerSize < InfoHeaderSize || FileHeaderSize + headerSize > offset || offset >= streamSize) {
+        return -1;
+    }
+    // The 40 bytes every header shares, then the three masks at 40.
+    b.header = static_cast<BYTE*>(AllocMemoryZeroed(InfoHeaderSize + 12, __FILE__, __LINE__));
+    if (b.header == nullptr) {
+        return -1;
+    }
+    std::memcpy(b.header, sizeField, sizeof sizeField);
+    const std::size_t inHeader = headerSize >= InfoHeaderSize + 12 ? InfoHeaderSize + 12 : InfoHeaderSize;
+    if (!StreamReadAll(stream, b.header + 4, inHeader - 4)) {
+        return -1;
+    }
+    const long long width = static_cast<std::int32_t>(ReadLe32(b.header + 4));
+    const long long height = static_cast<std::int32_t>(ReadLe32(b.header + 8));
+    b.bits = ReadLe16(b.header + 14);
+    b.compression = static_cast<int>(ReadLe32(b.header + 16));
+    if (StreamSeek(stream, FileHeaderSize + headerSize, 0) != 0) {
+        return -1;
+    }
+    if (inHeader == InfoHeaderSize && b.compression == BiBitfields) {
+        if (!StreamReadAll(stream, b.header + InfoHeaderSize, 12)) {
+            return -1;
+        }
+    } else if (b.bits <= 8) {
         // A short colour table leaves the missing entries zero.
-        b.header = static_cast<BYTE*>(AllocMemoryZeroed(sizeof first + 1024, __FILE__, __LINE__));
-        if (b.header == nullptr || b.bits == 0) {
+        b.palette = static_cast<BYTE*>(AllocMemoryZeroed(1024, __FILE__, __LINE__));
+        if (b.palette == nullptr || b.bits == 0 || StreamRead(stream, b.palette, 1, std::size_t{4} << b.bits) == 0) {
             return -1;
         }
-        std::memcpy(b.header, first, sizeof first);
-        std::size_t rest = (static_cast<std::size_t>(4) << b.bits) - 4;
-        if (rest > 0 && StreamRead(stream, b.header + sizeof first, 1, rest) == 0) {
-            return -1;
-        }
-    } else if (b.bits == 16 || b.bits == 32 || b.compression == BiBitfields) {
-        b.header = static_cast<BYTE*>(AllocMemory(52, __FILE__, __LINE__));
-        if (b.header == nullptr) {
-            return -1;
-        }
-        std::memcpy(b.header, first, sizeof first);
-        if (!StreamReadAll(stream, b.header + sizeof first, 8)) {
-            return -1;
-        }
-    } else {
-        b.header = static_cast<BYTE*>(AllocMemory(sizeof first, __FILE__, __LINE__));
-        if (b.header == nullptr) {
-            return -1;
-        }
-        std::memcpy(b.header, first, sizeof first);
     }
 
     // Sizes from the file are checked before anything is sized from them.
@@ -262,8 +269,7 @@ int Decode(const STREAMREF* stream, GraphImage* image, BmpDecode& b)
     }
     b.rowSize = static_cast<std::size_t>(rowSize);
 
-    const long long offset = ReadLe32(fileHeader + 10);
-    if (offset >= streamSize || StreamSeek(stream, offset, 0) != 0) {
+    if (StreamSeek(stream, offset, 0) != 0) {
         return -1;
     }
     const long long position = StreamTell(stream);
@@ -290,13 +296,18 @@ int Decode(const STREAMREF* stream, GraphImage* image, BmpDecode& b)
         }
         std::size_t pitch = fourBit ? (static_cast<std::size_t>(b.width) + 3) & ~static_cast<std::size_t>(3) : b.rowSize;
         std::size_t size = GetImageBlockSize(static_cast<long long>(pitch), b.height);
+        // A run fills at most 255 pixels from 2 bytes: a block far beyond
+        // what the data could cover is a damaged or hostile size.
+        if (size / RleBlockPerDataByte > (b.dataSize > RleSmallData ? b.dataSize : RleSmallData)) {
+            return -1;
+        }
         b.pixels = size != 0 ? static_cast<BYTE*>(AllocMemoryZeroed(size, __FILE__, __LINE__)) : nullptr;
         if (b.pixels == nullptr) {
             return -1;
         }
         DecodeRle(b, b.pixels, pitch, fourBit);
         SetColorFormatPalette8(&image->Format);
-        CopyPalette(&image->Format, b.header + InfoHeaderSize, fourBit ? 16 : 256);
+        CopyPalette(&image->Format, b.palette, fourBit ? 16 : 256);
         image->Pitch = static_cast<int>(pitch);
     } else if (b.dataSize < imageBytes) {
         // Rows the file does not hold are refused, not read past the data.
@@ -315,7 +326,7 @@ int Decode(const STREAMREF* stream, GraphImage* image, BmpDecode& b)
             }
         }
         SetColorFormatPalette8(&image->Format);
-        CopyPalette(&image->Format, b.header + InfoHeaderSize, 16);
+        CopyPalette(&image->Format, b.palette, 16);
         image->Pitch = static_cast<int>(pitch);
     } else if (b.compression == BiRgb && (b.bits == 8 || b.bits == 24)) {
         if (b.bottomUp) {
@@ -332,7 +343,7 @@ int Decode(const STREAMREF* stream, GraphImage* image, BmpDecode& b)
         }
         if (b.bits == 8) {
             SetColorFormatPalette8(&image->Format);
-            CopyPalette(&image->Format, b.header + InfoHeaderSize, 256);
+            CopyPalette(&image->Format, b.palette, 256);
         } else {
             SetColorFormatRGB24(&image->Format);
         }

@@ -181,30 +181,32 @@ int DecodeDdsImage(const STREAMREF* stream, GraphImage* image)
     if (kind != Block::None) {
         const std::size_t blockBytes = kind == Block::BC1 ? 8 : 16;
         const std::size_t pixelBytes = GetImageBlockSize(width * 4, height);
-        const std::size_t bw = static_cast<std::size_t>(width / 4), bh = static_cast<std::size_t>(height / 4);
+        // Partial blocks at the right and bottom edges are stored whole.
+        const std::size_t bw = static_cast<std::size_t>((width + 3) / 4), bh = static_cast<std::size_t>((height + 3) / 4);
         const std::size_t dataBytes = bw * bh * blockBytes;
         if (pixelBytes == 0 || static_cast<unsigned long long>(left) < dataBytes) {
             return -1;
         }
-        BYTE* data = dataBytes > 0 ? static_cast<BYTE*>(AllocMemory(dataBytes, __FILE__, __LINE__)) : nullptr;
-        if (dataBytes > 0 && (data == nullptr || !StreamReadAll(stream, data, dataBytes))) {
+        BYTE* data = static_cast<BYTE*>(AllocMemory(dataBytes, __FILE__, __LINE__));
+        if (data == nullptr || !StreamReadAll(stream, data, dataBytes)) {
             FreeMemory(data);
             return -1;
         }
-        // Texels beyond the last whole block stay zero.
-        DWORD* pixels = static_cast<DWORD*>(AllocMemoryZeroed(pixelBytes, __FILE__, __LINE__));
+        DWORD* pixels = static_cast<DWORD*>(AllocMemory(pixelBytes, __FILE__, __LINE__));
         if (pixels == nullptr) {
             FreeMemory(data);
             return -1;
         }
-        const std::size_t w = static_cast<std::size_t>(width);
+        const std::size_t w = static_cast<std::size_t>(width), h = static_cast<std::size_t>(height);
         for (std::size_t by = 0; by < bh; ++by) {
             for (std::size_t bx = 0; bx < bw; ++bx) {
                 DWORD texels[16];
                 DecodeBlock(data + (by * bw + bx) * blockBytes, kind, texels);
-                for (int i = 0; i < 16; ++i) {
-                    pixels[(by * 4 + static_cast<std::size_t>(i / 4)) * w + bx * 4 + static_cast<std::size_t>(i % 4)] =
-                        texels[i];
+                for (std::size_t i = 0; i < 16; ++i) {
+                    const std::size_t x = bx * 4 + i % 4, y = by * 4 + i / 4;
+                    if (x < w && y < h) {
+                        pixels[y * w + x] = texels[i];
+                    }
                 }
             }
         }

@@ -108,8 +108,9 @@ int Decode(const STREAMREF* stream, GraphImage* image, TgaDecode& t)
     if (depth != 16 && depth != 24 && depth != 32) {
         return -1;
     }
-    // A colour map reaching past entry 255 has no place in the palette.
-    if (mapped && mapFirst + mapLength > 256) {
+    // A colour map reaching past entry 255 has no place in the palette, and
+    // an image without one has no colours at all.
+    if (mapped && (mapType == 0 || mapLength == 0 || mapFirst + mapLength > 256)) {
         return -1;
     }
     const std::size_t bytes = static_cast<std::size_t>(depth / 8);

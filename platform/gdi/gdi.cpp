@@ -548,15 +548,19 @@ int GetDIBits(HDC dc, HBITMAP bitmap, UINT start, UINT lines, void* bits, BITMAP
 
 LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    // A mode change is announced to every window, which takes the window lock;
+    // it is made outside the GDI lock, so the window lock always comes first.
     if (mode == nullptr) {
-        if (g_settingsChanged) {
-            SetVirtualDesktopSize(static_cast<int>(g_savedDesktop.back().first),
-                                  static_cast<int>(g_savedDesktop.back().second));
+        std::pair<DWORD, DWORD> desktop;
+        {
+            std::lock_guard<std::mutex> lock(g_mutex);
+            if (!g_settingsChanged) return DISP_CHANGE_SUCCESSFUL;
+            desktop = g_savedDesktop.back();
             g_savedDesktop.clear();
-            RestoreVirtualDisplayMode();
             g_settingsChanged = false;
         }
+        SetVirtualDesktopSize(static_cast<int>(desktop.first), static_cast<int>(desktop.second));
+        RestoreVirtualDisplayMode();
         return DISP_CHANGE_SUCCESSFUL;
     }
     const DWORD needed = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
@@ -568,9 +572,12 @@ LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD)
         return DISP_CHANGE_BADMODE;
     DisplayMode desktop = GetVirtualDesktopMode();
     if (!SetVirtualDisplayMode(wanted)) return DISP_CHANGE_BADMODE;
-    if (!g_settingsChanged) g_savedDesktop.push_back({static_cast<DWORD>(desktop.width), static_cast<DWORD>(desktop.height)});
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (!g_settingsChanged) g_savedDesktop.push_back({static_cast<DWORD>(desktop.width), static_cast<DWORD>(desktop.height)});
+        g_settingsChanged = true;
+    }
     SetVirtualDesktopSize(wanted.width, wanted.height);
-    g_settingsChanged = true;
     return DISP_CHANGE_SUCCESSFUL;
 }
 

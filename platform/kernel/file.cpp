@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -236,8 +237,17 @@ constexpr std::int64_t kEpochDifference = 11644473600LL;  // seconds from 1601 t
 
 FILETIME MakeFileTime(const timespec& ts)
 {
-    std::int64_t ticks = (static_cast<std::int64_t>(ts.tv_sec) + kEpochDifference) * 10000000LL + ts.tv_nsec / 100;
-    if (ticks < 0) ticks = 0;
+    // Seconds outside what 64-bit ticks from 1601 hold are pinned to the ends
+    // before any multiplying.
+    constexpr std::int64_t kLastSecond = INT64_MAX / 10000000LL - kEpochDifference;
+    std::int64_t ticks;
+    if (ts.tv_sec >= kLastSecond) {
+        ticks = INT64_MAX;
+    } else if (ts.tv_sec < -kEpochDifference) {
+        ticks = 0;
+    } else {
+        ticks = (static_cast<std::int64_t>(ts.tv_sec) + kEpochDifference) * 10000000LL + ts.tv_nsec / 100;
+    }
     FILETIME ft;
     ft.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFFu);
     ft.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32);
@@ -581,12 +591,16 @@ BOOL FindClose(HANDLE handle)
 BOOL FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local)
 {
     if (utc == nullptr || local == nullptr) return FALSE;
+    // Times with the top bit set are not times, and a zone offset must not
+    // carry one past either end.
     std::int64_t ticks = FileTimeTicks(*utc);
+    if (ticks < 0) return FALSE;
     time_t seconds = static_cast<time_t>(ticks / 10000000LL - kEpochDifference);
     struct tm tmLocal;
     if (localtime_r(&seconds, &tmLocal) == nullptr) return FALSE;
-    std::int64_t shifted = ticks + static_cast<std::int64_t>(tmLocal.tm_gmtoff) * 10000000LL;
-    if (shifted < 0) return FALSE;
+    const std::int64_t offset = static_cast<std::int64_t>(tmLocal.tm_gmtoff) * 10000000LL;
+    if (offset > 0 ? ticks > INT64_MAX - offset : ticks < -offset) return FALSE;
+    std::int64_t shifted = ticks + offset;
     local->dwLowDateTime = static_cast<DWORD>(shifted & 0xFFFFFFFF);
     local->dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(shifted) >> 32);
     return TRUE;

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -59,6 +60,8 @@ struct ThreadObject : WaitableObject {
 thread_local DWORD t_threadId = 0;
 
 std::atomic<DWORD> g_nextThreadId{1};
+
+std::atomic<int> g_threadStartFailures{0};
 
 } // namespace
 
@@ -129,16 +132,29 @@ HANDLE CreateThread(SECURITY_ATTRIBUTES*, std::size_t, LPTHREAD_START_ROUTINE st
     // The id is fixed before the thread runs so the creator can store it first.
     DWORD id = g_nextThreadId.fetch_add(1);
     if (threadId != nullptr) *threadId = id;
-    std::thread([state, start, parameter, id] {
-        t_threadId = id;
-        DWORD code = start(parameter);
-        std::lock_guard<std::mutex> lock(state->Mutex);
-        state->ExitCode = code;
-        state->Done = true;
-        state->Ended.notify_all();
-    }).detach();
+    // std::thread reports a thread the system would not start by throwing;
+    // this call answers null, as its callers expect.
+    try {
+        if (g_threadStartFailures.load() > 0 && g_threadStartFailures.fetch_sub(1) > 0) {
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        }
+        std::thread([state, start, parameter, id] {
+            t_threadId = id;
+            DWORD code = start(parameter);
+            std::lock_guard<std::mutex> lock(state->Mutex);
+            state->ExitCode = code;
+            state->Done = true;
+            state->Ended.notify_all();
+        }).detach();
+    } catch (const std::exception&) {
+        CloseHandle(handle);
+        if (threadId != nullptr) *threadId = 0;
+        return nullptr;
+    }
     return handle;
 }
+
+void FailNextThreadStarts(int count) { g_threadStartFailures.store(count); }
 
 BOOL GetExitCodeThread(HANDLE handle, DWORD* exitCode)
 {

@@ -36,8 +36,12 @@ void DeleteCriticalSection(CRITICAL_SECTION* section);
 
 using LPTHREAD_START_ROUTINE = DWORD (*)(void* parameter);
 // The thread starts at once (creation flags are not supported and must be 0).
+// Null when the system cannot start another thread.
 HANDLE CreateThread(SECURITY_ATTRIBUTES* security, std::size_t stackSize, LPTHREAD_START_ROUTINE start,
                     void* parameter, DWORD flags, DWORD* threadId);
 BOOL GetExitCodeThread(HANDLE thread, DWORD* exitCode);
 // Never 0 and never 0xFFFFFFFF; unique for the life of the process.
 DWORD GetCurrentThreadId();
+
+// Test hook: the next `count` thread starts fail as if the system had no room.
+void FailNextThreadStarts(int count);

@@ -95,7 +95,7 @@ TEST_F(AllocatorTest, IdsWrapAndReallocKeepsPlaceWithNewIdAndZeroedGrowth)
     EXPECT_EQ(reinterpret_cast<ALLOCHEAD*>(static_cast<char*>(b) - sizeof(ALLOCHEAD))->ID, 0);
 
     std::memset(a, 0xAB, 4);
-    const int total = AllocState.TotalBytes;
+    const long long total = AllocState.TotalBytes;
     auto* grown = static_cast<unsigned char*>(ReallocMemory(a, 4096, "re.cpp", 5));
     ALLOCHEAD* hg = reinterpret_cast<ALLOCHEAD*>(grown - sizeof(ALLOCHEAD));
     EXPECT_EQ(hg->ID, 1);
@@ -145,6 +145,30 @@ TEST_F(AllocatorTest, RefusedBlockAnswersNullAndWritesTheReport)
     EXPECT_TRUE(Contains(log, "Alloc memory dump"));
     EXPECT_TRUE(Contains(log, "file:live.cpp"));
     FreeMemory(live);
+}
+
+TEST_F(AllocatorTest, TotalsCountBlocksPastTwoGigabytes)
+{
+    // Untouched blocks: the pages are never filled, only the header is written.
+    const long long start = AllocState.TotalBytes;
+    const std::size_t eighth = std::size_t{9} << 27; // 1.125 GB
+    void* a = AllocMemory(eighth, "a", 1);
+    void* b = AllocMemory(eighth, "b", 2);
+    if (a == nullptr || b == nullptr) {
+        FreeMemory(a);
+        FreeMemory(b);
+        GTEST_SKIP() << "no room for 2.25 GB of address space";
+    }
+    EXPECT_EQ(AllocState.TotalBytes, start + 2 * static_cast<long long>(eighth));
+    FreeMemory(a);
+    FreeMemory(b);
+    void* two = AllocMemory(std::size_t{1} << 31, "two", 3);
+    ASSERT_NE(two, nullptr);
+    EXPECT_EQ(AllocState.TotalBytes, start + (1LL << 31));
+    LogMemoryTotals();
+    EXPECT_TRUE(Contains(ReadLogFile(), "\tTotal size:" + std::to_string(start + (1LL << 31)) + "("));
+    FreeMemory(two);
+    EXPECT_EQ(AllocState.TotalBytes, start);
 }
 
 TEST_F(AllocatorTest, ThreadsAllocatingTogetherKeepTheListWhole)

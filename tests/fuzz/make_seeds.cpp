@@ -10,6 +10,7 @@
 #include "support/archive_writer.h"
 #include "support/image_fixtures.h"
 #include "support/sound_fixtures.h"
+#include "support/theora_movie_writer.h"
 
 namespace {
 
@@ -103,5 +104,28 @@ int main(int argc, char** argv)
     Save(network, "http_length", text(1, "HTTP/1.0 200 OK\r\nContent-Length: 5\r\nServer: x\r\n\r\nhello"));
     Save(network, "http_close", text(1, "HTTP/1.0 200 OK\r\nA: b\r\n\r\nuntil the end"));
     Save(network, "http_404", text(1, "HTTP/1.0 404 Not Found\r\n\r\n"));
+
+    auto movie = [&](const char* name, int width, int height, int chroma, int frames, bool sound, bool paged) {
+        TheoraMovieSpec s;
+        s.frameWidth = width;
+        s.frameHeight = height;
+        s.chroma = chroma;
+        s.frames = frames;
+        s.keyInterval = 2;
+        s.sound = sound;
+        s.pagePerFrame = paged;
+        if (width == 32) {
+            s.picWidth = 21;
+            s.picHeight = 18;
+            s.picX = 5;
+            s.picY = 3;
+        }
+        Save(root / "theora_fuzz", name, WriteTheoraMovie(s));
+    };
+    movie("420.ogv", 16, 16, 420, 3, false, false);
+    movie("paged.ogv", 16, 16, 420, 5, false, true);
+    movie("444.ogv", 16, 16, 444, 2, false, false);
+    movie("cropped422.ogv", 32, 32, 422, 2, false, true);
+    movie("sound.ogv", 16, 16, 420, 2, true, false);
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/api.h"
+#include "core/input.h"
 #include "core/sysstate.h"
 #include "graphics/backend2d.h"
 #include "graphics/drawapi.h"
@@ -24,6 +25,7 @@
 #include "platform/ddraw/display.h"
 #include "platform/kernel/clock.h"
 #include "softrender/blit/blit_reference.h"
+#include "support/library_fixture.h"
 #include "support/image_fixtures.h"
 #include "support/pixel_reference.h"
 #include "support/vertexcolour_reference.h"
@@ -516,7 +518,14 @@ TEST_P(GraphScene, LostScreenRefillsEveryGraphFromItsFile)
     // overwritten, as a loss leaves them; the rebuild refills them from their files.
     MarkAllDirectDrawSurfacesLost();
     for (int graph : {g.png, g.bmp, g.jpeg}) FillGraphWithColor(graph, 255, 0, 255, 255);
+    ComposePadInputBits(1);
+    ASSERT_EQ(IsInputStarted(), 1);
     RecreateLostScreen();
+    // The input devices end with the old display and start again at the next read.
+    EXPECT_EQ(IsInputStarted(), 0);
+    EXPECT_TRUE(Contains(ReadLogFile(), "関連の終了処理... 完了"));
+    ComposePadInputBits(1);
+    EXPECT_EQ(IsInputStarted(), 1);
 
     Canvas again(GetParam() == 32);
     DrawScene(g, files, &again);

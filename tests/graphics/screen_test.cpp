@@ -549,3 +549,12 @@ TEST(FrameMeasurement, ModeChangeSleepIsClamped)
 }
 
 } // namespace
+
+TEST_F(LibraryScreen, AClipperThatCannotBeMadeIsLoggedInFullWidth)
+{
+    IDirectDrawClipper* clipper = nullptr;
+    EXPECT_EQ(CreateWindowClipper(nullptr, &clipper, nullptr), -1);
+    EXPECT_EQ(clipper, nullptr);
+    const std::vector<std::string> lines = ReadLogLines();
+    EXPECT_GE(FindLine(lines, "ＤｉｒｅｃｔＤｒａｗＣｌｉｐｐｅｒオブジェクトの作成に失敗しました", 0), 0);
+}

@@ -228,7 +228,7 @@ Bytes DecodeJpegReference(const Bytes& file, int* width, int* height, int* compo
 Bytes WriteBmp(const BmpSpec& spec)
 {
     Bytes info;
-    PutLe32(info, 40);
+    PutLe32(info, static_cast<std::uint32_t>(spec.headerSize));
     PutLe32(info, static_cast<std::uint32_t>(spec.width));
     PutLe32(info, static_cast<std::uint32_t>(spec.height));
     PutLe16(info, 1);
@@ -239,6 +239,14 @@ Bytes WriteBmp(const BmpSpec& spec)
     PutLe32(info, 2835);
     PutLe32(info, 0);
     PutLe32(info, 0);
+    if (spec.headerSize >= 52) {
+        for (std::uint32_t m : spec.masks) {
+            PutLe32(info, m);
+        }
+    }
+    while (info.size() < static_cast<std::size_t>(spec.headerSize)) {
+        info.push_back(0);
+    }
     for (std::uint32_t e : spec.table) {
         PutLe32(info, e);
     }

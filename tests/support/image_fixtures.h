@@ -41,8 +41,11 @@ Bytes WriteJpeg(int width, int height, int components, const Bytes& samples, boo
 // Decodes with a bare libjpeg into packed rows (RGB order for colour).
 Bytes DecodeJpegReference(const Bytes& file, int* width, int* height, int* components);
 
-// BMP: info header of 40 bytes, then table or masks, then the given rows.
+// BMP: info header of headerSize bytes (masks at its byte 40 when it has room
+// for them), then table or masks, then the given rows.
 struct BmpSpec {
+    int headerSize = 40;
+    std::uint32_t masks[3] = {};
     int width = 0, height = 0; // height < 0: top-down
     int bits = 24;
     int compression = 0;

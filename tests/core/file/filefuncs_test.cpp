@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -120,4 +123,56 @@ TEST(CreateTempFile, MakesANewWritableFileAndReportsItsPath)
     EXPECT_NE(std::string(path).find("\\tmp"), std::string::npos);
     EXPECT_TRUE(DeleteFileA(path));
     unsetenv("TMPDIR");
+}
+
+TEST(CreateTempFile, ANameTakenBeforeTheCreateIsAFailure)
+{
+    // A second thread takes the file's name as a folder the moment the first
+    // one has deleted its placeholder; when it wins the race the create must
+    // fail and answer null. The race is retried until it is won once.
+    const fs::path folder = fs::current_path() / "race";
+    fs::create_directories(folder);
+    setenv("TMPDIR", folder.c_str(), 1);
+    char win[260];
+    ASSERT_GT(GetTempPathA(sizeof(win), win), 0u);
+    int won = 0;
+    for (int attempt = 0; attempt < 3000 && won == 0; ++attempt) {
+        char probe[260];
+        const UINT last = GetTempFileNameA(win, "tmp", 0, probe);
+        ASSERT_NE(last, 0u);
+        DeleteFileA(probe);
+        char name[32];
+        std::snprintf(name, sizeof(name), "tmp%X.TMP", (last + 1) & 0xFFFF ? (last + 1) & 0xFFFF : 1);
+        const std::string next = (folder / name).string();
+        std::atomic<bool> stop{false};
+        std::atomic<bool> taken{false};
+        std::thread racer([&] {
+            bool seen = false;
+            struct stat st;
+            while (!stop.load()) {
+                if (!seen) {
+                    seen = stat(next.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+                } else if (mkdir(next.c_str(), 0700) == 0) {
+                    taken = true;
+                    return;
+                }
+            }
+        });
+        char path[260] = {};
+        HANDLE h = CreateTempFile(path);
+        stop = true;
+        racer.join();
+        if (taken) {
+            EXPECT_EQ(h, nullptr) << "the create failed, so no handle";
+            ++won;
+        } else {
+            ASSERT_NE(h, nullptr);
+            ASSERT_NE(h, INVALID_HANDLE_VALUE);
+            CloseHandle(h);
+            DeleteFileA(path);
+        }
+        fs::remove(next);
+    }
+    unsetenv("TMPDIR");
+    if (won == 0) GTEST_SKIP() << "the race was never won";
 }

@@ -4,12 +4,16 @@
 #include "core/file/packfile.h"
 
 #include "core/file/stream.h"
+#include "core/sysstate.h"
 #include "platform/kernel/file.h"
 #include "support/archive_writer.h"
+#include "support/thread_count.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -79,19 +83,6 @@ std::vector<std::string> FindNames(const char* pattern)
     return names;
 }
 
-std::size_t ThreadCount() { return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/task"), {})); }
-
-// The thread count once it has settled at expect (a thread reports its end
-// just before the system removes it), or as it stands after a bounded wait.
-std::size_t ThreadCountSettled(std::size_t expect)
-{
-    std::size_t n = ThreadCount();
-    for (long spins = 0; n != expect && spins < 200000; ++spins) {
-        std::this_thread::yield();
-        n = ThreadCount();
-    }
-    return n;
-}
 
 class PackFileTest : public testing::Test {
 protected:
@@ -102,6 +93,7 @@ protected:
     }
     void TearDown() override
     {
+        SysState.StartDirectory[0] = '\0';
         ShutdownArchiveLayer();
         EXPECT_EQ(PackState.ArchiveCount, 0);
         EXPECT_EQ(PackState.FileCount, 0);
@@ -152,6 +144,29 @@ TEST_F(PackFileTest, AnArchiveHidesItsFolderAndTheShortestPrefixWins)
     ResetArchiveTables();
     EXPECT_EQ(ReadWhole("date\\graph\\c.txt"), "deeper");
     EXPECT_EQ(ReadWhole("date\\top.txt"), "0123456789");  // a plain file again
+}
+
+TEST_F(PackFileTest, ArchivesBesideOrAboveTheStartDirectoryAreNotTheGames)
+{
+    char cwd[260];
+    GetCurrentDirectoryA(sizeof(cwd), cwd);
+    fs::create_directories("top/game");
+    WriteBinaryFile("top.zva", BuildArchive({{"game\\date\\a.txt", "planted above"}, {"game\\plain.txt", "planted"}}));
+    WriteBinaryFile("top/game.zva", BuildArchive({{"date\\a.txt", "planted beside"}, {"plain.txt", "planted"}}));
+    WriteBinaryFile("top/game/date.zva", BuildArchive({{"a.txt", "own"}, {"sub\\b.txt", "own b"}}));
+    std::ofstream("top/game/plain.txt") << "plain";
+    const std::string game = std::string(cwd) + "\\top\\game";
+    std::strcpy(SysState.StartDirectory, game.c_str());
+    EXPECT_EQ(ReadWhole((game + "\\date\\a.txt").c_str()), "own");
+    EXPECT_EQ(ReadWhole((game + "\\DATE\\SUB\\B.TXT").c_str()), "own b");
+    EXPECT_EQ(ReadWhole((game + "\\plain.txt").c_str()), "plain");
+    EXPECT_EQ(FindNames((game + "\\date\\*.txt").c_str()), (std::vector<std::string>{"a.txt"}));
+
+    // Below a start directory higher up, the shortest prefix wins as ever.
+    ShutdownArchiveLayer();
+    ResetArchiveTables();
+    std::strcpy(SysState.StartDirectory, cwd);
+    EXPECT_EQ(ReadWhole((game + "\\date\\a.txt").c_str()), "planted above");
 }
 
 TEST_F(PackFileTest, FindGivesTheSameNamesInArchivesAndPlainFolders)
@@ -287,6 +302,47 @@ TEST_F(PackFileTest, CorruptArchivesAndMembersFailTheirOpen)
     ShutdownArchiveLayer();
     ResetArchiveTables();
     EXPECT_EQ(ReadWhole("bad\\s.bin"), "plain");
+}
+
+TEST_F(PackFileTest, MemberTimesOutsideTheCalendarGiveNoDateInAnyZone)
+{
+    // 2001-02-03 04:05:06 UTC, then the ends of the 64-bit range.
+    const std::uint64_t normal = (981173106ULL + 11644473600ULL) * 10000000ULL;
+    WriteBinaryFile("times.zva", BuildArchive({{"n.txt", "n", false, normal},
+                                               {"max.txt", "m", false, 0x7FFFFFFFFFFFFFFFULL},
+                                               {"top.txt", "t", false, 0x8000000000000000ULL},
+                                               {"all.txt", "a", false, 0xFFFFFFFFFFFFFFFFULL}}));
+    const char* saved = std::getenv("TZ");
+    const std::string savedZone = saved != nullptr ? saved : "";
+    const struct {
+        const char* zone;
+        int hour;
+    } zones[] = {{"UTC0", 4}, {"JST-9", 13}, {"EST5EDT,M3.2.0,M11.1.0", 23}};
+    for (const auto& z : zones) {
+        setenv("TZ", z.zone, 1);
+        tzset();
+        FINDREC rec;
+        FINDHANDLE h = FindFirstPackFile("times\\n.txt", &rec);
+        ASSERT_NE(h, NO_FIND_HANDLE);
+        CloseFindPackFile(h);
+        EXPECT_EQ(rec.LastWriteTime.Hour, z.hour) << z.zone;
+        for (const char* name : {"times\\max.txt", "times\\top.txt", "times\\all.txt"}) {
+            h = FindFirstPackFile(name, &rec);
+            ASSERT_NE(h, NO_FIND_HANDLE) << name;
+            CloseFindPackFile(h);
+            // Out-of-range times give no date rather than a wrapped one.
+            const FILEDATE& t = rec.LastWriteTime;
+            const bool none = t.Year == 0 && t.Mon == 0 && t.Day == 0 && t.Hour == 0;
+            const bool lastYear = t.Year == 30828;
+            EXPECT_TRUE(none || lastYear) << name << " in " << z.zone << ": " << t.Year;
+        }
+    }
+    if (saved != nullptr) {
+        setenv("TZ", savedZone.c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
 }
 
 TEST_F(PackFileTest, AsynchronousMemberReadsCompleteWhenIdle)

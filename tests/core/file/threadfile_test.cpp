@@ -3,16 +3,18 @@
 // with its file.
 #include "core/file/threadfile.h"
 
+#include "core/memory.h"
+#include "platform/kernel/sync.h"
+#include "support/thread_count.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <atomic>
 #include <fstream>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -28,24 +30,14 @@ std::vector<std::uint8_t> WritePattern(const char* name, std::size_t size)
     return data;
 }
 
-std::size_t ThreadCount() { return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/task"), {})); }
-
-// The thread count once it has settled at expect (a thread reports its end
-// just before the system removes it), or as it stands after a bounded wait.
-std::size_t ThreadCountSettled(std::size_t expect)
-{
-    std::size_t n = ThreadCount();
-    for (long spins = 0; n != expect && spins < 200000; ++spins) {
-        std::this_thread::yield();
-        n = ThreadCount();
-    }
-    return n;
-}
-
 // Waits (yielding, bounded) until the reader thread has read ahead.
 void WaitForReadAhead(THREADFILE* f)
 {
-    for (long spins = 0; f->CacheFill == 0 && spins < 50000000L; ++spins) std::this_thread::yield();
+    // A pending command may still reset the cache: wait for it first.
+    while (!IsThreadedFileIdle(f)) std::this_thread::yield();
+    std::atomic_ref<std::uint32_t> fill(f->CacheFill);
+    for (long spins = 0; fill.load(std::memory_order_acquire) == 0 && spins < 50000000L; ++spins)
+        std::this_thread::yield();
 }
 
 } // namespace
@@ -148,4 +140,20 @@ TEST(ThreadedFile, AThreadLivesExactlyAsLongAsItsFile)
     CloseThreadedFile(a);
     CloseThreadedFile(b);
     EXPECT_EQ(OpenThreadedFile(std::string(300, 'x').c_str(), 0, 1, 0), nullptr);
+}
+
+TEST(ThreadedFile, AReaderThreadThatCannotStartLeavesNothingBehind)
+{
+    WritePattern("t.bin", 100);
+    const int blocks = AllocState.BlockCount;
+    const std::size_t threads = ThreadCount();
+    FailNextThreadStarts(1);
+    EXPECT_EQ(OpenThreadedFile("t.bin", 1, 1, 1), nullptr);
+    EXPECT_EQ(AllocState.BlockCount, blocks);
+    EXPECT_EQ(ThreadCountSettled(threads), threads);
+    // Nothing of the failed open holds the file or the hook.
+    THREADFILE* f = OpenThreadedFile("t.bin", 0, 1, 1);
+    ASSERT_NE(f, nullptr);
+    CloseThreadedFile(f);
+    EXPECT_EQ(AllocState.BlockCount, blocks);
 }

@@ -1,5 +1,7 @@
 // BMP decoding: every bit depth and compression, both row orders, and files
 // whose sizes, tables or runs do not add up.
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "decoder_test_util.h"
@@ -114,9 +116,10 @@ Bytes RowsFor(const Variant& v, bool topDown)
     return out;
 }
 
-Bytes MakeBmp(const Variant& v, bool topDown)
+Bytes MakeBmp(const Variant& v, bool topDown, int headerSize = 40)
 {
     BmpSpec spec;
+    spec.headerSize = headerSize;
     spec.width = W;
     spec.height = topDown ? -H : H;
     spec.bits = v.bits;
@@ -125,7 +128,9 @@ Bytes MakeBmp(const Variant& v, bool topDown)
         for (int i = 0; i < (1 << v.bits); ++i) {
             spec.table.push_back(i < 4 ? Colours[static_cast<std::size_t>(i)] : 0);
         }
-    } else if (v.bits == 16 || v.bits == 32 || v.compression == 3) {
+    } else if (headerSize >= 52) {
+        std::copy(std::begin(v.masks), std::end(v.masks), spec.masks);
+    } else if (v.compression == 3) {
         spec.table = {v.masks[0], v.masks[1], v.masks[2]};
     }
     spec.pixels = RowsFor(v, topDown);
@@ -148,10 +153,14 @@ TEST(BmpDecoder, EveryDepthAndCompressionDecodesToThePicture)
         {"32-bit", 32, 0, {}},
         {"32-bit bit fields", 32, 3, {0xFF, 0xFF00, 0xFF0000}},
     };
+    // Headers of 40, 108 and 124 bytes: the table follows each header's own
+    // size, and the longer ones hold the masks themselves.
     for (const Variant& v : variants) {
+        for (int headerSize : {40, 108, 124})
         for (bool topDown : {false, true}) {
-            SCOPED_TRACE(std::string(v.name) + (topDown ? " top-down" : " bottom-up"));
-            Decoded d(DecodeBmpImage, MakeBmp(v, topDown));
+            SCOPED_TRACE(std::string(v.name) + (topDown ? " top-down" : " bottom-up") + " header " +
+                         std::to_string(headerSize));
+            Decoded d(DecodeBmpImage, MakeBmp(v, topDown, headerSize));
             ASSERT_EQ(d.Result, 0);
             EXPECT_EQ(d.Image.Width, W);
             EXPECT_EQ(d.Image.Height, H);
@@ -223,6 +232,22 @@ TEST(BmpDecoder, RunsPastTheImageOrTheDataStayInBounds)
     Decoded d(DecodeBmpImage, WriteBmp(s));
     ASSERT_EQ(d.Result, 0);
     EXPECT_EQ(d.Row(1)[0], 4);
+    // A picture far larger than any data could fill is refused before its
+    // block is made; a small blank one with only the end code still decodes.
+    for (int bits : {8, 4}) {
+        s.bits = bits;
+        s.compression = bits == 8 ? 1 : 2;
+        s.table.resize(std::size_t{1} << bits);
+        s.pixels = {0, 1};
+        s.width = 8192;
+        s.height = 8192;
+        Decoded huge(DecodeBmpImage, WriteBmp(s));
+        EXPECT_EQ(huge.Result, -1) << bits;
+        s.width = 640;
+        s.height = 480;
+        Decoded blank(DecodeBmpImage, WriteBmp(s));
+        EXPECT_EQ(blank.Result, 0) << bits;
+    }
     EXPECT_EQ(d.Row(1)[1], 4);
     EXPECT_EQ(d.Row(0)[0], 0);
 }
@@ -335,6 +360,15 @@ TEST(BmpDecoder, MalformedFilesAreRefused)
         f.resize(30);
         cases.push_back({"truncated header", f});
     }
+    for (std::uint32_t size : {0u, 12u, 44u, 0x10000u, 0xFFFFFFF0u}) {
+        // 44 runs into the pixels at byte 54; the others are too short or past the file.
+        Bytes f = WriteBmp(base());
+        f[14] = static_cast<std::uint8_t>(size);
+        f[15] = static_cast<std::uint8_t>(size >> 8);
+        f[16] = static_cast<std::uint8_t>(size >> 16);
+        f[17] = static_cast<std::uint8_t>(size >> 24);
+        cases.push_back({"header size", f});
+    }
     {
         Bytes f = WriteBmp(base());
         f[0] = 'X';
@@ -346,22 +380,27 @@ TEST(BmpDecoder, MalformedFilesAreRefused)
     }
 }
 
-TEST(BmpDecoder, LongerInfoHeadersStillHaveTheirTableReadAtByte40)
+TEST(BmpDecoder, SmallestDirectColourFilesNeedOnlyTheirPixels)
 {
-    // A 108-byte header: the colour table is taken from the header's own
-    // bytes 40 on, where the masks of the longer header sit.
-    BmpSpec s;
-    s.width = 1;
-    s.height = 1;
-    s.bits = 8;
-    s.table = {0x00AABBCC, 0x00112233, 0x00445566}; // stand-ins for the longer header's masks
-    for (int i = 3; i < 17 + 256; ++i) {
-        s.table.push_back(0x00010203);
+    // Without bit fields nothing follows the 40-byte header but the rows.
+    const struct {
+        int width, height, bits;
+        Bytes pixels;
+        std::uint32_t first, last;
+    } cases[] = {
+        {2, 1, 32, {0x33, 0x22, 0x11, 0, 0xCC, 0xBB, 0xAA, 0}, 0x112233, 0xAABBCC},
+        {2, 2, 16, {0x1F, 0, 0xE0, 0x03, 0x00, 0x7C, 0xFF, 0x7F}, 0x0000FF, 0xFFFFFF},
+    };
+    for (const auto& c : cases) {
+        BmpSpec s;
+        s.width = c.width;
+        s.height = c.height;
+        s.bits = c.bits;
+        s.pixels = c.pixels;
+        Decoded d(DecodeBmpImage, WriteBmp(s));
+        ASSERT_EQ(d.Result, 0) << c.bits;
+        // Bottom-up: the file's first pixel is the last row's.
+        EXPECT_EQ(d.Rgb(0, c.height - 1), c.first) << c.bits;
+        EXPECT_EQ(d.Rgb(c.width - 1, 0), c.last) << c.bits;
     }
-    s.pixels = {0, 0, 0, 0};
-    Bytes file = WriteBmp(s);
-    file[14] = 108;
-    Decoded d(DecodeBmpImage, file);
-    ASSERT_EQ(d.Result, 0);
-    EXPECT_EQ(d.Rgb(0, 0), 0xAABBCCu);
 }

@@ -2,6 +2,7 @@
 // hostile headers.
 #include <vector>
 
+#include "core/memory.h"
 #include "decoder_test_util.h"
 
 namespace {
@@ -98,14 +99,147 @@ TEST(DdsDecoder, PremultipliedColoursAreDividedBackAndAlphaZeroStaysBlack)
     EXPECT_EQ(e.Argb(0, 0), 0x01FFFFFFu) << "values above 255 are clamped";
 }
 
-TEST(DdsDecoder, PartialBlocksStayZero)
+namespace {
+
+std::uint32_t Expand(std::uint16_t c)
 {
-    Decoded d(DecodeDdsImage, WriteDds(6, 6, FourCC, BC1, 0, 0, 0, 0, 0, ColourBlock(0xFFFF, 0xFFFF, 0)));
-    ASSERT_EQ(d.Result, 0);
-    EXPECT_EQ(d.Image.Pitch, 24);
-    EXPECT_EQ(d.Argb(3, 3), 0xFFFFFFFFu);
-    EXPECT_EQ(d.Argb(4, 0), 0u);
-    EXPECT_EQ(d.Argb(0, 5), 0u);
+    return (((c >> 11) & 31) * 255u / 31u) << 16 | (((c >> 5) & 63) * 255u / 63u) << 8 | (c & 31) * 255u / 31u;
+}
+
+// Each 4x4 cell of the picture holds two 5:6:5 colours (and, where the format
+// has alpha, two alpha levels); texels pick one of them, so every format can
+// carry the picture exactly and a block read from the wrong place shows.
+struct BlockPicture {
+    int Width, Height;
+    std::uint32_t Kind;
+    bool Punch; // BC1 with transparent texels
+    std::uint32_t Hash(int x, int y, int salt) const
+    {
+        std::uint32_t h = static_cast<std::uint32_t>(x) * 73856093u ^ static_cast<std::uint32_t>(y) * 19349663u ^
+                          static_cast<std::uint32_t>(salt) * 83492791u;
+        h ^= h >> 13;
+        h *= 0x5bd1e995u;
+        return h ^ (h >> 15);
+    }
+    std::uint16_t Colour(int bx, int by, int which) const
+    {
+        // Two different values; the lower one first.
+        std::uint16_t a = static_cast<std::uint16_t>(Hash(bx, by, 1) & 0x7FFF);
+        return static_cast<std::uint16_t>(which == 0 ? a : a + 1 + (Hash(bx, by, 2) & 0x7FFF));
+    }
+    std::uint32_t Alpha(int bx, int by, int which) const
+    {
+        if (Kind == BC2) {
+            return ((Hash(bx, by, 3 + which) & 15) * 17);
+        }
+        std::uint32_t a = Hash(bx, by, 3) & 127;
+        return which == 0 ? a : a + 1 + (Hash(bx, by, 4) & 127);
+    }
+    bool Pick(int x, int y, int salt) const { return (Hash(x, y, salt) & 1) != 0; }
+    std::uint32_t Texel(int x, int y) const
+    {
+        const int bx = x / 4, by = y / 4;
+        if (Punch && Hash(x, y, 7) % 5 == 0) {
+            return 0;
+        }
+        std::uint32_t rgb = Expand(Colour(bx, by, Pick(x, y, 5) ? 1 : 0));
+        std::uint32_t a = 255;
+        if (Kind == BC2 || Kind == BC3) {
+            a = Alpha(bx, by, Pick(x, y, 6) ? 1 : 0);
+        }
+        return a << 24 | rgb;
+    }
+    // The encoder: texels outside the picture take index 0.
+    Bytes Encode() const
+    {
+        Bytes out;
+        for (int by = 0; by < (Height + 3) / 4; ++by) {
+            for (int bx = 0; bx < (Width + 3) / 4; ++bx) {
+                std::uint32_t colourIdx = 0;
+                std::uint64_t alphaIdx = 0;
+                for (int i = 0; i < 16; ++i) {
+                    const int x = bx * 4 + i % 4, y = by * 4 + i / 4;
+                    if (x >= Width || y >= Height) {
+                        continue;
+                    }
+                    const std::uint32_t t = Texel(x, y);
+                    std::uint32_t ci = (t & 0xFFFFFF) == Expand(Colour(bx, by, 0)) ? 0 : 1;
+                    if (Punch && t == 0) {
+                        ci = 3;
+                    }
+                    // Four-colour blocks (BC2, BC3, opaque BC1) want c0 > c1: the higher colour is stored first.
+                    if (!Punch) {
+                        ci ^= 1;
+                    }
+                    colourIdx |= ci << (2 * i);
+                    if (Kind == BC2) {
+                        alphaIdx |= static_cast<std::uint64_t>((t >> 24) / 17) << (4 * i);
+                    } else if (Kind == BC3) {
+                        alphaIdx |= static_cast<std::uint64_t>((t >> 24) == Alpha(bx, by, 0) ? 0 : 1) << (3 * i);
+                    }
+                }
+                if (Kind == BC2) {
+                    for (int i = 0; i < 8; ++i) {
+                        out.push_back(static_cast<std::uint8_t>(alphaIdx >> (8 * i)));
+                    }
+                } else if (Kind == BC3) {
+                    out.push_back(static_cast<std::uint8_t>(Alpha(bx, by, 0)));
+                    out.push_back(static_cast<std::uint8_t>(Alpha(bx, by, 1)));
+                    for (int i = 0; i < 6; ++i) {
+                        out.push_back(static_cast<std::uint8_t>(alphaIdx >> (8 * i)));
+                    }
+                }
+                const std::uint16_t lo = Colour(bx, by, 0), hi = Colour(bx, by, 1);
+                Bytes colour = Punch ? ColourBlock(lo, hi, colourIdx) : ColourBlock(hi, lo, colourIdx);
+                out.insert(out.end(), colour.begin(), colour.end());
+            }
+        }
+        return out;
+    }
+};
+
+} // namespace
+
+TEST(DdsDecoder, BlockImagesOfAnySizeDecodeToTheirTexels)
+{
+    const struct {
+        const char* name;
+        std::uint32_t kind;
+        bool punch;
+    } formats[] = {{"BC1", BC1, false}, {"BC1 with alpha", BC1, true}, {"BC2", BC2, false}, {"BC3", BC3, false}};
+    const int sizes[][2] = {{1, 1}, {5, 7}, {31, 17}, {61, 47}, {8, 4}};
+    for (const auto& f : formats) {
+        for (const auto& wh : sizes) {
+            const BlockPicture pic{wh[0], wh[1], f.kind, f.punch};
+            Decoded d(DecodeDdsImage, WriteDds(wh[0], wh[1], FourCC, f.kind, 0, 0, 0, 0, 0, pic.Encode()));
+            ASSERT_EQ(d.Result, 0) << f.name << " " << wh[0] << "x" << wh[1];
+            int wrong = 0;
+            for (int y = 0; y < wh[1]; ++y) {
+                for (int x = 0; x < wh[0]; ++x) {
+                    const std::uint32_t want = pic.Texel(x, y), got = d.Argb(x, y);
+                    // A transparent BC1 texel's colour is not part of the picture.
+                    const bool same = want == 0 && f.punch ? got >> 24 == 0 : got == want;
+                    if (!same && wrong++ < 3) {
+                        ADD_FAILURE() << f.name << " " << wh[0] << "x" << wh[1] << " at " << x << "," << y
+                                      << std::hex << ": 0x" << got << " for 0x" << want;
+                    }
+                }
+            }
+            EXPECT_EQ(wrong, 0) << f.name << " " << wh[0] << "x" << wh[1];
+        }
+    }
+}
+
+TEST(DdsDecoder, BlockCountsComeFromTheDeclaredSizeBeforeAnyBlockIsMade)
+{
+    // 3 x 100,000,000 declares 25,000,000 block rows; none are there.
+    const WORD before = AllocState.NextID;
+    Decoded d(DecodeDdsImage, WriteDds(3, 100000000, FourCC, BC1, 0, 0, 0, 0, 0, Bytes(8, 0)));
+    EXPECT_EQ(d.Result, -1);
+    EXPECT_EQ(AllocState.NextID, before) << "refused before allocating";
+    // A block short for a 5x5 image (four blocks stored) is refused too.
+    Decoded shortData(DecodeDdsImage, WriteDds(5, 5, FourCC, BC1, 0, 0, 0, 0, 0, Bytes(3 * 8, 0)));
+    EXPECT_EQ(shortData.Result, -1);
 }
 
 TEST(DdsDecoder, UncompressedLayoutsKeepTheFilePixelsAndPitch)

@@ -90,6 +90,10 @@ TEST(TgaDecoder, HeadersOutsideTheFormatAreRefused)
     wide[12] = 0x01;
     wide[13] = 0x20; // 8193
     Bytes mapPast = WriteTga(1, 1, 1, 8, 0x20, Bytes(3 * 10 + 1, 0), 250, 10, 24);
+    Bytes mapTypeZero = WriteTga(1, 1, 1, 8, 0x20, Bytes(3 * 2 + 1, 0), 0, 2, 24);
+    mapTypeZero[1] = 0;
+    Bytes runMapTypeZero = WriteTga(9, 1, 1, 8, 0x20, Bytes{0, 0, 0, 0, 0x80, 0}, 0, 2, 16);
+    runMapTypeZero[1] = 0;
     const Case cases[] = {
         {"x origin 1", xOrigin},
         {"8193 wide", wide},
@@ -99,6 +103,10 @@ TEST(TgaDecoder, HeadersOutsideTheFormatAreRefused)
         {"depth 15", file(2, 2, 2, 15)},
         {"zero width", file(2, 0, 2, 24)},
         {"colour map past entry 255", mapPast},
+        {"type 1, map type 0", mapTypeZero},
+        {"type 9, map type 0", runMapTypeZero},
+        {"type 1, map length 0", WriteTga(1, 2, 1, 8, 0x20, Bytes{0, 0}, 0, 0, 24)},
+        {"type 9, map length 0", WriteTga(9, 2, 1, 8, 0x20, Bytes{0x81, 0}, 0, 0, 24)},
         {"raw data shorter than the image", WriteTga(2, 4, 4, 32, 0x20, Bytes(60, 0))},
         {"run-length data ends early", WriteTga(10, 4, 4, 24, 0x20, Bytes{0x83, 1, 2, 3, 0x05, 1, 2, 3})},
         {"literal packet past the data", WriteTga(10, 200, 1, 24, 0x20, Bytes{0x7F, 1, 2, 3, 0x7F, 1, 2, 3})},

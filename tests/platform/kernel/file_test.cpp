@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -253,6 +256,50 @@ TEST(KernelFile, FileTimesConvertToCalendarFields)
               ticks - 7890000ULL);
     unsetenv("TZ");
     tzset();
+}
+
+TEST(KernelFile, FileTimesPastTheLastTickArePinnedThere)
+{
+    // Only a file system that keeps 64-bit seconds can hold such a time.
+    char folder[] = "/dev/shm/zarvo-time-XXXXXX";
+    if (mkdtemp(folder) == nullptr) GTEST_SKIP() << "no /dev/shm";
+    const std::string file = std::string(folder) + "/late.txt";
+    WriteText(file, "x");
+    const struct {
+        std::int64_t seconds;
+        std::uint64_t ticks;
+    } cases[] = {
+        {1000000000000LL, 0x7FFFFFFFFFFFFFFFULL},   // about year 33658
+        {910692730085LL, 0x7FFFFFFFFFFFFFFFULL},    // the second the last tick falls in
+        {910692730084LL, 9223372036840000000ULL},   // the one before it, exact
+        {-20000000000LL, 0},                        // before 1601
+    };
+    int checked = 0;
+    for (const auto& c : cases) {
+        timespec times[2] = {{c.seconds, 0}, {c.seconds, 0}};
+        if (utimensat(AT_FDCWD, file.c_str(), times, 0) != 0) continue;
+        struct stat st;
+        if (stat(file.c_str(), &st) != 0 || st.st_mtim.tv_sec != c.seconds) continue;
+        std::string win;
+        win = "Z:" + file;
+        for (char& ch : win) ch = ch == '/' ? '\\' : ch;
+        WIN32_FIND_DATAA d;
+        HANDLE h = FindFirstFileA(win.c_str(), &d);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        FindClose(h);
+        EXPECT_EQ((static_cast<std::uint64_t>(d.ftLastWriteTime.dwHighDateTime) << 32) | d.ftLastWriteTime.dwLowDateTime,
+                  c.ticks) << c.seconds;
+        h = CreateFileA(win.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        FILETIME written{};
+        EXPECT_TRUE(GetFileTime(h, nullptr, nullptr, &written));
+        CloseHandle(h);
+        EXPECT_EQ((static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime, c.ticks)
+            << c.seconds;
+        ++checked;
+    }
+    fs::remove_all(folder);
+    if (checked == 0) GTEST_SKIP() << "the file system keeps no such times";
 }
 
 TEST(KernelFile, TempFilesAreCreatedUniqueInTheTempFolder)

@@ -48,6 +48,17 @@ TEST(KernelThreads, RunWithTheirOwnIdAndReportTheirExitCode)
     EXPECT_NE(id, GetCurrentThreadId());
     EXPECT_NE(GetCurrentThreadId(), 0u);
     CloseHandle(thread);
+
+    // A start the system refuses answers null, without throwing, and the next start works.
+    FailNextThreadStarts(1);
+    seen = 0;
+    EXPECT_EQ(CreateThread(nullptr, 0, ThreadBody, &seen, 0, &id), nullptr);
+    EXPECT_EQ(id, 0u);
+    thread = CreateThread(nullptr, 0, ThreadBody, &seen, 0, &id);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+    EXPECT_EQ(seen, id);
+    CloseHandle(thread);
 }
 
 TEST(KernelClock, ManualClockDrivesEveryReaderAndSleep)

@@ -1,8 +1,14 @@
+#include "platform/gdi/gdi.h"
 #include "platform/kernel/clock.h"
 #include "platform/window/window.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -148,4 +154,60 @@ TEST(CursorCount, ShowCursorCountsUpAndDown)
     const int start = GetCursorDisplayCount();
     EXPECT_EQ(ShowCursor(FALSE), start - 1);
     EXPECT_EQ(ShowCursor(TRUE), start);
+}
+
+namespace {
+
+LRESULT PaintingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PAINT) ReleaseDC(window, GetDC(window));
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST(LockOrder, PaintingWhileAnotherThreadChangesTheDisplayDoesNotDeadlock)
+{
+    // Painting takes the window lock, then the GDI lock through GetDC; a mode
+    // change announces itself to the windows. Both at once must not stall.
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = PaintingProc;
+    wc.lpszClassName = "LockOrderTest";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowExA(0, "LockOrderTest", "t", WS_POPUP, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window, SW_SHOW);
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 3000 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!done.load()) {
+            std::fprintf(stderr, "window and GDI locks deadlocked\n");
+            std::abort();
+        }
+    });
+    std::atomic<bool> changed{false};
+    std::thread changer([&] {
+        DEVMODEA mode{};
+        mode.dmSize = sizeof mode;
+        mode.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT;
+        mode.dmPelsWidth = 640;
+        mode.dmPelsHeight = 480;
+        mode.dmBitsPerPel = 16;
+        for (int i = 0; i < 2000; ++i) {
+            ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN);
+            ChangeDisplaySettingsA(nullptr, 0);
+        }
+        changed = true;
+    });
+    MSG m;
+    // Painting goes on for as long as the modes change.
+    for (int i = 0; i < 2000 || !changed.load(); ++i) {
+        ShowWindow(window, SW_SHOW);  // marks the window for painting again
+        UpdateWindow(window);
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    }
+    changer.join();
+    done = true;
+    watchdog.join();
+    DestroyWindow(window);
 }
