@@ -265,6 +265,11 @@ int CloseMainWindow()
             }
             while (ServiceMessageLoop() == 0) {
             }
+            // A quit message the loop stopped short of would end the next
+            // start-up's window at once.
+            MSG stale;
+            while (PeekMessageA(&stale, reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1)), 0, 0, PM_REMOVE)) {
+            }
             UnregisterClassA(s.ClassName, s.Instance);
         }
         ReleaseTextInputHandles();

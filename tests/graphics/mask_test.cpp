@@ -83,6 +83,21 @@ TEST_F(MaskScreenTest, DrawsOutsideTheDrawAreaTouchNothing)
     StoreDrawArea(0, 0, 320, 240);
 }
 
+TEST_F(MaskScreenTest, TextThroughTheMaskLandsOnlyWhereThePlaneIsClear)
+{
+    MakeHalfMask(0);
+    DrawFormattedText(0, 40, GetColorValue(255, 255, 255), "%s", "MMMMMMMM");
+    int shown = 0;
+    int leaked = 0;
+    for (int y = 40; y < 70; ++y) {
+        for (int x = 0; x < 160; ++x) {
+            if (Pixel(x, y) == 0xFFFFFFu) (y < 50 ? shown : leaked) += 1;
+        }
+    }
+    EXPECT_GT(shown, 0);
+    EXPECT_EQ(leaked, 0);
+}
+
 TEST_F(MaskScreenTest, MasksAreDeletedOnlyWithTheirCheckValue)
 {
     MaskTable[3] = MASKREC{5, nullptr, 1};
