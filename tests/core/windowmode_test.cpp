@@ -2,6 +2,9 @@
 #include "core/msgloop.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"
+#include "core/winproc.h"
+#include "graphics/drawstate.h"
+#include "graphics/image/graphimage.h"
 #include "graphics/screen.h"
 #include "platform/ddraw/display.h"
 #include "platform/window/window.h"
@@ -190,4 +193,34 @@ TEST_F(WindowModeTest, SizingKeepsTheScreensShapeAndMovingInFullScreenStaysPut)
     GetWindowRect(window, &frame);
     EXPECT_EQ(r.left, frame.left);
     EXPECT_EQ(r.right, frame.right);
+}
+
+TEST_F(WindowModeTest, AnInactiveWindowShowsTheInactiveImageStretchedAndKeepsTheBackScreen)
+{
+    EXPECT_EQ(RedrawInactiveWindow(nullptr), -1);  // no inactive image set
+
+    ASSERT_EQ(MakeXrgbGraphImage(8, 8, &InactiveImage), 0);
+    for (int y = 0; y < 8; ++y) {
+        auto* row = reinterpret_cast<DWORD*>(static_cast<BYTE*>(InactiveImage.Pixels) + y * InactiveImage.Pitch);
+        for (int x = 0; x < 8; ++x) row[x] = 0x0000FF;
+    }
+    SysState.InactiveImageFlag = 1;
+    SysState.InactiveImageGraph = -1;
+    DrawCircleShape(100, 100, 20, GetColorValue(255, 0, 0), 1);
+
+    SimulateFocusChange(window, false);
+    int width = 0;
+    int height = 0;
+    const std::uint32_t* shown = GetLastPresentedPixels(&width, &height);
+    ASSERT_EQ(width, 640);
+    EXPECT_EQ(shown[0] & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(shown[479 * width + 639] & 0xFFFFFF, 0x0000FFu);  // stretched over the screen
+    EXPECT_EQ(BackPixel(100, 100), 0xFF0000u);
+    EXPECT_EQ(BackPixel(0, 0), 0u);
+    EXPECT_EQ(SysState.AlwaysRun, 0);
+    EXPECT_EQ(GetCurrentDrawTarget(), -2);
+
+    SimulateFocusChange(window, true);
+    SysState.InactiveImageFlag = 0;
+    DiscardGraphImage(&InactiveImage);
 }
