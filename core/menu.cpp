@@ -23,6 +23,19 @@ constexpr int kMenuRevealHeight = 60;
 
 char g_itemText[128];
 
+// Sets the menu on the window or takes it off, when that changes anything.
+void AttachMenu(int attach)
+{
+    MENUSTATE& m = MenuState;
+    if (attach == 1 && m.Attached == 0) {
+        SetMenu(SysState.MainWindow, m.Menu);
+        m.Attached = 1;
+    } else if (attach == 0 && m.Attached == 1) {
+        SetMenu(SysState.MainWindow, nullptr);
+        m.Attached = 0;
+    }
+}
+
 } // namespace
 
 int ReadMenuItemInfo(HMENU menu, int position, MENUITEMINFOA* info)
@@ -91,13 +104,7 @@ int SetMenuVisible(int flag)
     if (s.MainWindow == nullptr) return 0;
     const int displayable = IsMenuDisplayable();
     if (displayable == m.LastDisplayable) return 0;
-    if (displayable == 1 && m.Attached == 0) {
-        SetMenu(s.MainWindow, m.Menu);
-        m.Attached = 1;
-    } else if (displayable == 0 && m.Attached == 1) {
-        SetMenu(s.MainWindow, nullptr);
-        m.Attached = 0;
-    }
+    AttachMenu(displayable);
     if (s.WindowModeFlag == 1) ApplyWindowStyle();
     DrawMenuBar(s.MainWindow);
     m.LastDisplayable = displayable;
@@ -106,15 +113,8 @@ int SetMenuVisible(int flag)
 
 int AttachMenuForMode(int windowed)
 {
-    MENUSTATE& m = MenuState;
     if (SysState.MenuUse == 0 || SysState.MainWindow == nullptr) return 0;
-    if (windowed == 1 && m.Attached == 0) {
-        SetMenu(SysState.MainWindow, m.Menu);
-        m.Attached = 1;
-    } else if (windowed == 0 && m.Attached == 1) {
-        SetMenu(SysState.MainWindow, nullptr);
-        m.Attached = 0;
-    }
+    AttachMenu(windowed);
     return 0;
 }
 

@@ -1100,26 +1100,35 @@ void SimulateSdlKey(HWND window, int sdlKeycode, int sdlMods, bool down)
     SDL_PushEvent(&e);
 }
 
-void SimulateSdlTextEditing(HWND window, const char* utf8, int cursor)
+namespace {
+
+// Editing and text events share their first fields (type, time, window,
+// text); the editing event adds the cursor.
+void PushTextEvent(HWND window, Uint32 type, const char* utf8, int cursor)
 {
     SDL_Window* sdl = GetSdlWindowOfHandle(window);
     if (sdl == nullptr) return;
     SDL_Event e{};
-    e.edit.type = SDL_TEXTEDITING;
-    e.edit.windowID = SDL_GetWindowID(sdl);
-    SDL_strlcpy(e.edit.text, utf8, sizeof e.edit.text);
-    e.edit.start = cursor;
-    e.edit.length = 0;
+    if (type == SDL_TEXTEDITING) {
+        e.edit.windowID = SDL_GetWindowID(sdl);
+        SDL_strlcpy(e.edit.text, utf8, sizeof e.edit.text);
+        e.edit.start = cursor;
+    } else {
+        e.text.windowID = SDL_GetWindowID(sdl);
+        SDL_strlcpy(e.text.text, utf8, sizeof e.text.text);
+    }
+    e.type = type;
     SDL_PushEvent(&e);
+}
+
+} // namespace
+
+void SimulateSdlTextEditing(HWND window, const char* utf8, int cursor)
+{
+    PushTextEvent(window, SDL_TEXTEDITING, utf8, cursor);
 }
 
 void SimulateSdlTextInput(HWND window, const char* utf8)
 {
-    SDL_Window* sdl = GetSdlWindowOfHandle(window);
-    if (sdl == nullptr) return;
-    SDL_Event e{};
-    e.text.type = SDL_TEXTINPUT;
-    e.text.windowID = SDL_GetWindowID(sdl);
-    SDL_strlcpy(e.text.text, utf8, sizeof e.text.text);
-    SDL_PushEvent(&e);
+    PushTextEvent(window, SDL_TEXTINPUT, utf8, 0);
 }

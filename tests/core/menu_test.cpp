@@ -26,21 +26,18 @@ void OnNamedCommand(const char* text, int)
     g_names.push_back(text);
 }
 
-class MenuTest : public LibraryTest {
+class MenuTest : public StartedLibraryTest<320, 240> {
 protected:
     void SetUp() override
     {
-        LibraryTest::SetUp();
         g_commands.clear();
         g_names.clear();
-        ASSERT_EQ(StartDrawingLibrary(320, 240, 32), 0);
-        window = SysState.MainWindow;
+        StartedLibraryTest::SetUp();
     }
     void TearDown() override
     {
         SimulateCursorPos(nullptr);
-        EndDrawingLibrary();
-        LibraryTest::TearDown();
+        StartedLibraryTest::TearDown();
     }
     // File (Open 10, separator, Recent > (One 20, Two 21)), Quit 30.
     void UseMenu()
@@ -60,7 +57,6 @@ protected:
         MenuState.ItemCount = 0;
         ASSERT_EQ(CollectMenuItems(bar), 0);
     }
-    HWND window = nullptr;
 };
 
 } // namespace

@@ -18,19 +18,8 @@ const char* Utf8(const char8_t* text)
     return reinterpret_cast<const char*>(text);
 }
 
-class TextInputTest : public LibraryTest {
+class TextInputTest : public StartedLibraryTest<320, 240> {
 protected:
-    void SetUp() override
-    {
-        LibraryTest::SetUp();
-        ASSERT_EQ(StartDrawingLibrary(320, 240, 32), 0);
-        window = SysState.MainWindow;
-    }
-    void TearDown() override
-    {
-        EndDrawingLibrary();
-        LibraryTest::TearDown();
-    }
     static void PushAll(const char* bytes)
     {
         for (const char* p = bytes; *p != '\0'; ++p) PushInputChar(static_cast<unsigned char>(*p));
@@ -44,7 +33,6 @@ protected:
         PumpMessages();
     }
     static std::string Text(int handle) { return GetKeyInputRecord(handle)->Buffer; }
-    HWND window = nullptr;
 };
 
 } // namespace

@@ -14,20 +14,13 @@
 
 namespace {
 
-class WindowModeTest : public LibraryTest {
+class WindowModeTest : public StartedLibraryTest<640, 480> {
 protected:
-    void SetUp() override
-    {
-        LibraryTest::SetUp();
-        ASSERT_EQ(StartDrawingLibrary(640, 480, 32), 0);
-        window = SysState.MainWindow;
-    }
     void TearDown() override
     {
         SysState.ModeChangeAllowed = 0;
         SimulateCursorPos(nullptr);
-        EndDrawingLibrary();
-        LibraryTest::TearDown();
+        StartedLibraryTest::TearDown();
     }
     // One back-screen pixel, from its software image or its surface.
     static DWORD BackPixel(int x, int y)
@@ -44,7 +37,6 @@ protected:
         ScreenState.BackSurface->Unlock(nullptr);
         return v & 0xFFFFFF;
     }
-    HWND window = nullptr;
 };
 
 } // namespace
