@@ -738,6 +738,9 @@ LONG SetWindowLongA(HWND window, int index, LONG value)
     const LONG previous = static_cast<LONG>(*field);
     *field = static_cast<DWORD>(value);
     if (index == GWL_STYLE) SDL_SetWindowBordered(rec->Sdl, (rec->Style & WS_CAPTION) ? SDL_TRUE : SDL_FALSE);
+    // A window that gives up its topmost style (back from full screen) stops
+    // standing above the others.
+    if (index == GWL_EXSTYLE && (rec->ExStyle & WS_EX_TOPMOST) == 0) SDL_SetWindowAlwaysOnTop(rec->Sdl, SDL_FALSE);
     return previous;
 }
 
