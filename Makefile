@@ -34,9 +34,15 @@ tsan: deps $(TSAN_BUILD)/build.ninja
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
 	  ctest --output-on-failure -j $(JOBS) -E '_NOT_BUILT|^fuzz_'
 
-
+# The game plays in a copy of data/ in the build tree, so playing never
+# changes the repository; the best times saved there are kept across runs.
+RUN_DIR := $(BUILD)/run
 run: build
-	cd data && ../$(BUILD)/zarvo
+	@mkdir -p $(RUN_DIR)
+	@if [ -f $(RUN_DIR)/date/time.dat ]; then cp $(RUN_DIR)/date/time.dat $(RUN_DIR)/.time.dat.keep; fi
+	@cp -r data/. $(RUN_DIR)/
+	@if [ -f $(RUN_DIR)/.time.dat.keep ]; then mv $(RUN_DIR)/.time.dat.keep $(RUN_DIR)/date/time.dat; fi
+	cd $(RUN_DIR) && $(CURDIR)/$(BUILD)/zarvo
 
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -5,6 +5,7 @@
 #include "core/apilock.h"
 #include "core/format.h"
 #include "core/input.h"
+#include "core/log.h"
 #include "core/msgloop.h"
 #include "core/random.h"
 #include "core/startup.h"
@@ -54,6 +55,11 @@ int SelectWindowMode(int windowed)
 DWORD GetMillisecondClock()
 {
     return timeGetTime();
+}
+
+int WriteLogText(const char* text)
+{
+    return WriteLog(text);
 }
 
 int GetRandomNumber(int max)

@@ -15,6 +15,8 @@ int PumpMessages();
 // Forwarders.
 int SelectWindowMode(int windowed);
 DWORD GetMillisecondClock();
+// Appends the text to the log; -1 always.
+int WriteLogText(const char* text);
 // 0 ... max.
 int GetRandomNumber(int max);
 // The pad's bits (pad number 1-8, plus 0x1000 to merge the keyboard).

@@ -13,6 +13,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 #include "platform/window/window.h"
+#include "sound/music.h"
 #include "sound/streamsound.h"
 #include "platform/winsock/winsock.h"
 
@@ -107,7 +108,7 @@ int ServiceMessageLoop()
     }
 
     RefillAllStreamSounds();
-    // Polling the MIDI play states comes with MIDI.
+    PollMidiPlayStates();
     UpdatePadVibration();
     PumpNetWork(1);
     const HTTPSTATE& http = HttpState;

@@ -30,6 +30,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/system.h"
 #include "platform/winmm/timer.h"
+#include "sound/music.h"
 #include "sound/soundsystem.h"
 
 #include <cstdarg>
@@ -317,7 +318,7 @@ int RunShutdownSequence()
     CloseAllHttpHandles();
     ShutdownNetWork();
 
-    // Ending the background music comes with music.
+    EndBackgroundMusic();
     EndScreenSystem();
     TerminateInput();
     ShutdownSoundSystem();

@@ -18,6 +18,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/window/dragdrop.h"
 #include "platform/window/window.h"
+#include "sound/music.h"
 
 GraphImage InactiveImage{};
 
@@ -259,7 +260,7 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         StoreDroppedFiles(reinterpret_cast<HDROP>(wParam));
         break;
     case MM_MCINOTIFY:
-        // MCI notifications come with MIDI music.
+        HandleMidiMciNotify();
         break;
     case WM_PAD_FLAG_A:
         if (wParam == 1) SetPadMessageFlagA();

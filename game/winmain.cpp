@@ -1,15 +1,35 @@
-// Owns the game's entry and frame pacing and their globals; reaches the
-// library only through its public entries (core/api). The game's data
-// files, resources, key map and scenes come with the game itself.
+// Owns the game's entry, frame loop and pacing and their globals; reaches
+// the library only through its public entries (core/api) and calls the
+// data files, resources, stage loader and the two scenes of game/.
 #include "game/winmain.h"
 
 #include "core/api.h"
+#include "game/datafiles.h"
+#include "game/playframe.h"
+#include "game/resources.h"
+#include "game/select.h"
+#include "game/stage.h"
 #include "platform/kernel/clock.h"
 
 int ProgramMode = 0;
 int PadInput = 0;
 int CurrentStage = 0;
 DWORD LastFrameTime = 0;
+
+namespace {
+
+// Pad 1's key map: input bit and DirectInput key code, in the order assigned.
+constexpr int kKeyMap[7][2] = {
+    {0x10, 0x2C},   // Z
+    {0x20, 0x2D},   // X
+    {0x4000, 0x13}, // R
+    {0x02, 0xCB},   // LEFT
+    {0x04, 0xCD},   // RIGHT
+    {0x08, 0xC8},   // UP
+    {0x01, 0xD0},   // DOWN
+};
+
+} // namespace
 
 void PaceFrame()
 {
@@ -19,28 +39,40 @@ void PaceFrame()
     LastFrameTime = GetMillisecondClock();
 }
 
-int WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+int RunFramePass()
 {
-    // Reading "setting.txt", "date\time.dat" and "date\flag.dat" comes with
-    // the game's data files.
+    if (PumpMessages() != 0) return -1;
+    PadInput = GetPadInputBits(0x1001);
+    if (ProgramMode == 0) RunSelectFrame();
+    if (ProgramMode == 1) RunPlayFrame();
+    if (ProgramMode == 2) return -1;
+    PaceFrame();
+    PresentScreen();
+    EraseScreen();
+    return 0;
+}
+
+int StartGame()
+{
+    for (int& t : BestTimes) t = 0;
+    ReadSettingFile();
+    LoadProgressFiles();
     SetScreenMode(640, 480, 32, 60);
     SelectWindowMode(1);
     if (StartLibrary() == -1) return -1;
     SelectDrawTarget(-2);
-    // The pad key map, the pictures and sounds and the first stage come with
-    // input and the game.
+    for (const auto& key : kKeyMap) AssignPadKeys(1, key[0], key[1], -1, -1, -1);
+    LoadGameResources();
     CurrentStage = 1;
+    LoadStageFile();
+    return 0;
+}
 
-    for (;;) {
-        if (PumpMessages() != 0) break;
-        // Reading pad 1 merged with the keyboard comes with input.
-        // The title/select and play frames come with the game's scenes.
-        if (ProgramMode == 2) break;
-        PaceFrame();
-        PresentScreen();
-        EraseScreen();
+int WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    if (StartGame() == -1) return -1;
+    while (RunFramePass() == 0) {
     }
-
     EndLibrary();
     return 0;
 }

@@ -1,10 +1,15 @@
-// The game's entry: start the library, run the frame loop, end the library.
+// The game's entry: read the data files, start the library, load the
+// resources and the first stage, run the frame loop, end the library.
 #pragma once
 
 #include "platform/kernel/types.h"
 
 // 0 after the frame loop has ended, -1 when the library cannot start.
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
+// Start-up up to the first frame; -1 when the library cannot start.
+int StartGame();
+// One pass of the frame loop; -1 when the loop must end.
+int RunFramePass();
 // Stretches a pass of the frame loop to at least 16 ms.
 void PaceFrame();
 

@@ -30,9 +30,12 @@ struct PCMCONV_ACM {
     std::uint8_t* SpareBuffer;
 };
 
-// Kind 2: Ogg Vorbis; the reader's state joins this record with its source.
+struct OggVorbis_File;
+
+// Kind 2: Ogg Vorbis; the reader reads the record's own source.
 struct PCMCONV_OGG {
     int ReaderOpen;
+    OggVorbis_File* Reader;  // heap block, owned while ReaderOpen is 1
     int SampleBytes;
 };
 
@@ -86,9 +89,15 @@ int RefillAcmBuffer(PCMCONV* decoder);
 int SeekPcmWaveSource(PCMCONV* decoder, int frame);
 int SeekAcmSource(PCMCONV* decoder, int frame);
 int ReleaseAcmSource(PCMCONV* decoder);
+// The ACM probes' common end, once the source format, data position and
+// size are set: the suggested PCM format, the compressed data in memory,
+// both streams, and an output buffer of outBufferThirds / 3 seconds. -1
+// after releasing what was made.
+int FinishAcmSetup(PCMCONV* decoder, int outBufferThirds);
 int ProbeMp3Source(PCMCONV* decoder);
 int OpenOggVorbisSource(PCMCONV* decoder);
 int DecodeOggVorbisBlock(PCMCONV* decoder);
 int SeekOggVorbisSource(PCMCONV* decoder, int frame);
 int CloseOggVorbisSource(PCMCONV* decoder);
 int GetOggVorbisOutputSize(PCMCONV* decoder);
+int GetOggVorbisTotalBytes(PCMCONV* decoder);

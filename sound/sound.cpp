@@ -17,19 +17,6 @@
 
 namespace {
 
-// What a play buffer takes, checked before any buffer is made: a refusal
-// there would end the process, and bad input must only fail the load.
-bool IsPlayableFormat(const WAVEFORMATEX& f, std::uint32_t bytes)
-{
-    if (f.wFormatTag != WAVE_FORMAT_PCM || f.nChannels < 1 || f.nChannels > 2) return false;
-    if (f.wBitsPerSample != 8 && f.wBitsPerSample != 16 && f.wBitsPerSample != 24 && f.wBitsPerSample != 32)
-        return false;
-    if (f.nSamplesPerSec < DSBFREQUENCY_MIN || f.nSamplesPerSec > DSBFREQUENCY_MAX) return false;
-    if (f.nBlockAlign != f.nChannels * f.wBitsPerSample / 8 || f.nAvgBytesPerSec != f.nSamplesPerSec * f.nBlockAlign)
-        return false;
-    return bytes >= DSBSIZE_MIN && bytes >= f.nBlockAlign && bytes <= DSBSIZE_MAX;
-}
-
 int FailCreation(int handle, MEMSTREAM* stream, PCMCONV* decoder)
 {
     DiscardSoundHandle(handle);

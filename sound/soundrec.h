@@ -12,6 +12,9 @@
 
 constexpr int SOUND_BUFFER_MAX = 10;
 constexpr int SOUND_STREAM_MAX = 4;
+// Sources a stream sound plays in turn.
+constexpr int SOUND_STREAM_SOURCE_MAX = 3;
+constexpr int SOUND_LOOP_POINT_MAX = 31;
 
 struct PLAYBUF {
     std::uint32_t Valid;
@@ -49,6 +52,7 @@ struct SOUNDREC {
     int ShareHandle;
     int ShareCount;
     int BufferUser;
+    int RingWriter;   // owner: the sound whose data the ring holds, or -1
     int DeletePending;
     std::uint32_t RingSize;
     int WritePos;
@@ -70,6 +74,11 @@ struct SOUNDREC {
     int EndDataPos;
     int EndPlayCursor;
     int LoopWritePos;
+    // Restart points written behind the pending one while the cursor has not
+    // reached it yet (a loop shorter than the lead): ring offset and count value.
+    int LoopLaterCount;
+    int LoopLaterPos[SOUND_LOOP_POINT_MAX];
+    int LoopLaterOffset[SOUND_LOOP_POINT_MAX];
     LISTNODE StreamListNode;
     std::uint32_t PcmSize;
     std::uint8_t* PcmData;
@@ -100,6 +109,9 @@ extern SOUNDSTATE SoundState;
 SOUNDREC* LookupSoundRecord(int handle);
 
 int AddSoundData(int handle);
+// What a play buffer takes, checked before any buffer is made: a refusal
+// there would end the process, and bad input must only fail the load.
+bool IsPlayableFormat(const WAVEFORMATEX& format, std::uint32_t bytes);
 int FillSoundAreaWithSilence(const SOUNDREC* rec, LOCKAREA* area, std::uint32_t bytes);
 int CreateSoundBuffers(const WAVEFORMATEX* format, std::uint32_t bytes, int streamFlag, int count, int handle);
 

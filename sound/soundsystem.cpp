@@ -9,6 +9,7 @@
 #include "platform/kernel/file.h"
 #include "platform/kernel/module.h"
 #include "platform/window/window.h"
+#include "sound/music.h"
 #include "sound/sound.h"
 #include "sound/soundrec.h"
 #include "sound/wavimage.h"
@@ -18,9 +19,6 @@
 namespace {
 
 constexpr DWORD kSilentBytes = 400;
-
-// The temporary MIDI file's path; nothing here ever fills it.
-char g_tempMidiPath[260] = {};
 
 int FailDirectSound(const char* message)
 {
@@ -191,8 +189,9 @@ int ShutdownSoundSystem()
     if (s.DirectSound == nullptr) return -1;
     CloseWaveOutputFile();
     DeleteAllSounds();
-    // Deleting every MIDI handle comes with the MIDI state.
-    DeleteFileA(g_tempMidiPath);
+    DeleteAllMusicHandles();
+    // Nothing fills the temporary MIDI file's path: the delete fails unseen.
+    DeleteFileA(MusicState.TempPath);
     if (s.PrimaryBuffer != nullptr) {
         s.PrimaryBuffer->Stop();
         s.PrimaryBuffer->Release();

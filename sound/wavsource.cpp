@@ -174,6 +174,34 @@ int ProbePcmWaveSource(PCMCONV* d)
     return 0;
 }
 
+int FinishAcmSetup(PCMCONV* d, int outBufferThirds)
+{
+    d->OutputFormat = WAVEFORMATEX{};
+    d->OutputFormat.wFormatTag = WAVE_FORMAT_PCM;
+    if (acmFormatSuggest(nullptr, d->Acm.SourceFormat, &d->OutputFormat, sizeof(WAVEFORMATEX),
+                         ACM_FORMATSUGGESTF_WFORMATTAG) != MMSYSERR_NOERROR)
+        return FailAcmProbe(d);
+    d->Acm.SourceData = static_cast<std::uint8_t*>(AllocMemory(static_cast<std::size_t>(d->DataSize), "", 0));
+    if (d->Acm.SourceData == nullptr) return FailAcmProbe(d);
+    d->Acm.MainSourceUsed = 0;
+    // Only the bytes really read are converted.
+    d->Acm.SourceDataSize =
+        static_cast<int>(ReadBytes(d, d->Acm.SourceData, static_cast<std::uint32_t>(d->DataSize)));
+    d->DataSize = d->Acm.SourceDataSize;
+    SeekTo(d, d->DataPosition);
+    if (acmStreamOpen(&d->Acm.MainStream, nullptr, d->Acm.SourceFormat, &d->OutputFormat, nullptr, 0, 0,
+                      ACM_STREAMOPENF_NONREALTIME) != MMSYSERR_NOERROR ||
+        acmStreamOpen(&d->Acm.SpareStream, nullptr, d->Acm.SourceFormat, &d->OutputFormat, nullptr, 0, 0,
+                      ACM_STREAMOPENF_NONREALTIME) != MMSYSERR_NOERROR)
+        return FailAcmProbe(d);
+    d->OutBufferSize = static_cast<int>(d->OutputFormat.nAvgBytesPerSec * outBufferThirds / 3);
+    d->Acm.SpareBuffer = static_cast<std::uint8_t*>(AllocMemory(static_cast<std::size_t>(d->OutBufferSize), "", 0));
+    if (d->Acm.SpareBuffer == nullptr) return FailAcmProbe(d);
+    d->Kind = PCMCONV_KIND_ACM;
+    return 0;
+}
+
+
 int ProbeAcmWaveSource(PCMCONV* d)
 {
     ClearAcmFields(d);
@@ -200,29 +228,7 @@ int ProbeAcmWaveSource(PCMCONV* d)
     if (data < 0) return FailAcmProbe(d);
     d->DataPosition = Tell(d);
     d->DataSize = ClampDataSize(d, data, 0);
-    d->OutputFormat = WAVEFORMATEX{};
-    d->OutputFormat.wFormatTag = WAVE_FORMAT_PCM;
-    if (acmFormatSuggest(nullptr, d->Acm.SourceFormat, &d->OutputFormat, sizeof(WAVEFORMATEX),
-                         ACM_FORMATSUGGESTF_WFORMATTAG) != MMSYSERR_NOERROR)
-        return FailAcmProbe(d);
-    d->Acm.SourceData = static_cast<std::uint8_t*>(AllocMemory(static_cast<std::size_t>(d->DataSize), "", 0));
-    if (d->Acm.SourceData == nullptr) return FailAcmProbe(d);
-    d->Acm.MainSourceUsed = 0;
-    // Only the bytes really read are converted.
-    d->Acm.SourceDataSize =
-        static_cast<int>(ReadBytes(d, d->Acm.SourceData, static_cast<std::uint32_t>(d->DataSize)));
-    d->DataSize = d->Acm.SourceDataSize;
-    SeekTo(d, d->DataPosition);
-    if (acmStreamOpen(&d->Acm.MainStream, nullptr, d->Acm.SourceFormat, &d->OutputFormat, nullptr, 0, 0,
-                      ACM_STREAMOPENF_NONREALTIME) != MMSYSERR_NOERROR ||
-        acmStreamOpen(&d->Acm.SpareStream, nullptr, d->Acm.SourceFormat, &d->OutputFormat, nullptr, 0, 0,
-                      ACM_STREAMOPENF_NONREALTIME) != MMSYSERR_NOERROR)
-        return FailAcmProbe(d);
-    d->OutBufferSize = static_cast<int>(d->OutputFormat.nAvgBytesPerSec);
-    d->Acm.SpareBuffer = static_cast<std::uint8_t*>(AllocMemory(static_cast<std::size_t>(d->OutBufferSize), "", 0));
-    if (d->Acm.SpareBuffer == nullptr) return FailAcmProbe(d);
-    d->Kind = PCMCONV_KIND_ACM;
-    return 0;
+    return FinishAcmSetup(d, 3);
 }
 
 int RefillPcmWaveBuffer(PCMCONV* d)
@@ -267,14 +273,18 @@ int RefillAcmBuffer(PCMCONV* d)
             a.SpareSourceUsed += static_cast<int>(used);
         }
     }
-    if (a.MainSourceUsed == a.SourceDataSize) return -1;
-    const int piece = std::min(a.SourceDataSize - a.MainSourceUsed, kAcmPieceBytes);
     DWORD used = 0, produced = 0;
-    if (!ConvertPiece(a.MainStream, a.SourceData + a.MainSourceUsed, piece, d->OutBuffer, d->OutBufferSize, &used,
-                      &produced))
-        return -1;
+    // A piece the converter only skipped through (bytes between MPEG frames)
+    // is no end: the next piece follows.
+    do {
+        if (a.MainSourceUsed == a.SourceDataSize) return -1;
+        const int piece = std::min(a.SourceDataSize - a.MainSourceUsed, kAcmPieceBytes);
+        if (!ConvertPiece(a.MainStream, a.SourceData + a.MainSourceUsed, piece, d->OutBuffer, d->OutBufferSize,
+                          &used, &produced))
+            return -1;
+        a.MainSourceUsed += static_cast<int>(used);
+    } while (produced == 0 && used > 0);
     d->OutFill = static_cast<int>(produced);
-    a.MainSourceUsed += static_cast<int>(used);
     if (produced == 0) {
         d->OutFill = 0;
         a.MainSourceUsed = a.SourceDataSize;

@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   libsdl2-dev libx11-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils x11-apps imagemagick
+  xvfb xauth x11-utils x11-apps imagemagick libxtst6
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
   libogg-dev libvorbis-dev libtheora-dev libmpg123-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev

@@ -3,6 +3,7 @@
 #include "platform/acm/acm.h"
 
 #include "platform/acm/codecs.h"
+#include "platform/acm/mpeg.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,6 +12,7 @@
 
 struct HACMSTREAM__ {
     ACMCODECINFO Info;
+    MpegConverter* Mpeg;  // MPEG audio: the decoder, whose state runs on between conversions
 };
 
 namespace {
@@ -40,7 +42,21 @@ DWORD OutputBlockBytes(const ACMCODECINFO& info)
     return info.FramesPerBlock * info.OutputFrameBytes;
 }
 
+// The most sample frames one byte of MPEG audio gives (MPEG-2 at 8 kbit/s and 24 kHz).
+constexpr DWORD kMpegFramesPerByte = 24;
+// The largest MS ADPCM format: 256 coefficient pairs.
+constexpr DWORD kMaxFormatBytes = sizeof(WAVEFORMATEX) + 4 + 4 * 256;
+
 } // namespace
+
+MMRESULT acmMetrics(HACMOBJ object, UINT metric, void* value)
+{
+    if (value == nullptr) return MMSYSERR_INVALPARAM;
+    if (object != nullptr) return MMSYSERR_INVALHANDLE;
+    if (metric != ACM_METRIC_MAX_SIZE_FORMAT) return MMSYSERR_NOTSUPPORTED;
+    *static_cast<DWORD*>(value) = kMaxFormatBytes;
+    return MMSYSERR_NOERROR;
+}
 
 MMRESULT acmFormatSuggest(HACMDRIVER driver, const WAVEFORMATEX* source, WAVEFORMATEX* destination,
                           DWORD destinationSize, DWORD flags)
@@ -84,6 +100,14 @@ MMRESULT acmStreamOpen(HACMSTREAM* stream, HACMDRIVER driver, const WAVEFORMATEX
         delete s;
         return ACMERR_NOTPOSSIBLE;
     }
+    s->Mpeg = nullptr;
+    if (s->Info.Codec == AcmCodec::MpegAudio) {
+        s->Mpeg = OpenMpegConverter(s->Info.Channels, s->Info.Rate);
+        if (s->Mpeg == nullptr) {
+            delete s;
+            return MMSYSERR_NOMEM;
+        }
+    }
     ++g_openStreams;
     *stream = s;
     return MMSYSERR_NOERROR;
@@ -92,6 +116,7 @@ MMRESULT acmStreamOpen(HACMSTREAM* stream, HACMDRIVER driver, const WAVEFORMATEX
 MMRESULT acmStreamClose(HACMSTREAM stream, DWORD)
 {
     if (stream == nullptr) return MMSYSERR_INVALHANDLE;
+    CloseMpegConverter(stream->Mpeg);
     delete stream;
     --g_openStreams;
     return MMSYSERR_NOERROR;
@@ -102,7 +127,8 @@ MMRESULT acmStreamSize(HACMSTREAM stream, DWORD input, DWORD* output, DWORD flag
     if (stream == nullptr) return MMSYSERR_INVALHANDLE;
     if (output == nullptr) return MMSYSERR_INVALPARAM;
     const ACMCODECINFO& info = stream->Info;
-    const DWORD out = OutputBlockBytes(info);
+    DWORD out = OutputBlockBytes(info);
+    if (info.Codec == AcmCodec::MpegAudio) out *= kMpegFramesPerByte;
     if (flags == ACM_STREAMSIZEF_SOURCE) {
         const unsigned long long bytes = static_cast<unsigned long long>(input / info.SourceBlockBytes) * out;
         if (bytes > 0xFFFFFFFFull) return ACMERR_NOTPOSSIBLE;
@@ -140,6 +166,12 @@ MMRESULT acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* header, DWORD)
     if (header == nullptr) return MMSYSERR_INVALPARAM;
     if (!(header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED)) return ACMERR_UNPREPARED;
     const ACMCODECINFO& info = stream->Info;
+    if (info.Codec == AcmCodec::MpegAudio) {
+        ConvertMpegFrames(stream->Mpeg, header->pbSrc, header->cbSrcLength, header->pbDst, header->cbDstLength,
+                          &header->cbSrcLengthUsed, &header->cbDstLengthUsed);
+        header->fdwStatus |= ACMSTREAMHEADER_STATUSF_DONE;
+        return MMSYSERR_NOERROR;
+    }
     const DWORD out = OutputBlockBytes(info);
     // Only whole blocks convert; a trailing partial block waits for more source.
     const DWORD blocks = std::min(header->cbSrcLength / info.SourceBlockBytes, header->cbDstLength / out);

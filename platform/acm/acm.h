@@ -1,6 +1,6 @@
 // The audio compression manager as the sound decoders call it: format
 // suggestion and conversion streams from PCM, MS ADPCM, IMA ADPCM, A-law
-// and mu-law sources to 16-bit (or unchanged) PCM, with our own converters.
+// mu-law and MPEG audio sources to 16-bit (or unchanged) PCM, with our own converters.
 #pragma once
 
 #include "platform/kernel/types.h"
@@ -13,12 +13,14 @@ using HACMSTREAM = struct HACMSTREAM__*;
 constexpr MMRESULT MMSYSERR_NOERROR = 0;
 constexpr MMRESULT MMSYSERR_ERROR = 1;
 constexpr MMRESULT MMSYSERR_INVALHANDLE = 5;
+constexpr MMRESULT MMSYSERR_NOTSUPPORTED = 8;
 constexpr MMRESULT MMSYSERR_NOMEM = 7;
 constexpr MMRESULT MMSYSERR_INVALFLAG = 10;
 constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
 constexpr MMRESULT ACMERR_NOTPOSSIBLE = 512;
 constexpr MMRESULT ACMERR_UNPREPARED = 514;
 
+constexpr UINT ACM_METRIC_MAX_SIZE_FORMAT = 50;
 constexpr DWORD ACM_FORMATSUGGESTF_WFORMATTAG = 0x00010000;
 constexpr DWORD ACM_STREAMOPENF_NONREALTIME = 0x00000004;
 constexpr DWORD ACM_STREAMSIZEF_SOURCE = 0x00000000;
@@ -44,6 +46,10 @@ struct ACMSTREAMHEADER {
     DWORD dwReservedDriver[10];
 };
 
+using HACMOBJ = void*;
+
+// ACM_METRIC_MAX_SIZE_FORMAT: the largest format record any converter takes.
+MMRESULT acmMetrics(HACMOBJ object, UINT metric, void* value);
 // The source format is read as far as its cbSize says (a WAVEFORMATEX and
 // cbSize bytes after it); a format whose fields disagree is refused.
 MMRESULT acmFormatSuggest(HACMDRIVER driver, const WAVEFORMATEX* source, WAVEFORMATEX* destination,

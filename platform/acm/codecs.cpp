@@ -195,6 +195,16 @@ bool DescribeAcmSource(const WAVEFORMATEX* source, ACMCODECINFO* info)
         if (f.nChannels > 2 || !DescribeImaAdpcm(f, extra, info)) return false;
         info->Codec = AcmCodec::ImaAdpcm;
         break;
+    case WAVE_FORMAT_MPEGLAYER3:
+        // Frames carry their own sizes: the "block" is one byte.
+        if (f.nChannels > 2 || f.cbSize < 12 || ReadU16(extra) != MPEGLAYER3_ID_MPEG) return false;
+        if (f.nSamplesPerSec != 44100 && f.nSamplesPerSec != 48000 && f.nSamplesPerSec != 32000 &&
+            f.nSamplesPerSec != 22050 && f.nSamplesPerSec != 24000 && f.nSamplesPerSec != 16000)
+            return false;
+        info->Codec = AcmCodec::MpegAudio;
+        info->SourceBlockBytes = 1;
+        info->FramesPerBlock = 1;
+        break;
     default:
         return false;
     }
@@ -219,6 +229,8 @@ void DecodeAcmBlock(const ACMCODECINFO& info, const std::uint8_t* src, std::uint
         break;
     case AcmCodec::ImaAdpcm:
         DecodeImaBlock(info, src, dst);
+        break;
+    case AcmCodec::MpegAudio:
         break;
     }
 }

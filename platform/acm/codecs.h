@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-enum class AcmCodec { Pcm, MsAdpcm, ImaAdpcm, ALaw, MuLaw };
+enum class AcmCodec { Pcm, MsAdpcm, ImaAdpcm, ALaw, MuLaw, MpegAudio };
 
 struct ACMCODECINFO {
     AcmCodec Codec;
@@ -23,7 +23,7 @@ struct ACMCODECINFO {
 // Reads the source format (the record and its cbSize extra bytes); false for
 // a format no converter handles or whose fields disagree.
 bool DescribeAcmSource(const WAVEFORMATEX* source, ACMCODECINFO* info);
-// Decodes one whole block of SourceBlockBytes into FramesPerBlock frames.
+// Decodes one whole block (every codec but MPEG audio, which converts whole frames) of SourceBlockBytes into FramesPerBlock frames.
 void DecodeAcmBlock(const ACMCODECINFO& info, const std::uint8_t* source, std::uint8_t* destination);
 
 std::int16_t DecodeALaw(std::uint8_t value);

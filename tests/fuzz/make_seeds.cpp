@@ -91,6 +91,7 @@ int main(int argc, char** argv)
     Save(root / "bgra", "16.bgra", WriteBgra(0x10101010, 2, 1, Ramp(16)));
     WriteArchiveFuzzSeeds(root.string());
     WriteWavFuzzSeeds(root.string());
+    WriteCompressedSoundFuzzSeeds(root.string());
 
     // The network target: a leading even byte for frames, odd for an HTTP answer.
     const auto network = root / "network_fuzz";

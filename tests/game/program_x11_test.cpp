@@ -9,6 +9,7 @@
 #include <X11/Xutil.h>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <signal.h>
 #include <string>
@@ -17,6 +18,18 @@
 #include <unistd.h>
 
 namespace {
+
+// The two progress files without which the game ends before its window opens.
+void WriteProgressFiles(const std::filesystem::path& folder)
+{
+    std::filesystem::create_directories(folder / "date");
+    std::ofstream times(folder / "date" / "time.dat");
+    std::ofstream flags(folder / "date" / "flag.dat");
+    for (int i = 0; i < 35; ++i) {
+        times << "0\n";
+        flags << "0\n";
+    }
+}
 
 std::string FindProgram(const char* name)
 {
@@ -117,6 +130,7 @@ protected:
         ASSERT_NE(display, nullptr);
         folder = std::filesystem::current_path() / "run";
         std::filesystem::create_directories(folder);
+        WriteProgressFiles(folder);
     }
 
     void TearDown() override
@@ -232,6 +246,7 @@ TEST_F(GameProgramTest, SecondInstanceEndsWithMinusOneAndTheFirstRunsOn)
     StartGame();
     const std::filesystem::path second = folder.parent_path() / "second";
     std::filesystem::create_directories(second);
+    WriteProgressFiles(second);
     pid_t other = Launch(second);
     ASSERT_GT(other, 0);
     int status = 0;

@@ -1,17 +1,18 @@
 #include "core/sysstate.h"
 #include "game/winmain.h"
-#include "support/library_fixture.h"
+#include "game_fixture.h"
 #include "platform/kernel/clock.h"
 #include "platform/window/window.h"
 #include "platform/winmm/timer.h"
+#include "platform/ddraw/display.h"
 
 #include <gtest/gtest.h>
 
-class GameEntryTest : public LibraryTest {
+class GameEntryTest : public GameTest {
 protected:
     void SetUp() override
     {
-        LibraryTest::SetUp();
+        GameTest::SetUp();
         LastFrameTime = 0;
     }
 };
@@ -45,4 +46,22 @@ TEST_F(GameEntryTest, EntryAnswersMinusOneWhenTheLibraryCannotStart)
     EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, 0), -1);
     SetWindowCreationFailure(false);
     EXPECT_EQ(SysState.InitializeFlag, 0);
+}
+
+TEST_F(GameEntryTest, AQuitBeforeThePassOrModeTwoEndsTheLoopWithoutAFrame)
+{
+    ASSERT_EQ(StartGame(), 0);
+    EXPECT_EQ(CurrentStage, 1);
+    EXPECT_EQ(RunFramePass(), 0);
+    const unsigned shown = GetPresentCount();
+
+    ProgramMode = 2;
+    EXPECT_EQ(RunFramePass(), -1);
+    EXPECT_EQ(GetPresentCount(), shown);  // no pacing, no present
+
+    ProgramMode = 0;
+    PostQuitMessage(0);
+    EXPECT_EQ(RunFramePass(), -1);
+    EXPECT_EQ(GetPresentCount(), shown);
+    EXPECT_EQ(EndLibrary(), 0);
 }

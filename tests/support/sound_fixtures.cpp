@@ -72,6 +72,27 @@ bool RunSox(const std::string& arguments)
     return std::system(command.c_str()) == 0;
 }
 
+bool RunTool(const std::string& commandLine)
+{
+    const std::string command = commandLine + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+void WriteFileBytes(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::int16_t> ReadRawPcm16(const std::string& path)
+{
+    const Bytes raw = ReadFileBytes(path);
+    std::vector<std::int16_t> out(raw.size() / 2);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<std::int16_t>(raw[2 * i] | raw[2 * i + 1] << 8);
+    return out;
+}
+
 Bytes ReadFileBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -140,4 +161,55 @@ void WriteWavFuzzSeeds(const std::string& root)
     save("msadpcm.wav", WriteWav(WavFmtBody(2, 1, 8000, 4923, 32, 4, ms), adpcmData));
     save("alaw.wav", WriteWav(WavFmtBody(6, 2, 8000, 16000, 2, 8, Bytes{}), adpcmData));
     save("mulaw.wav", WriteWav(WavFmtBody(7, 1, 8000, 8000, 1, 8, Bytes{}), adpcmData));
+}
+
+DecoderOver::DecoderOver(const Bytes& image)
+{
+    stream_ = OpenMemoryStream(image.data(), static_cast<std::uint32_t>(image.size()));
+    const STREAMREF ref{*GetMemoryStreamFunctions(), reinterpret_cast<STREAMHANDLE>(stream_)};
+    setup = SetupSoundDecoder(&ref, &decoder);
+}
+
+DecoderOver::~DecoderOver()
+{
+    if (setup == 0) CloseSoundDecoder(&decoder);
+    CloseMemoryStream(reinterpret_cast<STREAMHANDLE>(stream_));
+}
+
+std::vector<std::int16_t> DecoderOver::Read(std::size_t limit, int piece)
+{
+    std::vector<std::int16_t> out;
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(piece));
+    while (out.size() < limit) {
+        const int got = ReadSoundDecoder(&decoder, buffer.data(), piece);
+        if (got <= 0) break;
+        for (int i = 0; i + 1 < got; i += 2) out.push_back(static_cast<std::int16_t>(buffer[i] | buffer[i + 1] << 8));
+    }
+    if (out.size() > limit) out.resize(limit);
+    return out;
+}
+
+void WriteCompressedSoundFuzzSeeds(const std::string& root)
+{
+    namespace fs = std::filesystem;
+    const fs::path mp3 = fs::path(root) / "mp3_fuzz";
+    const fs::path vorbis = fs::path(root) / "vorbis_fuzz";
+    fs::create_directories(mp3);
+    fs::create_directories(vorbis);
+    const std::string wav = (fs::path(root) / "seed-source.wav").string();
+    RunTool("sox -q -n -r 22050 -c 1 -b 16 -e signed-integer " + wav + " synth 0.2 sine 440");
+    RunTool("lame --quiet -b 32 " + wav + " " + (mp3 / "cbr.mp3").string());
+    RunTool("lame --quiet -t --resample 16 -b 8 " + wav + " " + (mp3 / "mpeg2.mp3").string());
+    RunTool("ffmpeg -v error -y -i " + wav + " -c:a mp2 -b:a 64k -f mp2 " + (mp3 / "layer2.mp2").string());
+    RunTool("sox -q " + wav + " -C 0 " + (vorbis / "mono.ogg").string());
+    fs::remove(wav);
+    // Frames with nothing in them, behind a version 4 tag with a footer.
+    Bytes framed{'I', 'D', '3', 4, 0, 0x10, 0, 0, 0, 4, 1, 2, 3, 4, '3', 'D', 'I', 4, 0, 0x10, 0, 0, 0, 4};
+    for (int i = 0; i < 6; ++i) {
+        const Bytes frame{0xFF, 0xFB, 0x10, 0xC4};  // MPEG-1 Layer III, 32 kbit/s, 44.1 kHz: 104 bytes
+        framed.insert(framed.end(), frame.begin(), frame.end());
+        framed.resize(framed.size() + 100, 0);
+    }
+    std::ofstream(mp3 / "id3.mp3", std::ios::binary)
+        .write(reinterpret_cast<const char*>(framed.data()), static_cast<std::streamsize>(framed.size()));
 }

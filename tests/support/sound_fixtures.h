@@ -2,6 +2,7 @@
 // chunks, lying sizes), and WAVs made and decoded by sox for reference.
 #pragma once
 
+#include "sound/decoder.h"
 #include "support/image_fixtures.h"
 
 #include <string>
@@ -19,7 +20,12 @@ Bytes RampPcm16(std::size_t samples);
 
 // Runs sox with the arguments; true when it exited with 0.
 bool RunSox(const std::string& arguments);
+// Runs a command line of the installed media tools quietly; true on exit 0.
+bool RunTool(const std::string& commandLine);
 Bytes ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const Bytes& bytes);
+// Little-endian 16-bit samples of a raw file.
+std::vector<std::int16_t> ReadRawPcm16(const std::string& path);
 // The folder for a test program's files (its own, removed at its end).
 std::string SoundScratchDir();
 // The samples of a sox-made 16-bit PCM WAV's data chunk (empty on failure).
@@ -30,3 +36,24 @@ std::vector<std::int16_t> ReadPcm16Samples(const Bytes& wav);
 Bytes WavFmtBody(int tag, int channels, int rate, int byteRate, int blockAlign, int bits, const Bytes& extra = {});
 // Seeds of the WAV fuzz target: PCM, IMA and MS ADPCM, A-law and mu-law.
 void WriteWavFuzzSeeds(const std::string& root);
+// Seeds of the MPEG audio and Ogg Vorbis fuzz targets, made with lame, sox
+// and byte by byte.
+void WriteCompressedSoundFuzzSeeds(const std::string& root);
+
+// A sound decoder set up over a file image the caller keeps alive.
+class DecoderOver {
+public:
+    explicit DecoderOver(const Bytes& image);
+    ~DecoderOver();
+    DecoderOver(const DecoderOver&) = delete;
+    DecoderOver& operator=(const DecoderOver&) = delete;
+    bool Ok() const { return setup == 0; }
+    // 16-bit samples read in pieces of `piece` bytes until the end, or `limit` samples.
+    std::vector<std::int16_t> Read(std::size_t limit = ~std::size_t{0}, int piece = 3000);
+
+    PCMCONV decoder{};
+    int setup = -1;
+
+private:
+    MEMSTREAM* stream_ = nullptr;
+};

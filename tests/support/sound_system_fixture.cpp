@@ -45,3 +45,25 @@ int SoundTest::Load(const Bytes& wav, int buffers)
 {
     return CreateSoundFromMemory(wav.data(), static_cast<int>(wav.size()), buffers, -1);
 }
+
+Bytes SoundTest::RingBytes(int handle)
+{
+    SOUNDREC* rec = LookupSoundRecord(handle);
+    void* p1 = nullptr;
+    void* p2 = nullptr;
+    std::uint32_t s1 = 0, s2 = 0;
+    if (rec == nullptr || LockPlayBuffer(&rec->Buffer[0], 0, rec->RingSize, &p1, &s1, &p2, &s2) == -1) return {};
+    const auto* bytes = static_cast<const std::uint8_t*>(p1);
+    Bytes copy(bytes, bytes + s1);
+    UnlockPlayBuffer(&rec->Buffer[0], p1, s1, p2, s2);
+    return copy;
+}
+
+std::vector<std::int16_t> SoundTest::Ring16(int handle)
+{
+    const Bytes bytes = RingBytes(handle);
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<std::int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    return samples;
+}
