@@ -17,6 +17,7 @@
 #include "core/msgloop.h"
 #include "core/sysstate.h"
 #include "core/textinput.h"
+#include "graphics/debugconsole.h"
 #include "core/text.h"
 #include "core/version.h"
 #include "graphics/drawstate.h"

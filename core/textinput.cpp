@@ -1,7 +1,6 @@
-// Owns TEXTINPUTSTATE and CONSOLESTATE: the character queue, the text-entry
-// records and their editing, the input method's messages, and the debug
-// console. Calls the allocator, the log, the message loop, the IME layer and
-// the font system for the console.
+// Owns TEXTINPUTSTATE: the character queue, the text-entry records and their
+// editing, and the input method's messages. Calls the allocator, the log,
+// the message loop and the IME layer.
 #include "core/textinput.h"
 
 #include "core/clock.h"
@@ -12,8 +11,6 @@
 #include "core/startup.h"
 #include "core/sysstate.h"
 #include "graphics/drawstate.h"
-#include "graphics/font/font.h"
-#include "graphics/screen.h"
 #include "platform/imm/imm.h"
 #include "platform/window/window.h"
 #include "platform/winmm/timer.h"
@@ -21,7 +18,6 @@
 #include <cstring>
 
 TEXTINPUTSTATE TextInput{};
-CONSOLESTATE ConsoleState{};
 
 namespace {
 
@@ -459,57 +455,5 @@ int ReleaseTextInputHandles()
     t.CandidateList = nullptr;
     t.CandidateSize = 0;
     t.ActiveHandle = -1;
-    return 0;
-}
-
-int IsDebugConsoleEnabled()
-{
-    return ConsoleState.Enabled;
-}
-
-int SetupDebugConsole()
-{
-    SYSSTATE& s = SysState;
-    if (GetDirectDrawInterface() == nullptr || s.MainWindow == nullptr) return -1;
-    if (s.ConsoleFontCreated == 1) return 0;
-    s.ConsoleFontCreated = 1;
-    ConsoleState.FontSize = 16;
-    s.ConsoleFontHandle = -1;
-    s.ConsoleFontDeleted = 1;
-    RefreshConsoleFont();
-    ConsoleState.Enabled = 0;
-    ConsoleState.FontThickness = 4;
-    std::memset(ConsoleState.Lines, 0, sizeof ConsoleState.Lines);
-    return 0;
-}
-
-int RefreshConsoleFont()
-{
-    SYSSTATE& s = SysState;
-    if (s.ConsoleFontCreated == 0 && SetupDebugConsole() != 0) return 0;
-    if (s.ConsoleFontDeleted == 1) {
-        s.ConsoleFontHandle = CreateFontToHandle(nullptr, 16, 4, 1, -1, -1, 0, -1, 0);
-        s.ConsoleFontDeleted = 0;
-        BindFontDeletedFlag(s.ConsoleFontHandle, &s.ConsoleFontDeleted);
-    }
-    return 0;
-}
-
-int DrawDebugConsole()
-{
-    SetupDebugConsole();
-    RefreshConsoleFont();
-    const int size = ConsoleState.FontSize > 0 ? ConsoleState.FontSize : 16;
-    int width = 0;
-    int height = 0;
-    GetScreenPixelSize(&width, &height);
-    int lines = height / size;
-    if (lines > CONSOLE_LINE_MAX) lines = CONSOLE_LINE_MAX;
-    const DWORD white = ConvertRGBToScreenColor(255, 255, 255);
-    const DWORD black = ConvertRGBToScreenColor(0, 0, 0);
-    for (int i = 0; i < lines; ++i) {
-        if (ConsoleState.Lines[i][0] == '\0') continue;
-        DrawTextWithFontHandle(0, i * size, ConsoleState.Lines[i], white, SysState.ConsoleFontHandle, black, 0);
-    }
     return 0;
 }

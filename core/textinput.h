@@ -1,6 +1,6 @@
 // Typed text: the character queue that the window procedure fills, the
-// text-entry handles that take characters out of it, the input method's
-// composition, and the debug console's lines drawn over the screen.
+// text-entry handles that take characters out of it, and the input method's
+// composition.
 #pragma once
 
 #include "platform/kernel/types.h"
@@ -9,8 +9,6 @@ constexpr int INPUT_QUEUE_SIZE = 1025;
 constexpr int KEYINPUT_HANDLE_MAX = 256;
 constexpr int KEYINPUT_HANDLE_TAG = 0x50000000;
 constexpr int IME_TEXT_SIZE = 1024;
-constexpr int CONSOLE_LINE_MAX = 80;
-constexpr int CONSOLE_LINE_SIZE = 255;
 
 // Editing codes in the queue.
 constexpr BYTE CTRL_CODE_BS = 0x08;
@@ -67,14 +65,6 @@ struct TEXTINPUTSTATE {
 };
 extern TEXTINPUTSTATE TextInput;
 
-struct CONSOLESTATE {
-    int Enabled;
-    int FontSize;
-    int FontThickness;
-    char Lines[CONSOLE_LINE_MAX][CONSOLE_LINE_SIZE];
-};
-extern CONSOLESTATE ConsoleState;
-
 int PushInputChar(int code);
 // Bytes answered in out (0, 1 or 2); with remove 0 the queue stays as it was.
 int TakeInputChar(char out[2], int remove);
@@ -89,8 +79,3 @@ int CreateKeyInputHandle(int maxLength, int cancelAllowed, int singleByteOnly, i
 KEYINPUTREC* GetKeyInputRecord(int handle);
 int DeleteKeyInputHandle(int handle);
 int ReleaseTextInputHandles();
-
-int IsDebugConsoleEnabled();
-int SetupDebugConsole();
-int RefreshConsoleFont();
-int DrawDebugConsole();

@@ -8,7 +8,7 @@
 #include "core/msgloop.h"
 #include "core/startup.h"
 #include "core/sysstate.h"
-#include "core/textinput.h"
+#include "graphics/debugconsole.h"
 #include "graphics/drawstate.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/clock.h"

@@ -1,6 +1,7 @@
 #include "core/api.h"
 #include "core/sysstate.h"
 #include "core/textinput.h"
+#include "graphics/debugconsole.h"
 #include "graphics/screen.h"
 #include "platform/window/window.h"
 #include "support/library_fixture.h"
