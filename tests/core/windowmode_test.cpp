@@ -10,6 +10,7 @@
 #include "platform/window/window.h"
 #include "support/library_fixture.h"
 
+#include <SDL_keycode.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -70,15 +71,17 @@ TEST_F(WindowModeTest, FullScreenAndBackKeepTheBackScreenAndFollowTheSdlWindowAn
 
 TEST_F(WindowModeTest, AltEnterSwitchesOnlyWhenModeChangesAreAllowed)
 {
-    PostMessageA(window, WM_SYSCHAR, 0x0D, 0);
-    PumpMessages();
-    PumpMessages();
+    const auto altEnter = [this] {
+        SimulateSdlKey(window, SDLK_RETURN, KMOD_LALT, true);
+        SimulateSdlKey(window, SDLK_RETURN, KMOD_LALT, false);
+        PumpMessages();
+        PumpMessages();
+    };
+    altEnter();
     EXPECT_EQ(SysState.WindowModeFlag, 1);
 
     SysState.ModeChangeAllowed = 1;
-    PostMessageA(window, WM_SYSCHAR, 0x0D, 0);
-    PumpMessages();
-    PumpMessages();
+    altEnter();
     EXPECT_EQ(SysState.WindowModeFlag, 0);
     EXPECT_TRUE(IsWindowFullScreen(window));
 }
