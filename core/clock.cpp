@@ -37,6 +37,11 @@ ULONGLONG GetMicrosecondClock(int useTimeStampCounter)
     return static_cast<ULONGLONG>(timeGetTime()) * 1000u;
 }
 
+DWORD GetSystemMilliseconds()
+{
+    return timeGetTime();
+}
+
 int GetLocalDateFields(int fields[6])
 {
     SYSTEMTIME t{};

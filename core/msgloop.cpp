@@ -9,6 +9,7 @@
 #include "core/windowmode.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
+#include "movie/movie.h"
 #include "network/network.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
@@ -82,7 +83,7 @@ void RunPasses()
             PumpNetWork(1);
             ProcessAllHttpHandles();
             RefillAllStreamSounds();
-            // Replaying the movie overlays comes with movies.
+            RefreshAllMovieOverlays();
             Sleep(1);
         }
         if (s.QuitFlag != 0 || !onWindowThread) return;

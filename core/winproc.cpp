@@ -14,6 +14,7 @@
 #include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "graphics/surface2d.h"
+#include "movie/movie.h"
 #include "network/network.h"
 #include "platform/gdi/gdi.h"
 #include "platform/window/dragdrop.h"
@@ -38,17 +39,19 @@ void HandleActivation(HWND window, int active, WPARAM wParam)
         if (TextInput.ImeEnabled == 1 && TextInput.ImeOpen == 1) TextInput.RefreshState = 1;
         RestoreAllSurfaces2D();
         // Restoring the 3D surfaces comes with Direct3D.
-        if (s.WindowModeFlag == 0 && s.InitializeFlag == 1 && HiWord(wParam) == 0) RecreateLostScreen();
-        // Resuming movies comes with movies.
+        const bool fullScreen = s.WindowModeFlag == 0 && s.InitializeFlag == 1;
+        if (fullScreen && HiWord(wParam) == 0) RecreateLostScreen();
+        if (fullScreen || s.AlwaysRun != 1) ResumeSystemPausedMovies();
         ReacquireInputDevices();
     } else {
         if (s.WindowModeFlag == 0 && IsDisplayModeChanged() == 1 && IsDirectDrawInUse() == 0) {
             ReleaseDirectDrawObject();
             ShowWindow(window, SW_MINIMIZE);
         }
-        // Releasing Direct3D and pausing movies: come with Direct3D and
-        // movies. A restore callback is always installed, so a lost full
-        // screen never closes the window here.
+        // Releasing Direct3D comes with Direct3D. A restore callback is
+        // always installed, so a lost full screen never closes the window
+        // here: its movies are paused.
+        if ((s.WindowModeFlag == 0 && IsDisplayModeChanged() == 1) || s.AlwaysRun != 1) PauseAllMoviesBySystem();
         ReacquireInputDevices();
         HDC dc = GetDC(window);
         if (dc != nullptr) {
@@ -81,9 +84,10 @@ bool HandleDisplayChange(int bits, int width, int height)
         }
         return false;
     }
-    // Releasing and resuming the movie streams come with movies.
+    ReleaseAllMovieStreams();
     ReadScreenColorInfo();
     RecreateLostScreen();
+    ResumeSystemPausedMovies();
     return true;
 }
 

@@ -246,10 +246,33 @@ int CreateGraphFromFile(const char* name, int use3D, int mirror, int movieOption
         WriteLogFormat("右記のグラフィックファイルのロードに失敗しました：%s \n", name);
         return -1;
     }
-    // No movie player is built, so a movie never opens and no movie graph is made.
-    DisposeMovieHandle(movie);
-    WriteLogFormat("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s", name);
-    return -1;
+    // A movie graph lives in system memory at the screen's depth, so each
+    // frame is a plain copy.
+    DRAWSTATE& d = DrawState;
+    const int savedBits = d.NewGraphColorBits;
+    const int savedSystem = d.NewGraphInSystemMemory;
+    const int savedUnmanaged = d.NewGraphUnmanagedTexture;
+    d.NewGraphColorBits = RequestedDepth();
+    d.NewGraphInSystemMemory = 1;
+    d.NewGraphUnmanagedTexture = 1;
+    const int handle = CreateGraphOfSize(width, height, use3D, 0, 0);
+    d.NewGraphColorBits = savedBits;
+    d.NewGraphInSystemMemory = savedSystem;
+    d.NewGraphUnmanagedTexture = savedUnmanaged;
+    if (handle == -1) {
+        // The movie has no graph to show it: it is closed, not left behind.
+        DisposeMovieHandle(movie);
+        WriteLogFormat("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s", name);
+        return -1;
+    }
+    GRAPHREC* g = GetGraphRecord(handle);
+    g->Movie = movie;
+    SetMovieFrameCallback(movie, TransferMovieFrameToGraph2D, g);
+    // The player decoded the first frame at open: the graph shows it at once.
+    if (GraphImage* first = GetMoviePicture(GetMovieRecord(movie), 0)) {
+        TransferImageToGraph2D(nullptr, nullptr, nullptr, 0, 0, g, 0, first, nullptr);
+    }
+    return handle;
 }
 
 int LoadGraphByName(const char* name, int not3D)

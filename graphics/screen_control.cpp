@@ -17,6 +17,7 @@
 #include "graphics/graph.h"
 #include "graphics/mask.h"
 #include "graphics/surface2d.h"
+#include "movie/movie.h"
 #include "platform/kernel/clock.h"
 #include "platform/window/window.h"
 
@@ -343,6 +344,7 @@ int RecreateLostScreen()
     ClearDrawTarget();
     FlipScreenBuffers();
     MarkGraphsLostAndRestore();
+    ReopenAllMovieStreams();
     UpdateCombinedMatrices();
     return 0;
 }

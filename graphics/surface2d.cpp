@@ -15,6 +15,7 @@
 #include "graphics/graph.h"
 #include "graphics/image/convert.h"
 #include "graphics/screen.h"
+#include "movie/movie.h"
 #include "platform/window/window.h"
 
 SURF2DTABLE Surface2DTable;
@@ -409,4 +410,14 @@ const MEMIMG* GetSurface2DMemImg(const SURF2DREC* surface, MEMIMG* view)
 void ReleaseSurface2DView(const MEMIMG* image, MEMIMG* view)
 {
     if (image == view) DropMemImgReference(view);
+}
+
+int TransferMovieFrameToGraph2D(MOVIEREC* movie, void* data)
+{
+    // Nothing new from the player: the graph already shows this frame.
+    GraphImage* picture = GetMoviePicture(movie, 1);
+    if (picture == nullptr) return 0;
+    GRAPHREC* g = static_cast<GRAPHREC*>(data);
+    return TransferImageToGraph2D(nullptr, nullptr, nullptr, g->SourceX, g->SourceY, g, 0,
+                                  picture, nullptr);
 }

@@ -61,6 +61,9 @@ int TransferImageRectToGraph2D(const COLORFMT* bitmapFormat, HBITMAP colourBitma
 // Sets the screen state's current-target fields for the new target:
 // 0, or -1 for a target that cannot be drawn to.
 int SelectSurface2DDrawTarget(int target, int oldTarget);
+// A movie graph's frame callback: the movie's current picture into the
+// graph's surfaces (data is the GRAPHREC).
+int TransferMovieFrameToGraph2D(struct MOVIEREC* movie, void* data);
 int SetSoftBlendBorder(GRAPHREC* blendGraph, int param, int range);
 MEMIMG* GetBlendGraphMemImg();
 // The software image a 2D surface shows: the image surface's MEMIMG itself

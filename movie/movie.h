@@ -1,10 +1,34 @@
-// The movie service as the graph layer calls it. The movie handles are not
-// built yet (the Theora player beneath them is): nothing opens, so graphs
-// never carry a movie.
+// The movie service as the graph layer, the window procedure and the message
+// loop call it: opening a file as a movie, its frames, pause and resume with
+// the window, and the release and rebuild of stream objects.
 #pragma once
 
-int OpenMovie(const char* name, int* width, int* height, int option);
+#include "platform/kernel/types.h"
+
+struct GraphImage;
+struct MOVIEREC;
+
+using MovieFrameCallback = int (*)(MOVIEREC* movie, void* data);
+
+// A library option no call writes: set, the set-up reports half the width.
+extern int MovieHalfWidthOption;
+
+int OpenMovie(const char* name, int* width, int* height, int surfaceMode);
 int DisposeMovieHandle(int movie);
+MOVIEREC* GetMovieRecord(int movie);
+// The picture of the movie's current frame; with onlyNew 1, null when the
+// Theora player has converted nothing newer since it was last asked.
+GraphImage* GetMoviePicture(MOVIEREC* movie, int onlyNew);
+int SetMovieFrameCallback(int movie, MovieFrameCallback callback, void* data);
+int PauseMovie(int movie, int bySystem);
+int PauseAllMoviesBySystem();
+int ResumeSystemPausedMovies();
+int ReleaseAllMovieStreams();
+int ReopenAllMovieStreams();
 int RestoreMovieSurfaces(int movie);
+int RefreshAllMovieOverlays();
+// The number of open movies.
+int GetMovieCount();
+
 int RefreshMovieFrame(int movie, int force);
-int UpdateMovieOverlay(int x, int y, int rate, int movie, int flag);
+int UpdateMovieOverlay(int x, int y, int scale, int movie, int show);

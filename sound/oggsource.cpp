@@ -96,6 +96,9 @@ int OpenOggVorbisSource(PCMCONV* d)
         CloseReader(d);
         return -1;
     }
+    // With a movie's video stream ahead of the Vorbis one, the reader is left
+    // past the data after its open; decoding starts from the first sample.
+    if (ov_seekable(reader) != 0) ov_pcm_seek(reader, 0);
     const int width = SoundState.OggSampleBytes == 1 ? 1 : 2;
     WAVEFORMATEX& f = d->OutputFormat;
     f = WAVEFORMATEX{};

@@ -16,6 +16,7 @@
 const CLSID CLSID_DirectDraw7 = {0x5a41d001, 0x0001, 0x4d44, {0x5a, 0x41, 0x52, 0x56, 0x4f, 0x44, 0x44, 0x07}};
 const IID IID_IDirectDraw7 = {0x5a41d001, 0x0002, 0x4d44, {0x5a, 0x41, 0x52, 0x56, 0x4f, 0x44, 0x44, 0x07}};
 const IID IID_IDirectDraw = {0x5a41d001, 0x0003, 0x4d44, {0x5a, 0x41, 0x52, 0x56, 0x4f, 0x44, 0x44, 0x01}};
+const IID IID_IDirectDrawSurface7 = {0x5a41d001, 0x0005, 0x4d44, {0x5a, 0x41, 0x52, 0x56, 0x4f, 0x44, 0x53, 0x07}};
 const IID IID_IDirect3D7 = {0x5a41d001, 0x0004, 0x4d44, {0x5a, 0x41, 0x52, 0x56, 0x4f, 0x44, 0x33, 0x07}};
 
 namespace {
@@ -145,10 +146,14 @@ public:
         if (palette_ != nullptr) palette_->Release();
     }
 
-    HRESULT QueryInterface(REFIID, void** out) override
+    HRESULT QueryInterface(REFIID iid, void** out) override
     {
-        if (out != nullptr) *out = nullptr;
-        return E_NOINTERFACE;
+        if (out == nullptr) return DDERR_INVALIDPARAMS;
+        *out = nullptr;
+        if (!(iid == IID_IDirectDrawSurface7)) return E_NOINTERFACE;
+        AddRef();
+        *out = static_cast<IDirectDrawSurface7*>(this);
+        return DD_OK;
     }
 
     HRESULT GetCaps(DDSCAPS2* caps) override

@@ -210,6 +210,7 @@ extern const CLSID CLSID_DirectDraw7;
 extern const IID IID_IDirectDraw7;
 extern const IID IID_IDirectDraw;
 extern const IID IID_IDirect3D7;
+extern const IID IID_IDirectDrawSurface7;
 
 // The layer's factory behind CoCreateInstance(CLSID_DirectDraw7).
 HRESULT CreateDirectDraw7Object(IDirectDraw7** out);

@@ -54,3 +54,26 @@ std::string ConvertUtf8ToCp932(const char* text, std::size_t length)
 {
     return Convert("CP932", "UTF-8", text, length);
 }
+
+int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR text, int length, char16_t* out, int outLength)
+{
+    if (text == nullptr || (codePage != CP_ACP && codePage != 932) || outLength <= 0 || out == nullptr) return 0;
+    const std::size_t n = length < 0 ? std::char_traits<char>::length(text) + 1 : static_cast<std::size_t>(length);
+    const std::string wide = Convert("UTF-16LE", "CP932", text, n);
+    const std::size_t units = wide.size() / 2;
+    if (units > static_cast<std::size_t>(outLength)) return 0;
+    for (std::size_t i = 0; i < units; ++i)
+        out[i] = static_cast<char16_t>(static_cast<unsigned char>(wide[2 * i]) |
+                                       static_cast<unsigned char>(wide[2 * i + 1]) << 8);
+    return static_cast<int>(units);
+}
+
+std::string ConvertUtf16ToCp932(const char16_t* text)
+{
+    std::string bytes;
+    for (const char16_t* c = text; c != nullptr && *c != 0; ++c) {
+        bytes.push_back(static_cast<char>(*c & 0xFF));
+        bytes.push_back(static_cast<char>(*c >> 8));
+    }
+    return Convert("CP932", "UTF-16LE", bytes.data(), bytes.size());
+}

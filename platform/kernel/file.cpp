@@ -480,6 +480,11 @@ BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess, FILETIME
     return TRUE;
 }
 
+bool ConvertToLinuxPath(LPCSTR path, std::string& linuxPath)
+{
+    return ToLinuxPath(path, linuxPath);
+}
+
 BOOL DeleteFileA(LPCSTR path)
 {
     std::string linux;

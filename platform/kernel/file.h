@@ -5,6 +5,8 @@
 #include "platform/kernel/handle.h"
 #include "platform/kernel/types.h"
 
+#include <string>
+
 constexpr DWORD MAX_PATH = 260;
 
 constexpr DWORD GENERIC_READ = 0x80000000u;
@@ -74,6 +76,8 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
 DWORD GetFileSize(HANDLE file, DWORD* sizeHigh);
 BOOL GetFileTime(HANDLE file, FILETIME* creation, FILETIME* lastAccess, FILETIME* lastWrite);
 BOOL DeleteFileA(LPCSTR path);
+// The Linux path a code page 932 Windows path names; false when it names none.
+bool ConvertToLinuxPath(LPCSTR path, std::string& linuxPath);
 
 // Answers the length written (without the terminator), or the size needed
 // (with it) when the buffer is too small; 0 on failure.

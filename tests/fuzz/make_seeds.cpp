@@ -9,6 +9,7 @@
 
 #include "support/archive_writer.h"
 #include "support/image_fixtures.h"
+#include "support/ffmpeg_movie_writer.h"
 #include "support/sound_fixtures.h"
 #include "support/theora_movie_writer.h"
 
@@ -128,5 +129,20 @@ int main(int argc, char** argv)
     movie("444.ogv", 16, 16, 444, 2, false, false);
     movie("cropped422.ogv", 32, 32, 422, 2, false, true);
     movie("sound.ogv", 16, 16, 420, 2, true, false);
+
+    // Stream movies come from the ffmpeg program; without it they are left out.
+    std::filesystem::create_directories(root / "mediastream_fuzz");
+    auto stream = [&](const char* name, const char* codec, int fps) {
+        FfmpegMovieSpec s;
+        s.width = 32;
+        s.height = 16;
+        s.frames = 4;
+        s.fps = fps;
+        s.codec = codec;
+        WriteFfmpegMovie((root / "mediastream_fuzz" / name).string(), s);
+    };
+    stream("mpeg4.mp4", "mpeg4", 10);
+    stream("mpeg4.avi", "mpeg4", 10);
+    stream("mpeg1.mpg", "mpeg1video", 25);
     return 0;
 }

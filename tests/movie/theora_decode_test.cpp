@@ -37,13 +37,13 @@ TEST_F(TheoraDecode, StockFillsAheadAndFollowsTheDisplay)
 {
     OpenedMovie movie(MakeMovie(100));
     ASSERT_NE(movie.Ctx, nullptr);
-    EXPECT_EQ(movie.StockedFrames(), (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_STOCK(movie, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
     AdvanceTheoraFrame(movie.Ctx, 50);
     EXPECT_EQ(movie.ShownFrame(), 50);
-    EXPECT_EQ(movie.StockedFrames(), (std::set<int>{50, 51, 52, 53, 54, 55, 56, 57, 58, 59}));
+    EXPECT_STOCK(movie, {50, 51, 52, 53, 54, 55, 56, 57, 58, 59});
     AdvanceTheoraFrame(movie.Ctx, 2);
     EXPECT_EQ(movie.ShownFrame(), 52);
-    EXPECT_EQ(movie.StockedFrames(), (std::set<int>{52, 53, 54, 55, 56, 57, 58, 59, 60, 61}));
+    EXPECT_STOCK(movie, {52, 53, 54, 55, 56, 57, 58, 59, 60, 61});
 }
 
 TEST_F(TheoraDecode, AdvanceWrapsOnceAndIgnoresCountsBelowOne)
@@ -73,7 +73,7 @@ TEST_F(TheoraDecode, LoopStocksTheFirstFramesAfterTheLast)
     ASSERT_NE(movie.Ctx, nullptr);
     AdvanceTheoraFrame(movie.Ctx, 25);
     EXPECT_EQ(movie.ShownFrame(), 25);
-    EXPECT_EQ(movie.StockedFrames(), (std::set<int>{25, 26, 27, 28, 29, 0, 1, 2, 3, 4}));
+    EXPECT_STOCK(movie, {25, 26, 27, 28, 29, 0, 1, 2, 3, 4});
     AdvanceTheoraFrame(movie.Ctx, 4);
     EXPECT_EQ(movie.ShownFrame(), 29);
     AdvanceTheoraFrame(movie.Ctx, 1);
@@ -125,7 +125,7 @@ TEST_F(TheoraDecode, JumpAheadDecodesFromTheLastKeyFrameOnly)
 {
     OpenedMovie movie(MakeMovie(100, 8));
     ASSERT_NE(movie.Ctx, nullptr);
-    movie.StockedFrames(); // 0-9 stocked, the decoder at 9
+    movie.StockedFrames({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}); // 0-9 stocked, the decoder at 9
     const std::int64_t before = movie.Ctx->DecodedPackets;
     int key = -1;
     for (int f = 9; f < 80; ++f) {
@@ -134,7 +134,7 @@ TEST_F(TheoraDecode, JumpAheadDecodesFromTheLastKeyFrameOnly)
     ASSERT_GE(key, 72);
     AdvanceTheoraFrame(movie.Ctx, 80);
     EXPECT_EQ(movie.ShownFrame(), 80);
-    EXPECT_EQ(movie.StockedFrames(), (std::set<int>{80, 81, 82, 83, 84, 85, 86, 87, 88, 89}));
+    EXPECT_STOCK(movie, {80, 81, 82, 83, 84, 85, 86, 87, 88, 89});
     // The key frame up to 80, then 81-89 for the stock; not the 71 skipped.
     EXPECT_EQ(movie.Ctx->DecodedPackets - before, (80 - key + 1) + 9);
 }
@@ -145,11 +145,11 @@ TEST_F(TheoraDecode, DisplayOutrunningTheDecoderAcrossTheLoopDoesNotHang)
     ASSERT_NE(movie.Ctx, nullptr);
     AdvanceTheoraFrame(movie.Ctx, 15);
     EXPECT_EQ(movie.ShownFrame(), 15);
-    movie.StockedFrames(); // 15-24 held, the decoder at 24
+    movie.StockedFrames({15, 16, 17, 18, 19, 20, 21, 22, 23, 24}); // 15-24 held, the decoder at 24
     // Wraps to 5: every entry lies between the display and the decoder.
     AdvanceTheoraFrame(movie.Ctx, 20);
     EXPECT_EQ(movie.ShownFrame(), 5);
-    EXPECT_EQ(movie.StockedFrames(), (std::set<int>{5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+    EXPECT_STOCK(movie, {5, 6, 7, 8, 9, 10, 11, 12, 13, 14});
 
     // And any pattern of moves, with a small stock.
     OpenedMovie small(MakeMovie(30), 3);

@@ -63,20 +63,31 @@ struct OpenedMovie {
     }
 
     // Waits until the thread rests with a full stock, then lists its frames.
-    std::set<int> StockedFrames()
+    // The decode thread fills the stock in its own time: with an expected set,
+    // look again until the stock holds it (or a generous bound passes), so a
+    // loaded machine cannot catch the thread half-way through a move.
+    std::set<int> StockedFrames(const std::set<int>& expected = {})
     {
-        while (Ctx->State != THEORA_STOCK_FULL) Sleep(1);
-        // The state is set before the pass looks again; a second look makes
-        // sure it was not the value left from before the last move.
-        Sleep(2);
-        while (Ctx->State != THEORA_STOCK_FULL) Sleep(1);
         std::set<int> frames;
-        for (int i = 0; i < Ctx->StockCount; ++i) {
-            if (Ctx->FrameStock[i].Filled == 1) frames.insert(Ctx->FrameStock[i].Frame);
+        for (int waited = 0; waited < 10000; waited += 2) {
+            while (Ctx->State != THEORA_STOCK_FULL) Sleep(1);
+            frames.clear();
+            for (int i = 0; i < Ctx->StockCount; ++i) {
+                if (Ctx->FrameStock[i].Filled == 1) frames.insert(Ctx->FrameStock[i].Frame);
+            }
+            if (expected.empty() ? waited >= 2 : frames == expected) break;
+            Sleep(2);
         }
         return frames;
     }
 };
+
+// The stock, once settled, holds exactly these frames.
+#define EXPECT_STOCK(movie, ...)                                   \
+    do {                                                           \
+        const std::set<int> want_ __VA_ARGS__;                     \
+        EXPECT_EQ((movie).StockedFrames(want_), want_);            \
+    } while (0)
 
 inline MovieBytes MakeMovie(int frames, int keyInterval = 8, bool sound = false)
 {
