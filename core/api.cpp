@@ -11,6 +11,7 @@
 #include "core/startup.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"
+#include "graphics/d3ddevice.h"
 #include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
@@ -50,6 +51,11 @@ int PumpMessages()
 int SelectWindowMode(int windowed)
 {
     return ChangeWindowMode(windowed);
+}
+
+int SelectDirect3D(int on)
+{
+    return SetDirect3DWanted(on);
 }
 
 DWORD GetMillisecondClock()

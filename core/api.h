@@ -14,6 +14,8 @@ int PumpMessages();
 
 // Forwarders.
 int SelectWindowMode(int windowed);
+// 1 lets the next screen start take the Direct3D device; 0 (the default) keeps the software renderer.
+int SelectDirect3D(int on);
 DWORD GetMillisecondClock();
 // Appends the text to the log; -1 always.
 int WriteLogText(const char* text);

@@ -2,6 +2,7 @@
 // clear of the draw target. Calls the 2D draw preparation, the shape,
 // triangle and blit kernels, the MEMIMG layer, the screen layer and the
 // background colour of SYSSTATE.
+#include "graphics/d3ddraw.h"
 #include "graphics/backend2d.h"
 
 #include <algorithm>
@@ -40,7 +41,7 @@ int DrawShape(const RECT& rect, DWORD colour, Kernel kernel)
         if (MEMIMG* dest = SoftwareDestination(); dest != nullptr) kernel(dest, colour);
         return 0;
     }
-    // The Direct3D batch is flushed and its scene ended here once it exists.
+    G_D3D_EndCurrentScene();
     if (PrepareSurface2DDraw(nullptr, 0, nullptr, &rect, 1, &colour, nullptr) < 0) return -1;
     kernel(const_cast<MEMIMG*>(Draw2DBlock.Dest), colour);
     FinishSurface2DDraw();

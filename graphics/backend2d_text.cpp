@@ -2,6 +2,7 @@
 // draw target's image, the blended path composes the string on the font's
 // drawing surface and draws that surface through the 2D draw. Calls the
 // font system's string worker, the 2D draw preparation and the MEMIMG layer.
+#include "graphics/d3ddraw.h"
 #include "graphics/backend2d.h"
 
 #include <algorithm>
@@ -37,7 +38,7 @@ int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWO
                        ? -1
                        : 0;
         }
-        // The Direct3D scene is ended and its batch flushed here once it exists.
+        G_D3D_EndCurrentScene();
         const RECT rect{x, y, x + size.cx, y + size.cy};
         if (PrepareSurface2DDraw(nullptr, 0, nullptr, &rect, 1, nullptr, nullptr) < 0) return -1;
         const RECT clip = Draw2DBlock.DestRect;

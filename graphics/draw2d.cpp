@@ -2,6 +2,7 @@
 // the 1:1, stretch, rotate and 3D-triangle kernels. Reads SCREENSTATE and
 // DRAWSTATE, locks DirectDraw surfaces through platform/ddraw, wraps them as
 // MEMIMGs and calls the kernels in softrender/.
+#include "graphics/d3ddraw.h"
 #include "graphics/draw2d.h"
 
 #include <algorithm>
@@ -195,7 +196,7 @@ int DrawSurface2DAt(int x, int y, int surface, int trans)
         ReleaseSurface2DView(src, &view);
         return 0;
     }
-    // The Direct3D scene is ended and its batch flushed here once it exists.
+    G_D3D_EndCurrentScene();
     RECT rect{x, y, x + s->Width, y + s->Height};
     ClipRectAgainstRect(&rect, &DrawState.DrawArea);
     if (rect.right <= rect.left || rect.bottom <= rect.top) return 0;

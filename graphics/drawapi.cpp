@@ -2,6 +2,8 @@
 // area, the graph handle, the blend graph's size, the inactive wait, movie
 // frames and the software front screen's read-back and flush. Calls the
 // graph table, the drawing state, the 2D back-ends and the screen layer.
+#include "graphics/d3ddraw.h"
+#include "graphics/d3ddevice.h"
 #include "graphics/drawapi.h"
 
 #include <algorithm>
@@ -15,8 +17,8 @@
 #include "graphics/backend2d.h"
 #include "graphics/draw2d.h"
 #include "graphics/drawstate.h"
-#include "graphics/mask.h"
 #include "graphics/graph.h"
+#include "graphics/mask.h"
 #include "graphics/screen.h"
 
 namespace {
@@ -52,18 +54,18 @@ int CheckGraphDraw(int graph, GRAPHREC** out, int* answer)
     return 0;
 }
 
-// The draw in progress, sent through the mask screen when that is active.
-MASKEDDRAW g_maskedDraw;
-
-void BeginFront(int graph, const RECT& rect)
+void BeginFront(int graph)
 {
     if (graph >= 0) {
         const GRAPHREC* g = GetGraphRecord(graph);
         if (g != nullptr && g->Movie != -1) RefreshGraphMovieFrame(graph, 0);
     }
     if (SoftwareFront() && ScreenState.FrontImageStale == 1) RefreshFrontMemImg();
-    BeginMaskedDraw(&g_maskedDraw, rect);
 }
+
+// The 2D draw in progress, sent through the mask screen while that is
+// active; Direct3D draws never open it.
+MASKEDDRAW g_maskedDraw;
 
 void EndFront(const RECT& rect)
 {
@@ -83,9 +85,12 @@ int RenderGraphAt(int x, int y, int graph, int trans)
     GRAPHREC* g = nullptr;
     int answer = 0;
     if (CheckGraphDraw(graph, &g, &answer) != 0) return answer;
+    BeginFront(graph);
+    if (g->Format.Texture == 1) {
+        return G_D3D_DrawGraphAt(x, y, static_cast<float>(x), static_cast<float>(y), g, trans, 0);
+    }
     const RECT box{x, y, x + g->Width, y + g->Height};
-    BeginFront(graph, box);
-    // Texture graphs go to Direct3D once it exists; none are made until then.
+    BeginMaskedDraw(&g_maskedDraw, box);
     answer = DrawGraph2DAt(x, y, g, trans);
     EndFront(box);
     return answer;
@@ -96,8 +101,13 @@ int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int trans)
     GRAPHREC* g = nullptr;
     int answer = 0;
     if (CheckGraphDraw(graph, &g, &answer) != 0) return answer;
+    BeginFront(graph);
+    if (g->Format.Texture == 1) {
+        return G_D3D_DrawGraphStretched(x1, y1, x2, y2, static_cast<float>(x1), static_cast<float>(y1),
+                                        static_cast<float>(x2), static_cast<float>(y2), g, trans, 0);
+    }
     const RECT box = Ordered(x1, y1, x2, y2);
-    BeginFront(graph, box);
+    BeginMaskedDraw(&g_maskedDraw, box);
     answer = DrawGraph2DStretched(x1, y1, x2, y2, g, trans, -1);
     EndFront(box);
     return answer;
@@ -189,8 +199,16 @@ int RenderGraphRotated(float x, float y, double rate, double angle, int graph, i
     GRAPHREC* g = nullptr;
     int answer = 0;
     if (CheckGraphDraw(graph, &g, &answer) != 0) return answer;
+    if (g->Format.Texture == 1) {
+        BeginFront(graph);
+        if (angle == 0.0 && rate == 1.0 && turn == 0) {
+            const int ix = static_cast<int>(x) - g->Width / 2, iy = static_cast<int>(y) - g->Height / 2;
+            return G_D3D_DrawGraphAt(ix, iy, static_cast<float>(ix), static_cast<float>(iy), g, trans, 0);
+        }
+        return G_D3D_DrawGraphRotated(x, y, rate, angle, g, trans, turn);
+    }
     RECT box{};
-    if (SoftwareFront()) {
+    if (SoftwareFront() || MaskScreen.Active != 0) {
         const double w = g->Width;
         const double h = g->Height;
         const double hw = g->Width / 2;
@@ -210,7 +228,8 @@ int RenderGraphRotated(float x, float y, double rate, double angle, int graph, i
         }
         box = RECT{Truncate(l - 5), Truncate(t - 5), Truncate(r + 5), Truncate(b + 5)};
     }
-    BeginFront(graph, box);
+    BeginFront(graph);
+    BeginMaskedDraw(&g_maskedDraw, box);
     answer = DrawGraph2DRotated(x, y, rate, angle, g, trans, turn);
     EndFront(box);
     return answer;
@@ -263,7 +282,8 @@ int DrawGraphToQuadF(float x1, float y1, float x2, float y2, float x3, float y3,
         box.right = std::max<LONG>(box.right, Truncate(xs[i]));
         box.bottom = std::max<LONG>(box.bottom, Truncate(ys[i]));
     }
-    BeginFront(graph, box);
+    BeginFront(graph);
+    BeginMaskedDraw(&g_maskedDraw, box);
     // The back-end takes the corners top-left, top-right, bottom-left, bottom-right.
     answer = DrawGraph2DQuadFromFloats(x1, y1, x2, y2, x4, y4, x3, y3, g, trans);
     EndFront(box);
@@ -344,8 +364,13 @@ int DrawPrimitiveGraph(const VERTEX2D* vertices, int count, int kind, int graph,
         }
         for (int i = 0; i < 3 * triangles; ++i) list[i] = converted[indexes[i]];
         const RECT box{Truncate(minX), Truncate(minY), Truncate(maxX), Truncate(maxY)};
-        BeginFront(-1, box);
-        answer = DrawTriangleList2D(list, triangles, g, trans, 0, 0);
+        BeginFront(-1);
+        if (IsDirect3DActive() == 1 && (g == nullptr || g->Format.Texture == 1)) {
+            answer = G_D3D_DrawTriangleList(list, triangles, g, trans, 0, 0);
+        } else {
+            BeginMaskedDraw(&g_maskedDraw, box);
+            answer = DrawTriangleList2D(list, triangles, g, trans, 0, 0);
+        }
         EndFront(box);
     }
     FreeMemory(indexes);
@@ -392,7 +417,9 @@ int RenderLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thicknes
     RECT box = Ordered(x1, y1, x2, y2);
     ++box.right;
     ++box.bottom;
-    BeginFront(-1, box);
+    BeginFront(-1);
+    if (IsDirect3DActive() == 1 && DrawState.LinesThrough2D == 0) return G_D3D_DrawLineSegment(x1, y1, x2, y2, colour);
+    BeginMaskedDraw(&g_maskedDraw, box);
     const int answer = DrawLine2D(x1, y1, x2, y2, colour);
     EndFront(box);
     return answer;
@@ -404,7 +431,9 @@ int RenderCircleShape(int x, int y, int r, DWORD colour, int fill)
     WaitWhileInactive();
     if (r < 0) return 0;
     const RECT box{x - r - 1, y - r - 1, x + r + 1, y + r + 1};
-    BeginFront(-1, box);
+    BeginFront(-1);
+    if (IsDirect3DActive() == 1) return G_D3D_DrawCircle(x, y, r, colour, fill);
+    BeginMaskedDraw(&g_maskedDraw, box);
     const int answer = DrawCircle2D(x, y, r, colour, fill);
     EndFront(box);
     return answer;

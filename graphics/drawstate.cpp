@@ -2,6 +2,7 @@
 // records and the colour conversions of the screen's format. Reads the
 // screen layer (SCREENSTATE), the window's client rectangle in SYSSTATE,
 // the graph manager and the blend tables; waits through the message loop.
+#include "graphics/d3ddevice.h"
 #include "graphics/drawstate.h"
 
 #include "core/memory.h"
@@ -102,6 +103,7 @@ int StoreBlendMode(int mode, int param)
     WaitWhileInactiveIfNeeded();
     d.BlendMode = mode;
     d.BlendParam = ClampByte(param);
+    G_D3D_UpdateDiffuseColor();
     return 0;
 }
 
@@ -114,6 +116,7 @@ int StoreBrightness(int red, int green, int blue)
     const DWORD packed = static_cast<DWORD>(b) | (static_cast<DWORD>(g) << 8) | (static_cast<DWORD>(r) << 16);
     if ((d.DrawBright & 0xFFFFFF) == packed) return 0;
     d.DrawBright = packed;
+    G_D3D_UpdateDiffuseColor();
     return 0;
 }
 
@@ -122,6 +125,7 @@ int StorePackedBrightness(DWORD rgb)
     DRAWSTATE& d = DrawState;
     if ((d.DrawBright & 0xFFFFFF) == (rgb & 0xFFFFFF)) return 0;
     d.DrawBright = rgb & 0xFFFFFF;
+    G_D3D_UpdateDiffuseColor();
     return 0;
 }
 
@@ -137,12 +141,14 @@ int StoreBlendGraphSetting(int graph, int borderParam, int borderRange)
     d.BlendGraphBorderParam = ClampByte(borderParam);
     d.BlendGraphBorderRange = ClampByte(borderRange);
     BuildBlendGraphFactorTable(d.BlendGraphBorderParam, d.BlendGraphBorderRange);
+    if (IsDirect3DActive() == 1) G_D3D_SetBlendGraphTexture(graph, d.BlendGraphBorderParam, d.BlendGraphBorderRange);
     return 0;
 }
 
 int StoreTextureFilterMode(int mode)
 {
     DrawState.TextureFilter = mode;
+    G_D3D_SetDrawFilterMode(mode == 1 ? 1 : 0);
     return 0;
 }
 
@@ -195,8 +201,8 @@ int StoreDrawArea(int x1, int y1, int x2, int y2)
     d.DrawArea = RECT{x1, y1, x2, y2};
     d.DrawAreaF = DRAWAREAF{static_cast<float>(x1), static_cast<float>(y1), static_cast<float>(x2),
                             static_cast<float>(y2)};
-    // The Direct3D viewport follows the area once Direct3D is built.
     d.DrawAreaEmpty = (x1 == x2 || y1 == y2) ? 1 : 0;
+    if (d.DrawAreaEmpty == 0) G_D3D_SetViewportFromDrawArea(&d.DrawArea);
     return 0;
 }
 
@@ -324,9 +330,7 @@ int EnableGraph3DBackend(int flag)
 
 int CanUse3DGraphs()
 {
-    // The current Direct3D device comes with Direct3D; without it no graph
-    // can use it.
-    return 0;
+    return CurrentD3DDevice() != nullptr ? 1 : 0;
 }
 
 DWORD ConvertRGBToScreenColor(int red, int green, int blue)

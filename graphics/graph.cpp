@@ -3,6 +3,8 @@
 // the refill of lost graphs from their files. Calls the 2D surfaces, the
 // image loader, the file layer, the movie service, the drawing state, the
 // screen layer and the log.
+#include "graphics/d3dtexture.h"
+#include "graphics/d3ddevice.h"
 #include "graphics/graph.h"
 #include "graphics/mask.h"
 
@@ -83,9 +85,8 @@ int StartGraphManager()
     g_started = 1;
     DeleteAllSurface2D();
     ResetSurface2DTable();
-    // The 3D surface table comes with Direct3D; without it graphs stay 2D.
-    g_direct3DUsable = 0;
-    WriteLog("３Ｄグラフィック描画機能は使用しません\n");
+    g_direct3DUsable = IsDirect3DActive();
+    if (g_direct3DUsable == 0) WriteLog("３Ｄグラフィック描画機能は使用しません\n");
     ResetDrawStateDefaults();
     StartFontSystem();
     DecreaseLogIndent();
@@ -167,8 +168,7 @@ int CreateGraphOfSize(int width, int height, int use3D, int alpha, int paletteSo
     }
     GRAPHREC* g = nullptr;
     const int handle = AddGraphHandle(width, height, use3D, &g, alpha, paletteSource);
-    // Texture pieces come with the Direct3D back-end; texture graphs are never made until then.
-    if (CreateGraphSurface2D(g) != 0) {
+    if ((g->Format.Texture == 1 ? G_D3D_CreateGraphTextures(g) : CreateGraphSurface2D(g)) != 0) {
         WriteLog("グラフィックの作成に失敗しました\n");
         DestroyGraphHandle(handle, 0);
         return -1;
@@ -315,6 +315,7 @@ int TransferImageToGraph(const COLORFMT* bitmapFormat, HBITMAP colourBitmap, HBI
     g->LoadOption = loadOption;
     g->SourceX = sourceX;
     g->SourceY = sourceY;
+    if (g->Format.Texture == 1) return G_D3D_TransferImageToGraphTextures(sourceX, sourceY, g, image, alpha);
     return TransferImageToGraph2D(bitmapFormat, colourBitmap, alphaBitmap, sourceX, sourceY, g, sourceKind, image,
                                   alpha);
 }
@@ -335,6 +336,7 @@ int TransferImageRectToGraph(const COLORFMT* bitmapFormat, HBITMAP colourBitmap,
     g->SourceX = sourceRect->left - destX;
     g->SourceY = sourceRect->top - destY;
     g->LoadOption = loadOption;
+    if (g->Format.Texture == 1) return G_D3D_TransferImageRectToGraphTextures(sourceRect, destX, destY, g, image, alpha);
     return TransferImageRectToGraph2D(bitmapFormat, colourBitmap, alphaBitmap, sourceRect, destX, destY, g,
                                       sourceKind, image, alpha);
 }
@@ -358,7 +360,9 @@ int CreateDerivedGraph(int x, int y, int width, int height, int parent)
     g->SourceY = p->SourceY + y;
     g->Format = p->Format;
     g->LoadOption = p->LoadOption;
-    if (CreateDerivedSurface2D(g, x, y, width, height, p) != 0) {
+    const int made = g->Format.Texture == 1 ? G_D3D_CreateDerivedGraphTextures(g, x, y, width, height, p)
+                                            : CreateDerivedSurface2D(g, x, y, width, height, p);
+    if (made != 0) {
         WriteLog("グラフィックの派生に失敗しました終了します");
         g->Movie = -1;
         DestroyGraphHandle(handle, 0);
@@ -372,7 +376,11 @@ int DestroyGraphHandle(int graph, int log)
     GRAPHREC* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
     if (g->Movie != -1) DisposeMovieHandle(g->Movie);
-    DeleteGraphSurfaces2D(g);
+    if (g->Format.Texture == 1) {
+        G_D3D_DeleteGraphTextures(g);
+    } else {
+        DeleteGraphSurfaces2D(g);
+    }
     if (log != 0) WriteLogFormat("グラフィック %s の削除", g->FileName);
     if (g->Extra != nullptr) FreeMemory(g->Extra);
     return ReleaseHandleRecord(GraphTable, graph);
@@ -411,6 +419,7 @@ int FillGraphWithColor(int graph, int red, int green, int blue, int alpha)
 {
     GRAPHREC* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
+    if (g->Format.Texture == 1) return G_D3D_FillGraphTextures(g, red, green, blue, alpha);
     return FillGraphSurfaces2D(g, red, green, blue, alpha);
 }
 
@@ -418,7 +427,11 @@ int RestoreGraphSurfaces(int graph)
 {
     GRAPHREC* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
-    RestoreGraphSurfaces2D(g);
+    if (g->Format.Texture == 1) {
+        G_D3D_RestoreGraphTextures(g);
+    } else {
+        RestoreGraphSurfaces2D(g);
+    }
     RestoreMovieSurfaces(g->Movie);
     return 0;
 }

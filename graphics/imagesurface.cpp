@@ -2,6 +2,7 @@
 // surface or software MEMIMG behind each, depth buffers, colour keys, locks
 // and fills. Calls the screen layer (DirectDraw object, screen format), the
 // MEMIMG layer and the drawing state's colour conversion.
+#include "graphics/d3ddevice.h"
 #include "graphics/imagesurface.h"
 
 #include <cstring>
@@ -107,12 +108,25 @@ int CreateImageSurfaceObjects(int handle)
     IMGFLAGS& f = r->Format;
     bool ok = false;
     if (f.Texture == 1) {
-        // Texture slots come with the Direct3D device; until then no texture
-        // surface can be described.
         r->FormatIndex = GetTextureFormatIndex(&f);
-        WriteLog("テクスチャサーフェスの作成に失敗しました\n");
-        WriteLogFormat("DrawValid:%d  AlphaChFlag%d  AlphaTestFlag:%d  ColorBitDepth:%d", f.DrawValid, f.AlphaChFlag,
-                       f.AlphaTestFlag, f.ColorBitDepth);
+        DDSURFACEDESC2 desc{};
+        desc.dwSize = sizeof desc;
+        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+        desc.dwWidth = r->Width;
+        desc.dwHeight = r->Height;
+        desc.ddpfPixelFormat = *G_D3D_GetTexturePixelFormat(r->FormatIndex);
+        desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE | (f.DrawValid == 1 ? DDSCAPS_3DDEVICE | DDSCAPS_VIDEOMEMORY : 0);
+        if (f.DrawValid != 1 && f.UnmanagedTexture != 1) desc.ddsCaps.dwCaps2 = DDSCAPS2_TEXTUREMANAGE;
+        IDirectDrawSurface7* surface = nullptr;
+        if (D3DState.Direct3D == nullptr || desc.ddpfPixelFormat.dwRGBBitCount == 0 ||
+            FAILED(dd->CreateSurface(&desc, &surface, nullptr)) || surface == nullptr) {
+            WriteLog("テクスチャサーフェスの作成に失敗しました\n");
+            WriteLogFormat("DrawValid:%d  AlphaChFlag%d  AlphaTestFlag:%d  ColorBitDepth:%d", f.DrawValid,
+                           f.AlphaChFlag, f.AlphaTestFlag, f.ColorBitDepth);
+        } else {
+            r->Surface = surface;
+            ok = true;
+        }
     } else if (r->Software == 1) {
         if (IsMemImgAlive(&r->Image)) return SetImageSurfaceZBuffer(handle, r->DepthWanted);
         std::memset(&r->Image, 0, sizeof r->Image);
@@ -272,9 +286,17 @@ int SetImageSurfaceColorKey(int handle)
     if (r == nullptr) return -1;
     if (r->Surface == nullptr) return 0;
     if (r->Format.Texture == 1) {
-        // Texture keys need the Direct3D slot formats, which come with the device.
-        WriteLog("テクスチャサーフェスのカラーキーの設定に失敗しました\n");
-        return -1;
+        // Keys serve textures without alpha only; their value is in the texture's own format.
+        const COLORFMT* cf = G_D3D_GetTextureColorFormat(r->FormatIndex);
+        if (cf->AlphaWidth != 0) return 0;
+        DDCOLORKEY key{};
+        key.dwColorSpaceLowValue = key.dwColorSpaceHighValue = GetColorValueInFormat(
+            cf, (r->ColorKey >> 16) & 0xFF, (r->ColorKey >> 8) & 0xFF, r->ColorKey & 0xFF, 255);
+        if (FAILED(r->Surface->SetColorKey(DDCKEY_SRCBLT, &key))) {
+            WriteLog("テクスチャサーフェスのカラーキーの設定に失敗しました\n");
+            return -1;
+        }
+        return 0;
     }
     DDCOLORKEY key{};
     key.dwColorSpaceLowValue = key.dwColorSpaceHighValue = ScreenValueOfKey(r);
@@ -365,7 +387,9 @@ int FillImageSurfaceColor(int handle, int red, int green, int blue, int alpha)
     if (ScreenState.DirectDraw == nullptr || r->Surface == nullptr) return -1;
     DDBLTFX fx{};
     fx.dwSize = sizeof fx;
-    fx.dwFillColor = ConvertRGBToScreenColor(red, green, blue);
+    fx.dwFillColor = r->Format.Texture == 1
+                         ? GetColorValueInFormat(G_D3D_GetTextureColorFormat(r->FormatIndex), red, green, blue, alpha)
+                         : ConvertRGBToScreenColor(red, green, blue);
     if (FAILED(r->Surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx))) {
         WriteLog("サーフェスの塗りつぶしに失敗しました\n");
     }

@@ -203,7 +203,7 @@ int EnableMaskScreen(int flag)
         rect = RECT{0, 0, w, h};
     }
     StoreDrawTargetScreenRect(&rect);
-    // The library has no Direct3D device whose render target would follow.
+    // Direct3D keeps its own render target: its draws do not go through the mask.
     return 0;
 }
 
@@ -305,4 +305,5 @@ void EndMaskedDraw(MASKEDDRAW* draw)
     ScreenState.DrawImage = draw->Image;
     ScreenState.DrawSurface = draw->Surface;
     RestoreMaskedRectAfterDraw(draw->Rect.left, draw->Rect.top, draw->Rect.right, draw->Rect.bottom);
+    draw->Redirected = 0;
 }

@@ -3,6 +3,8 @@
 // flip, clear, draw-target switch with the default camera, and the rebuild
 // after a lost display. Calls the rest of the screen layer, the graph
 // manager, the 2D surfaces and back-ends, the drawing state and the core.
+#include "graphics/d3ddraw.h"
+#include "graphics/d3ddevice.h"
 #include "graphics/screen.h"
 
 #include "core/input.h"
@@ -97,13 +99,15 @@ int SwitchDrawTargetOnce(int target, int retry)
     }
     StoreDrawTargetScreenRect(&screenRect);
 
-    if (SelectSurface2DDrawTarget(target, old) != 0) {
+    if (SelectSurface2DDrawTarget(target, old) != 0 ||
+        (IsDirect3DActive() == 1 && G_D3D_SetDrawTarget(target, old) != 0)) {
         // One attempt to return to the old target; when that fails too the
         // back screen, which always exists, becomes the target.
         d.DrawTarget = old;
         if (retry == 0 || SwitchDrawTargetOnce(old, 0) != 0) {
             d.DrawTarget = -2;
             SelectSurface2DDrawTarget(-2, -2);
+            if (IsDirect3DActive() == 1) G_D3D_SetDrawTarget(-2, -2);
         }
         if (masked != 0) EnableMaskScreen(1);
         return -1;
@@ -205,7 +209,7 @@ int EndDirectDrawScreen()
         ReleasePalette();
         EndGraphManager();
         DeleteAllSurface2D();
-        // Direct3D ends here once it is built.
+        G_D3D_Terminate();
         ReleaseOutputSurfaces();
         ReleaseScreenClipper();
         WriteLog("ＤｉｒｅｃｔＤｒａｗオブジェクトを解放します\n");
@@ -284,7 +288,7 @@ int FlipScreenBuffers()
             IncrementFlipCounter();
             return WaitVerticalBlanks(1);
         }
-        // Direct3D's batch is flushed and its scene ended here once it is built.
+        G_D3D_EndCurrentScene();
         if (s.PrimarySurface != nullptr) {
             s.PrimarySurface->Flip(nullptr, DDFLIP_WAIT | (DrawState.NoVSync == 1 ? DDFLIP_NOVSYNC : 0));
         }
@@ -299,7 +303,7 @@ int ClearDrawTarget()
 {
     SCREENSTATE& s = ScreenState;
     WaitWhileInactive();
-    // Direct3D clears graph targets here once it is built.
+    G_D3D_ClearDrawTarget();
     ClearDrawTarget2D();
     if (s.SoftwareRendering == 1 && s.ColorBits != 8 && DrawState.DrawTarget == -4) {
         int w = 0;

@@ -329,7 +329,7 @@ int RebuildScreenForMode(int width, int height, int bits, int force, int refresh
 
     DeleteAllGraphHandles(0);
     EndGraphManager();
-    // Direct3D ends here once it is built.
+    G_D3D_Terminate();
     if (s.Palette != nullptr) {
         s.Palette->Release();
         s.Palette = nullptr;
@@ -352,6 +352,12 @@ int RebuildScreenForMode(int width, int height, int bits, int force, int refresh
         return -1;
     }
     if (s.GdiOnly != 1 && s.SoftwareStartRequest != 1 && s.SoftwareRendering != 1) {
+        // Without the library's Direct3D choice the object answers no Direct3D at all.
+        if (GetDirect3DWanted() == 1) {
+            InstallSoftwareDirect3D(1);
+        } else {
+            RemoveSoftwareDirect3D();
+        }
         if (G_D3D_Initialize() < 0) {
             ReleaseOutputSurfaces();
             DecreaseLogIndent();

@@ -2,6 +2,7 @@
 // flip, and the two vertical-blank waits presents use. Reads SCREENSTATE and
 // the drawing state; calls platform/ddraw, platform/gdi, the MEMIMG layer,
 // the message loop and the clocks.
+#include "graphics/d3ddraw.h"
 #include "graphics/screen.h"
 #include "graphics/screen_dib.h"
 
@@ -184,7 +185,7 @@ int PresentBackScreen(const RECT* area)
         return 0;
     }
 
-    // Direct3D's batch is flushed and its scene ended here once it is built.
+    G_D3D_EndCurrentScene();
     if (s.PrimarySurface != nullptr && s.BackSurface != nullptr) {
         const bool gdiShown = s.GdiSurfaceRequest == 1 || SysState.MenuUse == 1;
         if (windowed) {

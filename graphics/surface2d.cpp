@@ -3,6 +3,7 @@
 // fields of SCREENSTATE) and the blend-graph services. Calls the image
 // surfaces, the MEMIMG layer, the converting copy, the screen layer and the
 // window layer's timer.
+#include "graphics/d3ddevice.h"
 #include "graphics/surface2d.h"
 
 #include <algorithm>
@@ -350,8 +351,14 @@ int SelectSurface2DDrawTarget(int target, int oldTarget)
         GRAPHREC* g = GetGraphRecord(target);
         if (g == nullptr) return -1;
         if (g->Format.Texture == 1) {
-            // Texture targets come with the Direct3D pieces.
-            return -1;
+            // The Direct3D switch binds a texture target; 2D work has no surface to draw on.
+            if (CurrentD3DDevice() == nullptr) return -1;
+            s.DrawSurface = nullptr;
+            s.DrawDepthImage = nullptr;
+            s.DrawOffsetX = 0;
+            s.DrawOffsetY = 0;
+            DrawState.TargetInVideoMemory = 1;
+            return 0;
         }
         const SURF2DREC* surface = GetSurface2DRecord(g->Surfaces[0]);
         IMGSURFREC* is = ImageOf(surface);

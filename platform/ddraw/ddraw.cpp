@@ -475,9 +475,12 @@ private:
 
     void Fill(const RECT& r, std::uint32_t value)
     {
-        for (LONG y = r.top; y < r.bottom; ++y) {
-            std::uint8_t* row = Pixels() + static_cast<std::ptrdiff_t>(y) * Pitch();
-            for (LONG x = r.left; x < r.right; ++x) std::memcpy(row + static_cast<std::ptrdiff_t>(x) * bytes_, &value, bytes_);
+        // The first row is filled pixel by pixel, the others copied from it.
+        const std::size_t span = static_cast<std::size_t>(r.right - r.left) * bytes_;
+        std::uint8_t* first = Pixels() + static_cast<std::ptrdiff_t>(r.top) * Pitch() + static_cast<std::ptrdiff_t>(r.left) * bytes_;
+        for (LONG x = r.left; x < r.right; ++x) std::memcpy(first + static_cast<std::ptrdiff_t>(x - r.left) * bytes_, &value, bytes_);
+        for (LONG y = r.top + 1; y < r.bottom; ++y) {
+            std::memcpy(Pixels() + static_cast<std::ptrdiff_t>(y) * Pitch() + static_cast<std::ptrdiff_t>(r.left) * bytes_, first, span);
         }
     }
 

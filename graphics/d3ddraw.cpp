@@ -1,0 +1,675 @@
+// Owns the vertex batch and the scene bracket, and turns graph draws, triangle
+// lists and shapes into Direct3D primitives: clamped quads, stretched and
+// rotated quads, batched boxes and lines, circle points and rows, and the
+// draw-target switch and clear. Calls the state cache, the texture pieces,
+// the 2D back-ends while the device cannot draw, and the screen layer.
+#include "graphics/d3ddraw.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "core/memory.h"
+#include "core/startup.h"
+#include "core/sysstate.h"
+#include "graphics/backend2d.h"
+#include "graphics/d3ddevice.h"
+#include "graphics/d3dtexture.h"
+#include "graphics/drawstate.h"
+#include "core/number.h"
+#include "graphics/matrix.h"
+#include "graphics/screen.h"
+#include "graphics/surface2d.h"
+
+namespace {
+
+// A corner on its way into the batch: position, the piece's texture
+// coordinates and the blend graph's.
+struct Corner {
+    float x, y, u, v, bu, bv;
+};
+
+DWORD DepthFlag()
+{
+    return DrawState.DepthEnable != 0 ? D3DDRAW_DEPTH : 0;
+}
+
+float OriginX()
+{
+    return static_cast<float>(DrawState.TargetScreenRect.left);
+}
+
+float OriginY()
+{
+    return static_cast<float>(DrawState.TargetScreenRect.top);
+}
+
+// Makes room for `needed` vertices of `primitive`, drawing what is queued first.
+void MakeRoom(D3DDEVREC* r, D3DPRIMITIVETYPE primitive, DWORD needed)
+{
+    const DWORD capacity = static_cast<DWORD>(D3D_BATCH_CAPACITY[r->BatchKind]);
+    if (r->VertexCount > 0 && (r->Primitive != primitive || r->VertexCount + needed >= capacity))
+        G_D3D_FlushVertexBatch(D3DState.CurrentDevice);
+    r->Primitive = primitive;
+}
+
+void PushQuad(D3DDEVREC* r, const Corner c[4], DWORD diffuse)
+{
+    static const int order[6] = {0, 1, 2, 3, 2, 1};
+    const float z = DrawState.DrawDepth;
+    if (r->BatchKind == D3D_BATCH_BLEND) {
+        auto* v = reinterpret_cast<TLVTXBLEND*>(r->WritePointer);
+        for (int i = 0; i < 6; ++i) {
+            const Corner& k = c[order[i]];
+            v[i].x = k.x;
+            v[i].y = k.y;
+            v[i].z = z;
+            v[i].u1 = k.bu;
+            v[i].v1 = k.bv;
+            v[i].u2 = k.u;
+            v[i].v2 = k.v;
+        }
+        v[0].color = v[3].color = diffuse;
+        r->WritePointer += 6 * sizeof(TLVTXBLEND);
+    } else if (r->BatchKind == D3D_BATCH_TEX) {
+        auto* v = reinterpret_cast<TLVTXTEX*>(r->WritePointer);
+        for (int i = 0; i < 6; ++i) {
+            const Corner& k = c[order[i]];
+            v[i].x = k.x;
+            v[i].y = k.y;
+            v[i].z = z;
+            v[i].u = k.u;
+            v[i].v = k.v;
+        }
+        v[0].diffuse = v[3].diffuse = diffuse;
+        r->WritePointer += 6 * sizeof(TLVTXTEX);
+    } else {
+        auto* v = reinterpret_cast<TLVTXCOLOR*>(r->WritePointer);
+        for (int i = 0; i < 6; ++i) {
+            v[i].x = c[order[i]].x;
+            v[i].y = c[order[i]].y;
+            v[i].z = z;
+        }
+        v[0].color = v[3].color = diffuse;
+        r->WritePointer += 6 * sizeof(TLVTXCOLOR);
+    }
+    r->VertexCount += 6;
+}
+
+// Binds the piece's texture when it is not the pending one.
+void BindPiece(D3DDEVREC* r, const SURF3DREC* piece)
+{
+    IDirectDrawSurface7* t = PieceTexture(piece);
+    if (t != r->PendingTexture) {
+        G_D3D_SetTexture(D3DState.CurrentDevice, t);
+        if (r->StateDirty != 0 || r->TextureDirty != 0) G_D3D_CommitDrawState(D3DState.CurrentDevice);
+    }
+}
+
+void EndIfFront()
+{
+    if (D3DState.FrontScreen != 0) G_D3D_EndScene(D3DState.CurrentDevice);
+}
+
+// The common opening of the graph draws: 1 to go on, else *answer holds the result.
+int OpenGraphDraw(GRAPHREC* g, D3DDEVREC** out, const SURF3DREC** first, int* answer)
+{
+    D3DDEVREC* r = CurrentD3DDevice();
+    if (r == nullptr) {
+        *answer = -1;
+        return 0;
+    }
+    if (D3DState.DeviceUnusable != 0) {
+        *answer = 0;
+        return 0;
+    }
+    G_D3D_BeginScene(D3DState.CurrentDevice);
+    *first = g->SurfaceCount > 0 ? G_D3D_GetSurface3DData(g->Surfaces[0]) : nullptr;
+    if (*first == nullptr) {
+        *answer = -1;
+        return 0;
+    }
+    *out = r;
+    return 1;
+}
+
+// The shape colour: the screen-format colour's channels scaled by the diffuse colour.
+DWORD ShapeColour(DWORD colour)
+{
+    int r = 0, g = 0, b = 0;
+    SplitColorValueToRGB(colour, &r, &g, &b);
+    const DWORD d = D3DState.DiffuseColor;
+    const DWORD R = static_cast<DWORD>(r) * ((d >> 16) & 0xFF) / 255;
+    const DWORD G = static_cast<DWORD>(g) * ((d >> 8) & 0xFF) / 255;
+    const DWORD B = static_cast<DWORD>(b) * (d & 0xFF) / 255;
+    return (d & 0xFF000000u) | (R << 16) | (G << 8) | B;
+}
+
+// Moves one coordinate of a corner inside [low, high], its texture
+// coordinates following at the given rates.
+void ClampAxis(float& pos, float& t, float& bt, float low, float high, float rate, float blendRate)
+{
+    if (pos < low) {
+        const float d = low - pos;
+        t += d * rate;
+        bt += d * blendRate;
+        pos = low;
+    } else if (pos > high) {
+        const float d = pos - high;
+        t -= d * rate;
+        bt -= d * blendRate;
+        pos = high;
+    }
+}
+
+void ClampCorner(Corner& k, float left, float top, float right, float bottom, float du, float dv, float dbu,
+                 float dbv)
+{
+    ClampAxis(k.x, k.u, k.bu, left, right, du, dbu);
+    ClampAxis(k.y, k.v, k.bv, top, bottom, dv, dbv);
+}
+
+void TextureSize(const SURF3DREC* piece, float* w, float* h)
+{
+    const IMGSURFREC* is = GetImageSurfaceRecord(piece->ImageSurface);
+    *w = is != nullptr ? is->Width : 1.0f;
+    *h = is != nullptr ? is->Height : 1.0f;
+}
+
+} // namespace
+
+int G_D3D_BeginScene(int device)
+{
+    D3DDEVREC* r = D3DDeviceRecord(device);
+    if (r == nullptr || r->Device == nullptr) return -1;
+    if (r->InScene == 0) r->Device->BeginScene();
+    r->InScene = 1;
+    return 0;
+}
+
+int G_D3D_EndScene(int device)
+{
+    D3DDEVREC* r = D3DDeviceRecord(device);
+    if (r == nullptr || r->Device == nullptr) return -1;
+    if (r->InScene != 0) {
+        G_D3D_FlushVertexBatch(device);
+        r->Device->EndScene();
+        r->InScene = 0;
+    }
+    return 0;
+}
+
+int G_D3D_EndCurrentScene()
+{
+    if (D3DState.Direct3D == nullptr) return 0;
+    return G_D3D_EndScene(D3DState.CurrentDevice);
+}
+
+int G_D3D_FlushVertexBatch(int device)
+{
+    D3DDEVREC* r = D3DDeviceRecord(device);
+    if (r == nullptr) return -1;
+    if (r->VertexCount > 0 && SysState.QuitFlag == 0 && r->DrawSuppressed == 0 && r->Device != nullptr) {
+        r->Device->DrawPrimitive(r->Primitive, D3D_BATCH_FVF[r->BatchKind], r->Arrays[r->BatchKind], r->VertexCount,
+                                 0);
+    }
+    r->VertexCount = 0;
+    r->WritePointer = static_cast<BYTE*>(r->Arrays[r->BatchKind]);
+    return 0;
+}
+
+int G_D3D_FlushCurrentVertexBatch()
+{
+    if (D3DState.Direct3D == nullptr) return 0;
+    return G_D3D_FlushVertexBatch(D3DState.CurrentDevice);
+}
+
+int G_D3D_DrawGraphAt(int x, int y, float fx, float fy, GRAPHREC* g, int trans, int keepAlphaTest)
+{
+    D3DDEVREC* r = nullptr;
+    const SURF3DREC* first = nullptr;
+    int answer = 0;
+    if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
+    fx = fx - 0.5f + OriginX();
+    fy = fy - 0.5f + OriginY();
+    G_D3D_PrepareDraw(first, static_cast<DWORD>(trans != 0 ? 1 : 0) | (keepAlphaTest != 0 ? 2u : 0u) | DepthFlag());
+    const RECT& a = DrawState.DrawArea;
+    const bool unclipped = x >= a.left && y >= a.top && x + g->Width <= a.right && y + g->Height <= a.bottom;
+    const DRAWAREAF& af = DrawState.DrawAreaF;
+    const float left = af.x1 + OriginX(), right = af.x2 + OriginX();
+    const float top = af.y1 + OriginY(), bottom = af.y2 + OriginY();
+    for (int i = 0; i < g->SurfaceCount; ++i) {
+        const SURF3DREC* p = G_D3D_GetSurface3DData(g->Surfaces[i]);
+        if (p == nullptr) return -1;
+        BindPiece(r, p);
+        MakeRoom(r, D3DPT_TRIANGLELIST, 6);
+        Corner c[4];
+        for (int k = 0; k < 4; ++k) {
+            const TLVTXTEX& v = p->Corners[k];
+            c[k] = Corner{fx + v.x, fy + v.y, v.u, v.v, v.x * D3DState.BlendWidthInv, v.y * D3DState.BlendHeightInv};
+        }
+        if (!unclipped) {
+            float tw, th;
+            TextureSize(p, &tw, &th);
+            for (Corner& k : c)
+                ClampCorner(k, left, top, right, bottom, 1.0f / tw, 1.0f / th, D3DState.BlendWidthInv,
+                            D3DState.BlendHeightInv);
+        }
+        PushQuad(r, c, D3DState.DiffuseColor);
+    }
+    EndIfFront();
+    return 0;
+}
+
+int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy1, float fx2, float fy2,
+                             GRAPHREC* g, int trans, int keepAlphaTest)
+{
+    if (x1 == x2 || y1 == y2) return -1;
+    D3DDEVREC* r = nullptr;
+    const SURF3DREC* first = nullptr;
+    int answer = 0;
+    if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
+    const DWORD keep = (keepAlphaTest != 0 && DrawState.TextureFilter != 1) ? D3DDRAW_KEEPALPHATEST : 0;
+    G_D3D_PrepareDraw(first, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag() | keep);
+    const float sx = (fx2 - fx1) / g->Width, sy = (fy2 - fy1) / g->Height;
+    fx1 = fx1 - 0.5f + OriginX();
+    fy1 = fy1 - 0.5f + OriginY();
+    const int ox1 = std::min(x1, x2), ox2 = std::max(x1, x2), oy1 = std::min(y1, y2), oy2 = std::max(y1, y2);
+    const RECT& a = DrawState.DrawArea;
+    const bool unclipped = ox1 >= a.left && oy1 >= a.top && ox2 <= a.right && oy2 <= a.bottom;
+    const DRAWAREAF& af = DrawState.DrawAreaF;
+    const float left = af.x1 - 0.5f + OriginX(), right = af.x2 - 0.5f + OriginX();
+    const float top = af.y1 - 0.5f + OriginY(), bottom = af.y2 - 0.5f + OriginY();
+    for (int i = 0; i < g->SurfaceCount; ++i) {
+        const SURF3DREC* p = G_D3D_GetSurface3DData(g->Surfaces[i]);
+        if (p == nullptr) return -1;
+        BindPiece(r, p);
+        MakeRoom(r, D3DPT_TRIANGLELIST, 6);
+        Corner c[4];
+        for (int k = 0; k < 4; ++k) {
+            const TLVTXTEX& v = p->Corners[k];
+            c[k] = Corner{fx1 + v.x * sx, fy1 + v.y * sy, v.u, v.v, v.x * D3DState.BlendWidthInv,
+                          v.y * D3DState.BlendHeightInv};
+        }
+        if (!unclipped) {
+            float tw, th;
+            TextureSize(p, &tw, &th);
+            // A mirrored axis moves its coordinates the other way as the corner moves right or down.
+            for (Corner& k : c)
+                ClampCorner(k, left, top, right, bottom, 1.0f / (tw * sx), 1.0f / (th * sy),
+                            D3DState.BlendWidthInv / sx, D3DState.BlendHeightInv / sy);
+        }
+        PushQuad(r, c, D3DState.DiffuseColor);
+    }
+    EndIfFront();
+    return 0;
+}
+
+namespace {
+
+bool NearAxial(double a)
+{
+    static const double lo[5] = {-0.0698132, 1.5009832, 3.0717795, 4.6425758, 6.2133721};
+    static const double hi[5] = {0.0698132, 1.6406095, 3.2114058, 4.7822022, 6.3529985};
+    if (a < -0.0698132 || a > 6.3529985) return true;
+    for (int i = 0; i < 5; ++i)
+        if (a > lo[i] && a < hi[i]) return true;
+    return false;
+}
+
+bool Near(float a, float b)
+{
+    return std::fabs(a - b) <= 0.01f;
+}
+
+float Frac(float v)
+{
+    return std::fabs(v - std::trunc(v));
+}
+
+} // namespace
+
+int G_D3D_DrawGraphRotated(float x, float y, double scale, double angle, GRAPHREC* g, int trans, int turn)
+{
+    if (scale == 0.0) return -1;
+    D3DDEVREC* r = nullptr;
+    const SURF3DREC* first = nullptr;
+    int answer = 0;
+    if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
+    x += OriginX();
+    y += OriginY();
+    G_D3D_PrepareDraw(first, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag());
+    const bool rotate = angle != 0.0;
+    float s = 0.0f, c = 1.0f;
+    if (rotate) ComputeSinCos(static_cast<float>(angle), &s, &c);
+    const bool oddW = (g->Width & 1) != 0, oddH = (g->Height & 1) != 0;
+    const bool whole = std::fabs(x - std::trunc(x)) < 1e-5f && std::fabs(y - std::trunc(y)) < 1e-5f;
+    float cx = g->Width * 0.5f, cy = g->Height * 0.5f;
+    bool centred = false;
+    if (whole) {
+        if (scale != 1.0) {
+            x -= 0.5f;
+            y -= 0.5f;
+            centred = true;
+        } else if (!oddW && !oddH) {
+            cx = static_cast<float>(g->Width / 2);
+            cy = static_cast<float>(g->Height / 2);
+            x -= 0.5f;
+            y -= 0.5f;
+        } else if (oddW && oddH) {
+            centred = true;
+        } else {
+            if (!oddW) cx -= 0.5f;
+            if (!oddH) cy -= 0.5f;
+        }
+    }
+    const bool axial = whole && rotate && (oddW || oddH) && NearAxial(angle);
+    const float sx = static_cast<float>(turn == 1 ? -scale : scale), sy = static_cast<float>(scale);
+    auto transform = [&](float gx, float gy, float* X, float* Y) {
+        const float ox = (gx - cx) * sx, oy = (gy - cy) * sy;
+        if (!rotate) {
+            *X = x + ox;
+            *Y = y + oy;
+        } else {
+            *X = x + ox * c - oy * s;
+            *Y = y + ox * s + oy * c;
+        }
+    };
+    const bool onePieceCentred = g->SurfaceCount == 1 && centred;
+    for (int i = 0; i < g->SurfaceCount; ++i) {
+        const SURF3DREC* p = G_D3D_GetSurface3DData(g->Surfaces[i]);
+        if (p == nullptr) return -1;
+        BindPiece(r, p);
+        MakeRoom(r, D3DPT_TRIANGLELIST, 6);
+        Corner k[4];
+        for (int q = 0; q < 4; ++q) {
+            const TLVTXTEX& v = p->Corners[q];
+            k[q] = Corner{0, 0, v.u, v.v, v.x * D3DState.BlendWidthInv, v.y * D3DState.BlendHeightInv};
+        }
+        if (onePieceCentred) {
+            transform(p->Corners[0].x, p->Corners[0].y, &k[0].x, &k[0].y);
+            transform(p->Corners[1].x, p->Corners[1].y, &k[1].x, &k[1].y);
+            k[3].x = 2 * x - k[0].x;
+            k[3].y = 2 * y - k[0].y;
+            k[2].x = 2 * x - k[1].x;
+            k[2].y = 2 * y - k[1].y;
+        } else {
+            for (int q = 0; q < 4; ++q) transform(p->Corners[q].x, p->Corners[q].y, &k[q].x, &k[q].y);
+        }
+        if (r->BatchKind == D3D_BATCH_TEX && rotate) {
+            const float X0 = k[0].x, X1 = k[1].x, X2 = k[2].x, Y0 = k[0].y, Y1 = k[1].y, Y2 = k[2].y;
+            bool shiftX = false, shiftY = false;
+            if (onePieceCentred) {
+                if (NearAxial(angle) && whole) {
+                    shiftX = Near(X0, X2) || Near(X0, X1);
+                    shiftY = Near(Y0, Y2) || Near(Y0, Y1);
+                }
+            } else if (whole) {
+                if (axial) {
+                    shiftX = oddW && (Near(X0, X2) || Near(X0, X1)) && (Frac(X0) < 0.001f || Frac(X0) > 0.999f);
+                    shiftY = oddH && (Near(Y0, Y2) || Near(Y0, Y1)) && (Frac(Y0) < 0.001f || Frac(Y0) > 0.999f);
+                }
+            } else {
+                shiftX = (Near(X0, X2) || Near(X0, X1)) && (Frac(X0) < 0.001f || Frac(X0) > 0.999f);
+                shiftY = (Near(Y0, Y2) || Near(Y0, Y1)) && (Frac(Y0) < 0.001f || Frac(Y0) > 0.999f);
+            }
+            for (Corner& q : k) {
+                if (shiftX) q.x -= 0.5f;
+                if (shiftY) q.y -= 0.5f;
+            }
+        }
+        PushQuad(r, k, D3DState.DiffuseColor);
+    }
+    EndIfFront();
+    return 0;
+}
+
+int G_D3D_DrawTriangleList(TLVTXTEX* vertices, int count, GRAPHREC* g, int trans, int mode, int depthAndFog)
+{
+    D3DDEVREC* r = CurrentD3DDevice();
+    if (r == nullptr) return -1;
+    const int device = D3DState.CurrentDevice;
+    G_D3D_BeginScene(device);
+    if (r->PendingBlendTexture != nullptr || r->Force != 0) {
+        G_D3D_FlushVertexBatch(device);
+        r->PendingBlendTexture = nullptr;
+        r->StateDirty = 1;
+    }
+    const SURF3DREC* piece = nullptr;
+    if (g != nullptr) {
+        piece = g->SurfaceCount > 0 ? G_D3D_GetSurface3DData(g->Surfaces[0]) : nullptr;
+        if (piece == nullptr) return -1;
+        G_D3D_SetTexture(device, PieceTexture(piece));
+    } else {
+        G_D3D_SetTexture(device, nullptr);
+    }
+    DWORD flags = static_cast<DWORD>(trans != 0 ? 1 : 0) | (depthAndFog != 0 ? 0x084u : 0u);
+    if (mode != 1) flags |= 0x078;
+    G_D3D_PrepareDraw(piece, flags);
+    G_D3D_FlushVertexBatch(device);
+    if (mode == 1 && piece != nullptr) {
+        const float l = piece->Corners[0].u, t = piece->Corners[0].v, rr = piece->Corners[3].u,
+                    b = piece->Corners[3].v;
+        const float us[6] = {l, rr, l, rr, l, rr}, vs[6] = {t, t, b, b, b, t};
+        for (int q = 0; q + 1 < count; q += 2) {
+            for (int i = 0; i < 6; ++i) {
+                vertices[q * 3 + i].u = us[i];
+                vertices[q * 3 + i].v = vs[i];
+            }
+        }
+    }
+    r->Device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, vertices, static_cast<DWORD>(3 * count), 0);
+    EndIfFront();
+    return 0;
+}
+
+int G_D3D_DrawFilledBox(int x1, int y1, int x2, int y2, DWORD colour)
+{
+    D3DDEVREC* r = CurrentD3DDevice();
+    if (r == nullptr) return -1;
+    if (D3DState.DeviceUnusable != 0) return FillRect2D(x1, y1, x2, y2, colour);
+    const int device = D3DState.CurrentDevice;
+    G_D3D_FlushVertexBatch(device);
+    RECT box{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
+    ClipRectAgainstRect(&box, &DrawState.DrawArea);
+    if (box.right <= box.left || box.bottom <= box.top) return 0;
+    G_D3D_BeginScene(device);
+    G_D3D_SetTexture(device, nullptr);
+    G_D3D_PrepareDraw(nullptr, D3DDRAW_MODCOLOR | DepthFlag());
+    if (r->StateDirty != 0 || r->TextureDirty != 0) G_D3D_CommitDrawState(device);
+    MakeRoom(r, D3DPT_TRIANGLELIST, 6);
+    const float l = box.left + OriginX(), t = box.top + OriginY(), rr = box.right + OriginX(),
+                b = box.bottom + OriginY();
+    const Corner c[4] = {{l, t, 0, 0, 0, 0}, {rr, t, 0, 0, 0, 0}, {l, b, 0, 0, 0, 0}, {rr, b, 0, 0, 0, 0}};
+    PushQuad(r, c, ShapeColour(colour));
+    EndIfFront();
+    return 0;
+}
+
+int G_D3D_DrawLineSegment(int x1, int y1, int x2, int y2, DWORD colour)
+{
+    D3DDEVREC* r = CurrentD3DDevice();
+    if (r == nullptr) return -1;
+    if (D3DState.DeviceUnusable != 0) return DrawLine2D(x1, y1, x2, y2, colour);
+    if (x1 == x2 && y1 == y2) return 0;
+    const int device = D3DState.CurrentDevice;
+    G_D3D_BeginScene(device);
+    G_D3D_SetTexture(device, nullptr);
+    G_D3D_PrepareDraw(nullptr, D3DDRAW_MODCOLOR | DepthFlag());
+    if (r->StateDirty != 0 || r->TextureDirty != 0) G_D3D_CommitDrawState(device);
+    if (r->VertexCount > 0 &&
+        (r->Primitive != D3DPT_LINELIST || r->VertexCount + 2 > static_cast<DWORD>(D3D_BATCH_CAPACITY[r->BatchKind])))
+        G_D3D_FlushVertexBatch(device);
+    r->Primitive = D3DPT_LINELIST;
+    float fx2 = static_cast<float>(x2), fy2 = static_cast<float>(y2);
+    if (x1 == x2) fy2 += y2 > y1 ? -0.1f : 0.1f;
+    if (y1 == y2) fx2 += x2 > x1 ? -0.1f : 0.1f;
+    const DWORD shape = ShapeColour(colour);
+    auto* v = reinterpret_cast<TLVTXCOLOR*>(r->WritePointer);
+    const float z = DrawState.DrawDepth;
+    v[0] = TLVTXCOLOR{x1 + OriginX(), y1 + OriginY(), z, 1.0f, shape};
+    v[1] = TLVTXCOLOR{fx2 + OriginX(), fy2 + OriginY(), z, 1.0f, shape};
+    r->WritePointer += 2 * sizeof(TLVTXCOLOR);
+    r->VertexCount += 2;
+    EndIfFront();
+    return 0;
+}
+
+int G_D3D_DrawCircle(int x, int y, int radius, DWORD colour, int fill)
+{
+    D3DDEVREC* r = CurrentD3DDevice();
+    if (r == nullptr) return -1;
+    const int device = D3DState.CurrentDevice;
+    G_D3D_FlushVertexBatch(device);
+    if (D3DState.DeviceUnusable != 0) return DrawCircle2D(x, y, radius, colour, fill);
+    G_D3D_BeginScene(device);
+    G_D3D_SetTexture(device, nullptr);
+    G_D3D_PrepareDraw(nullptr, D3DDRAW_MODCOLOR | DepthFlag());
+    if (r->StateDirty != 0 || r->TextureDirty != 0) G_D3D_CommitDrawState(device);
+    const int ox = DrawState.TargetScreenRect.left, oy = DrawState.TargetScreenRect.top;
+    const int cx = x + ox, cy = y + oy;
+    const RECT& a = DrawState.DrawArea;
+    const int left = a.left + ox, top = a.top + oy, right = a.right - 1 + ox, bottom = a.bottom - 1 + oy;
+    TLVTXCOLOR v[40];
+    const DWORD shape = ShapeColour(colour);
+    for (TLVTXCOLOR& q : v) q = TLVTXCOLOR{0, 0, DrawState.DrawDepth, 1.0f, shape};
+    IDirect3DDevice7* dev = r->Device;
+    int px = 0, py = radius, d = 3 - 2 * radius;
+    if (fill == 0) {
+        int n = 0;
+        auto plot = [&](int X, int Y) {
+            if (Y < top || Y > bottom || X > right) return;
+            v[n].x = static_cast<float>(X);
+            v[n].y = static_cast<float>(Y);
+            if (++n == 40) {
+                dev->DrawPrimitive(D3DPT_POINTLIST, 0x44, v, 40, 0);
+                n = 0;
+            }
+        };
+        plot(cx + radius, cy);
+        plot(cx - radius, cy);
+        plot(cx, cy + radius);
+        plot(cx, cy - radius);
+        for (;;) {
+            if (d < 0) {
+                d += 4 * px + 6;
+            } else {
+                d += 4 * (px - py) + 10;
+                --py;
+            }
+            ++px;
+            if (px > py) break;
+            plot(cx + px, cy + py);
+            plot(cx - px, cy + py);
+            plot(cx + px, cy - py);
+            plot(cx - px, cy - py);
+            plot(cx + py, cy + px);
+            plot(cx - py, cy + px);
+            plot(cx + py, cy - px);
+            plot(cx - py, cy - px);
+        }
+        if (n > 0) dev->DrawPrimitive(D3DPT_POINTLIST, 0x44, v, static_cast<DWORD>(n), 0);
+    } else if (bottom >= top) {
+        // One mark per row of the draw area, indexed from its top row.
+        const int rows = bottom - top + 1;
+        auto* marks = static_cast<BYTE*>(AllocMemoryZeroed(static_cast<std::size_t>(rows), __FILE__, __LINE__));
+        if (marks == nullptr) ExitWithFatalError("メモリの確保に失敗しました in G_D3D_DrawCircle");
+        auto row = [&](int Y, int x1, int x2) {
+            if (Y < top || Y > bottom || x2 < left || x1 > right) return;
+            if (marks[Y - top] != 0) return;
+            marks[Y - top] = 1;
+            v[0].x = static_cast<float>(std::max(x1, left));
+            v[0].y = static_cast<float>(Y);
+            v[1].x = static_cast<float>(std::min(x2, right - 1) + 1);
+            v[1].y = static_cast<float>(Y);
+            dev->DrawPrimitive(D3DPT_LINELIST, 0x44, v, 2, 0);
+        };
+        row(cy, cx - radius, cx + radius);
+        if (d >= 0) {
+            row(cy + radius, cx, cx);
+            row(cy - radius, cx, cx);
+        }
+        while (px <= py) {
+            row(cy + px, cx - py, cx + py);
+            row(cy - px, cx - py, cx + py);
+            if (d >= 0) {
+                row(cy + py, cx - px, cx + px);
+                row(cy - py, cx - px, cx + px);
+            }
+            if (d < 0) {
+                d += 4 * px + 6;
+            } else {
+                d += 4 * (px - py) + 10;
+                --py;
+            }
+            ++px;
+        }
+        FreeMemory(marks);
+    }
+    EndIfFront();
+    return 0;
+}
+
+int G_D3D_SetDrawTarget(int target, int)
+{
+    D3DDEVREC* r = CurrentD3DDevice();
+    if (D3DState.Direct3D == nullptr || r == nullptr) return 0;
+    const int device = D3DState.CurrentDevice;
+    G_D3D_EndScene(device);
+    G_D3D_SetRenderTarget(nullptr, device);
+    G_D3D_SetTexture(device, nullptr);
+    if (target == -4) {
+        G_D3D_SetRenderTarget(GetFrontScreenSurface(), device);
+        D3DState.FrontScreen = 1;
+    } else if (target == -2) {
+        G_D3D_SetRenderTarget(GetBackScreenSurface(), device);
+        D3DState.FrontScreen = 0;
+    } else {
+        const GRAPHREC* g = GetGraphRecord(target);
+        if (g == nullptr) return -1;
+        // A target of several pieces cannot be one render target.
+        if (g->SurfaceCount != 1) return -1;
+        if (g->Format.Texture == 1) {
+            const SURF3DREC* p = G_D3D_GetSurface3DData(g->Surfaces[0]);
+            const IMGSURFREC* is = p != nullptr ? GetImageSurfaceRecord(p->ImageSurface) : nullptr;
+            if (is == nullptr || is->Format.DrawValid == 0 || is->Surface == nullptr) return -1;
+            G_D3D_SetRenderTarget(is->Surface, device);
+        } else {
+            const SURF2DREC* s2 = GetSurface2DRecord(g->Surfaces[0]);
+            const IMGSURFREC* is = s2 != nullptr ? GetImageSurfaceRecord(s2->ImageSurface) : nullptr;
+            if (is == nullptr) return -1;
+            if (is->Software == 1 || is->Surface == nullptr) {
+                D3DState.DeviceUnusable = 1;
+                return -1;
+            }
+            G_D3D_SetRenderTarget(is->Surface, device);
+        }
+        D3DState.FrontScreen = 0;
+    }
+    D3DState.DeviceUnusable = 0;
+    return 0;
+}
+
+int G_D3D_ClearDrawTarget()
+{
+    if (D3DState.Direct3D == nullptr) return -1;
+    G_D3D_EndCurrentScene();
+    const int target = DrawState.DrawTarget;
+    if (target == -4 || target == -3 || target == -2) return 0;
+    const GRAPHREC* g = GetGraphRecord(target);
+    if (g == nullptr || g->Format.Texture != 1) return 0;
+    const SURF3DREC* p = g->SurfaceCount > 0 ? G_D3D_GetSurface3DData(g->Surfaces[0]) : nullptr;
+    if (p == nullptr) return -1;
+    const IMGSURFREC* is = GetImageSurfaceRecord(p->ImageSurface);
+    if (is == nullptr || is->Surface == nullptr) return -1;
+    DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    if (is->DepthSurface != nullptr) {
+        fx.dwFillDepth = 0xFFFF;
+        is->DepthSurface->Blt(nullptr, nullptr, nullptr, DDBLT_DEPTHFILL | DDBLT_WAIT, &fx);
+    }
+    fx.dwFillColor = GetColorValueInFormat(G_D3D_GetTextureColorFormat(is->FormatIndex), SysState.BackgroundRed,
+                                           SysState.BackgroundGreen, SysState.BackgroundBlue, 0);
+    is->Surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    return 0;
+}

@@ -1,0 +1,718 @@
+// The software device's pixel rules: pixel centres on integers, the top-left
+// fill rule on positions snapped to 1/256 pixel, flat colours from a
+// primitive's first vertex, lines without their last pixel, point and
+// bilinear sampling, the stage combiner, alpha test, key, depth and blending.
+#include "platform/d3d/raster.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace d3dsoft {
+
+RasterCounters g_counters;
+
+namespace {
+
+struct C {
+    int b, g, r, a;
+};
+
+int Mul(int a, int b)
+{
+    const int t = a * b + 128;
+    return (t + (t >> 8)) >> 8;
+}
+
+// Mul of every pair, for the loops that take one product per channel.
+struct ProductTable {
+    std::uint8_t v[256][256];
+    ProductTable()
+    {
+        for (int a = 0; a < 256; ++a)
+            for (int b = 0; b < 256; ++b) v[a][b] = static_cast<std::uint8_t>(Mul(a, b));
+    }
+};
+const ProductTable& Products()
+{
+    static const ProductTable table;
+    return table;
+}
+
+int Widen(DWORD raw, int bits)
+{
+    if (bits >= 8) return static_cast<int>(raw >> (bits - 8)) & 0xFF;
+    int x = static_cast<int>(raw) << (8 - bits);
+    for (int s = bits; s < 8; s += bits) x |= x >> s;
+    return x & 0xFF;
+}
+
+DWORD ReadRaw(const PixelView& v, int x, int y)
+{
+    const std::uint8_t* p = v.pixels + static_cast<std::ptrdiff_t>(y) * v.pitch + x * v.bytes;
+    if (v.bytes == 2) {
+        std::uint16_t w;
+        std::memcpy(&w, p, 2);
+        return w;
+    }
+    DWORD d;
+    std::memcpy(&d, p, 4);
+    return d;
+}
+
+C Decode(const PixelView& v, DWORD raw)
+{
+    C c;
+    int* ch[4] = {&c.b, &c.g, &c.r, &c.a};
+    for (int i = 0; i < 4; ++i) {
+        if (v.bits[i] == 0) {
+            *ch[i] = i == 3 ? 255 : 0;
+        } else {
+            *ch[i] = Widen((raw & v.mask[i]) >> v.shift[i], v.bits[i]);
+        }
+    }
+    return c;
+}
+
+DWORD Encode(const PixelView& v, const C& c)
+{
+    const int ch[4] = {c.b, c.g, c.r, c.a};
+    DWORD raw = v.spare;
+    for (int i = 0; i < 4; ++i) {
+        if (v.bits[i] == 0) continue;
+        DWORD x = static_cast<DWORD>(ch[i]);
+        x = v.bits[i] >= 8 ? x << (v.bits[i] - 8) : x >> (8 - v.bits[i]);
+        raw |= (x << v.shift[i]) & v.mask[i];
+    }
+    return raw;
+}
+
+void WriteRaw(const PixelView& v, int x, int y, DWORD raw)
+{
+    std::uint8_t* p = v.pixels + static_cast<std::ptrdiff_t>(y) * v.pitch + x * v.bytes;
+    if (v.bytes == 2) {
+        const std::uint16_t w = static_cast<std::uint16_t>(raw);
+        std::memcpy(p, &w, 2);
+    } else {
+        std::memcpy(p, &raw, 4);
+    }
+}
+
+int Address(long long i, int n, DWORD mode)
+{
+    if (mode == D3DTADDRESS_WRAP) return static_cast<int>(((i % n) + n) % n);
+    if (mode == D3DTADDRESS_MIRROR) {
+        long long m = ((i % (2LL * n)) + 2LL * n) % (2LL * n);
+        return static_cast<int>(m < n ? m : 2LL * n - 1 - m);
+    }
+    return static_cast<int>(std::clamp<long long>(i, 0, n - 1));
+}
+
+long long FloorToLong(double v)
+{
+    if (!(v > -1e15)) return -1000000000000000LL;
+    if (v > 1e15) return 1000000000000000LL;
+    return static_cast<long long>(std::floor(v));
+}
+
+// One texel lookup; *keyed reports a point sample equal to the key.
+C Sample(const PixelView& t, const Stage& s, double u, double v, bool* keyed)
+{
+    if (s.magFilter != D3DTFG_LINEAR) {
+        const int x = Address(FloorToLong(u * t.width), t.width, s.address);
+        const int y = Address(FloorToLong(v * t.height), t.height, s.address);
+        const DWORD raw = ReadRaw(t, x, y);
+        if (t.hasKey && (raw & t.colourMask) == (t.key & t.colourMask)) *keyed = true;
+        return Decode(t, raw);
+    }
+    const double sx = u * t.width - 0.5, sy = v * t.height - 0.5;
+    const long long ix = FloorToLong(sx), iy = FloorToLong(sy);
+    const int fx = static_cast<int>((sx - static_cast<double>(ix)) * 256.0);
+    const int fy = static_cast<int>((sy - static_cast<double>(iy)) * 256.0);
+    const int x0 = Address(ix, t.width, s.address), x1 = Address(ix + 1, t.width, s.address);
+    const int y0 = Address(iy, t.height, s.address), y1 = Address(iy + 1, t.height, s.address);
+    const C c00 = Decode(t, ReadRaw(t, x0, y0)), c10 = Decode(t, ReadRaw(t, x1, y0));
+    const C c01 = Decode(t, ReadRaw(t, x0, y1)), c11 = Decode(t, ReadRaw(t, x1, y1));
+    auto mix = [&](int a, int b, int c, int d) {
+        const int top = a * (256 - fx) + b * fx;
+        const int bottom = c * (256 - fx) + d * fx;
+        return (top * (256 - fy) + bottom * fy + 32768) >> 16;
+    };
+    return C{mix(c00.b, c10.b, c01.b, c11.b), mix(c00.g, c10.g, c01.g, c11.g), mix(c00.r, c10.r, c01.r, c11.r),
+             mix(c00.a, c10.a, c01.a, c11.a)};
+}
+
+struct Fragment {
+    double u[2], v[2];
+    double z;
+    C diffuse, specular;
+};
+
+C Argument(DWORD arg, const C& diffuse, const C& current, const C& texel, const C& factor, const C& specular)
+{
+    C c;
+    switch (arg & 0xF) {
+    case D3DTA_DIFFUSE: c = diffuse; break;
+    case D3DTA_CURRENT: c = current; break;
+    case D3DTA_TEXTURE: c = texel; break;
+    case D3DTA_TFACTOR: c = factor; break;
+    default: c = specular; break;
+    }
+    if (arg & D3DTA_COMPLEMENT) c = C{255 - c.b, 255 - c.g, 255 - c.r, 255 - c.a};
+    if (arg & 0x20) c.b = c.g = c.r = c.a;
+    return c;
+}
+
+int Operate(DWORD op, int a1, int a2, int diffuseAlpha, int currentAlpha)
+{
+    switch (op) {
+    case D3DTOP_SELECTARG1: return a1;
+    case D3DTOP_SELECTARG2: return a2;
+    case D3DTOP_MODULATE: return Mul(a1, a2);
+    case D3DTOP_MODULATE2X: return std::min(255, Mul(a1, a2) * 2);
+    case D3DTOP_MODULATE4X: return std::min(255, Mul(a1, a2) * 4);
+    case D3DTOP_ADD: return std::min(255, a1 + a2);
+    case D3DTOP_SUBTRACT: return std::max(0, a1 - a2);
+    case D3DTOP_BLENDDIFFUSEALPHA: return Mul(a1, diffuseAlpha) + Mul(a2, 255 - diffuseAlpha);
+    case D3DTOP_BLENDCURRENTALPHA: return Mul(a1, currentAlpha) + Mul(a2, 255 - currentAlpha);
+    default: return a1;
+    }
+}
+
+bool Compare(DWORD func, DWORD value, DWORD ref)
+{
+    switch (func) {
+    case D3DCMP_NEVER: return false;
+    case D3DCMP_LESS: return value < ref;
+    case D3DCMP_EQUAL: return value == ref;
+    case D3DCMP_LESSEQUAL: return value <= ref;
+    case D3DCMP_GREATER: return value > ref;
+    case D3DCMP_NOTEQUAL: return value != ref;
+    case D3DCMP_GREATEREQUAL: return value >= ref;
+    default: return true;
+    }
+}
+
+int Factor(DWORD f, int x, int k, const C& src, const C& dst)
+{
+    const int sk[4] = {src.b, src.g, src.r, src.a};
+    const int dk[4] = {dst.b, dst.g, dst.r, dst.a};
+    switch (f) {
+    case D3DBLEND_ZERO: return 0;
+    case D3DBLEND_ONE: return x;
+    case D3DBLEND_SRCCOLOR: return Mul(x, sk[k]);
+    case D3DBLEND_INVSRCCOLOR: return Mul(x, 255 - sk[k]);
+    case D3DBLEND_SRCALPHA: return Mul(x, src.a);
+    case D3DBLEND_INVSRCALPHA: return Mul(x, 255 - src.a);
+    case D3DBLEND_DESTALPHA: return Mul(x, dst.a);
+    case D3DBLEND_INVDESTALPHA: return Mul(x, 255 - dst.a);
+    case D3DBLEND_DESTCOLOR: return Mul(x, dk[k]);
+    case D3DBLEND_INVDESTCOLOR: return Mul(x, 255 - dk[k]);
+    default: return x;
+    }
+}
+
+void Shade(const DrawContext& c, const Fragment& f, int px, int py)
+{
+    const DWORD* rs = c.renderStates;
+    const DWORD tf = rs[D3DRENDERSTATE_TEXTUREFACTOR];
+    const C factor{static_cast<int>(tf & 0xFF), static_cast<int>((tf >> 8) & 0xFF),
+                   static_cast<int>((tf >> 16) & 0xFF), static_cast<int>(tf >> 24)};
+    C current = f.diffuse;
+    bool keyed = false;
+    for (int s = 0; s < 8; ++s) {
+        const Stage& st = c.stages[s];
+        if (st.colorOp == D3DTOP_DISABLE) break;
+        C texel{255, 255, 255, 255};
+        if (c.textures[s].pixels != nullptr) {
+            const int set = st.texCoordIndex < 2 ? static_cast<int>(st.texCoordIndex) : 0;
+            texel = Sample(c.textures[s], st, f.u[set], f.v[set], &keyed);
+        }
+        const C c1 = Argument(st.colorArg1, f.diffuse, current, texel, factor, f.specular);
+        const C c2 = Argument(st.colorArg2, f.diffuse, current, texel, factor, f.specular);
+        C next;
+        next.b = Operate(st.colorOp, c1.b, c2.b, f.diffuse.a, current.a);
+        next.g = Operate(st.colorOp, c1.g, c2.g, f.diffuse.a, current.a);
+        next.r = Operate(st.colorOp, c1.r, c2.r, f.diffuse.a, current.a);
+        if (st.alphaOp == D3DTOP_DISABLE) {
+            next.a = current.a;
+        } else {
+            const int a1 = Argument(st.alphaArg1, f.diffuse, current, texel, factor, f.specular).a;
+            const int a2 = Argument(st.alphaArg2, f.diffuse, current, texel, factor, f.specular).a;
+            next.a = Operate(st.alphaOp, a1, a2, f.diffuse.a, current.a);
+        }
+        current = next;
+    }
+    if (keyed && rs[D3DRENDERSTATE_COLORKEYENABLE] != 0) return;
+    if (rs[D3DRENDERSTATE_ALPHATESTENABLE] != 0 &&
+        !Compare(rs[D3DRENDERSTATE_ALPHAFUNC], static_cast<DWORD>(current.a), rs[D3DRENDERSTATE_ALPHAREF] & 0xFF))
+        return;
+    if (c.depth.pixels != nullptr && rs[D3DRENDERSTATE_ZENABLE] != 0) {
+        const double z = std::clamp(f.z, 0.0, 1.0);
+        const DWORD z16 = static_cast<DWORD>(z * 65535.0 + 0.5);
+        if (!Compare(rs[D3DRENDERSTATE_ZFUNC], z16, ReadRaw(c.depth, px, py))) return;
+        if (rs[D3DRENDERSTATE_ZWRITEENABLE] != 0) WriteRaw(c.depth, px, py, z16);
+    }
+    C out = current;
+    if (rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0) {
+        const C dst = Decode(c.target, ReadRaw(c.target, px, py));
+        const int sk[4] = {current.b, current.g, current.r, current.a};
+        const int dk[4] = {dst.b, dst.g, dst.r, dst.a};
+        int o[4];
+        for (int k = 0; k < 4; ++k) {
+            o[k] = std::min(255, Factor(rs[D3DRENDERSTATE_SRCBLEND], sk[k], k, current, dst) +
+                                     Factor(rs[D3DRENDERSTATE_DESTBLEND], dk[k], k, current, dst));
+        }
+        out = C{o[0], o[1], o[2], o[3]};
+    }
+    WriteRaw(c.target, px, py, Encode(c.target, out));
+    ++g_counters.pixels;
+}
+
+
+// The common single-stage case decided once per triangle: a point-sampled,
+// clamped texture on stage 0, flat colour, no depth, a 32-bit target and one
+// of the three usual blends. Same arithmetic as Shade, without its dispatch.
+struct FastSetup {
+    bool ok = false;
+    bool modColour = false;
+    int alphaFrom = 0;  // 0 diffuse, 1 texel, 2 texel x diffuse
+    int blend = 0;      // 0 none, 1 src-alpha/inv-src-alpha, 2 src-alpha/one
+    bool key = false;
+    bool alphaTest = false;
+    DWORD alphaFunc = D3DCMP_ALWAYS;
+    DWORD alphaRef = 0;
+};
+
+FastSetup DecideFast(const DrawContext& c)
+{
+    FastSetup f;
+    const DWORD* rs = c.renderStates;
+    const Stage& s0 = c.stages[0];
+    const PixelView& t = c.textures[0];
+    const PixelView& d = c.target;
+    if (c.stages[1].colorOp != D3DTOP_DISABLE || t.pixels == nullptr) return f;
+    if (s0.magFilter == D3DTFG_LINEAR || s0.address != D3DTADDRESS_CLAMP || s0.texCoordIndex != 0) return f;
+    if (rs[D3DRENDERSTATE_SHADEMODE] != D3DSHADE_FLAT) return f;
+    if (c.depth.pixels != nullptr && rs[D3DRENDERSTATE_ZENABLE] != 0) return f;
+    if (d.bytes != 4 || d.mask[0] != 0xFF || d.mask[1] != 0xFF00 || d.mask[2] != 0xFF0000 || d.mask[3] != 0) return f;
+    if (s0.colorArg1 != D3DTA_TEXTURE) return f;
+    if (s0.colorOp == D3DTOP_MODULATE && s0.colorArg2 == D3DTA_DIFFUSE) {
+        f.modColour = true;
+    } else if (s0.colorOp != D3DTOP_SELECTARG1) {
+        return f;
+    }
+    if (s0.alphaOp == D3DTOP_DISABLE || (s0.alphaOp == D3DTOP_SELECTARG2 && s0.alphaArg2 == D3DTA_DIFFUSE) ||
+        (s0.alphaOp == D3DTOP_SELECTARG1 && s0.alphaArg1 == D3DTA_DIFFUSE)) {
+        f.alphaFrom = 0;
+    } else if (s0.alphaOp == D3DTOP_SELECTARG1 && s0.alphaArg1 == D3DTA_TEXTURE) {
+        f.alphaFrom = 1;
+    } else if (s0.alphaOp == D3DTOP_MODULATE && s0.alphaArg1 == D3DTA_TEXTURE && s0.alphaArg2 == D3DTA_DIFFUSE) {
+        f.alphaFrom = 2;
+    } else {
+        return f;
+    }
+    if (rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0) {
+        const DWORD sb = rs[D3DRENDERSTATE_SRCBLEND], db = rs[D3DRENDERSTATE_DESTBLEND];
+        if (sb == D3DBLEND_SRCALPHA && db == D3DBLEND_INVSRCALPHA) f.blend = 1;
+        else if (sb == D3DBLEND_SRCALPHA && db == D3DBLEND_ONE) f.blend = 2;
+        else return f;
+    }
+    f.key = rs[D3DRENDERSTATE_COLORKEYENABLE] != 0 && t.hasKey;
+    f.alphaTest = rs[D3DRENDERSTATE_ALPHATESTENABLE] != 0;
+    f.alphaFunc = rs[D3DRENDERSTATE_ALPHAFUNC];
+    f.alphaRef = rs[D3DRENDERSTATE_ALPHAREF] & 0xFF;
+    f.ok = true;
+    return f;
+}
+
+inline int TexelIndex(double v, int n)
+{
+    if (!(v > 0.0)) return 0;
+    if (v >= n - 1) return n - 1;
+    return static_cast<int>(v);
+}
+
+// One row of a triangle in the fast case; u and v come from the same plane
+// formula as every other pixel.
+template <int Blend, int AlphaFrom, bool Modulate>
+void SpanFast(const DrawContext& c, const FastSetup& f, const C& diffuse, const double* pu, const double* pv,
+              double x0, double yTerm, long long from, long long to, int py, const int* columns)
+{
+    const PixelView& t = c.textures[0];
+    const bool direct = t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000;
+    const bool texAlpha = t.bits[3] != 0;
+    std::uint8_t* row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
+    const auto& T = Products().v;
+    // A row along which v does not change reads one texture row.
+    const bool rowConstant = pv[1] == 0.0;
+    const int rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
+    for (long long px = from; px <= to; ++px) {
+        const double dxp = static_cast<double>(px) - x0;
+        // The same sums as the general path: f0 + dx * (px - x0) + dy * (py - y0).
+        const int tx = columns != nullptr ? columns[px] : TexelIndex((pu[0] + pu[1] * dxp + pu[2] * yTerm) * t.width, t.width);
+        const int ty = rowConstant ? rowTy : TexelIndex((pv[0] + pv[1] * dxp + pv[2] * yTerm) * t.height, t.height);
+        const DWORD raw = ReadRaw(t, tx, ty);
+        if (f.key && (raw & t.colourMask) == (t.key & t.colourMask)) continue;
+        int r, g, b, ta;
+        if (direct) {
+            b = static_cast<int>(raw & 0xFF);
+            g = static_cast<int>((raw >> 8) & 0xFF);
+            r = static_cast<int>((raw >> 16) & 0xFF);
+            ta = texAlpha ? static_cast<int>(raw >> 24) : 255;
+        } else {
+            const C tex = Decode(t, raw);
+            r = tex.r, g = tex.g, b = tex.b, ta = tex.a;
+        }
+        if (Modulate) {
+            r = T[r][diffuse.r];
+            g = T[g][diffuse.g];
+            b = T[b][diffuse.b];
+        }
+        const int a = AlphaFrom == 0 ? diffuse.a : AlphaFrom == 1 ? ta : T[ta][diffuse.a];
+        if (f.alphaTest && !Compare(f.alphaFunc, static_cast<DWORD>(a), f.alphaRef)) continue;
+        std::uint8_t* p = row + px * 4;
+        if (Blend == 1) {
+            const auto& A = T[a];
+            const auto& IA = T[255 - a];
+            b = std::min(255, A[b] + IA[p[0]]);
+            g = std::min(255, A[g] + IA[p[1]]);
+            r = std::min(255, A[r] + IA[p[2]]);
+        } else if (Blend == 2) {
+            const auto& A = T[a];
+            b = std::min(255, A[b] + p[0]);
+            g = std::min(255, A[g] + p[1]);
+            r = std::min(255, A[r] + p[2]);
+        }
+        const DWORD out = c.target.spare | static_cast<DWORD>(r) << 16 | static_cast<DWORD>(g) << 8 | static_cast<DWORD>(b);
+        std::memcpy(p, &out, 4);
+    }
+    g_counters.pixels += to - from + 1;
+}
+
+using SpanFn = void (*)(const DrawContext&, const FastSetup&, const C&, const double*, const double*, double, double,
+                        long long, long long, int, const int*);
+
+template <int Blend, int AlphaFrom>
+SpanFn PickModulate(bool modulate)
+{
+    return modulate ? SpanFast<Blend, AlphaFrom, true> : SpanFast<Blend, AlphaFrom, false>;
+}
+
+template <int Blend>
+SpanFn PickAlpha(int alphaFrom, bool modulate)
+{
+    if (alphaFrom == 0) return PickModulate<Blend, 0>(modulate);
+    if (alphaFrom == 1) return PickModulate<Blend, 1>(modulate);
+    return PickModulate<Blend, 2>(modulate);
+}
+
+SpanFn PickSpan(const FastSetup& f)
+{
+    if (f.blend == 0) return PickAlpha<0>(f.alphaFrom, f.modColour);
+    if (f.blend == 1) return PickAlpha<1>(f.alphaFrom, f.modColour);
+    return PickAlpha<2>(f.alphaFrom, f.modColour);
+}
+
+C ColourOf(const std::uint8_t* bgra)
+{
+    return C{bgra[0], bgra[1], bgra[2], bgra[3]};
+}
+
+// A linear attribute over a triangle, evaluated the same way at every pixel.
+struct Plane {
+    double f0 = 0, dx = 0, dy = 0;
+};
+
+// Positions beyond this many pixels are not drawn; the integer edge sums stay exact below it.
+constexpr double kPositionLimit = 1048576.0;
+
+long long Snap(float v)
+{
+    return static_cast<long long>(std::floor(static_cast<double>(v) * 256.0 + 0.5));
+}
+
+bool Gouraud(const DrawContext& c)
+{
+    return c.renderStates[D3DRENDERSTATE_SHADEMODE] != D3DSHADE_FLAT;
+}
+
+int ColourChannel(double v)
+{
+    return static_cast<int>(std::clamp(std::floor(v + 0.5), 0.0, 255.0));
+}
+
+} // namespace
+
+bool DescribeFormat(const DDPIXELFORMAT& format, PixelView* view)
+{
+    if (format.dwRGBBitCount != 16 && format.dwRGBBitCount != 32) return false;
+    view->bytes = static_cast<int>(format.dwRGBBitCount / 8);
+    const DWORD masks[4] = {format.dwBBitMask, format.dwGBitMask, format.dwRBitMask,
+                            (format.dwFlags & DDPF_ALPHAPIXELS) ? format.dwRGBAlphaBitMask : 0u};
+    DWORD used = 0;
+    for (int i = 0; i < 4; ++i) {
+        DWORD m = masks[i];
+        view->mask[i] = m;
+        view->shift[i] = 0;
+        view->bits[i] = 0;
+        if (m == 0) continue;
+        while (((m >> view->shift[i]) & 1) == 0) ++view->shift[i];
+        while (view->shift[i] + view->bits[i] < 32 && ((m >> (view->shift[i] + view->bits[i])) & 1) != 0)
+            ++view->bits[i];
+        used |= m;
+    }
+    const DWORD all = format.dwRGBBitCount == 32 ? 0xFFFFFFFFu : 0xFFFFu;
+    view->spare = all & ~used;
+    view->colourMask = masks[0] | masks[1] | masks[2];
+    return view->bits[0] > 0 && view->bits[1] > 0 && view->bits[2] > 0;
+}
+
+void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const Vertex& d)
+{
+    ++g_counters.triangles;
+    const Vertex* v[3] = {&a, &b, &d};
+    for (const Vertex* p : v) {
+        if (!(std::fabs(p->x) < kPositionLimit) || !(std::fabs(p->y) < kPositionLimit)) {
+            ++g_counters.rejected;
+            return;
+        }
+    }
+    long long X[3], Y[3];
+    for (int i = 0; i < 3; ++i) {
+        X[i] = Snap(v[i]->x);
+        Y[i] = Snap(v[i]->y);
+    }
+    const long long area = (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
+    const DWORD cull = c.renderStates[D3DRENDERSTATE_CULLMODE];
+    if (area == 0 || (cull == D3DCULL_CCW && area < 0) || (cull == D3DCULL_CW && area > 0)) {
+        ++g_counters.rejected;
+        return;
+    }
+    int order[3] = {0, 1, 2};
+    if (area < 0) std::swap(order[1], order[2]);
+
+    long long minX = std::min({X[0], X[1], X[2]}), maxX = std::max({X[0], X[1], X[2]});
+    long long minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
+    auto ceilDiv = [](long long n) { return n >= 0 ? (n + 255) / 256 : -((-n) / 256); };
+    auto floorDiv = [](long long n) { return n >= 0 ? n / 256 : -((-n + 255) / 256); };
+    const long long x0 = std::max<long long>(ceilDiv(minX), c.clip.left);
+    const long long x1 = std::min<long long>(floorDiv(maxX), c.clip.right - 1);
+    const long long y0 = std::max<long long>(ceilDiv(minY), c.clip.top);
+    const long long y1 = std::min<long long>(floorDiv(maxY), c.clip.bottom - 1);
+    if (x0 > x1 || y0 > y1) return;
+
+    struct Edge {
+        long long ax, ay, dx, dy;
+        long long bias;
+    } edges[3];
+    for (int e = 0; e < 3; ++e) {
+        const int i = order[e], j = order[(e + 1) % 3];
+        Edge& g = edges[e];
+        g.ax = X[i];
+        g.ay = Y[i];
+        g.dx = X[j] - X[i];
+        g.dy = Y[j] - Y[i];
+        const bool topLeft = (g.dy == 0 && g.dx > 0) || g.dy < 0;
+        g.bias = topLeft ? 0 : -1;
+    }
+
+    // Attribute planes, from the vertices in the order they were given.
+    const double px0 = X[0] / 256.0, py0 = Y[0] / 256.0;
+    const double ex1 = X[1] / 256.0 - px0, ey1 = Y[1] / 256.0 - py0;
+    const double ex2 = X[2] / 256.0 - px0, ey2 = Y[2] / 256.0 - py0;
+    const double det = ex1 * ey2 - ex2 * ey1;
+    auto plane = [&](double f0, double f1, double f2) {
+        Plane p;
+        p.f0 = f0;
+        p.dx = ((f1 - f0) * ey2 - (f2 - f0) * ey1) / det;
+        p.dy = ((f2 - f0) * ex1 - (f1 - f0) * ex2) / det;
+        return p;
+    };
+    auto at = [&](const Plane& p, long long px, long long py) {
+        return p.f0 + p.dx * (static_cast<double>(px) - px0) + p.dy * (static_cast<double>(py) - py0);
+    };
+    const Plane pu0 = plane(a.u[0], b.u[0], d.u[0]), pv0 = plane(a.v[0], b.v[0], d.v[0]);
+    const Plane pu1 = plane(a.u[1], b.u[1], d.u[1]), pv1 = plane(a.v[1], b.v[1], d.v[1]);
+    const Plane pz = plane(a.z, b.z, d.z);
+    const bool gouraud = Gouraud(c);
+    Plane pc[8];
+    if (gouraud) {
+        for (int k = 0; k < 4; ++k) {
+            pc[k] = plane(a.diffuse[k], b.diffuse[k], d.diffuse[k]);
+            pc[4 + k] = plane(a.specular[k], b.specular[k], d.specular[k]);
+        }
+    }
+    Fragment f{};
+    f.diffuse = ColourOf(a.diffuse);
+    f.specular = ColourOf(a.specular);
+
+    const FastSetup fast = DecideFast(c);
+    const SpanFn span = fast.ok ? PickSpan(fast) : nullptr;
+    // When u does not change down the triangle, every row reads the same texel columns.
+    static thread_local std::vector<int> columnCache;
+    const int* columns = nullptr;
+    if (fast.ok && pu0.dy == 0.0 && x1 >= x0) {
+        columnCache.resize(static_cast<std::size_t>(x1 + 1));
+        const int w = c.textures[0].width;
+        for (long long px = x0; px <= x1; ++px)
+            columnCache[static_cast<std::size_t>(px)] = TexelIndex(at(pu0, px, y0) * w, w);
+        columns = columnCache.data();
+    }
+    for (long long py = y0; py <= y1; ++py) {
+        long long e[3];
+        for (int k = 0; k < 3; ++k) {
+            const Edge& g = edges[k];
+            e[k] = g.dx * (py * 256 - g.ay) - g.dy * (x0 * 256 - g.ax) + g.bias;
+        }
+        if (fast.ok) {
+            // The covered columns of the row, solved from the three edge sums.
+            long long lo = x0, hi = x1;
+            for (int k = 0; k < 3 && lo <= hi; ++k) {
+                const long long step = edges[k].dy * 256;
+                if (step == 0) {
+                    if (e[k] < 0) hi = lo - 1;
+                } else if (step < 0) {
+                    if (e[k] < 0) lo = std::max(lo, x0 + (-e[k] + (-step) - 1) / (-step));
+                } else {
+                    if (e[k] < 0) hi = lo - 1;
+                    else hi = std::min(hi, x0 + e[k] / step);
+                }
+            }
+            if (lo <= hi) {
+                const double pu[3] = {pu0.f0, pu0.dx, pu0.dy}, pv[3] = {pv0.f0, pv0.dx, pv0.dy};
+                span(c, fast, f.diffuse, pu, pv, px0, static_cast<double>(py) - py0, lo, hi, static_cast<int>(py),
+                     columns);
+            }
+            continue;
+        }
+        for (long long px = x0; px <= x1; ++px) {
+            if ((e[0] | e[1] | e[2]) >= 0) {
+                f.u[0] = at(pu0, px, py);
+                f.v[0] = at(pv0, px, py);
+                f.u[1] = at(pu1, px, py);
+                f.v[1] = at(pv1, px, py);
+                f.z = at(pz, px, py);
+                if (gouraud) {
+                    f.diffuse = C{ColourChannel(at(pc[0], px, py)), ColourChannel(at(pc[1], px, py)),
+                                  ColourChannel(at(pc[2], px, py)), ColourChannel(at(pc[3], px, py))};
+                    f.specular = C{ColourChannel(at(pc[4], px, py)), ColourChannel(at(pc[5], px, py)),
+                                   ColourChannel(at(pc[6], px, py)), ColourChannel(at(pc[7], px, py))};
+                }
+                Shade(c, f, static_cast<int>(px), static_cast<int>(py));
+            }
+            for (int k = 0; k < 3; ++k) e[k] -= edges[k].dy * 256;
+        }
+    }
+}
+
+namespace {
+
+// A flat, untextured line into a 32-bit target in one of the usual blends:
+// its colour is the first vertex's whatever the pixel, so only the blend is left per pixel.
+bool PlainColourLine(const DrawContext& c, int* blend)
+{
+    const DWORD* rs = c.renderStates;
+    const Stage& s0 = c.stages[0];
+    const PixelView& d = c.target;
+    if (rs[D3DRENDERSTATE_SHADEMODE] != D3DSHADE_FLAT || rs[D3DRENDERSTATE_ALPHATESTENABLE] != 0) return false;
+    if (c.depth.pixels != nullptr && rs[D3DRENDERSTATE_ZENABLE] != 0) return false;
+    if (d.bytes != 4 || d.mask[0] != 0xFF || d.mask[1] != 0xFF00 || d.mask[2] != 0xFF0000 || d.mask[3] != 0) return false;
+    const bool colourFromDiffuse = (s0.colorOp == D3DTOP_SELECTARG2 && s0.colorArg2 == D3DTA_DIFFUSE) ||
+                                   (s0.colorOp == D3DTOP_SELECTARG1 && s0.colorArg1 == D3DTA_DIFFUSE);
+    const bool alphaFromDiffuse = s0.alphaOp == D3DTOP_DISABLE ||
+                                  (s0.alphaOp == D3DTOP_SELECTARG2 && s0.alphaArg2 == D3DTA_DIFFUSE) ||
+                                  (s0.alphaOp == D3DTOP_SELECTARG1 && s0.alphaArg1 == D3DTA_DIFFUSE);
+    if (!colourFromDiffuse || !alphaFromDiffuse || c.stages[1].colorOp != D3DTOP_DISABLE) return false;
+    *blend = 0;
+    if (rs[D3DRENDERSTATE_ALPHABLENDENABLE] != 0) {
+        const DWORD sb = rs[D3DRENDERSTATE_SRCBLEND], db = rs[D3DRENDERSTATE_DESTBLEND];
+        if (sb == D3DBLEND_SRCALPHA && db == D3DBLEND_INVSRCALPHA) *blend = 1;
+        else if (sb == D3DBLEND_SRCALPHA && db == D3DBLEND_ONE) *blend = 2;
+        else return false;
+    }
+    return true;
+}
+
+void PlotPlain(const DrawContext& c, int blend, const C& s, int px, int py)
+{
+    std::uint8_t* p = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch + px * 4;
+    int r = s.r, g = s.g, b = s.b;
+    if (blend != 0) {
+        const auto& T = Products().v;
+        const auto& A = T[s.a];
+        const auto& IA = T[255 - s.a];
+        b = std::min(255, A[b] + (blend == 1 ? IA[p[0]] : p[0]));
+        g = std::min(255, A[g] + (blend == 1 ? IA[p[1]] : p[1]));
+        r = std::min(255, A[r] + (blend == 1 ? IA[p[2]] : p[2]));
+    }
+    const DWORD out = c.target.spare | static_cast<DWORD>(r) << 16 | static_cast<DWORD>(g) << 8 | static_cast<DWORD>(b);
+    std::memcpy(p, &out, 4);
+    ++g_counters.pixels;
+}
+
+} // namespace
+
+void DrawLine(const DrawContext& c, const Vertex& a, const Vertex& b)
+{
+    const double ax = Snap(a.x) / 256.0, ay = Snap(a.y) / 256.0;
+    const double bx = Snap(b.x) / 256.0, by = Snap(b.y) / 256.0;
+    if (!(std::fabs(ax) < kPositionLimit && std::fabs(ay) < kPositionLimit && std::fabs(bx) < kPositionLimit &&
+          std::fabs(by) < kPositionLimit))
+        return;
+    const double dx = bx - ax, dy = by - ay;
+    if (dx == 0 && dy == 0) return;
+    const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    const double s0 = xMajor ? ax : ay, s1 = xMajor ? bx : by, ds = xMajor ? dx : dy;
+    const long long c0 = FloorToLong(s0 + 0.5), c1 = FloorToLong(s1 + 0.5);
+    const long long step = c1 > c0 ? 1 : -1;
+    const bool gouraud = Gouraud(c);
+    int plainBlend = 0;
+    const bool plain = PlainColourLine(c, &plainBlend);
+    Fragment f{};
+    for (long long k = c0; k != c1; k += step) {
+        const double t = std::clamp((static_cast<double>(k) - s0) / ds, 0.0, 1.0);
+        const double other = xMajor ? ay + t * dy : ax + t * dx;
+        const long long m = FloorToLong(other + 0.5);
+        const long long px = xMajor ? k : m, py = xMajor ? m : k;
+        if (px < c.clip.left || px >= c.clip.right || py < c.clip.top || py >= c.clip.bottom) continue;
+        if (plain) {
+            PlotPlain(c, plainBlend, ColourOf(a.diffuse), static_cast<int>(px), static_cast<int>(py));
+            continue;
+        }
+        for (int s = 0; s < 2; ++s) {
+            f.u[s] = a.u[s] + t * (b.u[s] - a.u[s]);
+            f.v[s] = a.v[s] + t * (b.v[s] - a.v[s]);
+        }
+        f.z = a.z + t * (b.z - a.z);
+        if (gouraud) {
+            auto lerp = [t](int p, int q) { return ColourChannel(p + t * (q - p)); };
+            f.diffuse = C{lerp(a.diffuse[0], b.diffuse[0]), lerp(a.diffuse[1], b.diffuse[1]),
+                          lerp(a.diffuse[2], b.diffuse[2]), lerp(a.diffuse[3], b.diffuse[3])};
+            f.specular = C{lerp(a.specular[0], b.specular[0]), lerp(a.specular[1], b.specular[1]),
+                           lerp(a.specular[2], b.specular[2]), lerp(a.specular[3], b.specular[3])};
+        } else {
+            f.diffuse = ColourOf(a.diffuse);
+            f.specular = ColourOf(a.specular);
+        }
+        Shade(c, f, static_cast<int>(px), static_cast<int>(py));
+    }
+}
+
+void DrawPoint(const DrawContext& c, const Vertex& a)
+{
+    const long long px = FloorToLong(a.x + 0.5), py = FloorToLong(a.y + 0.5);
+    if (px < c.clip.left || px >= c.clip.right || py < c.clip.top || py >= c.clip.bottom) return;
+    Fragment f{};
+    for (int s = 0; s < 2; ++s) {
+        f.u[s] = a.u[s];
+        f.v[s] = a.v[s];
+    }
+    f.z = a.z;
+    f.diffuse = ColourOf(a.diffuse);
+    f.specular = ColourOf(a.specular);
+    Shade(c, f, static_cast<int>(px), static_cast<int>(py));
+}
+
+} // namespace d3dsoft

@@ -1,0 +1,82 @@
+// The software device's rasteriser: triangles, lines and points of
+// pre-transformed vertices through the texture stages, alpha test, colour
+// key, depth test and blending into locked memory surfaces. d3d.cpp feeds it.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/d3d/d3d.h"
+
+namespace d3dsoft {
+
+// A locked surface and its layout.
+struct PixelView {
+    std::uint8_t* pixels = nullptr;
+    int pitch = 0;
+    int width = 0;
+    int height = 0;
+    int bytes = 0;  // 2 or 4
+    DWORD mask[4] = {};  // blue, green, red, alpha
+    int shift[4] = {};
+    int bits[4] = {};
+    DWORD spare = 0;  // bits of a pixel that belong to no channel; written set
+    bool hasKey = false;
+    DWORD key = 0;
+    DWORD colourMask = 0;  // the bits compared with the key
+};
+
+// Fills the layout fields from a pixel format; false for a layout the
+// rasteriser cannot read or write.
+bool DescribeFormat(const DDPIXELFORMAT& format, PixelView* view);
+
+struct Stage {
+    DWORD colorOp = D3DTOP_DISABLE;
+    DWORD colorArg1 = D3DTA_TEXTURE;
+    DWORD colorArg2 = D3DTA_CURRENT;
+    DWORD alphaOp = D3DTOP_DISABLE;
+    DWORD alphaArg1 = D3DTA_TEXTURE;
+    DWORD alphaArg2 = D3DTA_CURRENT;
+    DWORD texCoordIndex = 0;
+    DWORD address = D3DTADDRESS_WRAP;
+    DWORD magFilter = D3DTFG_POINT;
+    DWORD minFilter = 1;
+    DWORD mipFilter = 1;
+    IDirectDrawSurface7* texture = nullptr;
+};
+
+// One vertex after fetch, whatever its format.
+struct Vertex {
+    float x, y, z;
+    std::uint8_t diffuse[4];  // blue, green, red, alpha
+    std::uint8_t specular[4];
+    float u[2], v[2];
+};
+
+struct DrawContext {
+    PixelView target;
+    PixelView depth;  // pixels null without a depth surface
+    PixelView textures[8];  // pixels null for an unbound stage
+    const Stage* stages = nullptr;
+    const DWORD* renderStates = nullptr;  // indexed by D3DRENDERSTATETYPE, 256 entries
+    RECT clip{};  // viewport within the target
+};
+
+// Counters of the device's work, for tests and benchmarks.
+struct RasterCounters {
+    long long triangles = 0;
+    long long rejected = 0;  // zero-area or culled at once
+    long long pixels = 0;
+};
+extern RasterCounters g_counters;
+
+inline void CountRejected()
+{
+    ++g_counters.triangles;
+    ++g_counters.rejected;
+}
+
+void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const Vertex& d);
+void DrawLine(const DrawContext& c, const Vertex& a, const Vertex& b);
+void DrawPoint(const DrawContext& c, const Vertex& a);
+
+} // namespace d3dsoft

@@ -1,0 +1,144 @@
+// The Direct3D back-end's batching, texture split and draw-target rules on the
+// software device: flush counts of a sprite frame, flushes before state
+// changes, the quit flag, the split table and its piece limit, and targets
+// that cannot be rendered into.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "core/api.h"
+#include "core/sysstate.h"
+#include "graphics/d3ddevice.h"
+#include "graphics/d3ddraw.h"
+#include "graphics/d3dtexture.h"
+#include "graphics/drawstate.h"
+#include "graphics/graph.h"
+#include "graphics/screen.h"
+#include "platform/d3d/d3d_test.h"
+#include "platform/kernel/clock.h"
+
+namespace {
+
+class D3DBackEnd : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        UseManualClock(100000, 20);
+        SysState.DoubleStartAllowed = 1;
+        // A fall-back to software by an earlier start in this process stays in the screen block.
+        ScreenState.GdiOnly = 0;
+        ScreenState.SoftwareRendering = 0;
+        ScreenState.SoftwareStartRequest = 0;
+        SetDirect3DWanted(1);
+        SetScreenMode(640, 480, 32, 60);
+        SelectWindowMode(0);
+        ASSERT_EQ(StartLibrary(), 0);
+        ASSERT_EQ(IsDirect3DActive(), 1);
+        SelectDrawTarget(-2);
+        sprite = CreateGraphOfSize(16, 16, 1, 0, 0);
+        other = CreateGraphOfSize(16, 16, 1, 0, 0);
+        ASSERT_NE(sprite, -1);
+        ASSERT_EQ(GetGraphRecord(sprite)->Format.Texture, 1);
+        PresentScreen();
+    }
+    void TearDown() override
+    {
+        SysState.QuitFlag = 0;
+        EndLibrary();
+        SetDirect3DWanted(0);
+        UseRealClock();
+    }
+
+    int sprite = -1;
+    int other = -1;
+};
+
+TEST_F(D3DBackEnd, AThousandSpritesOfOneStateFlushOnlyWhenTheBatchIsFull)
+{
+    SelectBlendMode(0, 255);
+    DrawGraphAt(0, 0, sprite, 0);  // the state is committed by the first draw
+    PresentScreen();
+    const long long before = GetDirect3DDrawCallCount();
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(DrawGraphAt(i % 600, (i / 600) * 20, sprite, 0), 0);
+    // 389 quads fill the 2,340-vertex batch; the 390th and the 779th draw it first.
+    EXPECT_EQ(GetDirect3DDrawCallCount() - before, 2);
+    PresentScreen();
+    EXPECT_EQ(GetDirect3DDrawCallCount() - before, 3);
+}
+
+TEST_F(D3DBackEnd, AStateOrTextureChangeDrawsThePendingQuadsFirst)
+{
+    DrawGraphAt(0, 0, sprite, 0);
+    PresentScreen();
+    long long count = GetDirect3DDrawCallCount();
+    for (int i = 0; i < 5; ++i) DrawGraphAt(i * 20, 40, sprite, 0);
+    EXPECT_EQ(GetDirect3DDrawCallCount(), count);
+    SelectBlendMode(1, 128);
+    DrawGraphAt(0, 60, sprite, 0);
+    EXPECT_EQ(GetDirect3DDrawCallCount(), count + 1);
+    DrawGraphAt(0, 80, other, 0);  // another texture
+    EXPECT_EQ(GetDirect3DDrawCallCount(), count + 2);
+    DrawGraphAt(20, 80, other, 0);  // same state: queued
+    EXPECT_EQ(GetDirect3DDrawCallCount(), count + 2);
+    SelectBlendMode(0, 255);
+    PresentScreen();
+    EXPECT_EQ(GetDirect3DDrawCallCount(), count + 3);
+}
+
+TEST_F(D3DBackEnd, WhileQuittingFullBatchesAreEmptiedWithoutDrawing)
+{
+    DrawGraphAt(0, 0, sprite, 0);
+    PresentScreen();
+    const long long before = GetDirect3DDrawCallCount();
+    SysState.QuitFlag = 1;
+    for (int i = 0; i < 800; ++i) DrawGraphAt(i % 600, 0, sprite, 0);
+    G_D3D_EndCurrentScene();
+    EXPECT_EQ(GetDirect3DDrawCallCount(), before);
+}
+
+TEST_F(D3DBackEnd, SidesSplitIntoPowerOfTwoTexturesAndTheSplitStaysInItsArray)
+{
+    const struct {
+        int length;
+        std::vector<int> sizes;
+    } cases[] = {
+        {640, {512, 128}}, {300, {512}}, {33, {64}}, {800, {512, 256, 32}}, {1500, {1024, 512}},
+        {2000, {1024, 1024}}, {10, {16}},
+    };
+    for (const auto& c : cases) {
+        int sizes[64] = {};
+        const int n = G_D3D_SplitTextureLength(c.length, sizes, 64, 0);
+        EXPECT_EQ(std::vector<int>(sizes, sizes + (n > 0 ? n : 0)), c.sizes) << c.length;
+    }
+    int two[2] = {};
+    EXPECT_EQ(G_D3D_SplitTextureLength(3000, two, 2, 0), -1);
+    // A graph needing more than 64 pieces is refused: 9 x 8 pieces of 1,024.
+    EXPECT_EQ(CreateGraphOfSize(9 * 1024 - 100, 8 * 1024 - 100, 1, 0, 0), -1);
+}
+
+TEST_F(D3DBackEnd, AGraphOfTwoPiecesDrawsBothAndCannotBeARenderTarget)
+{
+    const int wide = CreateGraphOfSize(640, 480, 1, 0, 0);
+    ASSERT_NE(wide, -1);
+    const GRAPHREC* g = GetGraphRecord(wide);
+    ASSERT_EQ(g->SurfaceCount, 2);
+    const SURF3DREC* right = G_D3D_GetSurface3DData(g->Surfaces[1]);
+    ASSERT_NE(right, nullptr);
+    EXPECT_EQ(right->X, 512);
+    EXPECT_EQ(right->Width, 128);
+    EXPECT_EQ(right->Height, 480);
+    EXPECT_EQ(SelectDrawTarget(wide), -1);
+    EXPECT_EQ(GetCurrentDrawTarget(), -2);
+    EXPECT_EQ(DrawGraphAt(-10, 0, wide, 0), 0);
+}
+
+TEST_F(D3DBackEnd, AFilledCircleBelowAMovedAreaTopDrawsOnlyInsideTheArea)
+{
+    StoreDrawArea(100, 100, 200, 200);
+    EXPECT_EQ(DrawCircleShape(150, 100, 30, GetColorValue(255, 255, 255), 1), 0);
+    EXPECT_EQ(DrawCircleShape(150, 205, 30, GetColorValue(255, 255, 255), 1), 0);
+    StoreDrawArea(0, 0, 640, 480);
+    PresentScreen();
+}
+
+} // namespace

@@ -1,0 +1,265 @@
+#include "platform/d3d/d3d.h"
+#include "platform/d3d/d3d_test.h"
+#include "platform/ddraw/ddraw_test.h"
+#include "platform/ddraw/display.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+struct ColourVertex {
+    float x, y, z, rhw;
+    DWORD colour;
+};
+
+struct TexVertex {
+    float x, y, z, rhw;
+    DWORD colour;
+    float u, v;
+};
+
+class SoftDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetVirtualDisplay();
+        InstallSoftwareDirect3D(1);
+        ASSERT_EQ(CreateDirectDraw7Object(&dd), DD_OK);
+        ASSERT_EQ(dd->Initialize(nullptr), DD_OK);
+        ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
+        ASSERT_EQ(dd->QueryInterface(IID_IDirect3D7, reinterpret_cast<void**>(&d3d)), S_OK);
+        target = Surface(16, 16, 32, 0, 0xFF0000, 0xFF00, 0xFF);
+        ASSERT_EQ(d3d->CreateDevice(IID_IDirect3DTnLHalDevice, target, &device), D3D_OK);
+        device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+        device->SetRenderState(D3DRENDERSTATE_SHADEMODE, D3DSHADE_FLAT);
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+        device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+        device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    }
+    void TearDown() override
+    {
+        if (device != nullptr) device->Release();
+        target->Release();
+        d3d->Release();
+        dd->Release();
+        RemoveSoftwareDirect3D();
+        EXPECT_EQ(GetLiveDirectDrawSurfaceCount(), 0);
+    }
+
+    IDirectDrawSurface7* Surface(int w, int h, DWORD bits, DWORD a, DWORD r, DWORD g, DWORD b)
+    {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+        d.dwWidth = w;
+        d.dwHeight = h;
+        d.ddsCaps.dwCaps = DDSCAPS_TEXTURE | DDSCAPS_VIDEOMEMORY;
+        d.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+        d.ddpfPixelFormat.dwFlags = DDPF_RGB | (a != 0 ? DDPF_ALPHAPIXELS : 0);
+        d.ddpfPixelFormat.dwRGBBitCount = bits;
+        d.ddpfPixelFormat.dwRBitMask = r;
+        d.ddpfPixelFormat.dwGBitMask = g;
+        d.ddpfPixelFormat.dwBBitMask = b;
+        d.ddpfPixelFormat.dwRGBAlphaBitMask = a;
+        IDirectDrawSurface7* s = nullptr;
+        EXPECT_EQ(dd->CreateSurface(&d, &s, nullptr), DD_OK);
+        return s;
+    }
+
+    std::uint32_t At(IDirectDrawSurface7* s, int x, int y)
+    {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        EXPECT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        std::uint32_t v = 0;
+        std::memcpy(&v, static_cast<BYTE*>(d.lpSurface) + y * d.lPitch + x * (d.ddpfPixelFormat.dwRGBBitCount / 8),
+                    d.ddpfPixelFormat.dwRGBBitCount / 8);
+        s->Unlock(nullptr);
+        return v;
+    }
+
+    // The columns of row y that differ from zero.
+    std::vector<int> Covered(int y)
+    {
+        std::vector<int> xs;
+        for (int x = 0; x < 16; ++x)
+            if ((At(target, x, y) & 0xFFFFFF) != 0) xs.push_back(x);
+        return xs;
+    }
+
+    IDirectDraw7* dd = nullptr;
+    IDirect3D7* d3d = nullptr;
+    IDirectDrawSurface7* target = nullptr;
+    IDirect3DDevice7* device = nullptr;
+};
+
+HRESULT CountDevices(char*, char*, D3DDEVICEDESC7* desc, void* context)
+{
+    auto* found = static_cast<std::vector<D3DDEVICEDESC7>*>(context);
+    found->push_back(*desc);
+    return D3DENUMRET_OK;
+}
+
+HRESULT CollectFormats(DDPIXELFORMAT* format, void* context)
+{
+    static_cast<std::vector<DDPIXELFORMAT>*>(context)->push_back(*format);
+    return D3DENUMRET_OK;
+}
+
+TEST_F(SoftDeviceTest, EnumeratesOneTnLDeviceAndTheTextureFormatsInOrder)
+{
+    std::vector<D3DDEVICEDESC7> devices;
+    EXPECT_EQ(d3d->EnumDevices(CountDevices, &devices), D3D_OK);
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_TRUE(devices[0].deviceGUID == IID_IDirect3DTnLHalDevice);
+    EXPECT_EQ(devices[0].dwDeviceRenderBitDepth & (DDBD_16 | DDBD_32), DDBD_16 | DDBD_32);
+    EXPECT_EQ(devices[0].dwMaxTextureWidth, 2048u);
+    EXPECT_EQ(devices[0].wMaxTextureBlendStages, 8);
+
+    std::vector<DDPIXELFORMAT> formats;
+    EXPECT_EQ(device->EnumTextureFormats(CollectFormats, &formats), D3D_OK);
+    const DWORD expected[][2] = {{16, 0}, {32, 0}, {16, 0xF000}, {32, 0xFF000000}, {16, 0x8000}};
+    ASSERT_EQ(formats.size(), 5u);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(formats[i].dwRGBBitCount, expected[i][0]);
+        EXPECT_EQ(formats[i].dwRGBAlphaBitMask, expected[i][1]);
+    }
+    EXPECT_EQ(formats[0].dwGBitMask, 0x07E0u);  // R5G6B5 first
+
+    std::vector<DDPIXELFORMAT> z;
+    EXPECT_EQ(d3d->EnumZBufferFormats(IID_IDirect3DHALDevice, CollectFormats, &z), D3D_OK);
+    ASSERT_EQ(z.size(), 1u);
+    EXPECT_EQ(z[0].dwFlags, DDPF_ZBUFFER);
+    EXPECT_EQ(z[0].dwZBufferBitDepth, 16u);
+}
+
+TEST_F(SoftDeviceTest, TheSwitchReportsNoDeviceAndRemovalNoDirect3D)
+{
+    InstallSoftwareDirect3D(0);
+    std::vector<D3DDEVICEDESC7> devices;
+    EXPECT_EQ(d3d->EnumDevices(CountDevices, &devices), D3D_OK);
+    EXPECT_TRUE(devices.empty());
+    IDirect3DDevice7* other = nullptr;
+    EXPECT_NE(d3d->CreateDevice(IID_IDirect3DTnLHalDevice, target, &other), D3D_OK);
+    RemoveSoftwareDirect3D();
+    IDirect3D7* none = nullptr;
+    EXPECT_NE(dd->QueryInterface(IID_IDirect3D7, reinterpret_cast<void**>(&none)), S_OK);
+    InstallSoftwareDirect3D(1);
+}
+
+TEST_F(SoftDeviceTest, InvalidStateValuesAreRefusedAndLeaveTheStateAsItWas)
+{
+    DWORD v = 0;
+    const struct {
+        D3DRENDERSTATETYPE state;
+        DWORD bad;
+    } cases[] = {{D3DRENDERSTATE_SRCBLEND, 0},   {D3DRENDERSTATE_DESTBLEND, 0}, {D3DRENDERSTATE_ALPHAFUNC, 0},
+                 {D3DRENDERSTATE_ZFUNC, 9},      {D3DRENDERSTATE_CULLMODE, 0},  {D3DRENDERSTATE_SHADEMODE, 7},
+                 {D3DRENDERSTATE_ALPHAREF, 256}};
+    for (const auto& c : cases) {
+        DWORD before = 0;
+        device->GetRenderState(c.state, &before);
+        EXPECT_EQ(device->SetRenderState(c.state, c.bad), D3DERR_INVALIDCALL) << c.state;
+        device->GetRenderState(c.state, &v);
+        EXPECT_EQ(v, before) << c.state;
+    }
+    device->GetRenderState(D3DRENDERSTATE_SRCBLEND, &v);
+    EXPECT_EQ(v, D3DBLEND_ONE);
+    EXPECT_EQ(device->SetTextureStageState(0, D3DTSS_COLOROP, 99), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetTextureStageState(8, D3DTSS_COLOROP, D3DTOP_DISABLE), D3DERR_INVALIDCALL);
+    EXPECT_EQ(device->SetTextureStageState(0, D3DTSS_COLORARG1, 0x45), D3DERR_INVALIDCALL);
+    ColourVertex tri[3] = {};
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x42, tri, 3, 0), D3DERR_INVALIDCALL);
+}
+
+TEST_F(SoftDeviceTest, TrianglesFollowTheTopLeftRuleOnPixelCentres)
+{
+    // A square with its edges on pixel centres: [2, 6) x [3, 7).
+    const DWORD white = 0xFFFFFFFF;
+    ColourVertex quad[6] = {{2, 3, 0, 1, white}, {6, 3, 0, 1, white}, {2, 7, 0, 1, white},
+                            {6, 7, 0, 1, white}, {2, 7, 0, 1, white}, {6, 3, 0, 1, white}};
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x44, quad, 6, 0), D3D_OK);
+    EXPECT_TRUE(Covered(2).empty());
+    for (int y = 3; y < 7; ++y) EXPECT_EQ(Covered(y), (std::vector<int>{2, 3, 4, 5})) << y;
+    EXPECT_TRUE(Covered(7).empty());
+}
+
+TEST_F(SoftDeviceTest, ZeroAreaTrianglesAreRejectedAtOnce)
+{
+    const long long before = GetDirect3DRejectedTriangleCount();
+    ColourVertex flat[6] = {{0, 5, 0, 1, 0xFFFFFFFF},  {0, 5, 0, 1, 0xFFFFFFFF},  {0, 9, 0, 1, 0xFFFFFFFF},
+                            {1e9f, 5, 0, 1, 0xFFFFFFFF}, {2, 5, 0, 1, 0xFFFFFFFF}, {9, 5, 0, 1, 0xFFFFFFFF}};
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x44, flat, 6, 0), D3D_OK);
+    EXPECT_EQ(GetDirect3DRejectedTriangleCount() - before, 2);
+    for (int y = 0; y < 16; ++y) EXPECT_TRUE(Covered(y).empty());
+}
+
+TEST_F(SoftDeviceTest, FlatShadingTakesEachTrianglesFirstVertex)
+{
+    // A strip of two triangles: vertex 0 colours the first, vertex 1 the second.
+    ColourVertex strip[4] = {{0, 0, 0, 1, 0xFF0000FF}, {8, 0, 0, 1, 0xFF00FF00}, {0, 8, 0, 1, 0xFFFF0000},
+                             {8, 8, 0, 1, 0xFFFFFFFF}};
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x44, strip, 4, 0), D3D_OK);
+    EXPECT_EQ(At(target, 1, 1) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(At(target, 6, 6) & 0xFFFFFF, 0x00FF00u);
+}
+
+TEST_F(SoftDeviceTest, LinesLeaveOutTheirLastPixelAndPointsRoundToTheNearestCentre)
+{
+    ColourVertex line[2] = {{2, 4, 0, 1, 0xFFFFFFFF}, {7.9f, 4, 0, 1, 0xFFFFFFFF}};
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_LINELIST, 0x44, line, 2, 0), D3D_OK);
+    EXPECT_EQ(Covered(4), (std::vector<int>{2, 3, 4, 5, 6, 7}));
+    ColourVertex point = {10.4f, 11.6f, 0, 1, 0xFFFFFFFF};
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_POINTLIST, 0x44, &point, 1, 0), D3D_OK);
+    EXPECT_EQ(Covered(12), (std::vector<int>{10}));
+}
+
+TEST_F(SoftDeviceTest, TheViewportClipsAndTheKeyDiscards)
+{
+    D3DVIEWPORT7 vp{4, 4, 4, 4, 0, 1};
+    EXPECT_EQ(device->SetViewport(&vp), D3D_OK);
+    IDirectDrawSurface7* tex = Surface(2, 1, 32, 0, 0xFF0000, 0xFF00, 0xFF);
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    ASSERT_EQ(tex->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    static_cast<std::uint32_t*>(d.lpSurface)[0] = 0x123456;
+    static_cast<std::uint32_t*>(d.lpSurface)[1] = 0x00FF00;
+    tex->Unlock(nullptr);
+    DDCOLORKEY key{0x00FF00, 0x00FF00};
+    tex->SetColorKey(DDCKEY_SRCBLT, &key);
+    device->SetTexture(0, tex);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
+    device->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, TRUE);
+    // The whole target, left half mapped to texel 0 and right half to the keyed texel 1.
+    TexVertex quad[4] = {{-0.5f, -0.5f, 0, 1, 0xFFFFFFFF, 0, 0}, {15.5f, -0.5f, 0, 1, 0xFFFFFFFF, 1, 0},
+                         {-0.5f, 15.5f, 0, 1, 0xFFFFFFFF, 0, 1}, {15.5f, 15.5f, 0, 1, 0xFFFFFFFF, 1, 1}};
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, quad, 4, 0), D3D_OK);
+    EXPECT_EQ(Covered(3), std::vector<int>{});
+    EXPECT_EQ(Covered(5), (std::vector<int>{4, 5, 6, 7}));
+    EXPECT_EQ(At(target, 5, 5) & 0xFFFFFF, 0x123456u);
+    device->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, FALSE);
+    device->SetTexture(0, nullptr);
+    tex->Release();
+}
+
+TEST_F(SoftDeviceTest, BlendingModulatesAndSaturates)
+{
+    device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_ONE);
+    ColourVertex quad[4] = {{0, 0, 0, 1, 0x80FF8040}, {4, 0, 0, 1, 0}, {0, 4, 0, 1, 0}, {4, 4, 0, 1, 0x80FF8040}};
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x44, quad, 4, 0);
+    // Each channel x 128 / 255 rounded: FF -> 80, 80 -> 40, 40 -> 20.
+    EXPECT_EQ(At(target, 1, 1) & 0xFFFFFF, 0x804020u);
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x44, quad, 4, 0);
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x44, quad, 4, 0);
+    EXPECT_EQ(At(target, 1, 1) & 0xFFFFFF, 0xFFC060u);
+}
+
+} // namespace
