@@ -9,6 +9,7 @@
 #include "core/sysstate.h"
 #include "graphics/blendtable.h"
 #include "graphics/drawstate.h"
+#include "graphics/kernel_entries.h"
 #include "graphics/memimg.h"
 #include "softrender/blit/blit.h"
 

@@ -4,11 +4,11 @@
 #include "core/textinput.h"
 
 #include "core/clock.h"
+#include "core/fatalexit.h"
 #include "core/file/filefuncs.h"
 #include "core/log.h"
 #include "core/memory.h"
 #include "core/msgloop.h"
-#include "core/startup.h"
 #include "core/sysstate.h"
 #include "graphics/drawstate.h"
 #include "platform/imm/imm.h"

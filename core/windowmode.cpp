@@ -181,7 +181,7 @@ int HandleWindowMove(LPARAM lParam)
     const int x = static_cast<short>(LoWord(static_cast<std::uintptr_t>(lParam)));
     const int y = static_cast<short>(HiWord(static_cast<std::uintptr_t>(lParam)));
     s.WindowClientRect = RECT{x, y, x + client.right, y + client.bottom};
-    if (GetCurrentDrawTarget() == -4) {
+    if (GetCurrentDrawTarget() == DRAWTARGET_FRONT) {
         if (ScreenState.FrontViaTempPrimary != 1) {
             const int masked = IsMaskScreenActive();
             if (masked != 0) EnableMaskScreen(0);

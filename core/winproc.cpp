@@ -109,7 +109,7 @@ void HandlePaint(HWND window)
             } else {
                 FillRect(ps.hdc, &ps.rcPaint, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
             }
-        } else if (GetCurrentDrawTarget() == -2) {
+        } else if (GetCurrentDrawTarget() == DRAWTARGET_BACK) {
             const int vsync = GetFlipVSyncWait();
             SetFlipVSyncWait(0);
             PresentBackScreen(&ps.rcPaint);
@@ -302,7 +302,7 @@ int RedrawInactiveWindow(HDC)
     const int target = GetCurrentDrawTarget();
     const int filter = GetTextureFilterMode();
     const int vsync = GetFlipVSyncWait();
-    SwitchDrawTarget(-2);
+    SwitchDrawTarget(DRAWTARGET_BACK);
     StoreTextureFilterMode(1);
     SetFlipVSyncWait(0);
 

@@ -4,9 +4,9 @@
 // state and the allocator.
 #include "graphics/mask.h"
 
+#include "core/fatalexit.h"
+#include "core/inactivewait.h"
 #include "core/memory.h"
-#include "core/msgloop.h"
-#include "core/startup.h"
 #include "core/sysstate.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
@@ -58,7 +58,7 @@ bool ClipToDrawArea(int x1, int y1, int x2, int y2, RECT* out)
 
 bool FrontOnPrimary()
 {
-    return GetCurrentDrawTarget() == -4 && ScreenState.SoftwareRendering != 1;
+    return GetCurrentDrawTarget() == DRAWTARGET_FRONT && ScreenState.SoftwareRendering != 1;
 }
 
 // Sets the buffer's pixels to the key colour wherever the draw must not show.
@@ -189,7 +189,7 @@ int EnableMaskScreen(int flag)
     m.Active = flag != 0 && m.Wanted != 0 ? 1 : 0;
     RECT rect{0, 0, 0, 0};
     const int target = GetCurrentDrawTarget();
-    if (m.Active == 0 && target == -4 && ScreenState.FrontViaTempPrimary != 1 && SysState.WindowModeFlag == 1 &&
+    if (m.Active == 0 && target == DRAWTARGET_FRONT && ScreenState.FrontViaTempPrimary != 1 && SysState.WindowModeFlag == 1 &&
         ScreenState.SoftwareRendering != 1) {
         rect = SysState.WindowClientRect;
     } else {

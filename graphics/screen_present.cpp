@@ -6,8 +6,9 @@
 #include "graphics/screen.h"
 #include "graphics/screen_dib.h"
 
-#include "core/msgloop.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
+#include "core/inactivewait.h"
+#include "core/number.h"
 #include "core/sysstate.h"
 #include "graphics/debugconsole.h"
 #include "graphics/drawstate.h"
@@ -15,6 +16,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/winmm/timer.h"
 
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -26,7 +28,7 @@ bool WantsVSync()
 
 int TruncToInt(double v)
 {
-    return static_cast<int>(v);
+    return TruncateClamped(v, INT_MIN, INT_MAX, 0);
 }
 
 void RelockBackImage(int width, int height)
@@ -99,7 +101,7 @@ int WaitVerticalBlanks(int count)
     if (count < 0) return 0;
     auto pollUntil = [dd](BOOL wanted) {
         for (;;) {
-            if (ServiceMessageLoop() != 0) return;
+            if (PumpMessageLoop() != 0) return;
             BOOL inBlank = FALSE;
             dd->GetVerticalBlankStatus(&inBlank);
             if ((inBlank != FALSE) == (wanted != FALSE)) return;
@@ -111,9 +113,9 @@ int WaitVerticalBlanks(int count)
     }
     for (int i = 0; i < count; ++i) {
         pollUntil(FALSE);
-        if (ServiceMessageLoop() < 0) return -1;
+        if (PumpMessageLoop() < 0) return -1;
         pollUntil(TRUE);
-        if (ServiceMessageLoop() < 0) return -1;
+        if (PumpMessageLoop() < 0) return -1;
     }
     return 0;
 }
@@ -123,7 +125,7 @@ int PresentBackScreen(const RECT* area)
     SCREENSTATE& s = ScreenState;
     if (HasScreenLayer() == 0) return -1;
     if (IsDebugConsoleEnabled() == 1) DrawDebugConsole();
-    if (DrawState.DrawTarget == -4) {
+    if (DrawState.DrawTarget == DRAWTARGET_FRONT) {
         IncrementFlipCounter();
         return WaitVerticalBlanks(1);
     }

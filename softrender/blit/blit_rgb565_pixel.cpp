@@ -10,8 +10,8 @@ BlitLoop SelectRgb565PixelLoop(const BlitChoice& choice)
 #if defined(__SSE2__)
     if (BlitLoop vector = simd::SelectRgb565Vector(choice)) return vector;
 #endif
-    if (choice.fast != Fast::None) return SelectFast<0>(choice);
-    return SelectGeneral<0, false>(choice);
+    if (choice.fast != Fast::None) return SelectFast<PixFmt::R565>(choice);
+    return SelectGeneral<PixFmt::R565, false>(choice);
 }
 
 }  // namespace blitk

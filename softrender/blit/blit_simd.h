@@ -226,8 +226,8 @@ void AlphaLerp16Walk(const BlitCall& c)
 template <class Op, int Mode, Fast F>
 BlitLoop Direct(bool key)
 {
-    if (key) return &DirectWalk<Op, Pixel<1, Src::Direct, Mode, false, true, true, F>, true>;
-    return &DirectWalk<Op, Pixel<1, Src::Direct, Mode, false, true, false, F>, false>;
+    if (key) return &DirectWalk<Op, Pixel<PixFmt::X8888, Src::Direct, Mode, false, true, true, F>, true>;
+    return &DirectWalk<Op, Pixel<PixFmt::X8888, Src::Direct, Mode, false, true, false, F>, false>;
 }
 
 // The vector loop for a 32-bit per-pixel choice, or null to use the generated one.
@@ -235,12 +235,12 @@ inline BlitLoop SelectXrgbVector(const BlitChoice& ch)
 {
     if (!ch.white || ch.graph || ch.runs) return nullptr;
     if (ch.src == Src::Alpha && ch.mode == 0) {
-        if (ch.key) return &AlphaLerpWalk<Pixel<1, Src::Alpha, 0, false, true, true, Fast::None>>;
-        return &CopyRowsWalk<1>;  // the whole words, alpha ignored
+        if (ch.key) return &AlphaLerpWalk<Pixel<PixFmt::X8888, Src::Alpha, 0, false, true, true, Fast::None>>;
+        return &CopyRowsWalk<PixFmt::X8888>;  // the whole words, alpha ignored
     }
     if (ch.src == Src::Alpha && ch.mode == 1) {
-        if (ch.key) return &AlphaLerp16Walk<Pixel<1, Src::Alpha, 1, false, true, true, Fast::None>, true>;
-        return &AlphaLerp16Walk<Pixel<1, Src::Alpha, 1, false, true, false, Fast::None>, false>;
+        if (ch.key) return &AlphaLerp16Walk<Pixel<PixFmt::X8888, Src::Alpha, 1, false, true, true, Fast::None>, true>;
+        return &AlphaLerp16Walk<Pixel<PixFmt::X8888, Src::Alpha, 1, false, true, false, Fast::None>, false>;
     }
     if (ch.src != Src::Direct) return nullptr;
     switch (ch.fast) {
@@ -276,11 +276,11 @@ inline BlitLoop SelectRgb565Vector(const BlitChoice& ch)
 {
     if (!ch.white || ch.graph || ch.runs || ch.src != Src::Direct) return nullptr;
     if (ch.fast == Fast::Copy && ch.key) {
-        return &DirectWalk<CopyOp, Pixel<0, Src::Direct, 0, false, true, true, Fast::Copy>, true, 2>;
+        return &DirectWalk<CopyOp, Pixel<PixFmt::R565, Src::Direct, 0, false, true, true, Fast::Copy>, true, 2>;
     }
     if (ch.fast == Fast::HalfSum) {
-        if (ch.key) return &DirectWalk<HalfSum565Op, Pixel<0, Src::Direct, 1, false, true, true, Fast::HalfSum>, true, 2>;
-        return &DirectWalk<HalfSum565Op, Pixel<0, Src::Direct, 1, false, true, false, Fast::HalfSum>, false, 2>;
+        if (ch.key) return &DirectWalk<HalfSum565Op, Pixel<PixFmt::R565, Src::Direct, 1, false, true, true, Fast::HalfSum>, true, 2>;
+        return &DirectWalk<HalfSum565Op, Pixel<PixFmt::R565, Src::Direct, 1, false, true, false, Fast::HalfSum>, false, 2>;
     }
     return nullptr;
 }

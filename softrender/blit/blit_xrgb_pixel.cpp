@@ -11,8 +11,8 @@ BlitLoop SelectXrgbPixelLoop(const BlitChoice& choice)
 #if defined(__SSE2__)
     if (BlitLoop vector = simd::SelectXrgbVector(choice)) return vector;
 #endif
-    if (choice.fast != Fast::None) return SelectFast<1>(choice);
-    return SelectGeneral<1, false>(choice);
+    if (choice.fast != Fast::None) return SelectFast<PixFmt::X8888>(choice);
+    return SelectGeneral<PixFmt::X8888, false>(choice);
 }
 
 }  // namespace blitk

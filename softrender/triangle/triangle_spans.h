@@ -17,7 +17,7 @@ struct TRIANGLEDRAW {
     const MEMIMG* Src;    // null for the flat family
     const MEMIMG* Graph;  // blend graph at least as large as the source, or null
     int Trans;
-    int BlendMode;
+    BlendMode Mode;
     int BlendParam;
     DWORD DrawBright;
 };

@@ -77,7 +77,7 @@ template <softpix::PixFmt F, bool Pal, bool A>
 void DrawTriangleTexturedFamily(const TRIANGLEDRAW& draw)
 {
     using namespace softpix;
-    const int mode = SelectImageMode(draw.BlendMode, draw.BlendParam, Pal);
+    const int mode = SelectImageMode(draw.Mode, draw.BlendParam, Pal);
     if (mode < 0) return;
     const ImageOpCtx ctx = MakeImageOpCtx(draw.Src->Body, draw.BlendParam, draw.DrawBright);
     WithDrawingMode(mode, [&](auto m) {

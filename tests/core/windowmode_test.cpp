@@ -6,7 +6,7 @@
 #include "graphics/drawstate.h"
 #include "graphics/image/graphimage.h"
 #include "graphics/screen.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 #include "platform/window/window.h"
 #include "support/library_fixture.h"
 

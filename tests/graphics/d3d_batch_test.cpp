@@ -16,6 +16,7 @@
 #include "graphics/screen.h"
 #include "platform/d3d/d3d_test.h"
 #include "platform/kernel/clock.h"
+#include "support/library_fixture.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ class D3DBackEnd : public testing::Test {
 protected:
     void SetUp() override
     {
+        ResetLibraryProcessState();
         UseManualClock(100000, 20);
         SysState.DoubleStartAllowed = 1;
         // A fall-back to software by an earlier start in this process stays in the screen block.

@@ -23,9 +23,10 @@
 #include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "platform/d3d/d3d_test.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 #include "platform/kernel/clock.h"
 #include "support/image_fixtures.h"
+#include "support/library_fixture.h"
 
 namespace {
 
@@ -428,6 +429,7 @@ class D3DScene : public testing::TestWithParam<int> {
 protected:
     void SetUp() override
     {
+        ResetLibraryProcessState();
         UseManualClock(100000, 20);
         SysState.DoubleStartAllowed = 1;
         // A fall-back to software by an earlier start in this process stays in the screen block.

@@ -14,11 +14,12 @@
 #include "graphics/screen.h"
 #include "platform/com/com.h"
 #include "platform/ddraw/ddraw_test.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/file.h"
 #include "platform/window/window.h"
 #include "platform/winmm/timer.h"
+#include "support/library_fixture.h"
 
 #include <fstream>
 #include <sstream>
@@ -87,6 +88,7 @@ class LibraryScreen : public testing::Test {
 protected:
     void SetUp() override
     {
+        ResetLibraryProcessState();
         UseManualClock(100000, 20);
         SysState.DoubleStartAllowed = 1;  // tests run side by side
         SysState.BackgroundColorFlag = 1;
@@ -312,6 +314,7 @@ class SurfaceScreen : public testing::Test {
 protected:
     void SetUp() override
     {
+        ResetLibraryProcessState();
         UseManualClock(100000, 20);
         SysState.DoubleStartAllowed = 1;  // tests run side by side
         SysState.WindowModeFlag = 1;

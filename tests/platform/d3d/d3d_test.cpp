@@ -1,7 +1,7 @@
 #include "platform/d3d/d3d.h"
 #include "platform/d3d/d3d_test.h"
 #include "platform/ddraw/ddraw_test.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 
 #include <gtest/gtest.h>
 
