@@ -6,11 +6,14 @@
 #include "core/format.h"
 #include "core/random.h"
 #include "core/log.h"
+#include "core/menu.h"
 #include "core/msgloop.h"
 #include "core/number.h"
 #include "core/sysstate.h"
 #include "graphics/screen.h"
 #include "core/text.h"
+#include "core/textinput.h"
+#include "core/windowmode.h"
 #include "core/winproc.h"
 #include "platform/gdi/gdi.h"
 #include "platform/imm/imm.h"
@@ -132,7 +135,8 @@ int CreateMainWindow()
         WriteLog("二重起動はされていませんでした\n");
     }
 
-    // Collecting the menu's items comes with menus.
+    MenuState.ItemCount = 0;
+    if (SysState.MenuUse == 1) CollectMenuItems(MenuState.Menu);
 
     if (s.UserWindowFlag != 1) {
         WNDCLASSA wc{};
@@ -225,15 +229,16 @@ int CreateMainWindow()
         s.WindowClientRect = RECT{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
     }
     s.CodePageFlag = GetOEMCP() == 949 ? 2 : 1;
-    // Applying the requested cursor visibility comes with the window-mode and cursor code.
-    s.CursorVisible = s.CursorRequestVisible;
+    // The system's cursor starts shown.
+    s.CursorVisible = 1;
+    SetMouseCursorVisible(s.CursorRequestVisible);
     s.EndingState = 0;
 
     if (s.UserWindowFlag != 1) {
         if (s.HiddenWindow != 1) BringWindowToTop(s.MainWindow);
         const DWORD start = timeGetTime();
         while (timeGetTime() - start < 200) ServiceMessageLoop();
-        // Fitting the window to the screen comes with the window-mode and size code.
+        FitWindowToScreen();
         s.WindowCreatingFlag = 0;
     }
     return 0;
@@ -247,9 +252,10 @@ int CloseMainWindow()
 
     if (s.NoWindow != 1) {
         WINNLSEnableIME(s.MainWindow, TRUE);
-        // Showing the cursor again comes with the window-mode and cursor code.
-        // No keyboard hook, message hook, window region, menu or toolbar is
-        // ever made by the library, so none is released here.
+        SetMouseCursorVisible(1);
+        ReleaseMenuAndDrops();
+        // No keyboard hook, message hook or window region is ever made by
+        // the library, so none is released here.
         if (s.UserWindowFlag == 1) {
             s.QuitFlag = 1;
         } else {
@@ -259,9 +265,14 @@ int CloseMainWindow()
             }
             while (ServiceMessageLoop() == 0) {
             }
+            // A quit message the loop stopped short of would end the next
+            // start-up's window at once.
+            MSG stale;
+            while (PeekMessageA(&stale, reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1)), 0, 0, PM_REMOVE)) {
+            }
             UnregisterClassA(s.ClassName, s.Instance);
         }
-        // Releasing text-input handles and dropped file names comes with text input and drops.
+        ReleaseTextInputHandles();
     } else {
         s.QuitFlag = 1;
     }

@@ -4,7 +4,9 @@
 
 #include "core/inactivewait.h"
 #include "core/input.h"
+#include "core/menu.h"
 #include "core/sysstate.h"
+#include "core/textinput.h"
 #include "core/windowmode.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
@@ -111,7 +113,7 @@ int ServiceMessageLoop()
         }
         PollSocketSelections();
         RunPasses();
-        // The menu's automatic showing comes with menus.
+        if (s.MenuAlwaysShow == 0 && GetCurrentThreadId() == s.WindowThreadId) UpdateMenuAutoShow();
     }
 
     RefillAllStreamSounds();
@@ -123,7 +125,7 @@ int ServiceMessageLoop()
         if (http.Handles[i] != nullptr) StepHttpHandle(i);
     }
     g_reentranceGuard = 1;
-    // Updating text input comes with text input.
+    UpdateTextInput();
     g_reentranceGuard = 0;
 
     return s.QuitFlag == 1 ? -1 : 0;

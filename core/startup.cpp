@@ -17,6 +17,8 @@
 #include "core/memory.h"
 #include "core/msgloop.h"
 #include "core/sysstate.h"
+#include "core/textinput.h"
+#include "graphics/debugconsole.h"
 #include "core/text.h"
 #include "core/version.h"
 #include "graphics/drawstate.h"
@@ -281,7 +283,7 @@ int RunStartupSequence()
     }
     if (SysState.SkipSound != 1) progress.Sound = StartupSoundSystem() == 0;
     if (SysState.SkipGraphics != 1 && StartScreenSystem(SysState.MainWindow) < 0) return FailStartup(progress);
-    // Text input starts here: comes with text input.
+    InitTextInput();
 
     SysState.InitializeFlag = 1;
 
@@ -289,7 +291,7 @@ int RunStartupSequence()
     if (SysState.WindowModeFlag == 0 && SysState.UserWindowFlag == 0) {
         ForceWindowForeground(SysState.MainWindow, 1);
     }
-    // The debug console is set up here: comes with text input.
+    SetupDebugConsole();
     SwitchDrawTarget(DRAWTARGET_BACK);
     SwitchDrawTarget(DRAWTARGET_FRONT);
     if (SysState.SkipGraphics != 1) WarmUpGraphs();

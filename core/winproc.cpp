@@ -5,7 +5,11 @@
 
 #include "core/input.h"
 #include "core/log.h"
+#include "core/menu.h"
 #include "core/sysstate.h"
+#include "core/textinput.h"
+#include "core/windowmode.h"
+#include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
@@ -13,8 +17,11 @@
 #include "movie/movie.h"
 #include "network/network.h"
 #include "platform/gdi/gdi.h"
+#include "platform/window/dragdrop.h"
 #include "platform/window/window.h"
 #include "sound/music.h"
+
+GraphImage InactiveImage{};
 
 namespace {
 
@@ -29,7 +36,7 @@ void HandleActivation(HWND window, int active, WPARAM wParam)
     if (s.WindowCreatingFlag == 1) return;
 
     if (active) {
-        // Refreshing the IME comes with text input.
+        if (TextInput.ImeEnabled == 1 && TextInput.ImeOpen == 1) TextInput.RefreshState = 1;
         RestoreAllSurfaces2D();
         // Restoring the 3D surfaces comes with Direct3D.
         const bool fullScreen = s.WindowModeFlag == 0 && s.InitializeFlag == 1;
@@ -113,6 +120,34 @@ void HandlePaint(HWND window)
     EndPaint(window, &ps);
 }
 
+// Editing keys reach the character queue as its codes.
+void QueueEditKey(WPARAM key)
+{
+    BYTE code = 0;
+    switch (key) {
+    case VK_DELETE: code = CTRL_CODE_DEL; break;
+    case VK_LEFT: code = CTRL_CODE_LEFT; break;
+    case VK_RIGHT: code = CTRL_CODE_RIGHT; break;
+    case VK_UP: code = CTRL_CODE_UP; break;
+    case VK_DOWN: code = CTRL_CODE_DOWN; break;
+    default: return;
+    }
+    PushInputChar(code);
+}
+
+void QueueTypedChar(WPARAM wParam)
+{
+    const BYTE c = static_cast<BYTE>(wParam);
+    if (c == 0x0A) {
+        PushInputChar(CTRL_CODE_CR);
+        return;
+    }
+    if (c >= 0x20 || c == CTRL_CODE_BS || c == CTRL_CODE_TAB || c == CTRL_CODE_CR || c == CTRL_CODE_DEL ||
+        c == CTRL_CODE_ESC) {
+        PushInputChar(c);
+    }
+}
+
 } // namespace
 
 LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -136,7 +171,7 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_MOVE:
-        // Following the window's move comes with the window-mode and size code.
+        if (s.WindowModeFlag == 1 && s.ModeChangeInProgress == 0) HandleWindowMove(lParam);
         break;
     case WM_SIZE:
         if (wParam == SIZE_MAXIMIZED) {
@@ -144,8 +179,10 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
                 s.WindowModeFlag == 1) {
                 s.ModeChangeRequest = 1;
             }
+        } else {
+            FitWindowToScreen();
         }
-        // Fitting the window to the screen comes with the window-mode and size code.
+        if (s.ToolbarUse == 1 && MenuState.Toolbar != nullptr) SendMessageA(MenuState.Toolbar, message, wParam, lParam);
         break;
     case WM_ACTIVATE:
         HandleActivation(window, LoWord(wParam) != 0 ? 1 : 0, wParam);
@@ -187,8 +224,10 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         s.DisplayChangeFlag = 1;
         break;
     case WM_KEYDOWN:
+        QueueEditKey(wParam);
+        break;
     case WM_CHAR:
-        // The character queue comes with text input.
+        QueueTypedChar(wParam);
         break;
     case WM_SYSCHAR:
         if ((wParam & 0xFF) == 0x0D && s.ModeChangeAllowed != 0) {
@@ -201,10 +240,9 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_IME_COMPOSITION:
     case WM_IME_SETCONTEXT:
     case WM_IME_NOTIFY:
-        // The input method's handling comes with text input.
-        return 0;
+        return HandleImeMessage(window, message, wParam, lParam);
     case WM_COMMAND:
-        // Menu and toolbar commands come with menus.
+        HandleMenuCommand(LoWord(wParam));
         break;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_SCREENSAVE || (wParam & 0xFFF0) == SC_MONITORPOWER) return 1;
@@ -214,11 +252,16 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         s.WheelCount += static_cast<short>(HiWord(wParam)) > 0 ? 1 : -1;
         break;
     case WM_SIZING:
+        if (s.WindowModeFlag == 1 && s.UserWindowFlag == 0 && lParam != 0) {
+            ConstrainWindowSizing(wParam, reinterpret_cast<RECT*>(lParam));
+        }
+        break;
     case WM_MOVING:
-        // Sizing and moving rules come with the window-mode and size code.
+        // A full-screen window stays where it is.
+        if (s.WindowModeFlag == 0 && lParam != 0) GetWindowRect(window, reinterpret_cast<RECT*>(lParam));
         break;
     case WM_DROPFILES:
-        // Dropped files come with drops; the window never accepts them.
+        StoreDroppedFiles(reinterpret_cast<HDROP>(wParam));
         break;
     case MM_MCINOTIFY:
         HandleMidiMciNotify();
@@ -243,8 +286,47 @@ LRESULT MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 int RedrawInactiveWindow(HDC)
 {
-    if (SysState.EndingState == 1) return 0;
-    if (SysState.InactiveImageFlag == 0) return -1;
-    // Drawing the inactive image comes with the graph layer; the library never sets one.
-    return -1;
+    SYSSTATE& s = SysState;
+    if (s.EndingState == 1) return 0;
+    if (s.InactiveImageFlag == 0) return -1;
+    // The draws below must not wait for the window to come back.
+    const int alwaysRun = s.AlwaysRun;
+    s.AlwaysRun = 1;
+    if (IsGraphHandleValid(s.InactiveImageGraph) == 0) {
+        s.InactiveImageGraph = NewGraphFromGraphImage(&InactiveImage, nullptr, 1, 0, 0);
+        if (s.InactiveImageGraph == -1) {
+            s.AlwaysRun = alwaysRun;
+            return -1;
+        }
+    }
+    const int target = GetCurrentDrawTarget();
+    const int filter = GetTextureFilterMode();
+    const int vsync = GetFlipVSyncWait();
+    SwitchDrawTarget(DRAWTARGET_BACK);
+    StoreTextureFilterMode(1);
+    SetFlipVSyncWait(0);
+
+    int width = 0;
+    int height = 0;
+    GetScreenPixelSize(&width, &height);
+    const int saved = CreateBlankGraph(width, height, 0);
+    if (saved != -1) CaptureDrawScreenToGraph(0, 0, width, height, saved, 0);
+    int imageWidth = 0;
+    int imageHeight = 0;
+    GetGraphDimensions(s.InactiveImageGraph, &imageWidth, &imageHeight);
+    if (imageWidth == width && imageHeight == height) {
+        RenderGraphAt(0, 0, s.InactiveImageGraph, 0);
+    } else {
+        DrawGraphStretched(0, 0, width, height, s.InactiveImageGraph, 0);
+    }
+    PresentBackScreen(nullptr);
+    if (saved != -1) {
+        RenderGraphAt(0, 0, saved, 0);
+        DestroyGraphHandle(saved, 0);
+    }
+    SwitchDrawTarget(target);
+    StoreTextureFilterMode(filter);
+    SetFlipVSyncWait(vsync);
+    s.AlwaysRun = alwaysRun;
+    return 0;
 }

@@ -18,6 +18,7 @@
 #include "graphics/draw2d.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
+#include "graphics/mask.h"
 #include "graphics/screen.h"
 
 namespace {
@@ -60,8 +61,13 @@ void BeginFront(int graph)
     if (SoftwareFront() && ScreenState.FrontImageStale == 1) RefreshFrontMemImg();
 }
 
+// The 2D draw in progress, sent through the mask screen while that is
+// active; Direct3D draws never open it.
+MASKEDDRAW g_maskedDraw;
+
 void EndFront(const RECT& rect)
 {
+    EndMaskedDraw(&g_maskedDraw);
     if (SoftwareFront()) FlushFrontMemImgRect(&rect);
 }
 
@@ -81,8 +87,10 @@ int RenderGraphAt(int x, int y, int graph, int trans)
     if (g->Format.Texture == 1) {
         return G_D3D_DrawGraphAt(x, y, static_cast<float>(x), static_cast<float>(y), g, trans, 0);
     }
+    const RECT box{x, y, x + g->Width, y + g->Height};
+    BeginMaskedDraw(&g_maskedDraw, box);
     answer = DrawGraph2DAt(x, y, g, trans);
-    EndFront(RECT{x, y, x + g->Width, y + g->Height});
+    EndFront(box);
     return answer;
 }
 
@@ -96,8 +104,10 @@ int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int trans)
         return G_D3D_DrawGraphStretched(x1, y1, x2, y2, static_cast<float>(x1), static_cast<float>(y1),
                                         static_cast<float>(x2), static_cast<float>(y2), g, trans, 0);
     }
+    const RECT box = Ordered(x1, y1, x2, y2);
+    BeginMaskedDraw(&g_maskedDraw, box);
     answer = DrawGraph2DStretched(x1, y1, x2, y2, g, trans, -1);
-    EndFront(Ordered(x1, y1, x2, y2));
+    EndFront(box);
     return answer;
 }
 
@@ -196,7 +206,7 @@ int RenderGraphRotated(float x, float y, double rate, double angle, int graph, i
         return G_D3D_DrawGraphRotated(x, y, rate, angle, g, trans, turn);
     }
     RECT box{};
-    if (SoftwareFront()) {
+    if (SoftwareFront() || MaskScreen.Active != 0) {
         const double w = g->Width;
         const double h = g->Height;
         const double hw = g->Width / 2;
@@ -217,6 +227,7 @@ int RenderGraphRotated(float x, float y, double rate, double angle, int graph, i
         box = RECT{Truncate(l - 5), Truncate(t - 5), Truncate(r + 5), Truncate(b + 5)};
     }
     BeginFront(graph);
+    BeginMaskedDraw(&g_maskedDraw, box);
     answer = DrawGraph2DRotated(x, y, rate, angle, g, trans, turn);
     EndFront(box);
     return answer;
@@ -270,6 +281,7 @@ int DrawGraphToQuadF(float x1, float y1, float x2, float y2, float x3, float y3,
         box.bottom = std::max<LONG>(box.bottom, Truncate(ys[i]));
     }
     BeginFront(graph);
+    BeginMaskedDraw(&g_maskedDraw, box);
     // The back-end takes the corners top-left, top-right, bottom-left, bottom-right.
     answer = DrawGraph2DQuadFromFloats(x1, y1, x2, y2, x4, y4, x3, y3, g, trans);
     EndFront(box);
@@ -354,6 +366,7 @@ int DrawPrimitiveGraph(const VERTEX2D* vertices, int count, int kind, int graph,
         if (IsDirect3DActive() == 1 && (g == nullptr || g->Format.Texture == 1)) {
             answer = G_D3D_DrawTriangleList(list, triangles, g, trans, 0, 0);
         } else {
+            BeginMaskedDraw(&g_maskedDraw, box);
             answer = DrawTriangleList2D(list, triangles, g, trans, 0, 0);
         }
         EndFront(box);
@@ -404,6 +417,7 @@ int RenderLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thicknes
     ++box.bottom;
     BeginFront(-1);
     if (IsDirect3DActive() == 1 && DrawState.LinesThrough2D == 0) return G_D3D_DrawLineSegment(x1, y1, x2, y2, colour);
+    BeginMaskedDraw(&g_maskedDraw, box);
     const int answer = DrawLine2D(x1, y1, x2, y2, colour);
     EndFront(box);
     return answer;
@@ -417,6 +431,7 @@ int RenderCircleShape(int x, int y, int r, DWORD colour, int fill)
     const RECT box{x - r - 1, y - r - 1, x + r + 1, y + r + 1};
     BeginFront(-1);
     if (IsDirect3DActive() == 1) return G_D3D_DrawCircle(x, y, r, colour, fill);
+    BeginMaskedDraw(&g_maskedDraw, box);
     const int answer = DrawCircle2D(x, y, r, colour, fill);
     EndFront(box);
     return answer;

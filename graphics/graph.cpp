@@ -6,6 +6,7 @@
 #include "graphics/d3dtexture.h"
 #include "graphics/d3ddevice.h"
 #include "graphics/graph.h"
+#include "graphics/mask.h"
 
 #include <cstring>
 
@@ -99,6 +100,8 @@ int EndGraphManager()
     DeleteAllGraphHandles(0);
     DeleteAllLights();
     EndFontSystem();
+    DeleteAllMasks();
+    EndMaskScreen();
     g_started = 0;
     WriteLog("グラフィック管理系の終了処理は正常に終了しました\n");
     return 0;

@@ -14,8 +14,10 @@
 #include "core/sysstate.h"
 #include "graphics/backend2d.h"
 #include "graphics/blendtable.h"
+#include "graphics/debugconsole.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
+#include "graphics/mask.h"
 #include "graphics/surface2d.h"
 #include "movie/movie.h"
 #include "platform/kernel/clock.h"
@@ -84,7 +86,8 @@ int SwitchDrawTargetOnce(int target, int retry)
 {
     if (IsGraphManagerStarted() == 0) return -1;
     if (SysState.AlwaysRun == 0) WaitWhileInactive();
-    // The mask screen is switched off and back here once it exists.
+    const int masked = IsMaskScreenActive();
+    if (masked != 0) EnableMaskScreen(0);
     DRAWSTATE& d = DrawState;
     const int old = d.DrawTarget;
     d.DrawTarget = target;
@@ -106,6 +109,7 @@ int SwitchDrawTargetOnce(int target, int retry)
             SelectSurface2DDrawTarget(DRAWTARGET_BACK, DRAWTARGET_BACK);
             if (IsDirect3DActive() == 1) G_D3D_SetDrawTarget(DRAWTARGET_BACK, DRAWTARGET_BACK);
         }
+        if (masked != 0) EnableMaskScreen(1);
         return -1;
     }
 
@@ -119,6 +123,7 @@ int SwitchDrawTargetOnce(int target, int retry)
     d.TargetHeight = h;
     if (ow != w || oh != h) StoreDrawArea(0, 0, w, h);
     SetDefaultCamera(w, h);
+    if (masked != 0) EnableMaskScreen(1);
     return 0;
 }
 
@@ -280,7 +285,7 @@ int FlipScreenBuffers()
     WaitWhileInactive();
     if (s.SoftwareRendering == 0 && s.GdiSurfaceRequest == 0 && s.GdiOnly == 0 && SysState.WindowModeFlag == 0 &&
         SysState.MenuUse == 0) {
-        // The debug console is drawn here once text input brings it.
+        if (IsDebugConsoleEnabled() == 1) DrawDebugConsole();
         if (DrawState.DrawTarget == DRAWTARGET_FRONT && DrawState.NoVSync == 0) {
             IncrementFlipCounter();
             return WaitVerticalBlanks(1);
@@ -321,7 +326,8 @@ int RecreateLostScreen()
 {
     SCREENSTATE& s = ScreenState;
     if (SysState.NoWindow != 1) {
-        // Direct3D and the mask screen release their objects here once built.
+        // Direct3D releases its objects here once built.
+        ReleaseMaskScreen();
         ReleaseOutputSurfaces();
     }
     // The devices hold the old display's window state; the next read starts them again.
@@ -338,6 +344,7 @@ int RecreateLostScreen()
         RecreateDirectDrawObject();
     }
     CreateOutputSurfaces();
+    RecreateMaskScreen();
     ReapplyScreenPalette();
     SelectSurface2DDrawTarget(DrawState.DrawTarget, DrawState.DrawTarget);
     ClearDrawTarget();

@@ -12,6 +12,7 @@
 #include "core/sysstate.h"
 #include "core/windowmode.h"
 #include "graphics/d3ddevice.h"
+#include "graphics/debugconsole.h"
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
 #include "graphics/graph.h"
@@ -365,7 +366,7 @@ int RebuildScreenForMode(int width, int height, int bits, int force, int refresh
     }
     StartGraphManager();
     if (defaultLive) SetDefaultFontSizeThick(defaultFace, defaultSize, defaultThickness);
-    // The debug console is set up here once text input brings it.
+    SetupDebugConsole();
     CreateScreenPalette();
 
     if (!(s.SoftwareRendering == 1 && s.ColorBits > 8) && s.GdiOnly != 1) MeasureCopyMethod();

@@ -10,6 +10,7 @@
 #include "core/inactivewait.h"
 #include "core/number.h"
 #include "core/sysstate.h"
+#include "graphics/debugconsole.h"
 #include "graphics/drawstate.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/clock.h"
@@ -123,7 +124,7 @@ int PresentBackScreen(const RECT* area)
 {
     SCREENSTATE& s = ScreenState;
     if (HasScreenLayer() == 0) return -1;
-    // The debug console is drawn here once text input brings it.
+    if (IsDebugConsoleEnabled() == 1) DrawDebugConsole();
     if (DrawState.DrawTarget == DRAWTARGET_FRONT) {
         IncrementFlipCounter();
         return WaitVerticalBlanks(1);

@@ -14,6 +14,7 @@
 #include "graphics/backend2d.h"
 #include "graphics/draw2d.h"
 #include "graphics/drawstate.h"
+#include "graphics/mask.h"
 #include "graphics/image/colorfmt.h"
 #include "graphics/screen.h"
 
@@ -308,15 +309,22 @@ int DrawTextWithFontHandle(int x, int y, const char* text, DWORD colour, int fon
         return -1;
     }
     WaitWhileInactive();
-    // The mask screen's save and restore around the string come with the mask screen.
+    // The string's extent is the line from x to the area's edge.
+    const RECT line = vertical == 0 ? RECT{x, y, area.right, y + f->Size + 3} : RECT{x, y, x + f->Size + 3, area.bottom};
+    MASKEDDRAW masked;
+    BeginMaskedDraw(&masked, line);
     const bool front = IsSoftwareDrawing() == 1 && DrawState.DrawTarget == -4;
     RECT rect{};
     if (front) {
-        rect = vertical == 0 ? RECT{x, y, area.right, y + f->Size + 3} : RECT{x, y, x + f->Size + 3, area.bottom};
-        if (rect.left >= area.right) return 0;
+        rect = line;
+        if (rect.left >= area.right) {
+            EndMaskedDraw(&masked);
+            return 0;
+        }
         if (ScreenState.FrontImageStale == 1) RefreshFrontMemImg();
     }
     const int result = DrawFontString2D(x, y, text, colour, font, edgeColour, vertical);
+    EndMaskedDraw(&masked);
     if (front) FlushFrontMemImgRect(&rect);
     return result;
 }

@@ -6,8 +6,11 @@
 #include "platform/display/display.h"
 #include "platform/display/sdl_presenter.h"
 #include "platform/gdi/gdi.h"
+#include "platform/imm/imm.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/sync.h"
+#include "platform/window/dragdrop.h"
+#include "platform/window/menu.h"
 #include "platform/winmm/timer.h"
 
 #include <SDL.h>
@@ -50,6 +53,9 @@ struct WindowRec {
     bool PaintPending = false;
     bool Destroying = false;
     bool MessageOnly = false;
+    // In SDL's desktop full screen the window keeps the geometry the library
+    // gave it; SDL's own size and move events are not its.
+    bool FullScreen = false;
     int LockFd = -1;
 };
 
@@ -80,6 +86,10 @@ bool g_failCreation = false;
 bool g_screenSaverActive = true;
 int g_cursorCount = 0;
 HCURSOR g_cursor = nullptr;
+bool g_cursorPinned = false;
+POINT g_pinnedCursor{0, 0};
+// Names of the drop SDL is delivering.
+std::vector<std::string> g_dropNames;
 
 // Pseudo handle of a window that another process owns.
 const HWND kForeignWindow = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x7FFF0000));
@@ -217,10 +227,29 @@ MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return m;
 }
 
+// A display mode of its own puts the presented window in desktop full
+// screen, the picture scaled and letter-boxed; the desktop mode brings it
+// back to the size and place the library gave it.
+void FollowDisplayMode(WindowRec* rec)
+{
+    if (rec == nullptr || rec->Sdl == nullptr) return;
+    const bool full = IsVirtualDisplayModeChanged();
+    if (full == rec->FullScreen) return;
+    rec->FullScreen = full;
+    if (full) {
+        SDL_SetWindowFullscreen(rec->Sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else {
+        SDL_SetWindowFullscreen(rec->Sdl, 0);
+        SDL_SetWindowSize(rec->Sdl, rec->ClientW, rec->ClientH);
+        SDL_SetWindowPosition(rec->Sdl, rec->ClientX, rec->ClientY);
+    }
+}
+
 // Every window hears of a display-mode change, as from a broadcast.
 void PostDisplayChange(const DisplayMode& mode)
 {
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    FollowDisplayMode(Find(g_presented));
     for (const auto& [key, rec] : g_windows) {
         if (rec.MessageOnly) continue;
         PostTo(rec.ThreadId, MakeMessage(HandleOf(key), WM_DISPLAYCHANGE, static_cast<WPARAM>(mode.bits),
@@ -266,6 +295,9 @@ WPARAM VirtualKeyOf(SDL_Keycode key)
     case SDLK_RIGHT: return VK_RIGHT;
     case SDLK_DOWN: return VK_DOWN;
     case SDLK_DELETE: return VK_DELETE;
+    case SDLK_COMMA: return 0xBC;
+    case SDLK_MINUS: return 0xBD;
+    case SDLK_PERIOD: return 0xBE;
     case SDLK_INSERT: return 0x2D;
     case SDLK_HOME: return 0x24;
     case SDLK_END: return 0x23;
@@ -295,6 +327,9 @@ int CharacterOf(WPARAM vk, SDL_Keymod mods)
     case VK_RETURN: return 0x0D;
     case VK_ESCAPE: return 0x1B;
     case VK_SPACE: return 0x20;
+    case 0xBC: return shift ? '<' : ',';
+    case 0xBD: return shift ? '_' : '-';
+    case 0xBE: return shift ? '>' : '.';
     default: return -1;
     }
 }
@@ -324,12 +359,17 @@ void TranslateSdlEvent(const SDL_Event& e)
             rec->PaintPending = true;
             break;
         case SDL_WINDOWEVENT_MOVED:
+            if (rec->FullScreen) break;
             rec->ClientX = e.window.data1;
             rec->ClientY = e.window.data2;
             PublishClientRect(w);
             SendMessageA(w, WM_MOVE, 0, MakeLParam(e.window.data1, e.window.data2));
             break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
+            if (rec->FullScreen) {
+                rec->PaintPending = true;
+                break;
+            }
             rec->ClientW = e.window.data1;
             rec->ClientH = e.window.data2;
             rec->PaintPending = true;
@@ -368,6 +408,62 @@ void TranslateSdlEvent(const SDL_Event& e)
         LPARAM lParam = 1 | (static_cast<LPARAM>(e.key.keysym.scancode & 0xFF) << 16);
         if (!down) lParam |= static_cast<LPARAM>(0xC0000000u);
         PostInput(w, message, vk, lParam);
+        break;
+    }
+    case SDL_TEXTEDITING: {
+        HWND w = FindBySdlId(e.edit.windowID);
+        if (w == nullptr) w = FirstTopLevelWindow();
+        if (w == nullptr || !ImeIsEnabled()) break;
+        if (e.edit.text[0] == '\0') {
+            if (ImeIsComposing()) {
+                ImeStoreComposition("", 0);
+                ImeSetComposing(false);
+                SendMessageA(w, WM_IME_ENDCOMPOSITION, 0, 0);
+            }
+            break;
+        }
+        if (!ImeIsComposing()) {
+            ImeSetComposing(true);
+            SendMessageA(w, WM_IME_STARTCOMPOSITION, 0, 0);
+        }
+        ImeStoreComposition(e.edit.text, e.edit.start);
+        SendMessageA(w, WM_IME_COMPOSITION, 0, static_cast<LPARAM>(GCS_COMPSTR | GCS_CURSORPOS));
+        break;
+    }
+    case SDL_TEXTINPUT: {
+        HWND w = FindBySdlId(e.text.windowID);
+        if (w == nullptr) w = FirstTopLevelWindow();
+        if (w == nullptr || !ImeIsEnabled()) break;
+        bool plain = true;
+        for (const char* c = e.text.text; *c != '\0'; ++c)
+            if (static_cast<unsigned char>(*c) >= 0x80) plain = false;
+        // Plain characters reach the window as WM_CHAR from their keys; the
+        // rest is the input method's result.
+        if (plain && !ImeIsComposing()) break;
+        if (!ImeIsComposing()) SendMessageA(w, WM_IME_STARTCOMPOSITION, 0, 0);
+        ImeSetComposing(false);
+        ImeStoreResult(e.text.text);
+        ImeStoreComposition("", 0);
+        SendMessageA(w, WM_IME_COMPOSITION, 0, static_cast<LPARAM>(GCS_RESULTSTR | GCS_COMPSTR));
+        SendMessageA(w, WM_IME_ENDCOMPOSITION, 0, 0);
+        break;
+    }
+    case SDL_DROPBEGIN:
+        g_dropNames.clear();
+        break;
+    case SDL_DROPFILE:
+        if (e.drop.file != nullptr) {
+            g_dropNames.push_back(ConvertUtf8ToCp932(e.drop.file, std::strlen(e.drop.file)));
+            SDL_free(e.drop.file);
+        }
+        break;
+    case SDL_DROPCOMPLETE: {
+        HWND w = FindBySdlId(e.drop.windowID);
+        if (w == nullptr) w = FirstTopLevelWindow();
+        std::vector<std::string> names;
+        names.swap(g_dropNames);
+        if (w == nullptr || names.empty() || !IsDropAccepted(w)) break;
+        PostInput(w, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDropHandle(std::move(names))), 0);
         break;
     }
     case SDL_MOUSEMOTION: {
@@ -526,6 +622,9 @@ BOOL DestroyWindow(HWND window)
     SendMessageA(window, WM_DESTROY, 0, 0);
     rec = Find(window);
     if (rec == nullptr) return TRUE;
+    ForgetDropWindow(window);
+    SetMenu(window, nullptr);
+    rec = Find(window);
     if (window == g_presented) {
         DetachSdlPresenter();
         g_presented = nullptr;
@@ -620,6 +719,15 @@ BOOL SetWindowPos(HWND window, HWND after, int x, int y, int width, int height, 
     return TRUE;
 }
 
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (!SetWindowPos(window, nullptr, x, y, width, height, 0)) return FALSE;
+    WindowRec* rec = Find(window);
+    if (repaint && rec != nullptr) rec->PaintPending = true;
+    return TRUE;
+}
+
 LONG SetWindowLongA(HWND window, int index, LONG value)
 {
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
@@ -630,6 +738,9 @@ LONG SetWindowLongA(HWND window, int index, LONG value)
     const LONG previous = static_cast<LONG>(*field);
     *field = static_cast<DWORD>(value);
     if (index == GWL_STYLE) SDL_SetWindowBordered(rec->Sdl, (rec->Style & WS_CAPTION) ? SDL_TRUE : SDL_FALSE);
+    // A window that gives up its topmost style (back from full screen) stops
+    // standing above the others.
+    if (index == GWL_EXSTYLE && (rec->ExStyle & WS_EX_TOPMOST) == 0) SDL_SetWindowAlwaysOnTop(rec->Sdl, SDL_FALSE);
     return previous;
 }
 
@@ -846,6 +957,26 @@ HCURSOR SetCursor(HCURSOR cursor)
     return old;
 }
 
+BOOL GetCursorPos(POINT* point)
+{
+    if (point == nullptr) return FALSE;
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (g_cursorPinned) {
+        *point = g_pinnedCursor;
+        return TRUE;
+    }
+    int x = 0;
+    int y = 0;
+    if (g_videoReady) SDL_GetMouseState(&x, &y);
+    const WindowRec* rec = Find(g_presented);
+    if (rec != nullptr) {
+        x += rec->ClientX;
+        y += rec->ClientY;
+    }
+    *point = POINT{x, y};
+    return TRUE;
+}
+
 HCURSOR LoadCursorA(HINSTANCE, LPCSTR)
 {
     static int arrow;
@@ -940,4 +1071,67 @@ int GetCursorDisplayCount()
 {
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
     return g_cursorCount;
+}
+
+void SimulateCursorPos(const POINT* point)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    g_cursorPinned = point != nullptr;
+    if (point != nullptr) g_pinnedCursor = *point;
+}
+
+bool IsWindowFullScreen(HWND window)
+{
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    WindowRec* rec = Find(window);
+    if (rec == nullptr || rec->Sdl == nullptr) return false;
+    return rec->FullScreen && (SDL_GetWindowFlags(rec->Sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+}
+
+void SimulateSdlKey(HWND window, int sdlKeycode, int sdlMods, bool down)
+{
+    SDL_Window* sdl = GetSdlWindowOfHandle(window);
+    if (sdl == nullptr) return;
+    SDL_Event e{};
+    e.key.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.windowID = SDL_GetWindowID(sdl);
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.sym = sdlKeycode;
+    e.key.keysym.scancode = SDL_GetScancodeFromKey(sdlKeycode);
+    e.key.keysym.mod = static_cast<Uint16>(sdlMods);
+    SDL_SetModState(static_cast<SDL_Keymod>(sdlMods));
+    SDL_PushEvent(&e);
+}
+
+namespace {
+
+// Editing and text events share their first fields (type, time, window,
+// text); the editing event adds the cursor.
+void PushTextEvent(HWND window, Uint32 type, const char* utf8, int cursor)
+{
+    SDL_Window* sdl = GetSdlWindowOfHandle(window);
+    if (sdl == nullptr) return;
+    SDL_Event e{};
+    if (type == SDL_TEXTEDITING) {
+        e.edit.windowID = SDL_GetWindowID(sdl);
+        SDL_strlcpy(e.edit.text, utf8, sizeof e.edit.text);
+        e.edit.start = cursor;
+    } else {
+        e.text.windowID = SDL_GetWindowID(sdl);
+        SDL_strlcpy(e.text.text, utf8, sizeof e.text.text);
+    }
+    e.type = type;
+    SDL_PushEvent(&e);
+}
+
+} // namespace
+
+void SimulateSdlTextEditing(HWND window, const char* utf8, int cursor)
+{
+    PushTextEvent(window, SDL_TEXTEDITING, utf8, cursor);
+}
+
+void SimulateSdlTextInput(HWND window, const char* utf8)
+{
+    PushTextEvent(window, SDL_TEXTINPUT, utf8, 0);
 }

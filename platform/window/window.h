@@ -184,6 +184,8 @@ constexpr int GWL_STYLE = -16;
 constexpr int GWL_EXSTYLE = -20;
 LONG SetWindowLongA(HWND window, int index, LONG value);
 BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
+// x, y, width and height are the outer window's, as for SetWindowPos.
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL GetClientRect(HWND window, RECT* rect);
 BOOL GetWindowRect(HWND window, RECT* rect);
 BOOL ClientToScreen(HWND window, POINT* point);
@@ -214,6 +216,9 @@ BOOL KillTimer(HWND window, std::uintptr_t id);
 // The cursor's display counter: visible while it is 0 or more.
 int ShowCursor(BOOL show);
 HCURSOR SetCursor(HCURSOR cursor);
+// The pointer in screen coordinates: its place in the presented window plus
+// that window's client origin.
+BOOL GetCursorPos(POINT* point);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HICON LoadIconA(HINSTANCE instance, LPCSTR name);
 
@@ -235,3 +240,13 @@ void SimulateCloseRequest(HWND window);
 // Activation as a focus change would deliver it.
 void SimulateFocusChange(HWND window, bool active);
 int GetCursorDisplayCount();
+// Pins the pointer's screen position (GetCursorPos); a null point unpins it.
+void SimulateCursorPos(const POINT* point);
+// True while the window stands in SDL's desktop full screen.
+bool IsWindowFullScreen(HWND window);
+// An SDL key event as the keyboard would queue it, and text-input and
+// editing events as the input method would: they take SDL's own road, so
+// they count only while SDL accepts them.
+void SimulateSdlKey(HWND window, int sdlKeycode, int sdlMods, bool down);
+void SimulateSdlTextEditing(HWND window, const char* utf8, int cursor);
+void SimulateSdlTextInput(HWND window, const char* utf8);

@@ -20,6 +20,7 @@
 #include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
+#include "graphics/mask.h"
 #include "graphics/imagesurface.h"
 #include "graphics/screen.h"
 #include "graphics/surface2d.h"
@@ -490,6 +491,27 @@ TEST_F(SurfaceGraphs, PlainAndBlendedDrawsReachTheSurface)
     EXPECT_EQ(TargetPixel(63, 39), 0x0000FFu);
     // Wholly outside the draw area the locked path answers -1.
     EXPECT_EQ(DrawGraphStretched(100, 100, 140, 140, source_, 0), -1);
+}
+
+TEST_F(SurfaceGraphs, DrawsThroughTheMaskSurfaceLeaveMaskedPixelsUntouched)
+{
+    MaskScreen.Wanted = 1;
+    ASSERT_EQ(CreateMaskScreen(1), 0);
+    ASSERT_NE(MaskScreen.Surface, nullptr);
+    std::memset(MaskScreen.Plane + 10 * MaskScreen.Pitch, 1, static_cast<std::size_t>(MaskScreen.Pitch) * 10);
+    ASSERT_EQ(EnableMaskScreen(1), 0);
+    for (int blend : {0, 1}) {
+        SelectBlendMode(blend, 255);  // a plain copy, then the locked path
+        const int x = blend == 0 ? 4 : 30;
+        EXPECT_EQ(DrawGraphAt(x, 4, source_, 0), 0);
+        EXPECT_EQ(TargetPixel(x, 9), 0x0000FFu) << blend;
+        EXPECT_EQ(TargetPixel(x, 10), 0u) << blend;
+        EXPECT_EQ(TargetPixel(x + 15, 19), 0u) << blend;
+    }
+    SelectBlendMode(0, 255);
+    EnableMaskScreen(0);
+    ReleaseMaskScreen();
+    MaskScreen = MASKSCREEN{};
 }
 
 TEST_F(SurfaceGraphs, AFailedLockDrawsNothingAndLeavesNothingLocked)

@@ -2,6 +2,8 @@
 // output, and the log file read back as bytes.
 #pragma once
 
+#include "core/sysstate.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -29,6 +31,25 @@ protected:
 int StartDrawingLibrary(int width, int height, int bits);
 // Ends it and returns to the real clock.
 void EndDrawingLibrary();
+
+// A library started windowed on a Width x Height screen at 32 bits for each
+// test; `window` is its main window.
+template <int Width, int Height>
+class StartedLibraryTest : public LibraryTest {
+protected:
+    void SetUp() override
+    {
+        LibraryTest::SetUp();
+        ASSERT_EQ(StartDrawingLibrary(Width, Height, 32), 0);
+        window = GetMainWindowHandle();
+    }
+    void TearDown() override
+    {
+        EndDrawingLibrary();
+        LibraryTest::TearDown();
+    }
+    HWND window = nullptr;
+};
 
 // "Log.txt" of the current folder, byte for byte ("" when missing).
 std::string ReadLogFile(const char* name = "Log.txt");
