@@ -319,7 +319,8 @@ int RecreateLostScreen()
 {
     SCREENSTATE& s = ScreenState;
     if (SysState.NoWindow != 1) {
-        // Direct3D and the mask screen release their objects here once built.
+        // The mask screen releases its objects here once built.
+        G_D3D_ReleaseDirect3DObject();
         ReleaseOutputSurfaces();
     }
     // The devices hold the old display's window state; the next read starts them again.
@@ -338,6 +339,7 @@ int RecreateLostScreen()
     CreateOutputSurfaces();
     ReapplyScreenPalette();
     SelectSurface2DDrawTarget(DrawState.DrawTarget, DrawState.DrawTarget);
+    G_D3D_RecreateDirect3D();
     ClearDrawTarget();
     FlipScreenBuffers();
     MarkGraphsLostAndRestore();
