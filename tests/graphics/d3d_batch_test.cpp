@@ -9,6 +9,7 @@
 
 #include "core/api.h"
 #include "core/sysstate.h"
+#include "support/library_fixture.h"
 #include "graphics/d3ddevice.h"
 #include "graphics/d3ddraw.h"
 #include "graphics/d3dtexture.h"
@@ -24,16 +25,7 @@ class D3DBackEnd : public testing::Test {
 protected:
     void SetUp() override
     {
-        UseManualClock(100000, 20);
-        SysState.DoubleStartAllowed = 1;
-        // A fall-back to software by an earlier start in this process stays in the screen block.
-        ScreenState.GdiOnly = 0;
-        ScreenState.SoftwareRendering = 0;
-        ScreenState.SoftwareStartRequest = 0;
-        SetDirect3DWanted(1);
-        SetScreenMode(640, 480, 32, 60);
-        SelectWindowMode(0);
-        ASSERT_EQ(StartLibrary(), 0);
+        ASSERT_EQ(StartDirect3DLibrary(), 0);
         ASSERT_EQ(IsDirect3DActive(), 1);
         SelectDrawTarget(-2);
         sprite = CreateGraphOfSize(16, 16, 1, 0, 0);
@@ -45,9 +37,7 @@ protected:
     void TearDown() override
     {
         SysState.QuitFlag = 0;
-        EndLibrary();
-        SetDirect3DWanted(0);
-        UseRealClock();
+        EndDirect3DLibrary();
     }
 
     int sprite = -1;

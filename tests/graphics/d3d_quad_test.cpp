@@ -9,6 +9,7 @@
 
 #include "core/api.h"
 #include "core/sysstate.h"
+#include "support/library_fixture.h"
 #include "graphics/d3ddevice.h"
 #include "graphics/d3ddraw.h"
 #include "graphics/drawapi.h"
@@ -24,15 +25,7 @@ class D3DQuad : public testing::Test {
 protected:
     void SetUp() override
     {
-        UseManualClock(100000, 20);
-        SysState.DoubleStartAllowed = 1;
-        ScreenState.GdiOnly = 0;
-        ScreenState.SoftwareRendering = 0;
-        ScreenState.SoftwareStartRequest = 0;
-        SetDirect3DWanted(1);
-        SetScreenMode(640, 480, 32, 60);
-        SelectWindowMode(0);
-        ASSERT_EQ(StartLibrary(), 0);
+        ASSERT_EQ(StartDirect3DLibrary(), 0);
         ASSERT_EQ(IsDirect3DActive(), 1);
         SelectDrawTarget(-2);
         ClearDrawTarget();
@@ -41,9 +34,7 @@ protected:
     void TearDown() override
     {
         DrawState.CullMode = savedCull;
-        EndLibrary();
-        SetDirect3DWanted(0);
-        UseRealClock();
+        EndDirect3DLibrary();
     }
 
     int savedCull = 0;

@@ -8,6 +8,7 @@
 
 #include "core/api.h"
 #include "core/sysstate.h"
+#include "support/library_fixture.h"
 #include "graphics/d3ddevice.h"
 #include "graphics/d3dtexture.h"
 #include "graphics/drawstate.h"
@@ -40,24 +41,14 @@ class D3DReadBack : public testing::Test {
 protected:
     void SetUp() override
     {
-        UseManualClock(100000, 20);
-        SysState.DoubleStartAllowed = 1;
-        ScreenState.GdiOnly = 0;
-        ScreenState.SoftwareRendering = 0;
-        ScreenState.SoftwareStartRequest = 0;
-        SetDirect3DWanted(1);
-        SetScreenMode(640, 480, 32, 60);
-        SelectWindowMode(0);
-        ASSERT_EQ(StartLibrary(), 0);
+        ASSERT_EQ(StartDirect3DLibrary(), 0);
         ASSERT_EQ(IsDirect3DActive(), 1);
         SelectDrawTarget(-2);
         PaintBackScreen();
     }
     void TearDown() override
     {
-        EndLibrary();
-        SetDirect3DWanted(0);
-        UseRealClock();
+        EndDirect3DLibrary();
     }
 
     static void PaintBackScreen()

@@ -4,6 +4,8 @@
 
 #include "core/api.h"
 #include "core/sysstate.h"
+#include "graphics/d3ddevice.h"
+#include "graphics/screen.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/debug.h"
 
@@ -50,6 +52,26 @@ int StartDrawingLibrary(int width, int height, int bits)
 void EndDrawingLibrary()
 {
     EndLibrary();
+    UseRealClock();
+}
+
+int StartDirect3DLibrary(int width, int height, int bits)
+{
+    UseManualClock(100000, 20);
+    SysState.DoubleStartAllowed = 1;
+    ScreenState.GdiOnly = 0;
+    ScreenState.SoftwareRendering = 0;
+    ScreenState.SoftwareStartRequest = 0;
+    SetDirect3DWanted(1);
+    SetScreenMode(width, height, bits, 60);
+    SelectWindowMode(0);
+    return StartLibrary();
+}
+
+void EndDirect3DLibrary()
+{
+    EndLibrary();
+    SetDirect3DWanted(0);
     UseRealClock();
 }
 
