@@ -9,12 +9,15 @@
 #include "core/sysstate.h"
 #include "graphics/blendtable.h"
 #include "graphics/drawstate.h"
+#include "graphics/kernel_entries.h"
 #include "graphics/memimg.h"
 #include "softrender/blit/blit.h"
 
 namespace {
 
-enum SrcKind { kDirect, kKeyed, kAlpha, kPalette };
+// kSpriteKeyed: a sheet of 32x32 cells, each a disc of radius 14 on the key
+// colour, with its run table prepared, as sprites are drawn.
+enum SrcKind { kDirect, kKeyed, kAlpha, kPalette, kSpriteKeyed };
 
 struct Images {
     MEMIMG src{}, dst{};
@@ -23,7 +26,7 @@ struct Images {
         BuildSoftBlendTables();
         AllocateMemImg(&dst, 640, 480, -1, 0, format, 0, 0, 0, nullptr);
         FillMemImgRectRaw(&dst, nullptr, 0x336699);
-        AllocateMemImg(&src, w, h, -1, 0, format, kind == kPalette, kind == kAlpha, 0, nullptr);
+        AllocateMemImg(&src, w, h, -1, 0, format, kind == kPalette, kind == kAlpha, kind == kSpriteKeyed, nullptr);
         std::mt19937 rng(1);
         int bpp = MemImgBytesPerPixel(src.Body);
         for (int y = 0; y < h; ++y) {
@@ -32,7 +35,15 @@ struct Images {
             if (kind == kKeyed) {  // a quarter of the pixels transparent
                 for (int x = 0; x < w; x += 4) std::memset(row + x * bpp, 0, bpp);
             }
+            if (kind == kSpriteKeyed) {
+                for (int x = 0; x < w; ++x) {
+                    int dx = x % 32 - 16, dy = y % 32 - 16;
+                    if (dx * dx + dy * dy > 14 * 14) std::memset(row + x * bpp, 0, bpp);
+                    else if (row[x * bpp] == 0) row[x * bpp] = 1;
+                }
+            }
         }
+        if (kind == kSpriteKeyed) BuildMemImgFastBlitData(&src);
         if (kind == kPalette) {
             for (int i = 0; i < 1024; ++i) src.Body->Palette[i] = static_cast<BYTE>(rng());
         }
@@ -58,7 +69,7 @@ void BM_BlitScreen(benchmark::State& state, int format, SrcKind kind, int mode, 
 {
     Images im(format, kind, 640, 480);
     SetState(mode, p, mmx);
-    int key = kind == kKeyed || kind == kAlpha ? 1 : 0;
+    int key = kind == kKeyed || kind == kAlpha || kind == kSpriteKeyed ? 1 : 0;
     for (auto _ : state) {
         BlitMemImg(&im.dst, &im.src, 0, 0, key, nullptr);
         benchmark::ClobberMemory();
@@ -100,6 +111,7 @@ BENCHMARK_CAPTURE(BM_MemcpyScreen, rgb565, 2);
 #define BLIT_CASES(FMT, NAME)                                                                  \
     BENCHMARK_CAPTURE(BM_BlitScreen, NAME##_opaque_copy, FMT, kDirect, 0, 0, 1);               \
     BENCHMARK_CAPTURE(BM_BlitScreen, NAME##_keyed_copy, FMT, kKeyed, 0, 0, 1);                 \
+    BENCHMARK_CAPTURE(BM_BlitScreen, NAME##_keyed_runs, FMT, kSpriteKeyed, 0, 0, 1);           \
     BENCHMARK_CAPTURE(BM_BlitScreen, NAME##_mode1_p100, FMT, kDirect, 1, 100, 1);              \
     BENCHMARK_CAPTURE(BM_BlitScreen, NAME##_mode1_p128, FMT, kDirect, 1, 128, 1);              \
     BENCHMARK_CAPTURE(BM_BlitScreen, NAME##_mode2_p200, FMT, kDirect, 2, 200, 1);              \

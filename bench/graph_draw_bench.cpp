@@ -11,6 +11,7 @@
 #include "core/api.h"
 #include "core/sysstate.h"
 #include "graphics/graph.h"
+#include "graphics/kernel_entries.h"
 #include "graphics/screen.h"
 #include "graphics/surface2d.h"
 #include "softrender/blit/blit.h"

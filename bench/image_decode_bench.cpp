@@ -11,8 +11,6 @@
 #include <random>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "graphics/image/decoders.h"
 #include "support/image_fixtures.h"
 
@@ -124,22 +122,9 @@ void BM_JpegBareLibjpeg(benchmark::State& state)
 {
     const Bytes& file = JpegFile();
     for (auto _ : state) {
-        jpeg_decompress_struct d;
-        jpeg_error_mgr err;
-        d.err = jpeg_std_error(&err);
-        jpeg_create_decompress(&d);
-        jpeg_mem_src(&d, file.data(), static_cast<unsigned long>(file.size()));
-        jpeg_read_header(&d, TRUE);
-        jpeg_start_decompress(&d);
-        std::size_t row = static_cast<std::size_t>(d.output_width) * d.output_components;
-        std::unique_ptr<std::uint8_t[]> pixels(new std::uint8_t[row * d.output_height]);
-        while (d.output_scanline < d.output_height) {
-            JSAMPROW r = pixels.get() + d.output_scanline * row;
-            jpeg_read_scanlines(&d, &r, 1);
-        }
-        jpeg_finish_decompress(&d);
-        jpeg_destroy_decompress(&d);
-        benchmark::DoNotOptimize(pixels.get());
+        int width = 0, height = 0, components = 0;
+        Bytes pixels = DecodeJpegReference(file, &width, &height, &components);
+        benchmark::DoNotOptimize(pixels.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(file.size()));
 }

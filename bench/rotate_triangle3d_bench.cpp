@@ -9,6 +9,7 @@
 
 #include "graphics/blendtable.h"
 #include "graphics/drawstate.h"
+#include "graphics/kernel_entries.h"
 #include "graphics/memimg.h"
 #include "softrender/rotate/rotate.h"
 #include "softrender/triangle3d/triangle3d.h"

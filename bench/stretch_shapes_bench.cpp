@@ -10,6 +10,7 @@
 
 #include "graphics/blendtable.h"
 #include "graphics/drawstate.h"
+#include "graphics/kernel_entries.h"
 #include "graphics/memimg.h"
 #include "softrender/shapes/shapes.h"
 #include "softrender/stretch/stretch.h"

@@ -5,8 +5,8 @@
 #include "core/input.h"
 
 #include "core/log.h"
-#include "core/msgloop.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
+#include "core/inactivewait.h"
 #include "core/sysstate.h"
 #include "platform/com/com.h"
 #include "platform/dinput/dinput.h"
@@ -120,7 +120,7 @@ bool InputCloseRequested()
 // One pass of the message loop; non-zero once the program must quit.
 int RunMessagePass()
 {
-    return ServiceMessageLoop();
+    return PumpMessageLoop();
 }
 
 void WaitUntilActive()
@@ -560,6 +560,12 @@ int TerminateInput()
     WriteLog("DirectInput 関連の終了処理... 完了\n");
     ReleaseAllDevicesAndObject();
     return 0;
+}
+
+void ResetInputState()
+{
+    TerminateInput();
+    Input.WinmmMode = 0;
 }
 
 int ReadPadState(int index)

@@ -10,6 +10,9 @@ constexpr int PAD_KEYBOARD_MERGE = 0x1000;
 
 int InitializeInput();
 int TerminateInput();
+// Terminates input and forgets a fall-back to winmm, so the next start tries
+// DirectInput again (a process otherwise keeps the fall-back; tests start over).
+void ResetInputState();
 int ComposePadInputBits(int select);
 int StorePadKeyMap(int select, int mask, int key1, int key2, int key3, int key4);
 int EndPadVibration(int select);

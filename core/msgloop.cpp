@@ -2,6 +2,7 @@
 // window flags of SYSSTATE, calls the window layer, the network and the sound streams.
 #include "core/msgloop.h"
 
+#include "core/inactivewait.h"
 #include "core/input.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"
@@ -88,6 +89,13 @@ void RunPasses()
     }
 }
 
+// The subsystems below reach the loop and the graph reload through the
+// inactive wait; installing here means any program with a loop has them.
+[[maybe_unused]] const bool g_waitHooksInstalled = [] {
+    InstallInactiveWaitHooks({ServiceMessageLoop, IsGDISurfaceShown, ReloadAllGraphSurfaces});
+    return true;
+}();
+
 } // namespace
 
 int ServiceMessageLoop()
@@ -119,14 +127,4 @@ int ServiceMessageLoop()
     g_reentranceGuard = 0;
 
     return s.QuitFlag == 1 ? -1 : 0;
-}
-
-void WaitWhileInactive()
-{
-    SYSSTATE& s = SysState;
-    if (s.PaintingFlag || s.ActiveFlag || s.UserWindowFlag == 1) return;
-    if (s.AlwaysRun != 0 && !(s.WindowModeFlag == 0 && IsGDISurfaceShown() == 0)) return;
-    while (ServiceMessageLoop() == 0 && s.ActiveFlag == 0) {
-    }
-    ReloadAllGraphSurfaces();
 }

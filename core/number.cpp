@@ -42,6 +42,14 @@ int TruncFloatToInt(float value)
     return TruncDoubleToInt(static_cast<double>(value));
 }
 
+int TruncateClamped(double value, int low, int high, int nanValue)
+{
+    if (value != value) return nanValue;
+    if (value <= low) return low;
+    if (value >= high) return high;
+    return static_cast<int>(value);
+}
+
 void TruncRectToInts(const double values[4], int out[4])
 {
     for (int i = 0; i < 4; ++i) out[i] = TruncDoubleToInt(values[i]);

@@ -13,6 +13,9 @@ long double AbsFloat(float value);
 int TruncFloatToInt(float value);
 int TruncDoubleToInt(double value);
 void TruncRectToInts(const double values[4], int out[4]);
+// Truncated towards zero and held inside low ... high; NaN gives nanValue.
+// The drawing entries clamp to +-1e9, so coordinates far out stay drawable sums.
+int TruncateClamped(double value, int low, int high, int nanValue);
 float SqrtFloat(float value);
 
 // The first signed decimal integer in the text (wrapping in 32 bits), or -1

@@ -78,6 +78,11 @@ void SeedRandomGenerator(std::uint32_t seed)
     Regenerate();
 }
 
+void ResetRandomGenerator()
+{
+    Rand = RANDSTATE{};
+}
+
 std::uint32_t NextRandomWord()
 {
     if (Rand.Index >= kWords) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 
 void SeedRandomGenerator(std::uint32_t seed);
+// Back to the never-seeded state, whose first draw seeds with 4357 (tests).
+void ResetRandomGenerator();
 
 // A value 0 ... max; for max < 0 a value max + 1 ... 0.
 std::int32_t NextRandomInRange(std::int32_t max);

@@ -1,11 +1,12 @@
-// Owns the start-up and shutdown sequences, the fatal exit, the system
-// report and COM start-up. Calls the log, allocator, main window, message
-// loop, network and the kernel's system facts; steps of subsystems that are
-// not part of the library yet are marked where they belong.
+// Owns the start-up and shutdown sequences, the system report and COM
+// start-up, and installs the shutdown in the fatal exit. Calls the log,
+// allocator, main window, message loop, network and the kernel's system
+// facts; steps of subsystems not part of the library yet are marked.
 #include "core/startup.h"
 
 #include "core/api.h"
 #include "core/apilock.h"
+#include "core/fatalexit.h"
 #include "core/file/filefuncs.h"
 #include "core/file/packfile.h"
 #include "core/file/stream.h"
@@ -32,15 +33,9 @@
 #include "sound/music.h"
 #include "sound/soundsystem.h"
 
-#include <cstdarg>
 #include <cstring>
-#include <mutex>
 
 namespace {
-
-// A second thread that fails fatally waits here while the first one ends
-// the process, instead of running the shutdown alongside it.
-std::recursive_mutex g_fatalMutex;
 
 // What a failing start-up had set up, so the failure can undo it (input
 // devices join here when they start in the sequence, and are ended first).
@@ -243,6 +238,7 @@ int WriteSystemReport()
 int RunStartupSequence()
 {
     if (SysState.InitializeFlag == 1) return 0;
+    SetFatalExitShutdown(RunShutdownSequence);
     SysState.StartupFlag = 1;
     StartupProgress progress;
 
@@ -294,8 +290,8 @@ int RunStartupSequence()
         ForceWindowForeground(SysState.MainWindow, 1);
     }
     // The debug console is set up here: comes with text input.
-    SwitchDrawTarget(-2);
-    SwitchDrawTarget(-4);
+    SwitchDrawTarget(DRAWTARGET_BACK);
+    SwitchDrawTarget(DRAWTARGET_FRONT);
     if (SysState.SkipGraphics != 1) WarmUpGraphs();
 
     SysState.StartupFlag = 0;
@@ -344,24 +340,4 @@ int RunShutdownSequence()
 
     DumpMemoryBlocks();
     return 0;
-}
-
-void ExitWithFatalError(const char* text)
-{
-    g_fatalMutex.lock();
-    WriteLog(text);
-    WriteLog("\n");
-    RunShutdownSequence();
-    DestroyApiLock();
-    ExitProcess(static_cast<UINT>(-1));
-}
-
-void ExitWithFatalErrorFormat(const char* format, ...)
-{
-    char buffer[1024];
-    va_list args;
-    va_start(args, format);
-    FormatToBufferV(buffer, sizeof buffer, format, args);
-    va_end(args);
-    ExitWithFatalError(buffer);
 }

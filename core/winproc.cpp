@@ -108,7 +108,7 @@ void HandlePaint(HWND window)
             } else {
                 FillRect(ps.hdc, &ps.rcPaint, reinterpret_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
             }
-        } else if (GetCurrentDrawTarget() == -2) {
+        } else if (GetCurrentDrawTarget() == DRAWTARGET_BACK) {
             const int vsync = GetFlipVSyncWait();
             SetFlipVSyncWait(0);
             PresentBackScreen(&ps.rcPaint);

@@ -9,27 +9,21 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/number.h"
 #include "core/sysstate.h"
 #include "graphics/draw2d.h"
 #include "graphics/drawstate.h"
 #include "graphics/image/convert.h"
 #include "graphics/screen.h"
+#include "graphics/kernel_entries.h"
 #include "softrender/shapes/shapes.h"
 #include "softrender/triangle/fill_triangle.h"
 
 namespace {
 
-MEMIMG* SoftwareDestination()
+int TruncateToDrawable(float v)
 {
-    MEMIMG* image = ScreenState.DrawImage;
-    return image != nullptr && IsMemImgAlive(image) ? image : nullptr;
-}
-
-int TruncateClamped(float v)
-{
-    if (!(v > -1e9f)) return -1000000000;
-    if (v > 1e9f) return 1000000000;
-    return static_cast<int>(v);
+    return TruncateClamped(v, -1000000000, 1000000000, -1000000000);
 }
 
 // Runs a shape kernel on the software draw image, or on the prepared
@@ -60,13 +54,9 @@ int DrawTriangle2D(const int vertices[3][4], GRAPHREC* graph, int trans, DWORD c
     }
     const MEMIMG* blendImage = GetBlendGraphMemImg();
     if (IsSoftwareDrawing() == 1) {
-        MEMIMG* dest = SoftwareDestination();
-        MEMIMG view{};
-        const MEMIMG* src = s != nullptr ? GetSurface2DMemImg(s, &view) : nullptr;
-        if (dest != nullptr && (s == nullptr || src != nullptr)) {
-            FillMemImgTriangle(dest, src, &vertices[0][0], trans, blendImage, colour);
-        }
-        ReleaseSurface2DView(src, &view);
+        DrawWithSoftwareSource(s, [&](MEMIMG* dest, const MEMIMG* src) {
+            softrender::FillMemImgTriangle(ReadKernelParams(blendImage), dest, src, &vertices[0][0], trans, colour);
+        });
         return 0;
     }
     RECT dst{1000000, 1000000, -1000000, -1000000};
@@ -82,8 +72,8 @@ int DrawTriangle2D(const int vertices[3][4], GRAPHREC* graph, int trans, DWORD c
         src.bottom = std::max<LONG>(src.bottom, vertices[i][3]);
     }
     if (PrepareSurface2DDraw(s, 0, &src, &dst, 0, nullptr, nullptr) < 0) return -1;
-    FillMemImgTriangle(const_cast<MEMIMG*>(Draw2DBlock.Dest), Draw2DBlock.Source, &vertices[0][0], trans, blendImage,
-                       colour);
+    softrender::FillMemImgTriangle(ReadKernelParams(blendImage), const_cast<MEMIMG*>(Draw2DBlock.Dest),
+                                   Draw2DBlock.Source, &vertices[0][0], trans, colour);
     FinishSurface2DDraw();
     return 0;
 }
@@ -102,8 +92,9 @@ int DrawGraph2DQuad(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int 
 int DrawGraph2DQuadFromFloats(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
                               GRAPHREC* graph, int trans)
 {
-    return DrawGraph2DQuad(TruncateClamped(x1), TruncateClamped(y1), TruncateClamped(x2), TruncateClamped(y2),
-                           TruncateClamped(x3), TruncateClamped(y3), TruncateClamped(x4), TruncateClamped(y4), graph,
+    return DrawGraph2DQuad(TruncateToDrawable(x1), TruncateToDrawable(y1), TruncateToDrawable(x2),
+                           TruncateToDrawable(y2), TruncateToDrawable(x3), TruncateToDrawable(y3),
+                           TruncateToDrawable(x4), TruncateToDrawable(y4), graph,
                            trans);
 }
 
@@ -111,7 +102,9 @@ int FillRect2D(int x1, int y1, int x2, int y2, DWORD colour)
 {
     if (HasScreenLayer() == 0) return -1;
     const RECT rect{x1, y1, x2, y2};
-    return DrawShape(rect, colour, [&](MEMIMG* dest, DWORD c) { FillMemImgRect(dest, &rect, c); });
+    return DrawShape(rect, colour, [&](MEMIMG* dest, DWORD c) {
+        softrender::FillMemImgRect(ReadKernelParams(nullptr), dest, &rect, c);
+    });
 }
 
 int DrawLine2D(int x1, int y1, int x2, int y2, DWORD colour)
@@ -119,7 +112,9 @@ int DrawLine2D(int x1, int y1, int x2, int y2, DWORD colour)
     if (HasScreenLayer() == 0) return -1;
     if (IsSoftwareDrawing() == 0 && x1 == x2 && y1 == y2) return 0;
     const RECT rect{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2) + 1, std::max(y1, y2) + 1};
-    return DrawShape(rect, colour, [&](MEMIMG* dest, DWORD c) { PlotMemImgLine(dest, x1, y1, x2, y2, c); });
+    return DrawShape(rect, colour, [&](MEMIMG* dest, DWORD c) {
+        softrender::PlotMemImgLine(ReadKernelParams(nullptr), dest, x1, y1, x2, y2, c);
+    });
 }
 
 int DrawCircle2D(int x, int y, int r, DWORD colour, int fill)
@@ -127,7 +122,9 @@ int DrawCircle2D(int x, int y, int r, DWORD colour, int fill)
     if (HasScreenLayer() == 0) return -1;
     if (IsSoftwareDrawing() == 0 && r == 0) return 0;
     const RECT rect{x - r - 1, y - r - 1, x + r + 1, y + r + 1};
-    return DrawShape(rect, colour, [&](MEMIMG* dest, DWORD c) { PlotMemImgCircle(dest, x, y, r, c, fill); });
+    return DrawShape(rect, colour, [&](MEMIMG* dest, DWORD c) {
+        softrender::PlotMemImgCircle(ReadKernelParams(nullptr), dest, x, y, r, c, fill);
+    });
 }
 
 int SetSpareBitsInRect(const RECT* rect, void* pixels, int pitch, const COLORFMT* format, DWORD value)
@@ -168,7 +165,7 @@ int ReadScreenIntoGraph2D(int x1, int y1, int x2, int y2, GRAPHREC* graph)
     if (is == nullptr) return -1;
     const RECT from{x1, y1, x2, y2};
     if (IsSoftwareDrawing() == 1) {
-        if (DrawState.DrawTarget == -4) RefreshFrontMemImg();
+        if (DrawState.DrawTarget == DRAWTARGET_FRONT) RefreshFrontMemImg();
         MEMIMG* src = SoftwareDestination();
         if (src == nullptr || !IsMemImgAlive(&is->Image)) return -1;
         CopyMemImgRect(&is->Image, src, &from, s->SourceX, s->SourceY);
@@ -223,7 +220,7 @@ int ClearDrawTarget2D()
             if (IsMemImgAlive(&is->Image)) {
                 const DWORD value = GetColorValueInFormat(is->Image.Body->ColorFormat, SysState.BackgroundRed,
                                                           SysState.BackgroundGreen, SysState.BackgroundBlue, 255);
-                FillMemImgRect(&is->Image, &rect, value);
+                softrender::FillMemImgRect(ReadKernelParams(nullptr), &is->Image, &rect, value);
             }
         }
         return 0;
@@ -233,7 +230,7 @@ int ClearDrawTarget2D()
     int h = 0;
     GetScreenPixelSize(&w, &h);
     RECT rect{0, 0, w, h};
-    if (target == -4 && SysState.WindowModeFlag == 1 && s.DrawSurface == s.PrimarySurface) {
+    if (target == DRAWTARGET_FRONT && SysState.WindowModeFlag == 1 && s.DrawSurface == s.PrimarySurface) {
         const RECT& c = SysState.WindowClientRect;
         rect = RECT{c.left, c.top, c.left + w, c.top + h};
     }

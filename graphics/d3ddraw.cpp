@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "core/memory.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
 #include "core/sysstate.h"
 #include "graphics/backend2d.h"
 #include "graphics/d3ddevice.h"

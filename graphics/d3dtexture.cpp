@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/startup.h"
+#include "core/fatalexit.h"
 #include "core/log.h"
 #include "graphics/d3ddevice.h"
 #include "graphics/d3ddraw.h"

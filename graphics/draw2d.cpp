@@ -13,6 +13,7 @@
 #include "graphics/drawstate.h"
 #include "graphics/matrix.h"
 #include "graphics/screen.h"
+#include "graphics/kernel_entries.h"
 #include "softrender/blit/blit.h"
 #include "softrender/rotate/rotate.h"
 #include "softrender/stretch/stretch.h"
@@ -30,7 +31,7 @@ int ScreenMemImgFormat()
 bool NeedsBlend(const SURF2DREC* source)
 {
     const DRAWSTATE& d = DrawState;
-    if (d.BlendMode == 1 ? d.BlendParam != 255 : d.BlendMode != 0) return true;
+    if (d.BlendMode == ToInt(BlendMode::Blend) ? d.BlendParam != 255 : d.BlendMode != ToInt(BlendMode::Copy)) return true;
     if (d.BlendGraph != -1) return true;
     if (source != nullptr) {
         const IMGSURFREC* is = GetImageSurfaceRecord(source->ImageSurface);
@@ -52,13 +53,6 @@ bool WrapLocked(MEMIMG* header, void* lockPointer, int pitch, int originX, int o
     return AllocateMemImg(header, width, height, pitch, key, format, 0, 0, 0, origin) == 0;
 }
 
-// The draw target's destination image: the software draw image, or null
-// when the destination is a DirectDraw surface.
-MEMIMG* SoftwareDestination()
-{
-    MEMIMG* image = ScreenState.DrawImage;
-    return image != nullptr && IsMemImgAlive(image) ? image : nullptr;
-}
 
 void UnlockAll(DRAW2DBLOCK& b)
 {
@@ -70,12 +64,16 @@ void UnlockAll(DRAW2DBLOCK& b)
 
 int ClampToInt(double v)
 {
-    if (!(v > -1e9)) return -1000000000;
-    if (v > 1e9) return 1000000000;
-    return static_cast<int>(v);
+    return TruncateClamped(v, -1000000000, 1000000000, -1000000000);
 }
 
 } // namespace
+
+MEMIMG* SoftwareDestination()
+{
+    MEMIMG* image = ScreenState.DrawImage;
+    return image != nullptr && IsMemImgAlive(image) ? image : nullptr;
+}
 
 int IsSoftwareDrawing()
 {
@@ -189,11 +187,9 @@ int DrawSurface2DAt(int x, int y, int surface, int trans)
     if (s == nullptr) return -1;
     const MEMIMG* blendImage = GetBlendGraphMemImg();
     if (IsSoftwareDrawing() == 1) {
-        MEMIMG* dest = SoftwareDestination();
-        MEMIMG view{};
-        const MEMIMG* src = GetSurface2DMemImg(s, &view);
-        if (dest != nullptr && src != nullptr) BlitMemImg(dest, src, x, y, trans, blendImage);
-        ReleaseSurface2DView(src, &view);
+        DrawWithSoftwareSource(s, [&](MEMIMG* dest, const MEMIMG* src) {
+            softrender::BlitMemImg(ReadKernelParams(blendImage), dest, src, x, y, trans);
+        });
         return 0;
     }
     G_D3D_EndCurrentScene();
@@ -215,7 +211,7 @@ int DrawSurface2DAt(int x, int y, int surface, int trans)
                                b.SourceSurface, &src, trans != 0 ? DDBLTFAST_SRCCOLORKEY : DDBLTFAST_NOCOLORKEY);
         return 0;
     }
-    BlitMemImg(const_cast<MEMIMG*>(b.Dest), b.Source, x, y, trans, blendImage);
+    softrender::BlitMemImg(ReadKernelParams(blendImage), const_cast<MEMIMG*>(b.Dest), b.Source, x, y, trans);
     FinishSurface2DDraw();
     return 0;
 }
@@ -242,11 +238,9 @@ int DrawGraph2DStretched(int x1, int y1, int x2, int y2, GRAPHREC* graph, int tr
     const MEMIMG* blendImage = GetBlendGraphMemImg();
 
     if (IsSoftwareDrawing() == 1) {
-        MEMIMG* dest = SoftwareDestination();
-        MEMIMG view{};
-        const MEMIMG* src = GetSurface2DMemImg(s, &view);
-        if (dest != nullptr && src != nullptr) StretchBlitMemImg(dest, src, &block, trans, blendImage);
-        ReleaseSurface2DView(src, &view);
+        DrawWithSoftwareSource(s, [&](MEMIMG* dest, const MEMIMG* src) {
+            softrender::StretchBlitMemImg(ReadKernelParams(blendImage), dest, src, &block, trans);
+        });
         return 0;
     }
     const long long dw = static_cast<long long>(ordered.right) - ordered.left;
@@ -280,7 +274,8 @@ int DrawGraph2DStretched(int x1, int y1, int x2, int y2, GRAPHREC* graph, int tr
     span(clipped.left, ordered.left, clipped.right - clipped.left, rx, sw, mirrorX, &src.left, &src.right);
     span(clipped.top, ordered.top, clipped.bottom - clipped.top, ry, sh, mirrorY, &src.top, &src.bottom);
     if (PrepareSurface2DDraw(s, 0, &src, &clipped, 0, nullptr, nullptr) < 0) return -1;
-    StretchBlitMemImg(const_cast<MEMIMG*>(Draw2DBlock.Dest), Draw2DBlock.Source, &block, trans, blendImage);
+    softrender::StretchBlitMemImg(ReadKernelParams(blendImage), const_cast<MEMIMG*>(Draw2DBlock.Dest),
+                                  Draw2DBlock.Source, &block, trans);
     FinishSurface2DDraw();
     return 0;
 }
@@ -294,14 +289,10 @@ int DrawGraph2DRotated(float x, float y, double rate, double angle, GRAPHREC* gr
     if (s == nullptr) return -1;
     const MEMIMG* blendImage = GetBlendGraphMemImg();
     if (IsSoftwareDrawing() == 1) {
-        MEMIMG* dest = SoftwareDestination();
-        MEMIMG view{};
-        const MEMIMG* src = GetSurface2DMemImg(s, &view);
-        if (dest != nullptr && src != nullptr) {
-            RotateScaleBlitMemImg(dest, src, ix, iy, static_cast<float>(angle), static_cast<float>(rate), trans, turn,
-                                  blendImage);
-        }
-        ReleaseSurface2DView(src, &view);
+        DrawWithSoftwareSource(s, [&](MEMIMG* dest, const MEMIMG* src) {
+            softrender::RotateScaleBlitMemImg(ReadKernelParams(blendImage), dest, src, ix, iy,
+                                              static_cast<float>(angle), static_cast<float>(rate), trans, turn);
+        });
         return 0;
     }
     float sn = 0.0f;
@@ -322,8 +313,9 @@ int DrawGraph2DRotated(float x, float y, double rate, double angle, GRAPHREC* gr
     }
     RECT whole{0, 0, s->Width, s->Height};
     if (PrepareSurface2DDraw(s, 0, &whole, &box, 0, nullptr, nullptr) < 0) return -1;
-    RotateScaleBlitMemImg(const_cast<MEMIMG*>(Draw2DBlock.Dest), Draw2DBlock.Source, ix, iy, static_cast<float>(angle),
-                          static_cast<float>(rate), trans, turn, blendImage);
+    softrender::RotateScaleBlitMemImg(ReadKernelParams(blendImage), const_cast<MEMIMG*>(Draw2DBlock.Dest),
+                                      Draw2DBlock.Source, ix, iy, static_cast<float>(angle), static_cast<float>(rate),
+                                      trans, turn);
     FinishSurface2DDraw();
     return 0;
 }
@@ -339,19 +331,16 @@ int DrawTriangleList2D(const TLVTXTEX* vertices, int triangles, GRAPHREC* graph,
     MEMIMG* depth = depthFlag == 1 ? ScreenState.DrawDepthImage : nullptr;
     const MEMIMG* blendImage = GetBlendGraphMemImg();
     if (IsSoftwareDrawing() == 1) {
-        MEMIMG* dest = SoftwareDestination();
-        MEMIMG view{};
-        const MEMIMG* texture = s != nullptr ? GetSurface2DMemImg(s, &view) : nullptr;
-        if (dest != nullptr && (s == nullptr || texture != nullptr)) {
+        DrawWithSoftwareSource(s, [&](MEMIMG* dest, const MEMIMG* texture) {
             const int depthWrite = mode == 1 ? 0 : DrawState.DepthWrite;
             const int second = mode == 1 ? 0 : 1;
             const int third = mode == 1 ? 0 : 1;
+            const KERNELPARAMS k = ReadKernelParams(blendImage);
             for (int i = 0; i < triangles; ++i) {
-                RasterizeMemImgTriangle3D(dest, depth, texture, vertices + 3 * i, trans, blendImage, depthWrite, second,
-                                          third, 0);
+                softrender::RasterizeMemImgTriangle3D(k, dest, depth, texture, vertices + 3 * i, trans, depthWrite,
+                                                      second, third, 0);
             }
-        }
-        ReleaseSurface2DView(texture, &view);
+        });
         return 0;
     }
     double minX = 1000000.0, minY = 1000000.0, maxX = -1000000.0, maxY = -1000000.0;
@@ -364,9 +353,10 @@ int DrawTriangleList2D(const TLVTXTEX* vertices, int triangles, GRAPHREC* graph,
     RECT box{ClampToInt(minX) - 1, ClampToInt(minY) - 1, ClampToInt(maxX) + 1, ClampToInt(maxY) + 1};
     RECT src = s != nullptr ? RECT{0, 0, s->Width, s->Height} : RECT{0, 0, 0, 0};
     if (PrepareSurface2DDraw(s, 0, &src, &box, 0, nullptr, nullptr) < 0) return -1;
+    const KERNELPARAMS k = ReadKernelParams(blendImage);
     for (int i = 0; i < triangles; ++i) {
-        RasterizeMemImgTriangle3D(const_cast<MEMIMG*>(Draw2DBlock.Dest), depth, Draw2DBlock.Source, vertices + 3 * i,
-                                  trans, blendImage, mode == 1 ? 0 : 1, mode == 1 ? 0 : 1, 0, 1);
+        softrender::RasterizeMemImgTriangle3D(k, const_cast<MEMIMG*>(Draw2DBlock.Dest), depth, Draw2DBlock.Source,
+                                              vertices + 3 * i, trans, mode == 1 ? 0 : 1, mode == 1 ? 0 : 1, 0, 1);
     }
     FinishSurface2DDraw();
     return 0;

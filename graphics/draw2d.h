@@ -36,6 +36,22 @@ extern DRAW2DBLOCK Draw2DBlock;
 // 1 when the kernels draw straight into software images.
 int IsSoftwareDrawing();
 
+// The software draw image, or null when the destination is a DirectDraw surface.
+MEMIMG* SoftwareDestination();
+
+// The software path of a draw: calls kernel(destination, source image) when
+// the software draw image and the source's image (none for a null source)
+// exist, then lets go of the source's view.
+template <class Kernel>
+void DrawWithSoftwareSource(const SURF2DREC* source, Kernel&& kernel)
+{
+    MEMIMG* dest = SoftwareDestination();
+    MEMIMG view{};
+    const MEMIMG* image = source != nullptr ? GetSurface2DMemImg(source, &view) : nullptr;
+    if (dest != nullptr && (source == nullptr || image != nullptr)) kernel(dest, image);
+    ReleaseSurface2DView(image, &view);
+}
+
 int PrepareSurface2DDraw(const SURF2DREC* source, int plainAllowed, const RECT* sourceRect, const RECT* destRect,
                          int shapeDraw, DWORD* colour, DWORD* secondColour);
 void FinishSurface2DDraw();

@@ -12,7 +12,7 @@
 
 #include "graphics/blendtable.h"
 #include "core/memory.h"
-#include "core/msgloop.h"
+#include "core/inactivewait.h"
 #include "core/number.h"
 #include "graphics/backend2d.h"
 #include "graphics/draw2d.h"
@@ -24,16 +24,14 @@ namespace {
 
 int Truncate(double v)
 {
-    if (!(v > -1e9)) return v != v ? 0 : -1000000000;
-    if (v > 1e9) return 1000000000;
-    return static_cast<int>(v);
+    return TruncateClamped(v, -1000000000, 1000000000, 0);
 }
 
 // Software rendering onto the front screen: the draw lands in its software
 // image, which is read back first and shown afterwards.
 bool SoftwareFront()
 {
-    return ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits > 8 && DrawState.DrawTarget == -4;
+    return ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits > 8 && DrawState.DrawTarget == DRAWTARGET_FRONT;
 }
 
 // Steps 2-5 of the frame: 0 to go on with *out, else the answer.
@@ -344,7 +342,7 @@ int DrawPrimitiveGraph(const VERTEX2D* vertices, int count, int kind, int graph,
             const DWORD b = BlendTables.ProductTable[bright & 0xFF][v.b];
             const DWORD gr = BlendTables.ProductTable[(bright >> 8) & 0xFF][v.g];
             const DWORD r = BlendTables.ProductTable[(bright >> 16) & 0xFF][v.r];
-            const DWORD a = d.BlendMode != 0 ? BlendTables.ProductTable[d.BlendParam & 0xFF][v.a] : v.a;
+            const DWORD a = d.BlendMode != ToInt(BlendMode::Copy) ? BlendTables.ProductTable[d.BlendParam & 0xFF][v.a] : v.a;
             t = TLVTXTEX{v.x + dx, v.y + dy, 0.0f, 1.0f, b | (gr << 8) | (r << 16) | (a << 24), v.u, v.v};
             minX = std::min<double>(minX, v.x - 1);
             minY = std::min<double>(minY, v.y - 1);

@@ -6,8 +6,8 @@
 #include "graphics/drawstate.h"
 
 #include "core/memory.h"
-#include "core/msgloop.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
+#include "core/inactivewait.h"
 #include "core/sysstate.h"
 #include "graphics/blendtable.h"
 #include "graphics/graph.h"
@@ -85,8 +85,8 @@ int ResetDrawStateDefaults()
     d.DepthFunc = 4;
     d.DefaultLight = -1;
     // The mask screen's mode words come with the mask screen.
-    d.DrawTarget = -2;
-    SwitchDrawTarget(-4);
+    d.DrawTarget = DRAWTARGET_BACK;
+    SwitchDrawTarget(DRAWTARGET_FRONT);
     int w = 0;
     int h = 0;
     GetGraphDimensions(d.DrawTarget, &w, &h);
@@ -163,9 +163,9 @@ int StoreDrawArea(int x1, int y1, int x2, int y2)
     SysState.FrontDrawArea = RECT{x1, y1, x2, y2};
     int width = 0;
     int height = 0;
-    if (d.DrawTarget == -2) {
+    if (d.DrawTarget == DRAWTARGET_BACK) {
         GetScreenPixelSize(&width, &height);
-    } else if (d.DrawTarget == -4) {
+    } else if (d.DrawTarget == DRAWTARGET_FRONT) {
         GetScreenPixelSize(&width, &height);
         RECT client = SysState.WindowClientRect;
         if (SysState.WindowModeFlag != 1) client = RECT{0, 0, width, height};

@@ -4,7 +4,8 @@
 // back-ends and the software kernels read it.
 #pragma once
 
-#include "graphics/handle.h"
+#include "graphics/drawtypes.h"
+#include "core/handle.h"
 #include "graphics/matrix.h"
 #include "platform/kernel/types.h"
 
@@ -45,7 +46,7 @@ using LIGHTTABLE = HANDLETABLE<LIGHTREC, HANDLECAP_LIGHT, HANDLETAG_LIGHT>;
 
 struct DRAWSTATE {
     void (*RestoreCallback)();
-    int DrawTarget;  // -4 front screen, -2 back screen, else a graph handle
+    int DrawTarget;  // DRAWTARGET_FRONT, DRAWTARGET_BACK, or a graph handle
     int TargetInVideoMemory;
     RECT TargetScreenRect;
     RECT DrawArea;  // clip of every draw: left <= right, top <= bottom, inside the target
@@ -61,7 +62,7 @@ struct DRAWSTATE {
     int FogEnable;
     float DrawDepth;
     int TextureFilter;
-    int BlendMode;   // 0-11; the software kernels draw 0-4, 10 and 11
+    int BlendMode;   // a BlendMode value, 0-11
     int BlendParam;  // 0-255, stored clamped
     int BlendGraph;  // graph handle, -1 none
     int BlendGraphBorderParam;

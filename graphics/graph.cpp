@@ -12,8 +12,8 @@
 
 #include "core/file/filefuncs.h"
 #include "core/log.h"
-#include "core/msgloop.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
+#include "core/inactivewait.h"
 #include "graphics/drawstate.h"
 #include "graphics/backend2d.h"
 #include "graphics/font/font.h"
@@ -398,7 +398,7 @@ int BindGraphDeletedFlag(int graph, int* flag)
 
 int GetGraphDimensions(int graph, int* width, int* height)
 {
-    if (graph == -2 || graph == -4) return GetScreenPixelSize(width, height);
+    if (graph == DRAWTARGET_BACK || graph == DRAWTARGET_FRONT) return GetScreenPixelSize(width, height);
     const GRAPHREC* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
     if (width != nullptr) *width = g->Width;

@@ -3,7 +3,7 @@
 // deletion, and the refill of lost graphs from their files.
 #pragma once
 
-#include "graphics/handle.h"
+#include "core/handle.h"
 #include "graphics/image/graphimage.h"
 #include "graphics/imagesurface.h"
 #include "platform/kernel/types.h"

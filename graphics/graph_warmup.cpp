@@ -24,9 +24,9 @@ void WarmUpGraphs()
     const int blank = CreateBlankGraph(256, 256, 0);
     SetNewGraphRenderable(0);
     SwitchDrawTarget(blank);
-    SwitchDrawTarget(-4);
+    SwitchDrawTarget(DRAWTARGET_FRONT);
     DestroyGraphHandle(blank, 0);
-    SwitchDrawTarget(-2);
+    SwitchDrawTarget(DRAWTARGET_BACK);
 
     GraphImage image;
     int graph = MakeBlackImageGraph(&image);
@@ -34,7 +34,7 @@ void WarmUpGraphs()
     StoreBlendMode(3, 128);
     RenderGraphAt(0, 0, graph, 1);
     StoreBlendMode(0, 0);
-    SwitchDrawTarget(-4);
+    SwitchDrawTarget(DRAWTARGET_FRONT);
     RenderGraphAt(0, 0, graph, 1);
     DestroyGraphHandle(graph, 0);
 

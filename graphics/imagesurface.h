@@ -5,7 +5,7 @@
 // object and screen format, the MEMIMG layer and the drawing state.
 #pragma once
 
-#include "graphics/handle.h"
+#include "core/handle.h"
 #include "graphics/image/colorfmt.h"
 #include "graphics/memimg.h"
 #include "platform/ddraw/ddraw.h"

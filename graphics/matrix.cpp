@@ -35,13 +35,6 @@ void Normalise(VEC3F* v)
     v->z *= inv;
 }
 
-LONG Clamp(LONG v, LONG lo, LONG hi)
-{
-    if (v > hi) return hi;
-    if (v < lo) return lo;
-    return v;
-}
-
 }  // namespace
 
 int ResetMatrixToIdentity(MAT44* m)
@@ -124,17 +117,6 @@ int BuildLookAtView(MAT44* out, const VEC3F* eye, const VEC3F* target, const VEC
 double DotProductVector3(const VEC3F* a, const VEC3F* b)
 {
     return static_cast<double>(a->z) * b->z + static_cast<double>(a->y) * b->y + static_cast<double>(a->x) * b->x;
-}
-
-int ClipRectAgainstRect(RECT* r, const RECT* bound)
-{
-    if (r->right < r->left) r->right = r->left;
-    if (r->bottom < r->top) r->bottom = r->top;
-    r->bottom = Clamp(r->bottom, bound->top, bound->bottom);
-    r->top = Clamp(r->top, bound->top, bound->bottom);
-    r->right = Clamp(r->right, bound->left, bound->right);
-    r->left = Clamp(r->left, bound->left, bound->right);
-    return 0;
 }
 
 int OrderRectCorners(RECT* r)

@@ -21,6 +21,18 @@ int BuildViewportMatrix(MAT44* out, float x, float y, float width, float height)
 int BuildLookAtView(MAT44* out, const VEC3F* eye, const VEC3F* target, const VEC3F* up);
 double DotProductVector3(const VEC3F* a, const VEC3F* b);
 
-int ClipRectAgainstRect(RECT* r, const RECT* bound);
+// Inline: every draw clips before its first pixel, and a call would send the
+// rectangle through memory.
+inline int ClipRectAgainstRect(RECT* r, const RECT* bound)
+{
+    auto clamp = [](LONG v, LONG lo, LONG hi) { return v > hi ? hi : (v < lo ? lo : v); };
+    if (r->right < r->left) r->right = r->left;
+    if (r->bottom < r->top) r->bottom = r->top;
+    r->bottom = clamp(r->bottom, bound->top, bound->bottom);
+    r->top = clamp(r->top, bound->top, bound->bottom);
+    r->right = clamp(r->right, bound->left, bound->right);
+    r->left = clamp(r->left, bound->left, bound->right);
+    return 0;
+}
 int OrderRectCorners(RECT* r);
 int GetRectWidthHeight(const RECT* r, int* width, int* height);

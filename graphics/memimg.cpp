@@ -273,11 +273,6 @@ void ShareMemImgRegion(MEMIMG* view, const MEMIMG* parent, int x, int y, int w, 
     ++body->RefCount;
 }
 
-int IsMemImgAlive(const MEMIMG* header)
-{
-    return header != nullptr && header->Tag == MEMIMG_TAG && header->Body != nullptr ? 1 : 0;
-}
-
 void DropMemImgReference(MEMIMG* header)
 {
     if (header == nullptr || header->Tag != MEMIMG_TAG) return;

@@ -6,6 +6,7 @@
 // layer's colour formats and converting copy.
 #pragma once
 
+#include "graphics/drawtypes.h"
 #include "graphics/image/colorfmt.h"
 #include "graphics/image/graphimage.h"
 #include "platform/ddraw/pixelformat.h"
@@ -13,11 +14,11 @@
 
 constexpr DWORD MEMIMG_TAG = 0x12345678;
 
-// Pixel formats of a body.
-constexpr int MEMIMG_FORMAT_RGB565 = 0;
-constexpr int MEMIMG_FORMAT_XRGB8888 = 1;
-constexpr int MEMIMG_FORMAT_CHANNEL8 = 2;
-constexpr int MEMIMG_FORMAT_DEPTH16 = 3;
+// Pixel formats of a body: PixFmt's values, as the int the body stores.
+constexpr int MEMIMG_FORMAT_RGB565 = static_cast<int>(PixFmt::R565);
+constexpr int MEMIMG_FORMAT_XRGB8888 = static_cast<int>(PixFmt::X8888);
+constexpr int MEMIMG_FORMAT_CHANNEL8 = static_cast<int>(PixFmt::Channel8);
+constexpr int MEMIMG_FORMAT_DEPTH16 = static_cast<int>(PixFmt::Depth16);
 
 // Run-table bytes: kind in the top two bits, length - 1 in the low six.
 constexpr BYTE MEMIMG_RUN_TRANSPARENT = 0x00;
@@ -63,7 +64,11 @@ int AllocateMemImg(MEMIMG* header, int width, int height, int pitch, DWORD color
 int AllocateMemImgForScreen(MEMIMG* header, int width, int height, int format);
 int AllocateDepthMemImg(MEMIMG* header, int width, int height);
 void ShareMemImgRegion(MEMIMG* view, const MEMIMG* parent, int x, int y, int w, int h);
-int IsMemImgAlive(const MEMIMG* header);
+// Inline: every draw asks it of each image before its first pixel.
+inline int IsMemImgAlive(const MEMIMG* header)
+{
+    return header != nullptr && header->Tag == MEMIMG_TAG && header->Body != nullptr ? 1 : 0;
+}
 void DropMemImgReference(MEMIMG* header);
 void FillMemImgRectRaw(MEMIMG* image, const RECT* rect, DWORD value);
 

@@ -5,7 +5,7 @@
 #include "graphics/screen.h"
 
 #include "core/log.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
 #include "core/sysstate.h"
 #include "graphics/drawstate.h"
 #include "platform/com/com.h"

@@ -9,8 +9,8 @@
 
 #include "core/input.h"
 #include "core/log.h"
-#include "core/msgloop.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
+#include "core/inactivewait.h"
 #include "core/sysstate.h"
 #include "graphics/backend2d.h"
 #include "graphics/blendtable.h"
@@ -90,7 +90,7 @@ int SwitchDrawTargetOnce(int target, int retry)
     d.DrawTarget = target;
 
     RECT screenRect{0, 0, 0, 0};
-    if (target == -4 && ScreenState.FrontViaTempPrimary != 1 && SysState.WindowModeFlag == 1 &&
+    if (target == DRAWTARGET_FRONT && ScreenState.FrontViaTempPrimary != 1 && SysState.WindowModeFlag == 1 &&
         !(ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits != 8)) {
         screenRect = SysState.WindowClientRect;
     }
@@ -102,9 +102,9 @@ int SwitchDrawTargetOnce(int target, int retry)
         // back screen, which always exists, becomes the target.
         d.DrawTarget = old;
         if (retry == 0 || SwitchDrawTargetOnce(old, 0) != 0) {
-            d.DrawTarget = -2;
-            SelectSurface2DDrawTarget(-2, -2);
-            if (IsDirect3DActive() == 1) G_D3D_SetDrawTarget(-2, -2);
+            d.DrawTarget = DRAWTARGET_BACK;
+            SelectSurface2DDrawTarget(DRAWTARGET_BACK, DRAWTARGET_BACK);
+            if (IsDirect3DActive() == 1) G_D3D_SetDrawTarget(DRAWTARGET_BACK, DRAWTARGET_BACK);
         }
         return -1;
     }
@@ -172,9 +172,9 @@ int StartDirectDrawScreen()
         return -1;
     }
     if (HasWindowRegion() == 0) {
-        SwitchDrawTarget(-2);
+        SwitchDrawTarget(DRAWTARGET_BACK);
         ClearDrawTarget();
-        SwitchDrawTarget(-4);
+        SwitchDrawTarget(DRAWTARGET_FRONT);
     }
     s.ScreenReady = 1;
     ProbeOverlayFormat();
@@ -195,6 +195,8 @@ int EndDirectDrawScreen()
         EndGraphManager();
         DeleteAllSurface2D();
         ReleaseOutputSurfaces();
+        // A rebuild after a lost screen makes a clipper even in GDI-only use.
+        ReleaseScreenClipper();
         WriteLog("ＤｉｒｅｃｔＤｒａｗオブジェクトを解放します\n");
         ReleaseObject();
     } else {
@@ -233,7 +235,7 @@ int SwitchRenderingBackend(int flag)
         const int target = DrawState.DrawTarget;
         DeleteAllGraphHandles(0);
         RebuildScreenForMode(-1, -1, -1, 1, -1);
-        if (target == -4 || target == -2) SwitchDrawTarget(target);
+        if (target == DRAWTARGET_FRONT || target == DRAWTARGET_BACK) SwitchDrawTarget(target);
     }
     return 0;
 }
@@ -279,7 +281,7 @@ int FlipScreenBuffers()
     if (s.SoftwareRendering == 0 && s.GdiSurfaceRequest == 0 && s.GdiOnly == 0 && SysState.WindowModeFlag == 0 &&
         SysState.MenuUse == 0) {
         // The debug console is drawn here once text input brings it.
-        if (DrawState.DrawTarget == -4 && DrawState.NoVSync == 0) {
+        if (DrawState.DrawTarget == DRAWTARGET_FRONT && DrawState.NoVSync == 0) {
             IncrementFlipCounter();
             return WaitVerticalBlanks(1);
         }
@@ -300,7 +302,7 @@ int ClearDrawTarget()
     WaitWhileInactive();
     G_D3D_ClearDrawTarget();
     ClearDrawTarget2D();
-    if (s.SoftwareRendering == 1 && s.ColorBits != 8 && DrawState.DrawTarget == -4) {
+    if (s.SoftwareRendering == 1 && s.ColorBits != 8 && DrawState.DrawTarget == DRAWTARGET_FRONT) {
         int w = 0;
         int h = 0;
         GetScreenPixelSize(&w, &h);

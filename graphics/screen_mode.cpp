@@ -7,8 +7,8 @@
 
 #include "core/clock.h"
 #include "core/log.h"
-#include "core/msgloop.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
+#include "core/inactivewait.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"
 #include "graphics/d3ddevice.h"
@@ -389,7 +389,7 @@ int RebuildScreenForMode(int width, int height, int bits, int force, int refresh
     if (restart) DrawState.TransColor = transColor;
     WriteLog("画面モード変更処理は正常に終了しました\n");
     DecreaseLogIndent();
-    ServiceMessageLoop();
+    PumpMessageLoop();
     ResetFlipCounter();
     return result;
 }

@@ -6,14 +6,16 @@
 #include "graphics/screen.h"
 #include "graphics/screen_dib.h"
 
-#include "core/msgloop.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
+#include "core/inactivewait.h"
+#include "core/number.h"
 #include "core/sysstate.h"
 #include "graphics/drawstate.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/clock.h"
 #include "platform/winmm/timer.h"
 
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -25,7 +27,7 @@ bool WantsVSync()
 
 int TruncToInt(double v)
 {
-    return static_cast<int>(v);
+    return TruncateClamped(v, INT_MIN, INT_MAX, 0);
 }
 
 void RelockBackImage(int width, int height)
@@ -98,7 +100,7 @@ int WaitVerticalBlanks(int count)
     if (count < 0) return 0;
     auto pollUntil = [dd](BOOL wanted) {
         for (;;) {
-            if (ServiceMessageLoop() != 0) return;
+            if (PumpMessageLoop() != 0) return;
             BOOL inBlank = FALSE;
             dd->GetVerticalBlankStatus(&inBlank);
             if ((inBlank != FALSE) == (wanted != FALSE)) return;
@@ -110,9 +112,9 @@ int WaitVerticalBlanks(int count)
     }
     for (int i = 0; i < count; ++i) {
         pollUntil(FALSE);
-        if (ServiceMessageLoop() < 0) return -1;
+        if (PumpMessageLoop() < 0) return -1;
         pollUntil(TRUE);
-        if (ServiceMessageLoop() < 0) return -1;
+        if (PumpMessageLoop() < 0) return -1;
     }
     return 0;
 }
@@ -122,7 +124,7 @@ int PresentBackScreen(const RECT* area)
     SCREENSTATE& s = ScreenState;
     if (HasScreenLayer() == 0) return -1;
     // The debug console is drawn here once text input brings it.
-    if (DrawState.DrawTarget == -4) {
+    if (DrawState.DrawTarget == DRAWTARGET_FRONT) {
         IncrementFlipCounter();
         return WaitVerticalBlanks(1);
     }

@@ -7,7 +7,7 @@
 #include "graphics/screen_dib.h"
 
 #include "core/log.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
 #include "core/sysstate.h"
 #include "graphics/drawstate.h"
 #include "graphics/image/convert.h"
@@ -520,8 +520,8 @@ int ShowGDISurface(int flag)
     int area[4];
     ReadDrawArea(area);
     const int target = DrawState.DrawTarget;
-    SwitchDrawTarget(-2);
-    SwitchDrawTarget(-4);
+    SwitchDrawTarget(DRAWTARGET_BACK);
+    SwitchDrawTarget(DRAWTARGET_FRONT);
     SwitchDrawTarget(target);
     StoreDrawArea(area[0], area[1], area[2], area[3]);
     s.GdiSurfaceState = wanted;

@@ -323,11 +323,11 @@ int SelectSurface2DDrawTarget(int target, int oldTarget)
     SCREENSTATE& s = ScreenState;
     s.DrawImage = nullptr;
     const bool viaTemp = s.FrontViaTempPrimary == 1 && s.TempPrimarySurface != nullptr;
-    if (oldTarget == -4 && viaTemp) {
+    if (oldTarget == DRAWTARGET_FRONT && viaTemp) {
         KillTimer(s.Window, FRONT_COPY_TIMER_ID);
         CopyTempPrimaryToPrimary();
     }
-    if (target == -4) {
+    if (target == DRAWTARGET_FRONT) {
         s.DrawSurface = viaTemp ? s.TempPrimarySurface : s.PrimarySurface;
         s.DrawImage = s.FrontImage.Tag == MEMIMG_TAG ? &s.FrontImage : nullptr;
         s.DrawDepthImage = nullptr;
@@ -341,7 +341,7 @@ int SelectSurface2DDrawTarget(int target, int oldTarget)
                 SetTimer(s.Window, FRONT_COPY_TIMER_ID, 17, FrontCopyTimerProc);
             }
         }
-    } else if (target == -2) {
+    } else if (target == DRAWTARGET_BACK) {
         s.DrawSurface = s.BackSurface;
         s.DrawImage = s.BackImage.Tag == MEMIMG_TAG ? &s.BackImage : nullptr;
         s.DrawDepthImage = s.DepthImage.Tag == MEMIMG_TAG ? &s.DepthImage : nullptr;
@@ -376,7 +376,7 @@ int SelectSurface2DDrawTarget(int target, int oldTarget)
         }
         if (IsMemImgAlive(&is->DepthImage)) s.DrawDepthImage = &is->DepthImage;
     }
-    if (target != -4 && s.GdiOnly != 1 && s.PrimarySurface != nullptr && ClipperWanted()) {
+    if (target != DRAWTARGET_FRONT && s.GdiOnly != 1 && s.PrimarySurface != nullptr && ClipperWanted()) {
         s.PrimarySurface->SetClipper(s.Clipper);
     }
     DDSCAPS2 caps{};

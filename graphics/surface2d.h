@@ -4,7 +4,7 @@
 // the 2D draw-target switch and the blend-graph services.
 #pragma once
 
-#include "graphics/handle.h"
+#include "core/handle.h"
 #include "graphics/image/graphimage.h"
 #include "graphics/imagesurface.h"
 #include "graphics/memimg.h"

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <new>
 
-#include "core/api.h"
 #include "core/log.h"
 #include "core/memory.h"
+#include "graphics/image/graphimage.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 
@@ -209,8 +209,8 @@ THEORACTX* OpenTheoraMovie(const FILEFUNCS* funcs, FILEHANDLE file, int stockEnt
     if (ctx->PageCount > 0) ctx->PageIndex[0].FilePos = 0;
 
     CreateTheoraYuvSurface(ctx);
-    if (MakeXrgbGraphImage(static_cast<int>(ctx->Info.frame_width), static_cast<int>(ctx->Info.frame_height),
-                           &ctx->RgbImage) == -1) {
+    if (SetupGraphImageXRGB32(static_cast<int>(ctx->Info.frame_width), static_cast<int>(ctx->Info.frame_height),
+                              &ctx->RgbImage) == -1) {
         return FailOpen(ctx, "Theora ムービーデコードフレームストック用画像バッファの確保に失敗しました\n");
     }
 
@@ -253,7 +253,7 @@ int CloseTheoraMovie(THEORACTX* ctx)
     }
     FreeMemory(ctx->PageIndex);
     FreeMemory(ctx->KeyFrameFlags);
-    DiscardGraphImage(&ctx->RgbImage);
+    FreeGraphImagePixels(&ctx->RgbImage);
     ogg_stream_clear(&ctx->StreamState);
     theora_clear(&ctx->DecoderState);
     theora_comment_clear(&ctx->Comment);

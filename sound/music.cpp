@@ -3,7 +3,7 @@
 // operations (background music that is a sound) and the allocator.
 #include "sound/music.h"
 
-#include "core/msgloop.h"
+#include "core/inactivewait.h"
 #include "core/sysstate.h"
 #include "platform/kernel/file.h"
 #include "sound/sound.h"
@@ -57,7 +57,7 @@ int StopMusicHandle(int handle)
     if (rec == nullptr) return -1;
     MusicState.ReplayFlag = 0;
     HandleMidiMciNotify();
-    for (int i = 0; i < 5; ++i) ServiceMessageLoop();
+    for (int i = 0; i < 5; ++i) PumpMessageLoop();
     if (MusicState.TempFileFlag == 1) {
         DeleteFileA(MusicState.TempPath);
         MusicState.TempFileFlag = 0;

@@ -4,7 +4,7 @@
 // creates music; a creator must keep the state as these operations expect.
 #pragma once
 
-#include "graphics/handle.h"
+#include "core/handle.h"
 #include "platform/winmm/mci.h"
 
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include "sound/soundrec.h"
 
 #include "core/log.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
 
 #include <algorithm>
 #include <cstring>

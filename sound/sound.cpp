@@ -6,7 +6,7 @@
 
 #include "core/log.h"
 #include "core/memory.h"
-#include "core/msgloop.h"
+#include "core/inactivewait.h"
 #include "core/number.h"
 #include "platform/kernel/clock.h"
 #include "sound/soundrec.h"
@@ -159,10 +159,10 @@ int PlaySoundToHandle(int handle, int playType, int fromStart)
     }
     SetPlayBufferPosition(chosen, fromStart == 1 ? 0 : cursor);
     if (StartPlayBuffer(chosen, playType == SOUND_PLAYTYPE_LOOP ? 1 : 0) == -1) return -1;
-    if (playType == SOUND_PLAYTYPE_WAIT && ServiceMessageLoop() == 0) {
+    if (playType == SOUND_PLAYTYPE_WAIT && PumpMessageLoop() == 0) {
         while (CheckSoundPlaying(handle) == 1) {
             Sleep(1);
-            if (ServiceMessageLoop() != 0) break;
+            if (PumpMessageLoop() != 0) break;
         }
     }
     return 0;

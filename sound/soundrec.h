@@ -4,7 +4,7 @@
 #pragma once
 
 #include "core/nodelist.h"
-#include "graphics/handle.h"
+#include "core/handle.h"
 #include "platform/dsound/dsound.h"
 #include "sound/decoder.h"
 

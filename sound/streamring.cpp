@@ -3,7 +3,7 @@
 // silence behind the end and the stop, the played-bytes count behind the
 // position, and play, stop and the playing test. Calls the decoders, the
 // play buffers, the stream sources' claim and the message loop.
-#include "core/msgloop.h"
+#include "core/inactivewait.h"
 #include "core/number.h"
 #include "platform/kernel/clock.h"
 #include "sound/sound.h"
@@ -411,11 +411,11 @@ int PlayStreamSound(int handle, int playType, int fromTop)
     rec->StreamPlayType = playType;
     PrimeStreamSound(handle);
     if (buffer != nullptr && buffer->Valid == 1) StartPlayBuffer(buffer, 1);
-    if (playType == SOUND_PLAYTYPE_WAIT && ServiceMessageLoop() == 0) {
+    if (playType == SOUND_PLAYTYPE_WAIT && PumpMessageLoop() == 0) {
         while (CheckSoundPlaying(handle) == 1) {
             // The pump keeps the ring fed; a short sleep keeps the wait off the CPU.
             Sleep(1);
-            if (ServiceMessageLoop() != 0) break;
+            if (PumpMessageLoop() != 0) break;
         }
     }
     return 0;

@@ -4,7 +4,7 @@
 // measures and draws texts from the caches.
 #pragma once
 
-#include "graphics/handle.h"
+#include "core/handle.h"
 #include "graphics/image/graphimage.h"
 #include "graphics/memimg.h"
 #include "platform/kernel/types.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/memory.h"
-#include "core/startup.h"
+#include "core/fatalexit.h"
 #include "graphics/screen.h"
 #include "platform/gdi/font.h"
 #include "platform/gdi/gdi.h"

@@ -9,8 +9,8 @@
 
 #include "core/file/filefuncs.h"
 #include "core/log.h"
-#include "core/msgloop.h"
-#include "core/startup.h"
+#include "core/inactivewait.h"
+#include "core/fatalexit.h"
 #include "graphics/backend2d.h"
 #include "graphics/draw2d.h"
 #include "graphics/drawstate.h"

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "graphics/handle.h"
+#include "core/handle.h"
 #include "graphics/image/colorfmt.h"
 
 struct GraphImage {

@@ -9,6 +9,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace d3dsoft {
 
 RasterCounters g_counters;
@@ -408,8 +412,151 @@ SpanFn PickAlpha(int alphaFrom, bool modulate)
     return PickModulate<Blend, 2>(modulate);
 }
 
+#if defined(__SSE2__)
+// Mul on eight 16-bit lanes; every step stays below 65536, so it is exact.
+inline __m128i MulLanes(__m128i a, __m128i b)
+{
+    const __m128i t = _mm_add_epi16(_mm_mullo_epi16(a, b), _mm_set1_epi16(128));
+    return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+}
+
+// SpanFast four pixels at a time: texels are fetched one by one into BGRA,
+// then modulation and blending run on all channels of the four at once.
+// Keyed and alpha-tested pixels keep what the target held.
+template <int Blend>
+void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, const double* pu, const double* pv,
+                double x0, double yTerm, long long from, long long to, int py, const int* columns)
+{
+    const PixelView& t = c.textures[0];
+    const bool direct = t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000;
+    const bool texAlpha = t.bits[3] != 0;
+    // Alpha from the diffuse colour alone reads the texel as opaque, then takes the diffuse alpha by modulation.
+    const DWORD alphaFill = (f.alphaFrom == 0 || !texAlpha) ? 0xFF000000u : 0u;
+    const int m[4] = {f.modColour ? diffuse.b : 255, f.modColour ? diffuse.g : 255, f.modColour ? diffuse.r : 255,
+                      f.alphaFrom == 1 ? 255 : diffuse.a};
+    const __m128i mod = _mm_setr_epi16(static_cast<short>(m[0]), static_cast<short>(m[1]), static_cast<short>(m[2]),
+                                       static_cast<short>(m[3]), static_cast<short>(m[0]), static_cast<short>(m[1]),
+                                       static_cast<short>(m[2]), static_cast<short>(m[3]));
+    const bool identity = m[0] == 255 && m[1] == 255 && m[2] == 255 && m[3] == 255;
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(255);
+    const __m128i colourBits = _mm_set1_epi32(0x00FFFFFF), spare = _mm_set1_epi32(static_cast<int>(c.target.spare));
+    const DWORD keyBits = t.key & t.colourMask;
+    const auto& T = Products().v;
+    std::uint8_t* row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
+    const bool rowConstant = pv[1] == 0.0;
+    const int rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
+    const bool mayDrop = f.key || f.alphaTest;
+    const __m128i fill = _mm_set1_epi32(static_cast<int>(alphaFill));
+    const __m128i keyMask = _mm_set1_epi32(static_cast<int>(t.colourMask));
+    const __m128i keyValue = _mm_set1_epi32(static_cast<int>(keyBits));
+    // The texel of column x in BGRA, and whether the key or the alpha test drops the pixel.
+    // The usual quad reads one texture row through the cached columns.
+    const bool easy = direct && columns != nullptr && rowConstant;
+    const std::uint8_t* texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
+    auto fetch = [&](long long x, std::uint32_t* drop) __attribute__((always_inline)) {
+        DWORD raw;
+        if (easy) {
+            std::memcpy(&raw, texRow + static_cast<std::ptrdiff_t>(columns[x]) * 4, 4);
+        } else {
+            const double dxp = static_cast<double>(x) - x0;
+            const int tx =
+                columns != nullptr ? columns[x] : TexelIndex((pu[0] + pu[1] * dxp + pu[2] * yTerm) * t.width, t.width);
+            const int ty =
+                rowConstant ? rowTy : TexelIndex((pv[0] + pv[1] * dxp + pv[2] * yTerm) * t.height, t.height);
+            raw = ReadRaw(t, tx, ty);
+        }
+        DWORD texel;
+        if (easy || direct) {
+            texel = raw | alphaFill;
+        } else {
+            const C d = Decode(t, raw);
+            texel = static_cast<DWORD>(d.b) | static_cast<DWORD>(d.g) << 8 | static_cast<DWORD>(d.r) << 16 |
+                    static_cast<DWORD>(d.a) << 24 | alphaFill;
+        }
+        if (mayDrop) {
+            bool out = f.key && (raw & t.colourMask) == keyBits;
+            if (f.alphaTest && !out) {
+                const int ta = static_cast<int>(texel >> 24);
+                const int al = f.alphaFrom == 0 ? diffuse.a : f.alphaFrom == 1 ? ta : T[ta][diffuse.a];
+                out = !Compare(f.alphaFunc, static_cast<DWORD>(al), f.alphaRef);
+            }
+            *drop = out ? 0xFFFFFFFFu : 0u;
+        }
+        return static_cast<int>(texel);
+    };
+    auto combine = [&](__m128i s, __m128i d, __m128i drop) {
+        __m128i lo = _mm_unpacklo_epi8(s, zero), hi = _mm_unpackhi_epi8(s, zero);
+        if (!identity) {
+            lo = MulLanes(lo, mod);
+            hi = MulLanes(hi, mod);
+        }
+        if (Blend != 0) {
+            const __m128i alo = _mm_shufflehi_epi16(_mm_shufflelo_epi16(lo, 0xFF), 0xFF);
+            const __m128i ahi = _mm_shufflehi_epi16(_mm_shufflelo_epi16(hi, 0xFF), 0xFF);
+            const __m128i dlo = _mm_unpacklo_epi8(d, zero), dhi = _mm_unpackhi_epi8(d, zero);
+            lo = MulLanes(lo, alo);
+            hi = MulLanes(hi, ahi);
+            if (Blend == 1) {
+                lo = _mm_add_epi16(lo, MulLanes(dlo, _mm_sub_epi16(full, alo)));
+                hi = _mm_add_epi16(hi, MulLanes(dhi, _mm_sub_epi16(full, ahi)));
+            } else {
+                lo = _mm_add_epi16(lo, dlo);
+                hi = _mm_add_epi16(hi, dhi);
+            }
+        }
+        // Packing saturates each sum at 255.
+        const __m128i out = _mm_or_si128(_mm_and_si128(_mm_packus_epi16(lo, hi), colourBits), spare);
+        if (!mayDrop) return out;
+        return _mm_or_si128(_mm_andnot_si128(drop, out), _mm_and_si128(drop, d));
+    };
+    long long px = from;
+    // Whole groups stay in registers: values built in memory and read back wide stall the store buffer.
+    for (; px + 3 <= to; px += 4) {
+        std::uint8_t* p = row + px * 4;
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (easy && !f.alphaTest && columns[px + 1] == columns[px] + 1 && columns[px + 2] == columns[px] + 2 &&
+            columns[px + 3] == columns[px] + 3) {
+            // Four neighbouring texels, as an unscaled quad reads them.
+            const __m128i raw =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 4));
+            const __m128i drop = f.key ? _mm_cmpeq_epi32(_mm_and_si128(raw, keyMask), keyValue) : zero;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_or_si128(raw, fill), d, drop));
+            continue;
+        }
+        std::uint32_t k[4] = {};
+        const int t0 = fetch(px, &k[0]), t1 = fetch(px + 1, &k[1]), t2 = fetch(px + 2, &k[2]),
+                  t3 = fetch(px + 3, &k[3]);
+        const __m128i drop = mayDrop ? _mm_setr_epi32(static_cast<int>(k[0]), static_cast<int>(k[1]),
+                                                      static_cast<int>(k[2]), static_cast<int>(k[3]))
+                                     : zero;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_setr_epi32(t0, t1, t2, t3), d, drop));
+    }
+    if (px <= to) {
+        const int n = static_cast<int>(to - px + 1);
+        alignas(16) std::uint32_t src[4] = {}, dst[4] = {}, skip[4] = {};
+        for (int k = 0; k < n; ++k) src[k] = static_cast<std::uint32_t>(fetch(px + k, &skip[k]));
+        std::uint8_t* p = row + px * 4;
+        std::memcpy(dst, p, static_cast<std::size_t>(n) * 4);
+        const __m128i out = combine(_mm_load_si128(reinterpret_cast<const __m128i*>(src)),
+                                    _mm_load_si128(reinterpret_cast<const __m128i*>(dst)),
+                                    _mm_load_si128(reinterpret_cast<const __m128i*>(skip)));
+        _mm_store_si128(reinterpret_cast<__m128i*>(dst), out);
+        std::memcpy(p, dst, static_cast<std::size_t>(n) * 4);
+    }
+    g_counters.pixels += to - from + 1;
+}
+constexpr int kBestSpanLevel = 1;
+#else
+constexpr int kBestSpanLevel = 0;
+#endif
+
+int g_spanLevel = kBestSpanLevel;
+
 SpanFn PickSpan(const FastSetup& f)
 {
+#if defined(__SSE2__)
+    if (g_spanLevel >= 1) return f.blend == 0 ? SpanVector<0> : f.blend == 1 ? SpanVector<1> : SpanVector<2>;
+#endif
     if (f.blend == 0) return PickAlpha<0>(f.alphaFrom, f.modColour);
     if (f.blend == 1) return PickAlpha<1>(f.alphaFrom, f.modColour);
     return PickAlpha<2>(f.alphaFrom, f.modColour);
@@ -444,6 +591,12 @@ int ColourChannel(double v)
 }
 
 } // namespace
+
+int SetSpanLevel(int level)
+{
+    g_spanLevel = std::clamp(level, 0, kBestSpanLevel);
+    return g_spanLevel;
+}
 
 bool DescribeFormat(const DDPIXELFORMAT& format, PixelView* view)
 {

@@ -75,6 +75,10 @@ inline void CountRejected()
     ++g_counters.rejected;
 }
 
+// The widest span code to use: 0 scalar, 1 SSE2. Answers the level in effect,
+// which is at most what the build offers; the fastest by default.
+int SetSpanLevel(int level);
+
 void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const Vertex& d);
 void DrawLine(const DrawContext& c, const Vertex& a, const Vertex& b);
 void DrawPoint(const DrawContext& c, const Vertex& a);

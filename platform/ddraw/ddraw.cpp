@@ -5,7 +5,7 @@
 
 #include "platform/com/com.h"
 #include "platform/ddraw/ddraw_test.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 #include "platform/gdi/gdi.h"
 
 #include <algorithm>

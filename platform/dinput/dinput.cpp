@@ -446,20 +446,32 @@ HRESULT Effect::Stop()
     return SDL_JoystickRumble(owner_->Joystick(), 0, 0, 0) == 0 ? DI_OK : DIERR_GENERIC;
 }
 
-// What both object versions share: version check, enumeration, device creation.
-class DirectInputCore {
+// Both object versions: the interface and its id, the version check,
+// enumeration and device creation. Each version adds its own creation entry.
+template <class Interface, DWORD Version, const IID& InterfaceId>
+class DirectInputObject : public RefCounted<Interface> {
 public:
-    explicit DirectInputCore(DWORD version) : version_(version) {}
-
-    HRESULT Initialize(DWORD version)
+    HRESULT QueryInterface(REFIID iid, void** out) override
     {
-        if (version < version_) return DIERR_OLDDIRECTINPUTVERSION;
-        if (version > version_) return DIERR_BETADIRECTINPUTVERSION;
+        if (out == nullptr) return E_INVALIDARG;
+        if (iid == InterfaceId) {
+            this->AddRef();
+            *out = static_cast<Interface*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+
+    HRESULT Initialize(HINSTANCE, DWORD version) override
+    {
+        if (version < Version) return DIERR_OLDDIRECTINPUTVERSION;
+        if (version > Version) return DIERR_BETADIRECTINPUTVERSION;
         initialized_ = true;
         return DI_OK;
     }
 
-    HRESULT EnumDevices(DWORD type, LPDIENUMDEVICESCALLBACKA callback, void* context, DWORD)
+    HRESULT EnumDevices(DWORD type, LPDIENUMDEVICESCALLBACKA callback, void* context, DWORD) override
     {
         if (!initialized_) return DIERR_NOTINITIALIZED;
         if (callback == nullptr || (type != 0 && type != 2 && type != 3 && type != DIDEVTYPE_JOYSTICK))
@@ -478,7 +490,8 @@ public:
         return DI_OK;
     }
 
-    HRESULT CreateDevice(const GUID& guid, IDirectInputDevice7A** out)
+protected:
+    HRESULT CreateDeviceFor(const GUID& guid, IDirectInputDevice7A** out)
     {
         if (out == nullptr) return DIERR_INVALIDPARAM;
         *out = nullptr;
@@ -516,28 +529,11 @@ private:
         return callback(&info, context) != DIENUM_STOP;
     }
 
-    DWORD version_;
     bool initialized_ = false;
 };
 
-class DirectInput7 final : public RefCounted<IDirectInput7A> {
+class DirectInput7 final : public DirectInputObject<IDirectInput7A, 0x0700, IID_IDirectInput7A> {
 public:
-    HRESULT QueryInterface(REFIID iid, void** out) override
-    {
-        if (out == nullptr) return E_INVALIDARG;
-        if (iid == IID_IDirectInput7A) {
-            AddRef();
-            *out = static_cast<IDirectInput7A*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    HRESULT Initialize(HINSTANCE, DWORD version) override { return core_.Initialize(version); }
-    HRESULT EnumDevices(DWORD type, LPDIENUMDEVICESCALLBACKA callback, void* context, DWORD flags) override
-    {
-        return core_.EnumDevices(type, callback, context, flags);
-    }
     HRESULT CreateDeviceEx(const GUID& device, REFIID iid, void** out, IUnknown* outer) override
     {
         if (out == nullptr) return DIERR_INVALIDPARAM;
@@ -545,44 +541,22 @@ public:
         if (outer != nullptr) return DIERR_NOINTERFACE;
         if (!(iid == IID_IDirectInputDevice7A)) return DIERR_NOINTERFACE;
         IDirectInputDevice7A* made = nullptr;
-        HRESULT hr = core_.CreateDevice(device, &made);
+        HRESULT hr = CreateDeviceFor(device, &made);
         *out = made;
         return hr;
     }
-
-private:
-    DirectInputCore core_{0x0700};
 };
 
-class DirectInput8 final : public RefCounted<IDirectInput8A> {
+class DirectInput8 final : public DirectInputObject<IDirectInput8A, 0x0800, IID_IDirectInput8A> {
 public:
-    HRESULT QueryInterface(REFIID iid, void** out) override
-    {
-        if (out == nullptr) return E_INVALIDARG;
-        if (iid == IID_IDirectInput8A) {
-            AddRef();
-            *out = static_cast<IDirectInput8A*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    HRESULT Initialize(HINSTANCE, DWORD version) override { return core_.Initialize(version); }
-    HRESULT EnumDevices(DWORD type, LPDIENUMDEVICESCALLBACKA callback, void* context, DWORD flags) override
-    {
-        return core_.EnumDevices(type, callback, context, flags);
-    }
     HRESULT CreateDevice(const GUID& device, IDirectInputDevice8A** out, IUnknown* outer) override
     {
         if (outer != nullptr) {
             if (out) *out = nullptr;
             return DIERR_NOINTERFACE;
         }
-        return core_.CreateDevice(device, out);
+        return CreateDeviceFor(device, out);
     }
-
-private:
-    DirectInputCore core_{0x0800};
 };
 
 }  // namespace

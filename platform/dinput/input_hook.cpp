@@ -192,3 +192,14 @@ void DetachInjectedPads()
     }
     InjectedPads.clear();
 }
+
+void ResetInputHooks()
+{
+    ReleaseInjectedKeys();
+    LayoutOverride.clear();
+    DirectInput7Available = true;
+    DirectInput8Available = true;
+    KeyboardNotificationFails = false;
+    KeyboardAcquireFails = false;
+    DetachInjectedPads();
+}

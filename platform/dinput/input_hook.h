@@ -44,3 +44,8 @@ void DetachInjectedPads();
 
 // Every device-state read the layer made so far (keyboard and joypads).
 long DeviceReadCount();
+
+// Back to the hooks' first state, injected input aside: no key held, no
+// layout override, both DirectInput versions available, no failure switched
+// on, no injected pad.
+void ResetInputHooks();

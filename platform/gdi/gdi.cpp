@@ -3,9 +3,9 @@
 // memory contexts draw into the bitmap selected into them.
 #include "platform/gdi/gdi.h"
 
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
+#include "platform/display/pixel.h"
 #include "platform/gdi/gdi_object.h"
-#include "platform/gdi/pixel.h"
 
 #include <algorithm>
 #include <cstring>

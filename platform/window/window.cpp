@@ -3,8 +3,8 @@
 // platform/gdi for paint device contexts and the kernel for clocks.
 #include "platform/window/window.h"
 
-#include "platform/ddraw/display.h"
-#include "platform/ddraw/sdl_presenter.h"
+#include "platform/display/display.h"
+#include "platform/display/sdl_presenter.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/sync.h"

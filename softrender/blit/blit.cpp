@@ -1,14 +1,13 @@
 // The 1:1 blit's frame: refusals, clipping against the draw area, the
-// per-call values, the parameter shortcuts and the choice of loop. Reads
-// DRAWSTATE, BLENDTABLES and the MMX flag; the loops live in blit_kernel.h.
+// per-call values, the parameter shortcuts and the choice of loop. Reads its
+// KERNELPARAMS and BLENDTABLES; the loops live in blit_kernel.h.
 #include "softrender/blit/blit.h"
 
-#include "core/sysstate.h"
 #include "graphics/blendtable.h"
-#include "graphics/drawstate.h"
 #include "graphics/matrix.h"
 #include "softrender/blit/blit_kernel.h"
 #include "softrender/pixelops/op_context.h"
+#include "softrender/simd/isa.h"
 
 #include <climits>
 
@@ -22,27 +21,25 @@ namespace {
 
 int ClampToInt(long long v)
 {
-    if (v > INT_MAX) return INT_MAX;
-    if (v < INT_MIN) return INT_MIN;
-    return static_cast<int>(v);
+    return static_cast<int>(v < INT_MIN ? INT_MIN : (v > INT_MAX ? INT_MAX : v));
 }
 
 // The fast branch's loop for a mode, or Fast::None for the general rules.
-Fast ChooseFast(int format, int mode, int p)
+Fast ChooseFast(PixFmt format, BlendMode mode, int p, bool mmx)
 {
-    bool mmx = SysState.MMXFlag == 1;
+    const bool r565 = format == PixFmt::R565;
     switch (mode) {
-        case 0: return Fast::Copy;
-        case 1:
+        case BlendMode::Copy: return Fast::Copy;
+        case BlendMode::Blend:
             if (p == 128) return Fast::HalfSum;
-            return format == 0 ? Fast::Cube : Fast::None;
-        case 2:
+            return r565 ? Fast::Cube : Fast::None;
+        case BlendMode::Add:
             if (p != 255) return Fast::None;
-            if (format == 0) return Fast::AddPair;
+            if (r565) return Fast::AddPair;
             return mmx ? Fast::AddSat : Fast::AddFast;
-        case 3:
+        case BlendMode::Subtract:
             if (p != 255) return Fast::None;
-            if (format == 0) return Fast::SubPair;
+            if (r565) return Fast::SubPair;
             return mmx ? Fast::SubSat : Fast::Sub;
         default: return Fast::None;
     }
@@ -50,8 +47,9 @@ Fast ChooseFast(int format, int mode, int p)
 
 }  // namespace
 
-void BlitMemImg(MEMIMG* dst, const MEMIMG* src, int x, int y, int keyFlag, const MEMIMG* blendGraph)
+void softrender::BlitMemImg(const KERNELPARAMS& k, MEMIMG* dst, const MEMIMG* src, int x, int y, int keyFlag)
 {
+    const MEMIMG* blendGraph = k.BlendGraph;
     if (!IsMemImgAlive(dst) || !IsMemImgAlive(src)) return;
     const MEMIMGBODY* sb = src->Body;
     const MEMIMGBODY* db = dst->Body;
@@ -66,20 +64,17 @@ void BlitMemImg(MEMIMG* dst, const MEMIMG* src, int x, int y, int keyFlag, const
 
     RECT r = {x, y, ClampToInt(static_cast<long long>(x) + src->Width),
               ClampToInt(static_cast<long long>(y) + src->Height)};
-    ClipRectAgainstRect(&r, &DrawState.DrawArea);
+    ClipRectAgainstRect(&r, &k.Area);
     int width = r.right - r.left;
     int height = r.bottom - r.top;
     if (width <= 0 || height <= 0) return;
     // The draw area lies inside the target; a stale one must still not write outside it.
     if (r.left < 0 || r.top < 0 || r.right > dst->Width || r.bottom > dst->Height) return;
 
-    auto mode = static_cast<unsigned>(DrawState.BlendMode);
-    if (mode > 11 || (mode >= 5 && mode <= 9)) return;
-    int p = DrawState.BlendParam < 0 ? 0 : (DrawState.BlendParam > 255 ? 255 : DrawState.BlendParam);
+    const int p = k.Param;
     Src srcKind = sb->UsePalette ? Src::Palette : (sb->UseAlpha ? Src::Alpha : Src::Direct);
-    if (mode == 1 && p == 255) mode = 0;
-    if ((mode == 1 || mode == 2) && p == 0) return;
-    if (mode == 3 && p == 0 && srcKind != Src::Palette) return;
+    const int mode = softpix::SelectImageMode(k.Mode, p, srcKind == Src::Palette);
+    if (mode < 0) return;
 
     int xOff = static_cast<int>(static_cast<long long>(r.left) - x);
     int yOff = static_cast<int>(static_cast<long long>(r.top) - y);
@@ -88,15 +83,18 @@ void BlitMemImg(MEMIMG* dst, const MEMIMG* src, int x, int y, int keyFlag, const
 
     int sbpp = MemImgBytesPerPixel(sb);
     int dbpp = MemImgBytesPerPixel(db);
-    DWORD bright = DrawState.DrawBright;
+    DWORD bright = k.Bright;
 
-    BlitCall call{};
+    // Field by field: clearing the whole record costs a small draw more than its pixels.
+    BlitCall call;
     call.src = src->Pixels + static_cast<std::ptrdiff_t>(yOff) * sb->Pitch + static_cast<std::ptrdiff_t>(xOff) * sbpp;
     call.dst = dst->Pixels + static_cast<std::ptrdiff_t>(r.top) * db->Pitch + static_cast<std::ptrdiff_t>(r.left) * dbpp;
     call.width = width;
     call.height = height;
     call.srcSkip = static_cast<std::ptrdiff_t>(sb->Pitch) - static_cast<std::ptrdiff_t>(width) * sbpp;
     call.dstSkip = static_cast<std::ptrdiff_t>(db->Pitch) - static_cast<std::ptrdiff_t>(width) * dbpp;
+    call.graph = nullptr;
+    call.graphSkip = 0;
     if (blendGraph != nullptr) {
         int gp = blendGraph->Body->Pitch;
         call.graph = blendGraph->Pixels + static_cast<std::ptrdiff_t>(yOff) * gp + xOff;
@@ -106,15 +104,16 @@ void BlitMemImg(MEMIMG* dst, const MEMIMG* src, int x, int y, int keyFlag, const
     call.cube = BlendTables.InterpolationCube[p >> 2];
     call.runs = sb->RunTable;
 
-    BlitChoice choice{};
+    BlitChoice choice;
     choice.src = srcKind;
-    choice.mode = static_cast<int>(mode);
+    choice.mode = mode;
     choice.graph = blendGraph != nullptr;
-    choice.white = IsDrawBrightWhite(bright);
+    choice.white = softpix::IsWhite(bright);
     choice.key = keyFlag != 0;
     choice.runs = runs;
     choice.fast = Fast::None;
-    if (!runs && choice.white && !choice.graph && srcKind != Src::Alpha) choice.fast = ChooseFast(format, choice.mode, p);
+    choice.isa = softrender::UsableIsaLevel(k.Isa);
+    if (!runs && choice.white && !choice.graph && srcKind != Src::Alpha) choice.fast = ChooseFast(static_cast<PixFmt>(format), static_cast<BlendMode>(mode), p, k.Mmx);
 
     BlitLoop loop;
     if (format == MEMIMG_FORMAT_XRGB8888) {

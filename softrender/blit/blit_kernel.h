@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "platform/kernel/types.h"
+#include "softrender/kernelparams.h"
 #include "softrender/blit/fast_word_ops.h"
 #include "softrender/pixelops/image_ops.h"
 
@@ -57,6 +58,7 @@ struct BlitChoice {
     bool key;
     bool runs;
     Fast fast;
+    IsaLevel isa;  // already lowered to the processor's
 };
 
 // One table per format and path, each in its own translation unit.
@@ -64,15 +66,18 @@ BlitLoop SelectXrgbPixelLoop(const BlitChoice& choice);
 BlitLoop SelectXrgbRunLoop(const BlitChoice& choice);
 BlitLoop SelectRgb565PixelLoop(const BlitChoice& choice);
 BlitLoop SelectRgb565RunLoop(const BlitChoice& choice);
+// The AVX2 level's vector loops (blit_avx2.cpp), or null.
+BlitLoop SelectXrgbVectorAvx2(const BlitChoice& choice);
+BlitLoop SelectRgb565VectorAvx2(const BlitChoice& choice);
 
 // ---------------------------------------------------------------- sources
 
-template <int Fmt, Src S>
+template <PixFmt Fmt, Src S>
 struct Source;
 
 // XRGB: colour in bytes 0-2; an alpha source carries a in byte 3.
 template <Src S>
-struct Source<1, S> {
+struct Source<PixFmt::X8888, S> {
     static constexpr int kBytes = S == Src::Palette ? 1 : 4;
     struct Px {
         u32 colour;  // whole u32 (palette entry, or pixel)
@@ -93,7 +98,7 @@ struct Source<1, S> {
 
 // RGB 5:6:5: an alpha source has 4-byte pixels, colour word then alpha byte.
 template <Src S>
-struct Source<0, S> {
+struct Source<PixFmt::R565, S> {
     static constexpr int kBytes = S == Src::Palette ? 1 : (S == Src::Alpha ? 4 : 2);
     struct Px {
         u32 colour;
@@ -118,11 +123,11 @@ struct Source<0, S> {
 // ---------------------------------------------------------- fast branch
 
 // One pixel of a fast loop, s the source colour word, d the destination.
-template <int Fmt, Fast F>
+template <PixFmt Fmt, Fast F>
 [[gnu::always_inline]] inline u32 FastOp(const BlitCall& c, u32 s, u32 d)
 {
     if constexpr (F == Fast::Copy) return s;
-    if constexpr (Fmt == 1) {
+    if constexpr (Fmt == PixFmt::X8888) {
         if constexpr (F == Fast::HalfSum) return HalfSum8888(d, s);
         if constexpr (F == Fast::AddSat) return AddSat8888(d, s);
         if constexpr (F == Fast::SubSat) return softpix::ByteWiseSaturatingSubtract(s, d);
@@ -143,17 +148,19 @@ template <int Fmt, Fast F>
 // ------------------------------------------------------------ pixel steps
 
 // Everything one destination pixel needs for one combination.
-template <int Fmt, Src S, int Mode, bool G, bool W, bool K, Fast F>
+template <PixFmt Fmt, Src S, int Mode, bool G, bool W, bool K, Fast F>
 struct Pixel {
     using Source_ = Source<Fmt, S>;
-    using Rule = softpix::ImageOp<static_cast<softpix::PixFmt>(Fmt), S == Src::Palette, S == Src::Alpha, Mode, G, W, K,
+    using Rule = softpix::ImageOp<Fmt, S == Src::Palette, S == Src::Alpha, Mode, G, W, K,
                                   softpix::Family::Blit>;
     static constexpr int kSrcBytes = Source_::kBytes;
-    static constexpr int kDstBytes = Fmt == 1 ? 4 : 2;
+    static constexpr int kDstBytes = Fmt == PixFmt::X8888 ? 4 : 2;
+    // An opaque run is the source's own words: whole-word copies.
+    static constexpr bool kCopiesRuns = Mode == 0 && W && !G && S != Src::Palette && kSrcBytes == kDstBytes;
 
     [[gnu::always_inline]] static inline u32 LoadDst(const BYTE* d)
     {
-        if constexpr (Fmt == 1) {
+        if constexpr (Fmt == PixFmt::X8888) {
             return softpix::Load32(d);
         } else {
             return softpix::Load16(d);
@@ -161,7 +168,7 @@ struct Pixel {
     }
     [[gnu::always_inline]] static inline void StoreDst(BYTE* d, u32 v)
     {
-        if constexpr (Fmt == 1) {
+        if constexpr (Fmt == PixFmt::X8888) {
             softpix::Store32(d, v);
         } else {
             softpix::Store16(d, static_cast<std::uint16_t>(v));
@@ -174,7 +181,7 @@ struct Pixel {
     {
         if constexpr (F != Fast::None && S == Src::Palette) {
             return raw == (c.ops.Key & 0xFF);
-        } else if constexpr (F != Fast::None && Fmt == 0) {
+        } else if constexpr (F != Fast::None && Fmt == PixFmt::R565) {
             return raw == (c.ops.Key & 0xFFFF);
         } else {
             return raw == c.ops.Key;
@@ -293,6 +300,31 @@ void PairWalk565(const BlitCall& c)
     }
 }
 
+// n bytes (n >= 2, even) in 16-, 8-, 4- and 2-byte moves, the last one of a
+// size overlapping the one before instead of a tail loop: short rows of
+// sprites cost a few moves, not a call or a byte loop.
+[[gnu::always_inline]] inline void CopyRun(BYTE* d, const BYTE* s, std::size_t n)
+{
+    auto move = [&](std::size_t at, auto size) { std::memcpy(d + at, s + at, decltype(size)::value); };
+    using S16 = std::integral_constant<std::size_t, 16>;
+    using S8 = std::integral_constant<std::size_t, 8>;
+    using S4 = std::integral_constant<std::size_t, 4>;
+    using S2 = std::integral_constant<std::size_t, 2>;
+    if (n >= 16) {
+        std::size_t i = 0;
+        for (; i + 16 <= n; i += 16) move(i, S16{});
+        if (i < n) move(n - 16, S16{});
+    } else if (n >= 8) {
+        move(0, S8{});
+        move(n - 8, S8{});
+    } else if (n >= 4) {
+        move(0, S4{});
+        move(n - 4, S4{});
+    } else {
+        move(0, S2{});
+    }
+}
+
 template <class Px, bool G>
 void RunWalk(const BlitCall& c)
 {
@@ -314,6 +346,14 @@ void RunWalk(const BlitCall& c)
                 d += n * Px::kDstBytes;
                 if constexpr (G) g += n;
                 continue;
+            }
+            if constexpr (Px::kCopiesRuns) {
+                if (kind == 1) {
+                    CopyRun(d, s, static_cast<std::size_t>(n) * Px::kDstBytes);
+                    s += n * Px::kSrcBytes;
+                    d += n * Px::kDstBytes;
+                    continue;
+                }
             }
             for (int i = 0; i < n; ++i) {
                 if (kind == 1) {
@@ -370,7 +410,7 @@ inline BlitLoop WithMode(int mode, Fn fn)
 }
 
 // Every general combination of one format and path.
-template <int Fmt, bool Runs>
+template <PixFmt Fmt, bool Runs>
 BlitLoop SelectGeneral(const BlitChoice& ch)
 {
     return WithSrc(ch.src, [&](auto s) {
@@ -391,12 +431,12 @@ BlitLoop SelectGeneral(const BlitChoice& ch)
 }
 
 // Row copy of a direct source without a key: the rows as whole runs of words.
-template <int Fmt>
+template <PixFmt Fmt>
 void CopyRowsWalk(const BlitCall& c)
 {
     const BYTE* s = c.src;
     BYTE* d = c.dst;
-    std::size_t rowBytes = static_cast<std::size_t>(c.width) * (Fmt == 1 ? 4 : 2);
+    std::size_t rowBytes = static_cast<std::size_t>(c.width) * (Fmt == PixFmt::X8888 ? 4 : 2);
     if (c.srcSkip == 0 && c.dstSkip == 0) {  // both blocks contiguous: one move
         std::memmove(d, s, rowBytes * static_cast<std::size_t>(c.height));
         return;
@@ -408,7 +448,7 @@ void CopyRowsWalk(const BlitCall& c)
     }
 }
 
-template <int Fmt, Src S, bool K, Fast F>
+template <PixFmt Fmt, Src S, bool K, Fast F>
 BlitLoop FastLoop()
 {
     using Px = Pixel<Fmt, S, 0, false, true, K, F>;
@@ -422,7 +462,7 @@ BlitLoop FastLoop()
 }
 
 // The fast branch's loops of one format.
-template <int Fmt>
+template <PixFmt Fmt>
 BlitLoop SelectFast(const BlitChoice& ch)
 {
     return WithBool(ch.src == Src::Palette, [&](auto pal) {
@@ -433,7 +473,7 @@ BlitLoop SelectFast(const BlitChoice& ch)
                 case Fast::HalfSum: return FastLoop<Fmt, S, k(), Fast::HalfSum>();
                 default: break;
             }
-            if constexpr (Fmt == 1) {
+            if constexpr (Fmt == PixFmt::X8888) {
                 switch (ch.fast) {
                     case Fast::AddSat: return FastLoop<Fmt, S, k(), Fast::AddSat>();
                     case Fast::SubSat: return FastLoop<Fmt, S, k(), Fast::SubSat>();

@@ -4,6 +4,6 @@
 
 namespace blitk {
 
-BlitLoop SelectRgb565RunLoop(const BlitChoice& choice) { return SelectGeneral<0, true>(choice); }
+BlitLoop SelectRgb565RunLoop(const BlitChoice& choice) { return SelectGeneral<PixFmt::R565, true>(choice); }
 
 }  // namespace blitk

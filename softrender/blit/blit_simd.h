@@ -1,221 +1,295 @@
-// SSE2 loops for the 1:1 blit's commonest combinations (white brightness, no
-// blend graph): four 32-bit or eight 16-bit pixels per step with exactly the
-// results of the one-pixel rules, which still draw each row's tail.
-// Included only by the per-pixel loop tables.
+// Vector loops for the 1:1 blit's commonest combinations (white brightness,
+// no blend graph): one template per loop over the register type (V128 for
+// SSE2, V256 for AVX2), with exactly the results of the one-pixel rules,
+// which still draw each row's last few pixels. An AVX2 row ends with one
+// 16-byte step before the single pixels. Included by the per-pixel loop
+// tables (SSE2) and by blit_avx2.cpp (AVX2, under its own target).
 #pragma once
 
 #include "softrender/blit/blit_kernel.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#include "softrender/simd/vec128.h"
 
 namespace blitk::simd {
 
-inline __m128i Load(const BYTE* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-inline void Store(BYTE* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-inline __m128i Select(__m128i mask, __m128i ifSet, __m128i ifClear)
+using softrender::simd::V128;
+
+// Bytes 0-2 of each pixel from r, byte 3 kept from d.
+template <class V>
+[[gnu::always_inline]] inline typename V::T KeepByte3(typename V::T r, typename V::T d)
 {
-    return _mm_or_si128(_mm_and_si128(mask, ifSet), _mm_andnot_si128(mask, ifClear));
-}
-// Bytes 0-2 from r, byte 3 kept from d.
-inline __m128i KeepByte3(__m128i r, __m128i d)
-{
-    const __m128i top = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    return _mm_or_si128(_mm_andnot_si128(top, r), _mm_and_si128(top, d));
+    return V::Select(V::Set32(0xFF000000u), d, r);
 }
 
+// d + floor((s - d) * w / 256) on every byte whose 16-bit weight lane is
+// non-zero (w16lo/w16hi: the weights of the low and high unpacked halves).
+// The true sum 256 d + (s - d) w lies in [0, 65280], so its high byte is d
+// plus the high byte of the wrapped 16-bit product.
+template <class V>
+[[gnu::always_inline]] inline typename V::T LerpBytes(typename V::T s, typename V::T d, typename V::T w16lo,
+                                                       typename V::T w16hi)
+{
+    const typename V::T z = V::Zero();
+    typename V::T lo = V::Mullo16(V::Sub16(V::UnpackLo8(s, z), V::UnpackLo8(d, z)), w16lo);
+    typename V::T hi = V::Mullo16(V::Sub16(V::UnpackHi8(s, z), V::UnpackHi8(d, z)), w16hi);
+    return V::Add8(d, V::PackUS16(V::Srl16(lo, 8), V::Srl16(hi, 8)));
+}
+
+// The destination rows two ahead, asked for early: sprites land on rows of
+// the screen that are rarely in the nearest caches.
+[[gnu::always_inline]] inline void PrefetchRow(const BYTE* d, int y, int height, std::ptrdiff_t pitch, int rowBytes)
+{
+    if (y + 2 < height) {
+        const BYTE* ahead = d + 2 * pitch;
+        __builtin_prefetch(ahead, 1);
+        __builtin_prefetch(ahead + rowBytes - 1, 1);
+    }
+}
+
+template <class V>
 struct CopyOp {
-    explicit CopyOp(const BlitCall&) {}
-    __m128i operator()(__m128i s, __m128i) const { return s; }
+    static constexpr bool kWritesSourceOnly = true;
+    [[gnu::always_inline]] explicit CopyOp(const BlitCall&) {}
+    [[gnu::always_inline]] typename V::T operator()(typename V::T s, typename V::T) const { return s; }
 };
 
+template <class V>
 struct HalfSumOp {
-    explicit HalfSumOp(const BlitCall&) {}
-    __m128i operator()(__m128i s, __m128i d) const
+    [[gnu::always_inline]] explicit HalfSumOp(const BlitCall&) {}
+    [[gnu::always_inline]] typename V::T operator()(typename V::T s, typename V::T d) const
     {
-        const __m128i m = _mm_set1_epi32(0x007F7F7F);
-        return _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(d, 1), m), _mm_and_si128(_mm_srli_epi32(s, 1), m));
+        const typename V::T m = V::Set32(0x007F7F7F);
+        return V::Add32(V::And(V::Srl32(d, 1), m), V::And(V::Srl32(s, 1), m));
     }
 };
 
+template <class V>
 struct AddSatOp {
-    explicit AddSatOp(const BlitCall&) {}
-    __m128i operator()(__m128i s, __m128i d) const { return _mm_adds_epu8(d, s); }
+    [[gnu::always_inline]] explicit AddSatOp(const BlitCall&) {}
+    [[gnu::always_inline]] typename V::T operator()(typename V::T s, typename V::T d) const { return V::AddsU8(d, s); }
 };
 
+template <class V>
 struct SubSatOp {
-    explicit SubSatOp(const BlitCall&) {}
-    __m128i operator()(__m128i s, __m128i d) const { return _mm_subs_epu8(d, s); }
+    [[gnu::always_inline]] explicit SubSatOp(const BlitCall&) {}
+    [[gnu::always_inline]] typename V::T operator()(typename V::T s, typename V::T d) const { return V::SubsU8(d, s); }
 };
 
 // The packed word procedures, lane by lane.
-inline __m128i AddWords(__m128i d, __m128i a, bool full)
+template <class V>
+[[gnu::always_inline]] inline typename V::T AddWords(typename V::T d, typename V::T a, bool full)
 {
-    const __m128i m1 = _mm_set1_epi32(0x00FEFEFF), m2 = _mm_set1_epi32(0x01010100);
-    __m128i w = _mm_add_epi32(_mm_and_si128(d, m1), _mm_and_si128(a, m1));
-    __m128i k = _mm_and_si128(w, m2);
-    __m128i r = _mm_or_si128(_mm_sub_epi32(k, _mm_srli_epi32(k, 8)), w);
-    if (full) r = _mm_or_si128(r, _mm_and_si128(_mm_or_si128(d, a), _mm_set1_epi32(0x00010100)));
+    const typename V::T m1 = V::Set32(0x00FEFEFF), m2 = V::Set32(0x01010100);
+    typename V::T w = V::Add32(V::And(d, m1), V::And(a, m1));
+    typename V::T k = V::And(w, m2);
+    typename V::T r = V::Or(V::Sub32(k, V::Srl32(k, 8)), w);
+    if (full) r = V::Or(r, V::And(V::Or(d, a), V::Set32(0x00010100)));
     return r;
 }
-inline __m128i SubWords(__m128i d, __m128i a)
+template <class V>
+[[gnu::always_inline]] inline typename V::T SubWords(typename V::T d, typename V::T a)
 {
-    const __m128i m1 = _mm_set1_epi32(0x00FEFEFF), m2 = _mm_set1_epi32(0x01010100);
-    __m128i x = _mm_sub_epi32(_mm_or_si128(d, m2), _mm_and_si128(a, m1));
-    __m128i k = _mm_and_si128(x, m2);
-    return _mm_and_si128(x, _mm_sub_epi32(k, _mm_srli_epi32(k, 8)));
+    const typename V::T m1 = V::Set32(0x00FEFEFF), m2 = V::Set32(0x01010100);
+    typename V::T x = V::Sub32(V::Or(d, m2), V::And(a, m1));
+    typename V::T k = V::And(x, m2);
+    return V::And(x, V::Sub32(k, V::Srl32(k, 8)));
 }
 
+template <class V>
 struct AddFastOp {
-    explicit AddFastOp(const BlitCall&) {}
-    __m128i operator()(__m128i s, __m128i d) const { return AddWords(d, s, false); }
+    [[gnu::always_inline]] explicit AddFastOp(const BlitCall&) {}
+    [[gnu::always_inline]] typename V::T operator()(typename V::T s, typename V::T d) const { return AddWords<V>(d, s, false); }
 };
+template <class V>
 struct SubOp {
-    explicit SubOp(const BlitCall&) {}
-    __m128i operator()(__m128i s, __m128i d) const { return SubWords(d, s); }
+    [[gnu::always_inline]] explicit SubOp(const BlitCall&) {}
+    [[gnu::always_inline]] typename V::T operator()(typename V::T s, typename V::T d) const { return SubWords<V>(d, s); }
 };
 
-// d + (s - d) * p / 256 per colour byte, byte 3 kept: in 16-bit lanes the
-// sum d * (256 - p) + s * p never passes 65280.
+// d + floor((s - d) * p / 256) per colour byte; the weight's alpha lanes are
+// 0, so byte 3 stays d's.
+template <class V>
 struct Lerp8Op {
-    __m128i p, q;
-    explicit Lerp8Op(const BlitCall& c)
-        : p(_mm_set1_epi16(static_cast<short>(c.ops.P))), q(_mm_set1_epi16(static_cast<short>(256 - c.ops.P)))
-    {
-    }
-    __m128i Half(__m128i s16, __m128i d16) const
-    {
-        return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(d16, q), _mm_mullo_epi16(s16, p)), 8);
-    }
-    __m128i operator()(__m128i s, __m128i d) const
-    {
-        const __m128i z = _mm_setzero_si128();
-        __m128i lo = Half(_mm_unpacklo_epi8(s, z), _mm_unpacklo_epi8(d, z));
-        __m128i hi = Half(_mm_unpackhi_epi8(s, z), _mm_unpackhi_epi8(d, z));
-        return KeepByte3(_mm_packus_epi16(lo, hi), d);
-    }
+    typename V::T w;
+    [[gnu::always_inline]] explicit Lerp8Op(const BlitCall& c) : w(V::Set64(0x0000000100010001ull * c.ops.P)) {}
+    [[gnu::always_inline]] typename V::T operator()(typename V::T s, typename V::T d) const { return LerpBytes<V>(s, d, w, w); }
 };
 
 // Scale(s) = s * p / 255 truncated, as (t + 1 + (t >> 8)) >> 8 with t = s * p
 // (exact for every t up to 255 * 255), then the full add or the subtract.
-template <bool Add>
+template <class V, bool Add>
 struct ScaleOp {
-    __m128i p;
-    explicit ScaleOp(const BlitCall& c) : p(_mm_set1_epi16(static_cast<short>(c.ops.P))) {}
-    static __m128i Div255(__m128i t)
+    typename V::T p;
+    [[gnu::always_inline]] explicit ScaleOp(const BlitCall& c) : p(V::Set16(c.ops.P)) {}
+    [[gnu::always_inline]] static typename V::T Div255(typename V::T t)
     {
-        return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_set1_epi16(1)), _mm_srli_epi16(t, 8)), 8);
+        return V::Srl16(V::Add16(V::Add16(t, V::Set16(1)), V::Srl16(t, 8)), 8);
     }
-    __m128i operator()(__m128i s, __m128i d) const
+    [[gnu::always_inline]] typename V::T operator()(typename V::T s, typename V::T d) const
     {
-        const __m128i z = _mm_setzero_si128();
-        __m128i lo = Div255(_mm_mullo_epi16(_mm_unpacklo_epi8(s, z), p));
-        __m128i hi = Div255(_mm_mullo_epi16(_mm_unpackhi_epi8(s, z), p));
-        __m128i a = _mm_packus_epi16(lo, hi);
-        return Add ? AddWords(d, a, true) : SubWords(d, a);
+        const typename V::T z = V::Zero();
+        typename V::T lo = Div255(V::Mullo16(V::UnpackLo8(s, z), p));
+        typename V::T hi = Div255(V::Mullo16(V::UnpackHi8(s, z), p));
+        typename V::T a = V::PackUS16(lo, hi);
+        return Add ? AddWords<V>(d, a, true) : SubWords<V>(d, a);
     }
 };
 
-// Direct sources, 16 bytes per step (four 32-bit or eight 16-bit pixels);
-// key-coloured pixels keep the destination, and 16-bit pixels compare with the
-// key's low 16 bits. Px draws the row's tail one pixel at a time.
-template <class Op, class Px, bool K, int Bytes = 4>
+// One register of a direct source: key-coloured pixels keep the destination,
+// and 16-bit pixels compare with the key's low 16 bits.
+template <class Op>
+concept WritesSourceOnly = Op::kWritesSourceOnly;
+
+// A keyed copy reads the destination only where a register mixes keyed and
+// drawn pixels: wholly drawn ones are stored, wholly keyed ones passed over.
+template <class V, int Bytes>
+[[gnu::always_inline]] inline typename V::T KeyOf(const BlitCall& c)
+{
+    return Bytes == 4 ? V::Set32(c.ops.Key) : V::Set16(c.ops.Key & 0xFFFF);
+}
+template <class V, int Bytes>
+[[gnu::always_inline]] inline typename V::T IsKey(typename V::T sv, typename V::T key)
+{
+    return Bytes == 4 ? V::CmpEq32(sv, key) : V::CmpEq16(sv, key);
+}
+
+template <class V, template <class> class Op, bool K, int Bytes>
+[[gnu::always_inline]] inline void DirectStep(typename V::T key, const Op<V>& op, const BYTE* s, BYTE* d)
+{
+    if constexpr (K && WritesSourceOnly<Op<V>>) {
+        const typename V::T sv = V::Load(s);
+        const typename V::T keyed = IsKey<V, Bytes>(sv, key);
+        if (V::AllZero(keyed)) {
+            V::Store(d, sv);
+        } else if (!V::AllOnes(keyed)) {
+            V::Store(d, V::Select(keyed, V::Load(d), sv));
+        }
+        return;
+    }
+    typename V::T sv = V::Load(s), dv = V::Load(d);
+    typename V::T r = op(sv, dv);
+    if constexpr (K) r = V::Select(IsKey<V, Bytes>(sv, key), dv, r);
+    V::Store(d, r);
+}
+
+// The walks keep the call's values in locals: the stores may alias the record.
+template <class V, template <class> class Op, class Px, bool K, int Bytes = 4>
 void DirectWalk(const BlitCall& c)
 {
     static_assert(Bytes == 2 || Bytes == 4);
-    const __m128i key = Bytes == 4 ? _mm_set1_epi32(static_cast<int>(c.ops.Key))
-                                   : _mm_set1_epi16(static_cast<short>(c.ops.Key & 0xFFFF));
-    const Op op(c);
+    constexpr int kStep = V::kBytes / Bytes, kHalf = 16 / Bytes;
+    const Op<V> op(c);
+    const Op<V128> half(c);
+    const typename V::T key = KeyOf<V, Bytes>(c);
+    const typename V128::T keyHalf = KeyOf<V128, Bytes>(c);
+    const int width = c.width, height = c.height;
+    const std::ptrdiff_t srcSkip = c.srcSkip, dstSkip = c.dstSkip;
     const BYTE* s = c.src;
     BYTE* d = c.dst;
-    for (int y = 0; y < c.height; ++y) {
+    for (int y = 0; y < height; ++y) {
+        PrefetchRow(d, y, height, width * Bytes + dstSkip, width * Bytes);
         int x = 0;
-        for (; x + 16 / Bytes <= c.width; x += 16 / Bytes, s += 16, d += 16) {
-            __m128i sv = Load(s), dv = Load(d);
-            __m128i r = op(sv, dv);
-            if constexpr (K) {
-                const __m128i keyed = Bytes == 4 ? _mm_cmpeq_epi32(sv, key) : _mm_cmpeq_epi16(sv, key);
-                r = Select(keyed, dv, r);
+        for (; x + kStep <= width; x += kStep, s += V::kBytes, d += V::kBytes) DirectStep<V, Op, K, Bytes>(key, op, s, d);
+        if constexpr (V::kBytes > 16) {
+            if (x + kHalf <= width) {
+                DirectStep<V128, Op, K, Bytes>(keyHalf, half, s, d);
+                x += kHalf, s += 16, d += 16;
             }
-            Store(d, r);
         }
-        for (; x < c.width; ++x, s += Bytes, d += Bytes) Px::Apply(c, s, d, nullptr);
-        s += c.srcSkip;
-        d += c.dstSkip;
+        for (; x < width; ++x, s += Bytes, d += Bytes) Px::Apply(c, s, d, nullptr);
+        s += srcSkip;
+        d += dstSkip;
     }
 }
 
-// Alpha sources in mode 0 with the key flag: a = 0 keeps the destination,
-// a = 255 copies the whole word, else d + (s - d) * a / 256 with byte 3 kept.
-template <class Px>
+// Alpha sources in mode 0 with the key flag: a = 255 copies the whole word,
+// else d + (s - d) * a / 256 with byte 3 kept, which is d itself at a = 0.
+template <class V>
+[[gnu::always_inline]] inline void AlphaLerpStep(const BYTE* s, BYTE* d)
+{
+    const typename V::T z = V::Zero();
+    const typename V::T colour = V::Set64(0x0000FFFFFFFFFFFFull);
+    typename V::T sv = V::Load(s), dv = V::Load(d);
+    typename V::T wlo = V::And(V::SpreadAlpha16(V::UnpackLo8(sv, z)), colour);
+    typename V::T whi = V::And(V::SpreadAlpha16(V::UnpackHi8(sv, z)), colour);
+    typename V::T r = LerpBytes<V>(sv, dv, wlo, whi);
+    typename V::T full = V::CmpEq32(V::Or(sv, V::Set32(0x00FFFFFF)), V::Set32(0xFFFFFFFFu));
+    V::Store(d, V::Select(full, sv, r));
+}
+
+template <class V, class Px>
 void AlphaLerpWalk(const BlitCall& c)
 {
-    const __m128i z = _mm_setzero_si128();
-    const __m128i c256 = _mm_set1_epi16(256);
-    const __m128i full = _mm_set1_epi32(255);
+    constexpr int kStep = V::kBytes / 4;
+    const int width = c.width, height = c.height;
+    const std::ptrdiff_t srcSkip = c.srcSkip, dstSkip = c.dstSkip;
     const BYTE* s = c.src;
     BYTE* d = c.dst;
-    auto half = [&](__m128i s16, __m128i d16) {
-        __m128i a16 = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
-        return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(d16, _mm_sub_epi16(c256, a16)), _mm_mullo_epi16(s16, a16)),
-                              8);
-    };
-    for (int y = 0; y < c.height; ++y) {
+    for (int y = 0; y < height; ++y) {
+        PrefetchRow(d, y, height, width * 4 + dstSkip, width * 4);
         int x = 0;
-        for (; x + 4 <= c.width; x += 4, s += 16, d += 16) {
-            __m128i sv = Load(s), dv = Load(d);
-            __m128i lo = half(_mm_unpacklo_epi8(sv, z), _mm_unpacklo_epi8(dv, z));
-            __m128i hi = half(_mm_unpackhi_epi8(sv, z), _mm_unpackhi_epi8(dv, z));
-            __m128i r = KeepByte3(_mm_packus_epi16(lo, hi), dv);
-            __m128i a = _mm_srli_epi32(sv, 24);
-            r = Select(_mm_cmpeq_epi32(a, full), sv, r);
-            r = Select(_mm_cmpeq_epi32(a, z), dv, r);
-            Store(d, r);
+        for (; x + kStep <= width; x += kStep, s += V::kBytes, d += V::kBytes) AlphaLerpStep<V>(s, d);
+        if constexpr (V::kBytes > 16) {
+            if (x + 4 <= width) {
+                AlphaLerpStep<V128>(s, d);
+                x += 4, s += 16, d += 16;
+            }
         }
-        for (; x < c.width; ++x, s += 4, d += 4) Px::Apply(c, s, d, nullptr);
-        s += c.srcSkip;
-        d += c.dstSkip;
+        for (; x < width; ++x, s += 4, d += 4) Px::Apply(c, s, d, nullptr);
+        s += srcSkip;
+        d += dstSkip;
     }
 }
-
 
 // Alpha sources in mode 1: d + floor((s - d) * w / 65536) with w = a * p, in
 // 16-bit lanes as the high half of (s - d + 256) * w - 256 * w. With the key
 // flag, a = 0 keeps the destination and a = 255 takes the opaque rule
 // d + (s - d) * p / 256.
-template <class Px, bool K>
+template <class V>
+[[gnu::always_inline]] inline typename V::T AlphaLerp16Half(typename V::T s16, typename V::T d16, typename V::T p16)
+{
+    const typename V::T flip = V::Set16(0x8000);
+    typename V::T a16 = V::SpreadAlpha16(s16);
+    typename V::T w = V::Mullo16(a16, p16);
+    typename V::T x = V::Add16(V::Sub16(s16, d16), V::Set16(256));
+    typename V::T lo = V::Mullo16(x, w), hi = V::MulhiU16(x, w);
+    typename V::T lo2 = V::Sll16(w, 8), hi2 = V::Srl16(w, 8);
+    typename V::T borrow = V::CmpLt16(V::Xor(lo, flip), V::Xor(lo2, flip));
+    return V::Add16(d16, V::Add16(V::Sub16(hi, hi2), borrow));
+}
+
+template <class V, bool K>
+[[gnu::always_inline]] inline void AlphaLerp16Step(const BlitCall& c, const Lerp8Op<V>& opaque, const BYTE* s, BYTE* d)
+{
+    const typename V::T z = V::Zero();
+    const typename V::T p16 = V::Set16(c.ops.P);
+    typename V::T sv = V::Load(s), dv = V::Load(d);
+    typename V::T lo = AlphaLerp16Half<V>(V::UnpackLo8(sv, z), V::UnpackLo8(dv, z), p16);
+    typename V::T hi = AlphaLerp16Half<V>(V::UnpackHi8(sv, z), V::UnpackHi8(dv, z), p16);
+    typename V::T r = KeepByte3<V>(V::PackUS16(lo, hi), dv);
+    if constexpr (K) {
+        typename V::T a = V::Srl32(sv, 24);
+        r = V::Select(V::CmpEq32(a, V::Set32(255)), opaque(sv, dv), r);
+        r = V::Select(V::CmpEq32(a, z), dv, r);
+    }
+    V::Store(d, r);
+}
+
+template <class V, class Px, bool K>
 void AlphaLerp16Walk(const BlitCall& c)
 {
-    const __m128i z = _mm_setzero_si128();
-    const __m128i c256 = _mm_set1_epi16(256);
-    const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
-    const __m128i full = _mm_set1_epi32(255);
-    const __m128i p16 = _mm_set1_epi16(static_cast<short>(c.ops.P));
-    const Lerp8Op opaque(c);
+    constexpr int kStep = V::kBytes / 4;
+    const Lerp8Op<V> opaque(c);
+    const Lerp8Op<V128> opaqueHalf(c);
     const BYTE* s = c.src;
     BYTE* d = c.dst;
-    auto half = [&](__m128i s16, __m128i d16) {
-        __m128i a16 = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
-        __m128i w = _mm_mullo_epi16(a16, p16);
-        __m128i x = _mm_add_epi16(_mm_sub_epi16(s16, d16), c256);
-        __m128i lo = _mm_mullo_epi16(x, w), hi = _mm_mulhi_epu16(x, w);
-        __m128i lo2 = _mm_slli_epi16(w, 8), hi2 = _mm_srli_epi16(w, 8);
-        __m128i borrow = _mm_cmplt_epi16(_mm_xor_si128(lo, flip), _mm_xor_si128(lo2, flip));
-        return _mm_add_epi16(d16, _mm_add_epi16(_mm_sub_epi16(hi, hi2), borrow));
-    };
     for (int y = 0; y < c.height; ++y) {
         int x = 0;
-        for (; x + 4 <= c.width; x += 4, s += 16, d += 16) {
-            __m128i sv = Load(s), dv = Load(d);
-            __m128i lo = half(_mm_unpacklo_epi8(sv, z), _mm_unpacklo_epi8(dv, z));
-            __m128i hi = half(_mm_unpackhi_epi8(sv, z), _mm_unpackhi_epi8(dv, z));
-            __m128i r = KeepByte3(_mm_packus_epi16(lo, hi), dv);
-            if constexpr (K) {
-                __m128i a = _mm_srli_epi32(sv, 24);
-                r = Select(_mm_cmpeq_epi32(a, full), opaque(sv, dv), r);
-                r = Select(_mm_cmpeq_epi32(a, z), dv, r);
+        for (; x + kStep <= c.width; x += kStep, s += V::kBytes, d += V::kBytes) AlphaLerp16Step<V, K>(c, opaque, s, d);
+        if constexpr (V::kBytes > 16) {
+            if (x + 4 <= c.width) {
+                AlphaLerp16Step<V128, K>(c, opaqueHalf, s, d);
+                x += 4, s += 16, d += 16;
             }
-            Store(d, r);
         }
         for (; x < c.width; ++x, s += 4, d += 4) Px::Apply(c, s, d, nullptr);
         s += c.srcSkip;
@@ -223,68 +297,74 @@ void AlphaLerp16Walk(const BlitCall& c)
     }
 }
 
-template <class Op, int Mode, Fast F>
+template <class V, template <class> class Op, int Mode, Fast F>
 BlitLoop Direct(bool key)
 {
-    if (key) return &DirectWalk<Op, Pixel<1, Src::Direct, Mode, false, true, true, F>, true>;
-    return &DirectWalk<Op, Pixel<1, Src::Direct, Mode, false, true, false, F>, false>;
+    if (key) return &DirectWalk<V, Op, Pixel<PixFmt::X8888, Src::Direct, Mode, false, true, true, F>, true>;
+    return &DirectWalk<V, Op, Pixel<PixFmt::X8888, Src::Direct, Mode, false, true, false, F>, false>;
 }
 
+template <class V>
+using AddScaleOp = ScaleOp<V, true>;
+template <class V>
+using SubScaleOp = ScaleOp<V, false>;
+
 // The vector loop for a 32-bit per-pixel choice, or null to use the generated one.
-inline BlitLoop SelectXrgbVector(const BlitChoice& ch)
+template <class V>
+BlitLoop SelectXrgbVector(const BlitChoice& ch)
 {
     if (!ch.white || ch.graph || ch.runs) return nullptr;
     if (ch.src == Src::Alpha && ch.mode == 0) {
-        if (ch.key) return &AlphaLerpWalk<Pixel<1, Src::Alpha, 0, false, true, true, Fast::None>>;
-        return &CopyRowsWalk<1>;  // the whole words, alpha ignored
+        if (ch.key) return &AlphaLerpWalk<V, Pixel<PixFmt::X8888, Src::Alpha, 0, false, true, true, Fast::None>>;
+        return &CopyRowsWalk<PixFmt::X8888>;  // the whole words, alpha ignored
     }
     if (ch.src == Src::Alpha && ch.mode == 1) {
-        if (ch.key) return &AlphaLerp16Walk<Pixel<1, Src::Alpha, 1, false, true, true, Fast::None>, true>;
-        return &AlphaLerp16Walk<Pixel<1, Src::Alpha, 1, false, true, false, Fast::None>, false>;
+        if (ch.key) return &AlphaLerp16Walk<V, Pixel<PixFmt::X8888, Src::Alpha, 1, false, true, true, Fast::None>, true>;
+        return &AlphaLerp16Walk<V, Pixel<PixFmt::X8888, Src::Alpha, 1, false, true, false, Fast::None>, false>;
     }
     if (ch.src != Src::Direct) return nullptr;
     switch (ch.fast) {
-        case Fast::Copy: return ch.key ? Direct<CopyOp, 0, Fast::Copy>(true) : nullptr;
-        case Fast::HalfSum: return Direct<HalfSumOp, 1, Fast::HalfSum>(ch.key);
-        case Fast::AddSat: return Direct<AddSatOp, 2, Fast::AddSat>(ch.key);
-        case Fast::SubSat: return Direct<SubSatOp, 3, Fast::SubSat>(ch.key);
-        case Fast::AddFast: return Direct<AddFastOp, 2, Fast::AddFast>(ch.key);
-        case Fast::Sub: return Direct<SubOp, 3, Fast::Sub>(ch.key);
+        case Fast::Copy: return ch.key ? Direct<V, CopyOp, 0, Fast::Copy>(true) : nullptr;
+        case Fast::HalfSum: return Direct<V, HalfSumOp, 1, Fast::HalfSum>(ch.key);
+        case Fast::AddSat: return Direct<V, AddSatOp, 2, Fast::AddSat>(ch.key);
+        case Fast::SubSat: return Direct<V, SubSatOp, 3, Fast::SubSat>(ch.key);
+        case Fast::AddFast: return Direct<V, AddFastOp, 2, Fast::AddFast>(ch.key);
+        case Fast::Sub: return Direct<V, SubOp, 3, Fast::Sub>(ch.key);
         case Fast::None: break;
         default: return nullptr;
     }
     switch (ch.mode) {
-        case 1: return Direct<Lerp8Op, 1, Fast::None>(ch.key);
-        case 2: return Direct<ScaleOp<true>, 2, Fast::None>(ch.key);
-        case 3: return Direct<ScaleOp<false>, 3, Fast::None>(ch.key);
+        case 1: return Direct<V, Lerp8Op, 1, Fast::None>(ch.key);
+        case 2: return Direct<V, AddScaleOp, 2, Fast::None>(ch.key);
+        case 3: return Direct<V, SubScaleOp, 3, Fast::None>(ch.key);
         default: return nullptr;
     }
 }
 
-// ---- RGB 5:6:5, eight pixels per step ----
+// ---- RGB 5:6:5 ----
 
+template <class V>
 struct HalfSum565Op {
-    explicit HalfSum565Op(const BlitCall&) {}
-    __m128i operator()(__m128i s, __m128i d) const
+    [[gnu::always_inline]] explicit HalfSum565Op(const BlitCall&) {}
+    [[gnu::always_inline]] typename V::T operator()(typename V::T s, typename V::T d) const
     {
-        const __m128i m = _mm_set1_epi16(0x7BEF);
-        return _mm_add_epi16(_mm_and_si128(_mm_srli_epi16(d, 1), m), _mm_and_si128(_mm_srli_epi16(s, 1), m));
+        const typename V::T m = V::Set16(0x7BEF);
+        return V::Add16(V::And(V::Srl16(d, 1), m), V::And(V::Srl16(s, 1), m));
     }
 };
 
-inline BlitLoop SelectRgb565Vector(const BlitChoice& ch)
+template <class V>
+BlitLoop SelectRgb565Vector(const BlitChoice& ch)
 {
     if (!ch.white || ch.graph || ch.runs || ch.src != Src::Direct) return nullptr;
     if (ch.fast == Fast::Copy && ch.key) {
-        return &DirectWalk<CopyOp, Pixel<0, Src::Direct, 0, false, true, true, Fast::Copy>, true, 2>;
+        return &DirectWalk<V, CopyOp, Pixel<PixFmt::R565, Src::Direct, 0, false, true, true, Fast::Copy>, true, 2>;
     }
     if (ch.fast == Fast::HalfSum) {
-        if (ch.key) return &DirectWalk<HalfSum565Op, Pixel<0, Src::Direct, 1, false, true, true, Fast::HalfSum>, true, 2>;
-        return &DirectWalk<HalfSum565Op, Pixel<0, Src::Direct, 1, false, true, false, Fast::HalfSum>, false, 2>;
+        if (ch.key) return &DirectWalk<V, HalfSum565Op, Pixel<PixFmt::R565, Src::Direct, 1, false, true, true, Fast::HalfSum>, true, 2>;
+        return &DirectWalk<V, HalfSum565Op, Pixel<PixFmt::R565, Src::Direct, 1, false, true, false, Fast::HalfSum>, false, 2>;
     }
     return nullptr;
 }
 
 }  // namespace blitk::simd
-
-#endif

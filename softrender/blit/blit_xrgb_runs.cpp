@@ -4,6 +4,6 @@
 
 namespace blitk {
 
-BlitLoop SelectXrgbRunLoop(const BlitChoice& choice) { return SelectGeneral<1, true>(choice); }
+BlitLoop SelectXrgbRunLoop(const BlitChoice& choice) { return SelectGeneral<PixFmt::X8888, true>(choice); }
 
 }  // namespace blitk

@@ -7,11 +7,12 @@
 
 #include <cstdint>
 
+#include "graphics/drawtypes.h"
 #include "softrender/pixelops/packed_ops.h"
 
 namespace softpix {
 
-enum class PixFmt : std::uint8_t { R565 = 0, X8888 = 1 };
+using ::PixFmt;
 
 constexpr bool IsWhite(std::uint32_t bright) { return (bright & 0xFFFFFFu) == 0xFFFFFFu; }
 
@@ -29,15 +30,20 @@ constexpr std::uint32_t TintShapeColour(std::uint32_t c, PixFmt f, std::uint32_t
 }
 
 // The drawing modes; every other value draws nothing.
-constexpr bool IsDrawingMode(int mode) { return (mode >= 0 && mode <= 4) || mode == 10 || mode == 11; }
+constexpr bool IsDrawingMode(int mode)
+{
+    return (mode >= ToInt(BlendMode::Copy) && mode <= ToInt(BlendMode::Multiply)) ||
+           mode == ToInt(BlendMode::InvertedBlend) || mode == ToInt(BlendMode::ProductBlend);
+}
 
 // Mode actually run for a flat colour, or -1 when nothing is drawn: mode 1 at
 // p = 255 is mode 0; modes 1, 2 and 3 at p = 0 draw nothing.
-constexpr int SelectFlatMode(int mode, int p)
+constexpr int SelectFlatMode(BlendMode blend, int p)
 {
+    const int mode = ToInt(blend);
     if (!IsDrawingMode(mode)) return -1;
-    if (mode == 1 && p == 255) return 0;
-    if ((mode == 1 || mode == 2 || mode == 3) && p == 0) return -1;
+    if (blend == BlendMode::Blend && p == 255) return ToInt(BlendMode::Copy);
+    if ((blend == BlendMode::Blend || blend == BlendMode::Add || blend == BlendMode::Subtract) && p == 0) return -1;
     return mode;
 }
 

@@ -46,12 +46,13 @@ constexpr int kModeByteSub = 13;
 // Mode actually run for an image source, or -1 when nothing is drawn: mode 1
 // at p = 255 is mode 0; modes 1 and 2 at p = 0 draw nothing, and so does mode
 // 3 at p = 0 except for palette sources, whose subtraction still runs.
-constexpr int SelectImageMode(int mode, int p, bool paletteSource)
+constexpr int SelectImageMode(BlendMode blend, int p, bool paletteSource)
 {
+    const int mode = ToInt(blend);
     if (!IsDrawingMode(mode)) return -1;
-    if (mode == 1 && p == 255) return 0;
-    if ((mode == 1 || mode == 2) && p == 0) return -1;
-    if (mode == 3 && p == 0 && !paletteSource) return -1;
+    if (blend == BlendMode::Blend && p == 255) return ToInt(BlendMode::Copy);
+    if ((blend == BlendMode::Blend || blend == BlendMode::Add) && p == 0) return -1;
+    if (blend == BlendMode::Subtract && p == 0 && !paletteSource) return -1;
     return mode;
 }
 
@@ -74,6 +75,8 @@ struct ImageOp {
     static constexpr int DstBytes = F == PixFmt::X8888 ? 4 : 2;
     static constexpr bool UsesGraph = G;
     static constexpr int TexelBytes = Pal ? 1 : (F == PixFmt::X8888 || A) ? 4 : 2;
+    // The pixel written is a function of the texel alone (the destination is not read).
+    static constexpr bool OverwritesFromTexel = Mode == 0 && W && !G && !A && !K;
 
     [[gnu::always_inline]] static inline void Apply(const ImageOpCtx& c, std::uint8_t* dst,
                                                     const std::uint8_t* texel, std::uint8_t g)

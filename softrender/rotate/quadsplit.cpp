@@ -1,17 +1,16 @@
 // The quad split: a whole source image onto a four-cornered quad as two
 // textured 2D triangles, after one cheap test of the quad's box against the
-// draw area. Reads DRAWSTATE; calls softrender/triangle's FillMemImgTriangle.
+// draw area. Reads its KERNELPARAMS; calls softrender/triangle's FillMemImgTriangle.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 
-#include "graphics/drawstate.h"
 #include "graphics/matrix.h"
 #include "softrender/rotate/rotate.h"
 #include "softrender/triangle/fill_triangle.h"
 
-void SplitMemImgQuadToTriangles(MEMIMG* dst, const MEMIMG* src, const int* corners, int trans,
-                                const MEMIMG* blendGraph)
+void softrender::SplitMemImgQuadToTriangles(const KERNELPARAMS& k, MEMIMG* dst, const MEMIMG* src,
+                                            const int* corners, int trans)
 {
     if (dst == nullptr || src == nullptr || corners == nullptr) return;
     std::int64_t minX = corners[0], maxX = corners[0], minY = corners[1], maxY = corners[1];
@@ -24,12 +23,12 @@ void SplitMemImgQuadToTriangles(MEMIMG* dst, const MEMIMG* src, const int* corne
     // Widened in 64 bits, so corners at the ends of the int range cannot wrap.
     auto clamp32 = [](std::int64_t v) { return static_cast<LONG>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); };
     RECT box{clamp32(minX - 2), clamp32(minY - 2), clamp32(maxX + 4), clamp32(maxY + 4)};
-    ClipRectAgainstRect(&box, &DrawState.DrawArea);
+    ClipRectAgainstRect(&box, &k.Area);
     if (box.left == box.right || box.top == box.bottom) return;
 
     const int w = src->Width, h = src->Height;
     const int vertices[16] = {corners[0], corners[1], 0, 0, corners[2], corners[3], w, 0,
                               corners[4], corners[5], 0, h, corners[6], corners[7], w, h};
-    FillMemImgTriangle(dst, src, vertices, trans, blendGraph, 0);
-    FillMemImgTriangle(dst, src, vertices + 4, trans, blendGraph, 0);
+    FillMemImgTriangle(k, dst, src, vertices, trans, 0);
+    FillMemImgTriangle(k, dst, src, vertices + 4, trans, 0);
 }

@@ -2,7 +2,7 @@
 // corners, the mirrored path through the quad split, and for the direct path
 // the clipped box, the inverse mapping and the row tables, then the dispatch
 // to the loop units (rotate_loops*.cpp).
-// Reads DRAWSTATE and BLENDTABLES; calls core/number for the conversions.
+// Reads its KERNELPARAMS and BLENDTABLES; calls core/number for the conversions.
 #include "softrender/rotate/rotate.h"
 
 #include <algorithm>
@@ -11,7 +11,6 @@
 #include <cstdint>
 
 #include "core/number.h"
-#include "graphics/drawstate.h"
 #include "graphics/matrix.h"
 #include "softrender/pixelops/op_context.h"
 #include "softrender/pixelrules/kernel_image.h"
@@ -45,10 +44,10 @@ std::int32_t ClampToInt32(std::int64_t v)
 }  // namespace
 }  // namespace softrender
 
-void RotateScaleBlitMemImg(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float angle, float rate, int trans,
-                           int turn, const MEMIMG* blendGraph)
+void softrender::RotateScaleBlitMemImg(const KERNELPARAMS& k, MEMIMG* dst, const MEMIMG* src, int cx, int cy,
+                                       float angle, float rate, int trans, int turn)
 {
-    using namespace softrender;
+    const MEMIMG* blendGraph = k.BlendGraph;
     if (!IsDrawableImage(dst) || !IsDrawableImage(src)) return;
     const MEMIMGBODY* db = dst->Body;
     const MEMIMGBODY* sb = src->Body;
@@ -70,10 +69,10 @@ void RotateScaleBlitMemImg(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float
     // Corners K0..K3: the rotated top-left, bottom-left, bottom-right and top-right.
     static constexpr float kSigns[4][2] = {{-1, -1}, {-1, 1}, {1, 1}, {1, -1}};
     std::int64_t kx[4], ky[4];
-    for (int k = 0; k < 4; ++k) {
-        const float ex = kSigns[k][0], ey = kSigns[k][1];
-        kx[k] = TruncFloatToInt(ex * cw - ey * sh) + static_cast<std::int64_t>(cx) * 262144;
-        ky[k] = TruncFloatToInt(ex * sw + ey * ch) + static_cast<std::int64_t>(cy) * 262144;
+    for (int i = 0; i < 4; ++i) {
+        const float ex = kSigns[i][0], ey = kSigns[i][1];
+        kx[i] = TruncFloatToInt(ex * cw - ey * sh) + static_cast<std::int64_t>(cx) * 262144;
+        ky[i] = TruncFloatToInt(ex * sw + ey * ch) + static_cast<std::int64_t>(cy) * 262144;
     }
 
     if (turn != 0) {
@@ -84,19 +83,19 @@ void RotateScaleBlitMemImg(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float
             corners[2 * i] = ClampToInt32(kx[order[i]] / 262144);
             corners[2 * i + 1] = ClampToInt32(ky[order[i]] / 262144);
         }
-        SplitMemImgQuadToTriangles(dst, src, corners, trans, blendGraph);
+        SplitMemImgQuadToTriangles(k, dst, src, corners, trans);
         return;
     }
 
     const int format = sb->PixelFormat;
-    if (format != 0 && format != 1) return;
+    if (format != MEMIMG_FORMAT_RGB565 && format != MEMIMG_FORMAT_XRGB8888) return;
     if (blendGraph != nullptr) {
         // Read through the source's own coordinates: it must cover the source.
         if (!IsDrawableImage(blendGraph) || blendGraph->Width < src->Width || blendGraph->Height < src->Height) return;
     }
     const bool palette = sb->UsePalette == 1;
-    const int p = DrawState.BlendParam;
-    const int mode = softpix::SelectImageMode(DrawState.BlendMode, p, palette);
+    const int p = k.Param;
+    const int mode = softpix::SelectImageMode(k.Mode, p, palette);
     if (mode < 0) return;
 
     const float inv = 1.0f / rate;
@@ -108,7 +107,7 @@ void RotateScaleBlitMemImg(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float
     RECT box{ClampToInt32(minX / 262144 - 2), ClampToInt32(minY / 262144 - 2), ClampToInt32(maxX / 262144 + 4),
              ClampToInt32(maxY / 262144 + 4)};
     // The draw area, and the destination itself, are the clip.
-    RECT area = DrawState.DrawArea;
+    RECT area = k.Area;
     const RECT bounds{0, 0, dst->Width, dst->Height};
     ClipRectAgainstRect(&area, &bounds);
     ClipRectAgainstRect(&box, &area);
@@ -136,7 +135,7 @@ void RotateScaleBlitMemImg(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float
     d.dVy = (v1 - d.v0) / rows;
     d.rows = rows;
     d.cols = cols;
-    const int dstBytes = format == 1 ? 4 : 2;
+    const int dstBytes = format == MEMIMG_FORMAT_XRGB8888 ? 4 : 2;
     d.dstPixels = dst->Pixels + static_cast<std::ptrdiff_t>(box.top) * db->Pitch +
                   static_cast<std::ptrdiff_t>(box.left) * dstBytes;
     d.dstPitch = db->Pitch;
@@ -150,9 +149,9 @@ void RotateScaleBlitMemImg(MEMIMG* dst, const MEMIMG* src, int cx, int cy, float
         d.graphRows = gGraphRows;
     }
 
-    const softpix::ImageOpCtx ctx = softpix::MakeImageOpCtx(sb, p, DrawState.DrawBright);
-    const bool white = IsDrawBrightWhite(DrawState.DrawBright);
+    const softpix::ImageOpCtx ctx = softpix::MakeImageOpCtx(sb, p, k.Bright);
+    const bool white = softpix::IsWhite(k.Bright);
     const bool alpha = !palette && sb->UseAlpha == 1;
-    if (format == 1) DrawRotated32(d, ctx, mode, palette, blendGraph != nullptr, white, alpha, trans != 0);
+    if (format == MEMIMG_FORMAT_XRGB8888) DrawRotated32(d, ctx, mode, palette, blendGraph != nullptr, white, alpha, trans != 0);
     else DrawRotated16(d, ctx, mode, palette, blendGraph != nullptr, white, alpha, trans != 0);
 }

@@ -7,6 +7,7 @@
 #include "softrender/pixelops/dispatch.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -31,51 +32,57 @@ struct RotateDraw {
 };
 
 // The pixels i in [0, cols) for which a + i * b may lie in [0, bound): a
-// superset (floor divisions, one pixel to spare), so the walk can skip the
+// superset (two pixels to spare on each side), so the walk can skip the
 // parts of a row outside the source while the exact test stays per pixel.
-inline void RowRangeInBounds(std::int64_t a, std::int64_t b, std::int64_t bound, int cols, int* lo, int* hi)
+// invB is 1 / b: a multiply per row instead of 64-bit divisions, whose
+// rounding the spare pixels cover.
+inline void RowRangeInBounds(std::int64_t a, std::int64_t b, double invB, std::int64_t bound, int cols, int* lo,
+                             int* hi)
 {
-    auto floorDiv = [](std::int64_t n, std::int64_t m) { return n / m - ((n % m != 0) && ((n < 0) != (m < 0))); };
-    std::int64_t first, last;
     if (b == 0) {
-        first = 0;
-        last = (a >= 0 && a < bound) ? cols : -1;
-    } else if (b > 0) {
-        first = floorDiv(-a, b);
-        last = floorDiv(bound - 1 - a, b) + 1;
-    } else {
-        first = floorDiv(a - bound + 1, -b);
-        last = floorDiv(a, -b) + 1;
+        const bool inside = a >= 0 && a < bound;
+        *lo = 0;
+        *hi = inside ? cols : 0;
+        return;
     }
-    *lo = static_cast<int>(std::clamp<std::int64_t>(first, 0, cols));
-    *hi = static_cast<int>(std::clamp<std::int64_t>(last + 1, 0, cols));
+    const double t0 = static_cast<double>(-a) * invB, t1 = static_cast<double>(bound - a) * invB;
+    const double first = std::floor(std::min(t0, t1)) - 2, last = std::ceil(std::max(t0, t1)) + 2;
+    *lo = static_cast<int>(std::clamp(first, 0.0, static_cast<double>(cols)));
+    *hi = static_cast<int>(std::clamp(last, 0.0, static_cast<double>(cols)));
 }
 
+// The loop state lives in locals: the pixel stores may alias the record.
 template <class Op>
 void RunRotateRows(const RotateDraw& d, const softpix::ImageOpCtx& ctx)
 {
     BYTE* rowDst = d.dstPixels;
-    const std::int64_t boundU = static_cast<std::int64_t>(d.boundU), boundV = static_cast<std::int64_t>(d.boundV);
-    for (int r = 0; r < d.rows; ++r, rowDst += d.dstPitch) {
-        const std::int64_t rowU = d.u0 + r * d.dUy;
-        const std::int64_t rowV = d.v0 + r * d.dVy;
+    const std::uint64_t boundU = d.boundU, boundV = d.boundV;
+    const std::int64_t dUx = d.dUx, dVx = d.dVx, dUy = d.dUy, dVy = d.dVy, u0 = d.u0, v0 = d.v0;
+    const int rows = d.rows, cols = d.cols, dstPitch = d.dstPitch;
+    const BYTE* const* const sourceRows = d.sourceRows;
+    const BYTE* const* const graphRows = d.graphRows;
+    const double invUx = dUx != 0 ? 1.0 / static_cast<double>(dUx) : 0.0;
+    const double invVx = dVx != 0 ? 1.0 / static_cast<double>(dVx) : 0.0;
+    for (int r = 0; r < rows; ++r, rowDst += dstPitch) {
+        const std::int64_t rowU = u0 + r * dUy;
+        const std::int64_t rowV = v0 + r * dVy;
         int loU, hiU, loV, hiV;
-        RowRangeInBounds(rowU, d.dUx, boundU, d.cols, &loU, &hiU);
-        RowRangeInBounds(rowV, d.dVx, boundV, d.cols, &loV, &hiV);
+        RowRangeInBounds(rowU, dUx, invUx, static_cast<std::int64_t>(boundU), cols, &loU, &hiU);
+        RowRangeInBounds(rowV, dVx, invVx, static_cast<std::int64_t>(boundV), cols, &loV, &hiV);
         const int lo = std::max(loU, loV), hi = std::min(hiU, hiV);
-        std::int64_t u = rowU + lo * d.dUx;
-        std::int64_t v = rowV + lo * d.dVx;
+        std::int64_t u = rowU + lo * dUx;
+        std::int64_t v = rowV + lo * dVx;
         BYTE* dp = rowDst + static_cast<std::ptrdiff_t>(lo) * Op::DstBytes;
         for (int i = lo; i < hi; ++i) {
-            if (static_cast<std::uint64_t>(u) < d.boundU && static_cast<std::uint64_t>(v) < d.boundV) {
+            if (static_cast<std::uint64_t>(u) < boundU && static_cast<std::uint64_t>(v) < boundV) {
                 const std::size_t ui = static_cast<std::size_t>(u >> 18);
                 const std::size_t vi = static_cast<std::size_t>(v >> 18);
                 std::uint8_t g = 0;
-                if constexpr (Op::UsesGraph) g = d.graphRows[vi][ui];
-                Op::Apply(ctx, dp, d.sourceRows[vi] + ui * Op::TexelBytes, g);
+                if constexpr (Op::UsesGraph) g = graphRows[vi][ui];
+                Op::Apply(ctx, dp, sourceRows[vi] + ui * Op::TexelBytes, g);
             }
-            u += d.dUx;
-            v += d.dVx;
+            u += dUx;
+            v += dVx;
             dp += Op::DstBytes;
         }
     }

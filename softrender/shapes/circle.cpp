@@ -108,10 +108,10 @@ private:
 
 }  // namespace
 
-void PlotMemImgCircle(MEMIMG* dst, int x, int y, int r, DWORD colour, int fill)
+void softrender::PlotMemImgCircle(const KERNELPARAMS& k, MEMIMG* dst, int x, int y, int r, DWORD colour, int fill)
 {
     ShapeTarget t;
-    if (!PrepareShapeTarget(dst, colour, false, &t)) return;
+    if (!PrepareShapeTarget(k, dst, colour, false, &t)) return;
     // A negative radius would walk the disc's spans backwards; the outline
     // keeps its four axis points at distance -r.
     if (fill && r < 0) return;

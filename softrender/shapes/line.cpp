@@ -34,10 +34,10 @@ void WalkLine(std::uint8_t* p, std::ptrdiff_t majorStep, std::ptrdiff_t minorSte
 
 }  // namespace
 
-void PlotMemImgLine(MEMIMG* dst, int x1, int y1, int x2, int y2, DWORD colour)
+void softrender::PlotMemImgLine(const KERNELPARAMS& k, MEMIMG* dst, int x1, int y1, int x2, int y2, DWORD colour)
 {
     ShapeTarget t;
-    if (!PrepareShapeTarget(dst, colour, false, &t)) return;
+    if (!PrepareShapeTarget(k, dst, colour, false, &t)) return;
     const RECT& a = t.Area;
 
     if (std::min(y1, y2) >= a.bottom || std::min(x1, x2) >= a.right || std::max(y1, y2) < a.top ||

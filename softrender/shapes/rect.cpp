@@ -37,10 +37,10 @@ void StoreRows(std::uint8_t* row, std::ptrdiff_t pitch, int w, int h, std::uint3
 
 }  // namespace
 
-void FillMemImgRect(MEMIMG* dst, const RECT* rect, DWORD colour)
+void softrender::FillMemImgRect(const KERNELPARAMS& k, MEMIMG* dst, const RECT* rect, DWORD colour)
 {
     ShapeTarget t;
-    if (!PrepareShapeTarget(dst, colour, true, &t)) return;
+    if (!PrepareShapeTarget(k, dst, colour, true, &t)) return;
 
     RECT r = rect ? *rect : RECT{0, 0, dst->Width, dst->Height};
     if (r.left > r.right) std::swap(r.left, r.right);
@@ -57,8 +57,9 @@ void FillMemImgRect(MEMIMG* dst, const RECT* rect, DWORD colour)
     });
 }
 
-void FillMemImgRectByCorners(MEMIMG* dst, int x1, int y1, int x2, int y2, DWORD colour)
+void softrender::FillMemImgRectByCorners(const KERNELPARAMS& k, MEMIMG* dst, int x1, int y1, int x2, int y2,
+                                         DWORD colour)
 {
     const RECT r{x1, y1, x2, y2};
-    FillMemImgRect(dst, &r, colour);
+    FillMemImgRect(k, dst, &r, colour);
 }

@@ -1,14 +1,13 @@
 // Per-call preparation shared by the rectangle, line and circle kernels.
-// Reads graphics/drawstate; clips with graphics/matrix.
+// Reads its KERNELPARAMS; clips with graphics/matrix.
 #include "softrender/shapes/shape_target.h"
 
-#include "graphics/drawstate.h"
 #include "graphics/matrix.h"
 #include "softrender/pixelops/op_context.h"
 
 namespace softpix {
 
-bool PrepareShapeTarget(MEMIMG* dst, std::uint32_t colour, bool refuseAlpha, ShapeTarget* t)
+bool PrepareShapeTarget(const KERNELPARAMS& k, MEMIMG* dst, std::uint32_t colour, bool refuseAlpha, ShapeTarget* t)
 {
     if (dst == nullptr || dst->Body == nullptr || dst->Pixels == nullptr) return false;
     const MEMIMGBODY* b = dst->Body;
@@ -20,18 +19,18 @@ bool PrepareShapeTarget(MEMIMG* dst, std::uint32_t colour, bool refuseAlpha, Sha
     t->BytesPerPixel = MemImgBytesPerPixel(b);
     if (t->BytesPerPixel < (t->Format == PixFmt::X8888 ? 4 : 2)) return false;
 
-    // The drawing state keeps DrawArea inside the draw target; clipping to the
-    // image as well keeps any other caller's image safe.
-    t->Area = DrawState.DrawArea;
+    // The drawing state keeps its draw area inside the draw target; clipping to
+    // the image as well keeps any other caller's image safe.
+    t->Area = k.Area;
     const RECT whole{0, 0, dst->Width, dst->Height};
     ClipRectAgainstRect(&t->Area, &whole);
     if (t->Area.right <= t->Area.left || t->Area.bottom <= t->Area.top) return false;
 
-    t->Mode = SelectFlatMode(DrawState.BlendMode, DrawState.BlendParam);
+    t->Mode = SelectFlatMode(k.Mode, k.Param);
     if (t->Mode < 0) return false;
     t->Pixels = dst->Pixels;
     t->Pitch = b->Pitch;
-    t->Ctx = MakeFlatOpCtx(TintShapeColour(colour, t->Format, DrawState.DrawBright), t->Format, DrawState.BlendParam);
+    t->Ctx = MakeFlatOpCtx(TintShapeColour(colour, t->Format, k.Bright), t->Format, k.Param);
     return true;
 }
 

@@ -1,13 +1,14 @@
 // What the shape kernels share per call: the destination checks, the clip
-// area (DrawArea inside the image), the tinted colour, the operator
+// area (the draw area inside the image), the tinted colour, the operator
 // selection and the lift of (format, mode) to a FlatOp type.
-// Reads graphics/drawstate and the operator contexts of pixelops/.
+// Reads its KERNELPARAMS and the operator contexts of pixelops/.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "graphics/memimg.h"
+#include "softrender/kernelparams.h"
 #include "softrender/pixelops/dispatch.h"
 #include "softrender/pixelops/flat_ops.h"
 
@@ -26,7 +27,7 @@ struct ShapeTarget {
 // False when nothing can be drawn: dead or null image, a format other than
 // RGB565/XRGB8888, a palette destination, an alpha destination when
 // refuseAlpha, an empty clip area, or a mode that draws nothing.
-bool PrepareShapeTarget(MEMIMG* dst, std::uint32_t colour, bool refuseAlpha, ShapeTarget* t);
+bool PrepareShapeTarget(const KERNELPARAMS& k, MEMIMG* dst, std::uint32_t colour, bool refuseAlpha, ShapeTarget* t);
 
 // Calls fn(FlatOp type tag) for the target's (format, mode).
 template <class Fn>

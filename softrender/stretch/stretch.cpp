@@ -2,16 +2,16 @@
 // hand-over to the 1:1 blit, 16.16 ratios and the exact clipped start in
 // 64-bit arithmetic, the image checks, and the dispatch to the loops of each
 // source family (stretch_x8888.cpp, stretch_r565.cpp, stretch_palette.cpp).
-// Reads graphics/drawstate and core/sysstate; calls softrender/blit.
+// Reads its KERNELPARAMS; calls softrender/blit.
 #include "softrender/stretch/stretch.h"
 
 #include <cstdint>
+#include <functional>
 
-#include "core/sysstate.h"
-#include "graphics/drawstate.h"
 #include "graphics/matrix.h"
 #include "softrender/blit/blit.h"
 #include "softrender/pixelops/op_context.h"
+#include "softrender/simd/isa.h"
 #include "softrender/stretch/stretch_walk.h"
 
 using namespace softpix;
@@ -23,9 +23,10 @@ constexpr std::int64_t kMaxSourceSide = 65536;  // the sampled column stays insi
 
 }  // namespace
 
-void StretchBlitMemImg(MEMIMG* dst, const MEMIMG* src, const STRETCHBLOCK* corners, int keyFlag,
-                       const MEMIMG* blendGraph)
+void softrender::StretchBlitMemImg(const KERNELPARAMS& params, MEMIMG* dst, const MEMIMG* src,
+                                   const STRETCHBLOCK* corners, int keyFlag)
 {
+    const MEMIMG* blendGraph = params.BlendGraph;
     if (dst == nullptr || src == nullptr || corners == nullptr) return;
 
     const int dirx = corners->x1 > corners->x2 ? -1 : 1, diry = corners->y1 > corners->y2 ? -1 : 1;
@@ -36,7 +37,7 @@ void StretchBlitMemImg(MEMIMG* dst, const MEMIMG* src, const STRETCHBLOCK* corne
 
     // The same size, unmirrored, is the 1:1 blit's, before any clipping or check.
     if (dw == src->Width && dh == src->Height && dirx > 0 && diry > 0) {
-        BlitMemImg(dst, src, static_cast<int>(left), static_cast<int>(top), keyFlag, blendGraph);
+        BlitMemImg(params, dst, src, static_cast<int>(left), static_cast<int>(top), keyFlag);
         return;
     }
 
@@ -46,7 +47,7 @@ void StretchBlitMemImg(MEMIMG* dst, const MEMIMG* src, const STRETCHBLOCK* corne
     if (rx == 0 || ry == 0) return;
 
     if (dst->Body == nullptr || dst->Pixels == nullptr || src->Body == nullptr || src->Pixels == nullptr) return;
-    RECT area = DrawState.DrawArea;
+    RECT area = params.Area;
     const RECT whole{0, 0, dst->Width, dst->Height};
     ClipRectAgainstRect(&area, &whole);
     RECT clip{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right), static_cast<LONG>(bottom)};
@@ -76,13 +77,13 @@ void StretchBlitMemImg(MEMIMG* dst, const MEMIMG* src, const STRETCHBLOCK* corne
     }
 
     StretchChoice k{};
-    k.Mode = SelectImageMode(DrawState.BlendMode, DrawState.BlendParam, palette);
+    k.Mode = SelectImageMode(params.Mode, params.Param, palette);
     if (k.Mode < 0) return;
     k.G = blendGraph != nullptr;
-    k.W = IsWhite(DrawState.DrawBright);
+    k.W = IsWhite(params.Bright);
     k.A = alpha;
     k.K = keyFlag != 0;
-    if (x8888 && k.Mode == 3 && DrawState.BlendParam == 255 && !k.G && k.W && !k.A && IsMmxAvailable() == 1)
+    if (x8888 && k.Mode == ToInt(BlendMode::Subtract) && params.Param == 255 && !k.G && k.W && !k.A && params.Mmx)
         k.Mode = kModeByteSub;
 
     const std::int64_t sx0 = dirx > 0 ? qx : w - 1 - qx, sy0 = diry > 0 ? qy : h - 1 - qy;
@@ -105,8 +106,16 @@ void StretchBlitMemImg(MEMIMG* dst, const MEMIMG* src, const STRETCHBLOCK* corne
     wk.Ry = ry;
     wk.Ex0 = rx - nx % rx;
     wk.Ey0 = ry - ny % ry;
+    {
+        const std::uint8_t* sFirst = src->Pixels;
+        const std::uint8_t* sEnd = sFirst + std::ptrdiff_t(sb->Pitch) * src->Height;
+        const std::uint8_t* dFirst = dst->Pixels;
+        const std::uint8_t* dEnd = dFirst + std::ptrdiff_t(db->Pitch) * dst->Height;
+        wk.ReuseRows = !std::less<>{}(dFirst, sEnd) || !std::less<>{}(sFirst, dEnd);
+    }
+    wk.Isa = softrender::UsableIsaLevel(params.Isa);
 
-    const ImageOpCtx ctx = MakeImageOpCtx(sb, DrawState.BlendParam, DrawState.DrawBright);
+    const ImageOpCtx ctx = MakeImageOpCtx(sb, params.Param, params.Bright);
     if (palette) RunStretchPalette(x8888, wk, ctx, k);
     else if (x8888) RunStretchX8888(wk, ctx, k);
     else RunStretchR565(wk, ctx, k);

@@ -1,10 +1,11 @@
 // Stretch kernel: draws a whole source MEMIMG into a rectangle of a
-// destination MEMIMG, enlarged, reduced or mirrored, under the current blend
-// mode, parameter and brightness, with an optional colour key and blend graph.
+// destination MEMIMG, enlarged, reduced or mirrored, under the blend mode,
+// parameter, brightness and blend graph of its KERNELPARAMS, with an optional colour key.
 #pragma once
 
 #include "graphics/memimg.h"
 #include "platform/kernel/types.h"
+#include "softrender/kernelparams.h"
 
 // Two opposite corners of the destination rectangle as the stretched draw
 // received them; x1 > x2 mirrors left-right, y1 > y2 top-bottom. The layout
@@ -21,5 +22,7 @@ struct STRETCHBLOCK {
 // wider or taller than 65,536, a destination of another format or with a
 // palette (or an RGB565 one with alpha), a blend graph smaller than the
 // source, or a blend mode that draws nothing.
-void StretchBlitMemImg(MEMIMG* dst, const MEMIMG* src, const STRETCHBLOCK* corners, int keyFlag,
-                       const MEMIMG* blendGraph);
+namespace softrender {
+void StretchBlitMemImg(const KERNELPARAMS& k, MEMIMG* dst, const MEMIMG* src, const STRETCHBLOCK* corners,
+                       int keyFlag);
+}  // namespace softrender

@@ -1,12 +1,12 @@
 // FillMemImgTriangle: checks the images, sets the triangle up, clips the draw area to the
 // destination and hands the walk to the span family of the destination and source.
-// Reads graphics/drawstate; calls triangle_setup.cpp and the triangle_*.cpp families.
+// Reads its KERNELPARAMS; calls triangle_setup.cpp and the triangle_*.cpp families.
+#include "softrender/simd/isa.h"
 #include "softrender/triangle/fill_triangle.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "graphics/drawstate.h"
 #include "softrender/triangle/triangle_spans.h"
 #include "softrender/triangle/triangle_walk.h"
 
@@ -37,9 +37,10 @@ bool CanTexture(const MEMIMG* dst, const MEMIMG* src, const MEMIMG* graph)
 
 }  // namespace
 
-void FillMemImgTriangle(MEMIMG* dst, const MEMIMG* src, const int* vertices, int trans,
-                        const MEMIMG* blendGraph, DWORD colour)
+void softrender::FillMemImgTriangle(const KERNELPARAMS& k, MEMIMG* dst, const MEMIMG* src, const int* vertices,
+                                    int trans, DWORD colour)
 {
+    const MEMIMG* blendGraph = k.BlendGraph;
     if (!IsUsableImage(dst) || vertices == nullptr) return;
     if (dst->Body->UsePalette == 1 || dst->Body->UseAlpha == 1) return;
     if (src != nullptr && !CanTexture(dst, src, blendGraph)) return;
@@ -49,7 +50,7 @@ void FillMemImgTriangle(MEMIMG* dst, const MEMIMG* src, const int* vertices, int
 
     TRIANGLEDRAW draw{};
     draw.Setup = &setup;
-    const RECT& area = DrawState.DrawArea;
+    const RECT& area = k.Area;
     draw.Clip = {std::max(area.left, 0), std::max(area.top, 0), std::min(area.right, dst->Width),
                  std::min(area.bottom, dst->Height)};
     if (draw.Clip.left >= draw.Clip.right || draw.Clip.top >= draw.Clip.bottom) return;
@@ -57,9 +58,10 @@ void FillMemImgTriangle(MEMIMG* dst, const MEMIMG* src, const int* vertices, int
     draw.Src = src;
     draw.Graph = src != nullptr ? blendGraph : nullptr;
     draw.Trans = trans;
-    draw.BlendMode = DrawState.BlendMode;
-    draw.BlendParam = std::clamp(DrawState.BlendParam, 0, 255);
-    draw.DrawBright = DrawState.DrawBright;
+    draw.Mode = k.Mode;
+    draw.BlendParam = k.Param;
+    draw.DrawBright = k.Bright;
+    draw.Isa = softrender::UsableIsaLevel(k.Isa);
 
     if (src == nullptr) {
         DrawFlatTriangle(draw, colour);

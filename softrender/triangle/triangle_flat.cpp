@@ -65,7 +65,7 @@ void RunFlatSpans(const TRIANGLEDRAW& draw, const softpix::FlatOpCtx& ctx)
 template <PixFmt F>
 void DrawFlatFamily(const TRIANGLEDRAW& draw, std::uint32_t tinted)
 {
-    const int mode = softpix::SelectFlatMode(draw.BlendMode, draw.BlendParam);
+    const int mode = softpix::SelectFlatMode(draw.Mode, draw.BlendParam);
     if (mode < 0) return;
     const softpix::FlatOpCtx ctx = softpix::MakeFlatOpCtx(tinted, F, draw.BlendParam);
     softpix::WithDrawingMode(mode, [&](auto m) { RunFlatSpans<F, decltype(m)::value>(draw, ctx); });

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "graphics/memimg.h"
+#include "softrender/kernelparams.h"
 #include "softrender/triangle/triangle_walk.h"
 
 // One prepared draw: the set-up, the clip (the draw area inside the destination) and the
@@ -17,9 +18,10 @@ struct TRIANGLEDRAW {
     const MEMIMG* Src;    // null for the flat family
     const MEMIMG* Graph;  // blend graph at least as large as the source, or null
     int Trans;
-    int BlendMode;
+    BlendMode Mode;
     int BlendParam;
     DWORD DrawBright;
+    IsaLevel Isa;  // already lowered to the processor's
 };
 
 void DrawFlatTriangle(const TRIANGLEDRAW& draw, DWORD colour);

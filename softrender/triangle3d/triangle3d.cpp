@@ -2,7 +2,7 @@
 // untextured triangles, clipping against the depth range with recursive
 // drawing of the pieces, set-up of the interpolants and the row span table,
 // and the dispatch to the loop units (triangle3d_*.cpp).
-// Reads DRAWSTATE and BLENDTABLES.
+// Reads its KERNELPARAMS and BLENDTABLES.
 #include "softrender/triangle3d/triangle3d.h"
 
 #include <climits>
@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "graphics/drawstate.h"
+#include "graphics/matrix.h"
 #include "softrender/pixelops/op_context.h"
 #include "softrender/triangle3d/triangle3d_loop.h"
 
@@ -213,17 +213,16 @@ bool SetUpTriangle3D(const TLVTXTEX* v, const RECT& area, Tri3DDraw* d)
 
 // The texture of untextured triangles: 8x8 white, tinted by the bright colour
 // as a filled rectangle tints its colour, whatever the draw area and mode.
-KernelImage MakeWhiteTexture(int format, BYTE* buffer)
+KernelImage MakeWhiteTexture(int format, BYTE* buffer, DWORD bright)
 {
-    const DWORD bright = DrawState.DrawBright;
-    const bool white = IsDrawBrightWhite(bright);
+    const bool white = softpix::IsWhite(bright);
     const std::uint32_t bB = bright & 0xFF, bG = (bright >> 8) & 0xFF, bR = (bright >> 16) & 0xFF;
     KernelImage k{};
     k.pixels = buffer;
     k.width = 8;
     k.height = 8;
     k.format = format;
-    if (format == 1) {
+    if (format == MEMIMG_FORMAT_XRGB8888) {
         const std::uint32_t c = white ? 0xFFFFFFFFu
                                       : (0xFF000000u | (((255 * bR) >> 8) << 16) | (((255 * bG) >> 8) << 8) | ((255 * bB) >> 8));
         k.pitch = 32;
@@ -242,11 +241,11 @@ bool IsDepthImageFor(const MEMIMG* depth, const MEMIMG* dst)
     if (depth->Width != dst->Width || depth->Height != dst->Height) return false;
     // Read as 16-bit values: only two-byte pixels can be walked safely.
     const MEMIMGBODY* b = depth->Body;
-    return b->PixelFormat == 3 || (b->PixelFormat == 0 && b->UseAlpha != 1 && b->UsePalette != 1);
+    return b->PixelFormat == MEMIMG_FORMAT_DEPTH16 || (b->PixelFormat == MEMIMG_FORMAT_RGB565 && b->UseAlpha != 1 && b->UsePalette != 1);
 }
 
-void RasterizeLevel(MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const TLVTXTEX* v, int trans,
-                    const MEMIMG* blendGraph, int depthWrite, int pieceDepthWrite, int vertexColour, int clip, int level);
+void RasterizeLevel(const KERNELPARAMS& kp, MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const TLVTXTEX* v,
+                    int trans, int depthWrite, int pieceDepthWrite, int vertexColour, int clip, int level);
 
 struct ClipVertex {
     float x, y, z, w, tu, tv;
@@ -293,8 +292,8 @@ int ClipPass(ClipVertex* in, int n, ClipVertex* out, bool farPass)
     return m;
 }
 
-void ClipAndDrawPieces(MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const TLVTXTEX* v, int trans,
-                       const MEMIMG* blendGraph, int pieceDepthWrite, int level)
+void ClipAndDrawPieces(const KERNELPARAMS& kp, MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const TLVTXTEX* v,
+                       int trans, int pieceDepthWrite, int level)
 {
     // A convex polygon gains at most one vertex per pass; the room beyond that
     // keeps inconsistent classifications (rhw <= 0) inside the buffers.
@@ -321,16 +320,17 @@ void ClipAndDrawPieces(MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const 
         poly[i].u = a[i].tu;
         poly[i].v = a[i].tv;
     }
-    RasterizeLevel(dst, depth, texture, poly, trans, blendGraph, pieceDepthWrite, 0, 1, 1, level + 1);
+    RasterizeLevel(kp, dst, depth, texture, poly, trans, pieceDepthWrite, 0, 1, 1, level + 1);
     for (int k = 3; k < n; ++k) {
         const TLVTXTEX tri[3] = {poly[k], poly[0], poly[k - 1]};
-        RasterizeLevel(dst, depth, texture, tri, trans, blendGraph, pieceDepthWrite, 0, 1, 1, level + 1);
+        RasterizeLevel(kp, dst, depth, texture, tri, trans, pieceDepthWrite, 0, 1, 1, level + 1);
     }
 }
 
-void RasterizeLevel(MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const TLVTXTEX* v, int trans,
-                    const MEMIMG* blendGraph, int depthWrite, int pieceDepthWrite, int vertexColour, int clip, int level)
+void RasterizeLevel(const KERNELPARAMS& kp, MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const TLVTXTEX* v,
+                    int trans, int depthWrite, int pieceDepthWrite, int vertexColour, int clip, int level)
 {
+    const MEMIMG* blendGraph = kp.BlendGraph;
     if (!IsDrawableImage(dst) || v == nullptr) return;
     if (clip == 1) {
         int outside = 0;
@@ -338,7 +338,7 @@ void RasterizeLevel(MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const TLV
             if (v[i].z < 0.0f || v[i].z > 1.0f) ++outside;
         if (outside == 3) return;
         if (outside > 0) {
-            if (level < kMaxClipLevels) ClipAndDrawPieces(dst, depth, texture, v, trans, blendGraph, pieceDepthWrite, level);
+            if (level < kMaxClipLevels) ClipAndDrawPieces(kp, dst, depth, texture, v, trans, pieceDepthWrite, level);
             return;
         }
     }
@@ -351,11 +351,11 @@ void RasterizeLevel(MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const TLV
         if (!IsDrawableImage(texture)) return;
         tex = ReadKernelImage(texture);
     } else {
-        if (target.format != 0 && target.format != 1) return;
-        tex = MakeWhiteTexture(target.format, whiteTexel);
+        if (target.format != MEMIMG_FORMAT_RGB565 && target.format != MEMIMG_FORMAT_XRGB8888) return;
+        tex = MakeWhiteTexture(target.format, whiteTexel, kp.Bright);
     }
     if (tex.format != target.format || target.usePalette == 1 || target.useAlpha == 1) return;
-    if (tex.format != 0 && tex.format != 1) return;
+    if (tex.format != MEMIMG_FORMAT_RGB565 && tex.format != MEMIMG_FORMAT_XRGB8888) return;
     if (tex.width <= 0 || tex.height <= 0) return;
     if (blendGraph != nullptr) {
         // The graph is read at the texel's coordinates: it must cover the texture.
@@ -364,14 +364,14 @@ void RasterizeLevel(MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const TLV
     const bool palette = tex.usePalette == 1;
     const bool alpha = !palette && tex.useAlpha == 1;
     const bool vc = vertexColour != 0;
-    const int p = DrawState.BlendParam;
+    const int p = kp.Param;
     // The loops with vertex colour never read the parameter; the others take
     // mode 1 at 255 as mode 0 and draw nothing for some modes at 0.
-    const int mode = vc ? (softpix::IsDrawingMode(DrawState.BlendMode) ? DrawState.BlendMode : -1)
-                        : softpix::SelectImageMode(DrawState.BlendMode, p, palette);
+    const int mode = vc ? (softpix::IsDrawingMode(ToInt(kp.Mode)) ? ToInt(kp.Mode) : -1)
+                        : softpix::SelectImageMode(kp.Mode, p, palette);
     if (mode < 0) return;
 
-    RECT area = DrawState.DrawArea;
+    RECT area = kp.Area;
     const RECT bounds{0, 0, target.width, target.height};
     ClipRectAgainstRect(&area, &bounds);
     if (area.left >= area.right || area.top >= area.bottom) return;
@@ -398,25 +398,25 @@ void RasterizeLevel(MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const TLV
     const bool graph = blendGraph != nullptr;
     const bool keyed = trans != 0;
     if (vc) {
-        if (tex.format == 1) DrawTri3DVertexColour32(d, mode, palette, graph, alpha, keyed);
+        if (tex.format == MEMIMG_FORMAT_XRGB8888) DrawTri3DVertexColour32(d, mode, palette, graph, alpha, keyed);
         else DrawTri3DVertexColour16(d, mode, palette, graph, alpha, keyed);
     } else {
         MEMIMGBODY whiteBody{};  // the white texture has no palette and key 0
         const softpix::ImageOpCtx ctx =
-            softpix::MakeImageOpCtx(texture != nullptr ? texture->Body : &whiteBody, p, DrawState.DrawBright);
-        const bool white = IsDrawBrightWhite(DrawState.DrawBright);
-        if (tex.format == 1) DrawTri3DImage32(d, ctx, mode, palette, graph, white, alpha, keyed);
+            softpix::MakeImageOpCtx(texture != nullptr ? texture->Body : &whiteBody, p, kp.Bright);
+        const bool white = softpix::IsWhite(kp.Bright);
+        if (tex.format == MEMIMG_FORMAT_XRGB8888) DrawTri3DImage32(d, ctx, mode, palette, graph, white, alpha, keyed);
         else DrawTri3DImage16(d, ctx, mode, palette, graph, white, alpha, keyed);
     }
 }
 
 }  // namespace
-}  // namespace softrender
 
-void RasterizeMemImgTriangle3D(MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const TLVTXTEX* vertices,
-                               int trans, const MEMIMG* blendGraph, int depthWrite, int pieceDepthWrite,
+void RasterizeMemImgTriangle3D(const KERNELPARAMS& k, MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture,
+                               const TLVTXTEX* vertices, int trans, int depthWrite, int pieceDepthWrite,
                                int vertexColour, int clip)
 {
-    softrender::RasterizeLevel(dst, depth, texture, vertices, trans, blendGraph, depthWrite, pieceDepthWrite,
-                               vertexColour, clip, 0);
+    RasterizeLevel(k, dst, depth, texture, vertices, trans, depthWrite, pieceDepthWrite, vertexColour, clip, 0);
 }
+
+}  // namespace softrender

@@ -27,6 +27,7 @@ class InputTest : public testing::Test {
 protected:
     void SetUp() override
     {
+        ResetLibraryProcessState();
         UseInjectedInput(true);
         UseManualClock(1000, 0);
         CoInitialize(nullptr);

@@ -1,3 +1,4 @@
+#include "core/log.h"
 #include "core/memory.h"
 #include "core/sysstate.h"
 #include "platform/kernel/file.h"
@@ -20,7 +21,8 @@ protected:
     {
         LibraryTest::SetUp();
         GetCurrentDirectoryA(sizeof SysState.StartDirectory, SysState.StartDirectory);
-        std::strcpy(SysState.LogFileName, "Log.txt");
+        // A fresh log, so the reports read back are this test's own.
+        CreateLogFile();
     }
 };
 

@@ -67,6 +67,21 @@ TEST(Truncation, TowardsZeroWhateverTheRoundingModeAndOutOfRangeGivesIntMin)
     EXPECT_EQ(out[3], INT_MAX);
 }
 
+TEST(Truncation, ClampedTruncationHoldsTheBoundsAndAnswersNaNAsAsked)
+{
+    const struct {
+        double value;
+        int want;
+    } cases[] = {
+        {2.9, 2}, {-2.9, -2}, {999999999.9, 999999999}, {1e9, 1000000000}, {5e12, 1000000000},
+        {-1e9, -1000000000}, {-7e20, -1000000000}, {INFINITY, 1000000000}, {-INFINITY, -1000000000},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TruncateClamped(c.value, -1000000000, 1000000000, 7), c.want) << c.value;
+    EXPECT_EQ(TruncateClamped(std::nan(""), -1000000000, 1000000000, 7), 7);
+    EXPECT_EQ(TruncateClamped(3e9, INT_MIN, INT_MAX, 0), INT_MAX);
+    EXPECT_EQ(TruncateClamped(-3e9, INT_MIN, INT_MAX, 0), INT_MIN);
+}
+
 TEST(WideArithmetic, FullProductAndQuotientAndZeroDivisor)
 {
     ULONGLONG a = 0xFFFFFFFFFFFFFFFFull;

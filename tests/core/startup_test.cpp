@@ -173,6 +173,7 @@ TEST_F(StartupTest, SecondInstanceIsRefused)
     EXPECT_TRUE(Contains(ReadLogFile(), "ソフトの二重起動検査... 二重起動されています、ソフトを終了します\r\n"));
     EXPECT_EQ(SysState.QuitFlag, 1);
     DestroyWindow(first);
+    UnregisterClassA("D123987X", nullptr);
 }
 
 TEST_F(StartupTest, ShutdownWhileNotStartedWritesNothing)

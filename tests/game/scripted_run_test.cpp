@@ -5,7 +5,7 @@
 // report of the library's end.
 #include "game/select.h"
 #include "game_fixture.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 #include "platform/dinput/input_hook.h"
 #include "stage_player.h"
 

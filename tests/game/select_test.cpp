@@ -3,7 +3,7 @@
 #include "game/select.h"
 #include "game_fixture.h"
 #include "game/player.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 
 #include <gtest/gtest.h>
 

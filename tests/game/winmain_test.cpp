@@ -4,7 +4,7 @@
 #include "platform/kernel/clock.h"
 #include "platform/window/window.h"
 #include "platform/winmm/timer.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 
 #include <gtest/gtest.h>
 

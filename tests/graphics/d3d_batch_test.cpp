@@ -18,6 +18,7 @@
 #include "graphics/screen.h"
 #include "platform/d3d/d3d_test.h"
 #include "platform/kernel/clock.h"
+#include "support/library_fixture.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "platform/d3d/d3d_test.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 #include "platform/kernel/clock.h"
 #include "support/image_fixtures.h"
 #include "support/library_fixture.h"

@@ -9,6 +9,7 @@
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
+#include "support/library_fixture.h"
 
 #include <cmath>
 
@@ -18,6 +19,7 @@ class DrawStateTest : public testing::Test {
 protected:
     void SetUp() override
     {
+        ResetLibraryProcessState();
         SysState.ActiveFlag = 1;
         ScreenState.GdiOnly = 1;
         ScreenState.Width = 640;

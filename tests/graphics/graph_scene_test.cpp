@@ -22,7 +22,7 @@
 #include "graphics/screen.h"
 #include "graphics/surface2d.h"
 #include "platform/ddraw/ddraw_test.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 #include "platform/kernel/clock.h"
 #include "softrender/blit/blit_reference.h"
 #include "support/library_fixture.h"
@@ -457,6 +457,7 @@ class GraphScene : public testing::TestWithParam<int> {
 protected:
     void SetUp() override
     {
+        ResetLibraryProcessState();
         UseManualClock(100000, 20);
         SysState.DoubleStartAllowed = 1;
         SetScreenMode(kW, kH, GetParam(), 60);
@@ -500,6 +501,18 @@ TEST_P(GraphScene, PresentedFrameEqualsTheReferencePicture)
     ASSERT_EQ(PresentScreen(), 0);
     std::string first;
     EXPECT_EQ(CountDifferences(ref, &first), 0) << first;
+    // The frame's checksum in the log lets a refactor show it drew the same pixels.
+    int w2 = 0, h2 = 0;
+    const u32* shown = GetLastPresentedPixels(&w2, &h2);
+    ASSERT_NE(shown, nullptr);
+    std::uint64_t sum = 14695981039346656037ull;
+    for (int i = 0; i < w2 * h2; ++i) {
+        for (int b = 0; b < 24; b += 8) sum = (sum ^ ((shown[i] >> b) & 0xFF)) * 1099511628211ull;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(sum));
+    RecordProperty("frame_fnv1a", text);
+    std::printf("presented frame %d-bit FNV-1a %s\n", GetParam(), text);
 }
 
 TEST_P(GraphScene, LostScreenRefillsEveryGraphFromItsFile)

@@ -25,6 +25,7 @@
 #include "graphics/surface2d.h"
 #include "platform/ddraw/ddraw_test.h"
 #include "platform/kernel/clock.h"
+#include "support/library_fixture.h"
 #include "support/image_fixtures.h"
 #include "support/library_fixture.h"
 

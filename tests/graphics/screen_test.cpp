@@ -14,12 +14,13 @@
 #include "graphics/screen.h"
 #include "platform/com/com.h"
 #include "platform/ddraw/ddraw_test.h"
-#include "platform/ddraw/display.h"
 #include "platform/dinput/input_hook.h"
+#include "platform/display/display.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/file.h"
 #include "platform/window/window.h"
 #include "platform/winmm/timer.h"
+#include "support/library_fixture.h"
 
 #include <cstdio>
 #include <fstream>
@@ -89,6 +90,7 @@ class LibraryScreen : public testing::Test {
 protected:
     void SetUp() override
     {
+        ResetLibraryProcessState();
         UseManualClock(100000, 20);
         SysState.DoubleStartAllowed = 1;  // tests run side by side
         SysState.BackgroundColorFlag = 1;
@@ -314,6 +316,7 @@ class SurfaceScreen : public testing::Test {
 protected:
     void SetUp() override
     {
+        ResetLibraryProcessState();
         UseManualClock(100000, 20);
         SysState.DoubleStartAllowed = 1;  // tests run side by side
         SysState.WindowModeFlag = 1;

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "graphics/blendtable.h"
-#include "graphics/drawstate.h"
 #include "support/pixel_reference.h"
 #include "support/soft_image.h"
 
@@ -20,7 +19,8 @@ constexpr std::uint32_t kUntouched = 0x5A5A5A5A;
 
 class RotateTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetKernelDrawState(0, 0, 64, 48); }
+    void SetUp() override { kp = ResetKernelParams(0, 0, 64, 48); }
+    KERNELPARAMS kp{};
 };
 
 void FillRandom(SoftImage& img, std::mt19937& rng)
@@ -57,7 +57,7 @@ TEST_F(RotateTest, QuarterTurnsAndTheOneToOneCaseMapWholeTexels)
         for (const Turn& t : turns) {
             SoftImage dst(40, 30, format);
             dst.Fill(kUntouched);
-            RotateScaleBlitMemImg(dst.Img(), src.Img(), cx, cy, t.angle, t.rate, 0, 0, nullptr);
+            softrender::RotateScaleBlitMemImg(kp, dst.Img(), src.Img(), cx, cy, t.angle, t.rate, 0, 0);
             for (int y = 0; y < 30; ++y)
                 for (int x = 0; x < 40; ++x) {
                     const int ui = t.a * (x - cx) + t.b * (y - cy) + 3;
@@ -78,7 +78,7 @@ TEST_F(RotateTest, AnyAngleSamplesTheInverselyRotatedPixelCorner)
         for (float rate : {1.0f, 1.7f, 0.6f}) {
             SoftImage dst(64, 48, 1);
             const int cx = 31, cy = 23;
-            RotateScaleBlitMemImg(dst.Img(), src.Img(), cx, cy, angle, rate, 0, 0, nullptr);
+            softrender::RotateScaleBlitMemImg(kp, dst.Img(), src.Img(), cx, cy, angle, rate, 0, 0);
             const double c = std::cos(angle), s = std::sin(angle);
             for (int y = 0; y < 48; ++y)
                 for (int x = 0; x < 64; ++x) {
@@ -102,7 +102,7 @@ TEST_F(RotateTest, TurnedDrawsGoThroughTheQuadSplitMirrored)
     SoftImage src(8, 6, 1);
     FillCoordinates(src);
     SoftImage dst(40, 30, 1);
-    RotateScaleBlitMemImg(dst.Img(), src.Img(), 20, 15, 0.0f, 1.0f, 0, 1, nullptr);
+    softrender::RotateScaleBlitMemImg(kp, dst.Img(), src.Img(), 20, 15, 0.0f, 1.0f, 0, 1);
     // Every source row once, reversed, within the quad's columns 16..24 (the 2D
     // triangle's own coverage decides the exact columns).
     for (int y = 0; y < 30; ++y) {
@@ -124,17 +124,17 @@ TEST_F(RotateTest, TurnedDrawsGoThroughTheQuadSplitMirrored)
     // bottom-right of a source-sized rectangle draw the source unmirrored.
     SoftImage plain(40, 30, 1);
     const int corners[8] = {3, 4, 11, 4, 3, 10, 11, 10};
-    SplitMemImgQuadToTriangles(plain.Img(), src.Img(), corners, 0, nullptr);
+    softrender::SplitMemImgQuadToTriangles(kp, plain.Img(), src.Img(), corners, 0);
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) {
             const bool inside = x >= 3 && x < 11 && y >= 4 && y < 10;
             ASSERT_EQ(plain.Get(x, y), inside ? src.Get(x - 3, y - 4) : 0u) << x << "," << y;
         }
     // A quad whose widened box misses the draw area draws nothing.
-    ResetKernelDrawState(20, 0, 40, 30);
+    kp = ResetKernelParams(20, 0, 40, 30);
     SoftImage none(40, 30, 1);
-    SplitMemImgQuadToTriangles(none.Img(), src.Img(), corners, 0, nullptr);
-    RotateScaleBlitMemImg(none.Img(), src.Img(), 5, 15, 0.0f, 1.0f, 0, 1, nullptr);
+    softrender::SplitMemImgQuadToTriangles(kp, none.Img(), src.Img(), corners, 0);
+    softrender::RotateScaleBlitMemImg(kp, none.Img(), src.Img(), 5, 15, 0.0f, 1.0f, 0, 1);
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) ASSERT_EQ(none.Get(x, y), 0u);
 }
@@ -145,9 +145,9 @@ TEST_F(RotateTest, ClippingKeepsEveryPixelInsideTheAreaAsTheFullDrawHasIt)
     std::mt19937 rng(3);
     FillRandom(src, rng);
     SoftImage full(64, 48, 1), cut(64, 48, 1);
-    RotateScaleBlitMemImg(full.Img(), src.Img(), 30, 22, 0.7f, 1.3f, 0, 0, nullptr);
-    ResetKernelDrawState(27, 15, 36, 40);
-    RotateScaleBlitMemImg(cut.Img(), src.Img(), 30, 22, 0.7f, 1.3f, 0, 0, nullptr);
+    softrender::RotateScaleBlitMemImg(kp, full.Img(), src.Img(), 30, 22, 0.7f, 1.3f, 0, 0);
+    kp = ResetKernelParams(27, 15, 36, 40);
+    softrender::RotateScaleBlitMemImg(kp, cut.Img(), src.Img(), 30, 22, 0.7f, 1.3f, 0, 0);
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 64; ++x) {
             const bool in = x >= 27 && x < 36 && y >= 15 && y < 40;
@@ -155,9 +155,9 @@ TEST_F(RotateTest, ClippingKeepsEveryPixelInsideTheAreaAsTheFullDrawHasIt)
         }
     // A box wholly outside the area, or an area beyond the image, is harmless.
     SoftImage outside(64, 48, 1);
-    RotateScaleBlitMemImg(outside.Img(), src.Img(), -40, 22, 0.7f, 1.0f, 0, 0, nullptr);
-    ResetKernelDrawState(0, 0, 5000, 5000);
-    RotateScaleBlitMemImg(outside.Img(), src.Img(), 2, 2, 0.7f, 1.0f, 0, 0, nullptr);
+    softrender::RotateScaleBlitMemImg(kp, outside.Img(), src.Img(), -40, 22, 0.7f, 1.0f, 0, 0);
+    kp = ResetKernelParams(0, 0, 5000, 5000);
+    softrender::RotateScaleBlitMemImg(kp, outside.Img(), src.Img(), 2, 2, 0.7f, 1.0f, 0, 0);
     EXPECT_NE(outside.Get(0, 0), 0u);
     EXPECT_EQ(outside.Get(40, 40), 0u);
 }
@@ -169,18 +169,18 @@ TEST_F(RotateTest, RefusedDrawsLeaveTheDestinationUntouched)
     wide.Fill(0xFFFFFFFF);
     tall.Fill(0xFFFFFFFF);
     SoftImage dst(32, 32, 1), palDst(32, 32, 1, true), alphaDst(32, 32, 1, false, true);
-    RotateScaleBlitMemImg(dst.Img(), src16.Img(), 16, 16, 0.2f, 1.0f, 0, 0, nullptr);
-    RotateScaleBlitMemImg(palDst.Img(), src32.Img(), 16, 16, 0.2f, 1.0f, 0, 0, nullptr);
-    RotateScaleBlitMemImg(alphaDst.Img(), src32.Img(), 16, 16, 0.2f, 1.0f, 0, 0, nullptr);
-    RotateScaleBlitMemImg(dst.Img(), src32.Img(), 16, 16, 0.2f, 1.0f, 0, 0, graph.Img());
-    RotateScaleBlitMemImg(dst.Img(), wide.Img(), 16, 16, 0.0f, 1.0f, 0, 0, nullptr);
-    RotateScaleBlitMemImg(dst.Img(), tall.Img(), 16, 16, 0.0f, 1.0f, 0, 1, nullptr);
-    RotateScaleBlitMemImg(dst.Img(), src32.Img(), 16, 16, 0.2f, 0.0f, 0, 0, nullptr);
-    RotateScaleBlitMemImg(dst.Img(), src32.Img(), 16, 16, NAN, 1.0f, 0, 0, nullptr);
-    RotateScaleBlitMemImg(dst.Img(), src32.Img(), 16, 16, 0.2f, INFINITY, 0, 0, nullptr);
+    softrender::RotateScaleBlitMemImg(kp, dst.Img(), src16.Img(), 16, 16, 0.2f, 1.0f, 0, 0);
+    softrender::RotateScaleBlitMemImg(kp, palDst.Img(), src32.Img(), 16, 16, 0.2f, 1.0f, 0, 0);
+    softrender::RotateScaleBlitMemImg(kp, alphaDst.Img(), src32.Img(), 16, 16, 0.2f, 1.0f, 0, 0);
+    softrender::RotateScaleBlitMemImg(WithGraph(kp, graph.Img()), dst.Img(), src32.Img(), 16, 16, 0.2f, 1.0f, 0, 0);
+    softrender::RotateScaleBlitMemImg(kp, dst.Img(), wide.Img(), 16, 16, 0.0f, 1.0f, 0, 0);
+    softrender::RotateScaleBlitMemImg(kp, dst.Img(), tall.Img(), 16, 16, 0.0f, 1.0f, 0, 1);
+    softrender::RotateScaleBlitMemImg(kp, dst.Img(), src32.Img(), 16, 16, 0.2f, 0.0f, 0, 0);
+    softrender::RotateScaleBlitMemImg(kp, dst.Img(), src32.Img(), 16, 16, NAN, 1.0f, 0, 0);
+    softrender::RotateScaleBlitMemImg(kp, dst.Img(), src32.Img(), 16, 16, 0.2f, INFINITY, 0, 0);
     for (int mode : {5, 6, 7, 8, 9, 12, -1}) {
-        DrawState.BlendMode = mode;
-        RotateScaleBlitMemImg(dst.Img(), src32.Img(), 16, 16, 0.2f, 1.0f, 0, 0, nullptr);
+        kp.Mode = static_cast<BlendMode>(mode);
+        softrender::RotateScaleBlitMemImg(kp, dst.Img(), src32.Img(), 16, 16, 0.2f, 1.0f, 0, 0);
     }
     for (SoftImage* img : {&dst, &palDst, &alphaDst})
         for (int y = 0; y < 32; ++y)
@@ -191,13 +191,25 @@ TEST_F(RotateTest, ExtremeCentresAndRatesStayInsideTheImages)
 {
     SoftImage src(16, 16, 1);
     src.Fill(0xFFFFFFFF);
-    SoftImage dst(64, 48, 1);
+    // The destination is a view inside a larger image, whose frame must stay untouched.
+    SoftImage parent(80, 64, 1);
+    parent.Fill(kUntouched);
+    MEMIMG dst{};
+    ShareMemImgRegion(&dst, parent.Img(), 8, 8, 64, 48);
+    kp = ResetKernelParams(0, 0, 5000, 5000);  // only the kernel's own clip keeps it inside
     const int centres[][2] = {{INT32_MAX, 0}, {INT32_MIN, INT32_MIN}, {9000, 20}, {20, -9000}, {6000, 6000}};
     for (const auto& c : centres)
-        for (int turn : {0, 1}) RotateScaleBlitMemImg(dst.Img(), src.Img(), c[0], c[1], 0.785f, 1.0f, 0, turn, nullptr);
-    for (float rate : {1e-6f, 1e6f, -3e4f})
-        for (int turn : {0, 1}) RotateScaleBlitMemImg(dst.Img(), src.Img(), 30, 20, 0.4f, rate, 0, turn, nullptr);
-    SUCCEED();
+        for (int turn : {0, 1}) softrender::RotateScaleBlitMemImg(kp, &dst, src.Img(), c[0], c[1], 0.785f, 1.0f, 0, turn);
+    for (float rate : {1e-6f, 3.0f, 40.0f, 1e6f, -3e4f})
+        for (int turn : {0, 1}) softrender::RotateScaleBlitMemImg(kp, &dst, src.Img(), 30, 20, 0.4f, rate, 0, turn);
+    DropMemImgReference(&dst);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 80; ++x) {
+            if (x >= 8 && x < 72 && y >= 8 && y < 56) continue;
+            ASSERT_EQ(parent.Get(x, y), kUntouched) << "outside the destination at " << x << "," << y;
+        }
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) ASSERT_EQ(src.Get(x, y), 0xFFFFFFFFu) << "source at " << x << "," << y;
 }
 
 // --- every loop against the reference model ---------------------------------
@@ -234,12 +246,12 @@ void CheckRotateLoop(bool x8888, bool palette, bool alpha, bool graphOn, bool wh
     const int cx = static_cast<int>(rng() % W), cy = static_cast<int>(rng() % H);
     const int p = rng() % 4 == 0 ? (rng() % 2 ? 0 : 255) : static_cast<int>(rng() % 256);
     const DWORD bright = white ? 0xFFFFFF : (static_cast<DWORD>(rng()) & 0xFFFFFF) | 1;
-    ResetKernelDrawState(1, 2, W - 2, H - 1);
+    KERNELPARAMS kp = ResetKernelParams(1, 2, W - 2, H - 1);
     for (int g = 0; g < 256; ++g) BlendTables.BlendGraphFactorTable[g] = static_cast<BYTE>(rng() % 3 ? rng() : g);
 
     SoftImage coordSrc(SW, SH, 1), coords(W, H, 1);
     FillCoordinates(coordSrc);
-    RotateScaleBlitMemImg(coords.Img(), coordSrc.Img(), cx, cy, angle, rate, 0, 0, nullptr);
+    softrender::RotateScaleBlitMemImg(kp, coords.Img(), coordSrc.Img(), cx, cy, angle, rate, 0, 0);
 
     SoftImage dst(W, H, fmt), before(W, H, fmt);
     for (int y = 0; y < H; ++y)
@@ -248,10 +260,10 @@ void CheckRotateLoop(bool x8888, bool palette, bool alpha, bool graphOn, bool wh
             dst.Set(x, y, v);
             before.Set(x, y, v);
         }
-    DrawState.BlendMode = mode;
-    DrawState.BlendParam = p;
-    DrawState.DrawBright = bright;
-    RotateScaleBlitMemImg(dst.Img(), src.Img(), cx, cy, angle, rate, key, 0, graphOn ? graph.Img() : nullptr);
+    kp.Mode = static_cast<BlendMode>(mode);
+    kp.Param = p;
+    kp.Bright = bright;
+    softrender::RotateScaleBlitMemImg(WithGraph(kp, graphOn ? graph.Img() : nullptr), dst.Img(), src.Img(), cx, cy, angle, rate, key, 0);
 
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "graphics/blendtable.h"
-#include "graphics/drawstate.h"
 #include "support/pixel_reference.h"
 #include "support/soft_image.h"
 #include "support/vertexcolour_reference.h"
@@ -49,16 +48,17 @@ std::vector<Span> DrawnSpans(const SoftImage& img)
 }
 
 // Untextured, vertex colour, mode 0: every covered pixel turns non-black.
-std::vector<Span> Coverage(const std::array<TLVTXTEX, 3>& v, int w = 40, int h = 30)
+std::vector<Span> Coverage(const KERNELPARAMS& kp, const std::array<TLVTXTEX, 3>& v, int w = 40, int h = 30)
 {
     SoftImage dst(w, h, 1);
-    RasterizeMemImgTriangle3D(dst.Img(), nullptr, nullptr, v.data(), 0, nullptr, 0, 0, 1, 0);
+    softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), nullptr, nullptr, v.data(), 0, 0, 0, 1, 0);
     return DrawnSpans(dst);
 }
 
 class Triangle3DTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetKernelDrawState(0, 0, 640, 480); }
+    void SetUp() override { kp = ResetKernelParams(0, 0, 640, 480); }
+    KERNELPARAMS kp{};
 };
 
 TEST_F(Triangle3DTest, WorkedSpanExamplesHoldInEveryVertexOrder)
@@ -82,7 +82,7 @@ TEST_F(Triangle3DTest, WorkedSpanExamplesHoldInEveryVertexOrder)
         std::array<int, 3> order{0, 1, 2};
         do {
             const std::array<TLVTXTEX, 3> v{e.v[order[0]], e.v[order[1]], e.v[order[2]]};
-            EXPECT_EQ(Coverage(v), e.spans) << "order " << order[0] << order[1] << order[2];
+            EXPECT_EQ(Coverage(kp, v), e.spans) << "order " << order[0] << order[1] << order[2];
         } while (std::next_permutation(order.begin(), order.end()));
     }
 }
@@ -97,22 +97,22 @@ TEST_F(Triangle3DTest, TooSmallDegenerateOrOutsideTrianglesDrawNothing)
         {Vtx(2, 2, 1.0f), Vtx(12, 2, 1.5f), Vtx(2, 12, 1.0f)},  // beyond the far plane
         {Vtx(2, 2, -1.0f), Vtx(12, 2, -0.5f), Vtx(2, 12, -0.1f)},
     };
-    for (const auto& v : none) EXPECT_TRUE(Coverage(v).empty());
-    EXPECT_FALSE(Coverage({Vtx(2, 2), Vtx(3.2f, 2), Vtx(2, 3.2f)}).empty());
+    for (const auto& v : none) EXPECT_TRUE(Coverage(kp, v).empty());
+    EXPECT_FALSE(Coverage(kp, {Vtx(2, 2), Vtx(3.2f, 2), Vtx(2, 3.2f)}).empty());
 }
 
 TEST_F(Triangle3DTest, RowsAndPixelsStayInsideTheDrawAreaAndTheImage)
 {
-    ResetKernelDrawState(5, 4, 15, 12);
-    const auto spans = Coverage({Vtx(-10, -10), Vtx(60, -5), Vtx(0, 60)});
+    kp = ResetKernelParams(5, 4, 15, 12);
+    const auto spans = Coverage(kp, {Vtx(-10, -10), Vtx(60, -5), Vtx(0, 60)});
     ASSERT_EQ(spans.size(), 8u);
     for (const Span& s : spans) {
         EXPECT_GE(s.first, 5);
         EXPECT_LE(s.first + s.count, 15);
     }
     // An area larger than the image is cut to the image.
-    ResetKernelDrawState(0, 0, 5000, 5000);
-    const auto big = Coverage({Vtx(-100, -100), Vtx(900, -100), Vtx(-100, 900)}, 20, 10);
+    kp = ResetKernelParams(0, 0, 5000, 5000);
+    const auto big = Coverage(kp, {Vtx(-100, -100), Vtx(900, -100), Vtx(-100, 900)}, 20, 10);
     ASSERT_EQ(big.size(), 10u);
     EXPECT_EQ(big.back(), (Span{9, 0, 20}));
 }
@@ -134,7 +134,7 @@ TEST_F(Triangle3DTest, PerspectiveDivisionUsesTheIntegerQuotient)
         // tu = x / 16 along the row.
         const TLVTXTEX v[3] = {Vtx(0, 0, 0.5f, rhw, ~0u, 0, 0), Vtx(32, 0, 0.5f, rhw, ~0u, 2.0f, 0),
                                Vtx(0, 16, 0.5f, rhw, ~0u, 0, 1.0f)};
-        RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex.Img(), v, 0, nullptr, 0, 0, 0, 0);
+        softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), nullptr, tex.Img(), v, 0, 0, 0, 0, 0);
         for (int x : {2, 5, 10, 14}) {
             // Q = 8 at rhw 0.9 (2^29 / q truncated), so U comes out 0.9 of its value.
             const int expected = rhw == 1.0f ? x : static_cast<int>(0.9 * (x + 0.5));
@@ -145,7 +145,7 @@ TEST_F(Triangle3DTest, PerspectiveDivisionUsesTheIntegerQuotient)
     SoftImage dst(40, 20, 1);
     const TLVTXTEX v[3] = {Vtx(0, 0, 0.5f, 1, ~0u, 1, 0), Vtx(30, 0, 0.5f, 1, ~0u, 1, 0),
                            Vtx(0, 16, 0.5f, 1, ~0u, 1, 0.5f)};
-    RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex.Img(), v, 0, nullptr, 0, 0, 0, 0);
+    softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), nullptr, tex.Img(), v, 0, 0, 0, 0, 0);
     EXPECT_TRUE(DrawnSpans(dst).empty());
 }
 
@@ -177,7 +177,7 @@ TEST_F(Triangle3DTest, DepthTestPassesEqualValuesAndWritesBeforeTheTexelIsKnown)
         depth.Fill(c.stored);
         const TLVTXTEX v[3] = {Vtx(0, 0, c.zTop, 1, ~0u, c.tu, 0), Vtx(16, 0, c.zTop, 1, ~0u, c.tu, 0),
                                Vtx(0, 16, c.zBottom, 1, ~0u, c.tu, 0.5f)};
-        RasterizeMemImgTriangle3D(dst.Img(), depth.Img(), tex.Img(), v, 0, nullptr, c.depthWrite, 0, 0, 0);
+        softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), depth.Img(), tex.Img(), v, 0, c.depthWrite, 0, 0, 0);
         EXPECT_EQ(dst.Get(2, 2) == 0xFF102030, c.drawn) << "z " << c.zTop << " stored " << c.stored;
         EXPECT_EQ(depth.Get(2, 2), c.after) << "z " << c.zTop << " stored " << c.stored;
         EXPECT_EQ(depth.Get(19, 19), c.stored);
@@ -199,7 +199,7 @@ TEST_F(Triangle3DTest, ColourKeyComparesTheWholeTexel)
             SoftImage dst(16, 8, 1);
             const TLVTXTEX v[3] = {Vtx(0, 0, 0.5f, 1, ~0u, 0, 0), Vtx(16, 0, 0.5f, 1, ~0u, 1, 0),
                                    Vtx(0, 16, 0.5f, 1, ~0u, 0, 1)};
-            RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex->Img(), v, trans, nullptr, 0, 0, 0, 0);
+            softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), nullptr, tex->Img(), v, trans, 0, 0, 0, 0);
             EXPECT_EQ(dst.Get(1, 1) != 0, trans == 0);  // texel column 0
             EXPECT_NE(dst.Get(12, 1), 0u);                // texel column 3
         }
@@ -211,11 +211,11 @@ TEST_F(Triangle3DTest, DepthRangeClipping)
     // Depth image holds the depth of every covered pixel; drawn pixels turn white.
     SoftImage white(4, 4, 1);
     white.Fill(0xFFFFFFFF);
-    auto draw = [&white](const std::array<TLVTXTEX, 3>& v, int clip, int vertexColour, int depthWrite,
+    auto draw = [&white, this](const std::array<TLVTXTEX, 3>& v, int clip, int vertexColour, int depthWrite,
                          int pieceDepthWrite, SoftImage& dst, SoftImage& depth) {
         dst.Fill(0);
         depth.Fill(0xFFFF);
-        RasterizeMemImgTriangle3D(dst.Img(), depth.Img(), white.Img(), v.data(), 0, nullptr, depthWrite,
+        softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), depth.Img(), white.Img(), v.data(), 0, depthWrite,
                                   pieceDepthWrite, vertexColour, clip);
     };
     SoftImage dst(40, 40, 1), depth(40, 40, 3), dst2(40, 40, 1), depth2(40, 40, 3);
@@ -259,15 +259,15 @@ TEST_F(Triangle3DTest, DepthRangeClipping)
     // The pieces take the vertex-colour loops and the parent's piece depth write,
     // whatever the parent's own family and depth write: a tinting bright colour
     // is not read, and the depth stays unwritten with pieceDepthWrite 0.
-    DrawState.DrawBright = 0x000000;
+    kp.Bright = 0x000000;
     draw(near, 1, 0, 1, 0, dst, depth);
     EXPECT_EQ(dst.Get(20, 2) & 0xFFFFFF, 0xFEFEFEu);
     EXPECT_EQ(depth.Get(20, 2), 0xFFFF);
     // clip == 2 clips nothing: the triangle is drawn as it stands (z >= 0 part only
     // by the depth test), here without a depth image.
     SoftImage plain(40, 40, 1);
-    DrawState.DrawBright = 0xFFFFFF;
-    RasterizeMemImgTriangle3D(plain.Img(), nullptr, nullptr, near.data(), 0, nullptr, 0, 0, 1, 2);
+    kp.Bright = 0xFFFFFF;
+    softrender::RasterizeMemImgTriangle3D(kp, plain.Img(), nullptr, nullptr, near.data(), 0, 0, 0, 1, 2);
     EXPECT_NE(plain.Get(2, 2), 0u);
 }
 
@@ -275,7 +275,7 @@ TEST_F(Triangle3DTest, ClippedVertexColoursStartFromTheRightEnd)
 {
     // Far pass: t = 0.5 from the inside end. A horizontal band keeps the colour
     // constant along each row's sample, so read it where the new vertex lies.
-    auto blueAt = [](DWORD insideBlue, DWORD outsideBlue, bool farPass) {
+    auto blueAt = [this](DWORD insideBlue, DWORD outsideBlue, bool farPass) {
         SoftImage dst(64, 8, 1);
         const float zIn = farPass ? 0.5f : 0.5f;
         const float zOut = farPass ? 1.5f : -0.5f;
@@ -283,7 +283,7 @@ TEST_F(Triangle3DTest, ClippedVertexColoursStartFromTheRightEnd)
         // the clipped edge crosses the plane at x = 32.
         const TLVTXTEX v[3] = {Vtx(0, 0, zIn, 1, 0xFF000000 | insideBlue), Vtx(64, 4, zOut, 1, 0xFF000000 | outsideBlue),
                                Vtx(0, 8, zIn, 1, 0xFF000000 | insideBlue)};
-        RasterizeMemImgTriangle3D(dst.Img(), nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 1);
+        softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), nullptr, nullptr, v, 0, 0, 0, 1, 1);
         // The pixel just left of the crossing: colour of the new vertex, modulated
         // by the white texel (s' = blue * 255 >> 8 after the 14-bit interpolation).
         return dst.Get(31, 4) & 0xFF;
@@ -303,14 +303,14 @@ TEST_F(Triangle3DTest, UntexturedTrianglesUseWhiteTintedByTheBrightColourInAnyAr
 {
     // Draw area starting at x = 3 and blend mode 2: the texture is still white,
     // tinted as a rectangle fill tints its colour (c * b >> 8).
-    ResetKernelDrawState(3, 0, 40, 40);
-    DrawState.BlendMode = 2;
-    DrawState.BlendParam = 0;  // a rectangle fill would draw nothing here
-    DrawState.DrawBright = 0x80FFFF;  // red 128
+    kp = ResetKernelParams(3, 0, 40, 40);
+    kp.Mode = static_cast<BlendMode>(2);
+    kp.Param = 0;  // a rectangle fill would draw nothing here
+    kp.Bright = 0x80FFFF;  // red 128
     for (int format : {1, 0}) {
         SoftImage dst(40, 40, format);
         const TLVTXTEX v[3] = {Vtx(0, 0), Vtx(32, 0), Vtx(0, 32)};
-        RasterizeMemImgTriangle3D(dst.Img(), nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0);
+        softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), nullptr, nullptr, v, 0, 0, 0, 1, 0);
         // Texel channels 254, 254, 127 (32-bit) or 30, 62, 15 (16-bit), added at
         // vertex colour and alpha 255 onto black.
         if (format == 1) EXPECT_EQ(dst.Get(5, 5), 0x007EFCFCu);
@@ -326,7 +326,7 @@ TEST_F(Triangle3DTest, SmallTexturedTriangleFarFromTheOriginIsDrawn)
     SoftImage dst(640, 480, 1);
     const TLVTXTEX v[3] = {Vtx(600, 400, 0.5f, 1, ~0u, 0, 0), Vtx(616, 400, 0.5f, 1, ~0u, 1, 0),
                            Vtx(600, 416, 0.5f, 1, ~0u, 0, 1)};
-    RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex.Img(), v, 0, nullptr, 0, 0, 0, 0);
+    softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), nullptr, tex.Img(), v, 0, 0, 0, 0, 0);
     EXPECT_EQ(dst.Get(605, 402), 0xAB000000u | 2u << 12 | 5u);
     EXPECT_EQ(dst.Get(601, 410), 0xAB000000u | 10u << 12 | 1u);
 }
@@ -339,7 +339,7 @@ TEST_F(Triangle3DTest, ZeroPerspectiveInsideARowSkipsThePixel)
     // rhw crosses 0 inside every row.
     const TLVTXTEX v[3] = {Vtx(0, 0, 0.5f, 1.0f, ~0u, 0, 0), Vtx(64, 0, 0.5f, -1.0f, ~0u, 0, 0),
                            Vtx(0, 16, 0.5f, 1.0f, ~0u, 0, 0)};
-    RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex.Img(), v, 0, nullptr, 0, 0, 0, 0);
+    softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), nullptr, tex.Img(), v, 0, 0, 0, 0, 0);
     EXPECT_NE(dst.Get(2, 1), 0u);
 }
 
@@ -350,15 +350,15 @@ TEST_F(Triangle3DTest, RefusedDrawsLeaveEverythingUntouched)
     SoftImage dst(20, 20, 1), palDst(20, 20, 1, true), alphaDst(20, 20, 1, false, true), depthNarrow(19, 20, 3);
     const TLVTXTEX v[3] = {Vtx(0, 0, 0.5f, 1, ~0u, 0, 0), Vtx(16, 0, 0.5f, 1, ~0u, 1, 0),
                            Vtx(0, 16, 0.5f, 1, ~0u, 0, 1)};
-    RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex16.Img(), v, 0, nullptr, 0, 0, 0, 0);
-    RasterizeMemImgTriangle3D(palDst.Img(), nullptr, nullptr, v, 0, nullptr, 0, 0, 0, 0);
-    RasterizeMemImgTriangle3D(alphaDst.Img(), nullptr, nullptr, v, 0, nullptr, 0, 0, 0, 0);
-    RasterizeMemImgTriangle3D(dst.Img(), depthNarrow.Img(), tex32.Img(), v, 0, nullptr, 1, 0, 0, 0);
-    RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex32.Img(), v, 0, graph.Img(), 0, 0, 0, 0);  // graph too small
+    softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), nullptr, tex16.Img(), v, 0, 0, 0, 0, 0);
+    softrender::RasterizeMemImgTriangle3D(kp, palDst.Img(), nullptr, nullptr, v, 0, 0, 0, 0, 0);
+    softrender::RasterizeMemImgTriangle3D(kp, alphaDst.Img(), nullptr, nullptr, v, 0, 0, 0, 0, 0);
+    softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), depthNarrow.Img(), tex32.Img(), v, 0, 1, 0, 0, 0);
+    softrender::RasterizeMemImgTriangle3D(WithGraph(kp, graph.Img()), dst.Img(), nullptr, tex32.Img(), v, 0, 0, 0, 0, 0);  // graph too small
     for (int mode : {5, 7, 9, 12, -1}) {
-        DrawState.BlendMode = mode;
-        RasterizeMemImgTriangle3D(dst.Img(), nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0);
-        RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex32.Img(), v, 0, nullptr, 0, 0, 0, 1);
+        kp.Mode = static_cast<BlendMode>(mode);
+        softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), nullptr, nullptr, v, 0, 0, 0, 1, 0);
+        softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), nullptr, tex32.Img(), v, 0, 0, 0, 0, 1);
     }
     EXPECT_TRUE(DrawnSpans(dst).empty());
     EXPECT_TRUE(DrawnSpans(palDst).empty());
@@ -416,11 +416,11 @@ TEST_F(Triangle3DTest, VertexColourRulesWorkedExamples)
         tex.Set(0, 0, c.texel);
         SoftImage dst(8, 8, c.format);
         dst.Fill(c.dst);
-        DrawState.BlendMode = c.mode;
-        DrawState.BlendParam = 0;  // never read by these loops
+        kp.Mode = static_cast<BlendMode>(c.mode);
+        kp.Param = 0;  // never read by these loops
         const TLVTXTEX v[3] = {Vtx(0, 0, 0.5f, 1, c.diffuse, 0, 0), Vtx(16, 0, 0.5f, 1, c.diffuse, 0, 0),
                                Vtx(0, 16, 0.5f, 1, c.diffuse, 0, 0)};
-        RasterizeMemImgTriangle3D(dst.Img(), nullptr, tex.Img(), v, c.key, c.graph ? graph.Img() : nullptr, 0, 0, 1, 0);
+        softrender::RasterizeMemImgTriangle3D(WithGraph(kp, c.graph ? graph.Img() : nullptr), dst.Img(), nullptr, tex.Img(), v, c.key, 0, 0, 1, 0);
         EXPECT_EQ(dst.Get(2, 2), c.expected) << "mode " << c.mode << " texel " << std::hex << c.texel;
     }
 }
@@ -481,7 +481,7 @@ TEST_F(Triangle3DTest, ThickLinesCoverThePixelsTheRulesGive)
     const Line lines[] = {{5, 5, 40, 5, 2},  {5, 5, 40, 5, 3},   {20, 3, 20, 25, 2},
                           {20, 3, 20, 25, 3}, {10, 10, 30, 25, 2}, {10, 10, 30, 25, 3},
                           {36, 4, 6, 26, 3},  {3.5f, 20, 41, 11, 2}};
-    DrawState.BlendMode = 2;  // additive: each covering triangle adds 15
+    kp.Mode = static_cast<BlendMode>(2);  // additive: each covering triangle adds 15
     for (const Line& l : lines) {
         const double dx = l.x2 - l.x1, dy = l.y2 - l.y1, len = std::sqrt(dx * dx + dy * dy);
         const double k = l.thickness * 0.5 / len;
@@ -491,8 +491,8 @@ TEST_F(Triangle3DTest, ThickLinesCoverThePixelsTheRulesGive)
                                    Vtx(l.x1 - nx, l.y1 - ny, 0, 1, colour), Vtx(l.x2 - nx, l.y2 - ny, 0, 1, colour)};
         const TLVTXTEX second[3] = {strip[3], strip[2], strip[1]};
         SoftImage dst(48, 32, 1);
-        RasterizeMemImgTriangle3D(dst.Img(), nullptr, nullptr, strip, 0, nullptr, 0, 1, 1, 0);
-        RasterizeMemImgTriangle3D(dst.Img(), nullptr, nullptr, second, 0, nullptr, 0, 1, 1, 0);
+        softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), nullptr, nullptr, strip, 0, 0, 1, 1, 0);
+        softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), nullptr, nullptr, second, 0, 0, 1, 1, 0);
         int drawn = 0, checked = 0;
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 48; ++x) {
@@ -567,7 +567,7 @@ void CheckLoopAgainstReference(const LoopCase& c, std::mt19937& rng)
     }
     const int p = rnd(4) == 0 ? (rnd(2) ? 0 : 255) : rnd(256);
     const DWORD bright = c.white ? 0xFFFFFF : (static_cast<DWORD>(rng()) & 0xFFFFFF) | 0x000001;
-    ResetKernelDrawState(1, 2, W - 1, H - 1);
+    KERNELPARAMS kp = ResetKernelParams(1, 2, W - 1, H - 1);
     for (int g = 0; g < 256; ++g) BlendTables.BlendGraphFactorTable[g] = static_cast<BYTE>(rng() % 3 == 0 ? g : rng());
 
     // Probes, in mode 0 with a white bright colour.
@@ -576,15 +576,15 @@ void CheckLoopAgainstReference(const LoopCase& c, std::mt19937& rng)
     SoftImage coords(W, H, 1), depthProbe(W, H, 3), colourProbe(W, H, 1), alphaProbe(W, H, 1), whiteTex(TW, TH, 1);
     whiteTex.Fill(0xFFFFFFFF);
     depthProbe.Fill(0xFFFF);
-    RasterizeMemImgTriangle3D(coords.Img(), depthProbe.Img(), coordTex.Img(), v, 0, nullptr, 1, 0, 0, 0);
+    softrender::RasterizeMemImgTriangle3D(kp, coords.Img(), depthProbe.Img(), coordTex.Img(), v, 0, 1, 0, 0, 0);
     if (c.vertexColour) {
-        RasterizeMemImgTriangle3D(colourProbe.Img(), nullptr, whiteTex.Img(), v, 0, nullptr, 0, 0, 1, 0);
+        softrender::RasterizeMemImgTriangle3D(kp, colourProbe.Img(), nullptr, whiteTex.Img(), v, 0, 0, 0, 1, 0);
         TLVTXTEX va[3];
         for (int i = 0; i < 3; ++i) {
             va[i] = v[i];
             va[i].diffuse = v[i].diffuse >> 24;  // alpha into blue
         }
-        RasterizeMemImgTriangle3D(alphaProbe.Img(), nullptr, whiteTex.Img(), va, 0, nullptr, 0, 0, 1, 0);
+        softrender::RasterizeMemImgTriangle3D(kp, alphaProbe.Img(), nullptr, whiteTex.Img(), va, 0, 0, 0, 1, 0);
     }
 
     SoftImage dst(W, H, fmt), depth(W, H, 3);
@@ -599,11 +599,10 @@ void CheckLoopAgainstReference(const LoopCase& c, std::mt19937& rng)
             before.Set(x, y, dst.Get(x, y));
             depthBefore.Set(x, y, depth.Get(x, y));
         }
-    DrawState.BlendMode = c.mode;
-    DrawState.BlendParam = p;
-    DrawState.DrawBright = bright;
-    RasterizeMemImgTriangle3D(dst.Img(), c.depthTest ? depth.Img() : nullptr, tex.Img(), v, c.key,
-                              c.graph ? graph.Img() : nullptr, c.depthWrite, 0, c.vertexColour, 0);
+    kp.Mode = static_cast<BlendMode>(c.mode);
+    kp.Param = p;
+    kp.Bright = bright;
+    softrender::RasterizeMemImgTriangle3D(WithGraph(kp, c.graph ? graph.Img() : nullptr), dst.Img(), c.depthTest ? depth.Img() : nullptr, tex.Img(), v, c.key, c.depthWrite, 0, c.vertexColour, 0);
     // The parameter's early exits draw nothing at all, depth included.
     const int m = c.mode;
     const bool nothingDrawn = !c.vertexColour && (((m == 1 || m == 2) && p == 0) || (m == 3 && p == 0 && !c.palette));

@@ -1,13 +1,19 @@
-// Owns the core tests' fixture: manual clock, captured debugger output and
-// log reading.
+// Owns the core tests' fixture: the process's library state reset, manual
+// clock, captured debugger output and log reading.
 #include "library_fixture.h"
 
 #include "core/api.h"
+#include "core/input.h"
 #include "core/sysstate.h"
 #include "graphics/d3ddevice.h"
 #include "graphics/screen.h"
+#include "platform/display/display.h"
+#include "platform/dinput/input_hook.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/debug.h"
+#include "platform/window/window.h"
+
+#include <cstdint>
 
 #include <fstream>
 #include <sstream>
@@ -23,8 +29,35 @@ void CaptureDebug(const char* text)
 
 } // namespace
 
+void ResetLibraryProcessState()
+{
+    // What an earlier test posted but never read: a close still on its way
+    // is delivered (its window goes), a quit is dropped.
+    MSG m;
+    const HWND threadMessages = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE) || PeekMessageA(&m, threadMessages, 0, 0, PM_REMOVE)) {
+        if (m.message != WM_QUIT) DispatchMessageA(&m);
+    }
+    // A shutdown that found the quit flag set leaves the main window and its
+    // class to the process's exit; the next start-up here needs them gone.
+    if (SysState.InitializeFlag == 0) {
+        if (SysState.MainWindow != nullptr && IsWindow(SysState.MainWindow)) DestroyWindow(SysState.MainWindow);
+        if (SysState.ClassName[0] != '\0') UnregisterClassA(SysState.ClassName, nullptr);
+    }
+    SysState = SYSSTATE{};
+    // The screen's settings and its fall-back to software rendering outlive a
+    // shutdown; a test starts from the first start-up of a process.
+    if (ScreenState.DirectDraw == nullptr) {
+        ScreenState = SCREENSTATE{};
+        ResetVirtualDisplay();
+    }
+    ResetInputState();
+    ResetInputHooks();
+}
+
 void LibraryTest::SetUp()
 {
+    ResetLibraryProcessState();
     UseManualClock(1000, 1000);
     g_debugOutput.clear();
     SetDebugOutputSink(CaptureDebug);
@@ -39,6 +72,7 @@ void LibraryTest::TearDown()
 
 int StartDrawingLibrary(int width, int height, int bits)
 {
+    ResetLibraryProcessState();
     UseManualClock(100000, 20);
     SysState.DoubleStartAllowed = 1;
     SetScreenMode(width, height, bits, 60);
@@ -57,6 +91,7 @@ void EndDrawingLibrary()
 
 int StartDirect3DLibrary(int width, int height, int bits)
 {
+    ResetLibraryProcessState();
     UseManualClock(100000, 20);
     SysState.DoubleStartAllowed = 1;
     ScreenState.GdiOnly = 0;

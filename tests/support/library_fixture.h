@@ -7,7 +7,14 @@
 #include <string>
 #include <vector>
 
-// Every test starts from the manual clock (each clock read advances it by
+// What an earlier test of the same process may have left: the system block
+// and (while no screen runs) the screen state back to their defaults, input
+// ended and its fall-back forgotten, the input hooks reset, the thread's
+// unread messages delivered (a quit dropped), a main window and class a
+// shutdown after a quit left behind removed.
+void ResetLibraryProcessState();
+
+// Every test starts from the process state reset, the manual clock (each clock read advances it by
 // 1 ms, so busy waits and timed pumps end at once) and windowed mode.
 class LibraryTest : public testing::Test {
 protected:

@@ -5,7 +5,6 @@
 #include <stdexcept>
 
 #include "graphics/blendtable.h"
-#include "graphics/drawstate.h"
 
 SoftImage::SoftImage(int width, int height, int format, bool palette, bool alpha, std::uint32_t key)
 {
@@ -42,7 +41,7 @@ void SoftImage::SetPaletteEntry(int i, std::uint32_t v)
     std::memcpy(img_.Body->Palette + i * n, &v, n);
 }
 
-void ResetKernelDrawState(int left, int top, int right, int bottom)
+KERNELPARAMS ResetKernelParams(int left, int top, int right, int bottom)
 {
     static bool built = false;
     if (!built) {
@@ -50,8 +49,5 @@ void ResetKernelDrawState(int left, int top, int right, int bottom)
         built = true;
     }
     for (int g = 0; g < 256; ++g) BlendTables.BlendGraphFactorTable[g] = static_cast<BYTE>(g);
-    DrawState.DrawArea = RECT{left, top, right, bottom};
-    DrawState.BlendMode = 0;
-    DrawState.BlendParam = 255;
-    DrawState.DrawBright = 0xFFFFFF;
+    return KERNELPARAMS{BlendMode::Copy, 255, 0xFFFFFF, RECT{left, top, right, bottom}, nullptr, true};
 }

@@ -1,10 +1,11 @@
 // Test fixtures for the software kernels: a MEMIMG owned by the test with
-// pixel get/set, and a drawing state reset to a known area and mode.
+// pixel get/set, and the parameters of a draw over a known area and mode.
 #pragma once
 
 #include <cstdint>
 
 #include "graphics/memimg.h"
+#include "softrender/kernelparams.h"
 
 class SoftImage {
 public:
@@ -27,6 +28,13 @@ private:
     MEMIMG img_{};
 };
 
-// Blend tables built, a draw area, mode 0, parameter 255, white brightness,
-// blend-graph factors the identity.
-void ResetKernelDrawState(int left, int top, int right, int bottom);
+// Blend tables built and blend-graph factors the identity; answers the
+// parameters of a copy (mode 0, parameter 255, white brightness, MMX, no
+// blend graph) over the draw area.
+KERNELPARAMS ResetKernelParams(int left, int top, int right, int bottom);
+
+inline KERNELPARAMS WithGraph(KERNELPARAMS k, const MEMIMG* blendGraph)
+{
+    k.BlendGraph = blendGraph;
+    return k;
+}

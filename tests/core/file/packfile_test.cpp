@@ -83,7 +83,6 @@ std::vector<std::string> FindNames(const char* pattern)
     return names;
 }
 
-
 class PackFileTest : public testing::Test {
 protected:
     void SetUp() override

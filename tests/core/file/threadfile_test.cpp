@@ -2,6 +2,7 @@
 // without the read-ahead cache; reads cut at the end; the reader thread ends
 // with its file.
 #include "core/file/threadfile.h"
+#include "support/thread_count.h"
 
 #include "core/memory.h"
 #include "platform/kernel/sync.h"

@@ -8,7 +8,7 @@
 #include "font_fixture.h"
 #include "graphics/graph.h"
 #include "graphics/surface2d.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 #include "support/library_fixture.h"
 #include "support/soft_image.h"
 

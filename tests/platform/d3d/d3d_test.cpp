@@ -1,11 +1,14 @@
 #include "platform/d3d/d3d.h"
 #include "platform/d3d/d3d_test.h"
+#include "platform/d3d/raster.h"
 #include "platform/ddraw/ddraw_test.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -260,6 +263,97 @@ TEST_F(SoftDeviceTest, BlendingModulatesAndSaturates)
     device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x44, quad, 4, 0);
     device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x44, quad, 4, 0);
     EXPECT_EQ(At(target, 1, 1) & 0xFFFFFF, 0xFFC060u);
+}
+
+// Keys a texture by the value of its texel (1, 0).
+void KeyByTexelOne(IDirectDrawSurface7* s)
+{
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    DWORD v = 0;
+    std::memcpy(&v, static_cast<BYTE*>(d.lpSurface) + d.ddpfPixelFormat.dwRGBBitCount / 8,
+                d.ddpfPixelFormat.dwRGBBitCount / 8);
+    s->Unlock(nullptr);
+    DDCOLORKEY key{v, v};
+    s->SetColorKey(DDCKEY_SRCBLT, &key);
+}
+
+// Writes a fixed pseudo-random pattern over a whole surface.
+void Scramble(IDirectDrawSurface7* s, std::uint32_t seed)
+{
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    for (DWORD y = 0; y < d.dwHeight; ++y)
+        for (DWORD x = 0; x < d.dwWidth * (d.ddpfPixelFormat.dwRGBBitCount / 8); ++x) {
+            seed = seed * 1103515245u + 12345u;
+            static_cast<BYTE*>(d.lpSurface)[y * d.lPitch + x] = static_cast<BYTE>(seed >> 16);
+        }
+    s->Unlock(nullptr);
+}
+
+TEST_F(SoftDeviceTest, EverySpanLevelDrawsTheSamePixels)
+{
+    IDirectDrawSurface7* textures[3] = {Surface(8, 8, 32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF),
+                                        Surface(8, 8, 32, 0, 0xFF0000, 0xFF00, 0xFF),
+                                        Surface(8, 8, 16, 0xF000, 0xF00, 0xF0, 0xF)};
+    for (int i = 0; i < 3; ++i) {
+        Scramble(textures[i], 7 + i);
+        // Texel (1, 0) is the key, so some pixels of every quad are keyed.
+        KeyByTexelOne(textures[i]);
+    }
+    device->SetTextureStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    device->SetRenderState(D3DRENDERSTATE_ALPHAFUNC, D3DCMP_GREATER);
+    device->SetRenderState(D3DRENDERSTATE_ALPHAREF, 0x60);
+    // An axis-aligned quad with uneven row lengths, a turned one reading texels along both axes, and
+    // one texel per pixel as most of a frame's quads are drawn.
+    const DWORD colour = 0xA0C08040;
+    TexVertex straight[4] = {{0.3f, 0.7f, 0, 1, colour, 0, 0}, {13.6f, 0.7f, 0, 1, colour, 1, 0},
+                             {0.3f, 14.2f, 0, 1, colour, 0, 1}, {13.6f, 14.2f, 0, 1, colour, 1, 1}};
+    TexVertex turned[3] = {{8, -1, 0, 1, colour, 0, 0}, {17, 8, 0, 1, colour, 1, 0}, {-1, 9, 0, 1, colour, 0, 1}};
+    TexVertex unscaled[4] = {{3.5f, 2.5f, 0, 1, colour, 0, 0}, {11.5f, 2.5f, 0, 1, colour, 1, 0},
+                             {3.5f, 10.5f, 0, 1, colour, 0, 1}, {11.5f, 10.5f, 0, 1, colour, 1, 1}};
+    const DWORD blends[3][3] = {{FALSE, D3DBLEND_ONE, D3DBLEND_ZERO},
+                                {TRUE, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA},
+                                {TRUE, D3DBLEND_SRCALPHA, D3DBLEND_ONE}};
+    const DWORD alphas[3][2] = {{D3DTOP_SELECTARG2, D3DTA_DIFFUSE},
+                                {D3DTOP_SELECTARG1, D3DTA_TEXTURE},
+                                {D3DTOP_MODULATE, D3DTA_TEXTURE}};
+    auto draw = [&](int level) {
+        d3dsoft::SetSpanLevel(level);
+        Scramble(target, 99);
+        device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, straight, 4, 0);
+        device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, turned, 3, 0);
+        device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, unscaled, 4, 0);
+        std::vector<std::uint32_t> pixels;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) pixels.push_back(At(target, x, y));
+        return pixels;
+    };
+    for (int t = 0; t < 3; ++t)
+        for (int b = 0; b < 3; ++b)
+            for (int m = 0; m < 2; ++m)
+                for (int a = 0; a < 3; ++a)
+                    for (int k = 0; k < 4; ++k) {
+                        device->SetTexture(0, textures[t]);
+                        device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, blends[b][0]);
+                        device->SetRenderState(D3DRENDERSTATE_SRCBLEND, blends[b][1]);
+                        device->SetRenderState(D3DRENDERSTATE_DESTBLEND, blends[b][2]);
+                        device->SetTextureStageState(0, D3DTSS_COLOROP, m == 0 ? D3DTOP_SELECTARG1 : D3DTOP_MODULATE);
+                        device->SetTextureStageState(0, D3DTSS_ALPHAOP, alphas[a][0]);
+                        device->SetTextureStageState(0, D3DTSS_ALPHAARG1, alphas[a][1]);
+                        device->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, (k & 1) != 0);
+                        device->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, (k & 2) != 0);
+                        const std::vector<std::uint32_t> scalar = draw(0);
+                        EXPECT_EQ(draw(1), scalar) << "texture " << t << " blend " << b << " modulate " << m
+                                                   << " alpha " << a << " key/test " << k;
+                    }
+    d3dsoft::SetSpanLevel(1 << 20);
+    device->SetTexture(0, nullptr);
+    for (IDirectDrawSurface7* t : textures) t->Release();
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "platform/ddraw/ddraw.h"
 #include "platform/ddraw/ddraw_test.h"
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 
 #include <gtest/gtest.h>
 
@@ -275,50 +275,6 @@ TEST_F(DirectDrawTest, DepthSurfaceAttachesToASurfaceOfItsSize)
     EXPECT_EQ(back->DeleteAttachedSurface(0, z), DD_OK);
     z->Release();
     back->Release();
-}
-
-TEST(VirtualDisplay, VerticalBlankRunsAtTheModeRate)
-{
-    ResetVirtualDisplay();
-    g_now = 0;
-    SetDisplayClock(ManualNow, ManualSleep);
-    EXPECT_EQ(GetVerticalBlankPeriodMicroseconds(), 16666u);
-    EXPECT_FALSE(IsInVerticalBlank());
-    int blanks = 0;
-    for (int i = 0; i < 60; ++i) {
-        WaitForVerticalBlankBegin();
-        if (IsInVerticalBlank()) ++blanks;
-        g_now += 2000;  // leave the blank before waiting for the next one
-    }
-    EXPECT_EQ(blanks, 60);
-    EXPECT_GE(g_now, 990000u);
-    EXPECT_LE(g_now, 1010000u);
-    SetDisplayClock(nullptr, nullptr);
-}
-
-} // namespace
-
-#include "platform/ddraw/sdl_presenter.h"
-
-#include <SDL.h>
-
-namespace {
-
-TEST(SdlPresenter, ShowsPresentedPicturesInAnOffscreenWindow)
-{
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_Window* window = SDL_CreateWindow("t", 0, 0, 4, 4, SDL_WINDOW_HIDDEN);
-    ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(AttachSdlPresenter(window));
-    ResetVirtualDisplay();
-    SetVirtualDesktopSize(8, 8);
-    SetDisplayClientRect(RECT{0, 0, 4, 4});
-    GetDesktopPixels()[0] = 0x00FF00;
-    PresentDesktopClientArea();
-    EXPECT_EQ(GetLastPresentedPixels(nullptr, nullptr)[0], 0x00FF00u);
-    DetachSdlPresenter();
-    SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 } // namespace

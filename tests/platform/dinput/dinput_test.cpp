@@ -17,6 +17,8 @@ protected:
     void SetUp() override
     {
         UseInjectedInput(true);
+        SetDirectInputAvailable(true);
+        ReleaseInjectedKeys();
         void* object = nullptr;
         ASSERT_EQ(CreateDirectInputInstance(CLSID_DirectInput, IID_IDirectInput7A, &object), S_OK);
         di_ = static_cast<IDirectInput7A*>(object);
@@ -26,6 +28,7 @@ protected:
     {
         if (di_ != nullptr) di_->Release();
         DetachInjectedPads();
+        ReleaseInjectedKeys();
     }
 
     IDirectInputDevice7A* Create(const GUID& guid)
@@ -268,4 +271,5 @@ TEST(DirectInputObject, VersionsAndTheAvailabilitySwitch)
     EXPECT_EQ(CreateDirectInputInstance(CLSID_DirectInput, IID_IDirectInput7A, &object), DIERR_DEVICENOTREG);
     EXPECT_EQ(CreateDirectInputInstance(CLSID_DirectInput8, IID_IDirectInput8A, &object), DIERR_DEVICENOTREG);
     EXPECT_EQ(object, nullptr);
+    SetDirectInputAvailable(true);
 }

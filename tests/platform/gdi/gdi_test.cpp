@@ -2,8 +2,8 @@
 
 #include "platform/ddraw/ddraw.h"
 #include "platform/ddraw/ddraw_test.h"
-#include "platform/ddraw/display.h"
-#include "platform/gdi/pixel.h"
+#include "platform/display/display.h"
+#include "platform/display/pixel.h"
 
 #include <gtest/gtest.h>
 

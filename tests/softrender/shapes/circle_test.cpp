@@ -6,7 +6,6 @@
 #include <map>
 #include <vector>
 
-#include "graphics/drawstate.h"
 #include "support/soft_image.h"
 #include "softrender/shapes/shapes.h"
 
@@ -18,11 +17,11 @@ constexpr int kSize = 40, kC = 20;
 // returns visits per pixel relative to the centre.
 std::map<std::pair<int, int>, int> Visits(int cx, int cy, int r, int fill, RECT area = {0, 0, kSize, kSize})
 {
-    ResetKernelDrawState(area.left, area.top, area.right, area.bottom);
-    DrawState.BlendMode = 2;
-    DrawState.BlendParam = 255;
+    KERNELPARAMS kp = ResetKernelParams(area.left, area.top, area.right, area.bottom);
+    kp.Mode = static_cast<BlendMode>(2);
+    kp.Param = 255;
     SoftImage img(kSize, kSize, 1);
-    PlotMemImgCircle(img.Img(), cx, cy, r, 0x000001, fill);
+    softrender::PlotMemImgCircle(kp, img.Img(), cx, cy, r, 0x000001, fill);
     std::map<std::pair<int, int>, int> out;
     for (int y = 0; y < kSize; ++y)
         for (int x = 0; x < kSize; ++x)
@@ -107,10 +106,10 @@ TEST(Circle, NegativeExtremeAndHugeArguments)
 
 TEST(Circle, PaletteDestinationIsRefused)
 {
-    ResetKernelDrawState(0, 0, 8, 8);
+    KERNELPARAMS kp = ResetKernelParams(0, 0, 8, 8);
     SoftImage img(8, 8, 1, true);
-    PlotMemImgCircle(img.Img(), 4, 4, 3, 0xFFFFFFFF, 1);
-    PlotMemImgCircle(img.Img(), 4, 4, 3, 0xFFFFFFFF, 0);
+    softrender::PlotMemImgCircle(kp, img.Img(), 4, 4, 3, 0xFFFFFFFF, 1);
+    softrender::PlotMemImgCircle(kp, img.Img(), 4, 4, 3, 0xFFFFFFFF, 0);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) EXPECT_EQ(img.Get(x, y), 0u);
 }

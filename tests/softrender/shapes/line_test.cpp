@@ -6,7 +6,6 @@
 #include <climits>
 #include <vector>
 
-#include "graphics/drawstate.h"
 #include "support/soft_image.h"
 #include "softrender/shapes/shapes.h"
 
@@ -21,11 +20,11 @@ struct Px {
 // pixels in walk order (sorted by the major coordinate as the walk runs).
 std::vector<Px> DrawLine(RECT area, int x1, int y1, int x2, int y2, int* maxVisits)
 {
-    ResetKernelDrawState(area.left, area.top, area.right, area.bottom);
-    DrawState.BlendMode = 2;
-    DrawState.BlendParam = 255;
+    KERNELPARAMS kp = ResetKernelParams(area.left, area.top, area.right, area.bottom);
+    kp.Mode = static_cast<BlendMode>(2);
+    kp.Param = 255;
     SoftImage img(20, 12, 1);
-    PlotMemImgLine(img.Img(), x1, y1, x2, y2, 0x000001);
+    softrender::PlotMemImgLine(kp, img.Img(), x1, y1, x2, y2, 0x000001);
     std::vector<Px> out;
     *maxVisits = 0;
     for (int y = 0; y < 12; ++y)
@@ -109,8 +108,8 @@ TEST(Line, ClippedLongLineKeepsEndpointsInsideArea)
 
 TEST(Line, PaletteDestinationIsRefused)
 {
-    ResetKernelDrawState(0, 0, 8, 8);
+    KERNELPARAMS kp = ResetKernelParams(0, 0, 8, 8);
     SoftImage img(8, 8, 1, true);
-    PlotMemImgLine(img.Img(), 0, 0, 8, 0, 0xFFFFFFFF);
+    softrender::PlotMemImgLine(kp, img.Img(), 0, 0, 8, 0, 0xFFFFFFFF);
     for (int x = 0; x < 8; ++x) EXPECT_EQ(img.Get(x, 0), 0u);
 }

@@ -6,7 +6,6 @@
 #include <set>
 #include <utility>
 
-#include "graphics/drawstate.h"
 #include "support/pixel_reference.h"
 #include "support/soft_image.h"
 #include "softrender/shapes/shapes.h"
@@ -38,13 +37,13 @@ TEST(FillRect, CornerOrderDoesNotMatter)
 {
     const RECT rects[] = {{2, 1, 5, 4}, {5, 4, 2, 1}, {5, 1, 2, 4}};
     for (const RECT& r : rects) {
-        ResetKernelDrawState(0, 0, 16, 16);
+        KERNELPARAMS kp = ResetKernelParams(0, 0, 16, 16);
         SoftImage img(16, 16, 1);
-        FillMemImgRect(img.Img(), &r, 0xFFFFFFFF);
+        softrender::FillMemImgRect(kp, img.Img(), &r, 0xFFFFFFFF);
         EXPECT_EQ(Changed(img, 0), Box(2, 1, 5, 4));
     }
     SoftImage img(16, 16, 1);
-    FillMemImgRectByCorners(img.Img(), 2, 1, 5, 4, 0x123456);
+    softrender::FillMemImgRectByCorners(ResetKernelParams(0, 0, 16, 16), img.Img(), 2, 1, 5, 4, 0x123456);
     EXPECT_EQ(Changed(img, 0), Box(2, 1, 5, 4));
     EXPECT_EQ(img.Get(2, 1), 0x123456u);
 }
@@ -65,20 +64,20 @@ TEST(FillRect, ClipsToDrawAreaAndImage)
         {{-10, -10, 100, 100}, false, {-3, 5, 50, 50}, Box(0, 5, 12, 8)},  // area larger than the image
     };
     for (const Case& c : cases) {
-        ResetKernelDrawState(c.area.left, c.area.top, c.area.right, c.area.bottom);
+        KERNELPARAMS kp = ResetKernelParams(c.area.left, c.area.top, c.area.right, c.area.bottom);
         SoftImage img(12, 8, 1);
-        FillMemImgRect(img.Img(), c.nullRect ? nullptr : &c.rect, 0xFF);
+        softrender::FillMemImgRect(kp, img.Img(), c.nullRect ? nullptr : &c.rect, 0xFF);
         EXPECT_EQ(Changed(img, 0), c.expected);
     }
 }
 
 TEST(FillRect, Rgb565OddWidthStopsAtTheLastPixel)
 {
-    ResetKernelDrawState(0, 0, 16, 4);
+    KERNELPARAMS kp = ResetKernelParams(0, 0, 16, 4);
     SoftImage img(16, 4, 0);
     img.Fill(0x1234);
     const RECT r{1, 1, 4, 2};
-    FillMemImgRect(img.Img(), &r, 0xFFFF);
+    softrender::FillMemImgRect(kp, img.Img(), &r, 0xFFFF);
     EXPECT_EQ(img.Get(0, 1), 0x1234u);
     EXPECT_EQ(img.Get(3, 1), 0xFFFFu);
     EXPECT_EQ(img.Get(4, 1), 0x1234u);
@@ -86,11 +85,11 @@ TEST(FillRect, Rgb565OddWidthStopsAtTheLastPixel)
 
 TEST(FillRect, RefusedDestinationsAndModesLeaveImageUntouched)
 {
-    ResetKernelDrawState(0, 0, 8, 8);
+    KERNELPARAMS kp = ResetKernelParams(0, 0, 8, 8);
     SoftImage pal(8, 8, 1, true), alpha(8, 8, 1, false, true), gray(8, 8, 2);
-    FillMemImgRect(pal.Img(), nullptr, 0xFFFFFFFF);
-    FillMemImgRect(alpha.Img(), nullptr, 0xFFFFFFFF);
-    FillMemImgRect(gray.Img(), nullptr, 0xFFFFFFFF);
+    softrender::FillMemImgRect(kp, pal.Img(), nullptr, 0xFFFFFFFF);
+    softrender::FillMemImgRect(kp, alpha.Img(), nullptr, 0xFFFFFFFF);
+    softrender::FillMemImgRect(kp, gray.Img(), nullptr, 0xFFFFFFFF);
     EXPECT_TRUE(Changed(pal, 0).empty());
     EXPECT_TRUE(Changed(alpha, 0).empty());
     EXPECT_TRUE(Changed(gray, 0).empty());
@@ -99,9 +98,9 @@ TEST(FillRect, RefusedDestinationsAndModesLeaveImageUntouched)
     for (auto [mode, p] : modes) {
         SoftImage img(8, 8, 1);
         img.Fill(0x00808080);
-        DrawState.BlendMode = mode;
-        DrawState.BlendParam = p;
-        FillMemImgRect(img.Img(), nullptr, 0xFFFFFF);
+        kp.Mode = static_cast<BlendMode>(mode);
+        kp.Param = p;
+        softrender::FillMemImgRect(kp, img.Img(), nullptr, 0xFFFFFF);
         EXPECT_TRUE(Changed(img, 0x00808080).empty()) << mode << " " << p;
     }
 }
@@ -109,13 +108,13 @@ TEST(FillRect, RefusedDestinationsAndModesLeaveImageUntouched)
 // One flat-colour pixel: fill a 1x1 rectangle over d under the given state.
 static std::uint32_t FlatOnce(bool x8888, int mode, int p, std::uint32_t bright, std::uint32_t colour, std::uint32_t d)
 {
-    ResetKernelDrawState(0, 0, 1, 1);
-    DrawState.BlendMode = mode;
-    DrawState.BlendParam = p;
-    DrawState.DrawBright = bright;
+    KERNELPARAMS kp = ResetKernelParams(0, 0, 1, 1);
+    kp.Mode = static_cast<BlendMode>(mode);
+    kp.Param = p;
+    kp.Bright = bright;
     SoftImage img(1, 1, x8888 ? 1 : 0);
     img.Set(0, 0, d);
-    FillMemImgRect(img.Img(), nullptr, colour);
+    softrender::FillMemImgRect(kp, img.Img(), nullptr, colour);
     return img.Get(0, 0);
 }
 
@@ -166,17 +165,17 @@ TEST(FlatOperators, AgreeWithReferenceOnRandomPixels)
                 const int p = round == 0 ? 0 : round == 1 ? 255 : int(rng() % 256);
                 const std::uint32_t bright = round % 3 == 0 ? 0xFFFFFF : (rng() & 0xFFFFFF);
                 const std::uint32_t colour = x8888 ? rng() : (rng() & 0xFFFF);
-                ResetKernelDrawState(0, 0, 64, 1);
-                DrawState.BlendMode = mode;
-                DrawState.BlendParam = p;
-                DrawState.DrawBright = bright;
+                KERNELPARAMS kp = ResetKernelParams(0, 0, 64, 1);
+                kp.Mode = static_cast<BlendMode>(mode);
+                kp.Param = p;
+                kp.Bright = bright;
                 SoftImage img(64, 1, x8888 ? 1 : 0);
                 std::uint32_t before[64];
                 for (int x = 0; x < 64; ++x) {
                     before[x] = x8888 ? rng() : (rng() & 0xFFFF);
                     img.Set(x, 0, before[x]);
                 }
-                FillMemImgRect(img.Img(), nullptr, colour);
+                softrender::FillMemImgRect(kp, img.Img(), nullptr, colour);
                 for (int x = 0; x < 64; ++x) {
                     const auto ref = pixref::FlatPixel({x8888, mode, p, bright, colour}, before[x]);
                     ASSERT_EQ(img.Get(x, 0), ref.value_or(before[x]))

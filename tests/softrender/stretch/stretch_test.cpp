@@ -9,9 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "core/sysstate.h"
 #include "graphics/blendtable.h"
-#include "graphics/drawstate.h"
 #include "softrender/blit/blit.h"
 #include "softrender/stretch/stretch.h"
 #include "support/pixel_reference.h"
@@ -21,12 +19,13 @@ namespace {
 
 // Source column shown by each destination column of row 0, read back from a
 // source whose pixels hold their own column number.
-std::vector<int> Columns(int srcW, STRETCHBLOCK c, RECT area, int dstW = 32)
+std::vector<int> Columns(int srcW, STRETCHBLOCK c, RECT area, int dstW = 32, IsaLevel isa = IsaLevel::Portable)
 {
-    ResetKernelDrawState(area.left, area.top, area.right, area.bottom);
+    KERNELPARAMS kp = ResetKernelParams(area.left, area.top, area.right, area.bottom);
+    kp.Isa = isa;
     SoftImage src(srcW, 1, 1), dst(dstW, 4, 1);
     for (int x = 0; x < srcW; ++x) src.Set(x, 0, 0x01000000u + x);
-    StretchBlitMemImg(dst.Img(), src.Img(), &c, 0, nullptr);
+    softrender::StretchBlitMemImg(kp, dst.Img(), src.Img(), &c, 0);
     std::vector<int> cols;
     for (int x = 0; x < dstW; ++x)
         if (std::uint32_t v = dst.Get(x, std::min(c.y1, c.y2) < 0 ? 0 : std::min(c.y1, c.y2))) cols.push_back(int(v - 0x01000000u));
@@ -51,38 +50,55 @@ TEST(Stretch, ColumnMaps)
     EXPECT_EQ(c271.back(), 256);  // floor(17 * 65536 / Rx), not floor(17 * 271 / 18)
 }
 
+TEST(Stretch, WideRowsSampleByTheClosedFormAtEveryLevel)
+{
+    // Rows long enough for the vector loops' whole registers and their tails.
+    const RECT all{0, 0, 32, 4};
+    for (STRETCHBLOCK c : {STRETCHBLOCK{0, 0, 29, 1}, STRETCHBLOCK{29, 0, 0, 1}, STRETCHBLOCK{-5, 0, 27, 1}}) {
+        const int left = std::min(c.x1, c.x2), right = std::max(c.x1, c.x2);
+        const std::int64_t rx = std::int64_t(right - left) * 65536 / 13;
+        std::vector<int> want;
+        for (int x = std::max(left, 0); x < right; ++x) {
+            const int k = int(std::int64_t(x - left) * 65536 / rx);
+            want.push_back(c.x1 > c.x2 ? 12 - k : k);
+        }
+        for (IsaLevel isa : {IsaLevel::Portable, IsaLevel::Sse2, IsaLevel::Avx2})
+            EXPECT_EQ(Columns(13, c, all, 32, isa), want) << "corners " << c.x1 << ".." << c.x2 << " level " << int(isa);
+    }
+}
+
 TEST(Stretch, SameSizeUnmirroredGoesToTheBlit)
 {
     // (1,1,4,3) on a 3x2 source is the blit's, even when the draw area cuts it.
     for (RECT area : {RECT{0, 0, 8, 8}, RECT{2, 0, 8, 2}}) {
-        ResetKernelDrawState(area.left, area.top, area.right, area.bottom);
-        DrawState.BlendMode = 1;
-        DrawState.BlendParam = 128;
+        KERNELPARAMS kp = ResetKernelParams(area.left, area.top, area.right, area.bottom);
+        kp.Mode = static_cast<BlendMode>(1);
+        kp.Param = 128;
         SoftImage src(3, 2, 1), viaStretch(8, 8, 1), viaBlit(8, 8, 1);
         for (int y = 0; y < 2; ++y)
             for (int x = 0; x < 3; ++x) src.Set(x, y, 0x00FF8040u + x * 0x10101u + y);
         viaStretch.Fill(0x00204060);
         viaBlit.Fill(0x00204060);
         const STRETCHBLOCK c{1, 1, 4, 3};
-        StretchBlitMemImg(viaStretch.Img(), src.Img(), &c, 0, nullptr);
-        BlitMemImg(viaBlit.Img(), src.Img(), 1, 1, 0, nullptr);
+        softrender::StretchBlitMemImg(kp, viaStretch.Img(), src.Img(), &c, 0);
+        softrender::BlitMemImg(kp, viaBlit.Img(), src.Img(), 1, 1, 0);
         for (int y = 0; y < 8; ++y)
             for (int x = 0; x < 8; ++x) ASSERT_EQ(viaStretch.Get(x, y), viaBlit.Get(x, y)) << x << "," << y;
     }
     // The blit refuses a destination with alpha; one pixel wider is this kernel's and is drawn.
-    ResetKernelDrawState(0, 0, 8, 8);
+    KERNELPARAMS kp = ResetKernelParams(0, 0, 8, 8);
     SoftImage src(3, 2, 1), dst(8, 8, 1, false, true);
     src.Fill(0x00FFFFFF);
     STRETCHBLOCK same{0, 0, 3, 2}, wider{0, 0, 4, 2};
-    StretchBlitMemImg(dst.Img(), src.Img(), &same, 0, nullptr);
+    softrender::StretchBlitMemImg(kp, dst.Img(), src.Img(), &same, 0);
     EXPECT_EQ(dst.Get(0, 0), 0u);
-    StretchBlitMemImg(dst.Img(), src.Img(), &wider, 0, nullptr);
+    softrender::StretchBlitMemImg(kp, dst.Img(), src.Img(), &wider, 0);
     EXPECT_EQ(dst.Get(0, 0), 0x00FFFFFFu);
 }
 
 TEST(Stretch, RefusedDraws)
 {
-    ResetKernelDrawState(0, 0, 16, 16);
+    KERNELPARAMS kp = ResetKernelParams(0, 0, 16, 16);
     SoftImage src(4, 4, 1);
     src.Fill(0x00FFFFFF);
     const STRETCHBLOCK c{0, 0, 8, 8};
@@ -94,37 +110,37 @@ TEST(Stretch, RefusedDraws)
     };
     {
         SoftImage dst(16, 16, 0);  // other format
-        StretchBlitMemImg(dst.Img(), src.Img(), &c, 0, nullptr);
+        softrender::StretchBlitMemImg(kp, dst.Img(), src.Img(), &c, 0);
         EXPECT_TRUE(untouched(dst));
     }
     {
         SoftImage dst(16, 16, 1, true);  // palette destination
-        StretchBlitMemImg(dst.Img(), src.Img(), &c, 0, nullptr);
+        softrender::StretchBlitMemImg(kp, dst.Img(), src.Img(), &c, 0);
         EXPECT_TRUE(untouched(dst));
     }
     {
         SoftImage src565(4, 4, 0), dst(16, 16, 0, false, true);  // RGB565 destination with 4-byte pixels
         src565.Fill(0xFFFF);
-        StretchBlitMemImg(dst.Img(), src565.Img(), &c, 0, nullptr);
+        softrender::StretchBlitMemImg(kp, dst.Img(), src565.Img(), &c, 0);
         EXPECT_TRUE(untouched(dst));
     }
     {
         SoftImage dst(16, 16, 1), graph(4, 3, 2);  // blend graph one row short of the source
         graph.Fill(255);
-        StretchBlitMemImg(dst.Img(), src.Img(), &c, 0, graph.Img());
+        softrender::StretchBlitMemImg(WithGraph(kp, graph.Img()), dst.Img(), src.Img(), &c, 0);
         EXPECT_TRUE(untouched(dst));
     }
     {
         SoftImage wide(65537, 1, 1), dst(16, 16, 1);  // wider than 65,536
         wide.Fill(0x00FFFFFF);
         const STRETCHBLOCK w{0, 0, 16, 16};
-        StretchBlitMemImg(dst.Img(), wide.Img(), &w, 0, nullptr);
+        softrender::StretchBlitMemImg(kp, dst.Img(), wide.Img(), &w, 0);
         EXPECT_TRUE(untouched(dst));
     }
     for (int mode : {5, 9, 12, -1}) {
         SoftImage dst(16, 16, 1);
-        DrawState.BlendMode = mode;
-        StretchBlitMemImg(dst.Img(), src.Img(), &c, 0, nullptr);
+        kp.Mode = static_cast<BlendMode>(mode);
+        softrender::StretchBlitMemImg(kp, dst.Img(), src.Img(), &c, 0);
         EXPECT_TRUE(untouched(dst)) << mode;
     }
 }
@@ -132,11 +148,11 @@ TEST(Stretch, RefusedDraws)
 TEST(Stretch, ExtremeCornersSampleByTheClosedForm)
 {
     // A rectangle 2^32 - 1 wide: the ratio and the clipped start need 64 bits.
-    ResetKernelDrawState(0, 0, 8, 2);
+    KERNELPARAMS kp = ResetKernelParams(0, 0, 8, 2);
     SoftImage src(65536, 1, 1), dst(8, 2, 1);
     for (int x = 0; x < 65536; ++x) src.Set(x, 0, 0x01000000u + x);
     const STRETCHBLOCK c{INT_MIN, 0, INT_MAX, 1};
-    StretchBlitMemImg(dst.Img(), src.Img(), &c, 0, nullptr);
+    softrender::StretchBlitMemImg(kp, dst.Img(), src.Img(), &c, 0);
     const std::int64_t rx = (std::int64_t(INT_MAX) - INT_MIN) * 65536 / 65536;
     for (int x = 0; x < 8; ++x) {
         const std::int64_t k = (std::int64_t(x) - INT_MIN) * 65536 / rx;
@@ -145,7 +161,7 @@ TEST(Stretch, ExtremeCornersSampleByTheClosedForm)
     // Mirrored, from the far edge.
     dst.Fill(0);
     const STRETCHBLOCK m{INT_MAX, 0, INT_MIN, 1};
-    StretchBlitMemImg(dst.Img(), src.Img(), &m, 0, nullptr);
+    softrender::StretchBlitMemImg(kp, dst.Img(), src.Img(), &m, 0);
     for (int x = 0; x < 8; ++x) {
         const std::int64_t k = (std::int64_t(x) - INT_MIN) * 65536 / rx;
         EXPECT_EQ(dst.Get(x, 0), 0x01000000u + std::uint32_t(65535 - k)) << x;
@@ -170,11 +186,11 @@ struct OpCase {
 // One source pixel drawn 2x1 (so the stretch kernel, not the blit, draws it).
 std::uint32_t DrawOp(const OpCase& c, std::uint32_t colorKey)
 {
-    ResetKernelDrawState(0, 0, 2, 1);
-    DrawState.BlendMode = c.mode;
-    DrawState.BlendParam = c.p;
-    DrawState.DrawBright = c.bright;
-    SysState.MMXFlag = c.mmx ? 1 : 0;
+    KERNELPARAMS kp = ResetKernelParams(0, 0, 2, 1);
+    kp.Mode = static_cast<BlendMode>(c.mode);
+    kp.Param = c.p;
+    kp.Bright = c.bright;
+    kp.Mmx = c.mmx;
     const int fmt = c.x8888 ? 1 : 0;
     SoftImage src(1, 1, fmt, c.kind == 2, c.kind == 1, colorKey), dst(2, 1, fmt), graph(1, 1, 2);
     if (c.kind == 2) {
@@ -186,9 +202,9 @@ std::uint32_t DrawOp(const OpCase& c, std::uint32_t colorKey)
     graph.Set(0, 0, c.factor < 0 ? 0 : c.factor);
     dst.Fill(c.d);
     const STRETCHBLOCK corners{0, 0, 2, 1};
-    StretchBlitMemImg(dst.Img(), src.Img(), &corners, c.key, c.factor < 0 ? nullptr : graph.Img());
+    softrender::StretchBlitMemImg(WithGraph(kp, c.factor < 0 ? nullptr : graph.Img()), dst.Img(), src.Img(), &corners, c.key);
     EXPECT_EQ(dst.Get(0, 0), dst.Get(1, 0));
-    SysState.MMXFlag = 1;
+    kp.Mmx = true;
     return dst.Get(0, 0);
 }
 
@@ -277,7 +293,7 @@ TEST(StretchOperators, WorkedExamples)
 
 TEST(StretchOperators, ColourKeyComparesWholeValues)
 {
-    ResetKernelDrawState(0, 0, 8, 1);
+    KERNELPARAMS kp = ResetKernelParams(0, 0, 8, 1);
     // Palette: the index is compared, never the colour; a key above 255 skips nothing.
     for (std::uint32_t key : {7u, 263u}) {
         SoftImage src(2, 1, 1, true, false, key), dst(4, 1, 1);
@@ -286,7 +302,7 @@ TEST(StretchOperators, ColourKeyComparesWholeValues)
         src.Set(0, 0, 7);
         src.Set(1, 0, 8);
         const STRETCHBLOCK c{0, 0, 4, 1};
-        StretchBlitMemImg(dst.Img(), src.Img(), &c, 1, nullptr);
+        softrender::StretchBlitMemImg(kp, dst.Img(), src.Img(), &c, 1);
         EXPECT_EQ(dst.Get(0, 0), key == 7 ? 0u : 0x00ABCDEFu);
         EXPECT_EQ(dst.Get(3, 0), 0x00ABCDEFu);
     }
@@ -295,7 +311,7 @@ TEST(StretchOperators, ColourKeyComparesWholeValues)
     src.Set(0, 0, 0x01ABCDEF);
     src.Set(1, 0, 0x00ABCDEF);
     const STRETCHBLOCK c{0, 0, 4, 1};
-    StretchBlitMemImg(dst.Img(), src.Img(), &c, 1, nullptr);
+    softrender::StretchBlitMemImg(kp, dst.Img(), src.Img(), &c, 1);
     EXPECT_EQ(dst.Get(0, 0), 0u);
     EXPECT_EQ(dst.Get(3, 0), 0x00ABCDEFu);
 }
@@ -306,6 +322,7 @@ struct RandomDraw {
     bool x8888;
     int kind, mode, p;
     bool graph, white, key, mmx;
+    IsaLevel isa;
 };
 
 // One random draw through the kernel, every destination pixel checked
@@ -352,13 +369,14 @@ void CheckRandomDraw(const RandomDraw& r, std::mt19937& rng)
     } while (c.x1 == c.x2 || c.y1 == c.y2 || (c.x2 - c.x1 == sw && c.y2 - c.y1 == sh));
     const int al = int(rng() % 6), at = int(rng() % 5);
     const RECT area{al, at, al + 1 + int(rng() % (12 - al)), at + 1 + int(rng() % (10 - at))};
-    ResetKernelDrawState(area.left, area.top, area.right, area.bottom);
-    DrawState.BlendMode = r.mode;
-    DrawState.BlendParam = r.p;
-    DrawState.DrawBright = r.white ? 0xFFFFFF : ((rng() & 0xFFFFFF) & ~(0x80u << (8 * (rng() % 3))));
-    SysState.MMXFlag = r.mmx ? 1 : 0;
-    StretchBlitMemImg(dst.Img(), src.Img(), &c, r.key, r.graph ? graph.Img() : nullptr);
-    SysState.MMXFlag = 1;
+    KERNELPARAMS kp = ResetKernelParams(area.left, area.top, area.right, area.bottom);
+    kp.Mode = static_cast<BlendMode>(r.mode);
+    kp.Param = r.p;
+    kp.Bright = r.white ? 0xFFFFFF : ((rng() & 0xFFFFFF) & ~(0x80u << (8 * (rng() % 3))));
+    kp.Mmx = r.mmx;
+    kp.Isa = r.isa;
+    softrender::StretchBlitMemImg(WithGraph(kp, r.graph ? graph.Img() : nullptr), dst.Img(), src.Img(), &c, r.key);
+    kp.Mmx = true;
 
     const bool mirrorX = c.x1 > c.x2, mirrorY = c.y1 > c.y2;
     const std::int64_t left = std::min(c.x1, c.x2), right = std::max(c.x1, c.x2);
@@ -373,7 +391,7 @@ void CheckRandomDraw(const RandomDraw& r, std::mt19937& rng)
                 std::int64_t kx = (x - left) * 65536 / rx, ky = (y - top) * 65536 / ry;
                 if (mirrorX) kx = sw - 1 - kx;
                 if (mirrorY) ky = sh - 1 - ky;
-                pixref::ImageCase k{r.x8888, r.kind == 2, r.kind == 1, r.mode, r.p, DrawState.DrawBright,
+                pixref::ImageCase k{r.x8888, r.kind == 2, r.kind == 1, r.mode, r.p, kp.Bright,
                                     r.graph, int(graph.Get(int(kx), int(ky))), r.key, colorKey, r.mmx,
                                     pixref::Family::Stretch, texels[ky * sw + kx], entries};
                 expected = pixref::ImagePixel(k, d).value_or(d);
@@ -396,14 +414,16 @@ TEST(StretchOperators, AgreeWithReferenceInEveryCombination)
                 for (int flags = 0; flags < 8; ++flags)
                     for (bool mmx : {false, true}) {
                         if (mmx && !(x8888 && mode == 3)) continue;
-                        for (int p : {0, 1, 128, 254, 255, int(rng() % 256)}) {
-                            const RandomDraw r{x8888, kind, mode, p, bool(flags & 1), bool(flags & 2),
-                                               bool(flags & 4), mmx};
-                            SCOPED_TRACE(testing::Message() << "x8888 " << x8888 << " kind " << kind << " mode "
-                                                            << mode << " p " << p << " G " << r.graph << " W "
-                                                            << r.white << " K " << r.key << " mmx " << mmx);
-                            CheckRandomDraw(r, rng);
-                            if (HasFatalFailure()) return;
-                        }
+                        for (int p : {0, 1, 128, 254, 255, int(rng() % 256)})
+                            for (IsaLevel isa : {IsaLevel::Portable, IsaLevel::Sse2, IsaLevel::Avx2}) {
+                                const RandomDraw r{x8888, kind, mode, p, bool(flags & 1), bool(flags & 2),
+                                                   bool(flags & 4), mmx, isa};
+                                SCOPED_TRACE(testing::Message() << "x8888 " << x8888 << " kind " << kind << " mode "
+                                                                << mode << " p " << p << " G " << r.graph << " W "
+                                                                << r.white << " K " << r.key << " mmx " << mmx
+                                                                << " level " << static_cast<int>(isa));
+                                CheckRandomDraw(r, rng);
+                                if (HasFatalFailure()) return;
+                            }
                     }
 }

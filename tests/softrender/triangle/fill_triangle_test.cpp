@@ -12,11 +12,10 @@
 #include <sstream>
 #include <vector>
 
-#include "core/sysstate.h"
 #include "graphics/blendtable.h"
-#include "graphics/drawstate.h"
 #include "graphics/memimg.h"
 #include "softrender/triangle/fill_triangle.h"
+#include "support/soft_image.h"
 #include "support/pixel_reference.h"
 #include "triangle_reference.h"
 
@@ -95,24 +94,25 @@ protected:
     {
         BuildSoftBlendTables();
         for (int g = 0; g < 256; ++g) BlendTables.BlendGraphFactorTable[g] = static_cast<BYTE>(g);
-        SysState.MMXFlag = 1;
+        kp.Mmx = true;
         SetState(0, 255, 0xFFFFFF, {0, 0, 1 << 20, 1 << 20});
     }
-    static void SetState(int mode, int p, std::uint32_t bright, RECT area)
+    void SetState(int mode, int p, std::uint32_t bright, RECT area)
     {
-        DrawState.BlendMode = mode;
-        DrawState.BlendParam = p;
-        DrawState.DrawBright = bright;
-        DrawState.DrawArea = area;
+        kp.Mode = static_cast<BlendMode>(mode);
+        kp.Param = p;
+        kp.Bright = bright;
+        kp.Area = area;
     }
+    KERNELPARAMS kp{};
 };
 
 // Draws triangle t and replays it through the reference: walk, texel test, fetch, rule.
-void ExpectReferenceAgrees(TestImage& dst, const TestImage* src, const TestImage* graph, const std::array<int, 12>& t,
+void ExpectReferenceAgrees(const KERNELPARAMS& kp, TestImage& dst, const TestImage* src, const TestImage* graph, const std::array<int, 12>& t,
                            int trans, std::uint32_t colour, const CallCase& k, const char* what)
 {
     std::vector<std::uint8_t> expected = dst.Bytes;
-    const RECT& a = DrawState.DrawArea;
+    const RECT& a = kp.Area;
     const triref::Clip clip{std::max<std::int64_t>(a.left, 0), std::max<std::int64_t>(a.top, 0),
                             std::min<std::int64_t>(a.right, dst.Image.Width),
                             std::min<std::int64_t>(a.bottom, dst.Image.Height)};
@@ -147,7 +147,7 @@ void ExpectReferenceAgrees(TestImage& dst, const TestImage* src, const TestImage
         }
         if (r) std::memcpy(out, &*r, bpp);
     });
-    FillMemImgTriangle(&dst.Image, src ? &src->Image : nullptr, t.data(), trans, graph ? &graph->Image : nullptr,
+    softrender::FillMemImgTriangle(WithGraph(kp, graph ? &graph->Image : nullptr), &dst.Image, src ? &src->Image : nullptr, t.data(), trans,
                        colour);
     ASSERT_EQ(dst.Bytes, expected) << what;
 }
@@ -196,13 +196,19 @@ TEST_F(FillTriangle, TexturedAgreesWithReferenceForEveryCombination)
                                        rnd(-4, 17), rnd(-4, 15), rnd(-2, sw + 2), rnd(-2, sh + 2)};
         SetState(mode, p, bright, {rnd(-2, 4), rnd(-2, 4), rnd(8, 16), rnd(8, 14)});
         const CallCase k{x8888, kind, mode, p, bright, graphOn, key, src.Body.ColorKey};
-        ExpectReferenceAgrees(dst, &src, graphOn ? &graph : nullptr, t, key ? rnd(1, 9) : 0, 0, k,
-                              (std::ostringstream() << "x8888 " << x8888 << " kind " << int(kind) << " mode " << mode
-                                                    << " graph " << graphOn << " white " << white << " key " << key
-                                                    << " rep " << rep)
-                                  .str()
-                                  .c_str());
-        if (HasFatalFailure()) return;
+        const int trans = key ? rnd(1, 9) : 0;
+        const std::vector<std::uint8_t> before = dst.Bytes;
+        for (IsaLevel isa : {IsaLevel::Portable, IsaLevel::Sse2, IsaLevel::Avx2}) {
+            dst.Bytes = before;
+            kp.Isa = isa;
+            ExpectReferenceAgrees(kp, dst, &src, graphOn ? &graph : nullptr, t, trans, 0, k,
+                                  (std::ostringstream() << "x8888 " << x8888 << " kind " << int(kind) << " mode " << mode
+                                                        << " graph " << graphOn << " white " << white << " key " << key
+                                                        << " rep " << rep << " level " << int(isa))
+                                      .str()
+                                      .c_str());
+            if (HasFatalFailure()) return;
+        }
     }
 }
 
@@ -223,7 +229,7 @@ TEST_F(FillTriangle, FlatAgreesWithReferenceForEveryMode)
         const std::uint32_t colour = static_cast<std::uint32_t>(rng());
         SetState(mode, p, bright, {rnd(-2, 4), rnd(-2, 4), rnd(8, 16), rnd(8, 14)});
         const CallCase k{x8888, Source::Direct, mode, p, bright, false, false, 0};
-        ExpectReferenceAgrees(dst, nullptr, nullptr, t, 1, colour, k, "flat");
+        ExpectReferenceAgrees(kp, dst, nullptr, nullptr, t, 1, colour, k, "flat");
         if (HasFatalFailure()) return;
     }
 }
@@ -288,7 +294,7 @@ TEST_F(FillTriangle, WorkedPixelValues)
         dst.Set(0, 0, c.Dst);
         SetState(c.Mode, c.P, c.Bright, {0, 0, 2, 1});
         const int t[12] = {0, 0, 0, 0, 1, 0, 1, 0, 0, 1, 0, 1};
-        FillMemImgTriangle(&dst.Image, &src.Image, t, c.Key, c.Factor >= 0 ? &graph.Image : nullptr, 0);
+        softrender::FillMemImgTriangle(WithGraph(kp, c.Factor >= 0 ? &graph.Image : nullptr), &dst.Image, &src.Image, t, c.Key, 0);
         EXPECT_EQ(dst.Get(0, 0), c.Expected) << std::hex << "mode " << c.Mode << " texel " << c.Texel;
         EXPECT_EQ(dst.Get(1, 0), 0u) << "u = 1 lies outside a 1-texel source";
     }
@@ -310,7 +316,7 @@ TEST_F(FillTriangle, FlatColourTintedThroughTheProductTable)
         dst.Set(0, 0, c.dst);
         SetState(c.mode, 255, c.bright, {0, 0, 4, 4});
         const int t[12] = {0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0};
-        FillMemImgTriangle(&dst.Image, nullptr, t, 0, nullptr, c.colour);
+        softrender::FillMemImgTriangle(kp, &dst.Image, nullptr, t, 0, c.colour);
         EXPECT_EQ(dst.Get(0, 0), c.expected) << std::hex << c.colour;
     }
 }
@@ -322,7 +328,7 @@ void FillDistinct(TestImage& src)
         for (int x = 0; x < src.Image.Width; ++x) src.Set(x, y, 0x100u * (y + 1) + x + 1);
 }
 
-void DrawQuad(TestImage& dst, const TestImage& src, int x0, int y0, int half = 3)
+void DrawQuad(const KERNELPARAMS& kp, TestImage& dst, const TestImage& src, int x0, int y0, int half = 3)
 {
     const int w = src.Image.Width, h = src.Image.Height;
     const int tl[4] = {x0, y0, 0, 0}, tr[4] = {x0 + w, y0, w, 0}, bl[4] = {x0, y0 + h, 0, h},
@@ -330,8 +336,8 @@ void DrawQuad(TestImage& dst, const TestImage& src, int x0, int y0, int half = 3
     int t1[12], t2[12];
     std::memcpy(t1, tl, 16), std::memcpy(t1 + 4, tr, 16), std::memcpy(t1 + 8, bl, 16);
     std::memcpy(t2, tr, 16), std::memcpy(t2 + 4, bl, 16), std::memcpy(t2 + 8, br, 16);
-    if (half & 1) FillMemImgTriangle(&dst.Image, &src.Image, t1, 0, nullptr, 0);
-    if (half & 2) FillMemImgTriangle(&dst.Image, &src.Image, t2, 0, nullptr, 0);
+    if (half & 1) softrender::FillMemImgTriangle(kp, &dst.Image, &src.Image, t1, 0, 0);
+    if (half & 2) softrender::FillMemImgTriangle(kp, &dst.Image, &src.Image, t2, 0, 0);
 }
 
 TEST_F(FillTriangle, QuadMapsPixelsOneToOneOntoTexels)
@@ -339,7 +345,7 @@ TEST_F(FillTriangle, QuadMapsPixelsOneToOneOntoTexels)
     TestImage src(5, 3, MEMIMG_FORMAT_XRGB8888, 4);
     FillDistinct(src);
     TestImage dst(10, 6, MEMIMG_FORMAT_XRGB8888, 4);
-    DrawQuad(dst, src, 2, 1);
+    DrawQuad(kp, dst, src, 2, 1);
     int drawn = 0;
     for (int y = 0; y < 6; ++y) {
         for (int x = 0; x < 10; ++x) {
@@ -353,6 +359,30 @@ TEST_F(FillTriangle, QuadMapsPixelsOneToOneOntoTexels)
     EXPECT_EQ(drawn, 15);
 }
 
+// Spans long enough for the vector loops' whole registers and their tails, at
+// 1:1, magnified, minified and mirrored, against the reference at every level.
+TEST_F(FillTriangle, WideSpansAgreeWithReferenceAtEveryLevel)
+{
+    TestImage src(29, 5, MEMIMG_FORMAT_XRGB8888, 4);
+    FillDistinct(src);
+    const CallCase k{true, Source::Direct, 0, 255, 0xFFFFFF, false, false, 0};
+    const std::array<int, 12> triangles[] = {
+        {0, 0, 0, 0, 40, 0, 29, 0, 0, 12, 0, 5},     // magnified
+        {1, 1, 0, 0, 30, 1, 29, 0, 1, 6, 0, 5},      // 1:1
+        {0, 0, 29, 0, 38, 2, 0, 3, 3, 11, 29, 5},    // mirrored and slanted
+        {2, 0, 0, 0, 17, 0, 29, 0, 2, 9, 0, 5},      // minified
+    };
+    for (const auto& t : triangles)
+        for (IsaLevel isa : {IsaLevel::Portable, IsaLevel::Sse2, IsaLevel::Avx2}) {
+            TestImage dst(40, 12, MEMIMG_FORMAT_XRGB8888, 4);
+            SetState(0, 255, 0xFFFFFF, {0, 0, 40, 12});
+            kp.Isa = isa;
+            ExpectReferenceAgrees(kp, dst, &src, nullptr, t, 0, 0, k,
+                                  (std::ostringstream() << "level " << int(isa)).str().c_str());
+            if (HasFatalFailure()) return;
+        }
+}
+
 // Whole parts are floored: a quad starting left of and above 0 maps every pixel to the
 // texel the unclipped mapping puts there, and its two halves agree on the shared diagonal.
 TEST_F(FillTriangle, QuadHalvesAgreeLeftOfAndAboveZero)
@@ -362,11 +392,11 @@ TEST_F(FillTriangle, QuadHalvesAgreeLeftOfAndAboveZero)
     const int diagonal[3][2] = {{3, 0}, {2, 1}, {0, 2}};  // where the edge TR-BL crosses rows 0-2
     for (int half : {1, 2}) {
         TestImage dst(6, 4, MEMIMG_FORMAT_XRGB8888, 4);
-        DrawQuad(dst, src, -1, -1, half);
+        DrawQuad(kp, dst, src, -1, -1, half);
         for (const auto& p : diagonal) EXPECT_EQ(dst.Get(p[0], p[1]), src.Get(p[0] + 1, p[1] + 1)) << "half " << half;
     }
     TestImage dst(6, 4, MEMIMG_FORMAT_XRGB8888, 4);
-    DrawQuad(dst, src, -1, -1);
+    DrawQuad(kp, dst, src, -1, -1);
     for (int y = 0; y < 4; ++y) {
         for (int x = 0; x < 6; ++x) {
             EXPECT_EQ(dst.Get(x, y), x < 4 && y < 3 ? src.Get(x + 1, y + 1) : 0u) << x << "," << y;
@@ -385,10 +415,10 @@ TEST_F(FillTriangle, ClippedDrawKeepsThePixelsInsideTheArea)
                            rnd(-3, 9),  rnd(-3, 7),  rnd(-6, 20), rnd(-6, 20), rnd(-3, 9), rnd(-3, 7)};
         TestImage full(16, 16, MEMIMG_FORMAT_RGB565, 2), clipped(16, 16, MEMIMG_FORMAT_RGB565, 2);
         SetState(1, 100, 0xFFFFFF, {0, 0, 16, 16});
-        FillMemImgTriangle(&full.Image, &src.Image, t, 0, nullptr, 0);
+        softrender::FillMemImgTriangle(kp, &full.Image, &src.Image, t, 0, 0);
         const RECT area = {rnd(0, 8), rnd(0, 8), rnd(8, 16), rnd(8, 16)};
         SetState(1, 100, 0xFFFFFF, area);
-        FillMemImgTriangle(&clipped.Image, &src.Image, t, 0, nullptr, 0);
+        softrender::FillMemImgTriangle(kp, &clipped.Image, &src.Image, t, 0, 0);
         for (int y = 0; y < 16; ++y) {
             for (int x = 0; x < 16; ++x) {
                 const bool in = x >= area.left && x < area.right && y >= area.top && y < area.bottom;
@@ -404,7 +434,7 @@ TEST_F(FillTriangle, RefusedDrawsLeaveTheDestinationUntouched)
     auto drawsAnything = [&](TestImage& dst, const MEMIMG* src, const MEMIMG* graph) {
         std::fill(dst.Bytes.begin(), dst.Bytes.end(), 0x5A);
         const std::vector<std::uint8_t> before = dst.Bytes;
-        FillMemImgTriangle(&dst.Image, src, t, 0, graph, 0x12345678);
+        softrender::FillMemImgTriangle(WithGraph(kp, graph), &dst.Image, src, t, 0, 0x12345678);
         return dst.Bytes != before;
     };
     TestImage dst32(8, 8, MEMIMG_FORMAT_XRGB8888, 4), dst16(8, 8, MEMIMG_FORMAT_RGB565, 2);
@@ -456,8 +486,8 @@ TEST_F(FillTriangle, ExtremeCoordinatesStayInsideTheImages)
     for (const auto& t : cases) {
         TestImage dst(12, 10, MEMIMG_FORMAT_XRGB8888, 4);
         SetState(1, 128, 0xFFFFFF, {2, 2, 10, 8});
-        FillMemImgTriangle(&dst.Image, &src.Image, t, 0, &graph.Image, 0);
-        FillMemImgTriangle(&dst.Image, nullptr, t, 0, nullptr, 0xFFFFFF);
+        softrender::FillMemImgTriangle(WithGraph(kp, &graph.Image), &dst.Image, &src.Image, t, 0, 0);
+        softrender::FillMemImgTriangle(kp, &dst.Image, nullptr, t, 0, 0xFFFFFF);
         for (int y = 0; y < 10; ++y) {
             for (int x = 0; x < 12; ++x) {
                 if (x < 2 || x >= 10 || y < 2 || y >= 8) {
@@ -470,7 +500,7 @@ TEST_F(FillTriangle, ExtremeCoordinatesStayInsideTheImages)
     TestImage dst(6, 6, MEMIMG_FORMAT_RGB565, 2);
     SetState(0, 255, 0xFFFFFF, {-50, -50, 500, 500});
     const int t[12] = {-40, -40, 0, 0, 400, -40, 0, 0, -40, 400, 0, 0};
-    FillMemImgTriangle(&dst.Image, nullptr, t, 0, nullptr, 0xFFFF);
+    softrender::FillMemImgTriangle(kp, &dst.Image, nullptr, t, 0, 0xFFFF);
     for (int y = 0; y < 6; ++y) {
         for (int x = 0; x < 6; ++x) EXPECT_EQ(dst.Get(x, y), 0xFFFFu);
     }

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "graphics/handle.h"
+#include "core/handle.h"
 #include "graphics/image/graphimage.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // Owns the SDL renderer and streaming texture that put presented pictures on
 // the screen. Pacing is the emulated vertical blank's, so SDL's vsync stays off.
-#include "platform/ddraw/sdl_presenter.h"
+#include "platform/display/sdl_presenter.h"
 
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 
 #include <SDL.h>
 

@@ -1,10 +1,10 @@
 // Owns the virtual display: desktop pixels, mode, client rectangle, presenter,
 // and the clock of the emulated vertical blank. Used by the DirectDraw and GDI
 // stand-ins and registered with by the window layer.
-#include "platform/ddraw/display.h"
+#include "platform/display/display.h"
 
 #include "platform/ddraw/ddraw.h"
-#include "platform/gdi/pixel.h"
+#include "platform/display/pixel.h"
 #include "platform/kernel/clock.h"
 
 #include <chrono>

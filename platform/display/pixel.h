@@ -1,4 +1,4 @@
-// Channel arithmetic shared by the GDI and DirectDraw stand-ins: reading a
+// Channel arithmetic shared by the display, GDI and DirectDraw stand-ins: reading a
 // channel of a masked pixel value as 8 bits, and writing 8 bits into one.
 #pragma once
 
