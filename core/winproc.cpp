@@ -9,6 +9,8 @@
 #include "core/sysstate.h"
 #include "core/textinput.h"
 #include "core/windowmode.h"
+#include "graphics/d3ddevice.h"
+#include "graphics/d3dtexture.h"
 #include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
@@ -38,17 +40,21 @@ void HandleActivation(HWND window, int active, WPARAM wParam)
     if (active) {
         if (TextInput.ImeEnabled == 1 && TextInput.ImeOpen == 1) TextInput.RefreshState = 1;
         RestoreAllSurfaces2D();
-        // Restoring the 3D surfaces comes with Direct3D.
+        G_D3D_RestoreAllSurface3DData();
         const bool fullScreen = s.WindowModeFlag == 0 && s.InitializeFlag == 1;
         if (fullScreen && HiWord(wParam) == 0) RecreateLostScreen();
         if (fullScreen || s.AlwaysRun != 1) ResumeSystemPausedMovies();
         ReacquireInputDevices();
     } else {
-        if (s.WindowModeFlag == 0 && IsDisplayModeChanged() == 1 && IsDirectDrawInUse() == 0) {
-            ReleaseDirectDrawObject();
-            ShowWindow(window, SW_MINIMIZE);
+        if (s.WindowModeFlag == 0 && IsDisplayModeChanged() == 1) {
+            if (IsDirectDrawInUse() == 0) {
+                ReleaseDirectDrawObject();
+                ShowWindow(window, SW_MINIMIZE);
+            } else {
+                G_D3D_ReleaseDirect3DObject();
+            }
         }
-        // Releasing Direct3D comes with Direct3D. A restore callback is
+        // A restore callback is
         // always installed, so a lost full screen never closes the window
         // here: its movies are paused.
         if ((s.WindowModeFlag == 0 && IsDisplayModeChanged() == 1) || s.AlwaysRun != 1) PauseAllMoviesBySystem();

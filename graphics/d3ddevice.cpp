@@ -364,3 +364,99 @@ int G_D3D_SetRenderTarget(IDirectDrawSurface7* surface, int device)
     r->CurrentTarget = surface;
     return 0;
 }
+
+int G_D3D_DeleteDevice(int device)
+{
+    D3DDEVREC& r = D3DDevices[device & 3];
+    if (r.Used == 0 || r.Device == nullptr) return 0;
+    for (std::uint32_t i = 0; i < Surface3DTable.HighWater; ++i) {
+        const SURF3DREC* p = Surface3DTable.Records[i];
+        if (p != nullptr) ReleaseImageSurfaceObjects(p->ImageSurface);
+    }
+    r.Device->Release();
+    r.Device = nullptr;
+    ForgetPreparedDraw();
+    WriteLog("Ｄｉｒｅｃｔ３Ｄデバイスを削除しました\n");
+    return 0;
+}
+
+int G_D3D_ReleaseDirect3DObject()
+{
+    if (D3DState.Initialized == 0) return -1;
+    G_D3D_DeleteDevice(D3DState.CurrentDevice);
+    WriteLog("Ｄｉｒｅｃｔ３Ｄオブジェクトを解放します\n");
+    if (D3DState.Direct3D == nullptr) {
+        WriteLog("Ｄｉｒｅｃｔ３Ｄオブジェクトは既に解放されています\n");
+        return 0;
+    }
+    D3DState.Direct3D->Release();
+    D3DState.Direct3D = nullptr;
+    WriteLog("Ｄｉｒｅｃｔ３Ｄオブジェクトを解放しました\n");
+    return 0;
+}
+
+int G_D3D_RecreateDevice(int device)
+{
+    D3DDEVREC& r = D3DDevices[device & 3];
+    if (r.Used == 0 || D3DState.Direct3D == nullptr) return -1;
+    if (r.Device != nullptr) return 0;
+    WriteLog("３Ｄデバイスを作成します... ");
+    IDirect3DDevice7* created = nullptr;
+    if (FAILED(D3DState.Direct3D->CreateDevice(D3DState.DeviceDesc.deviceGUID, r.OwnTarget, &created)) ||
+        created == nullptr)
+        return WriteLog("３Ｄデバイスの作成に失敗しました\n");
+    created->SetRenderState(D3DRENDERSTATE_DITHERENABLE, FALSE);
+    WriteLog("３Ｄデバイスの作成に成功しました\n");
+    r.Device = created;
+    // The new device knows none of the cached states: every setter sends again.
+    r.Force = 1;
+    if (r.CurrentTarget != r.OwnTarget) {
+        IDirectDrawSurface7* target = r.CurrentTarget;
+        r.CurrentTarget = nullptr;
+        G_D3D_SetRenderTarget(target, device);
+    }
+    r.PendingTexture = nullptr;
+    r.VertexCount = 0;
+    r.WritePointer = static_cast<BYTE*>(r.Arrays[r.BatchKind]);
+    r.InScene = 0;
+    ForgetPreparedDraw();
+    G_D3D_SetBlendState(device, r.BlendMode, static_cast<int>(r.AlphaChannel), static_cast<int>(r.AlphaTest));
+    G_D3D_SetCullMode(device, r.CullFlag);
+    G_D3D_SetTextureFilter(device, r.FilterMode);
+    G_D3D_SetColorKeyEnable(device, r.ColorKeyEnable);
+    G_D3D_SetViewportFromDrawArea(&DrawState.DrawArea);
+    G_D3D_ApplyStageStates(device);
+    G_D3D_CommitDrawState(device);
+    std::uint32_t seen = 0;
+    for (std::uint32_t i = 0; i < Surface3DTable.HighWater && seen < Surface3DTable.Count; ++i) {
+        const SURF3DREC* p = Surface3DTable.Records[i];
+        if (p == nullptr) continue;
+        ++seen;
+        CreateImageSurfaceObjects(p->ImageSurface);
+        SetImageSurfaceColorKey(p->ImageSurface);
+    }
+    r.Force = 0;
+    return 0;
+}
+
+int G_D3D_RecreateDirect3D()
+{
+    if (D3DState.Initialized == 0) return 0;
+    WriteLog("Ｄｉｒｅｃｔ３Ｄオブジェクトを取得します\n");
+    if (D3DState.Direct3D != nullptr) {
+        WriteLog("Ｄｉｒｅｃｔ３Ｄオブジェクトは既に取得されていますn");
+        return 0;
+    }
+    IDirectDraw7* dd = GetDirectDrawInterface();
+    if (dd == nullptr || FAILED(dd->QueryInterface(IID_IDirect3D7, reinterpret_cast<void**>(&D3DState.Direct3D))) ||
+        D3DState.Direct3D == nullptr) {
+        D3DState.Direct3D = nullptr;
+        return WriteLog("Direct3Dオブジェクトの作成に失敗しました\n");
+    }
+    WriteLog("Ｄｉｒｅｃｔ３Ｄオブジェクトは正常に取得されました\n");
+    D3DDEVREC& r = D3DDevices[D3DState.CurrentDevice & 3];
+    r.OwnTarget = GetFrontScreenSurface();
+    r.CurrentTarget = GetCurrentDrawSurface();
+    G_D3D_RecreateDevice(D3DState.CurrentDevice);
+    return 0;
+}

@@ -128,6 +128,11 @@ int G_D3D_Initialize();
 int G_D3D_Terminate();
 int G_D3D_CreateDevice(IDirectDrawSurface7* target);
 int G_D3D_DeleteAllDevices();
+// Across a display change: the object and device go, records and slots stay.
+int G_D3D_DeleteDevice(int device);
+int G_D3D_ReleaseDirect3DObject();
+int G_D3D_RecreateDirect3D();
+int G_D3D_RecreateDevice(int device);
 int G_D3D_SetRenderTarget(IDirectDrawSurface7* surface, int device);
 IDirect3DDevice7* G_D3D_GetCurrentDevice();
 const DDPIXELFORMAT* G_D3D_GetZBufferPixelFormat();

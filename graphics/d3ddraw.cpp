@@ -673,3 +673,203 @@ int G_D3D_ClearDrawTarget()
     is->Surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
     return 0;
 }
+
+namespace {
+
+struct Point2 {
+    float x, y;
+};
+
+// One piece onto a free quad: a batched quad for a parallelogram, else an 8 x 8 grid.
+void DrawSubdividedQuad(D3DDEVREC* r, const SURF3DREC* p, const Point2 q[4])
+{
+    if (p == nullptr) return;
+    BindPiece(r, p);
+    const float x1 = q[0].x, y1 = q[0].y, x2 = q[1].x, y2 = q[1].y, x3 = q[2].x, y3 = q[2].y, x4 = q[3].x,
+                y4 = q[3].y;
+    const bool topBottom = std::fabs((x2 - x1) - (x4 - x3)) < 1 && std::fabs((y2 - y1) - (y4 - y3)) < 1;
+    const bool leftRight = std::fabs((x3 - x1) - (x4 - x2)) < 1 && std::fabs((y3 - y1) - (y4 - y2)) < 1;
+    const TLVTXTEX& tl = p->Corners[0];
+    const TLVTXTEX& br = p->Corners[3];
+    if (topBottom && leftRight) {
+        if (r->StateDirty != 0 || r->TextureDirty != 0) G_D3D_CommitDrawState(D3DState.CurrentDevice);
+        MakeRoom(r, D3DPT_TRIANGLELIST, 6);
+        const Corner c[4] = {{x1, y1, tl.u, tl.v, 0, 0},
+                             {x2, y2, br.u, tl.v, 0, 0},
+                             {x3, y3, tl.u, br.v, 0, 0},
+                             {x4, y4, br.u, br.v, 0, 0}};
+        BYTE* at = r->WritePointer;
+        PushQuad(r, c, D3DState.DiffuseColor);
+        const float c1 = (y3 - y1) * (x2 - x1) - (x3 - x1) * (y2 - y1);
+        const float c2 = (y2 - y4) * (x3 - x4) - (y3 - y4) * (x2 - x4);
+        if (c1 <= 0 && c2 <= 0 && r->BatchKind == D3D_BATCH_TEX) {
+            // Given right to left, the quad would face away: its winding is turned round.
+            auto* v = reinterpret_cast<TLVTXTEX*>(at);
+            std::swap(v[1], v[2]);
+            std::swap(v[4], v[5]);
+        }
+        return;
+    }
+    static TLVTXTEX grid[64];
+    const float step = 1.0f / 7.0f;
+    float t = 0.0f, tv = tl.v;
+    const float du = (br.u - tl.u) * step, dv = (br.v - tl.v) * step;
+    for (int j = 0; j < 8; ++j) {
+        const float lx = x1 + t * (x3 - x1), ly = y1 + t * (y3 - y1);
+        const float rx = x2 + t * (x4 - x2), ry = y2 + t * (y4 - y2);
+        float s = 0.0f, tu = tl.u;
+        for (int i = 0; i < 8; ++i) {
+            TLVTXTEX& v = grid[j * 8 + i];
+            v.x = lx + s * (rx - lx);
+            v.y = ly + s * (ry - ly);
+            v.z = DrawState.DrawDepth;
+            v.rhw = 1.0f;
+            v.diffuse = D3DState.DiffuseColor;
+            v.u = tu;
+            v.v = tv;
+            s += step;
+            tu += du;
+        }
+        t += step;
+        tv += dv;
+    }
+    if (r->StateDirty != 0 || r->TextureDirty != 0) G_D3D_CommitDrawState(D3DState.CurrentDevice);
+    G_D3D_DrawIndexedGrid(r->Device, 8, grid, 8);
+}
+
+} // namespace
+
+int G_D3D_DrawIndexedGrid(IDirect3DDevice7* device, int columns, const TLVTXTEX* vertices, int rows)
+{
+    if (device == nullptr || columns < 2 || rows < 2) return -1;
+    G_D3D_FlushCurrentVertexBatch();
+    WORD indices[1000];
+    int count = 0;
+    auto draw = [&] {
+        if (count > 0)
+            device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0x144, const_cast<TLVTXTEX*>(vertices),
+                                         static_cast<DWORD>(columns * rows), indices, static_cast<DWORD>(count), 0);
+        count = 0;
+    };
+    for (int k = 0; k + 1 < rows; ++k) {
+        if (count + 2 * columns + 2 > 1000)
+            draw();
+        else if (count > 0)
+            indices[count++] = static_cast<WORD>((k + 1) * columns);  // a degenerate join to the next strip
+        for (int c = 0; c < columns; ++c) {
+            indices[count++] = static_cast<WORD>((k + 1) * columns + c);
+            indices[count++] = static_cast<WORD>(k * columns + c);
+        }
+        if (k + 2 < rows) {
+            indices[count] = indices[count - 1];
+            ++count;
+        }
+    }
+    draw();
+    return 0;
+}
+
+int G_D3D_DrawGraphQuad(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4, GRAPHREC* g,
+                        int trans)
+{
+    if (DrawState.BlendGraph != -1) {
+        return G_D3D_DrawGraphQuadSplit(static_cast<int>(x1), static_cast<int>(y1), static_cast<int>(x2),
+                                        static_cast<int>(y2), static_cast<int>(x3), static_cast<int>(y3),
+                                        static_cast<int>(x4), static_cast<int>(y4), g, trans);
+    }
+    D3DDEVREC* r = nullptr;
+    const SURF3DREC* first = nullptr;
+    int answer = 0;
+    if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
+    G_D3D_PrepareDraw(first, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag());
+    const float ox = OriginX(), oy = OriginY();
+    const Point2 q[4] = {{x1 + ox, y1 + oy}, {x2 + ox, y2 + oy}, {x3 + ox, y3 + oy}, {x4 + ox, y4 + oy}};
+    if (g->SurfaceCount == 1) {
+        DrawSubdividedQuad(r, first, q);
+        EndIfFront();
+        return 0;
+    }
+    auto map = [&](double gx, double gy) {
+        const double s = gx / g->Width, t = gy / g->Height;
+        const double lx = q[0].x + t * (q[2].x - q[0].x), ly = q[0].y + t * (q[2].y - q[0].y);
+        const double rx = q[1].x + t * (q[3].x - q[1].x), ry = q[1].y + t * (q[3].y - q[1].y);
+        return Point2{static_cast<float>(lx + s * (rx - lx)), static_cast<float>(ly + s * (ry - ly))};
+    };
+    for (int i = 0; i < g->SurfaceCount; ++i) {
+        const SURF3DREC* p = G_D3D_GetSurface3DData(g->Surfaces[i]);
+        if (p == nullptr) return -1;
+        const double px = p->X, py = p->Y, pw = p->Width, ph = p->Height;
+        const Point2 pq[4] = {map(px, py), map(px + pw, py), map(px, py + ph), map(px + pw, py + ph)};
+        DrawSubdividedQuad(r, p, pq);
+    }
+    EndIfFront();
+    return 0;
+}
+
+int G_D3D_DrawGraphQuadSplit(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, GRAPHREC* g, int trans)
+{
+    if (x1 == x3 && x2 == x4 && y1 == y2 && y3 == y4) {
+        return G_D3D_DrawGraphStretched(x1, y1, x4, y4, static_cast<float>(x1), static_cast<float>(y1),
+                                        static_cast<float>(x4), static_cast<float>(y4), g, trans, 1);
+    }
+    D3DDEVREC* r = CurrentD3DDevice();
+    if (r == nullptr) return -1;
+    if (D3DState.DeviceUnusable != 0) return 0;
+    const int device = D3DState.CurrentDevice;
+    G_D3D_FlushVertexBatch(device);
+    const float ox = OriginX(), oy = OriginY();
+    const float X1 = x1 + ox, Y1 = y1 + oy, X2 = x2 + ox, Y2 = y2 + oy, X3 = x3 + ox, Y3 = y3 + oy, X4 = x4 + ox,
+                Y4 = y4 + oy;
+    G_D3D_BeginScene(device);
+    const SURF3DREC* first = g->SurfaceCount > 0 ? G_D3D_GetSurface3DData(g->Surfaces[0]) : nullptr;
+    if (first == nullptr) return -1;
+    G_D3D_PrepareDraw(first, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag() | D3DDRAW_KEEPALPHATEST);
+    const float W = static_cast<float>(g->Width), H = static_cast<float>(g->Height);
+    for (int i = 0; i < g->SurfaceCount; ++i) {
+        const SURF3DREC* p = G_D3D_GetSurface3DData(g->Surfaces[i]);
+        if (p == nullptr) return -1;
+        BindPiece(r, p);
+        if (r->StateDirty != 0 || r->TextureDirty != 0) G_D3D_CommitDrawState(device);
+        Corner k[4];
+        for (int c = 0; c < 4; ++c) {
+            const TLVTXTEX& v = p->Corners[c];
+            const float gx = v.x, gy = v.y;
+            if (p->CornerFlags[c] == 1) {
+                k[c].x = gx * (X2 - X1) / W + gy * (X3 - X1) / H + X1 - 0.5f;
+                k[c].y = gx * (Y2 - Y1) / W + gy * (Y3 - Y1) / H + Y1 - 0.5f;
+            } else {
+                k[c].x = (gx - W) * (X4 - X3) / W + (gy - H) * (X4 - X2) / H + X4 - 0.5f;
+                k[c].y = (gx - W) * (Y4 - Y3) / W + (gy - H) * (Y4 - Y2) / H + Y4 - 0.5f;
+            }
+            k[c].u = v.u;
+            k[c].v = v.v;
+            k[c].bu = gx * D3DState.BlendWidthInv;
+            k[c].bv = gy * D3DState.BlendHeightInv;
+        }
+        const float c1 = (k[1].x - k[0].x) * (k[2].y - k[0].y) - (k[2].x - k[0].x) * (k[1].y - k[0].y);
+        const float c2 = (k[2].x - k[3].x) * (k[1].y - k[3].y) - (k[1].x - k[3].x) * (k[2].y - k[3].y);
+        if (c1 < 0 || (c1 == 0 && c2 <= 0)) std::swap(k[1], k[2]);
+        const float z = DrawState.DrawDepth;
+        const DWORD diffuse = D3DState.DiffuseColor;
+        if (r->BatchKind == D3D_BATCH_BLEND) {
+            TLVTXBLEND v[4]{};
+            for (int c = 0; c < 4; ++c)
+                v[c] = TLVTXBLEND{k[c].x, k[c].y, z, 1.0f, diffuse, 0, k[c].bu, k[c].bv, k[c].u, k[c].v};
+            r->Device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x2C4, v, 4, 0);
+        } else {
+            TLVTXTEX v[4]{};
+            for (int c = 0; c < 4; ++c) {
+                v[c].x = k[c].x;
+                v[c].y = k[c].y;
+                v[c].z = z;
+                v[c].rhw = 1.0f;
+                v[c].diffuse = diffuse;
+                v[c].u = k[c].u;
+                v[c].v = k[c].v;
+            }
+            r->Device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, v, 4, 0);
+        }
+    }
+    EndIfFront();
+    return 0;
+}

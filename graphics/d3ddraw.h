@@ -5,6 +5,7 @@
 
 #include "graphics/graph.h"
 #include "graphics/vertex.h"
+#include "platform/d3d/d3d.h"
 #include "platform/kernel/types.h"
 
 int G_D3D_BeginScene(int device);
@@ -16,6 +17,10 @@ int G_D3D_DrawGraphAt(int x, int y, float fx, float fy, GRAPHREC* graph, int tra
 int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy1, float fx2, float fy2,
                              GRAPHREC* graph, int trans, int keepAlphaTest);
 int G_D3D_DrawGraphRotated(float x, float y, double scale, double angle, GRAPHREC* graph, int trans, int turn);
+int G_D3D_DrawGraphQuad(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4, GRAPHREC* graph,
+                        int trans);
+int G_D3D_DrawGraphQuadSplit(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4, GRAPHREC* graph, int trans);
+int G_D3D_DrawIndexedGrid(IDirect3DDevice7* device, int columns, const TLVTXTEX* vertices, int rows);
 int G_D3D_DrawTriangleList(TLVTXTEX* vertices, int count, GRAPHREC* graph, int trans, int mode, int depthAndFog);
 int G_D3D_DrawFilledBox(int x1, int y1, int x2, int y2, DWORD colour);
 int G_D3D_DrawLineSegment(int x1, int y1, int x2, int y2, DWORD colour);

@@ -374,3 +374,12 @@ int G_D3D_RestoreGraphTextures(GRAPHREC* g)
     }
     return answer;
 }
+
+int G_D3D_RestoreAllSurface3DData()
+{
+    for (std::uint32_t i = 0; i < Surface3DTable.HighWater; ++i) {
+        const SURF3DREC* p = Surface3DTable.Records[i];
+        if (p != nullptr) RestoreImageSurfaceIfLost(p->ImageSurface);
+    }
+    return 0;
+}

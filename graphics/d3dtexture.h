@@ -46,5 +46,7 @@ int G_D3D_TransferImageRectToGraphTextures(const RECT* sourceRect, int destX, in
                                            const GraphImage* image, const GraphImage* alphaImage);
 int G_D3D_FillGraphTextures(GRAPHREC* graph, int red, int green, int blue, int alpha);
 int G_D3D_RestoreGraphTextures(GRAPHREC* graph);
+// Restores every lost texture; its pixels come back from the graph layer's refill.
+int G_D3D_RestoreAllSurface3DData();
 // The texture surface behind a piece, or null.
 IDirectDrawSurface7* PieceTexture(const SURF3DREC* piece);

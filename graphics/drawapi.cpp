@@ -281,8 +281,9 @@ int DrawGraphToQuadF(float x1, float y1, float x2, float y2, float x3, float y3,
         box.bottom = std::max<LONG>(box.bottom, Truncate(ys[i]));
     }
     BeginFront(graph);
+    // The back-ends take the corners top-left, top-right, bottom-left, bottom-right.
+    if (g->Format.Texture == 1) return G_D3D_DrawGraphQuad(x1, y1, x2, y2, x4, y4, x3, y3, g, trans);
     BeginMaskedDraw(&g_maskedDraw, box);
-    // The back-end takes the corners top-left, top-right, bottom-left, bottom-right.
     answer = DrawGraph2DQuadFromFloats(x1, y1, x2, y2, x4, y4, x3, y3, g, trans);
     EndFront(box);
     return answer;

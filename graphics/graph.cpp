@@ -3,6 +3,7 @@
 // the refill of lost graphs from their files. Calls the 2D surfaces, the
 // image loader, the file layer, the movie service, the drawing state, the
 // screen layer and the log.
+#include "graphics/d3dreadback.h"
 #include "graphics/d3dtexture.h"
 #include "graphics/d3ddevice.h"
 #include "graphics/graph.h"
@@ -543,10 +544,11 @@ int RefreshGraphMovieFrame(int graph, int flag)
     return RefreshMovieFrame(g->Movie, flag);
 }
 
-int CaptureDrawScreenToGraph(int x1, int y1, int x2, int y2, int graph, int)
+int CaptureDrawScreenToGraph(int x1, int y1, int x2, int y2, int graph, int flag)
 {
     GRAPHREC* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
     WaitWhileInactive();
+    if (g->Format.Texture == 1) return G_D3D_ReadScreenIntoGraph(x1, y1, x2, y2, g, flag);
     return ReadScreenIntoGraph2D(x1, y1, x2, y2, g);
 }

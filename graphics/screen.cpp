@@ -10,7 +10,9 @@
 #include "graphics/drawstate.h"
 #include "platform/com/com.h"
 #include "platform/gdi/gdi.h"
+#include "platform/window/keyboard.h"
 
+#include <cstdio>
 #include <cstring>
 
 SCREENSTATE ScreenState;
@@ -86,10 +88,30 @@ int AcquireDirectDrawObject(IDirectDraw7** out)
     WriteLog("初期化に成功しました\n");
     WriteLog("ビデオカードの情報\n");
     IncreaseLogIndent();
-    // The detailed report needs Shift held at start; the window layer keeps
-    // no key state before the window runs, so only the defaults are stored.
-    s.VideoMemoryFree = 0;
-    s.VideoMemoryTotal = 16777216;
+    // Asking the driver is slow on some systems, so only a start with Shift held does.
+    if (GetKeyState(static_cast<int>(VK_SHIFT)) < 0) {
+        DDDEVICEIDENTIFIER2 id{};
+        dd->GetDeviceIdentifier(&id, 0);
+        const auto high = static_cast<DWORD>(static_cast<unsigned long long>(id.liDriverVersion.QuadPart) >> 32);
+        const auto low = static_cast<DWORD>(id.liDriverVersion.QuadPart);
+        WriteLogFormat("ビデオカードドライバ:%s バージョン:%u.%u.%u.%u ", id.szDriver, high >> 16, high & 0xFFFF,
+                       low >> 16, low & 0xFFFF);
+        WriteLogFormat("ドライバ記述:%s \n", id.szDescription);
+        std::snprintf(s.VideoDriver, sizeof s.VideoDriver, "%s", id.szDriver);
+        std::snprintf(s.VideoDescription, sizeof s.VideoDescription, "%s", id.szDescription);
+        DDSCAPS2 caps{};
+        caps.dwCaps = DDSCAPS_VIDEOMEMORY;
+        DWORD total = 0, available = 0;
+        dd->GetAvailableVidMem(&caps, &total, &available);
+        WriteLogFormat("ビデオメモリ総量:%.2fMB ビデオメモリ空き容量:%.2fMB", total / 1048576.0, available / 1048576.0);
+        s.VideoMemoryFree = available;
+        s.VideoMemoryTotal = total;
+    } else {
+        s.VideoDriver[0] = '\0';
+        s.VideoDescription[0] = '\0';
+        s.VideoMemoryFree = 0;
+        s.VideoMemoryTotal = 16777216;
+    }
     DecreaseLogIndent();
     dd->SetCooperativeLevel(SysState.MainWindow, NormalCooperativeFlags());
     *out = dd;

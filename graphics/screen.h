@@ -78,6 +78,8 @@ struct SCREENSTATE {
     // the video-card report
     DWORD VideoMemoryTotal;
     DWORD VideoMemoryFree;
+    char VideoDriver[512];
+    char VideoDescription[512];
 };
 
 extern SCREENSTATE ScreenState;

@@ -326,7 +326,7 @@ int RecreateLostScreen()
 {
     SCREENSTATE& s = ScreenState;
     if (SysState.NoWindow != 1) {
-        // Direct3D releases its objects here once built.
+        G_D3D_ReleaseDirect3DObject();
         ReleaseMaskScreen();
         ReleaseOutputSurfaces();
     }
@@ -347,6 +347,7 @@ int RecreateLostScreen()
     RecreateMaskScreen();
     ReapplyScreenPalette();
     SelectSurface2DDrawTarget(DrawState.DrawTarget, DrawState.DrawTarget);
+    G_D3D_RecreateDirect3D();
     ClearDrawTarget();
     FlipScreenBuffers();
     MarkGraphsLostAndRestore();

@@ -60,3 +60,10 @@ BOOL GetKeyboardState(BYTE* state)
     state[VK_MENU] = state[VK_LMENU] | state[VK_RMENU];
     return TRUE;
 }
+
+short GetKeyState(int key)
+{
+    BYTE state[256];
+    GetKeyboardState(state);
+    return (state[key & 0xFF] & 0x80) != 0 ? static_cast<short>(-128) : 0;
+}

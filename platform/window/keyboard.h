@@ -45,3 +45,5 @@ constexpr WPARAM VK_OEM_102 = 0xE2;
 
 // 256 bytes by virtual key; bit 7 set while the key is down.
 BOOL GetKeyboardState(BYTE* state);
+// Negative while the key is down.
+short GetKeyState(int key);

@@ -4,10 +4,12 @@
 // that cannot be rendered into.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "core/api.h"
 #include "core/sysstate.h"
+#include "support/library_fixture.h"
 #include "graphics/d3ddevice.h"
 #include "graphics/d3ddraw.h"
 #include "graphics/d3dtexture.h"
@@ -24,17 +26,7 @@ class D3DBackEnd : public testing::Test {
 protected:
     void SetUp() override
     {
-        ResetLibraryProcessState();
-        UseManualClock(100000, 20);
-        SysState.DoubleStartAllowed = 1;
-        // A fall-back to software by an earlier start in this process stays in the screen block.
-        ScreenState.GdiOnly = 0;
-        ScreenState.SoftwareRendering = 0;
-        ScreenState.SoftwareStartRequest = 0;
-        SetDirect3DWanted(1);
-        SetScreenMode(640, 480, 32, 60);
-        SelectWindowMode(0);
-        ASSERT_EQ(StartLibrary(), 0);
+        ASSERT_EQ(StartDirect3DLibrary(), 0);
         ASSERT_EQ(IsDirect3DActive(), 1);
         SelectDrawTarget(-2);
         sprite = CreateGraphOfSize(16, 16, 1, 0, 0);
@@ -46,9 +38,7 @@ protected:
     void TearDown() override
     {
         SysState.QuitFlag = 0;
-        EndLibrary();
-        SetDirect3DWanted(0);
-        UseRealClock();
+        EndDirect3DLibrary();
     }
 
     int sprite = -1;
@@ -141,6 +131,52 @@ TEST_F(D3DBackEnd, AFilledCircleBelowAMovedAreaTopDrawsOnlyInsideTheArea)
     EXPECT_EQ(DrawCircleShape(150, 205, 30, GetColorValue(255, 255, 255), 1), 0);
     StoreDrawArea(0, 0, 640, 480);
     PresentScreen();
+}
+
+} // namespace
+
+namespace {
+
+// A lost screen takes the Direct3D object and device away and brings them
+// back in the same record, with the graphs' textures made again.
+TEST_F(D3DBackEnd, ALostScreenRebuildsTheDeviceAndItsTextures)
+{
+    SelectBlendMode(1, 128);
+    DrawGraphAt(0, 0, sprite, 0);
+    const int device = D3DState.CurrentDevice;
+    ASSERT_EQ(RecreateLostScreen(), 0);
+    EXPECT_EQ(IsDirect3DActive(), 1);
+    EXPECT_EQ(D3DState.CurrentDevice, device);
+    ASSERT_NE(G_D3D_GetCurrentDevice(), nullptr);
+    EXPECT_EQ(D3DDevices[device].Force, 0u);
+    EXPECT_EQ(D3DDevices[device].BlendMode, 1);  // cached states survive
+    const SURF3DREC* piece = G_D3D_GetSurface3DData(GetGraphRecord(sprite)->Surfaces[0]);
+    ASSERT_NE(piece, nullptr);
+    ASSERT_NE(PieceTexture(piece), nullptr);
+
+    // The new device draws: a white sprite lands on the back screen.
+    SelectBlendMode(0, 255);
+    ASSERT_EQ(FillGraphWithColor(sprite, 255, 255, 255, 255), 0);
+    ClearDrawTarget();
+    ASSERT_EQ(DrawGraphAt(40, 30, sprite, 0), 0);
+    G_D3D_EndCurrentScene();
+    IDirectDrawSurface7* back = GetBackScreenSurface();
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    ASSERT_EQ(back->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    DWORD inside = 0, outside = 0;
+    std::memcpy(&inside, static_cast<BYTE*>(d.lpSurface) + 35 * d.lPitch + 45 * 4, 4);
+    std::memcpy(&outside, static_cast<BYTE*>(d.lpSurface) + 35 * d.lPitch + 60 * 4, 4);
+    back->Unlock(nullptr);
+    EXPECT_EQ(inside & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_NE(outside & 0xFFFFFF, 0xFFFFFFu);
+
+    // A second release without a rebuild in between finds the object gone.
+    EXPECT_EQ(G_D3D_ReleaseDirect3DObject(), 0);
+    EXPECT_EQ(G_D3D_ReleaseDirect3DObject(), 0);
+    EXPECT_EQ(IsDirect3DActive(), 0);
+    EXPECT_EQ(G_D3D_RecreateDirect3D(), 0);
+    EXPECT_EQ(IsDirect3DActive(), 1);
 }
 
 } // namespace

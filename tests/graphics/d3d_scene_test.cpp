@@ -429,24 +429,12 @@ class D3DScene : public testing::TestWithParam<int> {
 protected:
     void SetUp() override
     {
-        ResetLibraryProcessState();
-        UseManualClock(100000, 20);
-        SysState.DoubleStartAllowed = 1;
-        // A fall-back to software by an earlier start in this process stays in the screen block.
-        ScreenState.GdiOnly = 0;
-        ScreenState.SoftwareRendering = 0;
-        ScreenState.SoftwareStartRequest = 0;
-        SetDirect3DWanted(1);
-        SetScreenMode(kW, kH, GetParam(), 60);
-        SelectWindowMode(0);
-        ASSERT_EQ(StartLibrary(), 0);
+        ASSERT_EQ(StartDirect3DLibrary(kW, kH, GetParam()), 0);
         ASSERT_EQ(IsDirect3DActive(), 1);
     }
     void TearDown() override
     {
-        EndLibrary();
-        SetDirect3DWanted(0);
-        UseRealClock();
+        EndDirect3DLibrary();
     }
 
     void Load(SceneGraphs* s)

@@ -14,6 +14,7 @@
 #include "graphics/screen.h"
 #include "platform/com/com.h"
 #include "platform/ddraw/ddraw_test.h"
+#include "platform/dinput/input_hook.h"
 #include "platform/display/display.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/file.h"
@@ -21,6 +22,7 @@
 #include "platform/winmm/timer.h"
 #include "support/library_fixture.h"
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -561,3 +563,35 @@ TEST_F(LibraryScreen, AClipperThatCannotBeMadeIsLoggedInFullWidth)
     const std::vector<std::string> lines = ReadLogLines();
     EXPECT_GE(FindLine(lines, "ＤｉｒｅｃｔＤｒａｗＣｌｉｐｐｅｒオブジェクトの作成に失敗しました", 0), 0);
 }
+
+namespace {
+
+// The detailed video-card report is made only while Shift is held.
+TEST_F(LibraryScreen, VideoCardReportNeedsShiftHeld)
+{
+    struct Case {
+        bool shift;
+        const char* driver;
+        DWORD total;
+        DWORD available;
+    };
+    const Case cases[] = {{false, "", 16777216, 0}, {true, "zarvo-memory", 16u << 20, 16u << 20}};
+    UseInjectedInput(true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shift);
+        InjectKey(225, c.shift);  // left Shift by its USB usage code
+        std::snprintf(ScreenState.VideoDriver, sizeof ScreenState.VideoDriver, "stale");
+        IDirectDraw7* dd = nullptr;
+        ASSERT_EQ(AcquireDirectDrawObject(&dd), 0);
+        dd->Release();
+        EXPECT_STREQ(ScreenState.VideoDriver, c.driver);
+        EXPECT_EQ(ScreenState.VideoDescription[0] != '\0', c.shift);
+        EXPECT_EQ(ScreenState.VideoMemoryTotal, c.total);
+        EXPECT_EQ(ScreenState.VideoMemoryFree, c.available);
+        EXPECT_EQ(LogContains("ビデオカードドライバ:zarvo-memory バージョン:1.0.0.0 "), c.shift);
+    }
+    ReleaseInjectedKeys();
+    UseInjectedInput(false);
+}
+
+} // namespace

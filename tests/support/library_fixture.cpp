@@ -5,6 +5,7 @@
 #include "core/api.h"
 #include "core/input.h"
 #include "core/sysstate.h"
+#include "graphics/d3ddevice.h"
 #include "graphics/screen.h"
 #include "platform/display/display.h"
 #include "platform/dinput/input_hook.h"
@@ -85,6 +86,27 @@ int StartDrawingLibrary(int width, int height, int bits)
 void EndDrawingLibrary()
 {
     EndLibrary();
+    UseRealClock();
+}
+
+int StartDirect3DLibrary(int width, int height, int bits)
+{
+    ResetLibraryProcessState();
+    UseManualClock(100000, 20);
+    SysState.DoubleStartAllowed = 1;
+    ScreenState.GdiOnly = 0;
+    ScreenState.SoftwareRendering = 0;
+    ScreenState.SoftwareStartRequest = 0;
+    SetDirect3DWanted(1);
+    SetScreenMode(width, height, bits, 60);
+    SelectWindowMode(0);
+    return StartLibrary();
+}
+
+void EndDirect3DLibrary()
+{
+    EndLibrary();
+    SetDirect3DWanted(0);
     UseRealClock();
 }
 

@@ -31,6 +31,12 @@ protected:
 int StartDrawingLibrary(int width, int height, int bits);
 // Ends it and returns to the real clock.
 void EndDrawingLibrary();
+// Starts the library through the Direct3D back-end on a full screen, after
+// clearing any fall-back to software that an earlier start left in the screen
+// block. Answers StartLibrary's result.
+int StartDirect3DLibrary(int width = 640, int height = 480, int bits = 32);
+// Ends it, turns the Direct3D choice off and returns to the real clock.
+void EndDirect3DLibrary();
 
 // A library started windowed on a Width x Height screen at 32 bits for each
 // test; `window` is its main window.
