@@ -463,6 +463,19 @@ int G_D3D_DrawTriangleList(TLVTXTEX* vertices, int count, GRAPHREC* g, int trans
     return 0;
 }
 
+namespace {
+
+// Boxes, lines and circles draw untextured in the vertex colour.
+void BeginShapeDraw(D3DDEVREC* r, int device)
+{
+    G_D3D_BeginScene(device);
+    G_D3D_SetTexture(device, nullptr);
+    G_D3D_PrepareDraw(nullptr, D3DDRAW_MODCOLOR | DepthFlag());
+    if (r->StateDirty != 0 || r->TextureDirty != 0) G_D3D_CommitDrawState(device);
+}
+
+} // namespace
+
 int G_D3D_DrawFilledBox(int x1, int y1, int x2, int y2, DWORD colour)
 {
     D3DDEVREC* r = CurrentD3DDevice();
@@ -473,10 +486,7 @@ int G_D3D_DrawFilledBox(int x1, int y1, int x2, int y2, DWORD colour)
     RECT box{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
     ClipRectAgainstRect(&box, &DrawState.DrawArea);
     if (box.right <= box.left || box.bottom <= box.top) return 0;
-    G_D3D_BeginScene(device);
-    G_D3D_SetTexture(device, nullptr);
-    G_D3D_PrepareDraw(nullptr, D3DDRAW_MODCOLOR | DepthFlag());
-    if (r->StateDirty != 0 || r->TextureDirty != 0) G_D3D_CommitDrawState(device);
+    BeginShapeDraw(r, device);
     MakeRoom(r, D3DPT_TRIANGLELIST, 6);
     const float l = box.left + OriginX(), t = box.top + OriginY(), rr = box.right + OriginX(),
                 b = box.bottom + OriginY();
@@ -493,10 +503,7 @@ int G_D3D_DrawLineSegment(int x1, int y1, int x2, int y2, DWORD colour)
     if (D3DState.DeviceUnusable != 0) return DrawLine2D(x1, y1, x2, y2, colour);
     if (x1 == x2 && y1 == y2) return 0;
     const int device = D3DState.CurrentDevice;
-    G_D3D_BeginScene(device);
-    G_D3D_SetTexture(device, nullptr);
-    G_D3D_PrepareDraw(nullptr, D3DDRAW_MODCOLOR | DepthFlag());
-    if (r->StateDirty != 0 || r->TextureDirty != 0) G_D3D_CommitDrawState(device);
+    BeginShapeDraw(r, device);
     if (r->VertexCount > 0 &&
         (r->Primitive != D3DPT_LINELIST || r->VertexCount + 2 > static_cast<DWORD>(D3D_BATCH_CAPACITY[r->BatchKind])))
         G_D3D_FlushVertexBatch(device);
@@ -522,10 +529,7 @@ int G_D3D_DrawCircle(int x, int y, int radius, DWORD colour, int fill)
     const int device = D3DState.CurrentDevice;
     G_D3D_FlushVertexBatch(device);
     if (D3DState.DeviceUnusable != 0) return DrawCircle2D(x, y, radius, colour, fill);
-    G_D3D_BeginScene(device);
-    G_D3D_SetTexture(device, nullptr);
-    G_D3D_PrepareDraw(nullptr, D3DDRAW_MODCOLOR | DepthFlag());
-    if (r->StateDirty != 0 || r->TextureDirty != 0) G_D3D_CommitDrawState(device);
+    BeginShapeDraw(r, device);
     const int ox = DrawState.TargetScreenRect.left, oy = DrawState.TargetScreenRect.top;
     const int cx = x + ox, cy = y + oy;
     const RECT& a = DrawState.DrawArea;

@@ -34,14 +34,6 @@ using u32 = std::uint32_t;
 constexpr int kW = 640;
 constexpr int kH = 480;
 
-void WriteFile(const char* name, const Bytes& bytes)
-{
-    std::FILE* f = std::fopen(name, "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
-
 // 0xAARRGGBB texels of a w x h picture.
 struct Picture {
     int w = 0, h = 0;
@@ -448,7 +440,7 @@ protected:
             spec.samples.push_back(static_cast<std::uint8_t>(v >> 8));
             spec.samples.push_back(static_cast<std::uint8_t>(v));
         }
-        WriteFile("d3d_opaque.png", WritePng(spec));
+        WriteFileBytes("d3d_opaque.png", WritePng(spec));
         spec.width = s->ghost.w;
         spec.height = s->ghost.h;
         spec.colorType = 6;
@@ -459,7 +451,7 @@ protected:
             spec.samples.push_back(static_cast<std::uint8_t>(v));
             spec.samples.push_back(static_cast<std::uint8_t>(v >> 24));
         }
-        WriteFile("d3d_ghost.png", WritePng(spec));
+        WriteFileBytes("d3d_ghost.png", WritePng(spec));
         s->opaqueGraph = LoadGraphFile("d3d_opaque.png", 0);
         s->ghostGraph = LoadGraphFile("d3d_ghost.png", 0);
     }

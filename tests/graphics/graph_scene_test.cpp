@@ -37,14 +37,6 @@ using u32 = std::uint32_t;
 constexpr int kW = 640;
 constexpr int kH = 480;
 
-void WriteFile(const char* name, const Bytes& bytes)
-{
-    std::FILE* f = std::fopen(name, "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
-
 // An image as the test made it: 8-bit channels and alpha.
 struct Picture {
     int w = 0;
@@ -302,7 +294,7 @@ SceneFiles MakeFiles()
     spec.height = f.png.h;
     spec.colorType = 2;  // RGB
     spec.samples = Rgb24Rows(f.png);
-    WriteFile("sprite.png", WritePng(spec));
+    WriteFileBytes("sprite.png", WritePng(spec));
 
     f.bmp = Pattern(13, 11, 2, false);
     Picture mask{13, 11, {}};
@@ -316,13 +308,13 @@ SceneFiles MakeFiles()
     bs.width = 13;
     bs.height = 11;
     bs.pixels = BmpRows(f.bmp);
-    WriteFile("ghost.bmp", WriteBmp(bs));
+    WriteFileBytes("ghost.bmp", WriteBmp(bs));
     bs.pixels = BmpRows(mask);
-    WriteFile("ghost_a.bmp", WriteBmp(bs));
+    WriteFileBytes("ghost_a.bmp", WriteBmp(bs));
 
     Picture photo = Pattern(24, 18, 3, false);
     const Bytes jpeg = WriteJpeg(24, 18, 3, Rgb24Rows(photo), false, 90);
-    WriteFile("photo.jpg", jpeg);
+    WriteFileBytes("photo.jpg", jpeg);
     int comps = 0;
     const Bytes rgb = DecodeJpegReference(jpeg, &f.jw, &f.jh, &comps);
     f.jpeg = Picture{f.jw, f.jh, {}};

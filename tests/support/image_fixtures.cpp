@@ -6,6 +6,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 
 #include <jpeglib.h>
@@ -320,4 +321,10 @@ Bytes WriteBgra(std::uint32_t depth, int width, int height, const Bytes& pixels)
     PutLe32(out, static_cast<std::uint32_t>(height));
     out.insert(out.end(), pixels.begin(), pixels.end());
     return out;
+}
+
+void WriteFileBytes(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }

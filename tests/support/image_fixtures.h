@@ -63,3 +63,6 @@ Bytes WriteDds(int width, int height, std::uint32_t pfFlags, std::uint32_t fourc
                int pitch = -1);
 
 Bytes WriteBgra(std::uint32_t depth, int width, int height, const Bytes& pixels);
+
+// Writes the bytes as the whole of the file at path.
+void WriteFileBytes(const std::string& path, const Bytes& bytes);

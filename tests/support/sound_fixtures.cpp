@@ -78,12 +78,6 @@ bool RunTool(const std::string& commandLine)
     return std::system(command.c_str()) == 0;
 }
 
-void WriteFileBytes(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 std::vector<std::int16_t> ReadRawPcm16(const std::string& path)
 {
     const Bytes raw = ReadFileBytes(path);

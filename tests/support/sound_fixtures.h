@@ -23,7 +23,6 @@ bool RunSox(const std::string& arguments);
 // Runs a command line of the installed media tools quietly; true on exit 0.
 bool RunTool(const std::string& commandLine);
 Bytes ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const Bytes& bytes);
 // Little-endian 16-bit samples of a raw file.
 std::vector<std::int16_t> ReadRawPcm16(const std::string& path);
 // The folder for a test program's files (its own, removed at its end).

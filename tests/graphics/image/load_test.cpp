@@ -54,12 +54,6 @@ TEST(ImageLoad, MaskNameInsertsBeforeTheLastDot)
 
 namespace {
 
-void WriteFile(const char* name, const Bytes& bytes)
-{
-    std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-}
-
 Bytes Tga24(std::uint8_t value)
 {
     return WriteTga(2, 2, 1, 24, 0x20, Bytes(6, value));
@@ -78,14 +72,14 @@ struct Loaded {
 
 TEST(ImageLoad, MaskFileJoinsItsImage)
 {
-    WriteFile("pic.tga", Tga24(0x11));
-    WriteFile("pic_a.tga", Tga24(0x80));
+    WriteFileBytes("pic.tga", Tga24(0x11));
+    WriteFileBytes("pic_a.tga", Tga24(0x80));
     Loaded l;
     ASSERT_EQ(LoadGraphImageWithAlphaMask("pic.tga", nullptr, 0, 0, nullptr, 0, 0, &l.Image, &l.Mask, 0), 0);
     EXPECT_EQ(static_cast<std::uint8_t*>(l.Image.Pixels)[0], 0x11);
     EXPECT_EQ(static_cast<std::uint8_t*>(l.Mask.Pixels)[0], 0x80);
 
-    WriteFile("solo.tga", Tga24(0x22));
+    WriteFileBytes("solo.tga", Tga24(0x22));
     Loaded solo;
     EXPECT_EQ(LoadGraphImageWithAlphaMask("solo.tga", nullptr, 0, 0, nullptr, 0, 0, &solo.Image, &solo.Mask, 0), 1);
     EXPECT_NE(solo.Image.Pixels, nullptr);
