@@ -3,8 +3,8 @@
 // uploads, fills and deletion.
 #pragma once
 
+#include "core/handle.h"
 #include "graphics/graph.h"
-#include "graphics/handle.h"
 #include "graphics/image/graphimage.h"
 #include "graphics/imagesurface.h"
 #include "graphics/vertex.h"
