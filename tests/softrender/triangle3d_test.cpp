@@ -733,7 +733,8 @@ TEST_F(Triangle3DTest, VectorLevelsDrawWideSpansAsThePortableLoops)
     const int W = 300, H = 170;
     std::mt19937 rng(23);
     for (const Case& c : cases)
-        for (float rhwFar : {1.0f, 0.25f}) {
+        // rhw 12 leaves the range of the single-precision quotient, -0.5 crosses q = 0.
+        for (float rhwFar : {1.0f, 0.25f, 12.0f, -0.5f}) {
             SoftImage tex(97, 61, c.format, c.palette, c.alpha);
             for (int y = 0; y < tex.Height(); ++y)
                 for (int x = 0; x < tex.Width(); ++x) tex.Set(x, y, c.palette ? rng() % 4 : static_cast<std::uint32_t>(rng()));
@@ -779,7 +780,7 @@ TEST_F(Triangle3DTest, VectorLevelsDrawWideSpansAsThePortableLoops)
                 fill();
                 changed += pixels[0][i] != (c.format == 1 ? was : was & 0xFFFF);
             }
-            EXPECT_GT(changed, W * H / 8) << "format " << c.format << " mode " << c.mode;
+            EXPECT_GT(changed, rhwFar < 0 ? 500 : W * H / 10) << "format " << c.format << " mode " << c.mode << " rhw " << rhwFar;
         }
 }
 
