@@ -12,6 +12,7 @@
 #include "softrender/pixelops/dispatch.h"
 #include "softrender/pixelops/image_ops.h"
 #include "softrender/pixelops/op_context.h"
+#include "softrender/pixelrules/kernel_image.h"
 #include "softrender/triangle/triangle_spans.h"
 
 // Range [begin, end) of the pixels i of a span whose coordinate start + i * step lies in
@@ -54,9 +55,10 @@ inline void CopyTexelSpan32(std::uint8_t* out, const std::uint8_t* src, std::ptr
     if (i < n) softpix::Store32(out, texel(iu, iv));
 }
 
-// The same with eight texels per AVX2 gather (triangle_avx2.cpp).
-void CopyTexelSpan32Avx2(std::uint8_t* out, const std::uint8_t* src, std::ptrdiff_t pitch, std::uint32_t iu,
-                         std::uint32_t iv, std::uint32_t su, std::uint32_t sv, std::int64_t n);
+// The same with eight texels per AVX2 gather or permute (triangle_avx2.cpp);
+// width: the source's, in texels.
+void CopyTexelSpan32Avx2(std::uint8_t* out, const std::uint8_t* src, std::ptrdiff_t pitch, std::int32_t width,
+                         std::uint32_t iu, std::uint32_t iv, std::uint32_t su, std::uint32_t sv, std::int64_t n);
 
 template <class Op, bool G>
 void RunTriangleTexturedSpans(const TRIANGLEDRAW& draw, const softpix::ImageOpCtx& ctx)
@@ -72,6 +74,8 @@ void RunTriangleTexturedSpans(const TRIANGLEDRAW& draw, const softpix::ImageOpCt
     const std::int64_t limitV = static_cast<std::int64_t>(draw.Src->Height) << TriangleFixedShift;
     const std::int64_t stepU = s.GradUX, stepV = s.GradVX;
     const bool avx2 = draw.Isa == IsaLevel::Avx2;
+    // The whole-texel copies read ahead of their stores.
+    const bool copyAhead = !softrender::ImagesShareBytes(draw.Src, draw.Dst);
 
     WalkTriangleRows(s, draw.Clip, [&](std::int32_t y, std::int32_t x, std::int32_t count) {
         std::int64_t u, v;
@@ -88,9 +92,11 @@ void RunTriangleTexturedSpans(const TRIANGLEDRAW& draw, const softpix::ImageOpCt
         const std::uint32_t su = static_cast<std::uint32_t>(stepU), sv = static_cast<std::uint32_t>(stepV);
         std::uint8_t* out = dstPixels + y * dstPitch + (static_cast<std::ptrdiff_t>(x) + begin) * Op::DstBytes;
         if constexpr (Op::OverwritesFromTexel && Op::DstBytes == 4 && Op::TexelBytes == 4) {
-            if (avx2) CopyTexelSpan32Avx2(out, srcPixels, srcPitch, iu, iv, su, sv, end - begin);
-            else CopyTexelSpan32(out, srcPixels, srcPitch, iu, iv, su, sv, end - begin);
-            return;
+            if (copyAhead) {
+                if (avx2) CopyTexelSpan32Avx2(out, srcPixels, srcPitch, draw.Src->Width, iu, iv, su, sv, end - begin);
+                else CopyTexelSpan32(out, srcPixels, srcPitch, iu, iv, su, sv, end - begin);
+                return;
+            }
         }
         for (std::int64_t i = begin; i < end; ++i, out += Op::DstBytes, iu += su, iv += sv) {
             const std::ptrdiff_t tx = iu >> TriangleFixedShift;

@@ -5,7 +5,6 @@
 // Reads its KERNELPARAMS and BLENDTABLES.
 #include "softrender/triangle3d/triangle3d.h"
 
-#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -249,44 +248,19 @@ bool IsDepthImageFor(const MEMIMG* depth, const MEMIMG* dst)
 void RasterizeLevel(const KERNELPARAMS& kp, MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const TLVTXTEX* v,
                     int trans, int depthWrite, int pieceDepthWrite, int vertexColour, int clip, int level);
 
-// The bytes an image's rows cover, as addresses.
-struct ByteRange {
-    std::uintptr_t lo = 0, hi = 0;
-};
-
-ByteRange RowsOf(const BYTE* pixels, int pitch, int height, int rowBytes)
-{
-    if (pixels == nullptr || height <= 0) return {};
-    const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(pixels);
-    const std::uintptr_t last = first + static_cast<std::uintptr_t>(static_cast<std::ptrdiff_t>(height - 1) * pitch);
-    const std::uintptr_t span = static_cast<std::uintptr_t>(std::max(rowBytes, pitch < 0 ? -pitch : pitch));
-    return ByteRange{std::min(first, last), std::max(first, last) + span};
-}
-
-bool Overlap(const ByteRange& a, const ByteRange& b)
-{
-    return a.lo < b.hi && b.lo < a.hi;
-}
-
 // Which vector loops the draw may take: the lane stages write a few pixels'
 // depths ahead of their texels, and the gathered copy reads eight texels
 // ahead of their stores, which only the order of the scalar loop keeps right
 // when the images share bytes.
-void ChooseLoops(const KERNELPARAMS& kp, const KernelImage& target, const KernelImage& tex, int texelBytes,
-                 const MEMIMG* blendGraph, Tri3DDraw* d)
+void ChooseLoops(const KERNELPARAMS& kp, const MEMIMG* dst, const MEMIMG* depth, const MEMIMG* texture,
+                 const MEMIMG* blendGraph, const KernelImage& tex, Tri3DDraw* d)
 {
-    const ByteRange dst = RowsOf(target.pixels, target.pitch, target.height, target.width * 4);
-    const ByteRange texture = RowsOf(tex.pixels, tex.pitch, tex.height, tex.width * texelBytes);
     d->isa = UsableIsaLevel(kp.Isa);
-    if (d->depthPixels != nullptr) {
-        const ByteRange depth = RowsOf(d->depthPixels, d->depthPitch, target.height, target.width * 2);
-        ByteRange graph;
-        if (blendGraph != nullptr)
-            graph = RowsOf(blendGraph->Pixels, blendGraph->Body->Pitch, blendGraph->Height, blendGraph->Width);
-        if (Overlap(depth, dst) || Overlap(depth, texture) || Overlap(depth, graph)) d->isa = IsaLevel::Portable;
-    }
+    if (depth != nullptr &&
+        (ImagesShareBytes(depth, dst) || ImagesShareBytes(depth, texture) || ImagesShareBytes(depth, blendGraph)))
+        d->isa = IsaLevel::Portable;
     const std::int64_t farthest = static_cast<std::int64_t>(tex.height - 1) * tex.pitch + static_cast<std::int64_t>(tex.width) * 4;
-    d->gatherTexels = tex.pitch > 0 && farthest <= INT32_MAX && !Overlap(texture, dst);
+    d->gatherTexels = tex.pitch > 0 && farthest <= INT32_MAX && !ImagesShareBytes(texture, dst);
 }
 
 struct ClipVertex {
@@ -437,7 +411,7 @@ void RasterizeLevel(const KERNELPARAMS& kp, MEMIMG* dst, MEMIMG* depth, const ME
         d.graphPixels = blendGraph->Pixels;
         d.graphPitch = blendGraph->Body->Pitch;
     }
-    ChooseLoops(kp, target, tex, palette ? 1 : (tex.format == MEMIMG_FORMAT_XRGB8888 || alpha ? 4 : 2), blendGraph, &d);
+    ChooseLoops(kp, dst, depth, texture, blendGraph, tex, &d);
     const bool graph = blendGraph != nullptr;
     const bool keyed = trans != 0;
     if (vc) {
