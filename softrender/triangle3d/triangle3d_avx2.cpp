@@ -1,8 +1,9 @@
 // The 3D triangle kernel's AVX2 lane stage and its span of whole 32-bit
-// texels gathered eight at a time. Compiled for AVX2 and reached only when
+// texels, eight at a time by a gather or, from one row, a permute. Compiled for AVX2 and reached only when
 // the processor has it (softrender/simd/isa.h); the logic is triangle3d_lanes.h.
 #include "softrender/triangle3d/triangle3d_loop.h"
 
+#include <algorithm>
 #include <immintrin.h>
 
 #include "softrender/simd/avx2_begin.h"
@@ -72,8 +73,24 @@ void Tri3DCopySpan32Avx2(const Tri3DDraw& d, Tri3DLanes& l, BYTE* dp, BYTE* zp, 
     for (; i + 8 <= n; i += 8) {
         __m256i u, w;
         const __m256i skip = walk.Group(d, zp != nullptr ? zp + 2 * i : nullptr, &u, &w);
-        const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(w, pitch), _mm256_slli_epi32(u, 2));
         __m256i* out = reinterpret_cast<__m256i*>(dp + 4 * i);
+        if (d.texWidth >= 8 && _mm256_testz_si256(skip, skip)) {
+            // Eight texels of one row within eight columns (a magnified span):
+            // one load and a permute instead of the gather.
+            const std::uint32_t u0 = static_cast<std::uint32_t>(_mm256_cvtsi256_si32(u));
+            const std::uint32_t u7 = static_cast<std::uint32_t>(_mm256_extract_epi32(u, 7));
+            const std::uint32_t first = std::min(std::min(u0, u7), d.texWidth - 8);
+            const std::uint32_t row = static_cast<std::uint32_t>(_mm256_cvtsi256_si32(w));
+            const __m256i at = _mm256_sub_epi32(u, Avx2Ops::Set1(first));
+            const __m256i apart = _mm256_or_si256(Avx2Ops::UGt(at, Avx2Ops::Set1(7)),
+                                                  _mm256_xor_si256(_mm256_cmpeq_epi32(w, Avx2Ops::Set1(row)), _mm256_set1_epi32(-1)));
+            if (_mm256_testz_si256(apart, apart)) {
+                const BYTE* texels = d.texPixels + static_cast<std::ptrdiff_t>(row) * d.texPitch + first * 4;
+                _mm256_storeu_si256(out, _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(texels)), at));
+                continue;
+            }
+        }
+        const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(w, pitch), _mm256_slli_epi32(u, 2));
         // Skipped lanes keep the destination's pixel.
         const __m256i old = _mm256_loadu_si256(out);
         _mm256_storeu_si256(out, _mm256_mask_i32gather_epi32(old, base, at, _mm256_xor_si256(skip, _mm256_set1_epi32(-1)), 1));

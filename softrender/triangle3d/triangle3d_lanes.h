@@ -14,22 +14,31 @@ struct Tri3DLaneWalk {
     using T = typename O::T;
     static constexpr int N = O::kLanes;
 
-    T v[4], step[4];
-    T fixedQ;
+    // Named rather than indexed, so they stay in registers.
+    T q, uq, vq, z;
+    T stepQ, stepUQ, stepVQ, stepZ;
     bool constQ;
+    T fixedQW, fixedQH;  // with constQ, the quotient times the texture's width and height
     T texW, texH, texWLast, texHLast;
 
     Tri3DLaneWalk(const Tri3DDraw& d, const Tri3DLanes& l)
     {
-        for (int k = 0; k < 4; ++k) {
-            v[k] = O::Ramp(l.v[k], l.step[k]);
-            step[k] = O::Set1(static_cast<std::uint32_t>(N) * l.step[k]);
-        }
-        // With no change of q along the span one quotient serves every pixel;
-        // q = 0 lanes are skipped whatever quotient they carry.
+        q = O::Ramp(l.v[kInterpQ], l.step[kInterpQ]);
+        uq = O::Ramp(l.v[kInterpUQ], l.step[kInterpUQ]);
+        vq = O::Ramp(l.v[kInterpVQ], l.step[kInterpVQ]);
+        z = O::Ramp(l.v[kInterpZ], l.step[kInterpZ]);
+        stepQ = O::Set1(static_cast<std::uint32_t>(N) * l.step[kInterpQ]);
+        stepUQ = O::Set1(static_cast<std::uint32_t>(N) * l.step[kInterpUQ]);
+        stepVQ = O::Set1(static_cast<std::uint32_t>(N) * l.step[kInterpVQ]);
+        stepZ = O::Set1(static_cast<std::uint32_t>(N) * l.step[kInterpZ]);
+        // With no change of q along the span one quotient serves every pixel,
+        // and products wrap alike in either order, so it is folded into the
+        // texture's size; q = 0 lanes are skipped whatever they carry.
         constQ = l.step[kInterpQ] == 0;
-        const std::int32_t q = static_cast<std::int32_t>(l.v[kInterpQ]);
-        fixedQ = O::Set1(constQ && q != 0 ? static_cast<std::uint32_t>(0x20000000 / q) : 0u);
+        const std::int32_t q0 = static_cast<std::int32_t>(l.v[kInterpQ]);
+        const std::uint32_t Q = constQ && q0 != 0 ? static_cast<std::uint32_t>(0x20000000 / q0) : 0u;
+        fixedQW = O::Set1(Q * d.texWidth);
+        fixedQH = O::Set1(Q * d.texHeight);
         texW = O::Set1(d.texWidth);
         texH = O::Set1(d.texHeight);
         texWLast = O::Set1(d.texWidth - 1);
@@ -40,19 +49,27 @@ struct Tri3DLaneWalk {
     // group's depth values, or null.
     [[gnu::always_inline]] inline T Group(const Tri3DDraw& d, BYTE* zp, T* u, T* w)
     {
-        T skip = O::CmpEq(v[kInterpQ], O::Zero());
+        T skip = O::CmpEq(q, O::Zero());
         if (zp != nullptr) {
-            const T z = O::LoadDepth(zp);
-            const T n = O::ClampDepth(O::Sra(v[kInterpZ], 8));
-            const T fail = O::CmpGt(n, z);
-            if (d.depthWrite) O::StoreDepth(zp, O::Select(fail, z, n));
+            const T old = O::LoadDepth(zp);
+            const T n = O::ClampDepth(O::Sra(z, 8));
+            const T fail = O::CmpGt(n, old);
+            if (d.depthWrite) O::StoreDepth(zp, O::Select(fail, old, n));
             skip = O::Or(skip, fail);
         }
-        const T Q = constQ ? fixedQ : O::Quotient(v[kInterpQ]);
-        *u = O::Srl(O::Mullo(O::Mullo(O::Sra(v[kInterpUQ], 10), Q), texW), 19);
-        *w = O::Srl(O::Mullo(O::Mullo(O::Sra(v[kInterpVQ], 10), Q), texH), 19);
+        if (constQ) {
+            *u = O::Srl(O::Mullo(O::Sra(uq, 10), fixedQW), 19);
+            *w = O::Srl(O::Mullo(O::Sra(vq, 10), fixedQH), 19);
+        } else {
+            const T Q = O::Quotient(q);
+            *u = O::Srl(O::Mullo(O::Mullo(O::Sra(uq, 10), Q), texW), 19);
+            *w = O::Srl(O::Mullo(O::Mullo(O::Sra(vq, 10), Q), texH), 19);
+        }
         skip = O::Or(skip, O::Or(O::UGt(*u, texWLast), O::UGt(*w, texHLast)));
-        for (int k = 0; k < 4; ++k) v[k] = O::Add(v[k], step[k]);
+        q = O::Add(q, stepQ);
+        uq = O::Add(uq, stepUQ);
+        vq = O::Add(vq, stepVQ);
+        z = O::Add(z, stepZ);
         return skip;
     }
 };
