@@ -38,16 +38,30 @@ inline void GetTriangleInsideRun(std::int64_t start, std::int64_t step, std::int
 }
 
 // A span of whole 32-bit texels written unchanged: texel offsets stepped in
-// 32 bits as the general loop steps them, two texels per store so that a
+// 32 bits as the general loop steps them, several texels per store so that a
 // destination missing from the caches costs per store, not per pixel.
 inline void CopyTexelSpan32(std::uint8_t* out, const std::uint8_t* src, std::ptrdiff_t pitch, std::uint32_t iu,
                             std::uint32_t iv, std::uint32_t su, std::uint32_t sv, std::int64_t n)
 {
+    std::int64_t i = 0;
+    // Inside the source the coordinates step without wrapping, so a span that
+    // starts and ends on one texture row stays on it: only columns change.
+    if (n > 0 && (iv >> TriangleFixedShift) == ((iv + static_cast<std::uint32_t>(n - 1) * sv) >> TriangleFixedShift)) {
+        const std::uint8_t* row = src + static_cast<std::ptrdiff_t>(iv >> TriangleFixedShift) * pitch;
+        auto texel = [&](std::uint32_t u) { return softpix::Load32(row + static_cast<std::ptrdiff_t>(u >> TriangleFixedShift) * 4); };
+        for (; i + 4 <= n; i += 4, out += 16, iu += 4 * su) {
+            const std::uint64_t a = texel(iu) | static_cast<std::uint64_t>(texel(iu + su)) << 32;
+            const std::uint64_t b = texel(iu + 2 * su) | static_cast<std::uint64_t>(texel(iu + 3 * su)) << 32;
+            std::memcpy(out, &a, 8);
+            std::memcpy(out + 8, &b, 8);
+        }
+        for (; i < n; ++i, out += 4, iu += su) softpix::Store32(out, texel(iu));
+        return;
+    }
     auto texel = [&](std::uint32_t u, std::uint32_t v) {
         return softpix::Load32(src + static_cast<std::ptrdiff_t>(v >> TriangleFixedShift) * pitch +
                                static_cast<std::ptrdiff_t>(u >> TriangleFixedShift) * 4);
     };
-    std::int64_t i = 0;
     for (; i + 2 <= n; i += 2, out += 8, iu += 2 * su, iv += 2 * sv) {
         const std::uint64_t pair = texel(iu, iv) | static_cast<std::uint64_t>(texel(iu + su, iv + sv)) << 32;
         std::memcpy(out, &pair, 8);
