@@ -98,8 +98,9 @@ constexpr std::uint32_t kTri3DSkip = 0xFFFFFFFFu;
 constexpr int kTri3DChunk = 64;
 void Tri3DLaneStageAvx2(const Tri3DDraw& d, Tri3DLanes& l, BYTE* zp, int n, std::uint32_t* u, std::uint32_t* w);
 void Tri3DLaneStageSse2(const Tri3DDraw& d, Tri3DLanes& l, BYTE* zp, int n, std::uint32_t* u, std::uint32_t* w);
-// A whole span of 32-bit texels written unchanged, eight gathered at once;
-// also needs a texture sharing no bytes with the destination.
+// A whole span of 32-bit texels written unchanged, eight at once (gathered,
+// or permuted from one row); also needs a texture sharing no bytes with the
+// destination.
 void Tri3DCopySpan32Avx2(const Tri3DDraw& d, Tri3DLanes& l, BYTE* dp, BYTE* zp, int n);
 
 // Pixel(dst, texel, graphByte, vertexColour) applies the rule of the loop;
