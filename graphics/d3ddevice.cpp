@@ -190,6 +190,17 @@ const COLORFMT* G_D3D_SelectTextureFormat(const BYTE* request)
     return G_D3D_GetTextureColorFormat(GetTextureFormatIndex(&f));
 }
 
+const COLORFMT* G_D3D_SelectGlyphTextureFormat(int alphaChannel, int alphaTest, int is32Bit, int drawValid)
+{
+    IMGFLAGS f{};
+    f.Texture = 1;
+    f.AlphaChFlag = static_cast<BYTE>(alphaChannel);
+    f.DrawValid = static_cast<BYTE>(drawValid);
+    f.AlphaTestFlag = static_cast<BYTE>(alphaTest);
+    f.ColorBitDepth = static_cast<BYTE>(is32Bit != 0 ? 32 : 16);
+    return G_D3D_SelectTextureFormat(reinterpret_cast<const BYTE*>(&f));
+}
+
 int G_D3D_Initialize()
 {
     if (D3DState.Direct3D != nullptr) return -1;
