@@ -173,9 +173,9 @@ TEST_P(D3DFont, PlainFontsGetAnAlphaTestedTextureCacheDrawnAsGlyphQuads)
 TEST_P(D3DFont, TextureAndSoftwareCachesPlaceEveryGlyphAlike)
 {
     struct Case {
-        int type, edge;
+        int type, edge, vertical;
     };
-    const Case cases[] = {{0, -1}, {1, 1}, {1, 2}};
+    const Case cases[] = {{0, -1, 0}, {1, 1, 0}, {1, 2, 0}, {0, -1, 1}, {1, 1, 1}};
     const char* text = "AB5xvAB g";
     for (const Case& c : cases) {
         FontSystem.CacheSlotSetting = 3;
@@ -192,10 +192,10 @@ TEST_P(D3DFont, TextureAndSoftwareCachesPlaceEveryGlyphAlike)
 
         const DWORD colour = GetColorValue(255, 255, 0), edge = GetColorValue(0, 0, 255);
         Clear();
-        ASSERT_EQ(DrawTextWithFontHandle(30, 40, text, colour, soft, edge, 0), 0);
+        ASSERT_EQ(DrawTextWithFontHandle(30, 40, text, colour, soft, edge, c.vertical), 0);
         const std::vector<u32> want = Shown();
         Clear();
-        ASSERT_EQ(DrawTextWithFontHandle(30, 40, text, colour, textured, edge, 0), 0);
+        ASSERT_EQ(DrawTextWithFontHandle(30, 40, text, colour, textured, edge, c.vertical), 0);
         const std::vector<u32> got = Shown();
         ASSERT_EQ(got.size(), want.size());
         int differences = 0, ink = 0;
@@ -203,7 +203,7 @@ TEST_P(D3DFont, TextureAndSoftwareCachesPlaceEveryGlyphAlike)
             differences += got[i] != want[i] ? 1 : 0;
             ink += want[i] == 0xFFFF00u ? 1 : 0;
         }
-        EXPECT_EQ(differences, 0) << "type " << c.type << " edge " << c.edge;
+        EXPECT_EQ(differences, 0) << "type " << c.type << " edge " << c.edge << " vertical " << c.vertical;
         EXPECT_GT(ink, 40) << c.type;
         SIZE a{}, b{};
         EXPECT_EQ(RenderStringWithFontCache(0, 0, 0, 0, 1, 1, text, 0, nullptr, nullptr, 1, textured, 0, -1, 0, &a),
