@@ -132,6 +132,17 @@ void PrepareVertexArrays(D3DDEVREC& r)
 
 int g_direct3DWanted = 0;
 
+// The stage cache only sends words that differ from it, so the device must
+// hold what the cache says: a new device's own defaults differ from them.
+void SendStageCache(IDirect3DDevice7* device, const D3DDEVREC& r)
+{
+    static const D3DTEXTURESTAGESTATETYPE kWords[6] = {D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2, D3DTSS_ALPHAOP,
+                                                       D3DTSS_COLORARG1, D3DTSS_COLORARG2, D3DTSS_COLOROP};
+    for (DWORD s = 0; s < 8; ++s)
+        for (int k = 0; k < 6; ++k)
+            device->SetTextureStageState(s, kWords[k], static_cast<DWORD>(r.Stages[s].Words[k]));
+}
+
 } // namespace
 
 int SetDirect3DWanted(int wanted)
@@ -325,6 +336,7 @@ int G_D3D_CreateDevice(IDirectDrawSurface7* target)
     device->SetRenderState(D3DRENDERSTATE_DITHERENABLE, FALSE);
     static const short kDefaults[6] = {2, 0, 1, 2, 0, 1};
     for (D3DSTAGECACHE& s : r.Stages) std::memcpy(s.Words, kDefaults, sizeof kDefaults);
+    SendStageCache(device, r);
     for (int s = 0; s < 8; ++s) {
         r.MagFilter[s] = D3DTFG_POINT;
         r.MinFilter[s] = 1;
@@ -419,6 +431,7 @@ int G_D3D_RecreateDevice(int device)
     created->SetRenderState(D3DRENDERSTATE_DITHERENABLE, FALSE);
     WriteLog("３Ｄデバイスの作成に成功しました\n");
     r.Device = created;
+    SendStageCache(created, r);
     // The new device knows none of the cached states: every setter sends again.
     r.Force = 1;
     if (r.CurrentTarget != r.OwnTarget) {

@@ -59,9 +59,11 @@ void Model::Triangle(const Pipe& p, const Vtx& a, const Vtx& b, const Vtx& c, co
         *dx = ((f1 - f0) * e2y - (f2 - f0) * e1y) / det;
         *dy = ((f2 - f0) * e1x - (f1 - f0) * e2x) / det;
     };
-    double udx, udy, vdx, vdy;
+    double udx, udy, vdx, vdy, mudx, mudy, mvdx, mvdy;
     grad(a.u, b.u, c.u, &udx, &udy);
     grad(a.v, b.v, c.v, &vdx, &vdy);
+    grad(a.mu, b.mu, c.mu, &mudx, &mudy);
+    grad(a.mv, b.mv, c.mv, &mvdx, &mvdy);
     const int top = std::max<int>(clip.top, 0), bottom = std::min<int>(clip.bottom, h_);
     const int left = std::max<int>(clip.left, 0), right = std::min<int>(clip.right, w_);
     for (int py = top; py < bottom; ++py)
@@ -69,7 +71,9 @@ void Model::Triangle(const Pipe& p, const Vtx& a, const Vtx& b, const Vtx& c, co
             if (!Inside(X, Y, area > 0, px * 256LL, py * 256LL)) continue;
             const double u = a.u + udx * (px - x0) + udy * (py - y0);
             const double v = a.v + vdx * (px - x0) + vdy * (py - y0);
-            Shade(p, px, py, u, v, a.diffuse);
+            const double mu = a.mu + mudx * (px - x0) + mudy * (py - y0);
+            const double mv = a.mv + mvdx * (px - x0) + mvdy * (py - y0);
+            Shade(p, px, py, u, v, a.diffuse, mu, mv);
         }
 }
 
@@ -118,16 +122,26 @@ void Model::Decode(u32 v, int* r, int* g, int* b) const
     *r = R << 3 | R >> 2, *g = G << 2 | G >> 4, *b = B << 3 | B >> 2;
 }
 
-void Model::Shade(const Pipe& p, int px, int py, double u, double v, u32 diffuse)
+namespace {
+
+// Point sampling with clamping; texels beyond the picture hold what the
+// texture was created with: zero.
+u32 Sample(const Picture* pic, int texW, int texH, double u, double v)
+{
+    int tx = static_cast<int>(std::floor(u * texW)), ty = static_cast<int>(std::floor(v * texH));
+    tx = std::min(std::max(tx, 0), texW - 1);
+    ty = std::min(std::max(ty, 0), texH - 1);
+    return (tx < pic->w && ty < pic->h) ? pic->argb[static_cast<std::size_t>(ty) * pic->w + tx] : 0u;
+}
+
+} // namespace
+
+void Model::Shade(const Pipe& p, int px, int py, double u, double v, u32 diffuse, double mu, double mv)
 {
     const int dr = (diffuse >> 16) & 0xFF, dg = (diffuse >> 8) & 0xFF, db = diffuse & 0xFF, da = diffuse >> 24;
     int r = dr, g = dg, b = db, a = da;
     if (p.tex != nullptr) {
-        int tx = static_cast<int>(std::floor(u * p.texW)), ty = static_cast<int>(std::floor(v * p.texH));
-        tx = std::min(std::max(tx, 0), p.texW - 1);
-        ty = std::min(std::max(ty, 0), p.texH - 1);
-        // Texels beyond the picture hold what the texture was created with: zero.
-        const u32 t = (tx < p.tex->w && ty < p.tex->h) ? p.tex->argb[static_cast<std::size_t>(ty) * p.tex->w + tx] : 0u;
+        const u32 t = Sample(p.tex, p.texW, p.texH, u, v);
         int tr = (t >> 16) & 0xFF, tg = (t >> 8) & 0xFF, tb = t & 0xFF;
         const int ta = t >> 24;
         if (p.texture16) {
@@ -137,6 +151,10 @@ void Model::Shade(const Pipe& p, int px, int py, double u, double v, u32 diffuse
         g = p.modColour ? Mul(tg, dg) : tg;
         b = p.modColour ? Mul(tb, db) : tb;
         a = p.alphaFrom == 0 ? da : p.alphaFrom == 1 ? ta : Mul(ta, da);
+    }
+    if (p.mask != nullptr) {
+        a = Mul(static_cast<int>(Sample(p.mask, p.maskW, p.maskH, mu, mv) >> 24), da);
+        if (a < p.maskRef) return;
     }
     if (p.alphaTest && a <= 0) return;
     u32& dst = px_[static_cast<std::size_t>(py) * w_ + px];

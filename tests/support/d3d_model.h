@@ -33,11 +33,17 @@ struct Pipe {
     int blend = 0;           // 0 none, 1 src-alpha / inv-src-alpha, 2 src-alpha / one
     bool alphaTest = false;  // alpha > 0 passes
     bool texture16 = false;  // graphs without alpha on a 16-bit screen keep 5 bits a channel
+    // A blend graph on the first stage: its alpha times the diffuse alpha
+    // is the alpha, tested against maskRef (greater or equal), nothing blended.
+    const Picture* mask = nullptr;
+    int maskW = 1, maskH = 1;
+    int maskRef = 0;
 };
 
 struct Vtx {
     double x, y, u, v;
     u32 diffuse;  // 0xAARRGGBB
+    double mu = 0, mv = 0;  // the blend graph's coordinates
 };
 
 class Model {
@@ -58,7 +64,7 @@ public:
 private:
     u32 Encode(int r, int g, int b) const;
     void Decode(u32 v, int* r, int* g, int* b) const;
-    void Shade(const Pipe& p, int px, int py, double u, double v, u32 diffuse);
+    void Shade(const Pipe& p, int px, int py, double u, double v, u32 diffuse, double mu = 0, double mv = 0);
 
     bool x8888_;
     int w_, h_;
