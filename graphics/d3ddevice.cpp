@@ -290,7 +290,17 @@ int G_D3D_Initialize()
 
 int G_D3D_Terminate()
 {
-    if (D3DState.Direct3D == nullptr) return -1;
+    if (D3DState.Direct3D == nullptr) {
+        if (D3DState.Initialized == 0) return -1;
+        // Ended while released for a display change: only records are left.
+        G_D3D_DeleteAllSurface3DData();
+        G_D3D_DeleteAllDevices();
+        ForgetPreparedDraw();
+        D3DState.FrontScreen = 0;
+        D3DState.Initialized = 0;
+        WriteLog("Direct3D 関連の終了処理は正常に終了しました\n");
+        return 0;
+    }
     WriteLog("Direct3D 関連の終了処理を行います\n");
     G_D3D_EndScene(D3DState.CurrentDevice);
     D3DState.FrontScreen = 0;

@@ -179,4 +179,34 @@ TEST_F(D3DBackEnd, ALostScreenRebuildsTheDeviceAndItsTextures)
     EXPECT_EQ(IsDirect3DActive(), 1);
 }
 
+// Full screen deactivation releases Direct3D; a library ended then leaves no
+// records behind, and the next start takes the first device record again.
+TEST_F(D3DBackEnd, EndingWhileDirect3DIsReleasedClearsItsRecords)
+{
+    ASSERT_GT(Surface3DTable.Count, 0u);
+    ASSERT_EQ(G_D3D_ReleaseDirect3DObject(), 0);
+    EndDirect3DLibrary();
+    EXPECT_EQ(Surface3DTable.Count, 0u);
+    EXPECT_EQ(ImageSurfaceTable.Count, 0u);
+    for (const D3DDEVREC& r : D3DDevices) EXPECT_EQ(r.Used, 0u);
+    EXPECT_EQ(D3DState.Initialized, 0u);
+    EXPECT_EQ(G_D3D_Terminate(), -1);  // nothing is left to end
+
+    ASSERT_EQ(StartDirect3DLibrary(), 0);
+    EXPECT_EQ(D3DState.CurrentDevice, 0);
+    SelectDrawTarget(-2);
+    const int g = CreateGraphOfSize(16, 16, 1, 0, 0);
+    ASSERT_EQ(FillGraphWithColor(g, 255, 255, 255, 255), 0);
+    ASSERT_EQ(DrawGraphAt(40, 30, g, 0), 0);
+    G_D3D_EndCurrentScene();
+    IDirectDrawSurface7* back = GetBackScreenSurface();
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    ASSERT_EQ(back->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    DWORD inside = 0;
+    std::memcpy(&inside, static_cast<BYTE*>(d.lpSurface) + 35 * d.lPitch + 45 * 4, 4);
+    back->Unlock(nullptr);
+    EXPECT_EQ(inside & 0xFFFFFF, 0xFFFFFFu);
+}
+
 } // namespace
