@@ -17,6 +17,7 @@
 #include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "platform/d3d/d3d_test.h"
+#include "platform/ddraw/ddraw_test.h"
 #include "platform/kernel/clock.h"
 #include "support/library_fixture.h"
 
@@ -188,6 +189,7 @@ TEST_F(D3DBackEnd, EndingWhileDirect3DIsReleasedClearsItsRecords)
     EndDirect3DLibrary();
     EXPECT_EQ(Surface3DTable.Count, 0u);
     EXPECT_EQ(ImageSurfaceTable.Count, 0u);
+    EXPECT_EQ(GetLiveDirectDrawSurfaceCount(), 0);
     for (const D3DDEVREC& r : D3DDevices) EXPECT_EQ(r.Used, 0u);
     EXPECT_EQ(D3DState.Initialized, 0u);
     EXPECT_EQ(G_D3D_Terminate(), -1);  // nothing is left to end

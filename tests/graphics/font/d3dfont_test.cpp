@@ -18,6 +18,7 @@
 #include "graphics/font/font.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
+#include "platform/ddraw/ddraw_test.h"
 #include "platform/display/display.h"
 #include "support/d3d_model.h"
 #include "support/fake_font.h"
@@ -234,20 +235,32 @@ TEST_P(D3DFont, GreyFontsUseTheFourBitFormatAndBlendTheirLevels)
     EXPECT_LT(at(2, 1) & 0xFF, 0xFFu);
 }
 
-TEST_P(D3DFont, WithoutBothGlyphFormatsFontsKeepSoftwareCaches)
+// Without both glyph formats, or when the cache graph cannot be made, a font
+// keeps its glyphs in a software cache and still draws.
+TEST_P(D3DFont, FontsFallBackToSoftwareCaches)
 {
-    const TEXFMTSLOT saved = D3DState.Slots[2];
-    D3DState.Slots[2] = D3DState.Slots[3];  // no 4:4:4:4 format
-    const int font = CreateFontToHandle(nullptr, -1, -1, 0, -1, -1, -1, -1, -1);
-    D3DState.Slots[2] = saved;
-    const FONTREC* f = GetFontRecord(font);
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->TextureCache, 0);
-    EXPECT_NE(f->SoftCache, nullptr);
-    EXPECT_EQ(f->SlotCount, 0x50000 / (24 * 24));
-    Clear();
-    EXPECT_EQ(DrawTextWithFontHandle(10, 10, "A", GetColorValue(255, 255, 255), font, 0, 0), 0);
-    EXPECT_EQ(Shown()[(10 + 3) * 640 + 10 + 1 + 2], 0xFFFFFFu);  // the apex of A
+    for (int failGraph = 0; failGraph < 2; ++failGraph) {
+        const TEXFMTSLOT saved = D3DState.Slots[2];
+        if (failGraph == 0) {
+            D3DState.Slots[2] = D3DState.Slots[3];  // no 4:4:4:4 format
+        } else {
+            FailNextDirectDrawSurfaces(1);
+        }
+        const int font = CreateFontToHandle(nullptr, -1, -1, 0, -1, -1, -1, -1, -1);
+        D3DState.Slots[2] = saved;
+        FailNextDirectDrawSurfaces(0);
+        const FONTREC* f = GetFontRecord(font);
+        ASSERT_NE(f, nullptr) << failGraph;
+        EXPECT_EQ(f->TextureCache, 0) << failGraph;
+        EXPECT_EQ(f->CacheGraph, -1) << failGraph;
+        EXPECT_NE(f->SoftCache, nullptr) << failGraph;
+        EXPECT_EQ(f->SlotCount, 0x50000 / (24 * 24)) << failGraph;
+        EXPECT_EQ(Contains(ReadLogFile(), "テクスチャ文字キャッシュの作成に失敗しました"), failGraph == 1);
+        Clear();
+        EXPECT_EQ(DrawTextWithFontHandle(10, 10, "A", GetColorValue(255, 255, 255), font, 0, 0), 0);
+        EXPECT_EQ(Shown()[(10 + 3) * 640 + 10 + 1 + 2], 0xFFFFFFu) << failGraph;  // the apex of A
+        DestroyFontHandle(font);
+    }
 }
 
 // A lost screen re-creates the font under its handle; a mode change that
