@@ -14,7 +14,8 @@ int G_D3D_DrawFontString(int x, int y, const char* text, DWORD colour, int font,
     if (f == nullptr) return -1;
     if (f->TextureCache != 1) return DrawFontString2D(x, y, text, colour, font, edgeColour, vertical);
     if (D3DState.Direct3D == nullptr || D3DState.DeviceUnusable != 0) return -1;
-    RefreshFontCacheSurfaces(font);
+    // A cache graph that cannot be made again (after a reset) leaves nothing to draw from.
+    if (RefreshFontCacheSurfaces(font) < 0) return -1;
     RenderStringWithFontCache(1, x, y, 0, 1.0, 1.0, text, colour, nullptr, &DrawState.DrawArea, 1, font, edgeColour,
                               -1, vertical, nullptr);
     return 0;
