@@ -10,6 +10,7 @@
 #include "graphics/d3ddraw.h"
 #include "graphics/d3dtexture.h"
 #include "graphics/drawstate.h"
+#include "graphics/mask.h"
 #include "graphics/screen.h"
 
 D3DSTATE D3DState;
@@ -490,7 +491,9 @@ int G_D3D_RecreateDirect3D()
     WriteLog("Ｄｉｒｅｃｔ３Ｄオブジェクトは正常に取得されました\n");
     D3DDEVREC& r = D3DDevices[D3DState.CurrentDevice & 3];
     r.OwnTarget = GetFrontScreenSurface();
-    r.CurrentTarget = GetCurrentDrawSurface();
+    // The mask screen came back first: draws through it render into its surface.
+    r.CurrentTarget = MaskScreen.Active != 0 && MaskScreen.Surface != nullptr ? MaskScreen.Surface
+                                                                             : GetCurrentDrawSurface();
     G_D3D_RecreateDevice(D3DState.CurrentDevice);
     return 0;
 }

@@ -206,4 +206,22 @@ TEST_F(MaskScreenDirect3D, DrawsLandOnlyWhereThePlaneLetsThemThrough)
     }
 }
 
+TEST_F(MaskScreenDirect3D, ALostScreenBringsTheDeviceBackOntoTheMask)
+{
+    const int sprite = CreateGraphOfSize(64, 64, 1, 0, 0);
+    MaskScreen.Wanted = 1;
+    ASSERT_EQ(CreateMaskScreen(1), 0);
+    ASSERT_EQ(EnableMaskScreen(1), 0);
+    ASSERT_EQ(RecreateLostScreen(), 0);
+    ASSERT_NE(MaskScreen.Surface, nullptr);
+    EXPECT_EQ(CurrentD3DDevice()->CurrentTarget, MaskScreen.Surface);
+    std::memset(MaskScreen.Plane + 50 * MaskScreen.Pitch, 1, static_cast<std::size_t>(MaskScreen.Pitch) * 190);
+    SysState.BackgroundRed = SysState.BackgroundGreen = SysState.BackgroundBlue = 0x40;
+    ClearDrawTarget();
+    ASSERT_EQ(FillGraphWithColor(sprite, 0, 255, 0, 255), 0);
+    ASSERT_EQ(DrawGraphAt(20, 20, sprite, 0), 0);
+    EXPECT_EQ(Pixel(40, 45), 0x00FF00u);
+    EXPECT_EQ(Pixel(40, 55), 0x404040u);
+}
+
 } // namespace
