@@ -215,7 +215,7 @@ TEST_P(D3DFont, TextureAndSoftwareCachesPlaceEveryGlyphAlike)
     }
 }
 
-TEST_P(D3DFont, GreyFontsUseTheFourBitFormatAndBlendTheirLevels)
+TEST_P(D3DFont, GreyFontsUseTheFourBitFormatForLevelsAndEdges)
 {
     const int font = CreateFontToHandle(nullptr, -1, -1, 2, -1, -1, -1, -1, -1);
     const FONTREC* f = GetFontRecord(font);
@@ -233,6 +233,20 @@ TEST_P(D3DFont, GreyFontsUseTheFourBitFormatAndBlendTheirLevels)
     EXPECT_NE(at(2, 0), background);
     EXPECT_LT(at(2, 0) & 0xFF, at(2, 1) & 0xFF);
     EXPECT_LT(at(2, 1) & 0xFF, 0xFFu);
+
+    // With an edge of 1: a full-ink pixel gets a full edge on its four sides only.
+    const int edged = CreateFontToHandle(nullptr, -1, -1, 3, -1, 1, -1, -1, -1);
+    ASSERT_EQ(GetFontRecord(edged)->TextureCache, 1);
+    Clear();
+    ASSERT_EQ(DrawTextWithFontHandle(10, 10, "x", GetColorValue(255, 255, 255), edged, GetColorValue(0, 0, 255), 0),
+              0);
+    const std::vector<u32> rim = Shown();
+    const int cx = 10 + 1, cy = 10 + 8 + 1;  // the ink at (e, e) of the box, 13 - 5 below the top
+    EXPECT_EQ(rim[cy * 640 + cx], 0xFFFFFFu);
+    const int sides[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+    for (const auto& d : sides)
+        EXPECT_EQ(rim[(cy + d[1]) * 640 + cx + d[0]], 0x0000FFu) << d[0] << "," << d[1];
+    EXPECT_EQ(rim[(cy + 1) * 640 + cx + 1], background);
 }
 
 // Without both glyph formats, or when the cache graph cannot be made, a font
