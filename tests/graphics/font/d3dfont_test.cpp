@@ -167,6 +167,17 @@ TEST_P(D3DFont, PlainFontsGetAnAlphaTestedTextureCacheDrawnAsGlyphQuads)
               34);
     EXPECT_EQ(RenderStringWithFontCache(0, 0, 0, 0, 2.0, 1.0, "AB", 0, nullptr, nullptr, 1, font, 0, -1, 0, nullptr),
               17);
+    // Drawn at twice the size, the one-pixel x covers two by two pixels, 2 x 8 below the top.
+    Clear();
+    ASSERT_EQ(RenderStringWithFontCache(1, 300, 200, 1, 2.0, 2.0, "x", GetColorValue(255, 255, 255), nullptr, nullptr,
+                                        1, font, 0, -1, 0, nullptr),
+              6);
+    const std::vector<u32> twice = Shown();
+    for (int dy = -1; dy <= 2; ++dy)
+        for (int dx = -1; dx <= 2; ++dx) {
+            const bool ink = dx >= 0 && dx < 2 && dy >= 0 && dy < 2;
+            EXPECT_EQ(twice[(216 + dy) * 640 + 300 + dx] == 0xFFFFFFu, ink) << dx << "," << dy;
+        }
 }
 
 // Fonts of few cells reuse them within one string: every glyph still shows
