@@ -75,7 +75,63 @@ RECT Ordered(int x1, int y1, int x2, int y2)
     return RECT{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
 }
 
+// The device's add of the source by its alpha; the software kernels draw nothing in it.
+constexpr int kDeviceAddMode = ToInt(BlendMode::Direct3DFirst);
+
+bool SubtractOnDevice()
+{
+    return DrawState.BlendMode == ToInt(BlendMode::Subtract);
+}
+
+// A Direct3D draw, bracketed by the inversions when it subtracts.
+template <class Draw>
+int DrawOnDevice(const RECT& box, Draw draw)
+{
+    if (!SubtractOnDevice()) return draw();
+    BeginSubtractBlendByInversion(&box);
+    const int answer = draw();
+    EndSubtractBlendByInversion(&box);
+    return answer;
+}
+
+// 255 minus the destination over `rect`: a white box in the device's mode 3,
+// whose blend is the source times one minus the destination. Answers the
+// blend parameter in force before.
+int InvertOnDevice(const RECT* rect)
+{
+    DRAWSTATE& d = DrawState;
+    const DWORD white = ConvertRGBToScreenColor(255, 255, 255);
+    const DWORD bright = d.DrawBright;
+    const int param = d.BlendParam;
+    // Full brightness on every channel: the screen's white value read as a
+    // brightness would drop channels on a 16-bit screen.
+    StoreBrightness(255, 255, 255);
+    StoreBlendMode(ToInt(BlendMode::Subtract), 255);
+    G_D3D_DrawFilledBox(rect->left, rect->top, rect->right, rect->bottom, white);
+    StorePackedBrightness(bright);
+    return param;
+}
+
+bool DeviceDraws()
+{
+    return CurrentD3DDevice() != nullptr && D3DState.DeviceUnusable == 0;
+}
+
 } // namespace
+
+int BeginSubtractBlendByInversion(const RECT* rect)
+{
+    if (!DeviceDraws()) return 0;
+    StoreBlendMode(kDeviceAddMode, InvertOnDevice(rect));
+    return 0;
+}
+
+int EndSubtractBlendByInversion(const RECT* rect)
+{
+    if (!DeviceDraws()) return 0;
+    StoreBlendMode(ToInt(BlendMode::Subtract), InvertOnDevice(rect));
+    return 0;
+}
 
 int RenderGraphAt(int x, int y, int graph, int trans)
 {
@@ -85,9 +141,12 @@ int RenderGraphAt(int x, int y, int graph, int trans)
     BeginFront(graph);
     const RECT box{x, y, x + g->Width, y + g->Height};
     BeginMaskedDraw(&g_maskedDraw, box);
-    answer = g->Format.Texture == 1
-                 ? G_D3D_DrawGraphAt(x, y, static_cast<float>(x), static_cast<float>(y), g, trans, 0)
-                 : DrawGraph2DAt(x, y, g, trans);
+    answer = g->Format.Texture == 1 ? DrawOnDevice(box,
+                                                   [&] {
+                                                       return G_D3D_DrawGraphAt(x, y, static_cast<float>(x),
+                                                                                static_cast<float>(y), g, trans, 0);
+                                                   })
+                                    : DrawGraph2DAt(x, y, g, trans);
     EndFront(box);
     return answer;
 }
@@ -101,8 +160,12 @@ int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int trans)
     const RECT box = Ordered(x1, y1, x2, y2);
     BeginMaskedDraw(&g_maskedDraw, box);
     answer = g->Format.Texture == 1
-                 ? G_D3D_DrawGraphStretched(x1, y1, x2, y2, static_cast<float>(x1), static_cast<float>(y1),
-                                            static_cast<float>(x2), static_cast<float>(y2), g, trans, 0)
+                 ? DrawOnDevice(box,
+                                [&] {
+                                    return G_D3D_DrawGraphStretched(x1, y1, x2, y2, static_cast<float>(x1),
+                                                                    static_cast<float>(y1), static_cast<float>(x2),
+                                                                    static_cast<float>(y2), g, trans, 0);
+                                })
                  : DrawGraph2DStretched(x1, y1, x2, y2, g, trans, -1);
     EndFront(box);
     return answer;
@@ -195,7 +258,7 @@ int RenderGraphRotated(float x, float y, double rate, double angle, int graph, i
     int answer = 0;
     if (CheckGraphDraw(graph, &g, &answer) != 0) return answer;
     RECT box{};
-    if (SoftwareFront() || MaskScreen.Active != 0) {
+    if (SoftwareFront() || MaskScreen.Active != 0 || (g->Format.Texture == 1 && SubtractOnDevice())) {
         const double w = g->Width;
         const double h = g->Height;
         const double hw = g->Width / 2;
@@ -219,11 +282,14 @@ int RenderGraphRotated(float x, float y, double rate, double angle, int graph, i
     BeginMaskedDraw(&g_maskedDraw, box);
     if (g->Format.Texture != 1) {
         answer = DrawGraph2DRotated(x, y, rate, angle, g, trans, turn);
-    } else if (angle == 0.0 && rate == 1.0 && turn == 0) {
-        const int ix = static_cast<int>(x) - g->Width / 2, iy = static_cast<int>(y) - g->Height / 2;
-        answer = G_D3D_DrawGraphAt(ix, iy, static_cast<float>(ix), static_cast<float>(iy), g, trans, 0);
     } else {
-        answer = G_D3D_DrawGraphRotated(x, y, rate, angle, g, trans, turn);
+        answer = DrawOnDevice(box, [&] {
+            if (angle == 0.0 && rate == 1.0 && turn == 0) {
+                const int ix = static_cast<int>(x) - g->Width / 2, iy = static_cast<int>(y) - g->Height / 2;
+                return G_D3D_DrawGraphAt(ix, iy, static_cast<float>(ix), static_cast<float>(iy), g, trans, 0);
+            }
+            return G_D3D_DrawGraphRotated(x, y, rate, angle, g, trans, turn);
+        });
     }
     EndFront(box);
     return answer;
@@ -276,11 +342,15 @@ int DrawGraphToQuadF(float x1, float y1, float x2, float y2, float x3, float y3,
         box.right = std::max<LONG>(box.right, Truncate(xs[i]));
         box.bottom = std::max<LONG>(box.bottom, Truncate(ys[i]));
     }
+    // A corner past a pixel's centre covers that pixel: the box takes it in.
+    ++box.right;
+    ++box.bottom;
     BeginFront(graph);
     BeginMaskedDraw(&g_maskedDraw, box);
     // The back-ends take the corners top-left, top-right, bottom-left, bottom-right.
-    answer = g->Format.Texture == 1 ? G_D3D_DrawGraphQuad(x1, y1, x2, y2, x4, y4, x3, y3, g, trans)
-                                    : DrawGraph2DQuadFromFloats(x1, y1, x2, y2, x4, y4, x3, y3, g, trans);
+    answer = g->Format.Texture == 1
+                 ? DrawOnDevice(box, [&] { return G_D3D_DrawGraphQuad(x1, y1, x2, y2, x4, y4, x3, y3, g, trans); })
+                 : DrawGraph2DQuadFromFloats(x1, y1, x2, y2, x4, y4, x3, y3, g, trans);
     EndFront(box);
     return answer;
 }
@@ -362,7 +432,7 @@ int DrawPrimitiveGraph(const VERTEX2D* vertices, int count, int kind, int graph,
         BeginFront(-1);
         BeginMaskedDraw(&g_maskedDraw, box);
         if (IsDirect3DActive() == 1 && (g == nullptr || g->Format.Texture == 1)) {
-            answer = G_D3D_DrawTriangleList(list, triangles, g, trans, 0, 0);
+            answer = DrawOnDevice(box, [&] { return G_D3D_DrawTriangleList(list, triangles, g, trans, 0, 0); });
         } else {
             answer = DrawTriangleList2D(list, triangles, g, trans, 0, 0);
         }
@@ -414,9 +484,10 @@ int RenderLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thicknes
     ++box.bottom;
     BeginFront(-1);
     BeginMaskedDraw(&g_maskedDraw, box);
-    const int answer = IsDirect3DActive() == 1 && DrawState.LinesThrough2D == 0
-                           ? G_D3D_DrawLineSegment(x1, y1, x2, y2, colour)
-                           : DrawLine2D(x1, y1, x2, y2, colour);
+    const int answer =
+        IsDirect3DActive() == 1 && DrawState.LinesThrough2D == 0
+            ? DrawOnDevice(box, [&] { return G_D3D_DrawLineSegment(x1, y1, x2, y2, colour); })
+            : DrawLine2D(x1, y1, x2, y2, colour);
     EndFront(box);
     return answer;
 }
@@ -429,8 +500,9 @@ int RenderCircleShape(int x, int y, int r, DWORD colour, int fill)
     const RECT box{x - r - 1, y - r - 1, x + r + 1, y + r + 1};
     BeginFront(-1);
     BeginMaskedDraw(&g_maskedDraw, box);
-    const int answer = IsDirect3DActive() == 1 ? G_D3D_DrawCircle(x, y, r, colour, fill)
-                                               : DrawCircle2D(x, y, r, colour, fill);
+    const int answer = IsDirect3DActive() == 1
+                           ? DrawOnDevice(box, [&] { return G_D3D_DrawCircle(x, y, r, colour, fill); })
+                           : DrawCircle2D(x, y, r, colour, fill);
     EndFront(box);
     return answer;
 }

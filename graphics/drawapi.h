@@ -1,7 +1,7 @@
 // The draw entries: graphs at a point, stretched, mirrored, in parts,
 // rotated about a centre or a pivot, on a free quad, as triangle lists,
 // strips and fans, and lines and circles. Each runs the common checks and
-// hands the draw to the 2D back-end (Direct3D joins when it exists).
+// hands the draw to the Direct3D or the 2D back-end.
 #pragma once
 
 #include "graphics/vertex.h"
@@ -37,6 +37,14 @@ int DrawPrimitiveGraph(const VERTEX2D* vertices, int count, int kind, int graph,
 int DrawThickLine(int x1, int y1, int x2, int y2, DWORD colour, int thickness);
 int RenderLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thickness);
 int RenderCircleShape(int x, int y, int r, DWORD colour, int fill);
+
+// Direct3D cannot subtract: a blend-mode-3 draw is bracketed by these two,
+// which invert `rect` on the device and switch to the additive mode 5 for
+// the draw in between, then invert again and put mode 3 back. Nothing but
+// the mode changes while the device cannot draw (its shapes then go 2D,
+// where mode 3 subtracts by itself).
+int BeginSubtractBlendByInversion(const RECT* rect);
+int EndSubtractBlendByInversion(const RECT* rect);
 
 // The triangles of a strip or fan as vertex indexes (three per triangle);
 // the number of triangles, or -1 for a kind or count that makes none.

@@ -415,17 +415,24 @@ int DrawTextWithFontHandle(int x, int y, const char* text, DWORD colour, int fon
     MASKEDDRAW masked;
     BeginMaskedDraw(&masked, line);
     const bool front = IsSoftwareDrawing() == 1 && DrawState.DrawTarget == -4;
+    const bool subtract = f->TextureCache == 1 && DrawState.BlendMode == ToInt(BlendMode::Subtract);
     RECT rect{};
-    if (front) {
+    if (front || subtract) {
         rect = line;
         if (rect.left >= area.right) {
             EndMaskedDraw(&masked);
             return 0;
         }
-        if (ScreenState.FrontImageStale == 1) RefreshFrontMemImg();
+        if (front && ScreenState.FrontImageStale == 1) RefreshFrontMemImg();
     }
-    const int result = f->TextureCache == 1 ? G_D3D_DrawFontString(x, y, text, colour, font, edgeColour, vertical)
-                                            : DrawFontString2D(x, y, text, colour, font, edgeColour, vertical);
+    int result = 0;
+    if (f->TextureCache == 1) {
+        if (subtract) BeginSubtractBlendByInversion(&rect);
+        result = G_D3D_DrawFontString(x, y, text, colour, font, edgeColour, vertical);
+        if (subtract) EndSubtractBlendByInversion(&rect);
+    } else {
+        result = DrawFontString2D(x, y, text, colour, font, edgeColour, vertical);
+    }
     EndMaskedDraw(&masked);
     if (front) FlushFrontMemImgRect(&rect);
     return result;

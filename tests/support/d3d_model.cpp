@@ -161,7 +161,10 @@ void Model::Shade(const Pipe& p, int px, int py, double u, double v, u32 diffuse
     if (p.blend != 0) {
         int or_, og, ob;
         Decode(dst, &or_, &og, &ob);
-        auto mix = [&](int s, int d) { return std::min(255, Mul(s, a) + (p.blend == 1 ? Mul(d, 255 - a) : d)); };
+        auto mix = [&](int s, int d) {
+            if (p.blend == 3) return Mul(s, 255 - d);
+            return std::min(255, Mul(s, a) + (p.blend == 1 ? Mul(d, 255 - a) : d));
+        };
         r = mix(r, or_), g = mix(g, og), b = mix(b, ob);
     }
     dst = Encode(r, g, b);

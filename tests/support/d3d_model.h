@@ -30,7 +30,7 @@ struct Pipe {
     int texW = 1, texH = 1;  // the texture's power-of-two size
     bool modColour = false;  // texel x diffuse, else texel (or diffuse without texture)
     int alphaFrom = 0;       // 0 diffuse, 1 texel, 2 texel x diffuse
-    int blend = 0;           // 0 none, 1 src-alpha / inv-src-alpha, 2 src-alpha / one
+    int blend = 0;           // 0 none, 1 src-alpha / inv-src-alpha, 2 src-alpha / one, 3 inv-dest-colour / zero
     bool alphaTest = false;  // alpha > 0 passes
     bool texture16 = false;  // graphs without alpha on a 16-bit screen keep 5 bits a channel
     // A blend graph on the first stage: its alpha times the diffuse alpha
