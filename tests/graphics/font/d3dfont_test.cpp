@@ -2,7 +2,7 @@
 // 16-bit glyph formats, strings drawn as glyph quads that match the device
 // model, the same placement as software caches (also when cells are reused
 // within one string), the fall-back to software caches and the cache's
-// return after a reset under the same handle.
+// return after a reset under the same handle, and the subtract of blend mode 3.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -18,6 +18,7 @@
 #include "graphics/font/font.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
+#include "platform/d3d/d3d_test.h"
 #include "platform/ddraw/ddraw_test.h"
 #include "platform/display/display.h"
 #include "support/d3d_model.h"
@@ -319,6 +320,52 @@ TEST_P(D3DFont, TheCacheComesBackUnderTheSameHandle)
     EXPECT_EQ(IsGraphHandleValid(GetFontRecord(font)->CacheGraph), 1);
     EXPECT_EQ(DestroyFontHandle(font), 0);
     EXPECT_EQ(deleted, 1);
+}
+
+// Text subtracted from white is white less what the same text adds onto
+// black, pixel for pixel (colours in whole 5-bit steps, so 16-bit screens
+// keep it exact too), with one inversion before and after the whole string
+// (not one pair per glyph), and the drawing state is as it was afterwards.
+TEST_P(D3DFont, TextureFontsSubtractInBlendModeThree)
+{
+    struct Case {
+        int type, edge, vertical;
+    };
+    const Case cases[] = {{0, -1, 0}, {1, 1, 0}, {0, -1, 1}};
+    const char* text = "AB5xvA";
+    for (const Case& c : cases) {
+        const int font = CreateFontToHandle(nullptr, -1, -1, c.type, -1, c.edge, -1, -1, -1);
+        ASSERT_EQ(GetFontRecord(font)->TextureCache, 1);
+        const DWORD colour = GetColorValue(248, 128, 8), edge = GetColorValue(0, 64, 200);
+        long long calls[2] = {};
+        auto draw = [&](int background, int mode) {
+            SysState.BackgroundRed = SysState.BackgroundGreen = SysState.BackgroundBlue = background;
+            EraseScreen();
+            SelectBlendMode(mode, 255);
+            G_D3D_FlushCurrentVertexBatch();
+            const long long before = GetDirect3DDrawCallCount();
+            EXPECT_EQ(DrawTextWithFontHandle(30, 40, text, colour, font, edge, c.vertical), 0);
+            G_D3D_FlushCurrentVertexBatch();
+            calls[mode == 3] = GetDirect3DDrawCallCount() - before;
+            EXPECT_EQ(DrawState.BlendMode, mode);
+            EXPECT_EQ(DrawState.BlendParam, 255);
+            EXPECT_EQ(DrawState.DrawBright & 0xFFFFFF, 0xFFFFFFu);
+            SelectBlendMode(0, 255);
+            return Shown();
+        };
+        const std::vector<u32> added = draw(0, 2);
+        const std::vector<u32> subtracted = draw(255, 3);
+        ASSERT_EQ(added.size(), subtracted.size());
+        int differences = 0, ink = 0;
+        for (std::size_t i = 0; i < added.size(); ++i) {
+            differences += subtracted[i] != (~added[i] & 0xFFFFFF) ? 1 : 0;
+            ink += added[i] != 0 ? 1 : 0;
+        }
+        EXPECT_EQ(differences, 0) << "type " << c.type << " vertical " << c.vertical;
+        EXPECT_GT(ink, 40);
+        EXPECT_EQ(calls[1], calls[0] + 2) << "type " << c.type << " vertical " << c.vertical;
+        DestroyFontHandle(font);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, D3DFont, testing::Values(32, 16),
