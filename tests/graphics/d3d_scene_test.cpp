@@ -436,6 +436,43 @@ TEST_P(D3DScene, SubtractIsInvertAddInvertAndLeavesTheStateAsItWas)
     EXPECT_EQ(CountDifferences(ref, &first), 0) << first;
 }
 
+// While the device cannot draw, its shapes go 2D, where mode 3 subtracts by
+// itself: no inversion is made (a 2D inversion box would blacken the
+// rectangle, and the 2D kernels draw nothing in the device's add mode).
+TEST_P(D3DScene, ShapesSubtractIn2DWhileTheDeviceCannotDraw)
+{
+    SelectDrawTarget(-2);
+    SysState.BackgroundRed = SysState.BackgroundGreen = SysState.BackgroundBlue = 0;
+    EraseScreen();
+    // Odd floors keep the 2D subtract's half-channel steps exact.
+    SelectBlendMode(0, 255);
+    EXPECT_EQ(DrawCircleShape(16, 16, 40, GetColorValue(201, 97, 49), 1), 0);
+    G_D3D_FlushCurrentVertexBatch();
+    D3DState.DeviceUnusable = 1;
+    SelectBlendMode(3, 255);
+    const DWORD grey = GetColorValue(48, 48, 48);
+    EXPECT_EQ(DrawCircleShape(16, 16, 4, grey, 1), 0);
+    EXPECT_EQ(DrawLineSegment(2, 28, 30, 28, grey, 1), 0);
+    EXPECT_EQ(DrawState.BlendMode, 3);
+    D3DState.DeviceUnusable = 0;
+    SelectBlendMode(0, 255);
+    ASSERT_EQ(PresentScreen(), 0);
+    int w = 0, h = 0;
+    const u32* shown = GetLastPresentedPixels(&w, &h);
+    ASSERT_NE(shown, nullptr);
+    auto at = [&](int x, int y) { return shown[y * w + x] & 0xFFFFFF; };
+    const u32 floor = at(30, 10);
+    EXPECT_NE(floor, 0u);
+    EXPECT_EQ(at(12, 12), floor);  // in the circle's rectangle, not in the circle
+    for (const u32 v : {at(16, 16), at(10, 28)}) {
+        EXPECT_NE(v, floor);
+        EXPECT_NE(v, 0u);
+        if (GetParam() == 32) {
+            EXPECT_EQ(v, floor - 0x303030u);
+        }
+    }
+}
+
 // The same subtract draws through the software renderer and through the
 // device's invert, add, invert. Each test starts the back-end it draws with.
 class SubtractBackEnds : public D3DScene {
