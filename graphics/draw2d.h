@@ -24,11 +24,24 @@ struct DRAW2DBLOCK {
     const MEMIMG* Dest;    // what the kernels draw into
     const MEMIMG* Source;  // what they read, or null
     int DestLocked;
-    RECT DestLockRect;
+    RECT DestLockRect;     // the clipped rectangle on the destination surface
     int SourceLocked;
-    RECT SourceLockRect;
+    RECT SourceLockRect;   // the 2D surface's rectangle on its image surface
     int DestIsView;
     int SourceIsView;
+    // The destination drawn in work surface 1 at target coordinates and
+    // copied back at the finish; its pixels held in the kernels' layout
+    // meanwhile when the screen's layout is another.
+    int DestViaWork;
+    int DestConverted;
+    BYTE* DestPixels;  // first locked pixel and pitch, for the way back
+    int DestPitch;
+    // The source copied to (0, 0) of work surface 2, or locked in place; in
+    // the kernels' layout meanwhile when the screen's layout is another.
+    int SourceViaWork;
+    int SourceConverted;
+    BYTE* SourcePixels;
+    int SourcePitch;
 };
 
 extern DRAW2DBLOCK Draw2DBlock;
