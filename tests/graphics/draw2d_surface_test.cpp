@@ -13,6 +13,9 @@
 #include <vector>
 
 #include "core/api.h"
+#include "core/log.h"
+#include "core/mainwindow.h"
+#include "core/startup.h"
 #include "core/sysstate.h"
 #include "graphics/backend2d.h"
 #include "graphics/d3ddevice.h"
@@ -26,8 +29,10 @@
 #include "graphics/matrix.h"
 #include "graphics/screen.h"
 #include "graphics/surface2d.h"
+#include "platform/com/com.h"
 #include "platform/ddraw/ddraw_test.h"
 #include "platform/kernel/clock.h"
+#include "platform/kernel/file.h"
 #include "support/library_fixture.h"
 
 namespace {
@@ -288,6 +293,33 @@ TEST_P(SurfaceScreenDraws, UnblendedShapesWriteTheScreensOwnValues)
     EXPECT_EQ(after[200 * kW + 430], want[200 * kW + 430]);
 }
 
+// A graph target taller than the screen-sized work surface is drawn in place, converted there and back.
+TEST_P(SurfaceScreenDraws, BlendedDrawsOntoATallGraphTargetLandInPlace)
+{
+    const int target = CreateGraphOfSize(32, 600, 0, 0, 0);
+    const int g = CreateGraphOfSize(16, 16, 0, 0, 0);
+    ASSERT_NE(target, -1);
+    ASSERT_NE(g, -1);
+    IDirectDrawSurface7* t = GraphImageSurface(target)->Surface;
+    IDirectDrawSurface7* src = GraphImageSurface(g)->Surface;
+    WriteSurface(t, 0, 0, 32, 600, Pattern);
+    auto texel = [](int x, int y) { return ScreenValue(x * 16, 255 - y * 16, 77); };
+    WriteSurface(src, 0, 0, 16, 16, texel);
+    std::vector<u32> raw;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) raw.push_back(texel(x, y));
+    ASSERT_EQ(SelectDrawTarget(target), 0);
+    SelectBlendMode(1, 90);
+    const std::vector<u32> before = ReadSurface(t, 0, 0, 32, 600);
+    KernelPicture source(raw, 16, 16, Converts());
+    KernelPicture dest(before, 32, 600, Converts());
+    BlitMemImg(&dest.image, &source.image, 10, 560, 0, nullptr);
+    ASSERT_EQ(DrawGraphAt(10, 560, g, 0), 0);
+    EXPECT_EQ(ReadSurface(t, 0, 0, 32, 600), dest.Out(RECT{10, 560, 32, 576}, before));
+    SelectBlendMode(0, 255);
+    SelectDrawTarget(-2);
+}
+
 const Layout kLayouts[] = {
     {"RGB555", 16, 0x7C00, 0x03E0, 0x001F, 1},
     {"BGR565", 16, 0x001F, 0x07E0, 0xF800, 3},
@@ -298,5 +330,216 @@ const Layout kLayouts[] = {
 
 INSTANTIATE_TEST_SUITE_P(Layouts, SurfaceScreenDraws, testing::ValuesIn(kLayouts),
                          [](const testing::TestParamInfo<Layout>& i) { return std::string(i.param.name); });
+
+// --- a DirectDraw screen without Direct3D -------------------------------------
+
+// Started below the library's start with the software-start request, which
+// keeps Direct3D out without turning to GDI: graphs in system memory are
+// software images and can be draw targets, and 8-bit modes keep 8 bits.
+class DirectDrawScreen : public testing::Test {
+protected:
+    void Start(int bits, DWORD red = 0, DWORD green = 0, DWORD blue = 0)
+    {
+        ResetLibraryProcessState();
+        UseManualClock(100000, 20);
+        SetDirectDrawModeMasks(bits, red, green, blue);
+        SysState.DoubleStartAllowed = 1;
+        SysState.WindowModeFlag = 0;
+        GetCurrentDirectoryA(sizeof SysState.StartDirectory, SysState.StartDirectory);
+        CreateLogFile();
+        ASSERT_EQ(InitializeCom(), 0);
+        ASSERT_EQ(CreateMainWindow(), 0);
+        started_ = true;
+        SysState.StartupFlag = 1;
+        ApplyScreenMode(kW, kH, bits, -1);
+        StoreSoftwareStartRequest(1);
+        ASSERT_EQ(StartScreenSystem(SysState.MainWindow), 0);
+        SysState.ActiveFlag = 1;
+        SwitchDrawTarget(-2);
+        ASSERT_EQ(ScreenState.GdiOnly, 0);
+        ASSERT_EQ(ScreenState.ColorBits, bits);
+    }
+    void TearDown() override
+    {
+        if (started_) {
+            EndScreenSystem();
+            CloseMainWindow();
+            CoUninitialize();
+        }
+        SetDirectDrawModeMasks(16, 0, 0, 0);
+        SetDirectDrawModeMasks(32, 0, 0, 0);
+        UseRealClock();
+    }
+    bool started_ = false;
+};
+
+// Colours with channels of 0 or 255 only, the same in every layout.
+void PrimaryColour(int x, int y, int* r, int* g, int* b)
+{
+    const u32 h = ((static_cast<u32>(x) + 1) * 2654435761u ^ (static_cast<u32>(y) + 1) * 40503u) >> 13;
+    *r = (h & 1) ? 255 : 0;
+    *g = (h & 2) ? 255 : 0;
+    *b = (h & 4) ? 255 : 0;
+}
+
+// The channel bits of a primary colour in a layout, spare bits clear.
+u32 PrimaryValue(const COLORFMT* f, int x, int y, bool spare)
+{
+    int r, g, b;
+    PrimaryColour(x, y, &r, &g, &b);
+    const u32 v = GetColorValueInFormat(f, r, g, b, 255);
+    return spare ? v : v & (f->RedMask | f->GreenMask | f->BlueMask);
+}
+
+void FillImage(MEMIMG* image, int w, int h)
+{
+    const int bytes = image->Body->PixelFormat == MEMIMG_FORMAT_RGB565 ? 2 : 4;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const u32 v = PrimaryValue(image->Body->ColorFormat, x, y, false);
+            std::memcpy(image->Pixels + y * image->Body->Pitch + x * bytes, &v, static_cast<size_t>(bytes));
+        }
+}
+
+u32 ImagePixel(const MEMIMG* image, int x, int y)
+{
+    const int bytes = image->Body->PixelFormat == MEMIMG_FORMAT_RGB565 ? 2 : 4;
+    u32 v = 0;
+    std::memcpy(&v, image->Pixels + y * image->Body->Pitch + x * bytes, static_cast<size_t>(bytes));
+    return v;
+}
+
+class ScreenReadBack : public DirectDrawScreen, public testing::WithParamInterface<Layout> {};
+
+// Every pair of where the target and the graph keep their pixels lands the
+// rectangle with the bits no channel uses set, except the plain copy between
+// two software images.
+TEST_P(ScreenReadBack, EveryPairOfTargetAndGraphCopiesTheRectangle)
+{
+    const Layout& l = GetParam();
+    Start(l.bits, l.red, l.green, l.blue);
+    if (HasFatalFailure()) return;
+    const COLORFMT* screen = &ScreenState.ColorFormat;
+    WriteSurface(GetBackScreenSurface(), 0, 0, kW, kH, [&](int x, int y) { return PrimaryValue(screen, x, y, false); });
+    const int surfaceGraph = CreateGraphOfSize(16, 12, 0, 0, 0);
+    const int parent = CreateGraphOfSize(64, 64, 0, 0, 0);
+    const int view = CreateDerivedGraph(8, 8, 40, 40, parent);
+    SetNewGraphInSystemMemory(1);
+    const int imageGraph = CreateGraphOfSize(16, 12, 0, 0, 0);
+    const int imageTarget = CreateGraphOfSize(40, 40, 0, 0, 0);
+    SetNewGraphInSystemMemory(0);
+    for (int g : {surfaceGraph, parent, view, imageGraph, imageTarget}) ASSERT_NE(g, -1);
+    ASSERT_NE(GraphImageSurface(surfaceGraph)->Surface, nullptr);
+    ASSERT_EQ(GraphImageSurface(imageGraph)->Software, 1);
+    WriteSurface(GraphImageSurface(parent)->Surface, 0, 0, 64, 64,
+                 [&](int x, int y) { return PrimaryValue(screen, x, y, false); });
+    MEMIMG* targetImage = &GraphImageSurface(imageTarget)->Image;
+    FillImage(targetImage, 40, 40);
+
+    struct Case {
+        const char* name;
+        int target;  // -2 the back screen
+        int graph;
+        int originX, originY;  // where the target's (0, 0) lies in the pattern
+    };
+    for (const Case c : {Case{"back to surface", -2, surfaceGraph, 0, 0}, Case{"back to image", -2, imageGraph, 0, 0},
+                         Case{"image to surface", imageTarget, surfaceGraph, 0, 0},
+                         Case{"image to image", imageTarget, imageGraph, 0, 0},
+                         Case{"derived view to surface", view, surfaceGraph, 8, 8}}) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(SelectDrawTarget(c.target), 0);
+        ASSERT_EQ(CaptureDrawScreenToGraph(4, 6, 20, 18, c.graph, 0), 0);
+        IMGSURFREC* is = GraphImageSurface(c.graph);
+        const bool plain = c.target == imageTarget && c.graph == imageGraph;
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const int px = c.originX + 4 + x, py = c.originY + 6 + y;
+                const u32 got = is->Software == 1 ? ImagePixel(&is->Image, x, y)
+                                                  : ReadSurface(is->Surface, x, y, 1, 1)[0];
+                const COLORFMT* f = is->Software == 1 ? is->Image.Body->ColorFormat : screen;
+                ASSERT_EQ(got, PrimaryValue(f, px, py, !plain)) << x << "," << y;
+            }
+    }
+    SelectDrawTarget(-2);
+    // The rectangle must be the graph's size and lie in the target.
+    EXPECT_EQ(CaptureDrawScreenToGraph(4, 6, 20, 17, surfaceGraph, 0), -1);
+    EXPECT_EQ(CaptureDrawScreenToGraph(630, 6, 646, 18, surfaceGraph, 0), -1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, ScreenReadBack,
+                         testing::Values(Layout{"RGB555", 16, 0x7C00, 0x03E0, 0x001F, 1},
+                                         Layout{"XRGB", 32, 0, 0, 0, 2}),
+                         [](const testing::TestParamInfo<Layout>& i) { return std::string(i.param.name); });
+
+// Nearest entry of the screen's palette by squared distance, the first of equals.
+BYTE NearestPaletteIndex(int r, int g, int b)
+{
+    int best = 0;
+    long bestDistance = -1;
+    for (int i = 0; i < 256; ++i) {
+        const PALETTEENTRY& e = ScreenState.PaletteEntries[i];
+        const long dr = r - e.peRed, dg = g - e.peGreen, db = b - e.peBlue;
+        const long d = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || d < bestDistance) {
+            best = i;
+            bestDistance = d;
+        }
+    }
+    return static_cast<BYTE>(best);
+}
+
+TEST_F(DirectDrawScreen, AnEightBitScreenTakesImagesAsNearestPaletteEntries)
+{
+    Start(8);
+    if (HasFatalFailure()) return;
+    ASSERT_NE(ScreenState.Palette, nullptr);
+    // Exact entries (black, white, 16, 82, the grey 160) and colours between entries.
+    const int colours[8][3] = {{0, 0, 0},     {255, 255, 255}, {0, 0, 139},  {250, 1, 0},
+                               {128, 128, 128}, {130, 126, 129}, {60, 200, 20}, {17, 90, 240}};
+    GraphImage image{};
+    ASSERT_EQ(MakeXrgbGraphImage(8, 4, &image), 0);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const int* c = colours[(x + y) % 8];
+            const u32 v = static_cast<u32>(c[0] << 16 | c[1] << 8 | c[2]);
+            std::memcpy(static_cast<BYTE*>(image.Pixels) + y * image.Pitch + x * 4, &v, 4);
+        }
+    auto want = [&](int x, int y) {
+        const int* c = colours[(x + y) % 8];
+        return static_cast<u32>(NearestPaletteIndex(c[0], c[1], c[2]));
+    };
+    EXPECT_EQ(want(1, 0), 255u);
+    EXPECT_EQ(want(3, 0), 82u);
+
+    const int g = CreateGraphOfSize(8, 4, 0, 0, 0);
+    ASSERT_NE(g, -1);
+    IDirectDrawSurface7* surface = GraphImageSurface(g)->Surface;
+    ASSERT_NE(surface, nullptr);
+    ASSERT_EQ(TransferImageToGraph(nullptr, nullptr, nullptr, nullptr, 0, &image, nullptr, 0, 0, g, 0), 0);
+    std::vector<u32> expected;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) expected.push_back(want(x, y));
+    EXPECT_EQ(ReadSurface(surface, 0, 0, 8, 4), expected);
+
+    // A rectangle lands at its place and nowhere else.
+    WriteSurface(surface, 0, 0, 8, 4, [](int, int) { return 7u; });
+    const RECT part{1, 1, 4, 3};
+    ASSERT_EQ(TransferImageRectToGraph(nullptr, nullptr, nullptr, nullptr, 0, &image, nullptr, &part, 4, 2, g, 0), 0);
+    const std::vector<u32> got = ReadSurface(surface, 0, 0, 8, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const bool inside = x >= 4 && x < 7 && y >= 2 && y < 4;
+            EXPECT_EQ(got[static_cast<std::size_t>(y) * 8 + x], inside ? want(x - 3, y - 1) : 7u) << x << "," << y;
+        }
+
+    // The plain copy draws the indexes; the kernels have no 8-bit layout, so a blended draw is refused.
+    ASSERT_EQ(DrawGraphAt(100, 50, g, 0), 0);
+    EXPECT_EQ(ReadSurface(GetBackScreenSurface(), 100, 50, 8, 4), got);
+    SelectBlendMode(1, 128);
+    EXPECT_EQ(DrawGraphAt(100, 50, g, 0), -1);
+    EXPECT_EQ(Draw2DBlock.DestLocked, 0);
+    SelectBlendMode(0, 255);
+    DiscardGraphImage(&image);
+}
 
 }  // namespace
