@@ -54,6 +54,9 @@ int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWO
     IMGSURFREC* is = surface != nullptr ? GetImageSurfaceRecord(surface->ImageSurface) : nullptr;
     if (is == nullptr || IsMemImgAlive(&is->Image) == 0) return -1;
     MEMIMG* image = &is->Image;
+    // The string is composed in the kernels' layout, which the screen's may not be.
+    colour = ScreenColorInKernelLayout(colour);
+    edgeColour = ScreenColorInKernelLayout(edgeColour);
     const RECT savedArea = DrawState.DrawArea;
     const DWORD savedBright = DrawState.DrawBright;
     int sw = 0;

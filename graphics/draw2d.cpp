@@ -168,8 +168,8 @@ bool PrepareDestSurface(DRAW2DBLOCK& b, IDirectDrawSurface7* destSurface, bool b
         ConvertLockedPixels(b.DestPixels, b.DestPitch, clipped.right - clipped.left, clipped.bottom - clipped.top,
                             kernel, screen);
         b.DestConverted = 1;
-        if (colour != nullptr) *colour = ConvertColorValueBetweenFormats(kernel, screen, *colour);
-        if (secondColour != nullptr) *secondColour = ConvertColorValueBetweenFormats(kernel, screen, *secondColour);
+        if (colour != nullptr) *colour = ScreenColorInKernelLayout(*colour);
+        if (secondColour != nullptr) *secondColour = ScreenColorInKernelLayout(*secondColour);
     }
     if (!WrapLocked(&b.DestImage, desc.lpSurface, desc.lPitch, clipped.left, clipped.top, clipped.right,
                     clipped.bottom, 0)) {
@@ -227,6 +227,12 @@ MEMIMG* SoftwareDestination()
 {
     MEMIMG* image = ScreenState.DrawImage;
     return image != nullptr && IsMemImgAlive(image) ? image : nullptr;
+}
+
+DWORD ScreenColorInKernelLayout(DWORD colour)
+{
+    return ScreenNeedsConversion() ? ConvertColorValueBetweenFormats(KernelFormat(), &ScreenState.ColorFormat, colour)
+                                   : colour;
 }
 
 int IsSoftwareDrawing()

@@ -65,6 +65,10 @@ void DrawWithSoftwareSource(const SURF2DREC* source, Kernel&& kernel)
     ReleaseSurface2DView(image, &view);
 }
 
+// A colour value of the screen's layout in the kernels' own (unchanged on
+// the layouts they draw in directly).
+DWORD ScreenColorInKernelLayout(DWORD colour);
+
 int PrepareSurface2DDraw(const SURF2DREC* source, int plainAllowed, const RECT* sourceRect, const RECT* destRect,
                          int shapeDraw, DWORD* colour, DWORD* secondColour);
 void FinishSurface2DDraw();

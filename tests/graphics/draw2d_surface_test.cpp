@@ -320,6 +320,30 @@ TEST_P(SurfaceScreenDraws, BlendedDrawsOntoATallGraphTargetLandInPlace)
     SelectDrawTarget(-2);
 }
 
+// Text, straight and blended, keeps its colour on every layout: on black,
+// red ink and its anti-aliased edge have no green or blue.
+TEST_P(SurfaceScreenDraws, TextKeepsItsColourOnEveryLayout)
+{
+    WriteSurface(back_, 0, 0, kW, kH, [](int, int) { return ScreenValue(0, 0, 0); });
+    const u32 red = ConvertRGBToScreenColor(255, 0, 0);
+    const COLORFMT& f = ScreenState.ColorFormat;
+    for (int blend : {0, 1}) {
+        SCOPED_TRACE(blend);
+        SelectBlendMode(blend, 200);
+        const int y = 20 + blend * 60;
+        ASSERT_EQ(DrawFormattedText(20, y, red, "%s", "ZARVO 2D"), 0);
+        const std::vector<u32> after = ReadSurface(back_, 0, y, kW, 40);
+        int ink = 0;
+        for (u32 v : after) {
+            if ((v & (f.RedMask | f.GreenMask | f.BlueMask)) == 0) continue;
+            ++ink;
+            ASSERT_EQ(v & (f.GreenMask | f.BlueMask), 0u) << std::hex << v;
+        }
+        EXPECT_GT(ink, 20);
+    }
+    SelectBlendMode(0, 255);
+}
+
 const Layout kLayouts[] = {
     {"RGB555", 16, 0x7C00, 0x03E0, 0x001F, 1},
     {"BGR565", 16, 0x001F, 0x07E0, 0xF800, 3},
