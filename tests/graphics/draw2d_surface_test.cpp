@@ -293,29 +293,29 @@ TEST_P(SurfaceScreenDraws, UnblendedShapesWriteTheScreensOwnValues)
     EXPECT_EQ(after[200 * kW + 430], want[200 * kW + 430]);
 }
 
-// A graph target taller than the screen-sized work surface is drawn in place, converted there and back.
-TEST_P(SurfaceScreenDraws, BlendedDrawsOntoATallGraphTargetLandInPlace)
+// A graph target and a source taller than the screen-sized work surfaces are
+// drawn in place, converted there and back: the source keeps its layout.
+TEST_P(SurfaceScreenDraws, BlendedDrawsBetweenGraphsTallerThanTheScreenLandInPlace)
 {
     const int target = CreateGraphOfSize(32, 600, 0, 0, 0);
-    const int g = CreateGraphOfSize(16, 16, 0, 0, 0);
+    const int g = CreateGraphOfSize(16, 500, 0, 0, 0);
     ASSERT_NE(target, -1);
     ASSERT_NE(g, -1);
     IDirectDrawSurface7* t = GraphImageSurface(target)->Surface;
     IDirectDrawSurface7* src = GraphImageSurface(g)->Surface;
     WriteSurface(t, 0, 0, 32, 600, Pattern);
-    auto texel = [](int x, int y) { return ScreenValue(x * 16, 255 - y * 16, 77); };
-    WriteSurface(src, 0, 0, 16, 16, texel);
-    std::vector<u32> raw;
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) raw.push_back(texel(x, y));
+    auto texel = [](int x, int y) { return ScreenValue(x * 16, 255 - y / 2, 77); };
+    WriteSurface(src, 0, 0, 16, 500, texel);
+    const std::vector<u32> raw = ReadSurface(src, 0, 0, 16, 500);
     ASSERT_EQ(SelectDrawTarget(target), 0);
     SelectBlendMode(1, 90);
     const std::vector<u32> before = ReadSurface(t, 0, 0, 32, 600);
-    KernelPicture source(raw, 16, 16, Converts());
+    KernelPicture source(raw, 16, 500, Converts());
     KernelPicture dest(before, 32, 600, Converts());
-    BlitMemImg(&dest.image, &source.image, 10, 560, 0, nullptr);
-    ASSERT_EQ(DrawGraphAt(10, 560, g, 0), 0);
-    EXPECT_EQ(ReadSurface(t, 0, 0, 32, 600), dest.Out(RECT{10, 560, 32, 576}, before));
+    BlitMemImg(&dest.image, &source.image, 10, 60, 0, nullptr);
+    ASSERT_EQ(DrawGraphAt(10, 60, g, 0), 0);
+    EXPECT_EQ(ReadSurface(t, 0, 0, 32, 600), dest.Out(RECT{10, 60, 26, 560}, before));
+    EXPECT_EQ(ReadSurface(src, 0, 0, 16, 500), raw);
     SelectBlendMode(0, 255);
     SelectDrawTarget(-2);
 }
