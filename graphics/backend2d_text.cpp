@@ -54,9 +54,6 @@ int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWO
     IMGSURFREC* is = surface != nullptr ? GetImageSurfaceRecord(surface->ImageSurface) : nullptr;
     if (is == nullptr || IsMemImgAlive(&is->Image) == 0) return -1;
     MEMIMG* image = &is->Image;
-    // The string is composed in the kernels' layout, which the screen's may not be.
-    colour = ScreenColorInKernelLayout(colour);
-    edgeColour = ScreenColorInKernelLayout(edgeColour);
     const RECT savedArea = DrawState.DrawArea;
     const DWORD savedBright = DrawState.DrawBright;
     int sw = 0;
@@ -70,7 +67,10 @@ int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWO
         const DWORD ink = GetBrightenedTextColor(colour);
         const DWORD edgeInk = GetBrightenedTextColor(edgeColour);
         key = image->Body->ColorKey;
-        while (key == ink || key == edgeInk) ++key;
+        while (key == ink || key == edgeInk || key == ScreenColorInKernelLayout(ink) ||
+               key == ScreenColorInKernelLayout(edgeInk)) {
+            ++key;
+        }
         image->Body->ColorKey = key;
     }
     FillMemImgRectRaw(image, &composeArea, key);
@@ -78,6 +78,9 @@ int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWO
                                   vertical, nullptr) < 0) {
         return -1;
     }
+    // Plain and edged glyphs are written as screen colour values, but the
+    // image is drawn as the kernels' layout, which the screen's may not be.
+    if ((f->Type & FONTTYPE_ANTIALIAS) == 0) ConvertImageRectToKernelLayout(image, composeArea, key);
     // The whole string takes the blend mode once: drawn untinted, since the
     // worker already applied the brightness.
     DrawState.DrawBright = 0xFFFFFF;

@@ -235,6 +235,25 @@ DWORD ScreenColorInKernelLayout(DWORD colour)
                                    : colour;
 }
 
+void ConvertImageRectToKernelLayout(MEMIMG* image, const RECT& rect, DWORD keep)
+{
+    if (!ScreenNeedsConversion() || !IsMemImgAlive(image)) return;
+    const int bytes = MemImgBytesPerPixel(image->Body);
+    if (bytes != ScreenState.ColorBits / 8) return;
+    const int right = std::min<int>(rect.right, image->Width);
+    const int bottom = std::min<int>(rect.bottom, image->Height);
+    for (int y = std::max<int>(rect.top, 0); y < bottom; ++y) {
+        BYTE* row = image->Pixels + static_cast<std::ptrdiff_t>(y) * image->Body->Pitch;
+        for (int x = std::max<int>(rect.left, 0); x < right; ++x) {
+            DWORD v = 0;
+            std::memcpy(&v, row + x * bytes, static_cast<std::size_t>(bytes));
+            if (v == keep) continue;
+            v = ScreenColorInKernelLayout(v);
+            std::memcpy(row + x * bytes, &v, static_cast<std::size_t>(bytes));
+        }
+    }
+}
+
 int IsSoftwareDrawing()
 {
     return (ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits > 8) ? 1 : 0;

@@ -68,6 +68,9 @@ void DrawWithSoftwareSource(const SURF2DREC* source, Kernel&& kernel)
 // A colour value of the screen's layout in the kernels' own (unchanged on
 // the layouts they draw in directly).
 DWORD ScreenColorInKernelLayout(DWORD colour);
+// Takes the pixels of `rect` other than `keep` from the screen's layout
+// into the kernels' (nothing to do on the layouts they draw in directly).
+void ConvertImageRectToKernelLayout(MEMIMG* image, const RECT& rect, DWORD keep);
 
 int PrepareSurface2DDraw(const SURF2DREC* source, int plainAllowed, const RECT* sourceRect, const RECT* destRect,
                          int shapeDraw, DWORD* colour, DWORD* secondColour);
