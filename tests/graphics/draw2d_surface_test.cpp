@@ -23,6 +23,7 @@
 #include "graphics/draw2d.h"
 #include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
+#include "graphics/font/font.h"
 #include "graphics/graph.h"
 #include "graphics/image/graphimage.h"
 #include "graphics/imagesurface.h"
@@ -330,12 +331,18 @@ TEST_P(SurfaceScreenDraws, TextKeepsItsColourOnEveryLayout)
     const u32 colour = ConvertRGBToScreenColor(40, 200, 120);
     const COLORFMT& f = ScreenState.ColorFormat;
     const u32 masks[3] = {f.RedMask, f.GreenMask, f.BlueMask};
+    // A font of the software cache: its strings take the 2D draw.
+    FontSystem.TextureCacheOff = 1;
+    const int font = CreateFontToHandle(nullptr, -1, -1, 0, -1, -1, -1, -1, -1);
+    FontSystem.TextureCacheOff = 0;
+    ASSERT_NE(font, -1);
+    ASSERT_EQ(GetFontRecord(font)->TextureCache, 0);
     auto step = [](u32 v, u32 mask) { return static_cast<int>((v & mask) / (mask & (~mask + 1))); };
     for (int blend : {0, 1}) {
         SCOPED_TRACE(blend);
         SelectBlendMode(blend, 254);
         const int y = 20 + blend * 60;
-        ASSERT_EQ(DrawFormattedText(20, y, colour, "%s", "ZARVO 2D"), 0);
+        ASSERT_EQ(DrawTextWithFontHandle(20, y, "ZARVO 2D", colour, font, 0, 0), 0);
         int ink = 0;
         for (u32 v : ReadSurface(back_, 0, y, kW, 40)) {
             if ((v & (masks[0] | masks[1] | masks[2])) == 0) continue;
