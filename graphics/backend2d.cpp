@@ -151,9 +151,95 @@ int SetSpareBitsInRect(const RECT* rect, void* pixels, int pitch, const COLORFMT
     return 0;
 }
 
+namespace {
+
+// Locks `rect` of a surface (wait, plus write-only when asked); false when it cannot.
+bool LockSurfaceRect(IDirectDrawSurface7* surface, RECT* rect, DWORD flags, DDSURFACEDESC2* desc)
+{
+    std::memset(desc, 0, sizeof *desc);
+    desc->dwSize = sizeof *desc;
+    return SUCCEEDED(surface->Lock(rect, desc, flags, nullptr));
+}
+
+// The copies of the draw target into a graph outside software rendering, by
+// where each side keeps its pixels: 0, or -1 when a step fails.
+int CopyTargetSurfacesIntoGraph(const RECT& from, const SURF2DREC* s, IMGSURFREC* is)
+{
+    SCREENSTATE& screen = ScreenState;
+    const int w = from.right - from.left;
+    const int h = from.bottom - from.top;
+    // The target's pixels lie at the front screen's place on the primary,
+    // and at a derived graph's place in its parent.
+    int ox = screen.DrawOffsetX;
+    int oy = screen.DrawOffsetY;
+    if (DrawState.DrawTarget == DRAWTARGET_FRONT) {
+        RECT front{};
+        GetFrontScreenRect(&front);
+        ox += front.left;
+        oy += front.top;
+    }
+    RECT source{from.left + ox, from.top + oy, from.right + ox, from.bottom + oy};
+    RECT dest{s->SourceX, s->SourceY, s->SourceX + w, s->SourceY + h};
+    const RECT local{0, 0, w, h};
+    const COLORFMT* screenFormat = &screen.ColorFormat;
+    IDirectDrawSurface7* drawSurface = screen.DrawSurface;
+    MEMIMG* drawImage = SoftwareDestination();
+    const bool graphSurface = is->Software == 0 && is->Surface != nullptr;
+    const bool graphImage = is->Software == 1 && IsMemImgAlive(&is->Image);
+    DDSURFACEDESC2 desc;
+
+    if (drawSurface != nullptr && graphSurface) {
+        if (FAILED(is->Surface->Blt(&dest, drawSurface, &source, DDBLT_WAIT, nullptr))) return -1;
+        if (screenFormat->SpareMask == 0) return 0;
+        if (!LockSurfaceRect(is->Surface, &dest, DDLOCK_WAIT | DDLOCK_WRITEONLY, &desc)) return -1;
+        SetSpareBitsInRect(&local, desc.lpSurface, desc.lPitch, screenFormat, 0xFF);
+        is->Surface->Unlock(&dest);
+        return 0;
+    }
+    if (drawImage != nullptr && graphImage) {
+        CopyMemImgRect(&is->Image, drawImage, &from, s->SourceX, s->SourceY);
+        return 0;
+    }
+    if (drawSurface == nullptr && drawImage != nullptr && graphSurface) {
+        if (!LockSurfaceRect(is->Surface, &dest, DDLOCK_WAIT, &desc)) return -1;
+        CopyPixelsConvertingFormat(desc.lpSurface, desc.lPitch, screenFormat, drawImage->Pixels,
+                                   drawImage->Body->Pitch, drawImage->Body->ColorFormat, nullptr, 0, nullptr, 0, 0,
+                                   &from, 0, 0, 0, 0, 0, 0, 0, 0);
+        SetSpareBitsInRect(&local, desc.lpSurface, desc.lPitch, screenFormat, 0xFF);
+        is->Surface->Unlock(&dest);
+        return 0;
+    }
+    if (drawSurface != nullptr && graphImage) {
+        IDirectDrawSurface7* work = screen.WorkSurface1;
+        DDSURFACEDESC2 size{};
+        size.dwSize = sizeof size;
+        // A graph target can be larger than the screen-sized work surface.
+        if (work == nullptr || FAILED(work->GetSurfaceDesc(&size)) || w > static_cast<int>(size.dwWidth) ||
+            h > static_cast<int>(size.dwHeight)) {
+            return -1;
+        }
+        if (CopySurfaceRect(work, drawSurface, 0, 0, &source, -1) != 0) return -1;
+        RECT workRect = local;
+        if (!LockSurfaceRect(work, &workRect, DDLOCK_WAIT, &desc)) return -1;
+        MEMIMG& image = is->Image;
+        CopyPixelsConvertingFormat(image.Pixels, image.Body->Pitch, image.Body->ColorFormat, desc.lpSurface,
+                                   desc.lPitch, screenFormat, nullptr, 0, nullptr, s->SourceX, s->SourceY, &local, 0,
+                                   0, 0, 0, 0, 0, 0, 0);
+        BYTE* first = image.Pixels + static_cast<std::ptrdiff_t>(s->SourceY) * image.Body->Pitch;
+        const RECT columns{s->SourceX, 0, s->SourceX + w, h};
+        SetSpareBitsInRect(&columns, first, image.Body->Pitch, image.Body->ColorFormat, 0xFF);
+        work->Unlock(&workRect);
+        return 0;
+    }
+    return -1;
+}
+
+} // namespace
+
 int ReadScreenIntoGraph2D(int x1, int y1, int x2, int y2, GRAPHREC* graph)
 {
     if (HasScreenLayer() == 0) return -1;
+    G_D3D_EndCurrentScene();
     const int w = x2 - x1;
     const int h = y2 - y1;
     if (w <= 0 || h <= 0 || w != graph->Width || h != graph->Height || x1 < 0 || y1 < 0 ||
@@ -171,12 +257,8 @@ int ReadScreenIntoGraph2D(int x1, int y1, int x2, int y2, GRAPHREC* graph)
         CopyMemImgRect(&is->Image, src, &from, s->SourceX, s->SourceY);
         return 0;
     }
-    // The screen-to-graph copies between DirectDraw surfaces need the work
-    // surfaces' conversions; only the software-image pair is built.
-    MEMIMG* src = SoftwareDestination();
-    if (src == nullptr || !IsMemImgAlive(&is->Image)) return -1;
-    CopyMemImgRect(&is->Image, src, &from, s->SourceX, s->SourceY);
-    return 0;
+    G_D3D_EndCurrentScene();
+    return CopyTargetSurfacesIntoGraph(from, s, is);
 }
 
 int ClearDrawTarget2D()

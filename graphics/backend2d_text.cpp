@@ -39,7 +39,8 @@ int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWO
         }
         G_D3D_EndCurrentScene();
         const RECT rect{x, y, x + size.cx, y + size.cy};
-        if (PrepareSurface2DDraw(nullptr, 0, nullptr, &rect, 1, nullptr, nullptr) < 0) return -1;
+        // A converted destination takes both colours in its own layout.
+        if (PrepareSurface2DDraw(nullptr, 0, nullptr, &rect, 1, &colour, &edgeColour) < 0) return -1;
         const RECT clip = Draw2DBlock.DestRect;
         RenderStringWithFontCache(1, x, y, 0, 1.0, 1.0, text, colour, const_cast<MEMIMG*>(Draw2DBlock.Dest), &clip, 1,
                                   font, edgeColour, -1, vertical, nullptr);
@@ -65,7 +66,10 @@ int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWO
         const DWORD ink = GetBrightenedTextColor(colour);
         const DWORD edgeInk = GetBrightenedTextColor(edgeColour);
         key = image->Body->ColorKey;
-        while (key == ink || key == edgeInk) ++key;
+        while (key == ink || key == edgeInk || key == ScreenColorInKernelLayout(ink) ||
+               key == ScreenColorInKernelLayout(edgeInk)) {
+            ++key;
+        }
         image->Body->ColorKey = key;
     }
     FillMemImgRectRaw(image, &composeArea, key);
@@ -73,6 +77,9 @@ int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWO
                                   vertical, nullptr) < 0) {
         return -1;
     }
+    // Plain and edged glyphs are written as screen colour values, but the
+    // image is drawn as the kernels' layout, which the screen's may not be.
+    if ((f->Type & FONTTYPE_ANTIALIAS) == 0) ConvertImageRectToKernelLayout(image, composeArea, key);
     // The whole string takes the blend mode once: drawn untinted, since the
     // worker already applied the brightness.
     DrawState.DrawBright = 0xFFFFFF;

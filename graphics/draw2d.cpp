@@ -14,6 +14,7 @@
 #include "graphics/matrix.h"
 #include "graphics/screen.h"
 #include "graphics/kernel_entries.h"
+#include "graphics/mask.h"
 #include "softrender/blit/blit.h"
 #include "softrender/rotate/rotate.h"
 #include "softrender/stretch/stretch.h"
@@ -53,13 +54,166 @@ bool WrapLocked(MEMIMG* header, void* lockPointer, int pitch, int originX, int o
     return AllocateMemImg(header, width, height, pitch, key, format, 0, 0, 0, origin) == 0;
 }
 
+const COLORFMT* KernelFormat()
+{
+    return LookupMemImgColorFormat(ScreenMemImgFormat(), 0, 0);
+}
+
+// RGB 5:5:5 and layouts other than the kernels' two are drawn in a converted copy.
+bool ScreenNeedsConversion()
+{
+    return ScreenState.FormatKind == 1 || ScreenState.FormatKind == 3;
+}
+
+bool DestInVideoMemory()
+{
+    if (MaskScreen.Active == 1 && MaskScreen.Surface != nullptr && ScreenState.DrawSurface == MaskScreen.Surface) {
+        return MaskScreen.VideoMemory == 1;
+    }
+    return DrawState.TargetInVideoMemory == 1;
+}
+
+// Re-encodes a locked rectangle in place between two layouts of one pixel size.
+void ConvertLockedPixels(BYTE* first, int pitch, int width, int height, const COLORFMT* to, const COLORFMT* from)
+{
+    for (int y = 0; y < height; ++y) {
+        BYTE* p = first + static_cast<std::ptrdiff_t>(y) * pitch;
+        if (from->BytesPerPixel == 2) {
+            for (int x = 0; x < width; ++x, p += 2) {
+                WORD v;
+                std::memcpy(&v, p, 2);
+                v = static_cast<WORD>(ConvertColorValueBetweenFormats(to, from, v));
+                std::memcpy(p, &v, 2);
+            }
+        } else {
+            for (int x = 0; x < width; ++x, p += 4) {
+                DWORD v;
+                std::memcpy(&v, p, 4);
+                v = ConvertColorValueBetweenFormats(to, from, v);
+                std::memcpy(p, &v, 4);
+            }
+        }
+    }
+}
+
+bool LockWaiting(IDirectDrawSurface7* surface, RECT* rect, DDSURFACEDESC2* desc)
+{
+    std::memset(desc, 0, sizeof *desc);
+    desc->dwSize = sizeof *desc;
+    return SUCCEEDED(surface->Lock(rect, desc, DDLOCK_WAIT, nullptr));
+}
+
+// A work surface holds a rectangle only at positions inside it.
+bool FitsIn(IDirectDrawSurface7* work, const RECT& r)
+{
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    if (work == nullptr || FAILED(work->GetSurfaceDesc(&desc))) return false;
+    return r.left >= 0 && r.top >= 0 && r.right <= static_cast<LONG>(desc.dwWidth) &&
+           r.bottom <= static_cast<LONG>(desc.dwHeight);
+}
 
 void UnlockAll(DRAW2DBLOCK& b)
 {
-    if (b.SourceLocked == 1 && b.SourceSurface != nullptr) b.SourceSurface->Unlock(&b.SourceLockRect);
-    if (b.DestLocked == 1 && b.DestSurface != nullptr) b.DestSurface->Unlock(&b.DestLockRect);
+    if (b.SourceLocked == 1) {
+        RECT whole{0, 0, b.SourceLockRect.right - b.SourceLockRect.left,
+                   b.SourceLockRect.bottom - b.SourceLockRect.top};
+        if (b.SourceViaWork == 1)
+            ScreenState.WorkSurface2->Unlock(&whole);
+        else if (b.SourceSurface != nullptr)
+            b.SourceSurface->Unlock(&b.SourceLockRect);
+    }
+    if (b.DestLocked == 1) {
+        if (b.DestViaWork == 1)
+            ScreenState.WorkSurface1->Unlock(&b.DestRect);
+        else if (b.DestSurface != nullptr)
+            b.DestSurface->Unlock(&b.DestLockRect);
+    }
     b.SourceLocked = 0;
     b.DestLocked = 0;
+}
+
+// Locks the destination surface's clipped rectangle, through work surface 1
+// where it fits or straight, and wraps it for the kernels; shape colours
+// follow a conversion. False with nothing locked when it cannot.
+bool PrepareDestSurface(DRAW2DBLOCK& b, IDirectDrawSurface7* destSurface, bool blend, int shapeDraw, DWORD* colour,
+                        DWORD* secondColour)
+{
+    // The kernels have no 8-bit layout to draw in.
+    if (destSurface == nullptr || ScreenState.ColorBits == 8) return false;
+    const DRAWSTATE& d = DrawState;
+    const RECT& clipped = b.DestRect;
+    const bool convert = ScreenNeedsConversion();
+    const bool wantWork = (DestInVideoMemory() && blend) || (convert && (blend || shapeDraw == 0));
+    const int ox = d.TargetScreenRect.left + ScreenState.DrawOffsetX;
+    const int oy = d.TargetScreenRect.top + ScreenState.DrawOffsetY;
+    b.DestSurface = destSurface;
+    b.DestLockRect = RECT{clipped.left + ox, clipped.top + oy, clipped.right + ox, clipped.bottom + oy};
+    // A graph target larger than the screen-sized work surface is drawn in place.
+    const bool viaWork = wantWork && FitsIn(ScreenState.WorkSurface1, clipped);
+    if (viaWork && CopySurfaceRect(ScreenState.WorkSurface1, destSurface, clipped.left, clipped.top, &b.DestLockRect,
+                                   -1) != 0) {
+        return false;
+    }
+    RECT lockRect = viaWork ? clipped : b.DestLockRect;
+    DDSURFACEDESC2 desc;
+    if (!LockWaiting(viaWork ? ScreenState.WorkSurface1 : destSurface, &lockRect, &desc)) return false;
+    b.DestViaWork = viaWork ? 1 : 0;
+    b.DestLocked = 1;
+    b.DestPixels = static_cast<BYTE*>(desc.lpSurface);
+    b.DestPitch = desc.lPitch;
+    if (wantWork && convert) {
+        const COLORFMT* kernel = KernelFormat();
+        const COLORFMT* screen = &ScreenState.ColorFormat;
+        ConvertLockedPixels(b.DestPixels, b.DestPitch, clipped.right - clipped.left, clipped.bottom - clipped.top,
+                            kernel, screen);
+        b.DestConverted = 1;
+        if (colour != nullptr) *colour = ScreenColorInKernelLayout(*colour);
+        if (secondColour != nullptr) *secondColour = ScreenColorInKernelLayout(*secondColour);
+    }
+    if (!WrapLocked(&b.DestImage, desc.lpSurface, desc.lPitch, clipped.left, clipped.top, clipped.right,
+                    clipped.bottom, 0)) {
+        return false;
+    }
+    b.Dest = &b.DestImage;
+    return true;
+}
+
+// Locks a DirectDraw source, through work surface 2 where it fits or
+// straight, and wraps it in the kernels' layout.
+bool PrepareSourceSurface(DRAW2DBLOCK& b, const SURF2DREC* source, const IMGSURFREC* image)
+{
+    if (image->Surface == nullptr || ScreenState.ColorBits == 8) return false;
+    const bool convert = ScreenNeedsConversion();
+    b.SourceSurface = image->Surface;
+    b.SourceLockRect = RECT{source->SourceX, source->SourceY, source->SourceX + source->Width,
+                            source->SourceY + source->Height};
+    const RECT whole{0, 0, source->Width, source->Height};
+    const bool viaWork = (image->Format.SystemMemory == 0 || convert) && FitsIn(ScreenState.WorkSurface2, whole);
+    if (viaWork && CopySurfaceRect(ScreenState.WorkSurface2, image->Surface, 0, 0, &b.SourceLockRect, -1) != 0) {
+        return false;
+    }
+    RECT lockRect = viaWork ? whole : b.SourceLockRect;
+    DDSURFACEDESC2 desc;
+    if (!LockWaiting(viaWork ? ScreenState.WorkSurface2 : image->Surface, &lockRect, &desc)) return false;
+    b.SourceViaWork = viaWork ? 1 : 0;
+    b.SourceLocked = 1;
+    b.SourcePixels = static_cast<BYTE*>(desc.lpSurface);
+    b.SourcePitch = desc.lPitch;
+    DWORD key = ConvertRGBToScreenColor((image->ColorKey >> 16) & 0xFF, (image->ColorKey >> 8) & 0xFF,
+                                        image->ColorKey & 0xFF);
+    if (convert) {
+        const COLORFMT* kernel = KernelFormat();
+        ConvertLockedPixels(b.SourcePixels, b.SourcePitch, source->Width, source->Height, kernel,
+                            &ScreenState.ColorFormat);
+        key = ConvertColorValueBetweenFormats(kernel, &ScreenState.ColorFormat, key);
+        b.SourceConverted = 1;
+    }
+    if (!WrapLocked(&b.SourceImage, desc.lpSurface, desc.lPitch, 0, 0, source->Width, source->Height, key)) {
+        return false;
+    }
+    b.Source = &b.SourceImage;
+    return true;
 }
 
 int ClampToInt(double v)
@@ -75,13 +229,38 @@ MEMIMG* SoftwareDestination()
     return image != nullptr && IsMemImgAlive(image) ? image : nullptr;
 }
 
+DWORD ScreenColorInKernelLayout(DWORD colour)
+{
+    return ScreenNeedsConversion() ? ConvertColorValueBetweenFormats(KernelFormat(), &ScreenState.ColorFormat, colour)
+                                   : colour;
+}
+
+void ConvertImageRectToKernelLayout(MEMIMG* image, const RECT& rect, DWORD keep)
+{
+    if (!ScreenNeedsConversion() || !IsMemImgAlive(image)) return;
+    const int bytes = MemImgBytesPerPixel(image->Body);
+    if (bytes != ScreenState.ColorBits / 8) return;
+    const int right = std::min<int>(rect.right, image->Width);
+    const int bottom = std::min<int>(rect.bottom, image->Height);
+    for (int y = std::max<int>(rect.top, 0); y < bottom; ++y) {
+        BYTE* row = image->Pixels + static_cast<std::ptrdiff_t>(y) * image->Body->Pitch;
+        for (int x = std::max<int>(rect.left, 0); x < right; ++x) {
+            DWORD v = 0;
+            std::memcpy(&v, row + x * bytes, static_cast<std::size_t>(bytes));
+            if (v == keep) continue;
+            v = ScreenColorInKernelLayout(v);
+            std::memcpy(row + x * bytes, &v, static_cast<std::size_t>(bytes));
+        }
+    }
+}
+
 int IsSoftwareDrawing()
 {
     return (ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits > 8) ? 1 : 0;
 }
 
 int PrepareSurface2DDraw(const SURF2DREC* source, int plainAllowed, const RECT* sourceRect, const RECT* destRect,
-                         int shapeDraw, DWORD*, DWORD*)
+                         int shapeDraw, DWORD* colour, DWORD* secondColour)
 {
     if (IsSoftwareDrawing() == 1) return 0;
     DRAW2DBLOCK& b = Draw2DBlock;
@@ -95,7 +274,7 @@ int PrepareSurface2DDraw(const SURF2DREC* source, int plainAllowed, const RECT* 
 
     if (plainAllowed == 1 && source != nullptr && !blend && !tint && sourceImage->Software == 0 &&
         destSurface != nullptr && sourceImage->Surface != nullptr &&
-        (sourceImage->Format.SystemMemory == 0) == (d.TargetInVideoMemory == 1)) {
+        (sourceImage->Format.SystemMemory == 0) == DestInVideoMemory()) {
         b.Plain = 1;
         b.SourceSurface = sourceImage->Surface;
         b.SourceRect = RECT{sourceRect->left + source->SourceX, sourceRect->top + source->SourceY,
@@ -113,25 +292,9 @@ int PrepareSurface2DDraw(const SURF2DREC* source, int plainAllowed, const RECT* 
 
     if (MEMIMG* soft = SoftwareDestination(); soft != nullptr) {
         b.Dest = soft;
-    } else {
-        // Only the kernels' own formats can be drawn in place; other screen
-        // formats would need a converting work surface.
-        if (destSurface == nullptr || (ScreenState.FormatKind != 0 && ScreenState.FormatKind != 2)) return -1;
-        (void)shapeDraw;
-        const int ox = d.TargetScreenRect.left + ScreenState.DrawOffsetX;
-        const int oy = d.TargetScreenRect.top + ScreenState.DrawOffsetY;
-        b.DestLockRect = RECT{clipped.left + ox, clipped.top + oy, clipped.right + ox, clipped.bottom + oy};
-        DDSURFACEDESC2 desc{};
-        desc.dwSize = sizeof desc;
-        if (FAILED(destSurface->Lock(&b.DestLockRect, &desc, DDLOCK_WAIT, nullptr))) return -1;
-        b.DestSurface = destSurface;
-        b.DestLocked = 1;
-        if (!WrapLocked(&b.DestImage, desc.lpSurface, desc.lPitch, clipped.left, clipped.top, clipped.right,
-                        clipped.bottom, 0)) {
-            UnlockAll(b);
-            return -1;
-        }
-        b.Dest = &b.DestImage;
+    } else if (!PrepareDestSurface(b, destSurface, blend, shapeDraw, colour, secondColour)) {
+        FinishSurface2DDraw();
+        return -1;
     }
 
     if (source != nullptr) {
@@ -143,28 +306,9 @@ int PrepareSurface2DDraw(const SURF2DREC* source, int plainAllowed, const RECT* 
             }
             b.SourceIsView = image == &b.SourceImage ? 1 : 0;
             b.Source = image;
-        } else {
-            if (sourceImage->Surface == nullptr) {
-                FinishSurface2DDraw();
-                return -1;
-            }
-            b.SourceLockRect = RECT{source->SourceX, source->SourceY, source->SourceX + source->Width,
-                                    source->SourceY + source->Height};
-            DDSURFACEDESC2 desc{};
-            desc.dwSize = sizeof desc;
-            if (FAILED(sourceImage->Surface->Lock(&b.SourceLockRect, &desc, DDLOCK_WAIT, nullptr))) {
-                FinishSurface2DDraw();
-                return -1;
-            }
-            b.SourceSurface = sourceImage->Surface;
-            b.SourceLocked = 1;
-            const DWORD key = ConvertRGBToScreenColor((sourceImage->ColorKey >> 16) & 0xFF,
-                                                      (sourceImage->ColorKey >> 8) & 0xFF, sourceImage->ColorKey & 0xFF);
-            if (!WrapLocked(&b.SourceImage, desc.lpSurface, desc.lPitch, 0, 0, source->Width, source->Height, key)) {
-                FinishSurface2DDraw();
-                return -1;
-            }
-            b.Source = &b.SourceImage;
+        } else if (!PrepareSourceSurface(b, source, sourceImage)) {
+            FinishSurface2DDraw();
+            return -1;
         }
     }
     return 0;
@@ -175,7 +319,22 @@ void FinishSurface2DDraw()
     DRAW2DBLOCK& b = Draw2DBlock;
     if (IsMemImgAlive(&b.SourceImage)) DropMemImgReference(&b.SourceImage);
     if (IsMemImgAlive(&b.DestImage)) DropMemImgReference(&b.DestImage);
+    if (b.DestConverted == 1 && b.DestLocked == 1) {
+        ConvertLockedPixels(b.DestPixels, b.DestPitch, b.DestRect.right - b.DestRect.left,
+                            b.DestRect.bottom - b.DestRect.top, &ScreenState.ColorFormat, KernelFormat());
+    }
+    // A source converted in its own surface gets its layout back; a copy needs nothing.
+    if (b.SourceConverted == 1 && b.SourceViaWork == 0 && b.SourceLocked == 1) {
+        ConvertLockedPixels(b.SourcePixels, b.SourcePitch, b.SourceLockRect.right - b.SourceLockRect.left,
+                            b.SourceLockRect.bottom - b.SourceLockRect.top, &ScreenState.ColorFormat, KernelFormat());
+    }
+    const bool copyBack = b.DestViaWork == 1 && b.DestLocked == 1;
     UnlockAll(b);
+    if (copyBack) CopySurfaceRect(b.DestSurface, ScreenState.WorkSurface1, b.DestLockRect.left, b.DestLockRect.top,
+                                  &b.DestRect, -1);
+    b.DestConverted = 0;
+    b.DestViaWork = 0;
+    b.SourceConverted = 0;
     b.Dest = nullptr;
     b.Source = nullptr;
 }

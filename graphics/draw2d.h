@@ -24,11 +24,24 @@ struct DRAW2DBLOCK {
     const MEMIMG* Dest;    // what the kernels draw into
     const MEMIMG* Source;  // what they read, or null
     int DestLocked;
-    RECT DestLockRect;
+    RECT DestLockRect;     // the clipped rectangle on the destination surface
     int SourceLocked;
-    RECT SourceLockRect;
+    RECT SourceLockRect;   // the 2D surface's rectangle on its image surface
     int DestIsView;
     int SourceIsView;
+    // The destination drawn in work surface 1 at target coordinates and
+    // copied back at the finish; its pixels held in the kernels' layout
+    // meanwhile when the screen's layout is another.
+    int DestViaWork;
+    int DestConverted;
+    BYTE* DestPixels;  // first locked pixel and pitch, for the way back
+    int DestPitch;
+    // The source copied to (0, 0) of work surface 2, or locked in place; in
+    // the kernels' layout meanwhile when the screen's layout is another.
+    int SourceViaWork;
+    int SourceConverted;
+    BYTE* SourcePixels;
+    int SourcePitch;
 };
 
 extern DRAW2DBLOCK Draw2DBlock;
@@ -51,6 +64,13 @@ void DrawWithSoftwareSource(const SURF2DREC* source, Kernel&& kernel)
     if (dest != nullptr && (source == nullptr || image != nullptr)) kernel(dest, image);
     ReleaseSurface2DView(image, &view);
 }
+
+// A colour value of the screen's layout in the kernels' own (unchanged on
+// the layouts they draw in directly).
+DWORD ScreenColorInKernelLayout(DWORD colour);
+// Takes the pixels of `rect` other than `keep` from the screen's layout
+// into the kernels' (nothing to do on the layouts they draw in directly).
+void ConvertImageRectToKernelLayout(MEMIMG* image, const RECT& rect, DWORD keep);
 
 int PrepareSurface2DDraw(const SURF2DREC* source, int plainAllowed, const RECT* sourceRect, const RECT* destRect,
                          int shapeDraw, DWORD* colour, DWORD* secondColour);

@@ -10,11 +10,13 @@
 #include <cstring>
 
 #include "core/log.h"
+#include "core/memory.h"
 #include "core/sysstate.h"
 #include "graphics/blendtable.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/image/convert.h"
+#include "graphics/image/dib.h"
 #include "graphics/screen.h"
 #include "movie/movie.h"
 #include "platform/window/window.h"
@@ -54,6 +56,52 @@ DWORD PaletteKeyIndex(const MEMIMG* image, int alpha)
         }
         if ((entry & mask) == (key & mask)) return static_cast<DWORD>(i);
     }
+    return 0;
+}
+
+// The 8-bit screen's transfer: the image goes through a DIB section and GDI
+// picks each pixel's nearest palette entry. 0, or -1.
+int TransferThroughDIBSection(IDirectDrawSurface7* surface, const GraphImage* image, const RECT& src, int destX,
+                              int destY)
+{
+    HDC memory = CreateCompatibleDC(nullptr);
+    if (memory == nullptr) return -1;
+    HDC surfaceDc = nullptr;
+    if (FAILED(surface->GetDC(&surfaceDc))) {
+        DeleteDC(memory);
+        return -1;
+    }
+    auto fail = [&](const char* message) {
+        if (message != nullptr) WriteLog(message);
+        surface->ReleaseDC(surfaceDc);
+        DeleteDC(memory);
+        return -1;
+    };
+    auto* info = static_cast<BITMAPINFO*>(AllocMemoryZeroed(sizeof(BITMAPINFO), __FILE__, __LINE__));
+    if (info == nullptr) return fail(nullptr);
+    void* bits = nullptr;
+    const int made = ConvertGraphImageToDIB(image, info, &bits);
+    if (made == 0) {
+        // The section's failures free the picture handed to them: never the image's own pixels.
+        const std::size_t size = static_cast<std::size_t>(image->Pitch) * image->Height;
+        void* copy = size != 0 ? AllocMemory(size, __FILE__, __LINE__) : nullptr;
+        if (copy != nullptr) std::memcpy(copy, bits, size);
+        bits = copy;
+    }
+    if (bits == nullptr) {
+        FreeMemory(info);
+        return fail("GraphImage を BMP に変換する処理が失敗しました");
+    }
+    HBITMAP section = CreateDIBGraph(info, bits);
+    if (section == nullptr) return fail("ＢＭＰデータからＢＭＰハンドルを作成する処理が失敗しました");
+    HGDIOBJ old = SelectObject(memory, section);
+    BitBlt(surfaceDc, destX, destY, src.right - src.left, src.bottom - src.top, memory, src.left, src.top, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteObject(section);
+    FreeMemory(bits);
+    FreeMemory(info);
+    surface->ReleaseDC(surfaceDc);
+    DeleteDC(memory);
     return 0;
 }
 
@@ -245,7 +293,9 @@ int TransferImageRectToSurface2D(const COLORFMT*, HBITMAP, HBITMAP, const RECT* 
     const int w = src.right - src.left;
     const int h = src.bottom - src.top;
 
-    if (is->Software == 1) {
+    if (ScreenState.ColorBits == 8 && is->Software == 0) {
+        if (is->Surface == nullptr || TransferThroughDIBSection(is->Surface, image, src, destX, destY) != 0) return -1;
+    } else if (is->Software == 1) {
         if (!IsMemImgAlive(&is->Image)) return -1;
         TransferGraphImageToMemImg(image, alpha, &is->Image, src.left, src.top, w, h, destX, destY, 1);
         MEMIMGBODY* body = is->Image.Body;

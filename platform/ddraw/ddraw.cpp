@@ -27,13 +27,22 @@ std::set<Surface*> g_surfaces;
 DWORD g_cooperativeFlags = 0;
 HWND g_cooperativeWindow = nullptr;
 
-DDPIXELFORMAT RgbFormat(int bits)
+// Channel masks a test gave the display's 16- and 32-bit modes (all 0: the usual ones).
+DWORD g_modeMasks[2][3] = {};
+
+DDPIXELFORMAT RgbFormat(int bits, bool desktop = false)
 {
     DDPIXELFORMAT pf{};
     pf.dwSize = sizeof pf;
     pf.dwRGBBitCount = static_cast<DWORD>(bits);
+    const DWORD* masks = bits == 16 ? g_modeMasks[0] : bits == 32 ? g_modeMasks[1] : nullptr;
     if (bits == 8) {
         pf.dwFlags = DDPF_RGB | DDPF_PALETTEINDEXED8;
+    } else if (!desktop && masks != nullptr && (masks[0] | masks[1] | masks[2]) != 0) {
+        pf.dwFlags = DDPF_RGB;
+        pf.dwRBitMask = masks[0];
+        pf.dwGBitMask = masks[1];
+        pf.dwBBitMask = masks[2];
     } else if (bits == 16) {
         pf.dwFlags = DDPF_RGB;
         pf.dwRBitMask = 0xF800;
@@ -414,8 +423,10 @@ public:
                               format_.dwRBitMask, format_.dwGBitMask, format_.dwBBitMask, nullptr};
         RGBQUAD quads[256]{};
         if (bytes_ == 1) {
-            if (palette_ != nullptr) {
-                const PALETTEENTRY* e = static_cast<Palette*>(palette_)->Entries();
+            // A surface without a palette of its own takes the display's, as GDI does.
+            IDirectDrawPalette* palette = palette_ != nullptr ? palette_ : DisplayPalette();
+            if (palette != nullptr) {
+                const PALETTEENTRY* e = static_cast<Palette*>(palette)->Entries();
                 for (int i = 0; i < 256; ++i) quads[i] = RGBQUAD{e[i].peBlue, e[i].peGreen, e[i].peRed, 0};
             }
             buffer.palette = quads;
@@ -452,6 +463,13 @@ public:
     }
 
 private:
+    static IDirectDrawPalette* DisplayPalette()
+    {
+        for (Surface* s : g_surfaces)
+            if ((s->caps_.dwCaps & DDSCAPS_PRIMARYSURFACE) && s->palette_ != nullptr) return s->palette_;
+        return nullptr;
+    }
+
     std::uint8_t* Pixels()
     {
         if (windowedPrimary_) return reinterpret_cast<std::uint8_t*>(GetDesktopPixels());
@@ -594,7 +612,7 @@ public:
         desc->dwHeight = static_cast<DWORD>(mode.height);
         desc->lPitch = mode.width * (mode.bits / 8);
         desc->dwRefreshRate = static_cast<DWORD>(mode.refresh);
-        desc->ddpfPixelFormat = RgbFormat(mode.bits);
+        desc->ddpfPixelFormat = RgbFormat(mode.bits, !IsVirtualDisplayModeChanged());
         return DD_OK;
     }
 
@@ -649,7 +667,7 @@ public:
                 return DD_OK;
             }
             DisplayMode desktop = GetVirtualDesktopMode();
-            *out = new Surface(desktop.width, desktop.height, RgbFormat(32), caps, true);
+            *out = new Surface(desktop.width, desktop.height, RgbFormat(32, true), caps, true);
             return DD_OK;
         }
 
@@ -668,7 +686,7 @@ public:
             if ((pf.dwFlags & DDPF_FOURCC) || (bits != 8 && bits != 16 && bits != 32)) return DDERR_INVALIDPIXELFORMAT;
             pf.dwSize = sizeof pf;
         } else {
-            pf = RgbFormat(mode.bits);
+            pf = RgbFormat(mode.bits, !IsVirtualDisplayModeChanged());
         }
         *out = new Surface(static_cast<int>(desc->dwWidth), static_cast<int>(desc->dwHeight), pf, caps, false);
         return DD_OK;
@@ -756,6 +774,15 @@ void MarkAllDirectDrawSurfacesLost()
 void FailNextDirectDrawSurfaces(int count)
 {
     DirectDraw::g_failNextSurfaces = count;
+}
+
+void SetDirectDrawModeMasks(int bits, DWORD red, DWORD green, DWORD blue)
+{
+    if (bits != 16 && bits != 32) return;
+    DWORD* m = g_modeMasks[bits == 16 ? 0 : 1];
+    m[0] = red;
+    m[1] = green;
+    m[2] = blue;
 }
 
 void SetDirect3DFactory(Direct3DFactory factory)

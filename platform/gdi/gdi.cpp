@@ -268,6 +268,11 @@ int Transfer(const GdiPixelBuffer& dst, int xd, int yd, int wd, int hd, const Gd
     if (hd < 0) { yd += hd; hd = -hd; }
     if (ws < 0) { xs += ws; ws = -ws; }
     if (hs < 0) { ys += hs; hs = -hs; }
+    // Between buffers of one layout a copy keeps every bit of a pixel, the
+    // ones no channel uses included.
+    const bool raw = (src.bits == 16 || src.bits == 32) && src.bits == dst.bits && src.redMask == dst.redMask &&
+                     src.greenMask == dst.greenMask && src.blueMask == dst.blueMask;
+    const int bytes = src.bits / 8;
     int rows = 0;
     for (int y = 0; y < hd; ++y) {
         int dy = yd + y;
@@ -282,6 +287,13 @@ int Transfer(const GdiPixelBuffer& dst, int xd, int yd, int wd, int hd, const Gd
             long long fx = static_cast<long long>(mirrorX ? wd - 1 - x : x) * ws / wd;
             int sx = xs + static_cast<int>(fx);
             if (sx < 0 || sx >= src.width) continue;
+            if (raw) {
+                std::memcpy(static_cast<std::uint8_t*>(dst.pixels) + static_cast<std::ptrdiff_t>(dy) * dst.pitch + dx * bytes,
+                            static_cast<const std::uint8_t*>(src.pixels) + static_cast<std::ptrdiff_t>(sy) * src.pitch +
+                                sx * bytes,
+                            static_cast<std::size_t>(bytes));
+                continue;
+            }
             WriteRGB(dst, dx, dy, ReadRGB(src, sx, sy));
         }
     }

@@ -1,6 +1,7 @@
 #include "platform/ddraw/ddraw.h"
 #include "platform/ddraw/ddraw_test.h"
 #include "platform/display/display.h"
+#include "platform/gdi/gdi.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@ protected:
     void TearDown() override
     {
         dd->Release();
+        SetDirectDrawModeMasks(16, 0, 0, 0);
         EXPECT_EQ(GetLiveDirectDrawSurfaceCount(), 0);
         SetDisplayClock(nullptr, nullptr);
     }
@@ -220,6 +222,62 @@ TEST_F(DirectDrawTest, FullScreenFlipChainSwapsAndShowsTheModeScaled)
     primary->Release();
     EXPECT_EQ(dd->RestoreDisplayMode(), DD_OK);
     EXPECT_FALSE(IsVirtualDisplayModeChanged());
+}
+
+// A test's RGB 5:5:5 mode shows in the mode, the flip chain and plain
+// surfaces, while the desktop stays XRGB; GDI copies between two surfaces of
+// that layout keep the bit no channel uses; an 8-bit surface without a
+// palette of its own takes the display's for GDI.
+TEST_F(DirectDrawTest, TestLayoutsAndPalettesReachSurfacesAndTheirDeviceContexts)
+{
+    SetDirectDrawModeMasks(16, 0x7C00, 0x03E0, 0x001F);
+    DDSURFACEDESC2 mode{};
+    dd->GetDisplayMode(&mode);
+    EXPECT_EQ(mode.ddpfPixelFormat.dwRBitMask, 0xFF0000u);  // windowed: the desktop
+    ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+    ASSERT_EQ(dd->SetDisplayMode(640, 480, 16, 60, 0), DD_OK);
+    dd->GetDisplayMode(&mode);
+    EXPECT_EQ(mode.ddpfPixelFormat.dwRBitMask, 0x7C00u);
+    EXPECT_EQ(mode.ddpfPixelFormat.dwGBitMask, 0x03E0u);
+    IDirectDrawSurface7* a = Plain(4, 4);
+    IDirectDrawSurface7* b = Plain(4, 4);
+    DDPIXELFORMAT pf{};
+    a->GetPixelFormat(&pf);
+    EXPECT_EQ(pf.dwRBitMask, 0x7C00u);
+    DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    fx.dwFillColor = 0xFC00;  // red with the spare bit
+    a->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    HDC from = nullptr, to = nullptr;
+    ASSERT_EQ(a->GetDC(&from), DD_OK);
+    ASSERT_EQ(b->GetDC(&to), DD_OK);
+    EXPECT_TRUE(BitBlt(to, 0, 0, 4, 4, from, 0, 0, SRCCOPY));
+    a->ReleaseDC(from);
+    b->ReleaseDC(to);
+    EXPECT_EQ(At(b, 3, 3), 0xFC00u);
+    a->Release();
+    b->Release();
+
+    ASSERT_EQ(dd->SetDisplayMode(640, 480, 8, 60, 0), DD_OK);
+    PALETTEENTRY entries[256]{};
+    entries[9] = PALETTEENTRY{200, 100, 50, 0};
+    IDirectDrawPalette* palette = nullptr;
+    ASSERT_EQ(dd->CreatePalette(DDPCAPS_8BIT, entries, &palette, nullptr), DD_OK);
+    IDirectDrawSurface7* primary = Primary(DDSCAPS_PRIMARYSURFACE);
+    primary->SetPalette(palette);
+    IDirectDrawSurface7* plain = Plain(4, 4);
+    std::uint32_t nearEntry9 = 0xC66534;  // nearest to entry 9
+    HDC source = CreateBufferDC(GdiPixelBuffer{&nearEntry9, 1, 1, 4, 32, 0xFF0000, 0xFF00, 0xFF, nullptr});
+    HDC dc = nullptr;
+    ASSERT_EQ(plain->GetDC(&dc), DD_OK);
+    EXPECT_TRUE(BitBlt(dc, 1, 1, 1, 1, source, 0, 0, SRCCOPY));
+    plain->ReleaseDC(dc);
+    DeleteDC(source);
+    EXPECT_EQ(At(plain, 1, 1), 9u);
+    plain->Release();
+    primary->Release();
+    palette->Release();
+    dd->RestoreDisplayMode();
 }
 
 TEST_F(DirectDrawTest, LostSurfacesRefuseWorkUntilRestored)
