@@ -223,6 +223,17 @@ protected:
         EndDirect3DLibrary();
     }
 
+    // The back screen and the model filled with one colour.
+    static void Clear(Model* ref, int r, int g, int b)
+    {
+        SelectDrawTarget(-2);
+        SysState.BackgroundRed = r;
+        SysState.BackgroundGreen = g;
+        SysState.BackgroundBlue = b;
+        EraseScreen();
+        ref->Fill(r, g, b);
+    }
+
     static void Load(SceneGraphs* s)
     {
         PngSpec spec;
@@ -260,12 +271,7 @@ TEST_P(D3DScene, GraphsAndShapesMatchTheDeviceModel)
     EXPECT_EQ(GetGraphRecord(s.opaqueGraph)->Format.Texture, 1);
 
     Model ref(GetParam() == 32);
-    SelectDrawTarget(-2);
-    SysState.BackgroundRed = 12;
-    SysState.BackgroundGreen = 34;
-    SysState.BackgroundBlue = 200;
-    EraseScreen();
-    ref.Fill(12, 34, 200);
+    Clear(&ref, 12, 34, 200);
 
     SelectBlendMode(0, 255);
     const int spots[][2] = {{100, 100}, {-7, 40}, {60, -5}, {kW - 9, 200}, {300, kH - 6}, {-3, -4}};
@@ -371,12 +377,7 @@ TEST_P(D3DScene, SubtractIsInvertAddInvertAndLeavesTheStateAsItWas)
     Load(&s);
     ASSERT_NE(s.opaqueGraph, -1);
     Model ref(GetParam() == 32);
-    SelectDrawTarget(-2);
-    SysState.BackgroundRed = 12;
-    SysState.BackgroundGreen = 200;
-    SysState.BackgroundBlue = 90;
-    EraseScreen();
-    ref.Fill(12, 200, 90);
+    Clear(&ref, 12, 200, 90);
     // A patterned floor to subtract from, darker and lighter than the graphs.
     SelectBlendMode(0, 255);
     for (int k = 0; k < 4; ++k) {
