@@ -69,6 +69,7 @@ BlitLoop SelectRgb565RunLoop(const BlitChoice& choice);
 // The AVX2 level's vector loops (blit_avx2.cpp), or null.
 BlitLoop SelectXrgbVectorAvx2(const BlitChoice& choice);
 BlitLoop SelectRgb565VectorAvx2(const BlitChoice& choice);
+BlitLoop SelectRunCopyAvx2(const BlitChoice& choice, int bytesPerPixel);
 
 // ---------------------------------------------------------------- sources
 

@@ -6,6 +6,8 @@
 // tables (SSE2) and by blit_avx2.cpp (AVX2, under its own target).
 #pragma once
 
+#include <algorithm>
+
 #include "softrender/blit/blit_kernel.h"
 #include "softrender/simd/vec128.h"
 
@@ -295,6 +297,69 @@ void AlphaLerp16Walk(const BlitCall& c)
         s += c.srcSkip;
         d += c.dstSkip;
     }
+}
+
+// n bytes (n >= 2, even) of one opaque run: whole registers, the last one
+// overlapping the one before, and runs shorter than a register in two
+// overlapping moves of the largest size that fits, so no run needs a loop
+// unless it spans more than two registers.
+template <class V>
+[[gnu::always_inline]] inline void MoveRun(BYTE* d, const BYTE* s, std::size_t n)
+{
+    constexpr std::size_t K = V::kBytes;
+    if (n >= K) {
+        V::Store(d, V::Load(s));
+        // The middle stores aligned: a store split across two cache lines costs two.
+        for (std::size_t i = K - (reinterpret_cast<std::uintptr_t>(d) & (K - 1)); i + K < n; i += K)
+            V::Store(d + i, V::Load(s + i));
+        V::Store(d + n - K, V::Load(s + n - K));
+    } else if constexpr (K > 16) {
+        if (n >= 16) {
+            const V128::T a = V128::Load(s), b = V128::Load(s + n - 16);
+            V128::Store(d, a);
+            V128::Store(d + n - 16, b);
+        } else {
+            CopyRun(d, s, n);
+        }
+    } else {
+        CopyRun(d, s, n);
+    }
+}
+
+// The run-length path of a direct source in mode 0 with white brightness and
+// no blend graph: opaque runs, and translucent ones (the opaque rule for a
+// direct source), are the source's own words; keyed runs only move the pointers.
+template <class V, int Bytes>
+void RunCopyWalk(const BlitCall& c)
+{
+    const BYTE* run = c.runs;
+    const BYTE* s = c.src;
+    BYTE* d = c.dst;
+    const int width = c.width, height = c.height;
+    const std::ptrdiff_t srcSkip = c.srcSkip, dstSkip = c.dstSkip;
+    for (int y = 0; y < height; ++y) {
+        int left = width;
+        for (;;) {
+            const unsigned b = *run++;
+            if (b >= MEMIMG_RUN_END_OF_ROW) break;
+            const int n = std::min(static_cast<int>(b & 63) + 1, left);  // a table overrunning its row is cut
+            left -= n;
+            const std::size_t bytes = static_cast<std::size_t>(n) * Bytes;
+            if (b >= MEMIMG_RUN_OPAQUE) MoveRun<V>(d, s, bytes);
+            s += bytes;
+            d += bytes;
+        }
+        s += left * Bytes + srcSkip;
+        d += left * Bytes + dstSkip;
+    }
+}
+
+// The vector run-length loop for a choice, or null to use the generated one.
+template <class V, int Bytes>
+BlitLoop SelectRunCopy(const BlitChoice& ch)
+{
+    if (!ch.runs || ch.src != Src::Direct || ch.mode != 0 || !ch.white || ch.graph) return nullptr;
+    return &RunCopyWalk<V, Bytes>;
 }
 
 template <class V, template <class> class Op, int Mode, Fast F>
