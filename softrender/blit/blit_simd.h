@@ -337,17 +337,43 @@ void RunCopyWalk(const BlitCall& c)
     BYTE* d = c.dst;
     const int width = c.width, height = c.height;
     const std::ptrdiff_t srcSkip = c.srcSkip, dstSkip = c.dstSkip;
+    auto draw = [&](unsigned b, int n) {
+        const std::size_t bytes = static_cast<std::size_t>(n) * Bytes;
+        if (b >= MEMIMG_RUN_OPAQUE) MoveRun<V>(d, s, bytes);
+        s += bytes;
+        d += bytes;
+    };
     for (int y = 0; y < height; ++y) {
         int left = width;
-        for (;;) {
-            const unsigned b = *run++;
+        unsigned b = 0;
+        // While two runs of the longest kind still fit, none can overrun the
+        // row, and a keyed run followed by a drawn one (a sprite's rows
+        // alternate so) is taken in one step: the walk costs per step.
+        while (left >= 2 * MEMIMG_RUN_MAX) {
+            b = run[0];
+            const unsigned next = run[1];
+            if (b < MEMIMG_RUN_OPAQUE && next - MEMIMG_RUN_OPAQUE < MEMIMG_RUN_END_OF_ROW - MEMIMG_RUN_OPAQUE) {
+                const int skip = static_cast<int>(b & 63) + 1, n = static_cast<int>(next & 63) + 1;
+                run += 2;
+                left -= skip + n;
+                s += skip * Bytes;
+                d += skip * Bytes;
+                draw(next, n);
+                continue;
+            }
+            ++run;
+            if (b >= MEMIMG_RUN_END_OF_ROW) break;
+            const int n = static_cast<int>(b & 63) + 1;
+            left -= n;
+            draw(b, n);
+        }
+        while (b < MEMIMG_RUN_END_OF_ROW) {
+            b = *run++;
             if (b >= MEMIMG_RUN_END_OF_ROW) break;
             const int n = std::min(static_cast<int>(b & 63) + 1, left);  // a table overrunning its row is cut
+            if (n == 0) continue;
             left -= n;
-            const std::size_t bytes = static_cast<std::size_t>(n) * Bytes;
-            if (b >= MEMIMG_RUN_OPAQUE) MoveRun<V>(d, s, bytes);
-            s += bytes;
-            d += bytes;
+            draw(b, n);
         }
         s += left * Bytes + srcSkip;
         d += left * Bytes + dstSkip;

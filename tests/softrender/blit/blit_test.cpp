@@ -253,7 +253,7 @@ TEST_F(BlitTest, RunTableCopiesOfEveryLengthMatchTheModel)
         k.key = format == 1 ? 0x00FF00FFu : 0xF81Fu;
         k.runsReady = true;
         Images m;
-        m.sw = 160;
+        m.sw = 300;
         m.sh = 12;
         bool keyed = false;
         for (int y = 0, len = 1; y < m.sh; ++y) {
@@ -478,6 +478,37 @@ TEST_F(BlitTest, ClipsToTheDrawAreaOnEveryEdge)
         DropMemImgReference(&dst);
     }
     DropMemImgReference(&src);
+}
+
+TEST_F(BlitTest, RunTableOverrunningItsRowIsCutAtTheRowsEnd)
+{
+    // Row 0 claims 256 drawn pixels of 200, row 1 a keyed 64 and then 192
+    // drawn ones; nothing lands past the row, and row 1 starts at its own
+    // table bytes. A cut-off run ends its row without drawing a pixel.
+    kp.Mode = static_cast<BlendMode>(0);
+    kp.Bright = W;
+    kp.Area = RECT{0, 0, 210, 2};
+    for (int format : {0, 1}) {
+        const u32 colour = format == 1 ? 0x00123456u : 0x1234u, back = format == 1 ? 0x00ABCDEFu : 0xABCDu;
+        MEMIMG src = Filled(200, 2, format, colour, 0, 0, 1);
+        src.Body->ColorKey = back;
+        BuildMemImgFastBlitData(&src);
+        const BYTE table[] = {0x7F, 0x7F, 0x7F, 0x7F, 0xC0, 0x3F, 0x7F, 0x7F, 0x7F, 0x40, 0xC0};
+        std::memcpy(src.Body->RunTable, table, sizeof table);
+        for (IsaLevel isa : kLevels) {
+            MEMIMG dst = Filled(210, 2, format, back);
+            kp.Isa = isa;
+            softrender::BlitMemImg(kp, &dst, &src, 0, 0, 1);
+            for (int y = 0; y < 2; ++y)
+                for (int x = 0; x < 210; ++x) {
+                    const bool drawn = x < 200 && (y == 0 || x >= 64);
+                    ASSERT_EQ(At(dst, x, y), drawn ? colour : back)
+                        << "format " << format << " level " << static_cast<int>(isa) << " at " << x << "," << y;
+                }
+            DropMemImgReference(&dst);
+        }
+        DropMemImgReference(&src);
+    }
 }
 
 TEST_F(BlitTest, RunTableServesOnlyWholeUnclippedSourcesWithKeyFlagOne)
