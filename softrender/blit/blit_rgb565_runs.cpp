@@ -5,15 +5,6 @@
 
 namespace blitk {
 
-BlitLoop SelectRgb565RunLoop(const BlitChoice& choice)
-{
-    if (choice.isa == IsaLevel::Avx2) {
-        if (BlitLoop vector = SelectRunCopyAvx2(choice, 2)) return vector;
-    }
-    if (choice.isa != IsaLevel::Portable) {
-        if (BlitLoop vector = simd::SelectRunCopy<softrender::simd::V128, 2>(choice)) return vector;
-    }
-    return SelectGeneral<PixFmt::R565, true>(choice);
-}
+BlitLoop SelectRgb565RunLoop(const BlitChoice& choice) { return simd::SelectRunLoopAtLevel<PixFmt::R565>(choice); }
 
 }  // namespace blitk

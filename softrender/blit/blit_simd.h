@@ -388,6 +388,21 @@ BlitLoop SelectRunCopy(const BlitChoice& ch)
     return &RunCopyWalk<V, Bytes>;
 }
 
+// The run-length loop of one format: a vector copy at the draw's level, else
+// the generated one. Instantiated by the run-length units only.
+template <PixFmt Fmt>
+BlitLoop SelectRunLoopAtLevel(const BlitChoice& ch)
+{
+    constexpr int kBytes = Fmt == PixFmt::X8888 ? 4 : 2;
+    if (ch.isa == IsaLevel::Avx2) {
+        if (BlitLoop vector = SelectRunCopyAvx2(ch, kBytes)) return vector;
+    }
+    if (ch.isa != IsaLevel::Portable) {
+        if (BlitLoop vector = SelectRunCopy<V128, kBytes>(ch)) return vector;
+    }
+    return SelectGeneral<Fmt, true>(ch);
+}
+
 template <class V, template <class> class Op, int Mode, Fast F>
 BlitLoop Direct(bool key)
 {

@@ -5,15 +5,6 @@
 
 namespace blitk {
 
-BlitLoop SelectXrgbRunLoop(const BlitChoice& choice)
-{
-    if (choice.isa == IsaLevel::Avx2) {
-        if (BlitLoop vector = SelectRunCopyAvx2(choice, 4)) return vector;
-    }
-    if (choice.isa != IsaLevel::Portable) {
-        if (BlitLoop vector = simd::SelectRunCopy<softrender::simd::V128, 4>(choice)) return vector;
-    }
-    return SelectGeneral<PixFmt::X8888, true>(choice);
-}
+BlitLoop SelectXrgbRunLoop(const BlitChoice& choice) { return simd::SelectRunLoopAtLevel<PixFmt::X8888>(choice); }
 
 }  // namespace blitk
