@@ -407,18 +407,65 @@ int G_D3D_CommitDrawState(int device)
 
 namespace {
 
-// What a derivation read and what it left in the record; an identical next
-// draw has nothing to send.
-struct PrepareMemo {
-    const D3DDEVREC* record;
-    IDirectDrawSurface7* texture;
-    BYTE alphaCh, alphaTest;
-    DWORD flags;
-    int blendMode, forceVertexAlpha, filter, cull, depthEnable, depthWrite, depthFunc, depthBias, fog;
-    DWORD bright;
-    DWORD after[22];
+// The record's fields a derivation reads or leaves behind.
+struct RecordMemo {
+    IDirectDrawSurface7 *texture, *blendTexture, *stage0;
+    DWORD modColour, modAlpha;
+    int blendMode;
+    DWORD alphaCh, alphaTest, stateDirty, textureDirty, force, key, shade;
+    int filter;
+    DWORD cull, zEnable, zWrite, zFunc, zBias, fog, perspective, lighting;
+
+    explicit RecordMemo(const D3DDEVREC* r)
+        : texture(r->PendingTexture), blendTexture(r->PendingBlendTexture), stage0(r->Stages[0].Texture),
+          modColour(r->ModulateColor), modAlpha(r->ModulateAlpha), blendMode(r->BlendMode),
+          alphaCh(r->AlphaChannel), alphaTest(r->AlphaTest), stateDirty(r->StateDirty),
+          textureDirty(r->TextureDirty), force(r->Force), key(r->ColorKeyEnable), shade(r->ShadeMode),
+          filter(r->FilterMode), cull(r->CullFlag), zEnable(r->ZEnable), zWrite(r->ZWrite), zFunc(r->ZFunc),
+          zBias(r->ZBias), fog(r->FogEnable), perspective(r->TexturePerspective), lighting(r->Lighting)
+    {
+    }
+    RecordMemo() = default;
+    bool operator==(const RecordMemo&) const = default;
 };
-PrepareMemo g_lastPrepare{};
+
+// What a derivation read and what it left in the record; an identical next
+// draw has nothing to send. Compared member by member: most draws repeat the
+// last one, so the comparison is the whole cost of a draw's state.
+struct PrepareMemo {
+    const D3DDEVREC* record = nullptr;
+    IDirectDrawSurface7* texture = nullptr;
+    BYTE alphaCh = 0, alphaTest = 0;
+    DWORD flags = 0;
+    int blendMode = 0, forceVertexAlpha = 0, filter = 0, cull = 0, depthEnable = 0, depthWrite = 0,
+        depthFunc = 0, depthBias = 0, fog = 0;
+    DWORD bright = 0;
+    RecordMemo after;
+
+    PrepareMemo() = default;
+    PrepareMemo(const D3DDEVREC* r, const IMGSURFREC* is, DWORD f)
+        : record(r), flags(f), after(r)
+    {
+        if (is != nullptr) {
+            texture = is->Surface;
+            alphaCh = is->Format.AlphaChFlag;
+            alphaTest = is->Format.AlphaTestFlag;
+        }
+        const DRAWSTATE& d = DrawState;
+        blendMode = d.BlendMode;
+        forceVertexAlpha = d.ForceVertexAlpha;
+        filter = d.TextureFilter;
+        cull = d.CullMode;
+        depthEnable = d.DepthEnable;
+        depthWrite = d.DepthWrite;
+        depthFunc = d.DepthFunc;
+        depthBias = d.DepthBias;
+        fog = d.FogEnable;
+        bright = d.DrawBright & 0xFFFFFF;
+    }
+    bool operator==(const PrepareMemo&) const = default;
+};
+PrepareMemo g_lastPrepare;
 
 } // namespace
 
@@ -429,64 +476,29 @@ void ForgetPreparedDraw()
 
 namespace {
 
-void SnapshotRecord(const D3DDEVREC* r, DWORD* out)
-{
-    const DWORD v[22] = {static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(r->PendingTexture)),
-                         static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(r->PendingBlendTexture)),
-                         r->ModulateColor, r->ModulateAlpha, static_cast<DWORD>(r->BlendMode), r->AlphaChannel,
-                         r->AlphaTest, r->StateDirty, r->TextureDirty, r->Force, r->ColorKeyEnable, r->ShadeMode,
-                         static_cast<DWORD>(r->FilterMode), r->CullFlag, r->ZEnable, r->ZWrite, r->ZFunc, r->ZBias,
-                         r->FogEnable, r->TexturePerspective, r->Lighting,
-                         static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(r->Stages[0].Texture))};
-    std::memcpy(out, v, sizeof v);
-}
-
-PrepareMemo MemoOf(const D3DDEVREC* r, const SURF3DREC* piece, DWORD flags)
-{
-    const DRAWSTATE& d = DrawState;
-    PrepareMemo m{};
-    m.record = r;
-    if (piece != nullptr) {
-        const IMGSURFREC* is = GetImageSurfaceRecord(piece->ImageSurface);
-        if (is != nullptr) {
-            m.texture = is->Surface;
-            m.alphaCh = is->Format.AlphaChFlag;
-            m.alphaTest = is->Format.AlphaTestFlag;
-        }
-    }
-    m.flags = flags;
-    m.blendMode = d.BlendMode;
-    m.forceVertexAlpha = d.ForceVertexAlpha;
-    m.filter = d.TextureFilter;
-    m.cull = d.CullMode;
-    m.depthEnable = d.DepthEnable;
-    m.depthWrite = d.DepthWrite;
-    m.depthFunc = d.DepthFunc;
-    m.depthBias = d.DepthBias;
-    m.fog = d.FogEnable;
-    m.bright = d.DrawBright & 0xFFFFFF;
-    return m;
-}
-
-void PrepareDrawOnce(D3DDEVREC* r, const SURF3DREC* piece, DWORD flags);
+void PrepareDrawOnce(D3DDEVREC* r, const IMGSURFREC* is, DWORD flags);
 
 } // namespace
 
 void G_D3D_PrepareDraw(const SURF3DREC* piece, DWORD flags)
 {
+    G_D3D_PrepareDrawOf(piece != nullptr ? GetImageSurfaceRecord(piece->ImageSurface) : nullptr, flags);
+}
+
+void G_D3D_PrepareDrawOf(const IMGSURFREC* image, DWORD flags)
+{
     D3DDEVREC* r = D3DDeviceRecord(D3DState.CurrentDevice);
     if (r == nullptr || r->Device == nullptr) return;
-    PrepareMemo m = MemoOf(r, piece, flags);
-    SnapshotRecord(r, m.after);
-    if (r->Force == 0 && std::memcmp(&m, &g_lastPrepare, sizeof m) == 0) return;
-    PrepareDrawOnce(r, piece, flags);
-    SnapshotRecord(r, m.after);
+    PrepareMemo m(r, image, flags);
+    if (r->Force == 0 && m == g_lastPrepare) return;
+    PrepareDrawOnce(r, image, flags);
+    m.after = RecordMemo(r);
     g_lastPrepare = m;
 }
 
 namespace {
 
-void PrepareDrawOnce(D3DDEVREC* r, const SURF3DREC* piece, DWORD flags)
+void PrepareDrawOnce(D3DDEVREC* r, const IMGSURFREC* is, DWORD flags)
 {
     const int device = D3DState.CurrentDevice;
     const DRAWSTATE& d = DrawState;
@@ -499,20 +511,17 @@ void PrepareDrawOnce(D3DDEVREC* r, const SURF3DREC* piece, DWORD flags)
     if ((flags & D3DDRAW_KEEPSTATE) == 0) {
         int alphaChannel = 0, alphaTest = 0, colorKey = 0;
         IDirectDrawSurface7* texture = nullptr;
-        if (piece != nullptr) {
-            const IMGSURFREC* is = GetImageSurfaceRecord(piece->ImageSurface);
-            if (is != nullptr) {
-                texture = is->Surface;
-                if (flags & D3DDRAW_TRANS) {
-                    if (is->Format.AlphaChFlag == 0 && is->Format.AlphaTestFlag == 0) {
-                        colorKey = 1;
-                    } else if ((d.BlendMode != 0 && d.BlendMode != 8) ||
-                               ((flags & D3DDRAW_KEEPALPHATEST) == 0 && d.TextureFilter == 1)) {
-                        alphaChannel = 1;
-                    } else {
-                        alphaChannel = is->Format.AlphaChFlag;
-                        alphaTest = is->Format.AlphaTestFlag;
-                    }
+        if (is != nullptr) {
+            texture = is->Surface;
+            if (flags & D3DDRAW_TRANS) {
+                if (is->Format.AlphaChFlag == 0 && is->Format.AlphaTestFlag == 0) {
+                    colorKey = 1;
+                } else if ((d.BlendMode != 0 && d.BlendMode != 8) ||
+                           ((flags & D3DDRAW_KEEPALPHATEST) == 0 && d.TextureFilter == 1)) {
+                    alphaChannel = 1;
+                } else {
+                    alphaChannel = is->Format.AlphaChFlag;
+                    alphaTest = is->Format.AlphaTestFlag;
                 }
             }
         }
