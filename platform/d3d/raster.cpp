@@ -413,11 +413,12 @@ SpanFn PickAlpha(int alphaFrom, bool modulate)
 }
 
 #if defined(__SSE2__)
-// Mul on eight 16-bit lanes; every step stays below 65536, so it is exact.
+// Mul on eight 16-bit lanes. With t = a * b + 128 below 65536, (t + (t >> 8)) >> 8
+// equals (t * 257) >> 16, which one high multiply gives.
 inline __m128i MulLanes(__m128i a, __m128i b)
 {
     const __m128i t = _mm_add_epi16(_mm_mullo_epi16(a, b), _mm_set1_epi16(128));
-    return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+    return _mm_mulhi_epu16(t, _mm_set1_epi16(257));
 }
 
 // SpanFast four pixels at a time: texels are fetched one by one into BGRA,
@@ -484,7 +485,43 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
         }
         return static_cast<int>(texel);
     };
-    auto combine = [&](__m128i s, __m128i d, __m128i drop) {
+    // When every source pixel has the same alpha (from the diffuse colour, or a texture without
+    // alpha), the blend factors are fixed for the span; the target keeps no alpha, so the source's
+    // alpha lane need not be computed. Mul(x, 255) = x and Mul(x, 0) = 0 drop whole products.
+    const bool fixedAlpha = f.alphaFrom == 0 || !texAlpha;
+    const int A = m[3];
+    const bool colourIdentity = m[0] == 255 && m[1] == 255 && m[2] == 255;
+    const __m128i factor = _mm_set1_epi16(static_cast<short>(A)), inverse = _mm_set1_epi16(static_cast<short>(255 - A));
+    auto combineFixed = [&](__m128i s, __m128i d) __attribute__((always_inline)) {
+        if (colourIdentity && (Blend == 0 || A == 255)) {
+            if (Blend == 2) return _mm_adds_epu8(s, d);
+            return s;
+        }
+        if (Blend == 1 && A == 0) return d;
+        __m128i lo = _mm_unpacklo_epi8(s, zero), hi = _mm_unpackhi_epi8(s, zero);
+        if (!colourIdentity) {
+            lo = MulLanes(lo, mod);
+            hi = MulLanes(hi, mod);
+        }
+        if (Blend != 0 && A != 255) {
+            lo = MulLanes(lo, factor);
+            hi = MulLanes(hi, factor);
+        }
+        if (Blend == 1 && A != 255) {
+            lo = _mm_add_epi16(lo, MulLanes(_mm_unpacklo_epi8(d, zero), inverse));
+            hi = _mm_add_epi16(hi, MulLanes(_mm_unpackhi_epi8(d, zero), inverse));
+        } else if (Blend == 2) {
+            lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(d, zero));
+            hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(d, zero));
+        }
+        return _mm_packus_epi16(lo, hi);
+    };
+    auto combine = [&](__m128i s, __m128i d, __m128i drop) __attribute__((always_inline)) {
+        if (fixedAlpha) {
+            const __m128i out = _mm_or_si128(_mm_and_si128(combineFixed(s, d), colourBits), spare);
+            if (!mayDrop) return out;
+            return _mm_or_si128(_mm_andnot_si128(drop, out), _mm_and_si128(drop, d));
+        }
         __m128i lo = _mm_unpacklo_epi8(s, zero), hi = _mm_unpackhi_epi8(s, zero);
         if (!identity) {
             lo = MulLanes(lo, mod);
