@@ -5,6 +5,7 @@
 // and the batch flush.
 #include "graphics/d3ddevice.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -407,63 +408,62 @@ int G_D3D_CommitDrawState(int device)
 
 namespace {
 
-// The record's fields a derivation reads or leaves behind.
-struct RecordMemo {
-    IDirectDrawSurface7 *texture, *blendTexture, *stage0;
-    DWORD modColour, modAlpha;
-    int blendMode;
-    DWORD alphaCh, alphaTest, stateDirty, textureDirty, force, key, shade;
-    int filter;
-    DWORD cull, zEnable, zWrite, zFunc, zBias, fog, perspective, lighting;
-
-    explicit RecordMemo(const D3DDEVREC* r)
-        : texture(r->PendingTexture), blendTexture(r->PendingBlendTexture), stage0(r->Stages[0].Texture),
-          modColour(r->ModulateColor), modAlpha(r->ModulateAlpha), blendMode(r->BlendMode),
-          alphaCh(r->AlphaChannel), alphaTest(r->AlphaTest), stateDirty(r->StateDirty),
-          textureDirty(r->TextureDirty), force(r->Force), key(r->ColorKeyEnable), shade(r->ShadeMode),
-          filter(r->FilterMode), cull(r->CullFlag), zEnable(r->ZEnable), zWrite(r->ZWrite), zFunc(r->ZFunc),
-          zBias(r->ZBias), fog(r->FogEnable), perspective(r->TexturePerspective), lighting(r->Lighting)
-    {
-    }
-    RecordMemo() = default;
-    bool operator==(const RecordMemo&) const = default;
+// Byte ranges of the drawing state and of the device record that a derivation
+// reads or leaves behind, kept whole so that they compare as a few wide words;
+// a neighbour caught in a range only makes the memo miss more often.
+template <class T>
+struct ByteRange {
+    std::size_t begin, end;
+    const unsigned char* In(const T& t) const { return reinterpret_cast<const unsigned char*>(&t) + begin; }
 };
+constexpr ByteRange<DRAWSTATE> kDrawRange{offsetof(DRAWSTATE, DepthEnable), offsetof(DRAWSTATE, DrawBright) + 4};
+constexpr ByteRange<D3DDEVREC> kPendingRange{offsetof(D3DDEVREC, PendingTexture), offsetof(D3DDEVREC, Force) + 4};
+constexpr ByteRange<D3DDEVREC> kCachedRange{offsetof(D3DDEVREC, ZEnable), offsetof(D3DDEVREC, ColorKeyEnable) + 4};
 
 // What a derivation read and what it left in the record; an identical next
-// draw has nothing to send. Compared member by member: most draws repeat the
-// last one, so the comparison is the whole cost of a draw's state.
+// draw has nothing to send. Most draws repeat the last one, so checking this
+// is the whole cost of a draw's state.
 struct PrepareMemo {
     const D3DDEVREC* record = nullptr;
     IDirectDrawSurface7* texture = nullptr;
-    BYTE alphaCh = 0, alphaTest = 0;
+    IDirectDrawSurface7* stage0 = nullptr;
     DWORD flags = 0;
-    int blendMode = 0, forceVertexAlpha = 0, filter = 0, cull = 0, depthEnable = 0, depthWrite = 0,
-        depthFunc = 0, depthBias = 0, fog = 0;
-    DWORD bright = 0;
-    RecordMemo after;
+    int forceVertexAlpha = 0, filterMode = 0;
+    BYTE alphaCh = 0, alphaTest = 0;
+    unsigned char draw[kDrawRange.end - kDrawRange.begin] = {};
+    unsigned char pending[kPendingRange.end - kPendingRange.begin] = {};
+    unsigned char cached[kCachedRange.end - kCachedRange.begin] = {};
 
-    PrepareMemo() = default;
-    PrepareMemo(const D3DDEVREC* r, const IMGSURFREC* is, DWORD f)
-        : record(r), flags(f), after(r)
+    void Take(const D3DDEVREC* r, const IMGSURFREC* is, DWORD f)
     {
-        if (is != nullptr) {
-            texture = is->Surface;
-            alphaCh = is->Format.AlphaChFlag;
-            alphaTest = is->Format.AlphaTestFlag;
-        }
-        const DRAWSTATE& d = DrawState;
-        blendMode = d.BlendMode;
-        forceVertexAlpha = d.ForceVertexAlpha;
-        filter = d.TextureFilter;
-        cull = d.CullMode;
-        depthEnable = d.DepthEnable;
-        depthWrite = d.DepthWrite;
-        depthFunc = d.DepthFunc;
-        depthBias = d.DepthBias;
-        fog = d.FogEnable;
-        bright = d.DrawBright & 0xFFFFFF;
+        record = r;
+        texture = is != nullptr ? is->Surface : nullptr;
+        alphaCh = is != nullptr ? is->Format.AlphaChFlag : 0;
+        alphaTest = is != nullptr ? is->Format.AlphaTestFlag : 0;
+        flags = f;
+        forceVertexAlpha = DrawState.ForceVertexAlpha;
+        std::memcpy(draw, kDrawRange.In(DrawState), sizeof draw);
+        TakeRecord(r);
     }
-    bool operator==(const PrepareMemo&) const = default;
+    void TakeRecord(const D3DDEVREC* r)
+    {
+        stage0 = r->Stages[0].Texture;
+        filterMode = r->FilterMode;
+        std::memcpy(pending, kPendingRange.In(*r), sizeof pending);
+        std::memcpy(cached, kCachedRange.In(*r), sizeof cached);
+    }
+    bool Matches(const D3DDEVREC* r, const IMGSURFREC* is, DWORD f) const
+    {
+        if (record != r || flags != f || forceVertexAlpha != DrawState.ForceVertexAlpha) return false;
+        if (is != nullptr ? (texture != is->Surface || alphaCh != is->Format.AlphaChFlag ||
+                             alphaTest != is->Format.AlphaTestFlag)
+                          : (texture != nullptr || alphaCh != 0 || alphaTest != 0))
+            return false;
+        return stage0 == r->Stages[0].Texture && filterMode == r->FilterMode &&
+               std::memcmp(draw, kDrawRange.In(DrawState), sizeof draw) == 0 &&
+               std::memcmp(pending, kPendingRange.In(*r), sizeof pending) == 0 &&
+               std::memcmp(cached, kCachedRange.In(*r), sizeof cached) == 0;
+    }
 };
 PrepareMemo g_lastPrepare;
 
@@ -489,11 +489,9 @@ void G_D3D_PrepareDrawOf(const IMGSURFREC* image, DWORD flags)
 {
     D3DDEVREC* r = D3DDeviceRecord(D3DState.CurrentDevice);
     if (r == nullptr || r->Device == nullptr) return;
-    PrepareMemo m(r, image, flags);
-    if (r->Force == 0 && m == g_lastPrepare) return;
+    if (r->Force == 0 && g_lastPrepare.Matches(r, image, flags)) return;
     PrepareDrawOnce(r, image, flags);
-    m.after = RecordMemo(r);
-    g_lastPrepare = m;
+    g_lastPrepare.Take(r, image, flags);
 }
 
 namespace {

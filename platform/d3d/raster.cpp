@@ -570,9 +570,25 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
     }
     if (px <= to) {
         const int n = static_cast<int>(to - px + 1);
+        std::uint8_t* p = row + px * 4;
+        // A short end of neighbouring texels is read four wide like a whole group, when both
+        // reads stay inside their surfaces; only its own pixels are written back.
+        bool wide = easy && !f.alphaTest &&
+                    p + 16 <= c.target.pixels + static_cast<std::ptrdiff_t>(c.target.pitch) * c.target.height;
+        for (int k = 1; k < n && wide; ++k) wide = columns[px + k] == columns[px] + k;
+        const std::uint8_t* texels = texRow + static_cast<std::ptrdiff_t>(columns != nullptr ? columns[px] : 0) * 4;
+        if (wide && texels + 16 <= t.pixels + static_cast<std::ptrdiff_t>(t.pitch) * t.height) {
+            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(texels));
+            const __m128i drop = f.key ? _mm_cmpeq_epi32(_mm_and_si128(raw, keyMask), keyValue) : zero;
+            alignas(16) std::uint32_t out[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(out), combine(_mm_or_si128(raw, fill), d, drop));
+            std::memcpy(p, out, static_cast<std::size_t>(n) * 4);
+            g_counters.pixels += to - from + 1;
+            return;
+        }
         alignas(16) std::uint32_t src[4] = {}, dst[4] = {}, skip[4] = {};
         for (int k = 0; k < n; ++k) src[k] = static_cast<std::uint32_t>(fetch(px + k, &skip[k]));
-        std::uint8_t* p = row + px * 4;
         std::memcpy(dst, p, static_cast<std::size_t>(n) * 4);
         const __m128i out = combine(_mm_load_si128(reinterpret_cast<const __m128i*>(src)),
                                     _mm_load_si128(reinterpret_cast<const __m128i*>(dst)),
