@@ -172,20 +172,16 @@ DWORD ShapeColour(DWORD colour)
 }
 
 // Moves one coordinate of a corner inside [low, high], its texture
-// coordinates following at the given rates.
+// coordinates following at the given rates. Without branches: the corners of
+// the many quads off the area move, those of the rest do not, in no order.
+// high - pos is exactly -(pos - high), so both sides move by the same amount.
 void ClampAxis(float& pos, float& t, float& bt, float low, float high, float rate, float blendRate)
 {
-    if (pos < low) {
-        const float d = low - pos;
-        t += d * rate;
-        bt += d * blendRate;
-        pos = low;
-    } else if (pos > high) {
-        const float d = pos - high;
-        t -= d * rate;
-        bt -= d * blendRate;
-        pos = high;
-    }
+    const float to = pos < low ? low : (pos > high ? high : pos);
+    const float d = to - pos;
+    t += d * rate;
+    bt += d * blendRate;
+    pos = to;
 }
 
 void ClampCorner(Corner& k, float left, float top, float right, float bottom, float du, float dv, float dbu,

@@ -287,6 +287,7 @@ struct FastSetup {
     bool alphaTest = false;
     DWORD alphaFunc = D3DCMP_ALWAYS;
     DWORD alphaRef = 0;
+    bool unitColumns = false;  // the triangle's cached columns step by one texel per pixel
 };
 
 FastSetup DecideFast(const DrawContext& c)
@@ -551,8 +552,9 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
     for (; px + 3 <= to; px += 4) {
         std::uint8_t* p = row + px * 4;
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        if (easy && !f.alphaTest && columns[px + 1] == columns[px] + 1 && columns[px + 2] == columns[px] + 2 &&
-            columns[px + 3] == columns[px] + 3) {
+        if (easy && !f.alphaTest &&
+            (f.unitColumns || (columns[px + 1] == columns[px] + 1 && columns[px + 2] == columns[px] + 2 &&
+                               columns[px + 3] == columns[px] + 3))) {
             // Four neighbouring texels, as an unscaled quad reads them.
             const __m128i raw =
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 4));
@@ -575,7 +577,7 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
         // reads stay inside their surfaces; only its own pixels are written back.
         bool wide = easy && !f.alphaTest &&
                     p + 16 <= c.target.pixels + static_cast<std::ptrdiff_t>(c.target.pitch) * c.target.height;
-        for (int k = 1; k < n && wide; ++k) wide = columns[px + k] == columns[px] + k;
+        for (int k = 1; k < n && wide && !f.unitColumns; ++k) wide = columns[px + k] == columns[px] + k;
         const std::uint8_t* texels = texRow + static_cast<std::ptrdiff_t>(columns != nullptr ? columns[px] : 0) * 4;
         if (wide && texels + 16 <= t.pixels + static_cast<std::ptrdiff_t>(t.pitch) * t.height) {
             const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -754,7 +756,7 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
     f.diffuse = ColourOf(a.diffuse);
     f.specular = ColourOf(a.specular);
 
-    const FastSetup fast = DecideFast(c);
+    FastSetup fast = DecideFast(c);
     const SpanFn span = fast.ok ? PickSpan(fast) : nullptr;
     // When u does not change down the triangle, every row reads the same texel columns.
     static thread_local std::vector<int> columnCache;
@@ -762,9 +764,14 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
     if (fast.ok && pu0.dy == 0.0 && x1 >= x0) {
         columnCache.resize(static_cast<std::size_t>(x1 + 1));
         const int w = c.textures[0].width;
-        for (long long px = x0; px <= x1; ++px)
-            columnCache[static_cast<std::size_t>(px)] = TexelIndex(at(pu0, px, y0) * w, w);
+        bool unit = true;
+        for (long long px = x0; px <= x1; ++px) {
+            const int column = TexelIndex(at(pu0, px, y0) * w, w);
+            if (px > x0 && column != columnCache[static_cast<std::size_t>(px - 1)] + 1) unit = false;
+            columnCache[static_cast<std::size_t>(px)] = column;
+        }
         columns = columnCache.data();
+        fast.unitColumns = unit;
     }
     for (long long py = y0; py <= y1; ++py) {
         long long e[3];
