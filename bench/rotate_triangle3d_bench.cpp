@@ -70,16 +70,20 @@ void BM_MemcpySprites64(benchmark::State& state, int bytesPerPixel)
 }
 BENCHMARK_CAPTURE(BM_MemcpySprites64, x8888, 4)->Unit(benchmark::kMillisecond);
 
-// A 640x480 quad of two textured triangles from a 256x256 texture.
-void BM_Triangle3DScreenQuad(benchmark::State& state, int format, bool withDepth, int vertexColour, int mode)
+// A 640x480 quad of two textured triangles from a 256x256 texture; with
+// perspective its right edge lies twice as far as its left, so q changes
+// along every span.
+void BM_Triangle3DScreenQuad(benchmark::State& state, int format, bool withDepth, int vertexColour, int mode,
+                             bool perspective = false)
 {
     SetState(mode, 128);
     Image screen(640, 480, format), texture(256, 256, format);
     MEMIMG depth{};
     AllocateDepthMemImg(&depth, 640, 480);
     const DWORD c = 0xFFFFFFFF;
-    const TLVTXTEX quad[4] = {{0, 0, 0.5f, 1, c, 0, 0}, {640, 0, 0.5f, 1, c, 1, 0}, {0, 480, 0.5f, 1, c, 0, 1},
-                              {640, 480, 0.5f, 1, c, 1, 1}};
+    const float far = perspective ? 0.5f : 1.0f;
+    const TLVTXTEX quad[4] = {{0, 0, 0.5f, 1, c, 0, 0}, {640, 0, 0.5f, far, c, 1, 0}, {0, 480, 0.5f, 1, c, 0, 1},
+                              {640, 480, 0.5f, far, c, 1, 1}};
     const TLVTXTEX second[3] = {quad[3], quad[2], quad[1]};
     for (auto _ : state) {
         if (withDepth) FillMemImgRectRaw(&depth, nullptr, 0xFFFF);
@@ -98,6 +102,8 @@ BENCHMARK_CAPTURE(BM_Triangle3DScreenQuad, x8888_depth, 1, true, 0, 0)->Unit(ben
 BENCHMARK_CAPTURE(BM_Triangle3DScreenQuad, x8888_vertex_colour, 1, false, 1, 0)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Triangle3DScreenQuad, x8888_mode1, 1, false, 0, 1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Triangle3DScreenQuad, r565_no_depth, 0, false, 0, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Triangle3DScreenQuad, x8888_perspective, 1, false, 0, 0, true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Triangle3DScreenQuad, x8888_perspective_depth, 1, true, 0, 0, true)->Unit(benchmark::kMillisecond);
 
 void BM_MemcpyScreen(benchmark::State& state, int bytesPerPixel)
 {

@@ -18,7 +18,6 @@ int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWO
     if (HasScreenLayer() == 0) return -1;
     FONTREC* f = GetFontRecord(font);
     if (f == nullptr) return -1;
-    // Texture caches go to the Direct3D string draw once it exists; fonts keep software caches until then.
     const DRAWSTATE& d = DrawState;
     const bool straight = ScreenState.ColorBits == 8 ||
                           ((f->Type & FONTTYPE_ANTIALIAS) == 0 &&

@@ -10,6 +10,7 @@
 #include "graphics/d3ddraw.h"
 #include "graphics/d3dtexture.h"
 #include "graphics/drawstate.h"
+#include "graphics/mask.h"
 #include "graphics/screen.h"
 
 D3DSTATE D3DState;
@@ -132,6 +133,17 @@ void PrepareVertexArrays(D3DDEVREC& r)
 
 int g_direct3DWanted = 0;
 
+// The stage cache only sends words that differ from it, so the device must
+// hold what the cache says: a new device's own defaults differ from them.
+void SendStageCache(IDirect3DDevice7* device, const D3DDEVREC& r)
+{
+    static const D3DTEXTURESTAGESTATETYPE kWords[6] = {D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2, D3DTSS_ALPHAOP,
+                                                       D3DTSS_COLORARG1, D3DTSS_COLORARG2, D3DTSS_COLOROP};
+    for (DWORD s = 0; s < 8; ++s)
+        for (int k = 0; k < 6; ++k)
+            device->SetTextureStageState(s, kWords[k], static_cast<DWORD>(r.Stages[s].Words[k]));
+}
+
 } // namespace
 
 int SetDirect3DWanted(int wanted)
@@ -188,6 +200,17 @@ const COLORFMT* G_D3D_SelectTextureFormat(const BYTE* request)
     IMGFLAGS f{};
     std::memcpy(&f, request, 7);
     return G_D3D_GetTextureColorFormat(GetTextureFormatIndex(&f));
+}
+
+const COLORFMT* G_D3D_SelectGlyphTextureFormat(int alphaChannel, int alphaTest, int is32Bit, int drawValid)
+{
+    IMGFLAGS f{};
+    f.Texture = 1;
+    f.AlphaChFlag = static_cast<BYTE>(alphaChannel);
+    f.DrawValid = static_cast<BYTE>(drawValid);
+    f.AlphaTestFlag = static_cast<BYTE>(alphaTest);
+    f.ColorBitDepth = static_cast<BYTE>(is32Bit != 0 ? 32 : 16);
+    return G_D3D_SelectTextureFormat(reinterpret_cast<const BYTE*>(&f));
 }
 
 int G_D3D_Initialize()
@@ -268,7 +291,17 @@ int G_D3D_Initialize()
 
 int G_D3D_Terminate()
 {
-    if (D3DState.Direct3D == nullptr) return -1;
+    if (D3DState.Direct3D == nullptr) {
+        if (D3DState.Initialized == 0) return -1;
+        // Ended while released for a display change: only records are left.
+        G_D3D_DeleteAllSurface3DData();
+        G_D3D_DeleteAllDevices();
+        ForgetPreparedDraw();
+        D3DState.FrontScreen = 0;
+        D3DState.Initialized = 0;
+        WriteLog("Direct3D 関連の終了処理は正常に終了しました\n");
+        return 0;
+    }
     WriteLog("Direct3D 関連の終了処理を行います\n");
     G_D3D_EndScene(D3DState.CurrentDevice);
     D3DState.FrontScreen = 0;
@@ -314,6 +347,7 @@ int G_D3D_CreateDevice(IDirectDrawSurface7* target)
     device->SetRenderState(D3DRENDERSTATE_DITHERENABLE, FALSE);
     static const short kDefaults[6] = {2, 0, 1, 2, 0, 1};
     for (D3DSTAGECACHE& s : r.Stages) std::memcpy(s.Words, kDefaults, sizeof kDefaults);
+    SendStageCache(device, r);
     for (int s = 0; s < 8; ++s) {
         r.MagFilter[s] = D3DTFG_POINT;
         r.MinFilter[s] = 1;
@@ -408,6 +442,7 @@ int G_D3D_RecreateDevice(int device)
     created->SetRenderState(D3DRENDERSTATE_DITHERENABLE, FALSE);
     WriteLog("３Ｄデバイスの作成に成功しました\n");
     r.Device = created;
+    SendStageCache(created, r);
     // The new device knows none of the cached states: every setter sends again.
     r.Force = 1;
     if (r.CurrentTarget != r.OwnTarget) {
@@ -456,7 +491,9 @@ int G_D3D_RecreateDirect3D()
     WriteLog("Ｄｉｒｅｃｔ３Ｄオブジェクトは正常に取得されました\n");
     D3DDEVREC& r = D3DDevices[D3DState.CurrentDevice & 3];
     r.OwnTarget = GetFrontScreenSurface();
-    r.CurrentTarget = GetCurrentDrawSurface();
+    // The mask screen came back first: draws through it render into its surface.
+    r.CurrentTarget = MaskScreen.Active != 0 && MaskScreen.Surface != nullptr ? MaskScreen.Surface
+                                                                             : GetCurrentDrawSurface();
     G_D3D_RecreateDevice(D3DState.CurrentDevice);
     return 0;
 }

@@ -140,6 +140,8 @@ const DDPIXELFORMAT* G_D3D_GetZBufferPixelFormat();
 const DDPIXELFORMAT* G_D3D_GetTexturePixelFormat(int slot);
 const COLORFMT* G_D3D_GetTextureColorFormat(int slot);
 const COLORFMT* G_D3D_SelectTextureFormat(const BYTE* request);
+// The format a font's glyph texture would get; 32 bits when is32Bit is set, else 16.
+const COLORFMT* G_D3D_SelectGlyphTextureFormat(int alphaChannel, int alphaTest, int is32Bit, int drawValid);
 // The library's choice of renderer: 1 lets the screen start take the Direct3D
 // device, 0 keeps the software renderer. Read at the next screen start.
 int SetDirect3DWanted(int wanted);

@@ -25,5 +25,7 @@ int G_D3D_DrawTriangleList(TLVTXTEX* vertices, int count, GRAPHREC* graph, int t
 int G_D3D_DrawFilledBox(int x1, int y1, int x2, int y2, DWORD colour);
 int G_D3D_DrawLineSegment(int x1, int y1, int x2, int y2, DWORD colour);
 int G_D3D_DrawCircle(int x, int y, int r, DWORD colour, int fill);
+// A string of a texture-cached font as glyph rectangles; other fonts take the 2D string draw.
+int G_D3D_DrawFontString(int x, int y, const char* text, DWORD colour, int font, DWORD edgeColour, int vertical);
 int G_D3D_SetDrawTarget(int target, int previous);
 int G_D3D_ClearDrawTarget();

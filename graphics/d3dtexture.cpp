@@ -110,9 +110,10 @@ int G_D3D_DeleteSurface3DData(int handle)
     return ReleaseHandleRecord(Surface3DTable, handle);
 }
 
+// Records go also while the Direct3D object is released (a lost screen):
+// their textures were released with it.
 int G_D3D_DeleteAllSurface3DData()
 {
-    if (D3DState.Direct3D == nullptr) return -1;
     DeleteAllHandleRecords(Surface3DTable, [](HANDLEVALUE h) { G_D3D_DeleteSurface3DData(h); });
     return 0;
 }
@@ -267,7 +268,6 @@ int G_D3D_CreateDerivedGraphTextures(GRAPHREC* g, int x, int y, int w, int h, co
 
 int G_D3D_DeleteGraphTextures(GRAPHREC* g)
 {
-    if (D3DState.Direct3D == nullptr) return -1;
     for (int i = 0; i < g->SurfaceCount; ++i) G_D3D_DeleteSurface3DData(g->Surfaces[i]);
     return 0;
 }

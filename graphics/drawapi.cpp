@@ -61,8 +61,7 @@ void BeginFront(int graph)
     if (SoftwareFront() && ScreenState.FrontImageStale == 1) RefreshFrontMemImg();
 }
 
-// The 2D draw in progress, sent through the mask screen while that is
-// active; Direct3D draws never open it.
+// The draw in progress, sent through the mask screen while that is active.
 MASKEDDRAW g_maskedDraw;
 
 void EndFront(const RECT& rect)
@@ -84,12 +83,11 @@ int RenderGraphAt(int x, int y, int graph, int trans)
     int answer = 0;
     if (CheckGraphDraw(graph, &g, &answer) != 0) return answer;
     BeginFront(graph);
-    if (g->Format.Texture == 1) {
-        return G_D3D_DrawGraphAt(x, y, static_cast<float>(x), static_cast<float>(y), g, trans, 0);
-    }
     const RECT box{x, y, x + g->Width, y + g->Height};
     BeginMaskedDraw(&g_maskedDraw, box);
-    answer = DrawGraph2DAt(x, y, g, trans);
+    answer = g->Format.Texture == 1
+                 ? G_D3D_DrawGraphAt(x, y, static_cast<float>(x), static_cast<float>(y), g, trans, 0)
+                 : DrawGraph2DAt(x, y, g, trans);
     EndFront(box);
     return answer;
 }
@@ -100,13 +98,12 @@ int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int trans)
     int answer = 0;
     if (CheckGraphDraw(graph, &g, &answer) != 0) return answer;
     BeginFront(graph);
-    if (g->Format.Texture == 1) {
-        return G_D3D_DrawGraphStretched(x1, y1, x2, y2, static_cast<float>(x1), static_cast<float>(y1),
-                                        static_cast<float>(x2), static_cast<float>(y2), g, trans, 0);
-    }
     const RECT box = Ordered(x1, y1, x2, y2);
     BeginMaskedDraw(&g_maskedDraw, box);
-    answer = DrawGraph2DStretched(x1, y1, x2, y2, g, trans, -1);
+    answer = g->Format.Texture == 1
+                 ? G_D3D_DrawGraphStretched(x1, y1, x2, y2, static_cast<float>(x1), static_cast<float>(y1),
+                                            static_cast<float>(x2), static_cast<float>(y2), g, trans, 0)
+                 : DrawGraph2DStretched(x1, y1, x2, y2, g, trans, -1);
     EndFront(box);
     return answer;
 }
@@ -197,14 +194,6 @@ int RenderGraphRotated(float x, float y, double rate, double angle, int graph, i
     GRAPHREC* g = nullptr;
     int answer = 0;
     if (CheckGraphDraw(graph, &g, &answer) != 0) return answer;
-    if (g->Format.Texture == 1) {
-        BeginFront(graph);
-        if (angle == 0.0 && rate == 1.0 && turn == 0) {
-            const int ix = static_cast<int>(x) - g->Width / 2, iy = static_cast<int>(y) - g->Height / 2;
-            return G_D3D_DrawGraphAt(ix, iy, static_cast<float>(ix), static_cast<float>(iy), g, trans, 0);
-        }
-        return G_D3D_DrawGraphRotated(x, y, rate, angle, g, trans, turn);
-    }
     RECT box{};
     if (SoftwareFront() || MaskScreen.Active != 0) {
         const double w = g->Width;
@@ -228,7 +217,14 @@ int RenderGraphRotated(float x, float y, double rate, double angle, int graph, i
     }
     BeginFront(graph);
     BeginMaskedDraw(&g_maskedDraw, box);
-    answer = DrawGraph2DRotated(x, y, rate, angle, g, trans, turn);
+    if (g->Format.Texture != 1) {
+        answer = DrawGraph2DRotated(x, y, rate, angle, g, trans, turn);
+    } else if (angle == 0.0 && rate == 1.0 && turn == 0) {
+        const int ix = static_cast<int>(x) - g->Width / 2, iy = static_cast<int>(y) - g->Height / 2;
+        answer = G_D3D_DrawGraphAt(ix, iy, static_cast<float>(ix), static_cast<float>(iy), g, trans, 0);
+    } else {
+        answer = G_D3D_DrawGraphRotated(x, y, rate, angle, g, trans, turn);
+    }
     EndFront(box);
     return answer;
 }
@@ -281,10 +277,10 @@ int DrawGraphToQuadF(float x1, float y1, float x2, float y2, float x3, float y3,
         box.bottom = std::max<LONG>(box.bottom, Truncate(ys[i]));
     }
     BeginFront(graph);
-    // The back-ends take the corners top-left, top-right, bottom-left, bottom-right.
-    if (g->Format.Texture == 1) return G_D3D_DrawGraphQuad(x1, y1, x2, y2, x4, y4, x3, y3, g, trans);
     BeginMaskedDraw(&g_maskedDraw, box);
-    answer = DrawGraph2DQuadFromFloats(x1, y1, x2, y2, x4, y4, x3, y3, g, trans);
+    // The back-ends take the corners top-left, top-right, bottom-left, bottom-right.
+    answer = g->Format.Texture == 1 ? G_D3D_DrawGraphQuad(x1, y1, x2, y2, x4, y4, x3, y3, g, trans)
+                                    : DrawGraph2DQuadFromFloats(x1, y1, x2, y2, x4, y4, x3, y3, g, trans);
     EndFront(box);
     return answer;
 }
@@ -364,10 +360,10 @@ int DrawPrimitiveGraph(const VERTEX2D* vertices, int count, int kind, int graph,
         for (int i = 0; i < 3 * triangles; ++i) list[i] = converted[indexes[i]];
         const RECT box{Truncate(minX), Truncate(minY), Truncate(maxX), Truncate(maxY)};
         BeginFront(-1);
+        BeginMaskedDraw(&g_maskedDraw, box);
         if (IsDirect3DActive() == 1 && (g == nullptr || g->Format.Texture == 1)) {
             answer = G_D3D_DrawTriangleList(list, triangles, g, trans, 0, 0);
         } else {
-            BeginMaskedDraw(&g_maskedDraw, box);
             answer = DrawTriangleList2D(list, triangles, g, trans, 0, 0);
         }
         EndFront(box);
@@ -417,9 +413,10 @@ int RenderLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thicknes
     ++box.right;
     ++box.bottom;
     BeginFront(-1);
-    if (IsDirect3DActive() == 1 && DrawState.LinesThrough2D == 0) return G_D3D_DrawLineSegment(x1, y1, x2, y2, colour);
     BeginMaskedDraw(&g_maskedDraw, box);
-    const int answer = DrawLine2D(x1, y1, x2, y2, colour);
+    const int answer = IsDirect3DActive() == 1 && DrawState.LinesThrough2D == 0
+                           ? G_D3D_DrawLineSegment(x1, y1, x2, y2, colour)
+                           : DrawLine2D(x1, y1, x2, y2, colour);
     EndFront(box);
     return answer;
 }
@@ -431,9 +428,9 @@ int RenderCircleShape(int x, int y, int r, DWORD colour, int fill)
     if (r < 0) return 0;
     const RECT box{x - r - 1, y - r - 1, x + r + 1, y + r + 1};
     BeginFront(-1);
-    if (IsDirect3DActive() == 1) return G_D3D_DrawCircle(x, y, r, colour, fill);
     BeginMaskedDraw(&g_maskedDraw, box);
-    const int answer = DrawCircle2D(x, y, r, colour, fill);
+    const int answer = IsDirect3DActive() == 1 ? G_D3D_DrawCircle(x, y, r, colour, fill)
+                                               : DrawCircle2D(x, y, r, colour, fill);
     EndFront(box);
     return answer;
 }

@@ -7,7 +7,10 @@
 #include "core/fatalexit.h"
 #include "core/inactivewait.h"
 #include "core/memory.h"
+#include "core/log.h"
 #include "core/sysstate.h"
+#include "graphics/d3ddevice.h"
+#include "graphics/d3ddraw.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/image/graphimage.h"
@@ -83,6 +86,44 @@ void KnockOut(BYTE* pixels, int pitch, int bytesPerPixel, const RECT& rect)
             }
         }
     }
+}
+
+// Direct3D renders into the mask surface while draws go through the mask,
+// else into the draw target; the viewport follows.
+int PointDirect3DAtMask()
+{
+    D3DDEVREC* device = CurrentD3DDevice();
+    if (device == nullptr) return 0;
+    const MASKSCREEN& m = MaskScreen;
+    G_D3D_FlushCurrentVertexBatch();
+    const int target = GetCurrentDrawTarget();
+    const bool through = m.Active != 0 && m.Surface != nullptr;
+    if (through) {
+        G_D3D_SetRenderTarget(m.Surface, D3DState.CurrentDevice);
+    } else if (target >= 0) {
+        // A graph target may be a texture, which only the draw-target switch binds.
+        G_D3D_SetDrawTarget(target, target);
+    } else {
+        G_D3D_SetRenderTarget(GetCurrentDrawSurface(), D3DState.CurrentDevice);
+    }
+    const RECT& area = DrawState.DrawArea;
+    if (through && FrontOnPrimary()) {
+        D3DVIEWPORT7 viewport{};
+        viewport.dwX = static_cast<DWORD>(area.left);
+        viewport.dwY = static_cast<DWORD>(area.top);
+        viewport.dwWidth = static_cast<DWORD>(area.right - area.left);
+        viewport.dwHeight = static_cast<DWORD>(area.bottom - area.top);
+        viewport.dvMinZ = 0.0f;
+        viewport.dvMaxZ = 1.0f;
+        if (device->Device->SetViewport(&viewport) != D3D_OK) {
+            WriteLog("ビューポートのセットに失敗しました\n");
+            return -1;
+        }
+        device->Viewport = viewport;
+        return 0;
+    }
+    G_D3D_SetViewportFromDrawArea(&area);
+    return 0;
 }
 
 } // namespace
@@ -203,8 +244,7 @@ int EnableMaskScreen(int flag)
         rect = RECT{0, 0, w, h};
     }
     StoreDrawTargetScreenRect(&rect);
-    // Direct3D keeps its own render target: its draws do not go through the mask.
-    return 0;
+    return PointDirect3DAtMask();
 }
 
 int IsMaskScreenActive()
@@ -226,6 +266,7 @@ int SaveMaskedRectBeforeDraw(int x1, int y1, int x2, int y2)
 {
     MASKSCREEN& m = MaskScreen;
     if (!BufferExists()) return 0;
+    G_D3D_EndCurrentScene();
     RECT r;
     if (!ClipToDrawArea(x1, y1, x2, y2, &r)) return 0;
     const int x = r.left;
@@ -252,6 +293,7 @@ int RestoreMaskedRectAfterDraw(int x1, int y1, int x2, int y2)
 {
     MASKSCREEN& m = MaskScreen;
     if (m.Active == 0 || !BufferExists()) return 0;
+    G_D3D_EndCurrentScene();
     RECT r;
     if (!ClipToDrawArea(x1, y1, x2, y2, &r)) return 0;
     int tx = r.left;
@@ -288,6 +330,10 @@ void BeginMaskedDraw(MASKEDDRAW* draw, const RECT& rect)
 {
     *draw = MASKEDDRAW{0, nullptr, nullptr, rect};
     if (MaskScreen.Active == 0 || !BufferExists()) return;
+    // A draw made inside another's bracket (the glyphs of a string) lands in the buffer already.
+    if (ScreenState.DrawImage == &MaskScreen.Image ||
+        (MaskScreen.Surface != nullptr && ScreenState.DrawSurface == MaskScreen.Surface))
+        return;
     SaveMaskedRectBeforeDraw(rect.left, rect.top, rect.right, rect.bottom);
     draw->Redirected = 1;
     draw->Image = ScreenState.DrawImage;

@@ -9,6 +9,8 @@
 
 #include "core/log.h"
 #include "core/memory.h"
+#include "graphics/d3ddevice.h"
+#include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "graphics/surface2d.h"
@@ -158,6 +160,79 @@ FontSettings ReadSettings(const FONTREC* f)
     return s;
 }
 
+bool IsGlyphFormat(const COLORFMT* f, DWORD alphaMask)
+{
+    return f != nullptr && f->BitsPerPixel == 16 && f->AlphaMask == alphaMask;
+}
+
+// Glyph textures need the two 16-bit formats with alpha: 4:4:4:4 for grey
+// levels and 1:5:5:5 for alpha-tested plain glyphs.
+bool TextureCacheWanted()
+{
+    return FontSystem.TextureCacheOff == 0 && DrawState.NewGraphUse3D != 0 && IsDirect3DUsable() == 1 &&
+           IsDirect3DActive() == 1 && ScreenState.SoftwareRendering == 0 &&
+           IsGlyphFormat(G_D3D_SelectGlyphTextureFormat(1, 0, 0, 0), 0xF000) &&
+           IsGlyphFormat(G_D3D_SelectGlyphTextureFormat(0, 1, 0, 0), 0x8000);
+}
+
+// Square cells in a power-of-two texture of at least 10 cells.
+void SizeTextureCache(FONTREC* f)
+{
+    const int side = f->CellSide;
+    const int setting = FontSystem.CacheSlotSetting;
+    if (setting > 0) {
+        int root = 0;
+        while ((root + 1) * (root + 1) <= setting) ++root;
+        const int want = side * (root + 1);
+        int size = 8;
+        while (size < want) size *= 2;
+        f->CacheWidth = f->CacheHeight = size;
+        f->SlotCount = (size / side) * (size / side);
+    } else {
+        f->CacheWidth = f->CacheHeight = 512;
+        f->SlotCount = (512 / side) * (512 / side);
+        while (f->SlotCount < 10) {
+            if (f->CacheWidth > f->CacheHeight) {
+                f->CacheHeight *= 2;
+            } else {
+                f->CacheWidth *= 2;
+            }
+            f->SlotCount = (f->CacheWidth / side) * (f->CacheHeight / side);
+        }
+    }
+    f->SlotCount = std::min(f->SlotCount, FONT_MAX_CELLS);
+    f->CellsPerColumn = f->CacheHeight / side;
+}
+
+// 1 with the cache graph and staging image made; 0 when the graph could not
+// be made (the font goes on with a software cache); -1 on a fatal lack of memory.
+int MakeTextureCache(FONTREC* f, int handle)
+{
+    SizeTextureCache(f);
+    f->TextureCache = 1;
+    f->CacheGraphMissing = 1;
+    if (RefreshFontCacheSurfaces(handle) < 0) {
+        WriteLog("テクスチャ文字キャッシュの作成に失敗しました\n");
+        f->TextureCache = 0;
+        f->CacheGraphMissing = 0;
+        return 0;
+    }
+    const bool antialias = (f->Type & FONTTYPE_ANTIALIAS) != 0;
+    const int edge = (f->Type & FONTTYPE_EDGE) != 0 ? f->EdgeSize : 0;
+    GraphImage& s = f->Staging;
+    s.Format = antialias ? *G_D3D_SelectGlyphTextureFormat(1, 0, 0, 0) : *G_D3D_SelectGlyphTextureFormat(0, 1, 0, 0);
+    s.Width = edge > 0 ? 2 * f->CellSide : f->CellSide;
+    s.Height = f->CellSide + 2 * edge;
+    s.Pitch = s.Width * s.Format.BytesPerPixel;
+    s.Pixels = AllocMemoryZeroed(static_cast<std::size_t>(s.Pitch) * static_cast<std::size_t>(s.Height), __FILE__,
+                                 __LINE__);
+    if (s.Pixels == nullptr) {
+        WriteLog("文字キャッシュ処理用メモリの確保に失敗しました\n");
+        return -1;
+    }
+    return 1;
+}
+
 void DestroyAllFonts()
 {
     DeleteAllHandleRecords(FontSystem.Fonts, [](int h) { DestroyFontHandle(h); });
@@ -202,10 +277,24 @@ int CreateFontToHandle(const char* face, int size, int thickness, int type, int 
     }
     const int handle = CommitFont(f, slot, fixedCheck);
 
-    // Texture caches come with the Direct3D glyph formats; until then every
-    // font keeps its glyphs in a software cache.
+    const bool textureWanted = TextureCacheWanted();
     f->Font = OpenGdiFont(f->FaceName, size, thickness, italic, charSet);
-    if (f->Font == nullptr || !MeasureCells(f) || !MakeSoftwareCache(f)) {
+    if (f->Font == nullptr || !MeasureCells(f)) {
+        DestroyFontHandle(handle);
+        return -1;
+    }
+    if (textureWanted && f->CellSide <= kMaxCellSide) {
+        const int made = MakeTextureCache(f, handle);
+        if (made < 0) {
+            DestroyFontHandle(handle);
+            return -1;
+        }
+        if (made == 1) {
+            ClearFontGlyphCache(handle);
+            return handle;
+        }
+    }
+    if (!MakeSoftwareCache(f)) {
         DestroyFontHandle(handle);
         return -1;
     }
@@ -226,8 +315,9 @@ int DestroyFontHandle(int handle)
     if (f->Font != nullptr) DeleteObject(f->Font);
     if (f->SoftCache != nullptr) FreeMemory(f->SoftCache);
     if (f->DrawSurface != -1) DeleteSurface2D(f->DrawSurface);
-    if (f->CacheGraph != -1) DestroyGraphHandle(f->CacheGraph, 0);
-    if (f->EdgeHalfGraph != -1) DestroyGraphHandle(f->EdgeHalfGraph, 0);
+    // A graph deleted with all graphs (a mode change) left a stale handle here.
+    if (f->EdgeHalfGraph != -1 && f->CacheGraphMissing == 0) DestroyGraphHandle(f->EdgeHalfGraph, 0);
+    if (f->CacheGraph != -1 && f->CacheGraphMissing == 0) DestroyGraphHandle(f->CacheGraph, 0);
     if (f->Staging.Pixels != nullptr) FreeGraphImagePixels(&f->Staging);
     return ReleaseHandleRecord(FontSystem.Fonts, handle);
 }
@@ -382,6 +472,49 @@ int ClearFontGlyphCache(int handle)
     return 0;
 }
 
+namespace {
+
+// The cache graph (both halves for edged fonts) as a 16-bit Direct3D graph,
+// white and clear; the new-graph settings are left as they were.
+int MakeCacheGraph(FONTREC* f)
+{
+    DRAWSTATE& d = DrawState;
+    const int saved[5] = {d.EmptyGraphAlpha, d.NewGraphAlphaTest, d.NewGraphColorBits, d.NewGraphUse3D,
+                          d.NewGraphRenderable};
+    const bool antialias = (f->Type & FONTTYPE_ANTIALIAS) != 0;
+    const bool edged = (f->Type & FONTTYPE_EDGE) != 0;
+    d.EmptyGraphAlpha = antialias ? 1 : 0;
+    d.NewGraphAlphaTest = antialias ? 0 : 1;
+    d.NewGraphColorBits = 16;
+    d.NewGraphUse3D = 1;
+    d.NewGraphRenderable = 0;
+    const int graph = CreateBlankGraph(edged ? 2 * f->CacheWidth : f->CacheWidth, f->CacheHeight, 0);
+    int half = -1;
+    if (graph != -1 && edged) {
+        half = CreateDerivedGraph(f->CacheWidth, 0, 2 * f->CacheWidth, f->CacheHeight, graph);
+        if (half == -1) DestroyGraphHandle(graph, 0);
+    }
+    d.EmptyGraphAlpha = saved[0];
+    d.NewGraphAlphaTest = saved[1];
+    d.NewGraphColorBits = saved[2];
+    d.NewGraphUse3D = saved[3];
+    d.NewGraphRenderable = saved[4];
+    const GRAPHREC* g = GetGraphRecord(graph);
+    if (g == nullptr || g->Format.Texture != 1 || (edged && half == -1)) {
+        if (g != nullptr) DestroyGraphHandle(graph, 0);
+        f->CacheGraph = -1;
+        f->EdgeHalfGraph = -1;
+        return -1;
+    }
+    f->CacheGraph = graph;
+    f->EdgeHalfGraph = half;
+    BindGraphDeletedFlag(graph, &f->CacheGraphMissing);
+    FillGraphWithColor(graph, 255, 255, 255, 0);
+    return 0;
+}
+
+} // namespace
+
 int RefreshFontCacheSurfaces(int handle)
 {
     FONTREC* f = GetFontRecord(handle);
@@ -401,6 +534,14 @@ int RefreshFontCacheSurfaces(int handle)
         f->DrawSurfaceMissing = 0;
         f->DrawSurface = surface;
         AttachSurface2DDeleteFlag(surface, &f->DrawSurfaceMissing);
+    }
+    if (f->CacheGraphMissing == 1) {
+        f->CacheGraphMissing = 0;
+        if (MakeCacheGraph(f) < 0) {
+            f->CacheGraphMissing = 1;
+            return -1;
+        }
+        ClearFontGlyphCache(handle);
     }
     return 0;
 }

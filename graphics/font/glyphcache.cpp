@@ -1,7 +1,8 @@
 // Owns the glyph renderer: GDI glyph bitmaps (monochrome or 17 levels) into
-// a font's software cache cells in their four encodings, with edges stamped
-// around the ink. Reads the FONTREC of graphics/font/fonthandle.cpp; ends
-// the process through core/startup's fatal exit when GDI fails.
+// a font's software cache cells in their four encodings, or through the
+// 16-bit staging image into its texture cache graph, with edges stamped
+// around the ink. Reads the FONTREC of graphics/font/fonthandle.cpp; uploads
+// through the graph layer; ends the process through the fatal exit when GDI fails.
 #include "graphics/font/font.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 
 #include "core/memory.h"
 #include "core/fatalexit.h"
+#include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "platform/gdi/font.h"
 #include "platform/gdi/gdi.h"
@@ -97,6 +99,87 @@ void WriteSoftwareCell(FONTREC* f, int slot, const BYTE* bits, int pitch, int w,
     }
 }
 
+bool Ink(const BYTE* bits, int pitch, UINT format, int x, int y)
+{
+    const BYTE* row = bits + static_cast<std::size_t>(y) * pitch;
+    return format == GGO_BITMAP ? (row[x >> 3] & (0x80 >> (x & 7))) != 0 : row[x] != 0;
+}
+
+// The glyph as 16-bit texels in the staging image (the edge in its right
+// half), then uploaded into the slot's cell of the cache graph.
+void WriteTextureCell(FONTREC* f, int slot, const BYTE* bits, int pitch, UINT format, int w, int h,
+                      const std::vector<Offset>& edge)
+{
+    GraphImage& s = f->Staging;
+    const COLORFMT& cf = s.Format;
+    const int e = (f->Type & FONTTYPE_EDGE) != 0 ? f->EdgeSize : 0;
+    const WORD rgb = static_cast<WORD>(cf.RedMask | cf.GreenMask | cf.BlueMask);
+    const WORD opaque = static_cast<WORD>(rgb | cf.AlphaMask);
+    const int half = f->CellSide;
+    auto texel = [&](int x, int y) -> WORD* {
+        return reinterpret_cast<WORD*>(static_cast<BYTE*>(s.Pixels) + static_cast<std::size_t>(y) * s.Pitch) + x;
+    };
+    // Level l of 1..16 as alpha l - 1 over white.
+    auto levelTexel = [&](int l) {
+        return static_cast<WORD>(l == 0 ? rgb : ((l << (cf.AlphaShift + cf.AlphaWidth - 4)) - 1) | rgb);
+    };
+    switch (f->Type) {
+    case 0:
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) *texel(x, y) = Ink(bits, pitch, format, x, y) ? opaque : rgb;
+        break;
+    case FONTTYPE_ANTIALIAS:
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) *texel(x, y) = levelTexel(std::min<int>(bits[static_cast<std::size_t>(y) * pitch + x], 16));
+        break;
+    case FONTTYPE_EDGE:
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (Ink(bits, pitch, format, x, y)) *texel(e + x, e + y) = opaque;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                if (!Ink(bits, pitch, format, x, y)) continue;
+                for (const Offset& o : edge) {
+                    const int ex = e + x + o.dx, ey = e + y + o.dy;
+                    // The body covers its own pixels: the edge goes only around it.
+                    if ((*texel(ex, ey) & cf.AlphaMask) == 0) *texel(half + ex, ey) = opaque;
+                }
+            }
+        break;
+    default: {
+        // Levels first, both halves, then texels.
+        std::vector<int> levels(static_cast<std::size_t>(s.Width) * s.Height, 0);
+        auto level = [&](int x, int y) -> int& { return levels[static_cast<std::size_t>(y) * s.Width + x]; };
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int l = std::min<int>(bits[static_cast<std::size_t>(y) * pitch + x], 16);
+                if (l == 0) continue;
+                level(e + x, e + y) = l;
+                for (const Offset& o : edge) {
+                    int& old = level(half + e + x + o.dx, e + y + o.dy);
+                    old = (256 - (16 - old) * (16 - l)) >> 4;
+                }
+            }
+        for (int y = 0; y < s.Height; ++y)
+            for (int x = 0; x < s.Width; ++x) *texel(x, y) = levelTexel(level(x, y));
+        break;
+    }
+    }
+    int cx = 0;
+    int cy = 0;
+    GetFontCellPlace(f, slot, &cx, &cy);
+    if (e == 0) {
+        const RECT cell{0, 0, f->CellSide, f->CellSide};
+        TransferImageRectToGraph(nullptr, nullptr, nullptr, nullptr, 0, &s, nullptr, &cell, cx, cy, f->CacheGraph, 0);
+        return;
+    }
+    const RECT body{0, 0, w + 2 * e, h + 2 * e};
+    const RECT rim{half, 0, half + w + 2 * e, h + 2 * e};
+    TransferImageRectToGraph(nullptr, nullptr, nullptr, nullptr, 0, &s, nullptr, &body, cx, cy, f->CacheGraph, 0);
+    TransferImageRectToGraph(nullptr, nullptr, nullptr, nullptr, 0, &s, nullptr, &rim, f->CacheWidth + cx, cy,
+                             f->CacheGraph, 0);
+}
+
 } // namespace
 
 GLYPHENTRY* RenderGlyphsToCache(int handle, int count, const FONTCELL* codes)
@@ -104,6 +187,7 @@ GLYPHENTRY* RenderGlyphsToCache(int handle, int count, const FONTCELL* codes)
     if (HasScreenLayer() == 0) return nullptr;
     FONTREC* f = GetFontRecord(handle);
     if (f == nullptr || codes == nullptr || f->SlotCount <= 0) return nullptr;
+    if (f->TextureCache == 1 ? f->Staging.Pixels == nullptr : f->SoftCache == nullptr) return nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
     if (dc == nullptr) ExitWithFatalError("テキストキャッシュサーフェスのＤＣの取得に失敗しました");
     HGDIOBJ old = SelectObject(dc, f->Font);
@@ -136,12 +220,19 @@ GLYPHENTRY* RenderGlyphsToCache(int handle, int count, const FONTCELL* codes)
         entry->BoxWidth = 0;
         entry->BoxHeight = 0;
 
-        int cx = 0;
-        int cy = 0;
-        GetFontCellPlace(f, f->NextSlot, &cx, &cy);
-        for (int y = 0; y < f->CellSide; ++y) {
-            std::memset(f->SoftCache + static_cast<std::size_t>(cy + y) * f->SoftRowBytes + cx * f->SoftBitsPerPixel / 8,
-                        0, static_cast<std::size_t>(f->SoftRowBytes));
+        const bool texture = f->TextureCache == 1;
+        if (texture) {
+            std::memset(f->Staging.Pixels, 0,
+                        static_cast<std::size_t>(f->Staging.Pitch) * static_cast<std::size_t>(f->Staging.Height));
+        } else {
+            int cx = 0;
+            int cy = 0;
+            GetFontCellPlace(f, f->NextSlot, &cx, &cy);
+            for (int y = 0; y < f->CellSide; ++y) {
+                std::memset(f->SoftCache + static_cast<std::size_t>(cy + y) * f->SoftRowBytes +
+                                cx * f->SoftBitsPerPixel / 8,
+                            0, static_cast<std::size_t>(f->SoftRowBytes));
+            }
         }
 
         const UINT code = cell.Code[1] != 0 ? cell.Code[0] * 256u + cell.Code[1] : cell.Code[0];
@@ -167,7 +258,11 @@ GLYPHENTRY* RenderGlyphsToCache(int handle, int count, const FONTCELL* codes)
                 entry->TopOffset = static_cast<short>(tm.tmAscent - gm.gmptGlyphOrigin.y);
                 entry->BoxWidth = static_cast<short>(w + 2 * e);
                 entry->BoxHeight = static_cast<short>(h + 2 * e);
-                WriteSoftwareCell(f, f->NextSlot, buffer + pitch, pitch, w, h, edge);
+                if (texture) {
+                    WriteTextureCell(f, f->NextSlot, buffer + pitch, pitch, format, w, h, edge);
+                } else {
+                    WriteSoftwareCell(f, f->NextSlot, buffer + pitch, pitch, w, h, edge);
+                }
             }
             FreeMemory(buffer);
         }

@@ -1,7 +1,8 @@
 // Owns the text entries and the string worker: splitting a Shift-JIS (or
 // Hangul) string into character cells, measuring it and writing its glyphs
-// from the font's software cache into a MEMIMG. Calls the glyph renderer,
-// the 2D back-end's string draw, the drawing state and the screen layer.
+// from the font's software cache into a MEMIMG, or drawing them from its
+// texture cache through the draw entries. Calls the glyph renderer, the 2D
+// and Direct3D string draws, the draw entries, the drawing state and the screen layer.
 #include "graphics/font/font.h"
 
 #include <algorithm>
@@ -12,6 +13,10 @@
 #include "core/inactivewait.h"
 #include "core/fatalexit.h"
 #include "graphics/backend2d.h"
+#include "graphics/d3ddevice.h"
+#include "graphics/d3ddraw.h"
+#include "graphics/drawapi.h"
+#include "graphics/graph.h"
 #include "graphics/draw2d.h"
 #include "graphics/drawstate.h"
 #include "graphics/mask.h"
@@ -175,6 +180,92 @@ private:
     DWORD greyValues_[16] = {};
 };
 
+DWORD Packed(Channels c)
+{
+    return 0xFF000000u | static_cast<DWORD>(c.r) << 16 | static_cast<DWORD>(c.g) << 8 | static_cast<DWORD>(c.b);
+}
+
+// One glyph of a texture cache as a textured rectangle of its cell: the edge
+// first for edged fonts, each tinted by the draw brightness, without the
+// blend graph.
+class TextureGlyphDrawer {
+public:
+    TextureGlyphDrawer(const FONTREC* f, double rateX, double rateY, DWORD colour, DWORD edge)
+        : f_(f), rateX_(rateX), rateY_(rateY), colour_(colour), edge_(edge),
+          scaled_(rateX != 1.0 || rateY != 1.0)
+    {
+    }
+
+    void Draw(const GLYPHENTRY* entry, int x, int y, double pen, int vertical) const
+    {
+        DRAWSTATE& d = DrawState;
+        const int blendGraph = d.BlendGraph, borderParam = d.BlendGraphBorderParam,
+                  borderRange = d.BlendGraphBorderRange;
+        const DWORD bright = d.DrawBright;
+        if (blendGraph != -1) StoreBlendGraphSetting(-1, 0, 0);
+        if ((f_->Type & FONTTYPE_EDGE) != 0) {
+            StorePackedBrightness(edge_);
+            One(f_->EdgeHalfGraph, entry, x, y, pen, vertical);
+        }
+        StorePackedBrightness(colour_);
+        One(f_->CacheGraph, entry, x, y, pen, vertical);
+        if (blendGraph != -1) StoreBlendGraphSetting(blendGraph, borderParam, borderRange);
+        StorePackedBrightness(bright);
+    }
+
+private:
+    void One(int graph, const GLYPHENTRY* entry, int x, int y, double pen, int vertical) const
+    {
+        int cx = 0;
+        int cy = 0;
+        GetFontCellPlace(f_, entry->Slot, &cx, &cy);
+        const int w = entry->BoxWidth;
+        const int h = entry->BoxHeight;
+        if (vertical == 0) {
+            if (!scaled_) {
+                DrawGraphSubRect(x + static_cast<int>(pen) + entry->OriginX, y + entry->TopOffset, cx, cy, w, h, graph,
+                                 1, 0);
+                return;
+            }
+            const int x1 = x + static_cast<int>(pen + entry->OriginX * rateX_);
+            const int y1 = y + static_cast<int>(entry->TopOffset * rateY_);
+            DrawGraphSubRectScaled(x1, y1, x1 + static_cast<int>(w * rateX_), y1 + static_cast<int>(h * rateY_), cx,
+                                   cy, w, h, graph, 1);
+            return;
+        }
+        // A quarter turn clockwise: the glyph's top faces +x, its left edge runs down the pen.
+        const int left = y + static_cast<int>(pen + entry->OriginX * rateY_);
+        const int top = x + static_cast<int>((f_->CellHeight - entry->TopOffset) * rateX_);
+        const int length = static_cast<int>(w * rateY_);
+        const int depth = static_cast<int>(h * rateX_);
+        RECT box{top - depth, left, top, left + length};
+        const RECT area = DrawState.DrawArea;
+        const DRAWAREAF areaF = DrawState.DrawAreaF;
+        ClipRectAgainstRect(&box, &area);
+        if (box.right <= box.left || box.bottom <= box.top) return;
+        const int cell = CreateDerivedGraph(cx, cy, w, h, graph);
+        if (cell == -1) return;
+        DrawState.DrawArea = box;
+        DrawState.DrawAreaF = DRAWAREAF{static_cast<float>(box.left), static_cast<float>(box.top),
+                                        static_cast<float>(box.right), static_cast<float>(box.bottom)};
+        G_D3D_SetViewportFromDrawArea(&box);
+        const float t = static_cast<float>(top) - 0.5f, b = static_cast<float>(top - depth) - 0.5f;
+        const float l = static_cast<float>(left) - 0.5f, r = static_cast<float>(left + length) - 0.5f;
+        DrawGraphToQuadF(t, l, t, r, b, r, b, l, cell, 1);
+        DrawState.DrawArea = area;
+        DrawState.DrawAreaF = areaF;
+        G_D3D_SetViewportFromDrawArea(&area);
+        DestroyGraphHandle(cell, 0);
+    }
+
+    const FONTREC* f_;
+    double rateX_;
+    double rateY_;
+    DWORD colour_;
+    DWORD edge_;
+    bool scaled_;
+};
+
 RECT ClipFor(const MEMIMG* dest, const RECT* clip)
 {
     RECT r{0, 0, dest->Width, dest->Height};
@@ -290,6 +381,16 @@ int RenderStringWithFontCache(int mode, int x, int y, int scale, double rateX, d
             // What the fast-blit planes described is gone.
             dest->Body->RunsReady = 0;
             dest->Body->AlphaPremultiplied = 0;
+        } else if (dest == nullptr && f->TextureCache == 1) {
+            const TextureGlyphDrawer drawer(f, rateX, rateY, Packed(body), Packed(edge));
+            for (int i = 0; i < count; ++i) {
+                const FONTCELL& cell = g_workerCells[i];
+                const GLYPHENTRY* entry = CachedOrRendered(font, f, cell);
+                if (!IsFontSpaceCell(cell) && entry->BoxWidth > 0 && entry->BoxHeight > 0) {
+                    drawer.Draw(entry, x, y, pen, vertical);
+                }
+                pen += (entry->Advance + f->Spacing) * advanceRate;
+            }
         }
     }
     const int advance = static_cast<int>(pen);
@@ -323,7 +424,8 @@ int DrawTextWithFontHandle(int x, int y, const char* text, DWORD colour, int fon
         }
         if (ScreenState.FrontImageStale == 1) RefreshFrontMemImg();
     }
-    const int result = DrawFontString2D(x, y, text, colour, font, edgeColour, vertical);
+    const int result = f->TextureCache == 1 ? G_D3D_DrawFontString(x, y, text, colour, font, edgeColour, vertical)
+                                            : DrawFontString2D(x, y, text, colour, font, edgeColour, vertical);
     EndMaskedDraw(&masked);
     if (front) FlushFrontMemImgRect(&rect);
     return result;

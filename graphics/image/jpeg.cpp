@@ -13,7 +13,10 @@
 
 namespace {
 
-constexpr std::size_t SourceBufferSize = 4096;
+// The decoder takes its fast entropy path only while a few kilobytes of input
+// are buffered ahead; a small buffer would leave it on the slow one most of
+// the time.
+constexpr std::size_t SourceBufferSize = 65536;
 
 struct JPEGERRORMGR {
     jpeg_error_mgr Manager;
@@ -87,7 +90,7 @@ void AttachJpegStream(j_decompress_ptr cinfo, const STREAMREF* stream)
         auto* src = static_cast<JPEGSTREAMSRC*>(
             (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JPEGSTREAMSRC)));
         src->Buffer = static_cast<JOCTET*>(
-            (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, SourceBufferSize));
+            (*cinfo->mem->alloc_large)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, SourceBufferSize));
         cinfo->src = &src->Manager;
     }
     auto* src = reinterpret_cast<JPEGSTREAMSRC*>(cinfo->src);

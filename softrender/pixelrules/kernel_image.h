@@ -3,6 +3,7 @@
 // Reads graphics/memimg; no state.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "graphics/memimg.h"
@@ -41,6 +42,25 @@ inline KernelImage ReadKernelImage(const MEMIMG* img)
 inline bool IsDrawableImage(const MEMIMG* img)
 {
     return img != nullptr && img->Tag == MEMIMG_TAG && img->Body != nullptr && img->Pixels != nullptr;
+}
+
+// Whether two drawable images' rows share any byte (an image drawn onto
+// itself, or one image viewed as two): vector loops that read ahead of their
+// stores give way to the pixel-by-pixel order then.
+inline bool ImagesShareBytes(const MEMIMG* a, const MEMIMG* b)
+{
+    auto range = [](const MEMIMG* m, std::uintptr_t* lo, std::uintptr_t* hi) {
+        const std::ptrdiff_t pitch = m->Body->Pitch;
+        const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(m->Pixels);
+        const std::uintptr_t last = first + static_cast<std::uintptr_t>(static_cast<std::ptrdiff_t>(m->Height - 1) * pitch);
+        *lo = std::min(first, last);
+        *hi = std::max(first, last) + static_cast<std::uintptr_t>(pitch < 0 ? -pitch : pitch);
+    };
+    if (a == nullptr || b == nullptr || a->Height <= 0 || b->Height <= 0) return false;
+    std::uintptr_t aLo, aHi, bLo, bHi;
+    range(a, &aLo, &aHi);
+    range(b, &bLo, &bHi);
+    return aLo < bHi && bLo < aHi;
 }
 
 }  // namespace softrender

@@ -12,6 +12,7 @@
 #include "softrender/pixelops/dispatch.h"
 #include "softrender/pixelops/image_ops.h"
 #include "softrender/pixelops/op_context.h"
+#include "softrender/pixelrules/kernel_image.h"
 #include "softrender/triangle/triangle_spans.h"
 
 // Range [begin, end) of the pixels i of a span whose coordinate start + i * step lies in
@@ -37,16 +38,30 @@ inline void GetTriangleInsideRun(std::int64_t start, std::int64_t step, std::int
 }
 
 // A span of whole 32-bit texels written unchanged: texel offsets stepped in
-// 32 bits as the general loop steps them, two texels per store so that a
+// 32 bits as the general loop steps them, several texels per store so that a
 // destination missing from the caches costs per store, not per pixel.
 inline void CopyTexelSpan32(std::uint8_t* out, const std::uint8_t* src, std::ptrdiff_t pitch, std::uint32_t iu,
                             std::uint32_t iv, std::uint32_t su, std::uint32_t sv, std::int64_t n)
 {
+    std::int64_t i = 0;
+    // Inside the source the coordinates step without wrapping, so a span that
+    // starts and ends on one texture row stays on it: only columns change.
+    if (n > 0 && (iv >> TriangleFixedShift) == ((iv + static_cast<std::uint32_t>(n - 1) * sv) >> TriangleFixedShift)) {
+        const std::uint8_t* row = src + static_cast<std::ptrdiff_t>(iv >> TriangleFixedShift) * pitch;
+        auto texel = [&](std::uint32_t u) { return softpix::Load32(row + static_cast<std::ptrdiff_t>(u >> TriangleFixedShift) * 4); };
+        for (; i + 4 <= n; i += 4, out += 16, iu += 4 * su) {
+            const std::uint64_t a = texel(iu) | static_cast<std::uint64_t>(texel(iu + su)) << 32;
+            const std::uint64_t b = texel(iu + 2 * su) | static_cast<std::uint64_t>(texel(iu + 3 * su)) << 32;
+            std::memcpy(out, &a, 8);
+            std::memcpy(out + 8, &b, 8);
+        }
+        for (; i < n; ++i, out += 4, iu += su) softpix::Store32(out, texel(iu));
+        return;
+    }
     auto texel = [&](std::uint32_t u, std::uint32_t v) {
         return softpix::Load32(src + static_cast<std::ptrdiff_t>(v >> TriangleFixedShift) * pitch +
                                static_cast<std::ptrdiff_t>(u >> TriangleFixedShift) * 4);
     };
-    std::int64_t i = 0;
     for (; i + 2 <= n; i += 2, out += 8, iu += 2 * su, iv += 2 * sv) {
         const std::uint64_t pair = texel(iu, iv) | static_cast<std::uint64_t>(texel(iu + su, iv + sv)) << 32;
         std::memcpy(out, &pair, 8);
@@ -54,9 +69,10 @@ inline void CopyTexelSpan32(std::uint8_t* out, const std::uint8_t* src, std::ptr
     if (i < n) softpix::Store32(out, texel(iu, iv));
 }
 
-// The same with eight texels per AVX2 gather (triangle_avx2.cpp).
-void CopyTexelSpan32Avx2(std::uint8_t* out, const std::uint8_t* src, std::ptrdiff_t pitch, std::uint32_t iu,
-                         std::uint32_t iv, std::uint32_t su, std::uint32_t sv, std::int64_t n);
+// The same with eight texels per AVX2 gather or permute (triangle_avx2.cpp);
+// width: the source's, in texels.
+void CopyTexelSpan32Avx2(std::uint8_t* out, const std::uint8_t* src, std::ptrdiff_t pitch, std::int32_t width,
+                         std::uint32_t iu, std::uint32_t iv, std::uint32_t su, std::uint32_t sv, std::int64_t n);
 
 template <class Op, bool G>
 void RunTriangleTexturedSpans(const TRIANGLEDRAW& draw, const softpix::ImageOpCtx& ctx)
@@ -72,6 +88,8 @@ void RunTriangleTexturedSpans(const TRIANGLEDRAW& draw, const softpix::ImageOpCt
     const std::int64_t limitV = static_cast<std::int64_t>(draw.Src->Height) << TriangleFixedShift;
     const std::int64_t stepU = s.GradUX, stepV = s.GradVX;
     const bool avx2 = draw.Isa == IsaLevel::Avx2;
+    // The whole-texel copies read ahead of their stores.
+    const bool copyAhead = !softrender::ImagesShareBytes(draw.Src, draw.Dst);
 
     WalkTriangleRows(s, draw.Clip, [&](std::int32_t y, std::int32_t x, std::int32_t count) {
         std::int64_t u, v;
@@ -88,9 +106,11 @@ void RunTriangleTexturedSpans(const TRIANGLEDRAW& draw, const softpix::ImageOpCt
         const std::uint32_t su = static_cast<std::uint32_t>(stepU), sv = static_cast<std::uint32_t>(stepV);
         std::uint8_t* out = dstPixels + y * dstPitch + (static_cast<std::ptrdiff_t>(x) + begin) * Op::DstBytes;
         if constexpr (Op::OverwritesFromTexel && Op::DstBytes == 4 && Op::TexelBytes == 4) {
-            if (avx2) CopyTexelSpan32Avx2(out, srcPixels, srcPitch, iu, iv, su, sv, end - begin);
-            else CopyTexelSpan32(out, srcPixels, srcPitch, iu, iv, su, sv, end - begin);
-            return;
+            if (copyAhead) {
+                if (avx2) CopyTexelSpan32Avx2(out, srcPixels, srcPitch, draw.Src->Width, iu, iv, su, sv, end - begin);
+                else CopyTexelSpan32(out, srcPixels, srcPitch, iu, iv, su, sv, end - begin);
+                return;
+            }
         }
         for (std::int64_t i = begin; i < end; ++i, out += Op::DstBytes, iu += su, iv += sv) {
             const std::ptrdiff_t tx = iu >> TriangleFixedShift;

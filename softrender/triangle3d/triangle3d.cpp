@@ -12,6 +12,7 @@
 
 #include "graphics/matrix.h"
 #include "softrender/pixelops/op_context.h"
+#include "softrender/simd/isa.h"
 #include "softrender/triangle3d/triangle3d_loop.h"
 
 namespace softrender {
@@ -247,6 +248,21 @@ bool IsDepthImageFor(const MEMIMG* depth, const MEMIMG* dst)
 void RasterizeLevel(const KERNELPARAMS& kp, MEMIMG* dst, MEMIMG* depth, const MEMIMG* texture, const TLVTXTEX* v,
                     int trans, int depthWrite, int pieceDepthWrite, int vertexColour, int clip, int level);
 
+// Which vector loops the draw may take: the lane stages write a few pixels'
+// depths ahead of their texels, and the gathered copy reads eight texels
+// ahead of their stores, which only the order of the scalar loop keeps right
+// when the images share bytes.
+void ChooseLoops(const KERNELPARAMS& kp, const MEMIMG* dst, const MEMIMG* depth, const MEMIMG* texture,
+                 const MEMIMG* blendGraph, const KernelImage& tex, Tri3DDraw* d)
+{
+    d->isa = UsableIsaLevel(kp.Isa);
+    if (depth != nullptr &&
+        (ImagesShareBytes(depth, dst) || ImagesShareBytes(depth, texture) || ImagesShareBytes(depth, blendGraph)))
+        d->isa = IsaLevel::Portable;
+    const std::int64_t farthest = static_cast<std::int64_t>(tex.height - 1) * tex.pitch + static_cast<std::int64_t>(tex.width) * 4;
+    d->gatherTexels = tex.pitch > 0 && farthest <= INT32_MAX && !ImagesShareBytes(texture, dst);
+}
+
 struct ClipVertex {
     float x, y, z, w, tu, tv;
     int c[4];
@@ -395,6 +411,7 @@ void RasterizeLevel(const KERNELPARAMS& kp, MEMIMG* dst, MEMIMG* depth, const ME
         d.graphPixels = blendGraph->Pixels;
         d.graphPitch = blendGraph->Body->Pitch;
     }
+    ChooseLoops(kp, dst, depth, texture, blendGraph, tex, &d);
     const bool graph = blendGraph != nullptr;
     const bool keyed = trans != 0;
     if (vc) {

@@ -17,6 +17,7 @@
 #include "graphics/graph.h"
 #include "graphics/screen.h"
 #include "platform/d3d/d3d_test.h"
+#include "platform/ddraw/ddraw_test.h"
 #include "platform/kernel/clock.h"
 #include "support/library_fixture.h"
 
@@ -43,6 +44,20 @@ protected:
 
     int sprite = -1;
     int other = -1;
+
+    // The back screen's 0xRRGGBB at (x, y) once the pending quads are drawn.
+    static DWORD BackPixel(int x, int y)
+    {
+        G_D3D_EndCurrentScene();
+        IDirectDrawSurface7* back = GetBackScreenSurface();
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        if (back->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return 0xDEADBEEF;
+        DWORD v = 0;
+        std::memcpy(&v, static_cast<BYTE*>(d.lpSurface) + y * d.lPitch + x * 4, 4);
+        back->Unlock(nullptr);
+        return v & 0xFFFFFF;
+    }
 };
 
 TEST_F(D3DBackEnd, AThousandSpritesOfOneStateFlushOnlyWhenTheBatchIsFull)
@@ -159,17 +174,8 @@ TEST_F(D3DBackEnd, ALostScreenRebuildsTheDeviceAndItsTextures)
     ASSERT_EQ(FillGraphWithColor(sprite, 255, 255, 255, 255), 0);
     ClearDrawTarget();
     ASSERT_EQ(DrawGraphAt(40, 30, sprite, 0), 0);
-    G_D3D_EndCurrentScene();
-    IDirectDrawSurface7* back = GetBackScreenSurface();
-    DDSURFACEDESC2 d{};
-    d.dwSize = sizeof d;
-    ASSERT_EQ(back->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
-    DWORD inside = 0, outside = 0;
-    std::memcpy(&inside, static_cast<BYTE*>(d.lpSurface) + 35 * d.lPitch + 45 * 4, 4);
-    std::memcpy(&outside, static_cast<BYTE*>(d.lpSurface) + 35 * d.lPitch + 60 * 4, 4);
-    back->Unlock(nullptr);
-    EXPECT_EQ(inside & 0xFFFFFF, 0xFFFFFFu);
-    EXPECT_NE(outside & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(BackPixel(45, 35), 0xFFFFFFu);
+    EXPECT_NE(BackPixel(60, 35), 0xFFFFFFu);
 
     // A second release without a rebuild in between finds the object gone.
     EXPECT_EQ(G_D3D_ReleaseDirect3DObject(), 0);
@@ -177,6 +183,29 @@ TEST_F(D3DBackEnd, ALostScreenRebuildsTheDeviceAndItsTextures)
     EXPECT_EQ(IsDirect3DActive(), 0);
     EXPECT_EQ(G_D3D_RecreateDirect3D(), 0);
     EXPECT_EQ(IsDirect3DActive(), 1);
+}
+
+// Full screen deactivation releases Direct3D; a library ended then leaves no
+// records behind, and the next start takes the first device record again.
+TEST_F(D3DBackEnd, EndingWhileDirect3DIsReleasedClearsItsRecords)
+{
+    ASSERT_GT(Surface3DTable.Count, 0u);
+    ASSERT_EQ(G_D3D_ReleaseDirect3DObject(), 0);
+    EndDirect3DLibrary();
+    EXPECT_EQ(Surface3DTable.Count, 0u);
+    EXPECT_EQ(ImageSurfaceTable.Count, 0u);
+    EXPECT_EQ(GetLiveDirectDrawSurfaceCount(), 0);
+    for (const D3DDEVREC& r : D3DDevices) EXPECT_EQ(r.Used, 0u);
+    EXPECT_EQ(D3DState.Initialized, 0u);
+    EXPECT_EQ(G_D3D_Terminate(), -1);  // nothing is left to end
+
+    ASSERT_EQ(StartDirect3DLibrary(), 0);
+    EXPECT_EQ(D3DState.CurrentDevice, 0);
+    SelectDrawTarget(-2);
+    const int g = CreateGraphOfSize(16, 16, 1, 0, 0);
+    ASSERT_EQ(FillGraphWithColor(g, 255, 255, 255, 255), 0);
+    ASSERT_EQ(DrawGraphAt(40, 30, g, 0), 0);
+    EXPECT_EQ(BackPixel(45, 35), 0xFFFFFFu);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // Free quads under the Direct3D back-end: parallelograms go into the batch as
 // one quad (also when given right to left), other shapes as one indexed grid,
-// graphs of several pieces land where the whole graph would, and the grid's
-// index list joins its strips within one call.
+// graphs of several pieces land where the whole graph would, the grid's index
+// list joins its strips within one call, and quads under a blend graph are
+// drawn at once as the device model draws them.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -18,6 +19,8 @@
 #include "graphics/screen.h"
 #include "platform/d3d/d3d_test.h"
 #include "platform/kernel/clock.h"
+#include "support/d3d_model.h"
+#include "support/image_fixtures.h"
 
 namespace {
 
@@ -139,6 +142,77 @@ TEST_F(D3DQuad, TheGridJoinsItsStripsAndRefusesTooFewRowsOrColumns)
     const long long before = GetDirect3DDrawCallCount();
     EXPECT_EQ(G_D3D_DrawIndexedGrid(device, 8, v, 8), 0);
     EXPECT_EQ(GetDirect3DDrawCallCount(), before + 1);  // 7 strips of 16 and their joins stay under 1,000
+}
+
+// The strip of a blend-graph quad: each corner of the one piece is its own
+// corner less half a pixel, the drawn graph's texels where the blend graph's
+// alpha reaches the border parameter.
+TEST_F(D3DQuad, AQuadUnderABlendGraphIsDrawnAtOnceAsTheModelDrawsIt)
+{
+    using namespace d3dmodel;
+    Picture drawn{32, 32, {}}, mask{32, 32, {}};
+    PngSpec colour, alpha;
+    colour.width = alpha.width = 32;
+    colour.height = alpha.height = 32;
+    colour.colorType = 2;
+    alpha.colorType = 6;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const u32 r = (x * 37) & 0xFF, g = (y * 53 + x * 7) & 0xFF, b = (x * y * 3) & 0xFF;
+            const u32 a = static_cast<u32>((x * 8 + y * 3) & 0xFF);
+            drawn.argb.push_back(0xFF000000u | r << 16 | g << 8 | b);
+            mask.argb.push_back(a << 24 | 0x808080u);
+            for (u32 v : {r, g, b}) colour.samples.push_back(static_cast<std::uint8_t>(v));
+            for (u32 v : {0x80u, 0x80u, 0x80u, a}) alpha.samples.push_back(static_cast<std::uint8_t>(v));
+        }
+    WriteFileBytes("d3d_quad_drawn.png", WritePng(colour));
+    WriteFileBytes("d3d_quad_mask.png", WritePng(alpha));
+    const int g = LoadGraphFile("d3d_quad_drawn.png", 0);
+    const int blend = LoadGraphFile("d3d_quad_mask.png", 0);
+    ASSERT_NE(g, -1);
+    ASSERT_NE(blend, -1);
+    SysState.BackgroundRed = SysState.BackgroundGreen = SysState.BackgroundBlue = 0;
+    ClearDrawTarget();
+    ASSERT_EQ(StoreBlendGraphSetting(blend, 128, 0), 0);
+    G_D3D_EndCurrentScene();
+
+    const long long before = GetDirect3DDrawCallCount();
+    // A trapezoid: public corners clockwise from the top-left.
+    ASSERT_EQ(DrawGraphToQuadF(100, 100, 180, 110, 170, 170, 90, 150, g, 0), 0);
+    EXPECT_EQ(GetDirect3DDrawCallCount(), before + 1);  // drawn at once, not batched
+    // An axis-aligned rectangle is a stretched draw, which waits in the batch.
+    ASSERT_EQ(DrawGraphToQuadF(300, 300, 332, 300, 332, 340, 300, 340, g, 0), 0);
+    EXPECT_EQ(GetDirect3DDrawCallCount(), before + 1);
+    G_D3D_EndCurrentScene();
+    EXPECT_EQ(GetDirect3DDrawCallCount(), before + 2);
+    StoreBlendGraphSetting(-1, 0, 0);
+
+    Model ref(true);
+    ref.Fill(0, 0, 0);
+    Pipe pipe;
+    pipe.tex = &drawn;
+    pipe.texW = pipe.texH = 32;
+    pipe.mask = &mask;
+    pipe.maskW = pipe.maskH = 32;
+    pipe.maskRef = 128;
+    const double corners[4][2] = {{100, 100}, {180, 110}, {90, 150}, {170, 170}};  // strip order
+    Vtx v[4];
+    for (int k = 0; k < 4; ++k) {
+        const double s = (k & 1) ? 1.0 : 0.0, t = (k >> 1) ? 1.0 : 0.0;
+        v[k] = Vtx{corners[k][0] - 0.5, corners[k][1] - 0.5, s, t, 0xFFFFFFFFu, s, t};
+    }
+    const RECT all{0, 0, 640, 480};
+    ref.Triangle(pipe, v[0], v[1], v[2], all);
+    ref.Triangle(pipe, v[1], v[3], v[2], all);
+    // The stretched rectangle: 32 x 40 from (300, 300), its blend coordinates from the graph's corners.
+    const Vtx q[4] = {{299.5, 299.5, 0, 0, 0xFFFFFFFFu, 0, 0},
+                      {331.5, 299.5, 1, 0, 0xFFFFFFFFu, 1, 0},
+                      {299.5, 339.5, 0, 1, 0xFFFFFFFFu, 0, 1},
+                      {331.5, 339.5, 1, 1, 0xFFFFFFFFu, 1, 1}};
+    Quad(&ref, pipe, q, all);
+    PresentScreen();
+    std::string first;
+    EXPECT_EQ(CountDifferences(ref, &first), 0) << first;
 }
 
 } // namespace

@@ -1,9 +1,6 @@
 // Graphs and shapes drawn through the Direct3D back-end on the software
 // device, presented full screen at 16 and 32 bits and compared with a picture
-// that a small model of the device's rules draws from the same vertices:
-// pixel centres on integers, top-left fill on 1/256-pixel positions, flat
-// colour from a triangle's first vertex, point sampling with clamping, the
-// stage and blend rules, lines without their last pixel.
+// that the tests' model of the device's rules draws from the same vertices.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -25,20 +22,15 @@
 #include "platform/d3d/d3d_test.h"
 #include "platform/display/display.h"
 #include "platform/kernel/clock.h"
+#include "support/d3d_model.h"
 #include "support/image_fixtures.h"
 #include "support/library_fixture.h"
 
 namespace {
 
-using u32 = std::uint32_t;
+using namespace d3dmodel;
 constexpr int kW = 640;
 constexpr int kH = 480;
-
-// 0xAARRGGBB texels of a w x h picture.
-struct Picture {
-    int w = 0, h = 0;
-    std::vector<u32> argb;
-};
 
 Picture Pattern(int w, int h, int seed, bool alpha)
 {
@@ -51,172 +43,6 @@ Picture Pattern(int w, int h, int seed, bool alpha)
             p.argb.push_back(a << 24 | r << 16 | g << 8 | b);
         }
     return p;
-}
-
-int Mul(int a, int b)
-{
-    return (2 * a * b + 255) / 510;
-}
-
-// What the model draws with: a texture (or none), how colour and alpha are
-// combined, the blend and the alpha test.
-struct Pipe {
-    const Picture* tex = nullptr;
-    int texW = 1, texH = 1;  // the texture's power-of-two size
-    bool modColour = false;  // texel x diffuse, else texel (or diffuse without texture)
-    int alphaFrom = 0;       // 0 diffuse, 1 texel, 2 texel x diffuse
-    int blend = 0;           // 0 none, 1 src-alpha / inv-src-alpha, 2 src-alpha / one
-    bool alphaTest = false;  // alpha > 0 passes
-};
-
-struct Vtx {
-    double x, y, u, v;
-    u32 diffuse;  // 0xAARRGGBB
-};
-
-// The device's rules on the screen's raw pixels.
-class Model {
-public:
-    explicit Model(bool x8888) : x8888_(x8888), px_(kW * kH, 0) {}
-
-    void Fill(int r, int g, int b)
-    {
-        for (u32& v : px_) v = Encode(r, g, b);
-    }
-
-    void Triangle(const Pipe& p, const Vtx& a, const Vtx& b, const Vtx& c, const RECT& clip)
-    {
-        const long long X[3] = {Snap(a.x), Snap(b.x), Snap(c.x)}, Y[3] = {Snap(a.y), Snap(b.y), Snap(c.y)};
-        const long long area = (X[1] - X[0]) * (Y[2] - Y[0]) - (Y[1] - Y[0]) * (X[2] - X[0]);
-        if (area == 0) return;
-        const double x0 = X[0] / 256.0, y0 = Y[0] / 256.0;
-        const double e1x = X[1] / 256.0 - x0, e1y = Y[1] / 256.0 - y0, e2x = X[2] / 256.0 - x0, e2y = Y[2] / 256.0 - y0;
-        const double det = e1x * e2y - e2x * e1y;
-        auto grad = [&](double f0, double f1, double f2, double* dx, double* dy) {
-            *dx = ((f1 - f0) * e2y - (f2 - f0) * e1y) / det;
-            *dy = ((f2 - f0) * e1x - (f1 - f0) * e2x) / det;
-        };
-        double udx, udy, vdx, vdy;
-        grad(a.u, b.u, c.u, &udx, &udy);
-        grad(a.v, b.v, c.v, &vdx, &vdy);
-        for (int py = clip.top; py < clip.bottom; ++py)
-            for (int px = clip.left; px < clip.right; ++px) {
-                if (!Inside(X, Y, area > 0, px * 256LL, py * 256LL)) continue;
-                const double u = a.u + udx * (px - x0) + udy * (py - y0);
-                const double v = a.v + vdx * (px - x0) + vdy * (py - y0);
-                Shade(p, px, py, u, v, a.diffuse);
-            }
-    }
-
-    // Columns (or rows) from the first end's nearest centre up to, not
-    // including, the second end's.
-    void Line(const Pipe& p, double ax, double ay, double bx, double by, u32 diffuse, const RECT& clip)
-    {
-        const double dx = bx - ax, dy = by - ay;
-        const bool xMajor = std::fabs(dx) >= std::fabs(dy);
-        const double s0 = xMajor ? ax : ay, s1 = xMajor ? bx : by;
-        const long long c0 = static_cast<long long>(std::floor(s0 + 0.5)),
-                        c1 = static_cast<long long>(std::floor(s1 + 0.5));
-        for (long long k = c0; k != c1; k += (c1 > c0 ? 1 : -1)) {
-            double t = (k - s0) / (xMajor ? dx : dy);
-            t = std::min(1.0, std::max(0.0, t));
-            const long long m = static_cast<long long>(std::floor((xMajor ? ay + t * dy : ax + t * dx) + 0.5));
-            const int px = static_cast<int>(xMajor ? k : m), py = static_cast<int>(xMajor ? m : k);
-            if (px >= clip.left && px < clip.right && py >= clip.top && py < clip.bottom) Shade(p, px, py, 0, 0, diffuse);
-        }
-    }
-
-    void Point(const Pipe& p, double x, double y, u32 diffuse, const RECT& clip)
-    {
-        const int px = static_cast<int>(std::floor(x + 0.5)), py = static_cast<int>(std::floor(y + 0.5));
-        if (px >= clip.left && px < clip.right && py >= clip.top && py < clip.bottom) Shade(p, px, py, 0, 0, diffuse);
-    }
-
-    u32 Shown(int x, int y) const
-    {
-        const u32 v = px_[y * kW + x];
-        if (x8888_) return v & 0xFFFFFF;
-        const u32 r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
-        return (r << 3 | r >> 2) << 16 | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2);
-    }
-
-private:
-    static long long Snap(double v) { return static_cast<long long>(std::floor(static_cast<float>(v) * 256.0 + 0.5)); }
-
-    // A centre on an edge belongs to the triangle only on its top or left edges.
-    static bool Inside(const long long* X, const long long* Y, bool clockwise, long long px, long long py)
-    {
-        for (int e = 0; e < 3; ++e) {
-            int i = e, j = (e + 1) % 3;
-            if (!clockwise) std::swap(i, j);
-            const long long ex = X[j] - X[i], ey = Y[j] - Y[i];
-            const long long w = ex * (py - Y[i]) - ey * (px - X[i]);
-            if (w < 0) return false;
-            if (w == 0 && !(ey < 0 || (ey == 0 && ex > 0))) return false;
-        }
-        return true;
-    }
-
-    u32 Encode(int r, int g, int b) const
-    {
-        if (x8888_) return 0xFF000000u | static_cast<u32>(r) << 16 | static_cast<u32>(g) << 8 | static_cast<u32>(b);
-        return static_cast<u32>((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3));
-    }
-
-    void Decode(u32 v, int* r, int* g, int* b) const
-    {
-        if (x8888_) {
-            *r = (v >> 16) & 0xFF, *g = (v >> 8) & 0xFF, *b = v & 0xFF;
-            return;
-        }
-        const int R = (v >> 11) & 31, G = (v >> 5) & 63, B = v & 31;
-        *r = R << 3 | R >> 2, *g = G << 2 | G >> 4, *b = B << 3 | B >> 2;
-    }
-
-    void Shade(const Pipe& p, int px, int py, double u, double v, u32 diffuse)
-    {
-        const int dr = (diffuse >> 16) & 0xFF, dg = (diffuse >> 8) & 0xFF, db = diffuse & 0xFF, da = diffuse >> 24;
-        int r = dr, g = dg, b = db, a = da;
-        if (p.tex != nullptr) {
-            int tx = static_cast<int>(std::floor(u * p.texW)), ty = static_cast<int>(std::floor(v * p.texH));
-            tx = std::min(std::max(tx, 0), p.texW - 1);
-            ty = std::min(std::max(ty, 0), p.texH - 1);
-            // Texels beyond the picture hold what the texture was created with: zero.
-            const u32 t = (tx < p.tex->w && ty < p.tex->h) ? p.tex->argb[ty * p.tex->w + tx] : 0u;
-            int tr = (t >> 16) & 0xFF, tg = (t >> 8) & 0xFF, tb = t & 0xFF;
-            const int ta = t >> 24;
-            if (!x8888_ && p.alphaFrom == 0) {
-                // Graphs without alpha are alpha-tested 1:5:5:5 textures on a 16-bit screen.
-                tr = (tr >> 3) << 3 | tr >> 5, tg = (tg >> 3) << 3 | tg >> 5, tb = (tb >> 3) << 3 | tb >> 5;
-            }
-            r = p.modColour ? Mul(tr, dr) : tr;
-            g = p.modColour ? Mul(tg, dg) : tg;
-            b = p.modColour ? Mul(tb, db) : tb;
-            a = p.alphaFrom == 0 ? da : p.alphaFrom == 1 ? ta : Mul(ta, da);
-        }
-        if (p.alphaTest && a <= 0) return;
-        u32& dst = px_[py * kW + px];
-        if (p.blend != 0) {
-            int or_, og, ob;
-            Decode(dst, &or_, &og, &ob);
-            auto mix = [&](int s, int d) {
-                return std::min(255, Mul(s, a) + (p.blend == 1 ? Mul(d, 255 - a) : d));
-            };
-            r = mix(r, or_), g = mix(g, og), b = mix(b, ob);
-        }
-        dst = Encode(r, g, b);
-    }
-
-    bool x8888_;
-    std::vector<u32> px_;
-};
-
-// The library's quads: corners top-left, top-right, bottom-left, bottom-right
-// as two triangles (0, 1, 2) and (3, 2, 1), the diffuse colour on the first of each.
-void Quad(Model* m, const Pipe& p, const Vtx c[4], const RECT& clip)
-{
-    m->Triangle(p, c[0], c[1], c[2], clip);
-    m->Triangle(p, c[3], c[2], c[1], clip);
 }
 
 u32 Diffuse()
@@ -244,6 +70,8 @@ Pipe PipeFor(const Picture* pic, bool alpha)
     const bool modAlpha = d.BlendMode != 0;
     p.alphaFrom = alpha ? (modAlpha ? 2 : 1) : 0;
     p.blend = d.BlendMode == 1 ? 1 : d.BlendMode == 2 ? 2 : (alpha ? 1 : 0);
+    // Graphs without alpha are alpha-tested 1:5:5:5 textures on a 16-bit screen.
+    p.texture16 = !alpha && ScreenState.ColorBits == 16;
     return p;
 }
 
@@ -252,27 +80,9 @@ RECT Area()
     return DrawState.DrawArea;
 }
 
-// A graph drawn at a point: its corners half a pixel up and left, clamped to the area.
 void ModelAt(Model* m, const Picture& pic, bool alpha, int x, int y)
 {
-    const Pipe p = PipeFor(&pic, alpha);
-    const RECT a = Area();
-    Vtx c[4];
-    const double xs[2] = {x - 0.5, x - 0.5 + pic.w}, ys[2] = {y - 0.5, y - 0.5 + pic.h};
-    for (int k = 0; k < 4; ++k) {
-        double X = xs[k & 1], Y = ys[k >> 1];
-        double u = (k & 1) ? static_cast<double>(static_cast<float>(pic.w) / p.texW) : 0.0;
-        double v = (k >> 1) ? static_cast<double>(static_cast<float>(pic.h) / p.texH) : 0.0;
-        const bool inside = x >= a.left && y >= a.top && x + pic.w <= a.right && y + pic.h <= a.bottom;
-        if (!inside) {
-            if (X < a.left) u += (a.left - X) / p.texW, X = a.left;
-            else if (X > a.right) u -= (X - a.right) / p.texW, X = a.right;
-            if (Y < a.top) v += (a.top - Y) / p.texH, Y = a.top;
-            else if (Y > a.bottom) v -= (Y - a.bottom) / p.texH, Y = a.bottom;
-        }
-        c[k] = Vtx{X, Y, u, v, Diffuse()};
-    }
-    Quad(m, p, c, a);
+    GraphAt(m, PipeFor(&pic, alpha), pic.w, pic.h, x, y, Area(), Diffuse());
 }
 
 // A graph stretched into (x1, y1)-(x2, y2): corners from the scaled top-left
@@ -396,26 +206,6 @@ struct SceneGraphs {
     Picture ghost = Pattern(13, 11, 2, true);
     int opaqueGraph = -1, ghostGraph = -1;
 };
-
-int CountDifferences(const Model& ref, std::string* first)
-{
-    int width = 0, height = 0;
-    const u32* shown = GetLastPresentedPixels(&width, &height);
-    if (shown == nullptr || width != kW || height != kH) {
-        *first = "no picture of the screen's size";
-        return -1;
-    }
-    int differences = 0;
-    for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x)
-            if ((shown[y * width + x] & 0xFFFFFF) != ref.Shown(x, y) && differences++ == 0) {
-                char text[96];
-                std::snprintf(text, sizeof text, "(%d,%d) shown %06X, expected %06X", x, y,
-                              shown[y * width + x] & 0xFFFFFF, ref.Shown(x, y));
-                *first = text;
-            }
-    return differences;
-}
 
 class D3DScene : public testing::TestWithParam<int> {
 protected:

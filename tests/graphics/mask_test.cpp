@@ -1,6 +1,10 @@
 #include "core/api.h"
 #include "core/sysstate.h"
+#include "graphics/d3ddevice.h"
+#include "graphics/d3ddraw.h"
 #include "graphics/drawstate.h"
+#include "graphics/font/font.h"
+#include "graphics/graph.h"
 #include "graphics/mask.h"
 #include "graphics/screen.h"
 #include "platform/kernel/clock.h"
@@ -119,3 +123,105 @@ TEST(MaskScreenPlane, RowsArePaddedToFourBytes)
     EndDrawingLibrary();
     MaskScreen = MASKSCREEN{};
 }
+
+namespace {
+
+// With Direct3D the device renders into the mask surface while draws go
+// through the mask, and the knock-out and copy-back follow each draw.
+class MaskScreenDirect3D : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(StartDirect3DLibrary(320, 240, 32), 0);
+        SelectDrawTarget(-2);
+    }
+    void TearDown() override
+    {
+        EndDirect3DLibrary();
+        MaskScreen = MASKSCREEN{};
+    }
+    static DWORD Pixel(int x, int y)
+    {
+        G_D3D_EndCurrentScene();
+        IDirectDrawSurface7* back = GetBackScreenSurface();
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        DWORD v = 0;
+        if (back->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return 0xDEADBEEF;
+        std::memcpy(&v, static_cast<BYTE*>(d.lpSurface) + y * d.lPitch + x * 4, 4);
+        back->Unlock(nullptr);
+        return v & 0xFFFFFF;
+    }
+};
+
+TEST_F(MaskScreenDirect3D, DrawsLandOnlyWhereThePlaneLetsThemThrough)
+{
+    ASSERT_EQ(IsDirect3DActive(), 1);
+    const int sprite = CreateGraphOfSize(64, 64, 1, 0, 0);
+    ASSERT_EQ(GetGraphRecord(sprite)->Format.Texture, 1);
+    ASSERT_EQ(FillGraphWithColor(sprite, 0, 255, 0, 255), 0);
+    const int font = CreateFontToHandle(nullptr, -1, -1, 0, -1, -1, -1, -1, -1);
+    ASSERT_EQ(GetFontRecord(font)->TextureCache, 1);
+    const DWORD white = GetColorValue(255, 255, 255);
+    struct Case {
+        DWORD reverse;
+        DWORD above, below;  // the sprite's pixel at y = 45 and y = 55
+    };
+    const Case cases[] = {{0, 0x00FF00, 0x123456}, {1, 0x123456, 0x00FF00}};
+    for (const Case& c : cases) {
+        SysState.BackgroundRed = 0x12;
+        SysState.BackgroundGreen = 0x34;
+        SysState.BackgroundBlue = 0x56;
+        ClearDrawTarget();
+        MaskScreen.Wanted = 1;
+        ASSERT_EQ(CreateMaskScreen(1), 0);
+        std::memset(MaskScreen.Plane + 50 * MaskScreen.Pitch, 1, static_cast<std::size_t>(MaskScreen.Pitch) * 190);
+        MaskScreen.Reverse = c.reverse;
+        ASSERT_EQ(EnableMaskScreen(1), 0);
+        EXPECT_EQ(CurrentD3DDevice()->CurrentTarget, MaskScreen.Surface);
+        EXPECT_EQ(CurrentD3DDevice()->Viewport.dwWidth, 320u);
+
+        ASSERT_EQ(DrawGraphAt(20, 20, sprite, 0), 0);
+        EXPECT_EQ(Pixel(40, 45), c.above) << c.reverse;
+        EXPECT_EQ(Pixel(40, 55), c.below) << c.reverse;
+        EXPECT_EQ(Pixel(10, 45), 0x123456u) << c.reverse;  // outside the draw
+        ASSERT_EQ(DrawLineSegment(100, 30, 100, 70, white, 1), 0);
+        EXPECT_EQ(Pixel(100, 45), c.reverse == 0 ? 0xFFFFFFu : 0x123456u);
+        EXPECT_EQ(Pixel(100, 55), c.reverse == 0 ? 0x123456u : 0xFFFFFFu);
+        // The text's glyphs go through the bracket of the whole string.
+        ASSERT_EQ(DrawTextWithFontHandle(150, 40, "MMMM", white, font, 0, 0), 0);
+        int shown = 0, leaked = 0;
+        for (int y = 40; y < 60; ++y)
+            for (int x = 150; x < 230; ++x)
+                if (Pixel(x, y) == 0xFFFFFFu) (((y < 50) == (c.reverse == 0)) ? shown : leaked) += 1;
+        EXPECT_GT(shown, 0) << c.reverse;
+        EXPECT_EQ(leaked, 0) << c.reverse;
+
+        // Without the mask the device draws into the target again.
+        ASSERT_EQ(EnableMaskScreen(0), 0);
+        EXPECT_EQ(CurrentD3DDevice()->CurrentTarget, GetBackScreenSurface());
+        ASSERT_EQ(DrawGraphAt(20, 20, sprite, 0), 0);
+        EXPECT_EQ(Pixel(40, 55), 0x00FF00u);
+        ReleaseMaskScreen();
+    }
+}
+
+TEST_F(MaskScreenDirect3D, ALostScreenBringsTheDeviceBackOntoTheMask)
+{
+    const int sprite = CreateGraphOfSize(64, 64, 1, 0, 0);
+    MaskScreen.Wanted = 1;
+    ASSERT_EQ(CreateMaskScreen(1), 0);
+    ASSERT_EQ(EnableMaskScreen(1), 0);
+    ASSERT_EQ(RecreateLostScreen(), 0);
+    ASSERT_NE(MaskScreen.Surface, nullptr);
+    EXPECT_EQ(CurrentD3DDevice()->CurrentTarget, MaskScreen.Surface);
+    std::memset(MaskScreen.Plane + 50 * MaskScreen.Pitch, 1, static_cast<std::size_t>(MaskScreen.Pitch) * 190);
+    SysState.BackgroundRed = SysState.BackgroundGreen = SysState.BackgroundBlue = 0x40;
+    ClearDrawTarget();
+    ASSERT_EQ(FillGraphWithColor(sprite, 0, 255, 0, 255), 0);
+    ASSERT_EQ(DrawGraphAt(20, 20, sprite, 0), 0);
+    EXPECT_EQ(Pixel(40, 45), 0x00FF00u);
+    EXPECT_EQ(Pixel(40, 55), 0x404040u);
+}
+
+} // namespace

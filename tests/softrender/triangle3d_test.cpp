@@ -520,7 +520,7 @@ struct LoopCase {
 // times as probes: the sampled texel of every pixel (coordinate texture, plain
 // copy), its depth (depth write into an empty depth image) and, for vertex
 // colour, the interpolated colour and alpha (white texel under mode 0).
-void CheckLoopAgainstReference(const LoopCase& c, std::mt19937& rng)
+void CheckLoopAgainstReference(const LoopCase& c, IsaLevel isa, std::mt19937& rng)
 {
     const int W = 24, H = 20, TW = 7, TH = 6;
     const int fmt = c.x8888 ? 1 : 0;
@@ -602,6 +602,7 @@ void CheckLoopAgainstReference(const LoopCase& c, std::mt19937& rng)
     kp.Mode = static_cast<BlendMode>(c.mode);
     kp.Param = p;
     kp.Bright = bright;
+    kp.Isa = isa;  // the probes above ran the portable loops
     softrender::RasterizeMemImgTriangle3D(WithGraph(kp, c.graph ? graph.Img() : nullptr), dst.Img(), c.depthTest ? depth.Img() : nullptr, tex.Img(), v, c.key, c.depthWrite, 0, c.vertexColour, 0);
     // The parameter's early exits draw nothing at all, depth included.
     const int m = c.mode;
@@ -666,10 +667,11 @@ void CheckLoopAgainstReference(const LoopCase& c, std::mt19937& rng)
             if (nothingDrawn) expectedDepth = depthBefore.Get(x, y);
             if (predictable) {
                 ASSERT_EQ(dst.Get(x, y), expected)
-                    << "pixel " << x << "," << y << " mode " << c.mode << " p " << p << " bright " << std::hex << bright;
+                    << "pixel " << x << "," << y << " mode " << c.mode << " p " << p << " level " << int(isa)
+                    << " bright " << std::hex << bright;
             }
             if (c.depthTest) {
-                ASSERT_EQ(depth.Get(x, y), expectedDepth) << "depth at " << x << "," << y;
+                ASSERT_EQ(depth.Get(x, y), expectedDepth) << "depth at " << x << "," << y << " level " << int(isa);
             }
         }
 }
@@ -695,14 +697,91 @@ TEST_F(Triangle3DTest, EveryLoopAgreesWithTheReferenceModels)
         if (!c.depthTest && c.depthWrite) continue;
         for (int mode : modes) {
             c.mode = mode;
-            for (int rep = 0; rep < 3; ++rep) {
-                CheckLoopAgainstReference(c, rng);
-                if (HasFatalFailure()) return;
-            }
+            for (int rep = 0; rep < 3; ++rep)
+                for (IsaLevel isa : {IsaLevel::Portable, IsaLevel::Sse2, IsaLevel::Avx2}) {
+                    CheckLoopAgainstReference(c, isa, rng);
+                    if (HasFatalFailure()) return;
+                }
             ++combos;
         }
     }
     EXPECT_GT(combos, 500);
+}
+
+// The vector loops take spans in groups of four or eight pixels and chunks of
+// 64, and hoist the quotient of spans whose q does not change: wide triangles,
+// with and without perspective, must come out of every level as out of the
+// portable loops, depth image included; and a texture that is the destination
+// itself must be read in the portable loops' order.
+TEST_F(Triangle3DTest, VectorLevelsDrawWideSpansAsThePortableLoops)
+{
+    struct Case {
+        int format, mode;
+        bool palette, alpha, key, vertexColour, depth, selfTexture;
+    };
+    const Case cases[] = {
+        {1, 0, false, false, false, false, false, false},  // the gathered copy
+        {1, 0, false, false, false, false, true, false},
+        {1, 1, false, false, true, false, true, false},
+        {1, 4, false, true, true, false, false, false},
+        {1, 1, false, false, false, true, true, false},
+        {1, 2, true, false, true, false, false, false},
+        {0, 0, false, false, false, false, true, false},
+        {0, 11, false, true, true, true, false, false},
+        {1, 0, false, false, false, false, false, true},
+    };
+    const int W = 300, H = 170;
+    std::mt19937 rng(23);
+    for (const Case& c : cases)
+        // rhw 12 leaves the range of the single-precision quotient, -0.5 crosses q = 0.
+        for (float rhwFar : {1.0f, 0.25f, 12.0f, -0.5f}) {
+            SoftImage tex(97, 61, c.format, c.palette, c.alpha);
+            for (int y = 0; y < tex.Height(); ++y)
+                for (int x = 0; x < tex.Width(); ++x) tex.Set(x, y, c.palette ? rng() % 4 : static_cast<std::uint32_t>(rng()));
+            if (c.palette)
+                for (int i = 0; i < 256; ++i) tex.SetPaletteEntry(i, static_cast<std::uint32_t>(rng()));
+            tex.Img()->Body->ColorKey = c.palette ? 1 : tex.Get(5, 5);
+            // Texture coordinates beyond 0..1 leave some pixels outside the texture.
+            const TLVTXTEX v[3] = {Vtx(-20, -10, 0.2f, 1.0f, 0xFF2040F0, -0.1f, -0.05f),
+                                   Vtx(W + 15, 30, 0.9f, rhwFar, 0x80F08010, 1.1f, 0.2f),
+                                   Vtx(40, H + 5, 0.5f, 0.5f * (1.0f + rhwFar), 0xFF10F080, 0.3f, 1.05f)};
+            std::vector<std::uint32_t> pixels[3], depths[3];
+            int level = 0;
+            for (IsaLevel isa : {IsaLevel::Portable, IsaLevel::Sse2, IsaLevel::Avx2}) {
+                SoftImage dst(W, H, c.format), depth(W, H, 3);
+                std::mt19937 fill(5);
+                for (int y = 0; y < H; ++y)
+                    for (int x = 0; x < W; ++x) {
+                        dst.Set(x, y, static_cast<std::uint32_t>(fill()));
+                        depth.Set(x, y, fill() & 0xFFFF);
+                    }
+                kp = ResetKernelParams(0, 0, W, H);
+                kp.Mode = static_cast<BlendMode>(c.mode);
+                kp.Param = 100;
+                kp.Isa = isa;
+                const MEMIMG* texture = c.selfTexture ? dst.Img() : tex.Img();
+                softrender::RasterizeMemImgTriangle3D(kp, dst.Img(), c.depth ? depth.Img() : nullptr, texture, v, c.key, 1, 0,
+                                                      c.vertexColour, 0);
+                for (int y = 0; y < H; ++y)
+                    for (int x = 0; x < W; ++x) {
+                        pixels[level].push_back(dst.Get(x, y));
+                        depths[level].push_back(depth.Get(x, y));
+                    }
+                ++level;
+            }
+            for (int l = 1; l < 3; ++l) {
+                EXPECT_EQ(pixels[l], pixels[0]) << "level " << l << " format " << c.format << " mode " << c.mode << " rhw " << rhwFar;
+                EXPECT_EQ(depths[l], depths[0]) << "level " << l << " format " << c.format << " mode " << c.mode;
+            }
+            int changed = 0;
+            std::mt19937 fill(5);
+            for (std::size_t i = 0; i < pixels[0].size(); ++i) {
+                const std::uint32_t was = static_cast<std::uint32_t>(fill());
+                fill();
+                changed += pixels[0][i] != (c.format == 1 ? was : was & 0xFFFF);
+            }
+            EXPECT_GT(changed, rhwFar < 0 ? 500 : W * H / 10) << "format " << c.format << " mode " << c.mode << " rhw " << rhwFar;
+        }
 }
 
 }  // namespace

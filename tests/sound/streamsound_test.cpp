@@ -36,11 +36,13 @@ Bytes Pcm(const std::vector<std::int16_t>& samples)
 
 class StreamSoundTest : public SoundTest {
 protected:
-    // The message loop runs its per-pass work without a window.
+    // The message loop runs its per-pass work without a window, and answers -1
+    // after a quit an earlier test may have left behind.
     void SetUp() override
     {
         SoundTest::SetUp();
         SysState.NoWindow = 1;
+        SysState.QuitFlag = 0;
     }
     void TearDown() override
     {

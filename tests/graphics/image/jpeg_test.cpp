@@ -68,6 +68,15 @@ TEST(JpegDecoder, ColourAndGreyMatchLibjpeg)
         }
         ExpectMatchesReference(file, d);
     }
+    // Noise compresses badly: a file longer than the decoder's read buffer.
+    Bytes noise(300 * 300 * 3);
+    unsigned seed = 9;
+    for (auto& b : noise) b = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+    Bytes big = WriteJpeg(300, 300, 3, noise, false, 95);
+    ASSERT_GT(big.size(), 65536u);
+    Decoded d(DecodeJpegImage, big);
+    ASSERT_EQ(d.Result, 0);
+    ExpectMatchesReference(big, d);
 }
 
 TEST(JpegDecoder, ColourPixelsAreBlueFirstWithinTolerance)

@@ -360,7 +360,8 @@ TEST_F(FillTriangle, QuadMapsPixelsOneToOneOntoTexels)
 }
 
 // Spans long enough for the vector loops' whole registers and their tails, at
-// 1:1, magnified, minified and mirrored, against the reference at every level.
+// 1:1, magnified (also against the source's last column), minified and
+// mirrored, against the reference at every level.
 TEST_F(FillTriangle, WideSpansAgreeWithReferenceAtEveryLevel)
 {
     TestImage src(29, 5, MEMIMG_FORMAT_XRGB8888, 4);
@@ -371,6 +372,8 @@ TEST_F(FillTriangle, WideSpansAgreeWithReferenceAtEveryLevel)
         {1, 1, 0, 0, 30, 1, 29, 0, 1, 6, 0, 5},      // 1:1
         {0, 0, 29, 0, 38, 2, 0, 3, 3, 11, 29, 5},    // mirrored and slanted
         {2, 0, 0, 0, 17, 0, 29, 0, 2, 9, 0, 5},      // minified
+        {0, 0, 21, 0, 40, 0, 29, 0, 0, 12, 21, 5},   // magnified up to the last column
+        {0, 0, 29, 0, 40, 0, 20, 0, 0, 12, 29, 5},   // the same mirrored
     };
     for (const auto& t : triangles)
         for (IsaLevel isa : {IsaLevel::Portable, IsaLevel::Sse2, IsaLevel::Avx2}) {
@@ -381,6 +384,24 @@ TEST_F(FillTriangle, WideSpansAgreeWithReferenceAtEveryLevel)
                                   (std::ostringstream() << "level " << int(isa)).str().c_str());
             if (HasFatalFailure()) return;
         }
+}
+
+// An image drawn onto itself one column to the right: each pixel reads the
+// texel its left neighbour has just written, at every level, so a row comes
+// out as one colour.
+TEST_F(FillTriangle, AnImageDrawnOntoItselfIsReadInPixelOrder)
+{
+    const std::array<int, 12> t{1, 0, 0, 0, 49, 0, 48, 0, 1, 16, 0, 16};
+    std::vector<std::uint8_t> portable;
+    for (IsaLevel isa : {IsaLevel::Portable, IsaLevel::Sse2, IsaLevel::Avx2}) {
+        TestImage img(48, 6, MEMIMG_FORMAT_XRGB8888, 4);
+        FillDistinct(img);
+        kp.Isa = isa;
+        softrender::FillMemImgTriangle(kp, &img.Image, &img.Image, t.data(), 0, 0);
+        for (int x = 2; x < 40; ++x) EXPECT_EQ(img.Get(x, 1), img.Get(1, 1)) << "level " << int(isa) << " x " << x;
+        if (isa == IsaLevel::Portable) portable = img.Bytes;
+        else EXPECT_EQ(img.Bytes, portable) << "level " << int(isa);
+    }
 }
 
 // Whole parts are floored: a quad starting left of and above 0 maps every pixel to the
