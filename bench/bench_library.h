@@ -19,6 +19,7 @@ inline void StartBenchLibrary(const char* folderPattern)
     SysState.DoubleStartAllowed = 1;
     SetScreenMode(640, 480, 32, 60);
     SelectWindowMode(1);
+    SelectDirect3D(0);
     if (StartLibrary() != 0) std::abort();
     SysState.ActiveFlag = 1;
     SelectDrawTarget(-2);

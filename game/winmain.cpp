@@ -61,8 +61,8 @@ int StartGame()
     LoadProgressFiles();
     SetScreenMode(640, 480, 32, 60);
     SelectWindowMode(1);
-    // ZARVO_DIRECT3D=1 draws through the Direct3D device instead of the software renderer.
-    if (const char* d3d = std::getenv("ZARVO_DIRECT3D"); d3d != nullptr && d3d[0] == '1') SelectDirect3D(1);
+    // ZARVO_DIRECT3D=0 draws through the software renderer instead of the Direct3D device.
+    if (const char* d3d = std::getenv("ZARVO_DIRECT3D"); d3d != nullptr && d3d[0] != '\0') SelectDirect3D(d3d[0] != '0');
     if (StartLibrary() == -1) return -1;
     SelectDrawTarget(-2);
     for (const auto& key : kKeyMap) AssignPadKeys(1, key[0], key[1], -1, -1, -1);

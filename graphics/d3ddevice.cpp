@@ -131,7 +131,7 @@ void PrepareVertexArrays(D3DDEVREC& r)
     r.Arrays[2] = r.BlendVertices;
 }
 
-int g_direct3DWanted = 0;
+int g_direct3DWanted = 1;
 
 // The stage cache only sends words that differ from it, so the device must
 // hold what the cache says: a new device's own defaults differ from them.

@@ -9,6 +9,7 @@
 #include "platform/kernel/types.h"
 
 struct SURF3DREC;
+struct IMGSURFREC;
 
 struct TEXFMTSLOT {
     DDPIXELFORMAT PixelFormat;
@@ -168,6 +169,8 @@ int G_D3D_SetModulateColor(int device, int flag);
 int G_D3D_SetModulateAlpha(int device, int flag);
 int G_D3D_CommitDrawState(int device);
 void G_D3D_PrepareDraw(const SURF3DREC* piece, DWORD flags);
+// The same derivation from the piece's image surface, for draws that hold it already.
+void G_D3D_PrepareDrawOf(const IMGSURFREC* image, DWORD flags);
 // Makes the next derivation run in full (a device was made or ended).
 void ForgetPreparedDraw();
 int G_D3D_SetTextureFilter(int device, int mode);

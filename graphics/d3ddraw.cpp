@@ -96,14 +96,18 @@ void PushQuad(D3DDEVREC* r, const Corner c[4], DWORD diffuse)
     r->VertexCount += 6;
 }
 
-// Binds the piece's texture when it is not the pending one.
-void BindPiece(D3DDEVREC* r, const SURF3DREC* piece)
+// Binds a texture when it is not the pending one.
+void BindTexture(D3DDEVREC* r, IDirectDrawSurface7* t)
 {
-    IDirectDrawSurface7* t = PieceTexture(piece);
     if (t != r->PendingTexture) {
         G_D3D_SetTexture(D3DState.CurrentDevice, t);
         if (r->StateDirty != 0 || r->TextureDirty != 0) G_D3D_CommitDrawState(D3DState.CurrentDevice);
     }
+}
+
+void BindPiece(D3DDEVREC* r, const SURF3DREC* piece)
+{
+    BindTexture(r, PieceTexture(piece));
 }
 
 void EndIfFront()
@@ -111,8 +115,16 @@ void EndIfFront()
     if (D3DState.FrontScreen != 0) G_D3D_EndScene(D3DState.CurrentDevice);
 }
 
+// A graph's piece with its image surface, each looked up once per draw.
+struct Piece {
+    const SURF3DREC* rec = nullptr;
+    const IMGSURFREC* image = nullptr;
+
+    IDirectDrawSurface7* Texture() const { return image != nullptr ? image->Surface : nullptr; }
+};
+
 // The common opening of the graph draws: 1 to go on, else *answer holds the result.
-int OpenGraphDraw(GRAPHREC* g, D3DDEVREC** out, const SURF3DREC** first, int* answer)
+int OpenGraphDraw(GRAPHREC* g, D3DDEVREC** out, Piece* first, int* answer)
 {
     D3DDEVREC* r = CurrentD3DDevice();
     if (r == nullptr) {
@@ -123,14 +135,28 @@ int OpenGraphDraw(GRAPHREC* g, D3DDEVREC** out, const SURF3DREC** first, int* an
         *answer = 0;
         return 0;
     }
-    G_D3D_BeginScene(D3DState.CurrentDevice);
-    *first = g->SurfaceCount > 0 ? G_D3D_GetSurface3DData(g->Surfaces[0]) : nullptr;
-    if (*first == nullptr) {
+    if (r->InScene == 0) G_D3D_BeginScene(D3DState.CurrentDevice);
+    first->rec = g->SurfaceCount > 0 ? G_D3D_GetSurface3DData(g->Surfaces[0]) : nullptr;
+    if (first->rec == nullptr) {
         *answer = -1;
         return 0;
     }
+    first->image = GetImageSurfaceRecord(first->rec->ImageSurface);
     *out = r;
     return 1;
+}
+
+// Piece i of the graph, the first one from the opening; false for a dead handle.
+bool PieceOf(const GRAPHREC* g, int i, const Piece& first, Piece* out)
+{
+    if (i == 0) {
+        *out = first;
+        return true;
+    }
+    out->rec = G_D3D_GetSurface3DData(g->Surfaces[i]);
+    if (out->rec == nullptr) return false;
+    out->image = GetImageSurfaceRecord(out->rec->ImageSurface);
+    return true;
 }
 
 // The shape colour: the screen-format colour's channels scaled by the diffuse colour.
@@ -146,20 +172,16 @@ DWORD ShapeColour(DWORD colour)
 }
 
 // Moves one coordinate of a corner inside [low, high], its texture
-// coordinates following at the given rates.
+// coordinates following at the given rates. Without branches: the corners of
+// the many quads off the area move, those of the rest do not, in no order.
+// high - pos is exactly -(pos - high), so both sides move by the same amount.
 void ClampAxis(float& pos, float& t, float& bt, float low, float high, float rate, float blendRate)
 {
-    if (pos < low) {
-        const float d = low - pos;
-        t += d * rate;
-        bt += d * blendRate;
-        pos = low;
-    } else if (pos > high) {
-        const float d = pos - high;
-        t -= d * rate;
-        bt -= d * blendRate;
-        pos = high;
-    }
+    const float to = pos < low ? low : (pos > high ? high : pos);
+    const float d = to - pos;
+    t += d * rate;
+    bt += d * blendRate;
+    pos = to;
 }
 
 void ClampCorner(Corner& k, float left, float top, float right, float bottom, float du, float dv, float dbu,
@@ -169,11 +191,10 @@ void ClampCorner(Corner& k, float left, float top, float right, float bottom, fl
     ClampAxis(k.y, k.v, k.bv, top, bottom, dv, dbv);
 }
 
-void TextureSize(const SURF3DREC* piece, float* w, float* h)
+void TextureSize(const Piece& piece, float* w, float* h)
 {
-    const IMGSURFREC* is = GetImageSurfaceRecord(piece->ImageSurface);
-    *w = is != nullptr ? is->Width : 1.0f;
-    *h = is != nullptr ? is->Height : 1.0f;
+    *w = piece.image != nullptr ? piece.image->Width : 1.0f;
+    *h = piece.image != nullptr ? piece.image->Height : 1.0f;
 }
 
 } // namespace
@@ -227,21 +248,22 @@ int G_D3D_FlushCurrentVertexBatch()
 int G_D3D_DrawGraphAt(int x, int y, float fx, float fy, GRAPHREC* g, int trans, int keepAlphaTest)
 {
     D3DDEVREC* r = nullptr;
-    const SURF3DREC* first = nullptr;
+    Piece first;
     int answer = 0;
     if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
     fx = fx - 0.5f + OriginX();
     fy = fy - 0.5f + OriginY();
-    G_D3D_PrepareDraw(first, static_cast<DWORD>(trans != 0 ? 1 : 0) | (keepAlphaTest != 0 ? 2u : 0u) | DepthFlag());
+    G_D3D_PrepareDrawOf(first.image, static_cast<DWORD>(trans != 0 ? 1 : 0) | (keepAlphaTest != 0 ? 2u : 0u) | DepthFlag());
     const RECT& a = DrawState.DrawArea;
     const bool unclipped = x >= a.left && y >= a.top && x + g->Width <= a.right && y + g->Height <= a.bottom;
     const DRAWAREAF& af = DrawState.DrawAreaF;
     const float left = af.x1 + OriginX(), right = af.x2 + OriginX();
     const float top = af.y1 + OriginY(), bottom = af.y2 + OriginY();
     for (int i = 0; i < g->SurfaceCount; ++i) {
-        const SURF3DREC* p = G_D3D_GetSurface3DData(g->Surfaces[i]);
-        if (p == nullptr) return -1;
-        BindPiece(r, p);
+        Piece piece;
+        if (!PieceOf(g, i, first, &piece)) return -1;
+        const SURF3DREC* p = piece.rec;
+        BindTexture(r, piece.Texture());
         MakeRoom(r, D3DPT_TRIANGLELIST, 6);
         Corner c[4];
         for (int k = 0; k < 4; ++k) {
@@ -250,7 +272,7 @@ int G_D3D_DrawGraphAt(int x, int y, float fx, float fy, GRAPHREC* g, int trans, 
         }
         if (!unclipped) {
             float tw, th;
-            TextureSize(p, &tw, &th);
+            TextureSize(piece, &tw, &th);
             for (Corner& k : c)
                 ClampCorner(k, left, top, right, bottom, 1.0f / tw, 1.0f / th, D3DState.BlendWidthInv,
                             D3DState.BlendHeightInv);
@@ -266,11 +288,11 @@ int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy
 {
     if (x1 == x2 || y1 == y2) return -1;
     D3DDEVREC* r = nullptr;
-    const SURF3DREC* first = nullptr;
+    Piece first;
     int answer = 0;
     if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
     const DWORD keep = (keepAlphaTest != 0 && DrawState.TextureFilter != 1) ? D3DDRAW_KEEPALPHATEST : 0;
-    G_D3D_PrepareDraw(first, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag() | keep);
+    G_D3D_PrepareDrawOf(first.image, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag() | keep);
     const float sx = (fx2 - fx1) / g->Width, sy = (fy2 - fy1) / g->Height;
     fx1 = fx1 - 0.5f + OriginX();
     fy1 = fy1 - 0.5f + OriginY();
@@ -281,9 +303,10 @@ int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy
     const float left = af.x1 - 0.5f + OriginX(), right = af.x2 - 0.5f + OriginX();
     const float top = af.y1 - 0.5f + OriginY(), bottom = af.y2 - 0.5f + OriginY();
     for (int i = 0; i < g->SurfaceCount; ++i) {
-        const SURF3DREC* p = G_D3D_GetSurface3DData(g->Surfaces[i]);
-        if (p == nullptr) return -1;
-        BindPiece(r, p);
+        Piece piece;
+        if (!PieceOf(g, i, first, &piece)) return -1;
+        const SURF3DREC* p = piece.rec;
+        BindTexture(r, piece.Texture());
         MakeRoom(r, D3DPT_TRIANGLELIST, 6);
         Corner c[4];
         for (int k = 0; k < 4; ++k) {
@@ -293,7 +316,7 @@ int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy
         }
         if (!unclipped) {
             float tw, th;
-            TextureSize(p, &tw, &th);
+            TextureSize(piece, &tw, &th);
             // A mirrored axis moves its coordinates the other way as the corner moves right or down.
             for (Corner& k : c)
                 ClampCorner(k, left, top, right, bottom, 1.0f / (tw * sx), 1.0f / (th * sy),
@@ -333,12 +356,12 @@ int G_D3D_DrawGraphRotated(float x, float y, double scale, double angle, GRAPHRE
 {
     if (scale == 0.0) return -1;
     D3DDEVREC* r = nullptr;
-    const SURF3DREC* first = nullptr;
+    Piece first;
     int answer = 0;
     if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
     x += OriginX();
     y += OriginY();
-    G_D3D_PrepareDraw(first, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag());
+    G_D3D_PrepareDrawOf(first.image, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag());
     const bool rotate = angle != 0.0;
     float s = 0.0f, c = 1.0f;
     if (rotate) ComputeSinCos(static_cast<float>(angle), &s, &c);
@@ -377,9 +400,10 @@ int G_D3D_DrawGraphRotated(float x, float y, double scale, double angle, GRAPHRE
     };
     const bool onePieceCentred = g->SurfaceCount == 1 && centred;
     for (int i = 0; i < g->SurfaceCount; ++i) {
-        const SURF3DREC* p = G_D3D_GetSurface3DData(g->Surfaces[i]);
-        if (p == nullptr) return -1;
-        BindPiece(r, p);
+        Piece piece;
+        if (!PieceOf(g, i, first, &piece)) return -1;
+        const SURF3DREC* p = piece.rec;
+        BindTexture(r, piece.Texture());
         MakeRoom(r, D3DPT_TRIANGLELIST, 6);
         Corner k[4];
         for (int q = 0; q < 4; ++q) {
@@ -782,14 +806,14 @@ int G_D3D_DrawGraphQuad(float x1, float y1, float x2, float y2, float x3, float 
                                         static_cast<int>(x4), static_cast<int>(y4), g, trans);
     }
     D3DDEVREC* r = nullptr;
-    const SURF3DREC* first = nullptr;
+    Piece first;
     int answer = 0;
     if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
-    G_D3D_PrepareDraw(first, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag());
+    G_D3D_PrepareDrawOf(first.image, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag());
     const float ox = OriginX(), oy = OriginY();
     const Point2 q[4] = {{x1 + ox, y1 + oy}, {x2 + ox, y2 + oy}, {x3 + ox, y3 + oy}, {x4 + ox, y4 + oy}};
     if (g->SurfaceCount == 1) {
-        DrawSubdividedQuad(r, first, q);
+        DrawSubdividedQuad(r, first.rec, q);
         EndIfFront();
         return 0;
     }

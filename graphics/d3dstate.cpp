@@ -5,6 +5,7 @@
 // and the batch flush.
 #include "graphics/d3ddevice.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -407,18 +408,64 @@ int G_D3D_CommitDrawState(int device)
 
 namespace {
 
-// What a derivation read and what it left in the record; an identical next
-// draw has nothing to send.
-struct PrepareMemo {
-    const D3DDEVREC* record;
-    IDirectDrawSurface7* texture;
-    BYTE alphaCh, alphaTest;
-    DWORD flags;
-    int blendMode, forceVertexAlpha, filter, cull, depthEnable, depthWrite, depthFunc, depthBias, fog;
-    DWORD bright;
-    DWORD after[22];
+// Byte ranges of the drawing state and of the device record that a derivation
+// reads or leaves behind, kept whole so that they compare as a few wide words;
+// a neighbour caught in a range only makes the memo miss more often.
+template <class T>
+struct ByteRange {
+    std::size_t begin, end;
+    const unsigned char* In(const T& t) const { return reinterpret_cast<const unsigned char*>(&t) + begin; }
 };
-PrepareMemo g_lastPrepare{};
+constexpr ByteRange<DRAWSTATE> kDrawRange{offsetof(DRAWSTATE, DepthEnable), offsetof(DRAWSTATE, DrawBright) + 4};
+constexpr ByteRange<D3DDEVREC> kPendingRange{offsetof(D3DDEVREC, PendingTexture), offsetof(D3DDEVREC, Force) + 4};
+constexpr ByteRange<D3DDEVREC> kCachedRange{offsetof(D3DDEVREC, ZEnable), offsetof(D3DDEVREC, ColorKeyEnable) + 4};
+
+// What a derivation read and what it left in the record; an identical next
+// draw has nothing to send. Most draws repeat the last one, so checking this
+// is the whole cost of a draw's state.
+struct PrepareMemo {
+    const D3DDEVREC* record = nullptr;
+    IDirectDrawSurface7* texture = nullptr;
+    IDirectDrawSurface7* stage0 = nullptr;
+    DWORD flags = 0;
+    int forceVertexAlpha = 0, filterMode = 0;
+    BYTE alphaCh = 0, alphaTest = 0;
+    unsigned char draw[kDrawRange.end - kDrawRange.begin] = {};
+    unsigned char pending[kPendingRange.end - kPendingRange.begin] = {};
+    unsigned char cached[kCachedRange.end - kCachedRange.begin] = {};
+
+    void Take(const D3DDEVREC* r, const IMGSURFREC* is, DWORD f)
+    {
+        record = r;
+        texture = is != nullptr ? is->Surface : nullptr;
+        alphaCh = is != nullptr ? is->Format.AlphaChFlag : 0;
+        alphaTest = is != nullptr ? is->Format.AlphaTestFlag : 0;
+        flags = f;
+        forceVertexAlpha = DrawState.ForceVertexAlpha;
+        std::memcpy(draw, kDrawRange.In(DrawState), sizeof draw);
+        TakeRecord(r);
+    }
+    void TakeRecord(const D3DDEVREC* r)
+    {
+        stage0 = r->Stages[0].Texture;
+        filterMode = r->FilterMode;
+        std::memcpy(pending, kPendingRange.In(*r), sizeof pending);
+        std::memcpy(cached, kCachedRange.In(*r), sizeof cached);
+    }
+    bool Matches(const D3DDEVREC* r, const IMGSURFREC* is, DWORD f) const
+    {
+        if (record != r || flags != f || forceVertexAlpha != DrawState.ForceVertexAlpha) return false;
+        if (is != nullptr ? (texture != is->Surface || alphaCh != is->Format.AlphaChFlag ||
+                             alphaTest != is->Format.AlphaTestFlag)
+                          : (texture != nullptr || alphaCh != 0 || alphaTest != 0))
+            return false;
+        return stage0 == r->Stages[0].Texture && filterMode == r->FilterMode &&
+               std::memcmp(draw, kDrawRange.In(DrawState), sizeof draw) == 0 &&
+               std::memcmp(pending, kPendingRange.In(*r), sizeof pending) == 0 &&
+               std::memcmp(cached, kCachedRange.In(*r), sizeof cached) == 0;
+    }
+};
+PrepareMemo g_lastPrepare;
 
 } // namespace
 
@@ -429,64 +476,27 @@ void ForgetPreparedDraw()
 
 namespace {
 
-void SnapshotRecord(const D3DDEVREC* r, DWORD* out)
-{
-    const DWORD v[22] = {static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(r->PendingTexture)),
-                         static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(r->PendingBlendTexture)),
-                         r->ModulateColor, r->ModulateAlpha, static_cast<DWORD>(r->BlendMode), r->AlphaChannel,
-                         r->AlphaTest, r->StateDirty, r->TextureDirty, r->Force, r->ColorKeyEnable, r->ShadeMode,
-                         static_cast<DWORD>(r->FilterMode), r->CullFlag, r->ZEnable, r->ZWrite, r->ZFunc, r->ZBias,
-                         r->FogEnable, r->TexturePerspective, r->Lighting,
-                         static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(r->Stages[0].Texture))};
-    std::memcpy(out, v, sizeof v);
-}
-
-PrepareMemo MemoOf(const D3DDEVREC* r, const SURF3DREC* piece, DWORD flags)
-{
-    const DRAWSTATE& d = DrawState;
-    PrepareMemo m{};
-    m.record = r;
-    if (piece != nullptr) {
-        const IMGSURFREC* is = GetImageSurfaceRecord(piece->ImageSurface);
-        if (is != nullptr) {
-            m.texture = is->Surface;
-            m.alphaCh = is->Format.AlphaChFlag;
-            m.alphaTest = is->Format.AlphaTestFlag;
-        }
-    }
-    m.flags = flags;
-    m.blendMode = d.BlendMode;
-    m.forceVertexAlpha = d.ForceVertexAlpha;
-    m.filter = d.TextureFilter;
-    m.cull = d.CullMode;
-    m.depthEnable = d.DepthEnable;
-    m.depthWrite = d.DepthWrite;
-    m.depthFunc = d.DepthFunc;
-    m.depthBias = d.DepthBias;
-    m.fog = d.FogEnable;
-    m.bright = d.DrawBright & 0xFFFFFF;
-    return m;
-}
-
-void PrepareDrawOnce(D3DDEVREC* r, const SURF3DREC* piece, DWORD flags);
+void PrepareDrawOnce(D3DDEVREC* r, const IMGSURFREC* is, DWORD flags);
 
 } // namespace
 
 void G_D3D_PrepareDraw(const SURF3DREC* piece, DWORD flags)
 {
+    G_D3D_PrepareDrawOf(piece != nullptr ? GetImageSurfaceRecord(piece->ImageSurface) : nullptr, flags);
+}
+
+void G_D3D_PrepareDrawOf(const IMGSURFREC* image, DWORD flags)
+{
     D3DDEVREC* r = D3DDeviceRecord(D3DState.CurrentDevice);
     if (r == nullptr || r->Device == nullptr) return;
-    PrepareMemo m = MemoOf(r, piece, flags);
-    SnapshotRecord(r, m.after);
-    if (r->Force == 0 && std::memcmp(&m, &g_lastPrepare, sizeof m) == 0) return;
-    PrepareDrawOnce(r, piece, flags);
-    SnapshotRecord(r, m.after);
-    g_lastPrepare = m;
+    if (r->Force == 0 && g_lastPrepare.Matches(r, image, flags)) return;
+    PrepareDrawOnce(r, image, flags);
+    g_lastPrepare.Take(r, image, flags);
 }
 
 namespace {
 
-void PrepareDrawOnce(D3DDEVREC* r, const SURF3DREC* piece, DWORD flags)
+void PrepareDrawOnce(D3DDEVREC* r, const IMGSURFREC* is, DWORD flags)
 {
     const int device = D3DState.CurrentDevice;
     const DRAWSTATE& d = DrawState;
@@ -499,20 +509,17 @@ void PrepareDrawOnce(D3DDEVREC* r, const SURF3DREC* piece, DWORD flags)
     if ((flags & D3DDRAW_KEEPSTATE) == 0) {
         int alphaChannel = 0, alphaTest = 0, colorKey = 0;
         IDirectDrawSurface7* texture = nullptr;
-        if (piece != nullptr) {
-            const IMGSURFREC* is = GetImageSurfaceRecord(piece->ImageSurface);
-            if (is != nullptr) {
-                texture = is->Surface;
-                if (flags & D3DDRAW_TRANS) {
-                    if (is->Format.AlphaChFlag == 0 && is->Format.AlphaTestFlag == 0) {
-                        colorKey = 1;
-                    } else if ((d.BlendMode != 0 && d.BlendMode != 8) ||
-                               ((flags & D3DDRAW_KEEPALPHATEST) == 0 && d.TextureFilter == 1)) {
-                        alphaChannel = 1;
-                    } else {
-                        alphaChannel = is->Format.AlphaChFlag;
-                        alphaTest = is->Format.AlphaTestFlag;
-                    }
+        if (is != nullptr) {
+            texture = is->Surface;
+            if (flags & D3DDRAW_TRANS) {
+                if (is->Format.AlphaChFlag == 0 && is->Format.AlphaTestFlag == 0) {
+                    colorKey = 1;
+                } else if ((d.BlendMode != 0 && d.BlendMode != 8) ||
+                           ((flags & D3DDRAW_KEEPALPHATEST) == 0 && d.TextureFilter == 1)) {
+                    alphaChannel = 1;
+                } else {
+                    alphaChannel = is->Format.AlphaChFlag;
+                    alphaTest = is->Format.AlphaTestFlag;
                 }
             }
         }

@@ -287,6 +287,7 @@ struct FastSetup {
     bool alphaTest = false;
     DWORD alphaFunc = D3DCMP_ALWAYS;
     DWORD alphaRef = 0;
+    bool unitColumns = false;  // the triangle's cached columns step by one texel per pixel
 };
 
 FastSetup DecideFast(const DrawContext& c)
@@ -413,11 +414,12 @@ SpanFn PickAlpha(int alphaFrom, bool modulate)
 }
 
 #if defined(__SSE2__)
-// Mul on eight 16-bit lanes; every step stays below 65536, so it is exact.
+// Mul on eight 16-bit lanes. With t = a * b + 128 below 65536, (t + (t >> 8)) >> 8
+// equals (t * 257) >> 16, which one high multiply gives.
 inline __m128i MulLanes(__m128i a, __m128i b)
 {
     const __m128i t = _mm_add_epi16(_mm_mullo_epi16(a, b), _mm_set1_epi16(128));
-    return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+    return _mm_mulhi_epu16(t, _mm_set1_epi16(257));
 }
 
 // SpanFast four pixels at a time: texels are fetched one by one into BGRA,
@@ -484,7 +486,43 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
         }
         return static_cast<int>(texel);
     };
-    auto combine = [&](__m128i s, __m128i d, __m128i drop) {
+    // When every source pixel has the same alpha (from the diffuse colour, or a texture without
+    // alpha), the blend factors are fixed for the span; the target keeps no alpha, so the source's
+    // alpha lane need not be computed. Mul(x, 255) = x and Mul(x, 0) = 0 drop whole products.
+    const bool fixedAlpha = f.alphaFrom == 0 || !texAlpha;
+    const int A = m[3];
+    const bool colourIdentity = m[0] == 255 && m[1] == 255 && m[2] == 255;
+    const __m128i factor = _mm_set1_epi16(static_cast<short>(A)), inverse = _mm_set1_epi16(static_cast<short>(255 - A));
+    auto combineFixed = [&](__m128i s, __m128i d) __attribute__((always_inline)) {
+        if (colourIdentity && (Blend == 0 || A == 255)) {
+            if (Blend == 2) return _mm_adds_epu8(s, d);
+            return s;
+        }
+        if (Blend == 1 && A == 0) return d;
+        __m128i lo = _mm_unpacklo_epi8(s, zero), hi = _mm_unpackhi_epi8(s, zero);
+        if (!colourIdentity) {
+            lo = MulLanes(lo, mod);
+            hi = MulLanes(hi, mod);
+        }
+        if (Blend != 0 && A != 255) {
+            lo = MulLanes(lo, factor);
+            hi = MulLanes(hi, factor);
+        }
+        if (Blend == 1 && A != 255) {
+            lo = _mm_add_epi16(lo, MulLanes(_mm_unpacklo_epi8(d, zero), inverse));
+            hi = _mm_add_epi16(hi, MulLanes(_mm_unpackhi_epi8(d, zero), inverse));
+        } else if (Blend == 2) {
+            lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(d, zero));
+            hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(d, zero));
+        }
+        return _mm_packus_epi16(lo, hi);
+    };
+    auto combine = [&](__m128i s, __m128i d, __m128i drop) __attribute__((always_inline)) {
+        if (fixedAlpha) {
+            const __m128i out = _mm_or_si128(_mm_and_si128(combineFixed(s, d), colourBits), spare);
+            if (!mayDrop) return out;
+            return _mm_or_si128(_mm_andnot_si128(drop, out), _mm_and_si128(drop, d));
+        }
         __m128i lo = _mm_unpacklo_epi8(s, zero), hi = _mm_unpackhi_epi8(s, zero);
         if (!identity) {
             lo = MulLanes(lo, mod);
@@ -514,8 +552,9 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
     for (; px + 3 <= to; px += 4) {
         std::uint8_t* p = row + px * 4;
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        if (easy && !f.alphaTest && columns[px + 1] == columns[px] + 1 && columns[px + 2] == columns[px] + 2 &&
-            columns[px + 3] == columns[px] + 3) {
+        if (easy && !f.alphaTest &&
+            (f.unitColumns || (columns[px + 1] == columns[px] + 1 && columns[px + 2] == columns[px] + 2 &&
+                               columns[px + 3] == columns[px] + 3))) {
             // Four neighbouring texels, as an unscaled quad reads them.
             const __m128i raw =
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 4));
@@ -533,9 +572,25 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
     }
     if (px <= to) {
         const int n = static_cast<int>(to - px + 1);
+        std::uint8_t* p = row + px * 4;
+        // A short end of neighbouring texels is read four wide like a whole group, when both
+        // reads stay inside their surfaces; only its own pixels are written back.
+        bool wide = easy && !f.alphaTest &&
+                    p + 16 <= c.target.pixels + static_cast<std::ptrdiff_t>(c.target.pitch) * c.target.height;
+        for (int k = 1; k < n && wide && !f.unitColumns; ++k) wide = columns[px + k] == columns[px] + k;
+        const std::uint8_t* texels = texRow + static_cast<std::ptrdiff_t>(columns != nullptr ? columns[px] : 0) * 4;
+        if (wide && texels + 16 <= t.pixels + static_cast<std::ptrdiff_t>(t.pitch) * t.height) {
+            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(texels));
+            const __m128i drop = f.key ? _mm_cmpeq_epi32(_mm_and_si128(raw, keyMask), keyValue) : zero;
+            alignas(16) std::uint32_t out[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(out), combine(_mm_or_si128(raw, fill), d, drop));
+            std::memcpy(p, out, static_cast<std::size_t>(n) * 4);
+            g_counters.pixels += to - from + 1;
+            return;
+        }
         alignas(16) std::uint32_t src[4] = {}, dst[4] = {}, skip[4] = {};
         for (int k = 0; k < n; ++k) src[k] = static_cast<std::uint32_t>(fetch(px + k, &skip[k]));
-        std::uint8_t* p = row + px * 4;
         std::memcpy(dst, p, static_cast<std::size_t>(n) * 4);
         const __m128i out = combine(_mm_load_si128(reinterpret_cast<const __m128i*>(src)),
                                     _mm_load_si128(reinterpret_cast<const __m128i*>(dst)),
@@ -701,7 +756,7 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
     f.diffuse = ColourOf(a.diffuse);
     f.specular = ColourOf(a.specular);
 
-    const FastSetup fast = DecideFast(c);
+    FastSetup fast = DecideFast(c);
     const SpanFn span = fast.ok ? PickSpan(fast) : nullptr;
     // When u does not change down the triangle, every row reads the same texel columns.
     static thread_local std::vector<int> columnCache;
@@ -709,9 +764,14 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
     if (fast.ok && pu0.dy == 0.0 && x1 >= x0) {
         columnCache.resize(static_cast<std::size_t>(x1 + 1));
         const int w = c.textures[0].width;
-        for (long long px = x0; px <= x1; ++px)
-            columnCache[static_cast<std::size_t>(px)] = TexelIndex(at(pu0, px, y0) * w, w);
+        bool unit = true;
+        for (long long px = x0; px <= x1; ++px) {
+            const int column = TexelIndex(at(pu0, px, y0) * w, w);
+            if (px > x0 && column != columnCache[static_cast<std::size_t>(px - 1)] + 1) unit = false;
+            columnCache[static_cast<std::size_t>(px)] = column;
+        }
         columns = columnCache.data();
+        fast.unitColumns = unit;
     }
     for (long long py = y0; py <= y1; ++py) {
         long long e[3];

@@ -20,6 +20,12 @@ BlitLoop SelectRgb565VectorAvx2(const BlitChoice& choice)
     return simd::SelectRgb565Vector<softrender::simd::V256>(choice);
 }
 
+BlitLoop SelectRunCopyAvx2(const BlitChoice& choice, int bytesPerPixel)
+{
+    using softrender::simd::V256;
+    return bytesPerPixel == 4 ? simd::SelectRunCopy<V256, 4>(choice) : simd::SelectRunCopy<V256, 2>(choice);
+}
+
 }  // namespace blitk
 
 #include "softrender/simd/avx2_end.h"

@@ -69,6 +69,7 @@ BlitLoop SelectRgb565RunLoop(const BlitChoice& choice);
 // The AVX2 level's vector loops (blit_avx2.cpp), or null.
 BlitLoop SelectXrgbVectorAvx2(const BlitChoice& choice);
 BlitLoop SelectRgb565VectorAvx2(const BlitChoice& choice);
+BlitLoop SelectRunCopyAvx2(const BlitChoice& choice, int bytesPerPixel);
 
 // ---------------------------------------------------------------- sources
 
@@ -340,6 +341,7 @@ void RunWalk(const BlitCall& c)
             if (kind == 3) break;
             int n = (b & 63) + 1;
             if (n > left) n = left;  // a table that overruns its row is cut at the row's end
+            if (n == 0) continue;    // and what lies past the end is not drawn at all
             left -= n;
             if (kind == 0) {
                 s += n * Px::kSrcBytes;

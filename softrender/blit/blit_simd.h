@@ -6,6 +6,8 @@
 // tables (SSE2) and by blit_avx2.cpp (AVX2, under its own target).
 #pragma once
 
+#include <algorithm>
+
 #include "softrender/blit/blit_kernel.h"
 #include "softrender/simd/vec128.h"
 
@@ -295,6 +297,110 @@ void AlphaLerp16Walk(const BlitCall& c)
         s += c.srcSkip;
         d += c.dstSkip;
     }
+}
+
+// n bytes (n >= 2, even) of one opaque run: whole registers, the last one
+// overlapping the one before, and runs shorter than a register in two
+// overlapping moves of the largest size that fits, so no run needs a loop
+// unless it spans more than two registers.
+template <class V>
+[[gnu::always_inline]] inline void MoveRun(BYTE* d, const BYTE* s, std::size_t n)
+{
+    constexpr std::size_t K = V::kBytes;
+    if (n >= K) {
+        V::Store(d, V::Load(s));
+        // The middle stores aligned: a store split across two cache lines costs two.
+        for (std::size_t i = K - (reinterpret_cast<std::uintptr_t>(d) & (K - 1)); i + K < n; i += K)
+            V::Store(d + i, V::Load(s + i));
+        V::Store(d + n - K, V::Load(s + n - K));
+    } else if constexpr (K > 16) {
+        if (n >= 16) {
+            const V128::T a = V128::Load(s), b = V128::Load(s + n - 16);
+            V128::Store(d, a);
+            V128::Store(d + n - 16, b);
+        } else {
+            CopyRun(d, s, n);
+        }
+    } else {
+        CopyRun(d, s, n);
+    }
+}
+
+// The run-length path of a direct source in mode 0 with white brightness and
+// no blend graph: opaque runs, and translucent ones (the opaque rule for a
+// direct source), are the source's own words; keyed runs only move the pointers.
+template <class V, int Bytes>
+void RunCopyWalk(const BlitCall& c)
+{
+    const BYTE* run = c.runs;
+    const BYTE* s = c.src;
+    BYTE* d = c.dst;
+    const int width = c.width, height = c.height;
+    const std::ptrdiff_t srcSkip = c.srcSkip, dstSkip = c.dstSkip;
+    auto draw = [&](unsigned b, int n) {
+        const std::size_t bytes = static_cast<std::size_t>(n) * Bytes;
+        if (b >= MEMIMG_RUN_OPAQUE) MoveRun<V>(d, s, bytes);
+        s += bytes;
+        d += bytes;
+    };
+    for (int y = 0; y < height; ++y) {
+        int left = width;
+        unsigned b = 0;
+        // While two runs of the longest kind still fit, none can overrun the
+        // row, and a keyed run followed by a drawn one (a sprite's rows
+        // alternate so) is taken in one step: the walk costs per step.
+        while (left >= 2 * MEMIMG_RUN_MAX) {
+            b = run[0];
+            const unsigned next = run[1];
+            if (b < MEMIMG_RUN_OPAQUE && next - MEMIMG_RUN_OPAQUE < MEMIMG_RUN_END_OF_ROW - MEMIMG_RUN_OPAQUE) {
+                const int skip = static_cast<int>(b & 63) + 1, n = static_cast<int>(next & 63) + 1;
+                run += 2;
+                left -= skip + n;
+                s += skip * Bytes;
+                d += skip * Bytes;
+                draw(next, n);
+                continue;
+            }
+            ++run;
+            if (b >= MEMIMG_RUN_END_OF_ROW) break;
+            const int n = static_cast<int>(b & 63) + 1;
+            left -= n;
+            draw(b, n);
+        }
+        while (b < MEMIMG_RUN_END_OF_ROW) {
+            b = *run++;
+            if (b >= MEMIMG_RUN_END_OF_ROW) break;
+            const int n = std::min(static_cast<int>(b & 63) + 1, left);  // a table overrunning its row is cut
+            if (n == 0) continue;
+            left -= n;
+            draw(b, n);
+        }
+        s += left * Bytes + srcSkip;
+        d += left * Bytes + dstSkip;
+    }
+}
+
+// The vector run-length loop for a choice, or null to use the generated one.
+template <class V, int Bytes>
+BlitLoop SelectRunCopy(const BlitChoice& ch)
+{
+    if (!ch.runs || ch.src != Src::Direct || ch.mode != 0 || !ch.white || ch.graph) return nullptr;
+    return &RunCopyWalk<V, Bytes>;
+}
+
+// The run-length loop of one format: a vector copy at the draw's level, else
+// the generated one. Instantiated by the run-length units only.
+template <PixFmt Fmt>
+BlitLoop SelectRunLoopAtLevel(const BlitChoice& ch)
+{
+    constexpr int kBytes = Fmt == PixFmt::X8888 ? 4 : 2;
+    if (ch.isa == IsaLevel::Avx2) {
+        if (BlitLoop vector = SelectRunCopyAvx2(ch, kBytes)) return vector;
+    }
+    if (ch.isa != IsaLevel::Portable) {
+        if (BlitLoop vector = SelectRunCopy<V128, kBytes>(ch)) return vector;
+    }
+    return SelectGeneral<Fmt, true>(ch);
 }
 
 template <class V, template <class> class Op, int Mode, Fast F>

@@ -15,6 +15,7 @@
 #include "softrender/pixelops/op_context.h"
 #include "softrender/pixelrules/kernel_image.h"
 #include "softrender/rotate/rotate_loop.h"
+#include "softrender/simd/isa.h"
 
 namespace softrender {
 namespace {
@@ -143,6 +144,10 @@ void softrender::RotateScaleBlitMemImg(const KERNELPARAMS& k, MEMIMG* dst, const
     d.boundV = static_cast<std::uint64_t>(height) << 18;
     for (std::uint32_t i = 0; i < height; ++i) gSourceRows[i] = src->Pixels + static_cast<std::ptrdiff_t>(i) * sb->Pitch;
     d.sourceRows = gSourceRows;
+    d.srcPixels = src->Pixels;
+    d.srcPitch = sb->Pitch;
+    if (format == MEMIMG_FORMAT_XRGB8888 && UsableIsaLevel(k.Isa) == IsaLevel::Avx2)
+        d.span = RotateCopySpan32Avx2(trans != 0);
     if (blendGraph != nullptr) {
         for (std::uint32_t i = 0; i < height; ++i)
             gGraphRows[i] = blendGraph->Pixels + static_cast<std::ptrdiff_t>(i) * blendGraph->Body->Pitch;

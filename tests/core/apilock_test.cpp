@@ -116,6 +116,9 @@ TEST(ApiLock, DestroyClosesEverythingAndTheNextEnterCreatesItAgain)
 
 TEST(ApiLock, EntriesOutsideAStartedLibraryNeverCreateTheLock)
 {
+    // What an earlier test left started, or a failed start left made, is ended first.
+    EndLibrary();
+    DestroyApiLock();
     EXPECT_EQ(EndLibrary(), 0);
     EXPECT_EQ(ApiLock.CreatedFlag, 0);
     SysState.InitializeFlag = 1;

@@ -3,7 +3,10 @@
 // stage player found, the best time written and shown; then a run that is
 // hit, its game over and the way back to the select screen; then the leak
 // report of the library's end.
+#include "core/api.h"
 #include "game/select.h"
+#include "game/winmain.h"
+#include "graphics/d3ddevice.h"
 #include "game_fixture.h"
 #include "platform/display/display.h"
 #include "platform/dinput/input_hook.h"
@@ -154,3 +157,43 @@ TEST_F(ScriptedRunTest, ClearStageOneThenGetHitOnStageTwoAndEndWithoutLeaks)
     EXPECT_TRUE(Contains(log, "\tTotal size:0(0.000kb)  Alloc num:0\r\n"));
     EXPECT_FALSE(Contains(log, "\tsize:"));
 }
+
+// The game on either renderer, chosen the way a player chooses it: the
+// select screen's texts show, a stage runs, and the end leaks nothing.
+class RendererChoiceTest : public ScriptedRunTest, public testing::WithParamInterface<const char*> {
+protected:
+    void TearDown() override
+    {
+        unsetenv("ZARVO_DIRECT3D");
+        ScriptedRunTest::TearDown();
+        SelectDirect3D(0);
+    }
+};
+
+TEST_P(RendererChoiceTest, SelectScreenAndAStageDrawAndTheEndLeaksNothing)
+{
+    setenv("ZARVO_DIRECT3D", GetParam(), 1);
+    ASSERT_EQ(StartGame(), 0);
+    EXPECT_EQ(IsDirect3DActive(), GetParam()[0] == '1' ? 1 : 0);
+    EXPECT_EQ(PassUntil([] { return false; }, 3), 3);
+    int red = 0;
+    for (std::uint32_t p : StatusPixels()) red += (p >> 16 & 0xFF) > 200 && (p >> 8 & 0xFF) < 60 && (p & 0xFF) < 60;
+    EXPECT_GT(red, 20);  // "未クリア" in red
+
+    HoldPad(kPadZ);
+    ASSERT_EQ(RunFramePass(), 0);
+    HoldPad(0);
+    EXPECT_EQ(ProgramMode, 1);
+    EXPECT_EQ(PassUntil([] { return false; }, 30), 30);
+    EXPECT_EQ(ProgramMode, 1);
+
+    EndLibrary();
+    const std::string log = ReadLogFile();
+    EXPECT_TRUE(Contains(log, "\tTotal size:0(0.000kb)  Alloc num:0\r\n"));
+    EXPECT_FALSE(Contains(log, "\tsize:"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Renderers, RendererChoiceTest, testing::Values("0", "1"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return info.param[0] == '1' ? std::string("Direct3D") : std::string("Software");
+                         });

@@ -2,6 +2,8 @@
 // the library's "Log.txt" and the files a test writes never meet another's.
 #include <gtest/gtest.h>
 
+#include "core/api.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -19,6 +21,10 @@ int main(int argc, char** argv)
         // test processes running side by side never see each other's window.
         setenv("ZARVO_INSTANCE_DIR", tmpl.c_str(), 1);
     }
+
+    // The library starts on Direct3D by default; tests draw through the
+    // software renderer unless they start Direct3D themselves.
+    SelectDirect3D(0);
 
     testing::InitGoogleTest(&argc, argv);
     int rc = RUN_ALL_TESTS();

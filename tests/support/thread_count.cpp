@@ -1,6 +1,7 @@
 // Counts the entries of /proc/self/task; no library code is called.
 #include "support/thread_count.h"
 
+#include <chrono>
 #include <filesystem>
 #include <iterator>
 #include <thread>
@@ -20,9 +21,12 @@ std::size_t ThreadCount()
 
 std::size_t ThreadCountSettled(std::size_t expect)
 {
+    // Bounded by time, not by spins: on a loaded machine a thread can take
+    // seconds to be scheduled and end.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     std::size_t n = ThreadCount();
-    for (long spins = 0; n != expect && spins < 200000; ++spins) {
-        std::this_thread::yield();
+    while (n != expect && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
         n = ThreadCount();
     }
     return n;

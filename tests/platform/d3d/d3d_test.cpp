@@ -310,12 +310,18 @@ TEST_F(SoftDeviceTest, EverySpanLevelDrawsTheSamePixels)
     device->SetRenderState(D3DRENDERSTATE_ALPHAREF, 0x60);
     // An axis-aligned quad with uneven row lengths, a turned one reading texels along both axes, and
     // one texel per pixel as most of a frame's quads are drawn.
-    const DWORD colour = 0xA0C08040;
-    TexVertex straight[4] = {{0.3f, 0.7f, 0, 1, colour, 0, 0}, {13.6f, 0.7f, 0, 1, colour, 1, 0},
-                             {0.3f, 14.2f, 0, 1, colour, 0, 1}, {13.6f, 14.2f, 0, 1, colour, 1, 1}};
-    TexVertex turned[3] = {{8, -1, 0, 1, colour, 0, 0}, {17, 8, 0, 1, colour, 1, 0}, {-1, 9, 0, 1, colour, 0, 1}};
-    TexVertex unscaled[4] = {{3.5f, 2.5f, 0, 1, colour, 0, 0}, {11.5f, 2.5f, 0, 1, colour, 1, 0},
-                             {3.5f, 10.5f, 0, 1, colour, 0, 1}, {11.5f, 10.5f, 0, 1, colour, 1, 1}};
+    TexVertex straight[4] = {{0.3f, 0.7f, 0, 1, 0, 0, 0}, {13.6f, 0.7f, 0, 1, 0, 1, 0},
+                             {0.3f, 14.2f, 0, 1, 0, 0, 1}, {13.6f, 14.2f, 0, 1, 0, 1, 1}};
+    TexVertex turned[3] = {{8, -1, 0, 1, 0, 0, 0}, {17, 8, 0, 1, 0, 1, 0}, {-1, 9, 0, 1, 0, 0, 1}};
+    TexVertex unscaled[4] = {{3.5f, 2.5f, 0, 1, 0, 0, 0}, {11.5f, 2.5f, 0, 1, 0, 1, 0},
+                             {3.5f, 10.5f, 0, 1, 0, 0, 1}, {11.5f, 10.5f, 0, 1, 0, 1, 1}};
+    // Diffuse colours with a partial, a full and no alpha, and white or grey colour.
+    const DWORD colours[4] = {0xA0C08040, 0xFFFFFFFF, 0x00FFFFFF, 0xFF808080};
+    auto paint = [&](DWORD colour) {
+        for (TexVertex& v : straight) v.colour = colour;
+        for (TexVertex& v : turned) v.colour = colour;
+        for (TexVertex& v : unscaled) v.colour = colour;
+    };
     const DWORD blends[3][3] = {{FALSE, D3DBLEND_ONE, D3DBLEND_ZERO},
                                 {TRUE, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA},
                                 {TRUE, D3DBLEND_SRCALPHA, D3DBLEND_ONE}};
@@ -337,7 +343,8 @@ TEST_F(SoftDeviceTest, EverySpanLevelDrawsTheSamePixels)
         for (int b = 0; b < 3; ++b)
             for (int m = 0; m < 2; ++m)
                 for (int a = 0; a < 3; ++a)
-                    for (int k = 0; k < 4; ++k) {
+                    for (int k = 0; k < 16; ++k) {
+                        paint(colours[k / 4]);
                         device->SetTexture(0, textures[t]);
                         device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, blends[b][0]);
                         device->SetRenderState(D3DRENDERSTATE_SRCBLEND, blends[b][1]);
@@ -349,7 +356,8 @@ TEST_F(SoftDeviceTest, EverySpanLevelDrawsTheSamePixels)
                         device->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, (k & 2) != 0);
                         const std::vector<std::uint32_t> scalar = draw(0);
                         EXPECT_EQ(draw(1), scalar) << "texture " << t << " blend " << b << " modulate " << m
-                                                   << " alpha " << a << " key/test " << k;
+                                                   << " alpha " << a << " key/test " << k % 4 << " colour "
+                                                   << k / 4;
                     }
     d3dsoft::SetSpanLevel(1 << 20);
     device->SetTexture(0, nullptr);

@@ -3,6 +3,7 @@
 // graph, MMX flag and path; then the worked examples and edge cases.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <random>
@@ -235,6 +236,57 @@ TEST_F(BlitTest, EveryCombinationMatchesTheModel)
     EXPECT_EQ(failures, 0) << "of " << checked << " draws";
 }
 
+TEST_F(BlitTest, RunTableCopiesOfEveryLengthMatchTheModel)
+{
+    // Keyed and opaque stretches of 1 to 70 pixels (runs up to the 64-pixel
+    // limit and past it), drawn at two offsets so the runs' destination
+    // addresses fall on and off the register width.
+    std::mt19937 rng(7);
+    for (int format : {0, 1}) {
+        Call k{};
+        k.format = format;
+        k.kind = blitref::kDirect;
+        k.mode = 0;
+        k.p = 255;
+        k.bright = 0xFFFFFF;
+        k.keyFlag = 1;
+        k.key = format == 1 ? 0x00FF00FFu : 0xF81Fu;
+        k.runsReady = true;
+        Images m;
+        m.sw = 300;
+        m.sh = 12;
+        bool keyed = false;
+        for (int y = 0, len = 1; y < m.sh; ++y) {
+            for (int x = 0; x < m.sw; ++len) {
+                for (int i = 0; i < (len - 1) % 70 + 1 && x < m.sw; ++i, ++x)
+                    m.src.push_back(keyed ? k.key : (static_cast<u32>(rng()) | 1) & (format == 1 ? 0xFFFFFFu : 0xFFFEu));
+                keyed = !keyed;
+            }
+        }
+        m.palette.assign(256, 0);
+        m.graph.assign(m.sw * m.sh, 0);
+        m.dw = m.sw + 9;
+        m.dh = m.sh;
+        for (int i = 0; i < m.dw * m.dh; ++i) m.dst.push_back(static_cast<u32>(rng()) & (format == 1 ? ~0u : 0xFFFFu));
+        m.y = 0;
+        m.areaLeft = m.areaTop = 0;
+        m.areaRight = m.dw;
+        m.areaBottom = m.dh;
+        for (int x : {0, 5}) {
+            m.x = x;
+            const std::vector<u32> want = blitref::Model(k, m).Run();
+            for (IsaLevel isa : kLevels) {
+                Scene scene;
+                scene.Build(k, m);
+                const std::vector<u32> got = scene.Draw(k, m, isa);
+                const auto diff = std::mismatch(got.begin(), got.end(), want.begin()).first - got.begin();
+                EXPECT_EQ(diff, std::ssize(got)) << Describe(k, m) << " level " << static_cast<int>(isa) << ": pixel "
+                                             << diff % m.dw << "," << diff / m.dw;
+            }
+        }
+    }
+}
+
 }  // namespace
 
 namespace {
@@ -426,6 +478,37 @@ TEST_F(BlitTest, ClipsToTheDrawAreaOnEveryEdge)
         DropMemImgReference(&dst);
     }
     DropMemImgReference(&src);
+}
+
+TEST_F(BlitTest, RunTableOverrunningItsRowIsCutAtTheRowsEnd)
+{
+    // Row 0 claims 256 drawn pixels of 200, row 1 a keyed 64 and then 192
+    // drawn ones; nothing lands past the row, and row 1 starts at its own
+    // table bytes. A cut-off run ends its row without drawing a pixel.
+    kp.Mode = static_cast<BlendMode>(0);
+    kp.Bright = W;
+    kp.Area = RECT{0, 0, 210, 2};
+    for (int format : {0, 1}) {
+        const u32 colour = format == 1 ? 0x00123456u : 0x1234u, back = format == 1 ? 0x00ABCDEFu : 0xABCDu;
+        MEMIMG src = Filled(200, 2, format, colour, 0, 0, 1);
+        src.Body->ColorKey = back;
+        BuildMemImgFastBlitData(&src);
+        const BYTE table[] = {0x7F, 0x7F, 0x7F, 0x7F, 0xC0, 0x3F, 0x7F, 0x7F, 0x7F, 0x40, 0xC0};
+        std::memcpy(src.Body->RunTable, table, sizeof table);
+        for (IsaLevel isa : kLevels) {
+            MEMIMG dst = Filled(210, 2, format, back);
+            kp.Isa = isa;
+            softrender::BlitMemImg(kp, &dst, &src, 0, 0, 1);
+            for (int y = 0; y < 2; ++y)
+                for (int x = 0; x < 210; ++x) {
+                    const bool drawn = x < 200 && (y == 0 || x >= 64);
+                    ASSERT_EQ(At(dst, x, y), drawn ? colour : back)
+                        << "format " << format << " level " << static_cast<int>(isa) << " at " << x << "," << y;
+                }
+            DropMemImgReference(&dst);
+        }
+        DropMemImgReference(&src);
+    }
 }
 
 TEST_F(BlitTest, RunTableServesOnlyWholeUnclippedSourcesWithKeyFlagOne)
