@@ -39,8 +39,9 @@ int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWO
         }
         G_D3D_EndCurrentScene();
         const RECT rect{x, y, x + size.cx, y + size.cy};
-        // A converted destination takes both colours in its own layout.
-        if (PrepareSurface2DDraw(nullptr, 0, nullptr, &rect, 1, &colour, &edgeColour) < 0) return -1;
+        // The worker takes screen values: it brightens them and writes them in
+        // the prepared destination's layout itself.
+        if (PrepareSurface2DDraw(nullptr, 0, nullptr, &rect, 1, nullptr, nullptr) < 0) return -1;
         const RECT clip = Draw2DBlock.DestRect;
         RenderStringWithFontCache(1, x, y, 0, 1.0, 1.0, text, colour, const_cast<MEMIMG*>(Draw2DBlock.Dest), &clip, 1,
                                   font, edgeColour, -1, vertical, nullptr);

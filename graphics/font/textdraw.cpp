@@ -68,6 +68,11 @@ public:
         pitch_ = dest->Body->Pitch;
         colourValue_ = ConvertRGBToScreenColor(colour.r, colour.g, colour.b);
         edgeValue_ = ConvertRGBToScreenColor(edge.r, edge.g, edge.b);
+        // A prepared 2D destination may hold the kernels' layout until it is finished.
+        if (dest == Draw2DBlock.Dest && Draw2DBlock.DestConverted == 1) {
+            colourValue_ = ScreenColorInKernelLayout(colourValue_);
+            edgeValue_ = ScreenColorInKernelLayout(edgeValue_);
+        }
         for (int v = 0; v < 16 && f->Type == FONTTYPE_ANTIALIAS; ++v) {
             // Full ink is full alpha: level 16 gives 255.
             greyValues_[v] = GetColorValueInFormat(format_, colour.r, colour.g, colour.b, v * 17);

@@ -323,8 +323,9 @@ TEST_P(SurfaceScreenDraws, BlendedDrawsBetweenGraphsTallerThanTheScreenLandInPla
 }
 
 // Text keeps its colour on every layout: on black, straight ink is the
-// colour's own value, and ink blended at 254 of 255 is next to it in each
-// channel.
+// colour's own value, tinted by the brightness, also while a blend graph
+// sends the target through a converted copy; ink blended at 254 of 255 is
+// next to it in each channel.
 TEST_P(SurfaceScreenDraws, TextKeepsItsColourOnEveryLayout)
 {
     WriteSurface(back_, 0, 0, kW, kH, [](int, int) { return ScreenValue(0, 0, 0); });
@@ -337,18 +338,29 @@ TEST_P(SurfaceScreenDraws, TextKeepsItsColourOnEveryLayout)
     FontSystem.TextureCacheOff = 0;
     ASSERT_NE(font, -1);
     ASSERT_EQ(GetFontRecord(font)->TextureCache, 0);
+    const int blendGraph = CreateGraphOfSize(16, 16, 0, 0, 0);
+    ASSERT_NE(blendGraph, -1);
     auto step = [](u32 v, u32 mask) { return static_cast<int>((v & mask) / (mask & (~mask + 1))); };
-    for (int blend : {0, 1}) {
-        SCOPED_TRACE(blend);
-        SelectBlendMode(blend, 254);
-        const int y = 20 + blend * 60;
+    struct Case {
+        int mode, param, graph, red;
+    };
+    int y = 20;
+    // A tint of one channel shows a colour read in the wrong layout on BGR screens too.
+    for (const Case c : {Case{0, 255, -1, 255}, Case{0, 255, blendGraph, 128}, Case{1, 254, -1, 255}}) {
+        SCOPED_TRACE(testing::Message() << c.mode << " graph " << c.graph);
+        SelectBlendMode(c.mode, c.param);
+        SelectBrightness(c.red, 255, 255);
+        ASSERT_EQ(StoreBlendGraphSetting(c.graph, 128, 0), 0);
         ASSERT_EQ(DrawTextWithFontHandle(20, y, "ZARVO 2D", colour, font, 0, 0), 0);
+        StoreBlendGraphSetting(-1, 0, 0);
+        SelectBrightness(255, 255, 255);
+        const u32 tinted = ConvertRGBToScreenColor(40 * c.red / 255, 200, 120);
         int ink = 0;
         for (u32 v : ReadSurface(back_, 0, y, kW, 40)) {
             if ((v & (masks[0] | masks[1] | masks[2])) == 0) continue;
             ++ink;
-            if (blend == 0) {
-                ASSERT_EQ(v, colour) << std::hex << v;
+            if (c.mode == 0) {
+                ASSERT_EQ(v, tinted) << std::hex << v;
                 continue;
             }
             // The kernels' blend rounds down a little: a step on 5 and 6 bits, three on 8.
@@ -357,6 +369,7 @@ TEST_P(SurfaceScreenDraws, TextKeepsItsColourOnEveryLayout)
             }
         }
         EXPECT_GT(ink, 20);
+        y += 60;
     }
     SelectBlendMode(0, 255);
 }
