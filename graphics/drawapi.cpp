@@ -144,14 +144,19 @@ int RenderGraphAt(int x, int y, int graph, int trans)
     answer = g->Format.Texture == 1 ? DrawOnDevice(box,
                                                    [&] {
                                                        return G_D3D_DrawGraphAt(x, y, static_cast<float>(x),
-                                                                                static_cast<float>(y), g, trans, 0);
+                                                                                static_cast<float>(y), g, trans, 1);
                                                    })
                                     : DrawGraph2DAt(x, y, g, trans);
     EndFront(box);
     return answer;
 }
 
-int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int trans)
+namespace {
+
+// The integer entry keeps the alpha test of point-filtered keyed draws; the
+// float entry hands its exact corners to the device and does not.
+int DrawStretchedGraph(int x1, int y1, int x2, int y2, float fx1, float fy1, float fx2, float fy2, int graph,
+                       int trans, int keepAlphaTest)
 {
     GRAPHREC* g = nullptr;
     int answer = 0;
@@ -162,18 +167,25 @@ int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int trans)
     answer = g->Format.Texture == 1
                  ? DrawOnDevice(box,
                                 [&] {
-                                    return G_D3D_DrawGraphStretched(x1, y1, x2, y2, static_cast<float>(x1),
-                                                                    static_cast<float>(y1), static_cast<float>(x2),
-                                                                    static_cast<float>(y2), g, trans, 0);
+                                    return G_D3D_DrawGraphStretched(x1, y1, x2, y2, fx1, fy1, fx2, fy2, g, trans,
+                                                                    keepAlphaTest);
                                 })
                  : DrawGraph2DStretched(x1, y1, x2, y2, g, trans, -1);
     EndFront(box);
     return answer;
 }
 
+} // namespace
+
+int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int trans)
+{
+    return DrawStretchedGraph(x1, y1, x2, y2, static_cast<float>(x1), static_cast<float>(y1), static_cast<float>(x2),
+                              static_cast<float>(y2), graph, trans, 1);
+}
+
 int DrawGraphStretchedF(float x1, float y1, float x2, float y2, int graph, int trans)
 {
-    return DrawGraphStretched(Truncate(x1), Truncate(y1), Truncate(x2), Truncate(y2), graph, trans);
+    return DrawStretchedGraph(Truncate(x1), Truncate(y1), Truncate(x2), Truncate(y2), x1, y1, x2, y2, graph, trans, 0);
 }
 
 int DrawGraphTurned(int x, int y, int graph, int trans)

@@ -13,6 +13,7 @@
 #include "graphics/d3ddevice.h"
 #include "graphics/d3ddraw.h"
 #include "graphics/d3dtexture.h"
+#include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
@@ -209,3 +210,36 @@ TEST_F(D3DBackEnd, EndingWhileDirect3DIsReleasedClearsItsRecords)
 }
 
 } // namespace
+
+// Under bilinear filtering a keyed graph drawn at a point keeps its alpha test
+// (no blending); stretched, it blends by the filtered alpha, as the float
+// stretch always does; the float stretch places its corners exactly.
+TEST_F(D3DBackEnd, IntegerEntriesKeepTheAlphaTestAndTheFloatStretchKeepsItsCorners)
+{
+    ASSERT_EQ(GetGraphRecord(sprite)->Format.AlphaTestFlag, 1);
+    ASSERT_EQ(FillGraphWithColor(sprite, 255, 255, 255, 255), 0);
+    ClearDrawTarget();
+    StoreTextureFilterMode(1);
+    D3DDEVREC* r = CurrentD3DDevice();
+    ASSERT_NE(r, nullptr);
+    struct Case {
+        int entry;  // 0 at a point, 1 stretched, 2 stretched with float corners
+        DWORD alphaTest, alphaChannel;
+    };
+    for (const Case c : {Case{0, 1, 0}, Case{1, 0, 1}, Case{2, 0, 1}, Case{0, 1, 0}}) {
+        const int answer = c.entry == 0   ? DrawGraphAt(40, 30, sprite, 1)
+                           : c.entry == 1 ? DrawGraphStretched(40, 30, 72, 62, sprite, 1)
+                                          : DrawGraphStretchedF(40.0f, 30.0f, 72.0f, 62.0f, sprite, 1);
+        ASSERT_EQ(answer, 0);
+        EXPECT_EQ(r->AlphaTest, c.alphaTest) << c.entry;
+        EXPECT_EQ(r->AlphaChannel, c.alphaChannel) << c.entry;
+    }
+    StoreTextureFilterMode(0);
+
+    // Corners at x = 200.6: pixel centre 200 lies left of the quad, 201 inside.
+    ASSERT_EQ(DrawGraphStretchedF(200.6f, 60.0f, 216.6f, 76.0f, sprite, 0), 0);
+    EXPECT_EQ(BackPixel(200, 65), 0u);
+    EXPECT_EQ(BackPixel(201, 65), 0xFFFFFFu);
+    EXPECT_EQ(BackPixel(216, 65), 0xFFFFFFu);
+    EXPECT_EQ(BackPixel(217, 65), 0u);
+}
