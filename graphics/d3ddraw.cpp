@@ -197,6 +197,42 @@ void TextureSize(const Piece& piece, float* w, float* h)
     *h = piece.image != nullptr ? piece.image->Height : 1.0f;
 }
 
+struct Bounds {
+    float left, top, right, bottom;
+};
+
+// One quad a piece: the piece's corners scaled by (sx, sy) from (fx, fy) and,
+// unless the draw lies inside the area, clamped into the bounds. Scales of 1
+// leave every product exact, so the unscaled draw shares this path.
+int QueueGraphPieces(D3DDEVREC* r, GRAPHREC* g, const Piece& first, float fx, float fy, float sx, float sy,
+                     bool unclipped, const Bounds& b)
+{
+    for (int i = 0; i < g->SurfaceCount; ++i) {
+        Piece piece;
+        if (!PieceOf(g, i, first, &piece)) return -1;
+        const SURF3DREC* p = piece.rec;
+        BindTexture(r, piece.Texture());
+        MakeRoom(r, D3DPT_TRIANGLELIST, 6);
+        Corner c[4];
+        for (int k = 0; k < 4; ++k) {
+            const TLVTXTEX& v = p->Corners[k];
+            c[k] = Corner{fx + v.x * sx, fy + v.y * sy, v.u, v.v, v.x * D3DState.BlendWidthInv,
+                          v.y * D3DState.BlendHeightInv};
+        }
+        if (!unclipped) {
+            float tw, th;
+            TextureSize(piece, &tw, &th);
+            // A mirrored axis moves its coordinates the other way as the corner moves right or down.
+            for (Corner& k : c)
+                ClampCorner(k, b.left, b.top, b.right, b.bottom, 1.0f / (tw * sx), 1.0f / (th * sy),
+                            D3DState.BlendWidthInv / sx, D3DState.BlendHeightInv / sy);
+        }
+        PushQuad(r, c, D3DState.DiffuseColor);
+    }
+    EndIfFront();
+    return 0;
+}
+
 } // namespace
 
 int G_D3D_BeginScene(int device)
@@ -257,30 +293,8 @@ int G_D3D_DrawGraphAt(int x, int y, float fx, float fy, GRAPHREC* g, int trans, 
     const RECT& a = DrawState.DrawArea;
     const bool unclipped = x >= a.left && y >= a.top && x + g->Width <= a.right && y + g->Height <= a.bottom;
     const DRAWAREAF& af = DrawState.DrawAreaF;
-    const float left = af.x1 + OriginX(), right = af.x2 + OriginX();
-    const float top = af.y1 + OriginY(), bottom = af.y2 + OriginY();
-    for (int i = 0; i < g->SurfaceCount; ++i) {
-        Piece piece;
-        if (!PieceOf(g, i, first, &piece)) return -1;
-        const SURF3DREC* p = piece.rec;
-        BindTexture(r, piece.Texture());
-        MakeRoom(r, D3DPT_TRIANGLELIST, 6);
-        Corner c[4];
-        for (int k = 0; k < 4; ++k) {
-            const TLVTXTEX& v = p->Corners[k];
-            c[k] = Corner{fx + v.x, fy + v.y, v.u, v.v, v.x * D3DState.BlendWidthInv, v.y * D3DState.BlendHeightInv};
-        }
-        if (!unclipped) {
-            float tw, th;
-            TextureSize(piece, &tw, &th);
-            for (Corner& k : c)
-                ClampCorner(k, left, top, right, bottom, 1.0f / tw, 1.0f / th, D3DState.BlendWidthInv,
-                            D3DState.BlendHeightInv);
-        }
-        PushQuad(r, c, D3DState.DiffuseColor);
-    }
-    EndIfFront();
-    return 0;
+    const Bounds b{af.x1 + OriginX(), af.y1 + OriginY(), af.x2 + OriginX(), af.y2 + OriginY()};
+    return QueueGraphPieces(r, g, first, fx, fy, 1.0f, 1.0f, unclipped, b);
 }
 
 int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy1, float fx2, float fy2,
@@ -300,32 +314,9 @@ int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy
     const RECT& a = DrawState.DrawArea;
     const bool unclipped = ox1 >= a.left && oy1 >= a.top && ox2 <= a.right && oy2 <= a.bottom;
     const DRAWAREAF& af = DrawState.DrawAreaF;
-    const float left = af.x1 - 0.5f + OriginX(), right = af.x2 - 0.5f + OriginX();
-    const float top = af.y1 - 0.5f + OriginY(), bottom = af.y2 - 0.5f + OriginY();
-    for (int i = 0; i < g->SurfaceCount; ++i) {
-        Piece piece;
-        if (!PieceOf(g, i, first, &piece)) return -1;
-        const SURF3DREC* p = piece.rec;
-        BindTexture(r, piece.Texture());
-        MakeRoom(r, D3DPT_TRIANGLELIST, 6);
-        Corner c[4];
-        for (int k = 0; k < 4; ++k) {
-            const TLVTXTEX& v = p->Corners[k];
-            c[k] = Corner{fx1 + v.x * sx, fy1 + v.y * sy, v.u, v.v, v.x * D3DState.BlendWidthInv,
-                          v.y * D3DState.BlendHeightInv};
-        }
-        if (!unclipped) {
-            float tw, th;
-            TextureSize(piece, &tw, &th);
-            // A mirrored axis moves its coordinates the other way as the corner moves right or down.
-            for (Corner& k : c)
-                ClampCorner(k, left, top, right, bottom, 1.0f / (tw * sx), 1.0f / (th * sy),
-                            D3DState.BlendWidthInv / sx, D3DState.BlendHeightInv / sy);
-        }
-        PushQuad(r, c, D3DState.DiffuseColor);
-    }
-    EndIfFront();
-    return 0;
+    const Bounds b{af.x1 - 0.5f + OriginX(), af.y1 - 0.5f + OriginY(), af.x2 - 0.5f + OriginX(),
+                   af.y2 - 0.5f + OriginY()};
+    return QueueGraphPieces(r, g, first, fx1, fy1, sx, sy, unclipped, b);
 }
 
 namespace {
