@@ -153,8 +153,8 @@ int RenderGraphAt(int x, int y, int graph, int trans)
 
 namespace {
 
-// The integer entry keeps the alpha test of point-filtered keyed draws; the
-// float entry hands its exact corners to the device and does not.
+// The integer entry asks the device to keep a keyed graph's alpha test; the
+// float entry does not, and hands its exact corners to the device.
 int DrawStretchedGraph(int x1, int y1, int x2, int y2, float fx1, float fy1, float fx2, float fy2, int graph,
                        int trans, int keepAlphaTest)
 {
