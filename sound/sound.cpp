@@ -77,6 +77,8 @@ int ForwardCreateSoundFromFile(const char* path, int bufferCount, int shareHandl
 int CreateSoundFromMemory(const void* image, int size, int bufferCount, int shareHandle)
 {
     if (SoundState.DirectSound == nullptr || bufferCount > SOUND_BUFFER_MAX) return -1;
+    // No image is no stream to read: no decoder could recognise it.
+    if (image == nullptr) return WriteLogFormat("音声ファイルのＰＣＭへの変換に失敗しました");
     const int handle = AddSoundData(-1);
     if (handle == -1) return -1;
     if (SoundState.SoundLoadMode != 0) {

@@ -189,6 +189,13 @@ TEST_F(SoundTest, BadFilesAnswerMinusOneAndLeaveNothingBehind)
         EXPECT_EQ(CreateSoundFromMemory(c.file.data(), static_cast<int>(c.file.size()), 3, -1), -1) << c.name;
         EXPECT_EQ(SoundState.Table.Count, 0u) << c.name;
     }
+    // No image at all, to be decoded whole or streamed.
+    for (int mode : {0, 2}) {
+        ASSERT_EQ(SetSoundLoadMode(mode), 0);
+        EXPECT_EQ(CreateSoundFromMemory(nullptr, 100, 1, -1), -1) << mode;
+        EXPECT_EQ(SoundState.Table.Count, 0u) << mode;
+    }
+    ASSERT_EQ(SetSoundLoadMode(0), 0);
     EXPECT_EQ(LoadSoundFile("missing.wav", 3, -1), -1);
     const std::string log = ReadLogFile();
     EXPECT_TRUE(Contains(log, "音声ファイルのＰＣＭへの変換に失敗しました"));
