@@ -140,6 +140,31 @@ void MixVoices(MIXERSTATE& mixer, float* out, DWORD frames)
     }
 }
 
+void SkipVoices(MIXERSTATE& mixer, ULONGLONG frames)
+{
+    // In stretches short enough that a step times a stretch fits 64 bits.
+    constexpr ULONGLONG kStretch = 1u << 24;
+    for (MixVoice* v : mixer.Voices) {
+        const std::uint64_t step = PhaseStep(mixer, *v);
+        for (ULONGLONG left = frames; left > 0 && v->Playing && v->Frames != 0;) {
+            const ULONGLONG n = left < kStretch ? left : kStretch;
+            left -= n;
+            const std::uint64_t total = step * n + v->Phase;
+            const std::uint64_t advanced = v->Pos + (total >> 32);
+            v->Phase = static_cast<std::uint32_t>(total);
+            if (advanced < v->Frames) {
+                v->Pos = static_cast<DWORD>(advanced);
+            } else if (v->Looping) {
+                v->Pos = static_cast<DWORD>(advanced % v->Frames);
+            } else {
+                v->Playing = false;
+                v->Pos = 0;
+                v->Phase = 0;
+            }
+        }
+    }
+}
+
 DWORD SourceFramesPerPeriod(const MIXERSTATE& mixer, const MixVoice& v)
 {
     const std::uint64_t total = PhaseStep(mixer, v) * mixer.PeriodFrames;

@@ -45,5 +45,8 @@ float VolumeToAmplitude(LONG hundredthsOfDecibel);
 // Adds `frames` stereo frames of every playing voice into out (which the
 // caller zeroes) and moves their positions; the caller holds the mutex.
 void MixVoices(MIXERSTATE& mixer, float* out, DWORD frames);
+// Moves the playing voices on as `frames` output frames of mixing would,
+// without mixing: one-shot voices that pass their end stop and rewind.
+void SkipVoices(MIXERSTATE& mixer, ULONGLONG frames);
 // Source frames one output period consumes at the voice's rate (rounded up).
 DWORD SourceFramesPerPeriod(const MIXERSTATE& mixer, const MixVoice& voice);

@@ -42,8 +42,9 @@ OUTPUTSTATE& State()
     return state;
 }
 
-// The longest stretch the null device catches up at once; time beyond it is
-// skipped unmixed, so a long idle costs nothing.
+// The longest stretch the null device mixes at once; the buffers still move
+// through the time before it, unmixed, so a long idle costs little and every
+// cursor stays true to the clock.
 constexpr ULONGLONG kMaxCatchUpSeconds = 10;
 
 void MixNullPeriods(OUTPUTSTATE& s, MIXERSTATE& mixer, ULONGLONG periods)
@@ -165,7 +166,9 @@ void CatchUpSoundOutput()
     ULONGLONG periods = (due - s.ConsumedFrames) / mixer.PeriodFrames;
     const ULONGLONG limit = kMaxCatchUpSeconds * mixer.Rate / mixer.PeriodFrames;
     if (periods > limit) {
-        s.ConsumedFrames += (periods - limit) * mixer.PeriodFrames;
+        const ULONGLONG skipped = (periods - limit) * mixer.PeriodFrames;
+        SkipVoices(mixer, skipped);
+        s.ConsumedFrames += skipped;
         periods = limit;
     }
     MixNullPeriods(s, mixer, periods);

@@ -342,6 +342,61 @@ TEST(DirectSoundOutput, TheNullDeviceFollowsTheKernelClockWhenNoDeviceOpens)
     SelectSoundOutput(SoundOutputChoice::SdlThenNull);
 }
 
+TEST(DirectSoundOutput, CursorsStayTrueToTheKernelClockOverALongIdle)
+{
+    UseManualClock(1000, 0);
+    SelectSoundOutput(SoundOutputChoice::NullOnly);
+    SelectNullSoundClock(NullSoundClock::Kernel);
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    IDirectSound* ds = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, 7, IID_IDirectSound, reinterpret_cast<void**>(&ds)), S_OK);
+    ASSERT_EQ(ds->Initialize(nullptr), DS_OK);
+    const DWORD out = GetSoundOutputRate();
+    const DWORD period = GetSoundMixerPeriodFrames();
+    // 30 s sounds (8-bit mono), left without a buffer call for the idle time.
+    const struct {
+        DWORD rate;
+        DWORD flags;
+        DWORD idleSeconds;
+        DWORD status;
+        ULONGLONG seconds;  // where the cursor should stand
+    } cases[] = {
+        {out, 0, 20, DSBSTATUS_PLAYING, 20},
+        {out / 2, 0, 20, DSBSTATUS_PLAYING, 20},
+        {out, DSBPLAY_LOOPING, 50, DSBSTATUS_PLAYING | DSBSTATUS_LOOPING, 20},
+        {out / 2, DSBPLAY_LOOPING, 3600 * 5 + 5, DSBSTATUS_PLAYING | DSBSTATUS_LOOPING, 5},
+        {out, 0, 40, 0, 0},
+    };
+    for (const auto& c : cases) {
+        WAVEFORMATEX f = Pcm(1, c.rate, 8);
+        DSBUFFERDESC desc{sizeof(DSBUFFERDESC), 0x80E2, 30 * c.rate, 0, &f, {}};
+        IDirectSoundBuffer* b = nullptr;
+        ASSERT_EQ(ds->CreateSoundBuffer(&desc, &b, nullptr), DS_OK);
+        // Starts on a period boundary, so the due time is counted in whole periods.
+        const ULONGLONG startFrames = (ReadClockMicroseconds() - 1000000) * out / 1000000 / period * period;
+        ASSERT_EQ(b->Play(0, 0, c.flags), DS_OK);
+        AdvanceManualClock(c.idleSeconds * 1000000ull);
+        DWORD status = 9, play = 1;
+        ASSERT_EQ(b->GetStatus(&status), DS_OK);
+        ASSERT_EQ(b->GetCurrentPosition(&play, nullptr), DS_OK);
+        EXPECT_EQ(status, c.status) << c.rate << " after " << c.idleSeconds << " s";
+        if (c.status != 0) {
+            const ULONGLONG due = (ReadClockMicroseconds() - 1000000) * out / 1000000 / period * period - startFrames;
+            const ULONGLONG expected = due * c.rate / out % (30ull * c.rate);
+            EXPECT_EQ(play, expected) << c.rate << " after " << c.idleSeconds << " s";
+            EXPECT_NEAR(static_cast<double>(play), static_cast<double>(c.seconds * c.rate), period) << c.rate;
+        } else {
+            EXPECT_EQ(play, 0u);
+        }
+        b->Release();
+    }
+    ds->Release();
+    CoUninitialize();
+    SelectSoundOutput(SoundOutputChoice::SdlThenNull);
+    UseRealClock();
+    SelectNullSoundClock(NullSoundClock::Kernel);
+}
+
 } // namespace
 
 namespace {
