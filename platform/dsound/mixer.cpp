@@ -2,6 +2,7 @@
 // channel count, linear interpolation only where the rates differ.
 #include "platform/dsound/mixer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -138,6 +139,12 @@ void MixVoices(MIXERSTATE& mixer, float* out, DWORD frames)
         if (!v->Playing || v->Frames == 0) continue;
         PickMix(v->Format)(mixer, *v, out, frames);
     }
+}
+
+std::int16_t MixToSample16(float value)
+{
+    const float scaled = std::clamp(value * 32768.0f, -32768.0f, 32767.0f);
+    return static_cast<std::int16_t>(std::lround(scaled));
 }
 
 void SkipVoices(MIXERSTATE& mixer, ULONGLONG frames)

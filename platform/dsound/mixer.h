@@ -45,6 +45,10 @@ float VolumeToAmplitude(LONG hundredthsOfDecibel);
 // Adds `frames` stereo frames of every playing voice into out (which the
 // caller zeroes) and moves their positions; the caller holds the mutex.
 void MixVoices(MIXERSTATE& mixer, float* out, DWORD frames);
+// One mixed value as a 16-bit output sample: the inverse of how the mix
+// reads 16-bit samples, rounded and clamped, so a buffer played at full
+// volume without pan reaches the device unchanged.
+std::int16_t MixToSample16(float value);
 // Moves the playing voices on as `frames` output frames of mixing would,
 // without mixing: one-shot voices that pass their end stop and rewind.
 void SkipVoices(MIXERSTATE& mixer, ULONGLONG frames);

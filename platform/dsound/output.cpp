@@ -72,10 +72,7 @@ void SdlCallback(void*, Uint8* stream, int length)
                   std::min(mixer.PeriodFrames, frames - done));
     }
     auto* out = reinterpret_cast<Sint16*>(stream);
-    for (std::size_t i = 0; i < s.Scratch.size(); ++i) {
-        const float v = std::clamp(s.Scratch[i], -1.0f, 1.0f);
-        out[i] = static_cast<Sint16>(v * 32767.0f);
-    }
+    for (std::size_t i = 0; i < s.Scratch.size(); ++i) out[i] = MixToSample16(s.Scratch[i]);
 }
 
 bool OpenSdl(OUTPUTSTATE& s, MIXERSTATE& mixer)

@@ -1,14 +1,18 @@
 // The DirectSound stand-in through the null device on its manual clock:
 // what the mixer sums, how cursors, loops and ends behave, Lock's two
-// pieces, the refusals, faults and the device list.
+// pieces, the refusals, faults and the device list; the kernel clock over a
+// long idle, and what reaches an SDL device (its disk driver).
 #include "platform/com/com.h"
 #include "platform/dsound/dsound.h"
+#include "platform/dsound/mixer.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/module.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -425,6 +429,68 @@ TEST(DirectSoundOutput, SdlAudioIsTriedFirstAndTheNullDeviceTakesOverWhenItFails
         CoUninitialize();
     }
     setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+TEST(DirectSoundOutput, MixedValuesBecomeDeviceSamplesRoundedAndClamped)
+{
+    const struct {
+        float value;
+        int sample;
+    } cases[] = {{1.5f, 32767},          {1.0f, 32767},           {-1.0f, -32768},         {-3.0f, -32768},
+                 {100.6f / 32768, 101},  {-100.6f / 32768, -101}, {100.4f / 32768, 100},   {0.0f, 0}};
+    for (const auto& c : cases) EXPECT_EQ(MixToSample16(c.value), c.sample) << c.value;
+}
+
+TEST(DirectSoundOutput, AFullVolumeBufferWithoutPanReachesTheSdlDeviceUnchanged)
+{
+    // SDL's disk driver writes what the device is given to a file.
+    const std::string path = "device-out.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
+    SelectSoundOutput(SoundOutputChoice::SdlThenNull);
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    IDirectSound* ds = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, 7, IID_IDirectSound, reinterpret_cast<void**>(&ds)), S_OK);
+    ASSERT_EQ(ds->Initialize(nullptr), DS_OK);
+    ASSERT_EQ(IsNullSoundDeviceOpen(), 0);
+
+    // Stereo 16-bit at the device's rate: the extremes, values near zero, a ramp.
+    std::vector<std::int16_t> pcm = {32767, -32768, 1, -1, 32766, -32767, 2, -2};
+    for (std::int16_t v : Ramp(4000)) pcm.push_back(v);
+    const DWORD bytes = static_cast<DWORD>(pcm.size() * 2);
+    WAVEFORMATEX f = Pcm(2, GetSoundOutputRate(), 16);
+    DSBUFFERDESC desc{sizeof(DSBUFFERDESC), 0x80E2, bytes, 0, &f, {}};
+    IDirectSoundBuffer* b = nullptr;
+    ASSERT_EQ(ds->CreateSoundBuffer(&desc, &b, nullptr), DS_OK);
+    void* p1;
+    void* p2;
+    DWORD s1, s2;
+    ASSERT_EQ(b->Lock(0, bytes, &p1, &s1, &p2, &s2, 0), DS_OK);
+    std::memcpy(p1, pcm.data(), bytes);
+    ASSERT_EQ(b->Unlock(p1, s1, p2, s2), DS_OK);
+    ASSERT_EQ(b->SetVolume(DSBVOLUME_MAX), DS_OK);
+    ASSERT_EQ(b->SetPan(0), DS_OK);
+    ASSERT_EQ(b->Play(0, 0, 0), DS_OK);
+    DWORD status = DSBSTATUS_PLAYING;
+    for (int i = 0; i < 5000 && (status & DSBSTATUS_PLAYING); ++i) {
+        Sleep(1);
+        b->GetStatus(&status);
+    }
+    EXPECT_EQ(status, 0u);
+    b->Release();
+    ds->Release();  // closes the device, which flushes the file
+    CoUninitialize();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    unsetenv("SDL_DISKAUDIOFILE");
+
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::int16_t> out;
+    for (std::int16_t v; in.read(reinterpret_cast<char*>(&v), 2);) out.push_back(v);
+    // Silence until the buffer starts; then every sample as it was.
+    const auto start = std::find_if(out.begin(), out.end(), [](std::int16_t v) { return v != 0; });
+    ASSERT_GE(out.end() - start, static_cast<std::ptrdiff_t>(pcm.size()));
+    EXPECT_EQ((start - out.begin()) % 2, 0);
+    EXPECT_EQ(std::vector<std::int16_t>(start, start + static_cast<std::ptrdiff_t>(pcm.size())), pcm);
 }
 
 } // namespace
