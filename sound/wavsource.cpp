@@ -159,6 +159,11 @@ int ProbePcmWaveSource(PCMCONV* d)
     const bool whole = ReadBytes(d, fmt, static_cast<std::uint32_t>(body)) == body;
     WAVEFORMATEX f{};
     std::memcpy(&f, fmt, std::min<std::size_t>(static_cast<std::size_t>(body), sizeof f));
+    // The extensible form of PCM is PCM: its samples are read the same way.
+    if (whole && f.wFormatTag == WAVE_FORMAT_EXTENSIBLE && body >= 18 + 22 &&
+        ReadExtensibleSubformat(fmt + 18, std::min<WORD>(f.cbSize, static_cast<WORD>(body - 18))) ==
+            WAVE_FORMAT_PCM)
+        f.wFormatTag = WAVE_FORMAT_PCM;
     FreeMemory(fmt);
     if (!whole || f.wFormatTag != WAVE_FORMAT_PCM || !IsSaneShape(f) ||
         !NormalisePcmFormat(f, static_cast<std::uint32_t>(body)))

@@ -24,6 +24,7 @@ WAVEFORMATEX SuggestedFormat(const WAVEFORMATEX* source, const ACMCODECINFO& inf
     WAVEFORMATEX d{};
     if (info.Codec == AcmCodec::Pcm) {
         std::memcpy(&d, source, sizeof d);
+        d.wFormatTag = WAVE_FORMAT_PCM;  // also for the extensible form
         d.nAvgBytesPerSec = d.nSamplesPerSec * d.nBlockAlign;
         d.cbSize = 0;
         return d;

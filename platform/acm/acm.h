@@ -1,6 +1,7 @@
 // The audio compression manager as the sound decoders call it: format
-// suggestion and conversion streams from PCM, MS ADPCM, IMA ADPCM, A-law
-// mu-law and MPEG audio sources to 16-bit (or unchanged) PCM, with our own converters.
+// suggestion and conversion streams from PCM, IEEE float, MS ADPCM, IMA
+// ADPCM, A-law, mu-law and MPEG audio sources (PCM and float also in their
+// extensible form) to 16-bit (or unchanged) PCM, with our own converters.
 #pragma once
 
 #include "platform/kernel/types.h"

@@ -1,9 +1,10 @@
-// Owns the converters: PCM pass-through, MS ADPCM, IMA ADPCM and the two
-// G.711 laws. Each source block decodes on its own, so a stream's state
+// Owns the converters: PCM pass-through, IEEE float to 16-bit, MS ADPCM,
+// IMA ADPCM and the two G.711 laws. Each source block decodes on its own, so a stream's state
 // between conversions is only where it stands in the source.
 #include "platform/acm/codecs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -127,6 +128,26 @@ bool DescribeMsAdpcm(const WAVEFORMATEX& f, const std::uint8_t* extra, ACMCODECI
     return true;
 }
 
+void DecodeFloatFrame(const ACMCODECINFO& info, const std::uint8_t* src, std::uint8_t* dst)
+{
+    const int bytes = static_cast<int>(info.SourceBlockBytes / info.Channels);
+    for (WORD c = 0; c < info.Channels; ++c) {
+        const std::uint8_t* p = src + c * bytes;
+        std::uint64_t bits = 0;
+        for (int i = bytes - 1; i >= 0; --i) bits = bits << 8 | p[i];
+        double value;
+        if (bytes == 4) {
+            float single;
+            const auto narrow = static_cast<std::uint32_t>(bits);
+            std::memcpy(&single, &narrow, 4);
+            value = single;
+        } else {
+            std::memcpy(&value, &bits, 8);
+        }
+        WriteS16(dst + 2 * c, ConvertFloatSample(value));
+    }
+}
+
 bool DescribeImaAdpcm(const WAVEFORMATEX& f, const std::uint8_t* extra, ACMCODECINFO* info)
 {
     const WORD ch = f.nChannels;
@@ -160,6 +181,13 @@ std::int16_t DecodeMuLaw(std::uint8_t value)
     return static_cast<std::int16_t>(u & 0x80 ? 0x84 - t : t - 0x84);
 }
 
+std::int16_t ConvertFloatSample(double value)
+{
+    // Full scale maps as the mix reads 16-bit samples back: s / 32768.
+    if (!(value == value)) return 0;
+    return static_cast<std::int16_t>(std::lround(std::clamp(value * 32768.0, -32768.0, 32767.0)));
+}
+
 bool DescribeAcmSource(const WAVEFORMATEX* source, ACMCODECINFO* info)
 {
     if (source == nullptr) return false;
@@ -167,6 +195,10 @@ bool DescribeAcmSource(const WAVEFORMATEX* source, ACMCODECINFO* info)
     std::memcpy(&f, source, sizeof f);
     if (f.nChannels < 1 || f.nSamplesPerSec == 0 || f.nBlockAlign == 0) return false;
     const auto* extra = reinterpret_cast<const std::uint8_t*>(source) + sizeof(WAVEFORMATEX);
+    if (f.wFormatTag == WAVE_FORMAT_EXTENSIBLE) {
+        f.wFormatTag = ReadExtensibleSubformat(extra, f.cbSize);
+        if (f.wFormatTag != WAVE_FORMAT_PCM && f.wFormatTag != WAVE_FORMAT_IEEE_FLOAT) return false;
+    }
     info->Channels = f.nChannels;
     info->Rate = f.nSamplesPerSec;
     info->SourceBlockBytes = f.nBlockAlign;
@@ -180,6 +212,12 @@ bool DescribeAcmSource(const WAVEFORMATEX* source, ACMCODECINFO* info)
         info->Codec = AcmCodec::Pcm;
         info->FramesPerBlock = 1;
         info->OutputBits = f.wBitsPerSample;
+        break;
+    case WAVE_FORMAT_IEEE_FLOAT:
+        if (f.nChannels > 2 || (f.wBitsPerSample != 32 && f.wBitsPerSample != 64)) return false;
+        if (f.nBlockAlign != f.nChannels * f.wBitsPerSample / 8) return false;
+        info->Codec = AcmCodec::Float;
+        info->FramesPerBlock = 1;
         break;
     case WAVE_FORMAT_ALAW:
     case WAVE_FORMAT_MULAW:
@@ -217,6 +255,9 @@ void DecodeAcmBlock(const ACMCODECINFO& info, const std::uint8_t* src, std::uint
     switch (info.Codec) {
     case AcmCodec::Pcm:
         std::memcpy(dst, src, info.SourceBlockBytes);
+        break;
+    case AcmCodec::Float:
+        DecodeFloatFrame(info, src, dst);
         break;
     case AcmCodec::ALaw:
         for (WORD c = 0; c < info.Channels; ++c) WriteS16(dst + 2 * c, DecodeALaw(src[c]));

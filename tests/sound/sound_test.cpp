@@ -182,6 +182,7 @@ TEST_F(SoundTest, BadFilesAnswerMinusOneAndLeaveNothingBehind)
         {"empty data", WriteWav(fmt, {})},
         {"one byte of 16-bit stereo", WriteWav(fmt, {1})},
         {"six channels", WriteWav(PcmFmtBody(6, 44100, 16), Bytes(1200, 1))},
+        {"three float channels", WriteWav(WavFmtBody(3, 3, 44100, 44100 * 12, 12, 32), Bytes(1200, 0))},
         {"no wave at all", Bytes(64, 'x')},
         {"nothing", {}},
     };

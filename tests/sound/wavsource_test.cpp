@@ -1,5 +1,6 @@
 // The WAV kinds of the sound decoder: sox-made PCM, MS ADPCM, IMA ADPCM,
-// A-law and mu-law files decode to what sox decodes; hand-made headers
+// A-law, mu-law, float and extensible files decode to what sox decodes
+// (or to the samples they were made from); hand-made headers
 // show the chunk walk, the format rules, reads and seeks, and refusals.
 #include "core/file/stream.h"
 #include "core/memory.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -101,6 +103,43 @@ TEST_F(SoxWavTest, CompressedWavsDecodeToExactlyWhatSoxDecodes)
     }
 }
 
+TEST_F(SoxWavTest, FloatAndExtensibleWavsDecodeLikeThePcmTheyCarry)
+{
+    const struct {
+        const char* args;
+        int tag;   // what sox writes, so the case is the layout it names
+        int kind;
+        int bits;
+    } cases[] = {
+        {"-e floating-point -b 32", 3, PCMCONV_KIND_ACM, 16},
+        {"-e floating-point -b 64", 3, PCMCONV_KIND_ACM, 16},
+        {"-b 24", 0xFFFE, PCMCONV_KIND_PCMWAV, 24},
+    };
+    for (const char* source : {"stereo.wav", "mono.wav"}) {
+        for (const auto& c : cases) {
+            const std::string what = std::string(source) + " " + c.args;
+            ASSERT_TRUE(RunSox(std::string(source) + " " + c.args + " in.wav")) << what;
+            const Bytes file = ReadFileBytes("in.wav");
+            ASSERT_GT(file.size(), 22u);
+            ASSERT_EQ(file[20] | file[21] << 8, c.tag) << what;
+            Decoding d(file);
+            ASSERT_EQ(d.result, 0) << what;
+            EXPECT_EQ(d.decoder.Kind, c.kind) << what;
+            WAVEFORMATEX f;
+            const Bytes pcm = d.Whole(&f);
+            EXPECT_EQ(f.wFormatTag, WAVE_FORMAT_PCM) << what;
+            EXPECT_EQ(f.wBitsPerSample, c.bits) << what;
+            if (c.bits == 16) {
+                // Floats made from 16-bit samples turn back into those samples.
+                EXPECT_EQ(AsSamples(pcm), ReadPcm16Samples(ReadFileBytes(source))) << what;
+            } else {
+                ASSERT_TRUE(RunSox("in.wav -t raw ref.raw")) << what;
+                EXPECT_EQ(pcm, ReadFileBytes("ref.raw")) << what;
+            }
+        }
+    }
+}
+
 TEST_F(SoxWavTest, AnAcmSeekBackRestartsAndASeekInTheBufferOnlyMovesIt)
 {
     ASSERT_TRUE(RunSox("stereo.wav -e ima-adpcm enc.wav"));
@@ -153,6 +192,91 @@ TEST(WavSource, WalksTheChunksAndAppliesTheFormatRules)
             << c.name;
         EXPECT_EQ(d.Whole(), data) << c.name;
     }
+}
+
+// The extra bytes of an extensible fmt: valid bits, channel mask, subformat.
+Bytes ExtensibleExtra(int validBits, int subformat, int cbSize = 22)
+{
+    Bytes e;
+    PutLe16(e, static_cast<std::uint32_t>(validBits));
+    PutLe32(e, 3);
+    PutLe16(e, static_cast<std::uint32_t>(subformat));
+    for (int b : {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71})
+        e.push_back(static_cast<std::uint8_t>(b));
+    e.resize(static_cast<std::size_t>(cbSize));
+    return e;
+}
+
+TEST(WavSource, FloatSamplesAreRoundedAndClampedToSixteenBits)
+{
+    const struct {
+        double value;
+        int sample;
+    } samples[] = {{0.5, 16384},           {-0.5, -16384},          {1.0, 32767},  {-1.0, -32768},
+                   {1.5, 32767},           {-7.0, -32768},          {100.6 / 32768, 101},
+                   {-100.6 / 32768, -101}, {100.4 / 32768, 100},    {std::nan(""), 0},
+                   {0.0, 0},               {-32767.0 / 32768, -32767}};
+    Bytes f32, f64;
+    std::vector<std::int16_t> expected;
+    for (const auto& s : samples) {
+        const float single = static_cast<float>(s.value);
+        std::uint32_t b32;
+        std::memcpy(&b32, &single, 4);
+        PutLe32(f32, b32);
+        std::uint64_t b64;
+        std::memcpy(&b64, &s.value, 8);
+        PutLe32(f64, static_cast<std::uint32_t>(b64));
+        PutLe32(f64, static_cast<std::uint32_t>(b64 >> 32));
+        expected.push_back(static_cast<std::int16_t>(s.sample));
+    }
+    auto withCbSize = [](Bytes fmt) {
+        fmt.insert(fmt.end(), {0, 0});
+        return fmt;
+    };
+    const struct {
+        const char* name;
+        Bytes fmt;
+        const Bytes& data;
+    } cases[] = {
+        {"float, 16-byte fmt", WavFmtBody(3, 1, 8000, 32000, 4, 32), f32},
+        {"float, 18-byte fmt", withCbSize(WavFmtBody(3, 2, 8000, 64000, 8, 32)), f32},
+        {"double", WavFmtBody(3, 2, 8000, 128000, 16, 64), f64},
+        {"extensible float", WavFmtBody(0xFFFE, 2, 8000, 64000, 8, 32, ExtensibleExtra(32, 3)), f32},
+        {"extensible double", WavFmtBody(0xFFFE, 1, 8000, 64000, 8, 64, ExtensibleExtra(64, 3)), f64},
+    };
+    for (const auto& c : cases) {
+        const Bytes file = WriteWav(c.fmt, c.data, {{"fact", Bytes(4, 0)}});
+        Decoding d(file);
+        ASSERT_EQ(d.result, 0) << c.name;
+        WAVEFORMATEX f;
+        EXPECT_EQ(AsSamples(d.Whole(&f)), expected) << c.name;
+        EXPECT_EQ(f.wBitsPerSample, 16) << c.name;
+        EXPECT_EQ(f.nBlockAlign, 2 * f.nChannels) << c.name;
+    }
+
+    // Extensible PCM is read as PCM; other subformats and short extras are refused.
+    const Bytes ramp = RampPcm16(64);
+    const Bytes extensiblePcm = WriteWav(WavFmtBody(0xFFFE, 2, 22050, 88200, 4, 16, ExtensibleExtra(16, 1)), ramp);
+    Decoding pcm(extensiblePcm);
+    ASSERT_EQ(pcm.result, 0);
+    EXPECT_EQ(pcm.decoder.Kind, PCMCONV_KIND_PCMWAV);
+    EXPECT_EQ(pcm.Whole(), ramp);
+    const struct {
+        const char* name;
+        Bytes fmt;
+    } refused[] = {
+        {"extensible mu-law", WavFmtBody(0xFFFE, 1, 8000, 8000, 1, 8, ExtensibleExtra(8, 7))},
+        {"extensible, extra cut short", WavFmtBody(0xFFFE, 2, 8000, 32000, 4, 16, ExtensibleExtra(16, 1, 20))},
+        {"float, three channels", WavFmtBody(3, 3, 8000, 96000, 12, 32)},
+        {"float, 16 bits", WavFmtBody(3, 1, 8000, 16000, 2, 16)},
+        {"float, block not the samples'", WavFmtBody(3, 2, 8000, 64000, 6, 32)},
+    };
+    for (const auto& c : refused) {
+        const Bytes file = WriteWav(c.fmt, Bytes(96, 0x3F));
+        Decoding d(file);
+        EXPECT_EQ(d.result, -1) << c.name;
+    }
+    EXPECT_EQ(GetOpenAcmStreamCount(), 0);
 }
 
 TEST(WavSource, RefusesFilesItCannotTrust)

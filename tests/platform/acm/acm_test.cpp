@@ -120,4 +120,35 @@ TEST(Acm, ConvertsWholeBlocksAndLeavesTheRest)
     EXPECT_EQ(GetOpenAcmStreamCount(), 0);
 }
 
+TEST(Acm, TheExtensibleFormsSuggestThePcmOfTheirSubformat)
+{
+    const struct {
+        WORD bits;
+        WORD subformat;
+        WORD suggestedBits;
+    } cases[] = {{24, WAVE_FORMAT_PCM, 24}, {32, WAVE_FORMAT_IEEE_FLOAT, 16}, {64, WAVE_FORMAT_IEEE_FLOAT, 16}};
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> f(18 + 22);
+        const WORD align = static_cast<WORD>(2 * c.bits / 8);
+        WAVEFORMATEX w{WAVE_FORMAT_EXTENSIBLE, 2, 48000, 48000u * align, align, c.bits, 22};
+        std::memcpy(f.data(), &w, sizeof w);
+        const std::uint8_t extra[22] = {static_cast<std::uint8_t>(c.bits), 0, 3, 0, 0, 0,
+                                        static_cast<std::uint8_t>(c.subformat), 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0,
+                                        0, 0xAA, 0, 0x38, 0x9B, 0x71};
+        std::memcpy(f.data() + 18, extra, sizeof extra);
+        WAVEFORMATEX out{};
+        out.wFormatTag = WAVE_FORMAT_PCM;
+        ASSERT_EQ(acmFormatSuggest(nullptr, AsFormat(f), &out, sizeof out, ACM_FORMATSUGGESTF_WFORMATTAG),
+                  MMSYSERR_NOERROR)
+            << c.bits;
+        const WORD outAlign = static_cast<WORD>(2 * c.suggestedBits / 8);
+        const WAVEFORMATEX expected{WAVE_FORMAT_PCM, 2, 48000, 48000u * outAlign, outAlign, c.suggestedBits, 0};
+        EXPECT_EQ(std::memcmp(&out, &expected, sizeof out), 0) << c.bits;
+        HACMSTREAM s = nullptr;
+        ASSERT_EQ(acmStreamOpen(&s, nullptr, AsFormat(f), &out, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME),
+                  MMSYSERR_NOERROR);
+        acmStreamClose(s, 0);
+    }
+}
+
 } // namespace
