@@ -24,7 +24,7 @@ struct PCMCONV_ACM {
     std::uint8_t* SourceData;     // the whole compressed data
     int SourceDataSize;
     int MainSourceUsed;
-    int TotalSamples;             // MPEG frame walk; -1 for a compressed WAV
+    int TotalSamples;             // output frames when known (MPEG frame walk, a WAV's fact count), else -1
     int SpareSourceUsed;
     int SpareOutput;
     std::uint8_t* SpareBuffer;

@@ -58,8 +58,9 @@ long long ReadRiffAndFmtHeader(PCMCONV* d)
 }
 
 // Walks the chunks after the fmt body to "data"; answers its body size, or
-// -1 when no whole "data" header is left in the stream.
-long long WalkToDataChunk(PCMCONV* d)
+// -1 when no whole "data" header is left in the stream. With `factFrames`,
+// the frame count of a "fact" chunk on the way is stored there.
+long long WalkToDataChunk(PCMCONV* d, long long* factFrames = nullptr)
 {
     for (;;) {
         std::uint8_t header[8];
@@ -68,7 +69,12 @@ long long WalkToDataChunk(PCMCONV* d)
         if (std::memcmp(header, "data", 4) == 0) return size;
         const long long skip = static_cast<long long>(size) + (size & 1);
         if (skip >= BytesLeft(d)) return -1;
-        SeekTo(d, Tell(d) + skip);
+        const int body = Tell(d);
+        std::uint8_t count[4];
+        if (factFrames != nullptr && std::memcmp(header, "fact", 4) == 0 && size >= 4 &&
+            ReadBytes(d, count, 4) == 4)
+            *factFrames = ReadU32(count);
+        SeekTo(d, body + skip);
     }
 }
 
@@ -229,11 +235,20 @@ int ProbeAcmWaveSource(PCMCONV* d)
         f.cbSize = static_cast<WORD>(std::min<long long>(f.cbSize, std::max<long long>(body - 18, 0)));
     }
     std::memcpy(fmt, &f, sizeof f);
-    const long long data = WalkToDataChunk(d);
+    long long fact = 0;
+    const long long data = WalkToDataChunk(d, f.wFormatTag != WAVE_FORMAT_PCM ? &fact : nullptr);
     if (data < 0) return FailAcmProbe(d);
     d->DataPosition = Tell(d);
     d->DataSize = ClampDataSize(d, data, 0);
-    return FinishAcmSetup(d, 3);
+    if (FinishAcmSetup(d, 3) != 0) return -1;
+    // The last block is padded past the true end, which only the fact count
+    // knows. A count of 0 is a header never finished, not an empty sound.
+    DWORD bound = 0;
+    if (fact > 0 && acmStreamSize(d->Acm.MainStream, static_cast<DWORD>(d->Acm.SourceDataSize), &bound,
+                                  ACM_STREAMSIZEF_SOURCE) == MMSYSERR_NOERROR &&
+        fact < bound / d->OutputFormat.nBlockAlign)
+        d->Acm.TotalSamples = static_cast<int>(fact);
+    return 0;
 }
 
 int RefillPcmWaveBuffer(PCMCONV* d)
@@ -289,6 +304,11 @@ int RefillAcmBuffer(PCMCONV* d)
             return -1;
         a.MainSourceUsed += static_cast<int>(used);
     } while (produced == 0 && used > 0);
+    if (a.TotalSamples >= 0) {
+        // A known length ends the output, whatever the last piece held beyond it.
+        const long long left = static_cast<long long>(a.TotalSamples) * d->OutputFormat.nBlockAlign - d->OutPosition;
+        produced = static_cast<DWORD>(std::clamp<long long>(left, 0, produced));
+    }
     d->OutFill = static_cast<int>(produced);
     if (produced == 0) {
         d->OutFill = 0;

@@ -172,6 +172,25 @@ TEST_F(SoundTest, BufferCountsAreCutRefusedOrLeaveNothingToPlay)
     EXPECT_EQ(GetSoundTotalTimeMs(two), 90);
 }
 
+TEST_F(SoundTest, AnAdpcmSoundLastsItsFactCountWholeOrStreamed)
+{
+    // IMA ADPCM, mono, two blocks of 505 frames of which the fact chunk counts 700.
+    Bytes blocks(512, 0x37);
+    blocks[2] = blocks[256 + 2] = 40;
+    Bytes count;
+    PutLe32(count, 700);
+    const Bytes wav = WriteWav(WavFmtBody(0x11, 1, 22050, 11155, 256, 4, Bytes{0xF9, 0x01}), blocks, {{"fact", count}});
+    for (int mode : {0, 2}) {
+        ASSERT_EQ(SetSoundLoadMode(mode), 0);
+        const int h = CreateSoundFromMemory(wav.data(), static_cast<int>(wav.size()), 1, -1);
+        ASSERT_NE(h, -1) << mode;
+        EXPECT_EQ(GetSoundTotalSample(h), 700) << mode;
+        EXPECT_EQ(GetSoundTotalTimeMs(h), 31) << mode;
+        EXPECT_EQ(DiscardSoundHandle(h), 0);
+    }
+    ASSERT_EQ(SetSoundLoadMode(0), 0);
+}
+
 TEST_F(SoundTest, BadFilesAnswerMinusOneAndLeaveNothingBehind)
 {
     const Bytes fmt = PcmFmtBody(2, 44100, 16);
