@@ -154,6 +154,9 @@ void WriteWavFuzzSeeds(const std::string& root)
         PutLe16(ms, static_cast<std::uint16_t>(static_cast<std::int16_t>(c)));
     save("msadpcm.wav", WriteWav(WavFmtBody(2, 1, 8000, 4923, 32, 4, ms), adpcmData));
     save("alaw.wav", WriteWav(WavFmtBody(6, 2, 8000, 16000, 2, 8, Bytes{}), adpcmData));
+    save("float.wav", WriteWav(WavFmtBody(3, 2, 8000, 64000, 8, 32, Bytes{}), adpcmData, {{"fact", Bytes(4, 9)}}));
+    Bytes extensible{32, 0, 3, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    save("extensible.wav", WriteWav(WavFmtBody(0xFFFE, 1, 8000, 32000, 4, 32, extensible), adpcmData));
     save("mulaw.wav", WriteWav(WavFmtBody(7, 1, 8000, 8000, 1, 8, Bytes{}), adpcmData));
 }
 

@@ -33,7 +33,8 @@ std::vector<std::int16_t> ReadPcm16Samples(const Bytes& wav);
 // A fmt body of any format: the 16 fixed bytes, then cbSize and the extra
 // bytes when there are any.
 Bytes WavFmtBody(int tag, int channels, int rate, int byteRate, int blockAlign, int bits, const Bytes& extra = {});
-// Seeds of the WAV fuzz target: PCM, IMA and MS ADPCM, A-law and mu-law.
+// Seeds of the WAV fuzz target: PCM, IMA and MS ADPCM, A-law, mu-law, IEEE
+// float and the extensible format.
 void WriteWavFuzzSeeds(const std::string& root);
 // Seeds of the MPEG audio and Ogg Vorbis fuzz targets, made with lame, sox
 // and byte by byte.
