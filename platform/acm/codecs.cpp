@@ -1,6 +1,7 @@
 // Owns the converters: PCM pass-through, IEEE float to 16-bit, MS ADPCM,
-// IMA ADPCM and the two G.711 laws. Each source block decodes on its own, so a stream's state
-// between conversions is only where it stands in the source.
+// IMA ADPCM and the two G.711 laws. Each source block decodes on its own,
+// so a stream's state between conversions is only where it stands in the
+// source.
 #include "platform/acm/codecs.h"
 
 #include <algorithm>
