@@ -20,6 +20,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -454,6 +455,27 @@ void DeliverImeEvent(WPARAM serial)
     ImeStoreComposition("", 0);
     SendMessageA(w, WM_IME_COMPOSITION, 0, static_cast<LPARAM>(GCS_RESULTSTR | GCS_COMPSTR));
     SendMessageA(w, WM_IME_ENDCOMPOSITION, 0, 0);
+}
+
+// In full screen the screen is the mode's picture, scaled to fit the window
+// and centred between black bands as the presenter shows it: a point of the
+// window in the picture's pixels, held inside the picture.
+void WindowPointToPicture(const WindowRec& rec, int* x, int* y)
+{
+    const DisplayMode mode = GetVirtualDisplayMode();
+    int ww = 0;
+    int wh = 0;
+    SDL_GetWindowSize(rec.Sdl, &ww, &wh);
+    if (mode.width <= 0 || mode.height <= 0 || ww <= 0 || wh <= 0) return;
+    const double sx = static_cast<double>(ww) / mode.width;
+    const double sy = static_cast<double>(wh) / mode.height;
+    const double scale = sx < sy ? sx : sy;
+    const double left = (ww - std::floor(mode.width * scale)) / 2;
+    const double top = (wh - std::floor(mode.height * scale)) / 2;
+    const int px = static_cast<int>(std::floor((*x - std::floor(left)) / scale));
+    const int py = static_cast<int>(std::floor((*y - std::floor(top)) / scale));
+    *x = px < 0 ? 0 : (px >= mode.width ? mode.width - 1 : px);
+    *y = py < 0 ? 0 : (py >= mode.height ? mode.height - 1 : py);
 }
 
 void TranslateSdlEvent(const SDL_Event& e)
@@ -1066,7 +1088,9 @@ BOOL GetCursorPos(POINT* point)
     int y = 0;
     if (g_videoReady) SDL_GetMouseState(&x, &y);
     const WindowRec* rec = Find(g_presented);
-    if (rec != nullptr) {
+    if (rec != nullptr && rec->FullScreen) {
+        WindowPointToPicture(*rec, &x, &y);
+    } else if (rec != nullptr) {
         x += rec->ClientX;
         y += rec->ClientY;
     }

@@ -222,7 +222,8 @@ BOOL KillTimer(HWND window, std::uintptr_t id);
 int ShowCursor(BOOL show);
 HCURSOR SetCursor(HCURSOR cursor);
 // The pointer in screen coordinates: its place in the presented window plus
-// that window's client origin.
+// that window's client origin; in full screen, the pixel of the mode's picture
+// under it.
 BOOL GetCursorPos(POINT* point);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HICON LoadIconA(HINSTANCE instance, LPCSTR name);
