@@ -17,6 +17,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <algorithm>
@@ -230,6 +231,70 @@ MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return m;
 }
 
+// The X11 connection and window behind an SDL window, when X11 runs it.
+bool X11WindowOf(SDL_Window* window, Display** display, ::Window* x11)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    *display = info.info.x11.display;
+    *x11 = info.info.x11.window;
+    return true;
+}
+
+// Where the client area stands on the screen. Back from full screen under a
+// window manager, SDL reports (and keeps) the frame's origin for it, so X11
+// is asked where it runs the window.
+void ReadClientOrigin(SDL_Window* window, int* x, int* y)
+{
+    Display* display = nullptr;
+    ::Window x11 = 0;
+    ::Window child = 0;
+    if (X11WindowOf(window, &display, &x11) &&
+        XTranslateCoordinates(display, x11, DefaultRootWindow(display), 0, 0, x, y, &child)) {
+        return;
+    }
+    SDL_GetWindowPosition(window, x, y);
+}
+
+bool HasWindowManager(Display* display)
+{
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    const bool found = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
+                                          &format, &count, &after, &data) == Success &&
+                       count == 1;
+    if (data != nullptr) XFree(data);
+    return found;
+}
+
+// SDL's desktop full screen is a request to the window manager and SDL takes
+// the desktop's size for granted; with no manager the window would keep its
+// size and show a corner of the picture, so the layer covers the screen
+// itself, and puts the window back on the way out.
+void PlaceWithoutWindowManager(WindowRec* rec, bool full)
+{
+    Display* display = nullptr;
+    ::Window x11 = 0;
+    if (!X11WindowOf(rec->Sdl, &display, &x11) || HasWindowManager(display)) return;
+    if (full) {
+        SDL_Rect bounds{};
+        if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(rec->Sdl), &bounds) != 0) return;
+        XMoveResizeWindow(display, x11, bounds.x, bounds.y, static_cast<unsigned>(bounds.w),
+                          static_cast<unsigned>(bounds.h));
+        XRaiseWindow(display, x11);
+    } else {
+        XMoveResizeWindow(display, x11, rec->ClientX, rec->ClientY, static_cast<unsigned>(rec->ClientW),
+                          static_cast<unsigned>(rec->ClientH));
+    }
+    XFlush(display);
+}
+
 // A display mode of its own puts the presented window in desktop full
 // screen, the picture scaled and letter-boxed; the desktop mode brings it
 // back to the size and place the library gave it.
@@ -241,10 +306,12 @@ void FollowDisplayMode(WindowRec* rec)
     rec->FullScreen = full;
     if (full) {
         SDL_SetWindowFullscreen(rec->Sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        PlaceWithoutWindowManager(rec, true);
     } else {
         SDL_SetWindowFullscreen(rec->Sdl, 0);
         SDL_SetWindowSize(rec->Sdl, rec->ClientW, rec->ClientH);
         SDL_SetWindowPosition(rec->Sdl, rec->ClientX, rec->ClientY);
+        PlaceWithoutWindowManager(rec, false);
     }
 }
 
@@ -497,10 +564,9 @@ void TranslateSdlEvent(const SDL_Event& e)
             break;
         case SDL_WINDOWEVENT_MOVED:
             if (rec->FullScreen) break;
-            rec->ClientX = e.window.data1;
-            rec->ClientY = e.window.data2;
+            ReadClientOrigin(rec->Sdl, &rec->ClientX, &rec->ClientY);
             PublishClientRect(w);
-            SendMessageA(w, WM_MOVE, 0, MakeLParam(e.window.data1, e.window.data2));
+            SendMessageA(w, WM_MOVE, 0, MakeLParam(rec->ClientX, rec->ClientY));
             break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             if (rec->FullScreen) {

@@ -189,6 +189,37 @@ TEST_F(WindowLayerTest, InFullScreenTheCursorReadsInThePicturesPixels)
     EXPECT_FALSE(IsWindowFullScreen(window));
 }
 
+TEST_F(WindowLayerTest, BackFromFullScreenTheClientAreaIsWhereTheWindowIs)
+{
+    SDL_Window* sdl = GetSdlWindowOfHandle(window);
+    ASSERT_NE(sdl, nullptr);
+    ShowWindow(window, SW_SHOW);
+    ASSERT_TRUE(SetVirtualDisplayMode(DisplayMode{640, 480, 32, 0}));
+    RestoreVirtualDisplayMode();
+    ASSERT_FALSE(IsWindowFullScreen(window));
+    int x = 0;
+    int y = 0;
+    SDL_GetWindowPosition(sdl, &x, &y);
+    // Under a window manager SDL then reports the frame's origin, not the
+    // client area's.
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = SDL_WINDOWEVENT_MOVED;
+    e.window.windowID = SDL_GetWindowID(sdl);
+    e.window.data1 = x - 1;
+    e.window.data2 = y - 20;
+    SDL_PushEvent(&e);
+    MSG m;
+    while (Next(&m)) DispatchMessageA(&m);
+    const RECT shown = GetDisplayClientRect();
+    EXPECT_EQ(shown.left, x);
+    EXPECT_EQ(shown.top, y);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    EXPECT_EQ(origin.x, x);
+    EXPECT_EQ(origin.y, y);
+}
+
 TEST(CursorCount, ShowCursorCountsUpAndDown)
 {
     const int start = GetCursorDisplayCount();
