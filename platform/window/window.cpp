@@ -234,9 +234,13 @@ MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 // The X11 connection and window behind an SDL window, when X11 runs it.
 bool X11WindowOf(SDL_Window* window, Display** display, ::Window* x11)
 {
+    // Asked only of X11: another driver's refusal would leave an error text
+    // behind on the calling thread, which need not be one of SDL's.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (window == nullptr || driver == nullptr || std::strcmp(driver, "x11") != 0) return false;
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
-    if (window == nullptr || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
     *display = info.info.x11.display;
     *x11 = info.info.x11.window;
     return true;
