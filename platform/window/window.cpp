@@ -10,14 +10,18 @@
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/sync.h"
 #include "platform/window/dragdrop.h"
+#include "platform/window/keyboard.h"
 #include "platform/window/menu.h"
 #include "platform/winmm/timer.h"
 
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -227,6 +231,74 @@ MSG MakeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return m;
 }
 
+// The X11 connection and window behind an SDL window, when X11 runs it.
+bool X11WindowOf(SDL_Window* window, Display** display, ::Window* x11)
+{
+    // Asked only of X11: another driver's refusal would leave an error text
+    // behind on the calling thread, which need not be one of SDL's.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (window == nullptr || driver == nullptr || std::strcmp(driver, "x11") != 0) return false;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    *display = info.info.x11.display;
+    *x11 = info.info.x11.window;
+    return true;
+}
+
+// Where the client area stands on the screen. Back from full screen under a
+// window manager, SDL reports (and keeps) the frame's origin for it, so X11
+// is asked where it runs the window.
+void ReadClientOrigin(SDL_Window* window, int* x, int* y)
+{
+    Display* display = nullptr;
+    ::Window x11 = 0;
+    ::Window child = 0;
+    if (X11WindowOf(window, &display, &x11) &&
+        XTranslateCoordinates(display, x11, DefaultRootWindow(display), 0, 0, x, y, &child)) {
+        return;
+    }
+    SDL_GetWindowPosition(window, x, y);
+}
+
+bool HasWindowManager(Display* display)
+{
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == None) return false;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    const bool found = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
+                                          &format, &count, &after, &data) == Success &&
+                       count == 1;
+    if (data != nullptr) XFree(data);
+    return found;
+}
+
+// SDL's desktop full screen is a request to the window manager and SDL takes
+// the desktop's size for granted; with no manager the window would keep its
+// size and show a corner of the picture, so the layer covers the screen
+// itself, and puts the window back on the way out.
+void PlaceWithoutWindowManager(WindowRec* rec, bool full)
+{
+    Display* display = nullptr;
+    ::Window x11 = 0;
+    if (!X11WindowOf(rec->Sdl, &display, &x11) || HasWindowManager(display)) return;
+    if (full) {
+        SDL_Rect bounds{};
+        if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(rec->Sdl), &bounds) != 0) return;
+        XMoveResizeWindow(display, x11, bounds.x, bounds.y, static_cast<unsigned>(bounds.w),
+                          static_cast<unsigned>(bounds.h));
+        XRaiseWindow(display, x11);
+    } else {
+        XMoveResizeWindow(display, x11, rec->ClientX, rec->ClientY, static_cast<unsigned>(rec->ClientW),
+                          static_cast<unsigned>(rec->ClientH));
+    }
+    XFlush(display);
+}
+
 // A display mode of its own puts the presented window in desktop full
 // screen, the picture scaled and letter-boxed; the desktop mode brings it
 // back to the size and place the library gave it.
@@ -238,10 +310,12 @@ void FollowDisplayMode(WindowRec* rec)
     rec->FullScreen = full;
     if (full) {
         SDL_SetWindowFullscreen(rec->Sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        PlaceWithoutWindowManager(rec, true);
     } else {
         SDL_SetWindowFullscreen(rec->Sdl, 0);
         SDL_SetWindowSize(rec->Sdl, rec->ClientW, rec->ClientH);
         SDL_SetWindowPosition(rec->Sdl, rec->ClientX, rec->ClientY);
+        PlaceWithoutWindowManager(rec, false);
     }
 }
 
@@ -288,6 +362,7 @@ WPARAM VirtualKeyOf(SDL_Keycode key)
     case SDLK_LSHIFT: case SDLK_RSHIFT: return VK_SHIFT;
     case SDLK_LCTRL: case SDLK_RCTRL: return VK_CONTROL;
     case SDLK_LALT: case SDLK_RALT: return VK_MENU;
+    case SDLK_CAPSLOCK: return VK_CAPITAL;
     case SDLK_ESCAPE: return VK_ESCAPE;
     case SDLK_SPACE: return VK_SPACE;
     case SDLK_LEFT: return VK_LEFT;
@@ -295,50 +370,183 @@ WPARAM VirtualKeyOf(SDL_Keycode key)
     case SDLK_RIGHT: return VK_RIGHT;
     case SDLK_DOWN: return VK_DOWN;
     case SDLK_DELETE: return VK_DELETE;
-    case SDLK_COMMA: return 0xBC;
-    case SDLK_MINUS: return 0xBD;
-    case SDLK_PERIOD: return 0xBE;
-    case SDLK_INSERT: return 0x2D;
-    case SDLK_HOME: return 0x24;
-    case SDLK_END: return 0x23;
-    case SDLK_PAGEUP: return 0x21;
-    case SDLK_PAGEDOWN: return 0x22;
+    case SDLK_SEMICOLON: return VK_OEM_1;
+    case SDLK_EQUALS: return VK_OEM_PLUS;
+    case SDLK_COMMA: return VK_OEM_COMMA;
+    case SDLK_MINUS: return VK_OEM_MINUS;
+    case SDLK_PERIOD: return VK_OEM_PERIOD;
+    case SDLK_SLASH: return VK_OEM_2;
+    case SDLK_BACKQUOTE: return VK_OEM_3;
+    case SDLK_LEFTBRACKET: return VK_OEM_4;
+    case SDLK_BACKSLASH: return VK_OEM_5;
+    case SDLK_RIGHTBRACKET: return VK_OEM_6;
+    case SDLK_QUOTE: return VK_OEM_7;
+    case SDLK_KP_MULTIPLY: return VK_MULTIPLY;
+    case SDLK_KP_PLUS: return VK_ADD;
+    case SDLK_KP_MINUS: return VK_SUBTRACT;
+    case SDLK_KP_PERIOD: return VK_DECIMAL;
+    case SDLK_KP_DIVIDE: return VK_DIVIDE;
+    case SDLK_INSERT: return VK_INSERT;
+    case SDLK_HOME: return VK_HOME;
+    case SDLK_END: return VK_END;
+    case SDLK_PAGEUP: return VK_PRIOR;
+    case SDLK_PAGEDOWN: return VK_NEXT;
     default: break;
     }
-    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return static_cast<WPARAM>(0x61 + (key - SDLK_KP_1));
-    if (key == SDLK_KP_0) return 0x60;
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return static_cast<WPARAM>(VK_NUMPAD0 + 1 + (key - SDLK_KP_1));
+    if (key == SDLK_KP_0) return VK_NUMPAD0;
     return 0;
 }
 
-// The character a key makes, as the keyboard's translation gives it.
-int CharacterOf(WPARAM vk, SDL_Keymod mods)
+// The characters of the punctuation keys on a US keyboard, without and with Shift.
+struct PunctuationKey {
+    WPARAM vk;
+    char plain;
+    char shifted;
+};
+constexpr PunctuationKey kPunctuationKeys[] = {
+    {VK_OEM_1, ';', ':'}, {VK_OEM_PLUS, '=', '+'}, {VK_OEM_COMMA, ',', '<'}, {VK_OEM_MINUS, '-', '_'},
+    {VK_OEM_PERIOD, '.', '>'}, {VK_OEM_2, '/', '?'}, {VK_OEM_3, '`', '~'}, {VK_OEM_4, '[', '{'},
+    {VK_OEM_5, '\\', '|'}, {VK_OEM_6, ']', '}'}, {VK_OEM_7, '\'', '"'},
+};
+
+// The character a key makes with these modifiers, as a US keyboard's
+// translation gives it; -1 for none.
+int CharacterOf(WPARAM vk, unsigned mods)
 {
     const bool shift = (mods & KMOD_SHIFT) != 0;
     const bool ctrl = (mods & KMOD_CTRL) != 0;
     if (vk >= 'A' && vk <= 'Z') {
         if (ctrl) return static_cast<int>(vk - 'A' + 1);
-        return static_cast<int>(shift ? vk : vk - 'A' + 'a');
+        const bool upper = shift != ((mods & KMOD_CAPS) != 0);
+        return static_cast<int>(upper ? vk : vk - 'A' + 'a');
     }
-    if (vk >= '0' && vk <= '9' && !ctrl && !shift) return static_cast<int>(vk);
-    if (vk >= 0x60 && vk <= 0x69) return static_cast<int>('0' + (vk - 0x60));
+    if (ctrl) {
+        // Only the bracket keys make control characters besides the letters.
+        switch (vk) {
+        case VK_OEM_4: return 0x1B;
+        case VK_OEM_5: return 0x1C;
+        case VK_OEM_6: return 0x1D;
+        default: break;
+        }
+    }
+    if (vk >= '0' && vk <= '9') {
+        if (ctrl) return -1;
+        return shift ? ")!@#$%^&*("[vk - '0'] : static_cast<int>(vk);
+    }
+    for (const PunctuationKey& k : kPunctuationKeys)
+        if (k.vk == vk) return ctrl ? -1 : (shift ? k.shifted : k.plain);
+    if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9) return static_cast<int>('0' + (vk - VK_NUMPAD0));
     switch (vk) {
     case VK_BACK: return 0x08;
     case VK_TAB: return 0x09;
     case VK_RETURN: return 0x0D;
     case VK_ESCAPE: return 0x1B;
     case VK_SPACE: return 0x20;
-    case 0xBC: return shift ? '<' : ',';
-    case 0xBD: return shift ? '_' : '-';
-    case 0xBE: return shift ? '>' : '.';
+    case VK_MULTIPLY: return '*';
+    case VK_ADD: return '+';
+    case VK_SUBTRACT: return '-';
+    case VK_DECIMAL: return '.';
+    case VK_DIVIDE: return '/';
     default: return -1;
     }
 }
+
+// Marks lPrivate of a key message that carries its key's modifiers.
+constexpr DWORD kKeyModifiersCarried = 0x80000000u;
 
 HWND FirstTopLevelWindow()
 {
     for (auto& [key, rec] : g_windows)
         if (!rec.Destroying && !rec.MessageOnly) return HandleOf(key);
     return nullptr;
+}
+
+// Input-method events wait in the queue among the key messages, so that
+// text typed on keys and text from the input method keep their order.
+constexpr UINT kQueuedImeEvent = 0xFFF0;  // never answered by PeekMessageA
+
+struct ImeEvent {
+    HWND Window;
+    bool Result;       // a finished text; otherwise the composition so far
+    std::string Text;  // UTF-8
+    int Cursor;        // characters into the composition
+};
+std::map<std::uint64_t, ImeEvent> g_imeEvents;
+std::uint64_t g_nextImeEvent = 1;
+
+void QueueImeEvent(Uint32 windowId, bool result, const char* text, int cursor)
+{
+    HWND w = FindBySdlId(windowId);
+    if (w == nullptr) w = FirstTopLevelWindow();
+    WindowRec* rec = Find(w);
+    if (rec == nullptr) return;
+    const std::uint64_t serial = g_nextImeEvent++;
+    g_imeEvents[serial] = ImeEvent{w, result, text, cursor};
+    PostTo(rec->ThreadId, MakeMessage(w, kQueuedImeEvent, static_cast<WPARAM>(serial), 0));
+}
+
+void DeliverImeEvent(WPARAM serial)
+{
+    auto it = g_imeEvents.find(serial);
+    if (it == g_imeEvents.end()) return;
+    const ImeEvent e = std::move(it->second);
+    g_imeEvents.erase(it);
+    // The markers of a destroyed window went with it.
+    for (auto k = g_imeEvents.begin(); k != g_imeEvents.end();)
+        k = Find(k->second.Window) == nullptr ? g_imeEvents.erase(k) : std::next(k);
+    const HWND w = e.Window;
+    if (Find(w) == nullptr || !ImeIsEnabled()) return;
+    if (!e.Result) {
+        if (e.Text.empty()) {
+            if (ImeIsComposing()) {
+                ImeStoreComposition("", 0);
+                ImeSetComposing(false);
+                SendMessageA(w, WM_IME_ENDCOMPOSITION, 0, 0);
+            }
+            return;
+        }
+        if (!ImeIsComposing()) {
+            ImeSetComposing(true);
+            SendMessageA(w, WM_IME_STARTCOMPOSITION, 0, 0);
+        }
+        ImeStoreComposition(e.Text.c_str(), e.Cursor);
+        SendMessageA(w, WM_IME_COMPOSITION, 0, static_cast<LPARAM>(GCS_COMPSTR | GCS_CURSORPOS));
+        return;
+    }
+    bool plain = true;
+    for (unsigned char c : e.Text)
+        if (c >= 0x80) plain = false;
+    // Plain characters reach the window as WM_CHAR from their keys; the
+    // rest is the input method's result.
+    if (plain && !ImeIsComposing()) return;
+    if (!ImeIsComposing()) SendMessageA(w, WM_IME_STARTCOMPOSITION, 0, 0);
+    ImeSetComposing(false);
+    ImeStoreResult(e.Text.c_str());
+    ImeStoreComposition("", 0);
+    SendMessageA(w, WM_IME_COMPOSITION, 0, static_cast<LPARAM>(GCS_RESULTSTR | GCS_COMPSTR));
+    SendMessageA(w, WM_IME_ENDCOMPOSITION, 0, 0);
+}
+
+// In full screen the screen is the mode's picture, scaled to fit the window
+// and centred between black bands as the presenter shows it: a point of the
+// window in the picture's pixels, held inside the picture.
+void WindowPointToPicture(const WindowRec& rec, int* x, int* y)
+{
+    const DisplayMode mode = GetVirtualDisplayMode();
+    int ww = 0;
+    int wh = 0;
+    SDL_GetWindowSize(rec.Sdl, &ww, &wh);
+    if (mode.width <= 0 || mode.height <= 0 || ww <= 0 || wh <= 0) return;
+    const double sx = static_cast<double>(ww) / mode.width;
+    const double sy = static_cast<double>(wh) / mode.height;
+    const double scale = sx < sy ? sx : sy;
+    const double left = (ww - std::floor(mode.width * scale)) / 2;
+    const double top = (wh - std::floor(mode.height * scale)) / 2;
+    const int px = static_cast<int>(std::floor((*x - std::floor(left)) / scale));
+    const int py = static_cast<int>(std::floor((*y - std::floor(top)) / scale));
+    *x = px < 0 ? 0 : (px >= mode.width ? mode.width - 1 : px);
+    *y = py < 0 ? 0 : (py >= mode.height ? mode.height - 1 : py);
 }
 
 void TranslateSdlEvent(const SDL_Event& e)
@@ -360,10 +568,9 @@ void TranslateSdlEvent(const SDL_Event& e)
             break;
         case SDL_WINDOWEVENT_MOVED:
             if (rec->FullScreen) break;
-            rec->ClientX = e.window.data1;
-            rec->ClientY = e.window.data2;
+            ReadClientOrigin(rec->Sdl, &rec->ClientX, &rec->ClientY);
             PublishClientRect(w);
-            SendMessageA(w, WM_MOVE, 0, MakeLParam(e.window.data1, e.window.data2));
+            SendMessageA(w, WM_MOVE, 0, MakeLParam(rec->ClientX, rec->ClientY));
             break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
             if (rec->FullScreen) {
@@ -407,47 +614,19 @@ void TranslateSdlEvent(const SDL_Event& e)
         UINT message = down ? (alt ? WM_SYSKEYDOWN : WM_KEYDOWN) : (alt ? WM_SYSKEYUP : WM_KEYUP);
         LPARAM lParam = 1 | (static_cast<LPARAM>(e.key.keysym.scancode & 0xFF) << 16);
         if (!down) lParam |= static_cast<LPARAM>(0xC0000000u);
-        PostInput(w, message, vk, lParam);
+        WindowRec* rec = Find(w);
+        if (rec == nullptr) break;
+        MSG m = MakeMessage(w, message, vk, lParam);
+        m.lPrivate = kKeyModifiersCarried | e.key.keysym.mod;
+        PostTo(rec->ThreadId, m);
         break;
     }
-    case SDL_TEXTEDITING: {
-        HWND w = FindBySdlId(e.edit.windowID);
-        if (w == nullptr) w = FirstTopLevelWindow();
-        if (w == nullptr || !ImeIsEnabled()) break;
-        if (e.edit.text[0] == '\0') {
-            if (ImeIsComposing()) {
-                ImeStoreComposition("", 0);
-                ImeSetComposing(false);
-                SendMessageA(w, WM_IME_ENDCOMPOSITION, 0, 0);
-            }
-            break;
-        }
-        if (!ImeIsComposing()) {
-            ImeSetComposing(true);
-            SendMessageA(w, WM_IME_STARTCOMPOSITION, 0, 0);
-        }
-        ImeStoreComposition(e.edit.text, e.edit.start);
-        SendMessageA(w, WM_IME_COMPOSITION, 0, static_cast<LPARAM>(GCS_COMPSTR | GCS_CURSORPOS));
+    case SDL_TEXTEDITING:
+        QueueImeEvent(e.edit.windowID, false, e.edit.text, e.edit.start);
         break;
-    }
-    case SDL_TEXTINPUT: {
-        HWND w = FindBySdlId(e.text.windowID);
-        if (w == nullptr) w = FirstTopLevelWindow();
-        if (w == nullptr || !ImeIsEnabled()) break;
-        bool plain = true;
-        for (const char* c = e.text.text; *c != '\0'; ++c)
-            if (static_cast<unsigned char>(*c) >= 0x80) plain = false;
-        // Plain characters reach the window as WM_CHAR from their keys; the
-        // rest is the input method's result.
-        if (plain && !ImeIsComposing()) break;
-        if (!ImeIsComposing()) SendMessageA(w, WM_IME_STARTCOMPOSITION, 0, 0);
-        ImeSetComposing(false);
-        ImeStoreResult(e.text.text);
-        ImeStoreComposition("", 0);
-        SendMessageA(w, WM_IME_COMPOSITION, 0, static_cast<LPARAM>(GCS_RESULTSTR | GCS_COMPSTR));
-        SendMessageA(w, WM_IME_ENDCOMPOSITION, 0, 0);
+    case SDL_TEXTINPUT:
+        QueueImeEvent(e.text.windowID, true, e.text.text, 0);
         break;
-    }
     case SDL_DROPBEGIN:
         g_dropNames.clear();
         break;
@@ -848,11 +1027,18 @@ BOOL PeekMessageA(MSG* message, HWND window, UINT, UINT, UINT remove)
     PumpSdlEvents();
     const DWORD thread = GetCurrentThreadId();
     auto& queue = g_queues[thread];
-    for (auto it = queue.begin(); it != queue.end(); ++it) {
-        if (!Matches(*it, window)) continue;
-        *message = *it;
-        if (remove & PM_REMOVE) queue.erase(it);
-        return TRUE;
+    for (;;) {
+        auto it = std::find_if(queue.begin(), queue.end(), [&](const MSG& m) { return Matches(m, window); });
+        if (it == queue.end()) break;
+        if (it->message != kQueuedImeEvent) {
+            *message = *it;
+            if (remove & PM_REMOVE) queue.erase(it);
+            return TRUE;
+        }
+        // Its messages are sent now, in their place among the posted ones.
+        const WPARAM serial = it->wParam;
+        queue.erase(it);
+        DeliverImeEvent(serial);
     }
     if (window == reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1))) return FALSE;
     // Paint and timer messages only when nothing is posted.
@@ -878,7 +1064,10 @@ BOOL TranslateMessage(const MSG* message)
 {
     if (message == nullptr) return FALSE;
     if (message->message != WM_KEYDOWN && message->message != WM_SYSKEYDOWN) return FALSE;
-    int c = CharacterOf(message->wParam, g_videoReady ? SDL_GetModState() : KMOD_NONE);
+    // A message made by hand has no key event: the keyboard's state now stands in.
+    const unsigned mods = (message->lPrivate & kKeyModifiersCarried) != 0 ? (message->lPrivate & 0xFFFF)
+                                                                           : (g_videoReady ? SDL_GetModState() : 0);
+    int c = CharacterOf(message->wParam, mods);
     if (c < 0) return FALSE;
     std::lock_guard<std::recursive_mutex> lock(g_mutex);
     WindowRec* rec = Find(message->hwnd);
@@ -969,7 +1158,9 @@ BOOL GetCursorPos(POINT* point)
     int y = 0;
     if (g_videoReady) SDL_GetMouseState(&x, &y);
     const WindowRec* rec = Find(g_presented);
-    if (rec != nullptr) {
+    if (rec != nullptr && rec->FullScreen) {
+        WindowPointToPicture(*rec, &x, &y);
+    } else if (rec != nullptr) {
         x += rec->ClientX;
         y += rec->ClientY;
     }

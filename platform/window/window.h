@@ -134,6 +134,10 @@ struct MSG {
     LPARAM lParam;
     DWORD time;
     POINT pt;
+    // The layer's own: a key message made from a keyboard event carries the
+    // modifiers held with that key, so its character does not depend on how
+    // late it is translated.
+    DWORD lPrivate = 0;
 };
 
 struct WNDCLASSA {
@@ -204,7 +208,8 @@ void PostQuitMessage(int exitCode);
 // window null: any message of the calling thread; (HWND)-1: thread messages
 // only; else that window's. Only PM_REMOVE and PM_NOREMOVE; no range filter.
 BOOL PeekMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT remove);
-// Makes WM_CHAR / WM_SYSCHAR from key messages; TRUE when it did.
+// Makes WM_CHAR / WM_SYSCHAR from key messages, as a US keyboard gives them
+// (Shift and Caps Lock as they were with the key); TRUE when it did.
 BOOL TranslateMessage(const MSG* message);
 LRESULT DispatchMessageA(const MSG* message);
 int TranslateAcceleratorA(HWND window, HACCEL table, MSG* message);
@@ -217,7 +222,8 @@ BOOL KillTimer(HWND window, std::uintptr_t id);
 int ShowCursor(BOOL show);
 HCURSOR SetCursor(HCURSOR cursor);
 // The pointer in screen coordinates: its place in the presented window plus
-// that window's client origin.
+// that window's client origin; in full screen, the pixel of the mode's picture
+// under it.
 BOOL GetCursorPos(POINT* point);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HICON LoadIconA(HINSTANCE instance, LPCSTR name);

@@ -7,6 +7,7 @@
 #include <SDL_keycode.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -31,6 +32,28 @@ protected:
         PumpMessages();
     }
     static std::string Text(int handle) { return GetKeyInputRecord(handle)->Buffer; }
+    // Queues the keys of a US keyboard that type `c`, with Shift as it needs
+    // and Caps Lock as held; nothing is pumped.
+    void QueueTyped(char c, int capsLock = 0)
+    {
+        static const char shifted[] = "~!@#$%^&*()_+{}|:\"<>?";
+        static const char plain[] = "`1234567890-=[]\\;',./";
+        int key = static_cast<unsigned char>(c);
+        int mods = capsLock;
+        if (c >= 'A' && c <= 'Z') {
+            key = c - 'A' + 'a';
+            mods |= capsLock != 0 ? 0 : KMOD_LSHIFT;
+        } else if (c >= 'a' && c <= 'z') {
+            mods |= capsLock != 0 ? KMOD_LSHIFT : 0;
+        } else if (const char* s = std::strchr(shifted, c); s != nullptr && c != '\0') {
+            key = static_cast<unsigned char>(plain[s - shifted]);
+            mods |= KMOD_LSHIFT;
+        }
+        if ((mods & KMOD_LSHIFT) != 0) SimulateSdlKey(window, SDLK_LSHIFT, mods, true);
+        SimulateSdlKey(window, key, mods, true);
+        SimulateSdlKey(window, key, mods, false);
+        if ((mods & KMOD_LSHIFT) != 0) SimulateSdlKey(window, SDLK_LSHIFT, mods & ~KMOD_LSHIFT, false);
+    }
 };
 
 } // namespace
@@ -186,5 +209,32 @@ TEST_F(TextInputTest, CompositionAndResultArriveOnlyWhileTheImeIsOn)
     UpdateTextInput();
     EXPECT_EQ(Text(h), "亜い");
     EXPECT_EQ(GetKeyInputRecord(h)->Length, 4);
+    SetImeEnabled(0);
+}
+
+TEST_F(TextInputTest, KeysQueuedBeforeOnePumpTypeExactlyWhatTheyPressed)
+{
+    // A whole frame of keys arrives in one pump: each key's character comes
+    // from the modifiers held with it, not from the keyboard's state after it.
+    const int h = CreateKeyInputHandle(400, 0, 0, 0);
+    SetImeEnabled(1);
+    std::string want;
+    for (char c : std::string("Hello World 123")) QueueTyped(c);
+    want += "Hello World 123";
+    for (int c = 0x20; c < 0x7F; ++c) QueueTyped(static_cast<char>(c));
+    for (int c = 0x20; c < 0x7F; ++c) want.push_back(static_cast<char>(c));
+    SimulateSdlTextInput(window, Utf8(u8"亜い"));
+    want += "亜い";
+    SimulateSdlKey(window, SDLK_CAPSLOCK, KMOD_CAPS, true);
+    SimulateSdlKey(window, SDLK_CAPSLOCK, KMOD_CAPS, false);
+    for (char c : std::string("aB1;")) QueueTyped(c, KMOD_CAPS);
+    want += "aB1;";
+    SimulateSdlKey(window, SDLK_CAPSLOCK, 0, true);
+    SimulateSdlKey(window, SDLK_CAPSLOCK, 0, false);
+    QueueTyped('z');
+    want += "z";
+    PumpMessages();
+    UpdateTextInput();
+    EXPECT_EQ(Text(h), want);
     SetImeEnabled(0);
 }

@@ -1,7 +1,9 @@
+#include "platform/display/display.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/clock.h"
 #include "platform/window/window.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -147,6 +149,75 @@ TEST_F(WindowLayerTest, FindWindowSeesTheClassInThisProcess)
 {
     EXPECT_EQ(FindWindowA("layertest", nullptr), window);
     EXPECT_EQ(FindWindowA("NoSuchClass", nullptr), nullptr);
+}
+
+TEST_F(WindowLayerTest, InFullScreenTheCursorReadsInThePicturesPixels)
+{
+    SDL_Window* sdl = GetSdlWindowOfHandle(window);
+    ASSERT_NE(sdl, nullptr);
+    ShowWindow(window, SW_SHOW);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    SDL_WarpMouseInWindow(sdl, 10, 20);
+    POINT p{};
+    ASSERT_TRUE(GetCursorPos(&p));
+    EXPECT_EQ(p.x, origin.x + 10);
+    EXPECT_EQ(p.y, origin.y + 20);
+
+    // 640 x 400 on the 1024 x 768 desktop: scaled by 1.6 between bands of 64.
+    ASSERT_TRUE(SetVirtualDisplayMode(DisplayMode{640, 400, 32, 0}));
+    ASSERT_TRUE(IsWindowFullScreen(window));
+    int w = 0;
+    int h = 0;
+    SDL_GetWindowSize(sdl, &w, &h);
+    ASSERT_EQ(w, 1024);
+    ASSERT_EQ(h, 768);
+    struct Case {
+        int wx, wy;
+        LONG x, y;
+    };
+    const Case cases[] = {
+        {0, 64, 0, 0}, {512, 384, 320, 200}, {1023, 703, 639, 399}, {512, 10, 320, 0}, {1023, 767, 639, 399},
+    };
+    for (const Case& c : cases) {
+        SDL_WarpMouseInWindow(sdl, c.wx, c.wy);
+        ASSERT_TRUE(GetCursorPos(&p));
+        EXPECT_EQ(p.x, c.x) << c.wx << "," << c.wy;
+        EXPECT_EQ(p.y, c.y) << c.wx << "," << c.wy;
+    }
+    RestoreVirtualDisplayMode();
+    EXPECT_FALSE(IsWindowFullScreen(window));
+}
+
+TEST_F(WindowLayerTest, BackFromFullScreenTheClientAreaIsWhereTheWindowIs)
+{
+    SDL_Window* sdl = GetSdlWindowOfHandle(window);
+    ASSERT_NE(sdl, nullptr);
+    ShowWindow(window, SW_SHOW);
+    ASSERT_TRUE(SetVirtualDisplayMode(DisplayMode{640, 480, 32, 0}));
+    RestoreVirtualDisplayMode();
+    ASSERT_FALSE(IsWindowFullScreen(window));
+    int x = 0;
+    int y = 0;
+    SDL_GetWindowPosition(sdl, &x, &y);
+    // Under a window manager SDL then reports the frame's origin, not the
+    // client area's.
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = SDL_WINDOWEVENT_MOVED;
+    e.window.windowID = SDL_GetWindowID(sdl);
+    e.window.data1 = x - 1;
+    e.window.data2 = y - 20;
+    SDL_PushEvent(&e);
+    MSG m;
+    while (Next(&m)) DispatchMessageA(&m);
+    const RECT shown = GetDisplayClientRect();
+    EXPECT_EQ(shown.left, x);
+    EXPECT_EQ(shown.top, y);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    EXPECT_EQ(origin.x, x);
+    EXPECT_EQ(origin.y, y);
 }
 
 TEST(CursorCount, ShowCursorCountsUpAndDown)
