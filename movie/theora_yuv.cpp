@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "graphics/screen.h"
+#include "movie/theora_yuv_simd.h"
 
 namespace {
 
@@ -46,11 +47,11 @@ int InitTheoraColorTables()
 {
     for (int v = CLAMP_LOW; v < CLAMP_LOW + 1280; ++v) g_clamp[v - CLAMP_LOW] = ClampInt(v);
     for (int i = 0; i < 256; ++i) {
-        g_luma[i] = 19070 * (i - 16);
-        g_redFromCr[i] = 26148 * (i - 128);
-        g_greenFromCb[i] = -6406 * (i - 128);
-        g_greenFromCr[i] = -13320 * (i - 128);
-        g_blueFromCb[i] = 33062 * (i - 128);
+        g_luma[i] = THEORA_LUMA * (i - 16);
+        g_redFromCr[i] = THEORA_RED_FROM_CR * (i - 128);
+        g_greenFromCb[i] = THEORA_GREEN_FROM_CB * (i - 128);
+        g_greenFromCr[i] = THEORA_GREEN_FROM_CR * (i - 128);
+        g_blueFromCb[i] = THEORA_BLUE_FROM_CB * (i - 128);
     }
     return 0;
 }
@@ -61,27 +62,57 @@ bool IsTheoraFrame420(const FRAMESTOCK* frame)
            frame->ChromaPhaseY == 0 && frame->YWidth == 2 * frame->UVWidth && frame->YHeight == 2 * frame->UVHeight;
 }
 
-void ConvertTheoraFrameFixed(const FRAMESTOCK* frame, GraphImage* image)
+namespace {
+
+// The table loop over the blocks [from, rows.Blocks) of a row pair.
+void ConvertRowPairFromTables(const Theora420RowPair& rows, int from)
 {
-    BYTE* pixels = static_cast<BYTE*>(image->Pixels);
-    for (int by = 0; by < frame->YHeight / 2; ++by) {
-        const BYTE* cb = frame->PlaneU + static_cast<std::ptrdiff_t>(by) * frame->UVStride;
-        const BYTE* cr = frame->PlaneV + static_cast<std::ptrdiff_t>(by) * frame->UVStride;
+    const BYTE* luma[2] = {rows.Luma0, rows.Luma1};
+    BYTE* out[2] = {rows.Out0, rows.Out1};
+    for (int bx = from; bx < rows.Blocks; ++bx) {
+        const std::int32_t red = g_redFromCr[rows.Cr[bx]];
+        const std::int32_t green = g_greenFromCb[rows.Cb[bx]] + g_greenFromCr[rows.Cr[bx]];
+        const std::int32_t blue = g_blueFromCb[rows.Cb[bx]];
         for (int row = 0; row < 2; ++row) {
-            const int y = by * 2 + row;
-            const BYTE* luma = frame->PlaneY + static_cast<std::ptrdiff_t>(y) * frame->YStride;
-            BYTE* out = pixels + static_cast<std::ptrdiff_t>(y) * image->Pitch;
-            for (int bx = 0; bx < frame->YWidth / 2; ++bx) {
-                const std::int32_t red = g_redFromCr[cr[bx]];
-                const std::int32_t green = g_greenFromCb[cb[bx]] + g_greenFromCr[cr[bx]];
-                const std::int32_t blue = g_blueFromCb[cb[bx]];
-                for (int k = 0; k < 2; ++k) {
-                    const std::int32_t l = g_luma[luma[bx * 2 + k]];
-                    PutPixel(out + (bx * 2 + k) * 4, Clamp((l + red) / 16384), Clamp((l + green) / 16384),
-                             Clamp((l + blue) / 16384));
-                }
+            for (int k = 0; k < 2; ++k) {
+                const std::int32_t l = g_luma[luma[row][bx * 2 + k]];
+                PutPixel(out[row] + (bx * 2 + k) * 4, Clamp((l + red) / 16384), Clamp((l + green) / 16384),
+                         Clamp((l + blue) / 16384));
             }
         }
+    }
+}
+
+} // namespace
+
+void ConvertTheoraFrameFixed(const FRAMESTOCK* frame, GraphImage* image, IsaLevel isa)
+{
+    isa = softrender::UsableIsaLevel(isa);
+    BYTE* pixels = static_cast<BYTE*>(image->Pixels);
+    for (int by = 0; by < frame->YHeight / 2; ++by) {
+        const std::ptrdiff_t y = static_cast<std::ptrdiff_t>(by) * 2;
+        Theora420RowPair rows;
+        rows.Luma0 = frame->PlaneY + y * frame->YStride;
+        rows.Luma1 = rows.Luma0 + frame->YStride;
+        rows.Cb = frame->PlaneU + static_cast<std::ptrdiff_t>(by) * frame->UVStride;
+        rows.Cr = frame->PlaneV + static_cast<std::ptrdiff_t>(by) * frame->UVStride;
+        rows.Out0 = pixels + y * image->Pitch;
+        rows.Out1 = rows.Out0 + image->Pitch;
+        rows.Blocks = frame->YWidth / 2;
+        int done = 0;
+        if (isa == IsaLevel::Avx2) done = ConvertTheoraRowPairAvx2(rows);
+        if (isa != IsaLevel::Portable) {
+            Theora420RowPair rest = rows;
+            rest.Luma0 += 2 * done;
+            rest.Luma1 += 2 * done;
+            rest.Cb += done;
+            rest.Cr += done;
+            rest.Out0 += 8 * done;
+            rest.Out1 += 8 * done;
+            rest.Blocks -= done;
+            done += ConvertTheoraRowPairSse2(rest);
+        }
+        ConvertRowPairFromTables(rows, done);
     }
 }
 

@@ -4,11 +4,15 @@
 #pragma once
 
 #include "movie/theora.h"
+#include "softrender/simd/isa.h"
 
 // Fixed-point path: a 4:2:0 picture of even size whose chroma starts on its
-// first pixel; table look-ups once per 2 x 2 block.
+// first pixel. Vector loops up to the given level (lowered to what the
+// processor has), table look-ups once per 2 x 2 block for what remains;
+// every level gives the same bytes.
 bool IsTheoraFrame420(const FRAMESTOCK* frame);
-void ConvertTheoraFrameFixed(const FRAMESTOCK* frame, GraphImage* image);
+void ConvertTheoraFrameFixed(const FRAMESTOCK* frame, GraphImage* image,
+                             IsaLevel isa = softrender::HostIsaLevel());
 // Floating-point path for every other layout, each pixel with its own chroma.
 void ConvertTheoraFrameFloat(const FRAMESTOCK* frame, GraphImage* image);
 

@@ -153,6 +153,44 @@ TEST_F(TheoraYuv, BothPathsFollowTheirFormulasOverTheWholeRange)
     }
 }
 
+TEST_F(TheoraYuv, FixedPathGivesTheSameBytesAtEveryInstructionSetOnEveryTriple)
+{
+    // 267 blocks a row: every (cb, cr) pair once per 256 x 256 of them, and
+    // 11 blocks past them that the vector loops leave to the tables. Over 64
+    // passes each block's four pixels take every luma value.
+    const int blocks = 256 + 11;
+    const int w = 2 * blocks;
+    const int h = 512;
+    Picture p(w, h, 1, 1);
+    ASSERT_TRUE(IsTheoraFrame420(&p.entry));
+    for (int by = 0; by < h / 2; ++by) {
+        for (int bx = 0; bx < blocks; ++bx) {
+            p.u[static_cast<std::size_t>(by * p.entry.UVStride + bx)] = static_cast<BYTE>(bx);
+            p.v[static_cast<std::size_t>(by * p.entry.UVStride + bx)] = static_cast<BYTE>(by);
+        }
+    }
+    const int pitch = w * 4 + 16;
+    Image tables(w, h, pitch);
+    Image sse2(w, h, pitch);
+    Image avx2(w, h, pitch);
+    for (int pass = 0; pass < 64; ++pass) {
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                p.y[static_cast<std::size_t>(y * w + x)] = static_cast<BYTE>(pass * 4 + (y % 2) * 2 + x % 2);
+            }
+        }
+        ConvertTheoraFrameFixed(&p.entry, &tables.image, IsaLevel::Portable);
+        ConvertTheoraFrameFixed(&p.entry, &sse2.image, IsaLevel::Sse2);
+        ConvertTheoraFrameFixed(&p.entry, &avx2.image, IsaLevel::Avx2);
+        ASSERT_EQ(tables.At(2 * 200 + 1, 2 * 100 + 1), FixedFormula(pass * 4 + 3, 200, 100));
+        ASSERT_TRUE(sse2.pixels == tables.pixels) << "pass " << pass;
+        ASSERT_TRUE(avx2.pixels == tables.pixels) << "pass " << pass;
+    }
+    // The row padding stays as it was.
+    EXPECT_EQ(avx2.pixels[static_cast<std::size_t>(w * 4)], 0xEE);
+    EXPECT_EQ(avx2.pixels[static_cast<std::size_t>((h - 1) * pitch + w * 4 + 15)], 0xEE);
+}
+
 TEST_F(TheoraYuv, FloatPathTakesEachLayoutsOwnChroma)
 {
     struct Layout {
