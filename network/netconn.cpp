@@ -117,43 +117,89 @@ int SendFromRing(NETCONN* c, std::uint32_t limit)
     });
 }
 
-// The receive loop proper, with the busy flag held; 0 or -1.
-int ReceiveMessages(NETCONN* c)
+// The bytes one receive pass takes at most: a peer that sends without pause
+// cannot hold the main thread, and the ring grows only with what arrived.
+constexpr int kReceivePassBytes = 32 * 1024;
+// Payloads at least this long are received straight into the ring; shorter
+// messages come many to one recv through the scratch block.
+constexpr std::uint32_t kDirectReceive = 4096;
+unsigned char g_receiveScratch[kReceivePassBytes];
+
+int FailReceive(NETCONN* c, std::uint32_t length)
 {
-    for (;;) {
+    WriteLogFormat("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %u byte)", length);
+    c->ErrorFlag = 1;
+    return -1;
+}
+
+// Splits received stream bytes into headers and payload: 0, or -1 after a
+// prefix beyond the message limit or a ring that could not grow.
+int TakeStreamBytes(NETCONN* c, const unsigned char* at, int count)
+{
+    while (count > 0) {
         if (c->RecvRemainder == 0) {
-            unsigned char header[4];
-            if (recv(c->Socket, reinterpret_cast<char*>(header), 4, MSG_PEEK) < 4) return 0;
-            if (recv(c->Socket, reinterpret_cast<char*>(header), 4, 0) < 4) {
-                // A stream never gives less than a peek showed; the framing is lost.
-                c->ErrorFlag = 1;
-                return -1;
+            while (count > 0 && c->RecvHeaderHave < 4) {
+                c->RecvHeader[c->RecvHeaderHave++] = *at++;
+                --count;
             }
-            const std::uint32_t length = DecodeLength(header);
-            // The ring grows to hold the whole message before it arrives, so
-            // a peer's prefix is capped before any storage is sized by it.
-            if (length > NETWORK_MESSAGE_LIMIT || ReserveRingBuffer(&c->RecvRing, static_cast<int>(length)) == -1) {
-                WriteLogFormat("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %u byte)", length);
-                c->ErrorFlag = 1;
-                return -1;
-            }
+            if (c->RecvHeaderHave < 4) return 0;
+            c->RecvHeaderHave = 0;
+            const std::uint32_t length = DecodeLength(c->RecvHeader);
+            if (length > NETWORK_MESSAGE_LIMIT) return FailReceive(c, length);
             c->RecvRemainder = length;
             c->RecvMessageSize = length;
-            if (length == 0) {
-                PumpNetWork(0);
-                return 0;
-            }
+            continue;
         }
-        WrapRingBufferOffsets(&c->RecvRing);
-        const int count = ReceiveIntoRing(c, c->RecvRemainder);
-        if (count < 0) return 0;
-        c->RecvRing.Held += count;
-        c->RecvRemainder -= static_cast<std::uint32_t>(count);
+        const int take = c->RecvRemainder < static_cast<std::uint32_t>(count) ? static_cast<int>(c->RecvRemainder) : count;
+        if (AppendRingBuffer(&c->RecvRing, at, take) == -1) return FailReceive(c, c->RecvMessageSize);
+        at += take;
+        count -= take;
+        c->RecvRemainder -= static_cast<std::uint32_t>(take);
         if (c->RecvRemainder == 0) c->CompleteBytes += static_cast<int>(c->RecvMessageSize);
-        PumpNetWork(0);
-        if (count == 0 || c->RecvRemainder != 0) return 0;
     }
+    return 0;
 }
+
+// The receive pass proper, with the busy flag held; 0 or -1. It ends when
+// the socket has nothing more or the pass has taken its share.
+int ReceiveMessages(NETCONN* c)
+{
+    int budget = kReceivePassBytes;
+    while (budget > 0) {
+        if (c->RecvRemainder >= kDirectReceive) {
+            const int want = c->RecvRemainder < static_cast<std::uint32_t>(budget) ? static_cast<int>(c->RecvRemainder) : budget;
+            if (ReserveRingBuffer(&c->RecvRing, want) == -1) return FailReceive(c, c->RecvMessageSize);
+            WrapRingBufferOffsets(&c->RecvRing);
+            const int count = ReceiveIntoRing(c, static_cast<std::uint32_t>(want));
+            if (count <= 0) return 0;
+            c->RecvRing.Held += count;
+            c->RecvRemainder -= static_cast<std::uint32_t>(count);
+            if (c->RecvRemainder == 0) c->CompleteBytes += static_cast<int>(c->RecvMessageSize);
+            budget -= count;
+            if (count < want) return 0;
+            continue;
+        }
+        const int count = recv(c->Socket, reinterpret_cast<char*>(g_receiveScratch), budget, 0);
+        if (count <= 0) return 0;
+        if (TakeStreamBytes(c, g_receiveScratch, count) == -1) return -1;
+        if (count < budget) return 0;
+        budget -= count;
+    }
+    return 0;
+}
+
+// Moves `count` sent bytes out of the send ring.
+void DropSentBytes(BYTERING& r, int count)
+{
+    WrapRingBufferOffsets(&r);
+    r.ReadOffset += count;
+    if (r.ReadOffset > r.Capacity) r.ReadOffset -= r.Capacity;
+    r.Held -= count;
+}
+
+// A message this short goes out with its header in one send.
+constexpr int kGatheredSend = 8 * 1024;
+unsigned char g_sendGather[4 + kGatheredSend];
 
 // A short send does not end the pass: only a send that would block makes
 // the socket layer report room again, so the pass goes on until one does.
@@ -171,7 +217,14 @@ void SendMessages(NETCONN* c)
             // Everything queued now is one message.
             c->SendRemainder = static_cast<std::uint32_t>(c->SendRing.Held);
             EncodeLength(c->SendRemainder, c->SendHeader);
-            const int n = send(c->Socket, reinterpret_cast<const char*>(c->SendHeader), 4, 0);
+            int n = 0;
+            if (c->SendRing.Held <= kGatheredSend) {
+                std::memcpy(g_sendGather, c->SendHeader, 4);
+                ReadRingBuffer(&c->SendRing, g_sendGather + 4, c->SendRing.Held, 1);
+                n = send(c->Socket, reinterpret_cast<const char*>(g_sendGather), 4 + c->SendRing.Held, 0);
+            } else {
+                n = send(c->Socket, reinterpret_cast<const char*>(c->SendHeader), 4, 0);
+            }
             if (n < 0) {
                 c->SendRemainder = 0;
                 return;
@@ -180,13 +233,18 @@ void SendMessages(NETCONN* c)
                 c->HeaderRemainder = 4 - n;
                 continue;
             }
+            if (n > 4) {
+                DropSentBytes(c->SendRing, n - 4);
+                c->SendRemainder -= static_cast<std::uint32_t>(n - 4);
+                if (c->SendRing.Held == 0) return;
+                continue;
+            }
         }
         WrapRingBufferOffsets(&c->SendRing);
         const int count = SendFromRing(c, c->SendRemainder);
         if (count < 0) return;
         c->SendRing.Held -= count;
         c->SendRemainder -= static_cast<std::uint32_t>(count);
-        PumpNetWork(0);
         if (count == 0 || c->SendRing.Held == 0) return;
     }
 }

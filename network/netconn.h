@@ -24,6 +24,8 @@ struct NETCONN {
     int CheckValue;
     SOCKET Socket;            // INVALID_SOCKET when none
     std::uint32_t RecvRemainder;   // bytes of the incoming message still to come; 0: a header is due
+    unsigned char RecvHeader[4];   // the header's bytes taken so far, while a header is due
+    int RecvHeaderHave;
     BYTERING RecvRing;
     std::uint32_t RecvMessageSize;
     int CompleteBytes;

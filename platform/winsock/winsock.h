@@ -114,3 +114,6 @@ void PollSocketSelections();
 
 // Test hook: the number of sockets the layer holds open.
 int GetOpenSocketCount();
+// Test hook: the socket records the polls have looked at since the process
+// started, a measure of their work.
+long long GetSocketPollVisitCount();
