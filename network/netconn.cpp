@@ -12,6 +12,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <unordered_map>
 
 NETWORKSTATE NetWorkState;
 
@@ -19,6 +20,18 @@ namespace {
 
 int g_recvBusy = 0;
 int g_sendBusy = 0;
+// A notification was refused while its side was busy.
+bool g_missedDue = false;
+int g_pollHolds = 0;
+// Pumps with mode 0 in a row whose poll was skipped.
+int g_skippedPolls = 0;
+// A run of pumps with mode 0 (the data operations') polls the sockets on
+// every fourth while the polls find nothing: each operation moves its own
+// connection's bytes directly, and the pump with mode 1 always polls.
+constexpr int kQuietPollInterval = 4;
+// The handle of each socket on the connection list, so a notification finds
+// its connection without a walk over all of them.
+std::unordered_map<SOCKET, int> g_handleOfSocket;
 // While the network shuts down, every close shares one deadline.
 bool g_sharedDeadline = false;
 DWORD g_deadline = 0;
@@ -67,7 +80,10 @@ NETCONN* NewRecord(int slot)
 void DiscardRecord(NETCONN* c, int slot, bool linked)
 {
     if (linked) UnlinkListNode(&c->Node);
-    if (c->Socket != INVALID_SOCKET) closesocket(c->Socket);
+    if (c->Socket != INVALID_SOCKET) {
+        g_handleOfSocket.erase(c->Socket);
+        closesocket(c->Socket);
+    }
     ReleaseRingBuffer(&c->RecvRing);
     ReleaseRingBuffer(&c->SendRing);
     c->UsedFlag = 0;
@@ -119,7 +135,12 @@ int SendFromRing(NETCONN* c, std::uint32_t limit)
 
 // The bytes one receive pass takes at most: a peer that sends without pause
 // cannot hold the main thread, and the ring grows only with what arrived.
-constexpr int kReceivePassBytes = 32 * 1024;
+constexpr int kReceivePassBytes = 64 * 1024;
+// While this much of complete messages waits unread, the socket is left to
+// hold the rest and the peer is slowed by the stream's own flow control.
+// It is no less than the largest message, so a reader waiting for whole
+// messages always gets them.
+constexpr int kUnreadLimit = 1 << 20;
 // Payloads at least this long are received straight into the ring; shorter
 // messages come many to one recv through the scratch block.
 constexpr std::uint32_t kDirectReceive = 4096;
@@ -129,6 +150,7 @@ int FailReceive(NETCONN* c, std::uint32_t length)
 {
     WriteLogFormat("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %u byte)", length);
     c->ErrorFlag = 1;
+    NetWorkState.CloseCheckDue = 1;
     return -1;
 }
 
@@ -165,7 +187,7 @@ int TakeStreamBytes(NETCONN* c, const unsigned char* at, int count)
 int ReceiveMessages(NETCONN* c)
 {
     int budget = kReceivePassBytes;
-    while (budget > 0) {
+    while (budget > 0 && c->CompleteBytes < kUnreadLimit) {
         if (c->RecvRemainder >= kDirectReceive) {
             const int want = c->RecvRemainder < static_cast<std::uint32_t>(budget) ? static_cast<int>(c->RecvRemainder) : budget;
             if (ReserveRingBuffer(&c->RecvRing, want) == -1) return FailReceive(c, c->RecvMessageSize);
@@ -278,19 +300,23 @@ LRESULT NetWorkWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 void TakeUpRefused()
 {
     NETWORKSTATE& n = NetWorkState;
-    for (LISTNODE* node = n.ListFirst.Next; node != nullptr && node->Next != nullptr;) {
-        LISTNODE* next = node->Next;
-        const int handle = node->Handle;
-        auto* c = static_cast<NETCONN*>(node->Data);
-        if (c->MissedRead && g_recvBusy == 0) {
-            c->MissedRead = 0;
-            RecvSocket(handle);
+    if (g_missedDue && (g_recvBusy == 0 || g_sendBusy == 0)) {
+        g_missedDue = false;
+        for (LISTNODE* node = n.ListFirst.Next; node != nullptr && node->Next != nullptr;) {
+            LISTNODE* next = node->Next;
+            const int handle = node->Handle;
+            auto* c = static_cast<NETCONN*>(node->Data);
+            if (c->MissedRead && g_recvBusy == 0) {
+                c->MissedRead = 0;
+                RecvSocket(handle);
+            }
+            if (GetNetConn(handle) == c && c->MissedWrite && g_sendBusy == 0) {
+                c->MissedWrite = 0;
+                SendSocket(handle);
+            }
+            if (GetNetConn(handle) == c && (c->MissedRead || c->MissedWrite)) g_missedDue = true;
+            node = next;
         }
-        if (GetNetConn(handle) == c && c->MissedWrite && g_sendBusy == 0) {
-            c->MissedWrite = 0;
-            SendSocket(handle);
-        }
-        node = next;
     }
     if (n.AcceptRefused && FindFreeSlot() >= 0) {
         n.AcceptRefused = 0;
@@ -299,6 +325,16 @@ void TakeUpRefused()
 }
 
 } // namespace
+
+NetWorkPollHold::NetWorkPollHold()
+{
+    ++g_pollHolds;
+}
+
+NetWorkPollHold::~NetWorkPollHold()
+{
+    --g_pollHolds;
+}
 
 int CheckNetConnUsable(const NETCONN* c, const char* operation, const char* errorName)
 {
@@ -346,6 +382,7 @@ int RunSide(int handle, int& busy, const char* operation, Work work)
     if (c == nullptr || busy) return -1;
     busy = 1;
     PumpNetWork(0);
+    NetWorkPollHold hold;
     int result = CheckNetConnUsable(c, operation);
     if (result == 0 && c->FramedFlag == 1) result = work(c);
     busy = 0;
@@ -397,6 +434,7 @@ int AcceptNetWork()
         DiscardRecord(c, slot, true);
         return -1;
     }
+    g_handleOfSocket[c->Socket] = handle;
     std::memcpy(c->PeerAddress, &peer.sin_addr.s_addr, 4);
     c->PeerPort = peer.sin_port;
     if (WSAAsyncSelect(c->Socket, n.MessageWindow, WM_NETWORK_SOCKET, FD_READ | FD_WRITE | FD_CLOSE) != 0) {
@@ -427,6 +465,7 @@ int CloseNetWork(int handle)
         [&] { SendSocket(handle); });
     if (c->Socket != INVALID_SOCKET) {
         WSAAsyncSelect(c->Socket, n.MessageWindow, 0, 0);
+        g_handleOfSocket.erase(c->Socket);
         closesocket(c->Socket);
         c->Socket = INVALID_SOCKET;
     }
@@ -443,7 +482,8 @@ int PumpNetWork(int mode)
 {
     NETWORKSTATE& n = NetWorkState;
     if (n.MessageWindow == nullptr || n.Started == 0) return 0;
-    if (mode == 1) {
+    if (mode == 1 && n.CloseCheckDue) {
+        n.CloseCheckDue = 0;
         for (LISTNODE* node = n.ListFirst.Next; node != nullptr && node->Next != nullptr;) {
             LISTNODE* next = node->Next;
             auto* c = static_cast<NETCONN*>(node->Data);
@@ -454,7 +494,13 @@ int PumpNetWork(int mode)
             node = next;
         }
     }
-    PollSocketSelections();
+    // Under a hold the outer pump has polled, and its dispatch goes on
+    // after this returns.
+    if (g_pollHolds > 0) return 0;
+    if (mode == 1 || ++g_skippedPolls >= kQuietPollInterval) {
+        g_skippedPolls = PollSocketSelections() > 0 ? kQuietPollInterval : 0;
+    }
+    NetWorkPollHold hold;
     MSG m;
     while (n.MessageWindow != nullptr && PeekMessageA(&m, n.MessageWindow, 0, 0, PM_REMOVE)) {
         TranslateMessage(&m);
@@ -488,6 +534,7 @@ int ShutdownNetWork()
         }
     }
     std::memset(&n, 0, sizeof n);
+    g_handleOfSocket.clear();
     WSACleanup();
     WriteLog("ネットワーク関連の終了処理は完了しました\n");
     return 0;
@@ -498,12 +545,12 @@ LRESULT HandleNetWorkSocketEvent(std::uintptr_t socket, DWORD event)
     NETCONN* c = nullptr;
     int handle = -1;
     if (NetWorkState.Started) {
-        for (LISTNODE* node = NetWorkState.ListFirst.Next; node != nullptr && node->Next != nullptr; node = node->Next) {
-            auto* candidate = static_cast<NETCONN*>(node->Data);
-            if (candidate->Socket == static_cast<SOCKET>(socket)) {
+        const auto found = g_handleOfSocket.find(static_cast<SOCKET>(socket));
+        if (found != g_handleOfSocket.end()) {
+            NETCONN* candidate = NetWorkState.Connections[found->second & 0xFFFF];
+            if (candidate != nullptr && candidate->Socket == static_cast<SOCKET>(socket)) {
                 c = candidate;
-                handle = node->Handle;
-                break;
+                handle = found->second;
             }
         }
     }
@@ -514,12 +561,20 @@ LRESULT HandleNetWorkSocketEvent(std::uintptr_t socket, DWORD event)
     const int error = static_cast<int>(event >> 16);
     switch (event & 0xFFFF) {
     case FD_READ:
-        if (g_recvBusy) c->MissedRead = 1;
-        else RecvSocket(handle);
+        if (g_recvBusy) {
+            c->MissedRead = 1;
+            g_missedDue = true;
+        } else {
+            RecvSocket(handle);
+        }
         return 1;
     case FD_WRITE:
-        if (g_sendBusy) c->MissedWrite = 1;
-        else SendSocket(handle);
+        if (g_sendBusy) {
+            c->MissedWrite = 1;
+            g_missedDue = true;
+        } else {
+            SendSocket(handle);
+        }
         return 1;
     case FD_ACCEPT:
         return AcceptNetWork();
@@ -541,6 +596,8 @@ int StartNetWork(const char* address, int port, int rawDefault, int keepOpenDefa
     NETWORKSTATE& n = NetWorkState;
     if (n.Started) return -1;
     std::memset(&n, 0, sizeof n);
+    g_handleOfSocket.clear();
+    g_missedDue = false;
     InitNodeList(&n.ListFirst, &n.ListLast);
     WSADATA data;
     if (WSAStartup(0x0101, &data) != 0) return WriteLog("ネットワークの初期化に失敗しました\n");
@@ -578,6 +635,7 @@ int StartNetWork(const char* address, int port, int rawDefault, int keepOpenDefa
         c->CheckValue = n.CheckCounter;
         AdvanceCheckCounter();
         InsertListNode(&n.ListFirst, &c->Node, MakeHandle(c->CheckValue, NETCONN_LISTEN_SLOT), c);
+        g_handleOfSocket[c->Socket] = c->Node.Handle;
     }
     n.Started = 1;
     return 0;
@@ -613,6 +671,7 @@ int ConnectNetWork(const char* address, int port, int framed, int autoClose)
     const int handle = MakeHandle(c->CheckValue, slot);
     InsertListNode(&n.ListFirst, &c->Node, handle, c);
     c->Socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (c->Socket != INVALID_SOCKET) g_handleOfSocket[c->Socket] = handle;
     if (c->Socket == INVALID_SOCKET ||
         WSAAsyncSelect(c->Socket, n.MessageWindow, WM_NETWORK_SOCKET, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0 ||
         (connect(c->Socket, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 && WSAGetLastError() != WSAEWOULDBLOCK)) {

@@ -57,6 +57,7 @@ struct NETWORKSTATE {
     int WindowGone;
     int AcceptRefused;     // an FD_ACCEPT was refused for a full table
     int AcceptCounter;
+    int CloseCheckDue;     // a connection may have become one the pump with mode 1 closes
 };
 extern NETWORKSTATE NetWorkState;
 
@@ -69,6 +70,16 @@ int PumpNetWork(int mode);
 int ShutdownNetWork();
 LRESULT HandleNetWorkSocketEvent(std::uintptr_t socket, DWORD event);
 int WriteNetWorkLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// While one lives, the network pumps neither poll the sockets nor dispatch:
+// the operation that holds it has just done both, and its inner pumps would
+// only repeat that (or take notifications its busy side must refuse).
+struct NetWorkPollHold {
+    NetWorkPollHold();
+    ~NetWorkPollHold();
+    NetWorkPollHold(const NetWorkPollHold&) = delete;
+    NetWorkPollHold& operator=(const NetWorkPollHold&) = delete;
+};
 
 // The record of a valid handle (the listening slot included), else null.
 NETCONN* GetNetConn(int handle);

@@ -439,12 +439,12 @@ int WSAAsyncSelect(SOCKET s, HWND window, UINT message, long events)
     return 0;
 }
 
-void PollSocketSelections()
+int PollSocketSelections()
 {
     std::vector<Notification> due;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
-        if (g_sockets.empty() || g_epoll < 0) return;
+        if (g_sockets.empty() || g_epoll < 0) return 0;
         for (SOCKET s : g_dirty) {
             auto it = g_sockets.find(s);
             if (it == g_sockets.end()) continue;
@@ -480,6 +480,7 @@ void PollSocketSelections()
         PostMessageA(n.Window, n.Message, static_cast<WPARAM>(n.Socket),
                      static_cast<LPARAM>(static_cast<DWORD>((n.Event & 0xFFFF) | ((n.Error & 0xFFFF) << 16))));
     }
+    return static_cast<int>(due.size());
 }
 
 WORD htons(WORD value)

@@ -110,7 +110,8 @@ ULONG inet_addr(const char* text);
 
 // Posts the notifications that became due since the last poll; never waits.
 // The message pump calls it: that is when the system would have posted them.
-void PollSocketSelections();
+// The number posted.
+int PollSocketSelections();
 
 // Test hook: the number of sockets the layer holds open.
 int GetOpenSocketCount();

@@ -81,6 +81,39 @@ TEST_F(NetWorkTest, AFloodingPeerGetsABoundedShareOfEachFrameAndAGoodPeerKeepsEv
     EXPECT_TRUE(fromGood == goodPayload) << fromGood.size() << " of " << goodPayload.size();
 }
 
+TEST_F(NetWorkTest, UnreadMessagesBeyondABoundStayWithThePeer)
+{
+    Start();
+    LoopbackPeer peer;
+    const int h = AcceptPeer(peer);
+    ASSERT_GE(h, 0);
+    Bytes wire, payload;
+    for (unsigned i = 0; payload.size() < (8u << 20); ++i) {
+        Bytes m = Pattern(1000, i);
+        Append(wire, Framed(m));
+        Append(payload, m);
+    }
+    std::thread sender([&] { peer.SendAll(wire.data(), wire.size()); });
+    // Frames that look at the data but do not read it: what the library
+    // holds stops growing while the peer still has more to send.
+    EXPECT_TRUE(PumpUntil([&] { return GetNetWorkDataLength(h) >= 1 << 20; }, 10000));
+    for (int frame = 0; frame < 500; ++frame) {
+        PumpNetWork(1);
+        GetNetWorkDataLength(h);
+        Sleep(frame % 50 == 0 ? 1 : 0);
+    }
+    EXPECT_LE(GetNetConn(h)->RecvRing.Held, 2 << 20);
+    Bytes got;
+    const DWORD start = timeGetTime();
+    while (got.size() < payload.size() && timeGetTime() - start < 20000) {
+        PumpNetWork(1);
+        TakeWaiting(h, got);
+    }
+    CloseNetWork(h);
+    sender.join();
+    EXPECT_TRUE(got == payload) << got.size() << " of " << payload.size();
+}
+
 TEST_F(NetWorkTest, IdleConnectionsAddNothingToThePollsWork)
 {
     constexpr int kIdle = 1000;
