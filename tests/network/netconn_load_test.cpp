@@ -89,7 +89,7 @@ TEST_F(NetWorkTest, UnreadMessagesBeyondABoundStayWithThePeer)
     ASSERT_GE(h, 0);
     Bytes wire, payload;
     for (unsigned i = 0; payload.size() < (8u << 20); ++i) {
-        Bytes m = Pattern(1000, i);
+        Bytes m = Pattern(64 * 1024, i);
         Append(wire, Framed(m));
         Append(payload, m);
     }
