@@ -138,8 +138,8 @@ int SendFromRing(NETCONN* c, std::uint32_t limit)
 constexpr int kReceivePassBytes = 64 * 1024;
 // While this much of complete messages waits unread, the socket is left to
 // hold the rest and the peer is slowed by the stream's own flow control.
-// It is no less than the largest message, so a reader waiting for whole
-// messages always gets them.
+// Only complete messages count, so a message of any allowed size still
+// arrives whole.
 constexpr int kUnreadLimit = 1 << 20;
 // Payloads at least this long are received straight into the ring; shorter
 // messages come many to one recv through the scratch block.

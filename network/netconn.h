@@ -63,9 +63,14 @@ extern NETWORKSTATE NetWorkState;
 
 int AcceptNetWork();
 int CloseNetWork(int handle);
+// Takes at most 64 KB of what the socket holds into the receive ring, and
+// nothing while 1 MiB of complete messages waits unread (a reader that
+// waits for more than that before reading any waits in vain); 0 or -1.
 int RecvSocket(int handle);
 int SendSocket(int handle);
-// Always 0. Mode 1 first closes the connections in error or gone and seen.
+// Always 0. Mode 1 first closes the connections in error or gone and seen,
+// and always polls the sockets; a run of mode 0 pumps polls on every fourth
+// while the polls find nothing.
 int PumpNetWork(int mode);
 int ShutdownNetWork();
 LRESULT HandleNetWorkSocketEvent(std::uintptr_t socket, DWORD event);
