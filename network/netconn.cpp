@@ -173,7 +173,8 @@ int TakeStreamBytes(NETCONN* c, const unsigned char* at, int count)
             continue;
         }
         const int take = c->RecvRemainder < static_cast<std::uint32_t>(count) ? static_cast<int>(c->RecvRemainder) : count;
-        if (AppendRingBuffer(&c->RecvRing, at, take) == -1) return FailReceive(c, c->RecvMessageSize);
+        if (ReserveRingBuffer(&c->RecvRing, take) == -1) return FailReceive(c, c->RecvMessageSize);
+        AppendRingBuffer(&c->RecvRing, at, take);
         at += take;
         count -= take;
         c->RecvRemainder -= static_cast<std::uint32_t>(take);
