@@ -165,8 +165,12 @@ void UpdateWatch(SOCKET s, SocketRec& rec)
     epoll_event e{};
     e.events = wanted;
     e.data.u64 = static_cast<std::uint64_t>(s);
-    if (wanted == 0) epoll_ctl(g_epoll, EPOLL_CTL_DEL, rec.Fd, &e);
-    else epoll_ctl(g_epoll, rec.Watched == 0 ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, rec.Fd, &e);
+    if (wanted == 0) {
+        epoll_ctl(g_epoll, EPOLL_CTL_DEL, rec.Fd, &e);
+    } else if (epoll_ctl(g_epoll, rec.Watched == 0 ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, rec.Fd, &e) != 0) {
+        // The set knew the descriptor otherwise than recorded: take it as it is.
+        epoll_ctl(g_epoll, errno == EEXIST ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, rec.Fd, &e);
+    }
     rec.Watched = wanted;
 }
 
