@@ -457,9 +457,11 @@ int CloseNetWork(int handle)
     if (c == nullptr || c->UsedFlag == 0) return -1;
     PumpNetWork(0);
     // A half-received message may still complete; a peer that has gone
-    // sends nothing more, so waiting for it is pointless.
+    // sends nothing more, and a ring full of unread messages takes nothing
+    // more, so waiting for either is pointless.
     WaitWhile(
-        DeadlineFromNow(), [&] { return c->RecvRemainder == 0 || c->ConnectedFlag == 0 || c->ErrorFlag; },
+        DeadlineFromNow(),
+        [&] { return c->RecvRemainder == 0 || c->ConnectedFlag == 0 || c->ErrorFlag || c->CompleteBytes >= kUnreadLimit; },
         [&] { RecvSocket(handle); });
     WaitWhile(
         DeadlineFromNow(), [&] { return c->SendRing.Held == 0 || c->ConnectedFlag == 0; },
