@@ -55,7 +55,11 @@ int ReserveRingBuffer(BYTERING* ring, int count)
     // 64-bit sums: a peer-sized count near the 32-bit limit must not wrap.
     const long long needed = static_cast<long long>(ring->Held) + count;
     if (ring->Capacity >= needed) return 0;
-    const long long size = needed + kGrowthSlack;
+    // At least doubling: a ring fed in small pieces is copied a logarithmic
+    // number of times, not once per piece.
+    long long size = needed + kGrowthSlack;
+    if (size < 2LL * ring->Capacity) size = 2LL * ring->Capacity;
+    if (size > BYTERING_CAPACITY_LIMIT && needed + kGrowthSlack <= BYTERING_CAPACITY_LIMIT) size = BYTERING_CAPACITY_LIMIT;
     unsigned char* block = nullptr;
     if (size <= BYTERING_CAPACITY_LIMIT) block = static_cast<unsigned char*>(AllocMemory(static_cast<std::size_t>(size), "", 0));
     if (block == nullptr) {

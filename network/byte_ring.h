@@ -18,8 +18,9 @@ void WrapRingBufferOffsets(BYTERING* ring);
 int ReadRingBuffer(BYTERING* ring, void* destination, int count, int peek);
 // Frees the storage and zeroes the record; 0.
 int ReleaseRingBuffer(BYTERING* ring);
-// 0 once count more bytes fit; -1 when the storage cannot grow, the held
-// bytes kept as they were.
+// 0 once count more bytes fit, growing to held + count + 1000 bytes or
+// twice the capacity, whichever is more; -1 when the storage cannot grow,
+// the held bytes kept as they were.
 int ReserveRingBuffer(BYTERING* ring, int count);
 // 0 once the bytes are stored; -1 when no room could be made.
 int AppendRingBuffer(BYTERING* ring, const void* source, int count);

@@ -12,6 +12,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <unordered_map>
 
 NETWORKSTATE NetWorkState;
 
@@ -19,6 +20,18 @@ namespace {
 
 int g_recvBusy = 0;
 int g_sendBusy = 0;
+// A notification was refused while its side was busy.
+bool g_missedDue = false;
+int g_pollHolds = 0;
+// Pumps with mode 0 in a row whose poll was skipped.
+int g_skippedPolls = 0;
+// A run of pumps with mode 0 (the data operations') polls the sockets on
+// every fourth while the polls find nothing: each operation moves its own
+// connection's bytes directly, and the pump with mode 1 always polls.
+constexpr int kQuietPollInterval = 4;
+// The handle of each socket on the connection list, so a notification finds
+// its connection without a walk over all of them.
+std::unordered_map<SOCKET, int> g_handleOfSocket;
 // While the network shuts down, every close shares one deadline.
 bool g_sharedDeadline = false;
 DWORD g_deadline = 0;
@@ -67,7 +80,10 @@ NETCONN* NewRecord(int slot)
 void DiscardRecord(NETCONN* c, int slot, bool linked)
 {
     if (linked) UnlinkListNode(&c->Node);
-    if (c->Socket != INVALID_SOCKET) closesocket(c->Socket);
+    if (c->Socket != INVALID_SOCKET) {
+        g_handleOfSocket.erase(c->Socket);
+        closesocket(c->Socket);
+    }
     ReleaseRingBuffer(&c->RecvRing);
     ReleaseRingBuffer(&c->SendRing);
     c->UsedFlag = 0;
@@ -117,43 +133,96 @@ int SendFromRing(NETCONN* c, std::uint32_t limit)
     });
 }
 
-// The receive loop proper, with the busy flag held; 0 or -1.
-int ReceiveMessages(NETCONN* c)
+// The bytes one receive pass takes at most: a peer that sends without pause
+// cannot hold the main thread, and the ring grows only with what arrived.
+constexpr int kReceivePassBytes = 64 * 1024;
+// While this much of complete messages waits unread, the socket is left to
+// hold the rest and the peer is slowed by the stream's own flow control.
+// Only complete messages count, so a message of any allowed size still
+// arrives whole.
+constexpr int kUnreadLimit = 1 << 20;
+// Payloads at least this long are received straight into the ring; shorter
+// messages come many to one recv through the scratch block.
+constexpr std::uint32_t kDirectReceive = 4096;
+unsigned char g_receiveScratch[kReceivePassBytes];
+
+int FailReceive(NETCONN* c, std::uint32_t length)
 {
-    for (;;) {
+    WriteLogFormat("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %u byte)", length);
+    c->ErrorFlag = 1;
+    NetWorkState.CloseCheckDue = 1;
+    return -1;
+}
+
+// Splits received stream bytes into headers and payload: 0, or -1 after a
+// prefix beyond the message limit or a ring that could not grow.
+int TakeStreamBytes(NETCONN* c, const unsigned char* at, int count)
+{
+    while (count > 0) {
         if (c->RecvRemainder == 0) {
-            unsigned char header[4];
-            if (recv(c->Socket, reinterpret_cast<char*>(header), 4, MSG_PEEK) < 4) return 0;
-            if (recv(c->Socket, reinterpret_cast<char*>(header), 4, 0) < 4) {
-                // A stream never gives less than a peek showed; the framing is lost.
-                c->ErrorFlag = 1;
-                return -1;
+            while (count > 0 && c->RecvHeaderHave < 4) {
+                c->RecvHeader[c->RecvHeaderHave++] = *at++;
+                --count;
             }
-            const std::uint32_t length = DecodeLength(header);
-            // The ring grows to hold the whole message before it arrives, so
-            // a peer's prefix is capped before any storage is sized by it.
-            if (length > NETWORK_MESSAGE_LIMIT || ReserveRingBuffer(&c->RecvRing, static_cast<int>(length)) == -1) {
-                WriteLogFormat("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %u byte)", length);
-                c->ErrorFlag = 1;
-                return -1;
-            }
+            if (c->RecvHeaderHave < 4) return 0;
+            c->RecvHeaderHave = 0;
+            const std::uint32_t length = DecodeLength(c->RecvHeader);
+            if (length > NETWORK_MESSAGE_LIMIT) return FailReceive(c, length);
             c->RecvRemainder = length;
             c->RecvMessageSize = length;
-            if (length == 0) {
-                PumpNetWork(0);
-                return 0;
-            }
+            continue;
         }
-        WrapRingBufferOffsets(&c->RecvRing);
-        const int count = ReceiveIntoRing(c, c->RecvRemainder);
-        if (count < 0) return 0;
-        c->RecvRing.Held += count;
-        c->RecvRemainder -= static_cast<std::uint32_t>(count);
+        const int take = c->RecvRemainder < static_cast<std::uint32_t>(count) ? static_cast<int>(c->RecvRemainder) : count;
+        if (ReserveRingBuffer(&c->RecvRing, take) == -1) return FailReceive(c, c->RecvMessageSize);
+        AppendRingBuffer(&c->RecvRing, at, take);
+        at += take;
+        count -= take;
+        c->RecvRemainder -= static_cast<std::uint32_t>(take);
         if (c->RecvRemainder == 0) c->CompleteBytes += static_cast<int>(c->RecvMessageSize);
-        PumpNetWork(0);
-        if (count == 0 || c->RecvRemainder != 0) return 0;
     }
+    return 0;
 }
+
+// The receive pass proper, with the busy flag held; 0 or -1. It ends when
+// the socket has nothing more or the pass has taken its share.
+int ReceiveMessages(NETCONN* c)
+{
+    int budget = kReceivePassBytes;
+    while (budget > 0 && c->CompleteBytes < kUnreadLimit) {
+        if (c->RecvRemainder >= kDirectReceive) {
+            const int want = c->RecvRemainder < static_cast<std::uint32_t>(budget) ? static_cast<int>(c->RecvRemainder) : budget;
+            if (ReserveRingBuffer(&c->RecvRing, want) == -1) return FailReceive(c, c->RecvMessageSize);
+            WrapRingBufferOffsets(&c->RecvRing);
+            const int count = ReceiveIntoRing(c, static_cast<std::uint32_t>(want));
+            if (count <= 0) return 0;
+            c->RecvRing.Held += count;
+            c->RecvRemainder -= static_cast<std::uint32_t>(count);
+            if (c->RecvRemainder == 0) c->CompleteBytes += static_cast<int>(c->RecvMessageSize);
+            budget -= count;
+            if (count < want) return 0;
+            continue;
+        }
+        const int count = recv(c->Socket, reinterpret_cast<char*>(g_receiveScratch), budget, 0);
+        if (count <= 0) return 0;
+        if (TakeStreamBytes(c, g_receiveScratch, count) == -1) return -1;
+        if (count < budget) return 0;
+        budget -= count;
+    }
+    return 0;
+}
+
+// Moves `count` sent bytes out of the send ring.
+void DropSentBytes(BYTERING& r, int count)
+{
+    WrapRingBufferOffsets(&r);
+    r.ReadOffset += count;
+    if (r.ReadOffset > r.Capacity) r.ReadOffset -= r.Capacity;
+    r.Held -= count;
+}
+
+// A message this short goes out with its header in one send.
+constexpr int kGatheredSend = 8 * 1024;
+unsigned char g_sendGather[4 + kGatheredSend];
 
 // A short send does not end the pass: only a send that would block makes
 // the socket layer report room again, so the pass goes on until one does.
@@ -171,7 +240,14 @@ void SendMessages(NETCONN* c)
             // Everything queued now is one message.
             c->SendRemainder = static_cast<std::uint32_t>(c->SendRing.Held);
             EncodeLength(c->SendRemainder, c->SendHeader);
-            const int n = send(c->Socket, reinterpret_cast<const char*>(c->SendHeader), 4, 0);
+            int n = 0;
+            if (c->SendRing.Held <= kGatheredSend) {
+                std::memcpy(g_sendGather, c->SendHeader, 4);
+                ReadRingBuffer(&c->SendRing, g_sendGather + 4, c->SendRing.Held, 1);
+                n = send(c->Socket, reinterpret_cast<const char*>(g_sendGather), 4 + c->SendRing.Held, 0);
+            } else {
+                n = send(c->Socket, reinterpret_cast<const char*>(c->SendHeader), 4, 0);
+            }
             if (n < 0) {
                 c->SendRemainder = 0;
                 return;
@@ -180,13 +256,18 @@ void SendMessages(NETCONN* c)
                 c->HeaderRemainder = 4 - n;
                 continue;
             }
+            if (n > 4) {
+                DropSentBytes(c->SendRing, n - 4);
+                c->SendRemainder -= static_cast<std::uint32_t>(n - 4);
+                if (c->SendRing.Held == 0) return;
+                continue;
+            }
         }
         WrapRingBufferOffsets(&c->SendRing);
         const int count = SendFromRing(c, c->SendRemainder);
         if (count < 0) return;
         c->SendRing.Held -= count;
         c->SendRemainder -= static_cast<std::uint32_t>(count);
-        PumpNetWork(0);
         if (count == 0 || c->SendRing.Held == 0) return;
     }
 }
@@ -220,19 +301,23 @@ LRESULT NetWorkWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 void TakeUpRefused()
 {
     NETWORKSTATE& n = NetWorkState;
-    for (LISTNODE* node = n.ListFirst.Next; node != nullptr && node->Next != nullptr;) {
-        LISTNODE* next = node->Next;
-        const int handle = node->Handle;
-        auto* c = static_cast<NETCONN*>(node->Data);
-        if (c->MissedRead && g_recvBusy == 0) {
-            c->MissedRead = 0;
-            RecvSocket(handle);
+    if (g_missedDue && (g_recvBusy == 0 || g_sendBusy == 0)) {
+        g_missedDue = false;
+        for (LISTNODE* node = n.ListFirst.Next; node != nullptr && node->Next != nullptr;) {
+            LISTNODE* next = node->Next;
+            const int handle = node->Handle;
+            auto* c = static_cast<NETCONN*>(node->Data);
+            if (c->MissedRead && g_recvBusy == 0) {
+                c->MissedRead = 0;
+                RecvSocket(handle);
+            }
+            if (GetNetConn(handle) == c && c->MissedWrite && g_sendBusy == 0) {
+                c->MissedWrite = 0;
+                SendSocket(handle);
+            }
+            if (GetNetConn(handle) == c && (c->MissedRead || c->MissedWrite)) g_missedDue = true;
+            node = next;
         }
-        if (GetNetConn(handle) == c && c->MissedWrite && g_sendBusy == 0) {
-            c->MissedWrite = 0;
-            SendSocket(handle);
-        }
-        node = next;
     }
     if (n.AcceptRefused && FindFreeSlot() >= 0) {
         n.AcceptRefused = 0;
@@ -241,6 +326,16 @@ void TakeUpRefused()
 }
 
 } // namespace
+
+NetWorkPollHold::NetWorkPollHold()
+{
+    ++g_pollHolds;
+}
+
+NetWorkPollHold::~NetWorkPollHold()
+{
+    --g_pollHolds;
+}
 
 int CheckNetConnUsable(const NETCONN* c, const char* operation, const char* errorName)
 {
@@ -288,6 +383,7 @@ int RunSide(int handle, int& busy, const char* operation, Work work)
     if (c == nullptr || busy) return -1;
     busy = 1;
     PumpNetWork(0);
+    NetWorkPollHold hold;
     int result = CheckNetConnUsable(c, operation);
     if (result == 0 && c->FramedFlag == 1) result = work(c);
     busy = 0;
@@ -339,6 +435,7 @@ int AcceptNetWork()
         DiscardRecord(c, slot, true);
         return -1;
     }
+    g_handleOfSocket[c->Socket] = handle;
     std::memcpy(c->PeerAddress, &peer.sin_addr.s_addr, 4);
     c->PeerPort = peer.sin_port;
     if (WSAAsyncSelect(c->Socket, n.MessageWindow, WM_NETWORK_SOCKET, FD_READ | FD_WRITE | FD_CLOSE) != 0) {
@@ -360,15 +457,18 @@ int CloseNetWork(int handle)
     if (c == nullptr || c->UsedFlag == 0) return -1;
     PumpNetWork(0);
     // A half-received message may still complete; a peer that has gone
-    // sends nothing more, so waiting for it is pointless.
+    // sends nothing more, and a ring full of unread messages takes nothing
+    // more, so waiting for either is pointless.
     WaitWhile(
-        DeadlineFromNow(), [&] { return c->RecvRemainder == 0 || c->ConnectedFlag == 0 || c->ErrorFlag; },
+        DeadlineFromNow(),
+        [&] { return c->RecvRemainder == 0 || c->ConnectedFlag == 0 || c->ErrorFlag || c->CompleteBytes >= kUnreadLimit; },
         [&] { RecvSocket(handle); });
     WaitWhile(
         DeadlineFromNow(), [&] { return c->SendRing.Held == 0 || c->ConnectedFlag == 0; },
         [&] { SendSocket(handle); });
     if (c->Socket != INVALID_SOCKET) {
         WSAAsyncSelect(c->Socket, n.MessageWindow, 0, 0);
+        g_handleOfSocket.erase(c->Socket);
         closesocket(c->Socket);
         c->Socket = INVALID_SOCKET;
     }
@@ -385,7 +485,8 @@ int PumpNetWork(int mode)
 {
     NETWORKSTATE& n = NetWorkState;
     if (n.MessageWindow == nullptr || n.Started == 0) return 0;
-    if (mode == 1) {
+    if (mode == 1 && n.CloseCheckDue) {
+        n.CloseCheckDue = 0;
         for (LISTNODE* node = n.ListFirst.Next; node != nullptr && node->Next != nullptr;) {
             LISTNODE* next = node->Next;
             auto* c = static_cast<NETCONN*>(node->Data);
@@ -396,7 +497,13 @@ int PumpNetWork(int mode)
             node = next;
         }
     }
-    PollSocketSelections();
+    // Under a hold the outer pump has polled, and its dispatch goes on
+    // after this returns.
+    if (g_pollHolds > 0) return 0;
+    if (mode == 1 || ++g_skippedPolls >= kQuietPollInterval) {
+        g_skippedPolls = PollSocketSelections() > 0 ? kQuietPollInterval : 0;
+    }
+    NetWorkPollHold hold;
     MSG m;
     while (n.MessageWindow != nullptr && PeekMessageA(&m, n.MessageWindow, 0, 0, PM_REMOVE)) {
         TranslateMessage(&m);
@@ -430,6 +537,7 @@ int ShutdownNetWork()
         }
     }
     std::memset(&n, 0, sizeof n);
+    g_handleOfSocket.clear();
     WSACleanup();
     WriteLog("ネットワーク関連の終了処理は完了しました\n");
     return 0;
@@ -440,12 +548,12 @@ LRESULT HandleNetWorkSocketEvent(std::uintptr_t socket, DWORD event)
     NETCONN* c = nullptr;
     int handle = -1;
     if (NetWorkState.Started) {
-        for (LISTNODE* node = NetWorkState.ListFirst.Next; node != nullptr && node->Next != nullptr; node = node->Next) {
-            auto* candidate = static_cast<NETCONN*>(node->Data);
-            if (candidate->Socket == static_cast<SOCKET>(socket)) {
+        const auto found = g_handleOfSocket.find(static_cast<SOCKET>(socket));
+        if (found != g_handleOfSocket.end()) {
+            NETCONN* candidate = NetWorkState.Connections[found->second & 0xFFFF];
+            if (candidate != nullptr && candidate->Socket == static_cast<SOCKET>(socket)) {
                 c = candidate;
-                handle = node->Handle;
-                break;
+                handle = found->second;
             }
         }
     }
@@ -456,12 +564,20 @@ LRESULT HandleNetWorkSocketEvent(std::uintptr_t socket, DWORD event)
     const int error = static_cast<int>(event >> 16);
     switch (event & 0xFFFF) {
     case FD_READ:
-        if (g_recvBusy) c->MissedRead = 1;
-        else RecvSocket(handle);
+        if (g_recvBusy) {
+            c->MissedRead = 1;
+            g_missedDue = true;
+        } else {
+            RecvSocket(handle);
+        }
         return 1;
     case FD_WRITE:
-        if (g_sendBusy) c->MissedWrite = 1;
-        else SendSocket(handle);
+        if (g_sendBusy) {
+            c->MissedWrite = 1;
+            g_missedDue = true;
+        } else {
+            SendSocket(handle);
+        }
         return 1;
     case FD_ACCEPT:
         return AcceptNetWork();
@@ -483,6 +599,8 @@ int StartNetWork(const char* address, int port, int rawDefault, int keepOpenDefa
     NETWORKSTATE& n = NetWorkState;
     if (n.Started) return -1;
     std::memset(&n, 0, sizeof n);
+    g_handleOfSocket.clear();
+    g_missedDue = false;
     InitNodeList(&n.ListFirst, &n.ListLast);
     WSADATA data;
     if (WSAStartup(0x0101, &data) != 0) return WriteLog("ネットワークの初期化に失敗しました\n");
@@ -520,6 +638,7 @@ int StartNetWork(const char* address, int port, int rawDefault, int keepOpenDefa
         c->CheckValue = n.CheckCounter;
         AdvanceCheckCounter();
         InsertListNode(&n.ListFirst, &c->Node, MakeHandle(c->CheckValue, NETCONN_LISTEN_SLOT), c);
+        g_handleOfSocket[c->Socket] = c->Node.Handle;
     }
     n.Started = 1;
     return 0;
@@ -555,6 +674,7 @@ int ConnectNetWork(const char* address, int port, int framed, int autoClose)
     const int handle = MakeHandle(c->CheckValue, slot);
     InsertListNode(&n.ListFirst, &c->Node, handle, c);
     c->Socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (c->Socket != INVALID_SOCKET) g_handleOfSocket[c->Socket] = handle;
     if (c->Socket == INVALID_SOCKET ||
         WSAAsyncSelect(c->Socket, n.MessageWindow, WM_NETWORK_SOCKET, FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) != 0 ||
         (connect(c->Socket, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 && WSAGetLastError() != WSAEWOULDBLOCK)) {

@@ -24,6 +24,8 @@ struct NETCONN {
     int CheckValue;
     SOCKET Socket;            // INVALID_SOCKET when none
     std::uint32_t RecvRemainder;   // bytes of the incoming message still to come; 0: a header is due
+    unsigned char RecvHeader[4];   // the header's bytes taken so far, while a header is due
+    int RecvHeaderHave;
     BYTERING RecvRing;
     std::uint32_t RecvMessageSize;
     int CompleteBytes;
@@ -55,18 +57,34 @@ struct NETWORKSTATE {
     int WindowGone;
     int AcceptRefused;     // an FD_ACCEPT was refused for a full table
     int AcceptCounter;
+    int CloseCheckDue;     // a connection may have become one the pump with mode 1 closes
 };
 extern NETWORKSTATE NetWorkState;
 
 int AcceptNetWork();
 int CloseNetWork(int handle);
+// Takes at most 64 KB of what the socket holds into the receive ring, and
+// nothing while 1 MiB of complete messages waits unread (a reader that
+// waits for more than that before reading any waits in vain); 0 or -1.
 int RecvSocket(int handle);
 int SendSocket(int handle);
-// Always 0. Mode 1 first closes the connections in error or gone and seen.
+// Always 0. Mode 1 first closes the connections in error or gone and seen,
+// and always polls the sockets; a run of mode 0 pumps polls on every fourth
+// while the polls find nothing.
 int PumpNetWork(int mode);
 int ShutdownNetWork();
 LRESULT HandleNetWorkSocketEvent(std::uintptr_t socket, DWORD event);
 int WriteNetWorkLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// While one lives, the network pumps neither poll the sockets nor dispatch:
+// the operation that holds it has just done both, and its inner pumps would
+// only repeat that (or take notifications its busy side must refuse).
+struct NetWorkPollHold {
+    NetWorkPollHold();
+    ~NetWorkPollHold();
+    NetWorkPollHold(const NetWorkPollHold&) = delete;
+    NetWorkPollHold& operator=(const NetWorkPollHold&) = delete;
+};
 
 // The record of a valid handle (the listening slot included), else null.
 NETCONN* GetNetConn(int handle);

@@ -17,6 +17,7 @@ int Receive(int handle, void* buffer, int length, bool peek)
     NETCONN* c = GetNetConn(handle);
     if (c == nullptr || NetWorkState.Started == 0) return -1;
     PumpNetWork(0);
+    NetWorkPollHold hold;
     if (CheckNetConnUsable(c, name) == -1) return -1;
     if (RecvSocket(handle) == -1) return -1;
     if (c->FramedFlag == 0) return recv(c->Socket, static_cast<char*>(buffer), length, peek ? MSG_PEEK : 0);
@@ -39,6 +40,7 @@ int GetNetWorkAcceptState(int handle)
     if (CheckNetConnUsable(c, "GetNetWorkAcceptState", "GetNetWorkAcceptStateh") == -1) return -1;
     if (c->ConnectedFlag == 1) return 1;
     c->DisconnectSeenFlag = 1;
+    NetWorkState.CloseCheckDue = 1;
     return 0;
 }
 
@@ -58,6 +60,7 @@ int NetWorkSend(int handle, const void* buffer, int length)
     NETCONN* c = GetNetConn(handle);
     if (c == nullptr) return -1;
     PumpNetWork(0);
+    NetWorkPollHold hold;
     if (CheckNetConnUsable(c, "NetWorkSend") == -1) return -1;
     if (c->ConnectedFlag == 0) return -1;
     SendSocket(handle);
@@ -73,6 +76,7 @@ int GetNetWorkDataLength(int handle)
 {
     if (NetWorkState.Started == 0) return -1;
     PumpNetWork(0);
+    NetWorkPollHold hold;
     RecvSocket(handle);
     SendSocket(handle);
     NETCONN* c = GetNetConn(handle);

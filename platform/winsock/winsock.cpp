@@ -12,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #include <vector>
@@ -31,11 +32,20 @@ struct SocketRec {
     bool Connecting = false;  // connect() called, FD_CONNECT not yet due
     bool Connected = false;
     bool ClosePosted = false;
+    // The readiness the epoll set watches for; 0 while the socket is not in it.
+    std::uint32_t Watched = 0;
+    bool Dirty = false;   // on the list whose watches the next poll brings up to date
+    bool Parked = false;  // broken with nothing left to report: out of the set until re-armed
 };
 
 std::mutex g_mutex;
 std::map<SOCKET, SocketRec> g_sockets;
 int g_startCount = 0;
+long long g_pollVisits = 0;
+// One epoll set holds the sockets with an event armed, so a poll costs one
+// call and the sockets that became ready, never a walk over all of them.
+int g_epoll = -1;
+std::vector<SOCKET> g_dirty;
 thread_local int t_lastError = 0;
 
 int Fail(int code)
@@ -116,6 +126,54 @@ void SetNonBlocking(int fd)
     if (flags >= 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
 }
 
+// Marks the socket for the next poll to bring its watch up to date.
+void Touch(SOCKET s, SocketRec& rec)
+{
+    rec.Parked = false;
+    if (rec.Dirty) return;
+    rec.Dirty = true;
+    g_dirty.push_back(s);
+}
+
+void Arm(SOCKET s, SocketRec& rec, long event)
+{
+    if ((rec.Armed & event) == event && !rec.Parked) return;
+    rec.Armed |= event;
+    Touch(s, rec);
+}
+
+// What epoll must watch for the socket's armed events to become due.
+std::uint32_t WantedReadiness(const SocketRec& rec)
+{
+    const long armed = rec.Armed & rec.Events;
+    if (rec.Events == 0 || rec.Parked) return 0;
+    if (rec.Listening) return (armed & FD_ACCEPT) ? std::uint32_t{EPOLLIN} : 0u;
+    if (rec.Connecting) return EPOLLOUT;
+    if (!rec.Connected) return 0;
+    std::uint32_t wanted = 0;
+    if (armed & FD_READ) wanted |= EPOLLIN | EPOLLRDHUP;
+    if ((armed & FD_CLOSE) && !rec.ClosePosted) wanted |= EPOLLRDHUP;
+    if (armed & FD_WRITE) wanted |= EPOLLOUT;
+    return wanted;
+}
+
+void UpdateWatch(SOCKET s, SocketRec& rec)
+{
+    rec.Dirty = false;
+    const std::uint32_t wanted = WantedReadiness(rec);
+    if (wanted == rec.Watched || g_epoll < 0) return;
+    epoll_event e{};
+    e.events = wanted;
+    e.data.u64 = static_cast<std::uint64_t>(s);
+    if (wanted == 0) {
+        epoll_ctl(g_epoll, EPOLL_CTL_DEL, rec.Fd, &e);
+    } else if (epoll_ctl(g_epoll, rec.Watched == 0 ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, rec.Fd, &e) != 0) {
+        // The set knew the descriptor otherwise than recorded: take it as it is.
+        epoll_ctl(g_epoll, errno == EEXIST ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, rec.Fd, &e);
+    }
+    rec.Watched = wanted;
+}
+
 struct Notification {
     HWND Window;
     UINT Message;
@@ -150,8 +208,11 @@ void CollectDue(SOCKET s, SocketRec& rec, short revents, std::vector<Notificatio
     }
     if (!rec.Connected) return;
     if ((revents & POLLIN) && (rec.Armed & FD_READ)) {
-        int waiting = 0;
-        if (ioctl(rec.Fd, FIONREAD, &waiting) == 0 && waiting > 0) post(FD_READ, 0);
+        // Readable without an end or error means data; with one, it may be
+        // only the end, which FD_CLOSE reports.
+        int waiting = 1;
+        if ((revents & (POLLRDHUP | POLLERR | POLLHUP)) && (ioctl(rec.Fd, FIONREAD, &waiting) != 0)) waiting = 0;
+        if (waiting > 0) post(FD_READ, 0);
     }
     if ((revents & POLLOUT) && (rec.Armed & FD_WRITE) && !broken) post(FD_WRITE, 0);
     if ((revents & (POLLRDHUP | POLLERR | POLLHUP)) && !rec.ClosePosted && (rec.Armed & FD_CLOSE)) {
@@ -173,6 +234,8 @@ int WSAStartup(WORD version, WSADATA* data)
     std::strcpy(data->szSystemStatus, "Running");
     if ((version & 0xFF) < 1) return 10092;  // WSAVERNOTSUPPORTED
     std::lock_guard<std::mutex> lock(g_mutex);
+    if (g_epoll < 0) g_epoll = epoll_create1(EPOLL_CLOEXEC);
+    if (g_epoll < 0) return WSAENOBUFS;
     ++g_startCount;
     return 0;
 }
@@ -184,6 +247,9 @@ int WSACleanup()
     if (--g_startCount == 0) {
         for (auto& [s, rec] : g_sockets) close(rec.Fd);
         g_sockets.clear();
+        g_dirty.clear();
+        close(g_epoll);
+        g_epoll = -1;
     }
     return 0;
 }
@@ -226,6 +292,7 @@ int listen(SOCKET s, int backlog)
     if (rec == nullptr) return SOCKET_ERROR;
     if (sysnet::Listen(rec->Fd, backlog) != 0) return FailErrno();
     rec->Listening = true;
+    Touch(s, *rec);
     return 0;
 }
 
@@ -252,6 +319,7 @@ int connect(SOCKET s, const sockaddr* address, int length)
     std::uint32_t ip = 0;
     std::uint16_t port = 0;
     if (!ReadIPv4(address, length, &ip, &port)) return Fail(WSAEFAULT);
+    Touch(s, *rec);
     if (sysnet::Connect(rec->Fd, ip, port) == 0) {
         // Made at once; a selected socket still hears FD_CONNECT.
         rec->Connecting = rec->Events != 0;
@@ -270,7 +338,7 @@ SOCKET accept(SOCKET s, sockaddr* address, int* length)
     std::lock_guard<std::mutex> lock(g_mutex);
     SocketRec* rec = Lookup(s);
     if (rec == nullptr) return INVALID_SOCKET;
-    rec->Armed |= FD_ACCEPT;
+    Arm(s, *rec, FD_ACCEPT);
     if (!rec->Listening) return Fail(WSAEINVAL);
     if (address != nullptr && (length == nullptr || *length < static_cast<int>(sizeof(sockaddr_in)))) {
         return Fail(WSAEFAULT);
@@ -291,7 +359,8 @@ SOCKET accept(SOCKET s, sockaddr* address, int* length)
     child.Events = rec->Events;
     child.Armed = rec->Events;
     const SOCKET c = kSocketBase + fd;
-    g_sockets[c] = child;
+    SocketRec& added = g_sockets[c] = child;
+    Touch(c, added);
     return c;
 }
 
@@ -302,7 +371,7 @@ int recv(SOCKET s, char* buffer, int length, int flags)
         std::lock_guard<std::mutex> lock(g_mutex);
         SocketRec* rec = Lookup(s);
         if (rec == nullptr) return SOCKET_ERROR;
-        rec->Armed |= FD_READ;
+        Arm(s, *rec, FD_READ);
         fd = rec->Fd;
     }
     if (length < 0 || (buffer == nullptr && length > 0)) return Fail(WSAEFAULT);
@@ -329,7 +398,7 @@ int send(SOCKET s, const char* buffer, int length, int flags)
         // FD_WRITE comes again once room has been made.
         std::lock_guard<std::mutex> lock(g_mutex);
         SocketRec* rec = Lookup(s);
-        if (rec != nullptr) rec->Armed |= FD_WRITE;
+        if (rec != nullptr) Arm(s, *rec, FD_WRITE);
     }
     return Fail(error);
 }
@@ -351,6 +420,7 @@ int closesocket(SOCKET s)
     std::lock_guard<std::mutex> lock(g_mutex);
     SocketRec* rec = Lookup(s);
     if (rec == nullptr) return SOCKET_ERROR;
+    if (rec->Watched != 0) epoll_ctl(g_epoll, EPOLL_CTL_DEL, rec->Fd, nullptr);
     close(rec->Fd);
     g_sockets.erase(s);
     return 0;
@@ -369,29 +439,44 @@ int WSAAsyncSelect(SOCKET s, HWND window, UINT message, long events)
     // A new selection reports what is already due, as the first one would.
     rec->Armed = events;
     rec->ClosePosted = false;
+    Touch(s, *rec);
     return 0;
 }
 
-void PollSocketSelections()
+int PollSocketSelections()
 {
     std::vector<Notification> due;
     {
         std::lock_guard<std::mutex> lock(g_mutex);
-        if (g_sockets.empty()) return;
-        std::vector<pollfd> fds;
-        std::vector<SOCKET> owners;
-        for (auto& [s, rec] : g_sockets) {
-            if (rec.Events == 0 || rec.Armed == 0) continue;
-            pollfd p{};
-            p.fd = rec.Fd;
-            p.events = POLLIN | POLLRDHUP;
-            if ((rec.Armed & FD_WRITE) || rec.Connecting) p.events |= POLLOUT;
-            fds.push_back(p);
-            owners.push_back(s);
+        if (g_sockets.empty() || g_epoll < 0) return 0;
+        for (SOCKET s : g_dirty) {
+            auto it = g_sockets.find(s);
+            if (it == g_sockets.end()) continue;
+            ++g_pollVisits;
+            UpdateWatch(s, it->second);
         }
-        if (fds.empty() || poll(fds.data(), fds.size(), 0) <= 0) return;
-        for (std::size_t i = 0; i < fds.size(); ++i) {
-            if (fds[i].revents != 0) CollectDue(owners[i], g_sockets[owners[i]], fds[i].revents, due);
+        g_dirty.clear();
+        epoll_event ready[256];
+        const int count = epoll_wait(g_epoll, ready, 256, 0);
+        for (int i = 0; i < count; ++i) {
+            const auto s = static_cast<SOCKET>(ready[i].data.u64);
+            auto it = g_sockets.find(s);
+            if (it == g_sockets.end()) continue;
+            ++g_pollVisits;
+            SocketRec& rec = it->second;
+            short revents = 0;
+            if (ready[i].events & EPOLLIN) revents |= POLLIN;
+            if (ready[i].events & EPOLLOUT) revents |= POLLOUT;
+            if (ready[i].events & EPOLLRDHUP) revents |= POLLRDHUP;
+            if (ready[i].events & EPOLLERR) revents |= POLLERR;
+            if (ready[i].events & EPOLLHUP) revents |= POLLHUP;
+            const std::size_t before = due.size();
+            CollectDue(s, rec, revents, due);
+            // A broken socket stays readable (or in error) for good: with
+            // nothing left to report it leaves the set until re-armed.
+            if (due.size() == before && (revents & (POLLRDHUP | POLLERR | POLLHUP))) rec.Parked = true;
+            // What was posted is disarmed; the watch follows.
+            UpdateWatch(s, rec);
         }
     }
     // Posted outside the table's lock: the window layer takes its own.
@@ -399,6 +484,7 @@ void PollSocketSelections()
         PostMessageA(n.Window, n.Message, static_cast<WPARAM>(n.Socket),
                      static_cast<LPARAM>(static_cast<DWORD>((n.Event & 0xFFFF) | ((n.Error & 0xFFFF) << 16))));
     }
+    return static_cast<int>(due.size());
 }
 
 WORD htons(WORD value)
@@ -455,4 +541,10 @@ int GetOpenSocketCount()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     return static_cast<int>(g_sockets.size());
+}
+
+long long GetSocketPollVisitCount()
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    return g_pollVisits;
 }

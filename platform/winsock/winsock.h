@@ -110,7 +110,11 @@ ULONG inet_addr(const char* text);
 
 // Posts the notifications that became due since the last poll; never waits.
 // The message pump calls it: that is when the system would have posted them.
-void PollSocketSelections();
+// The number posted.
+int PollSocketSelections();
 
 // Test hook: the number of sockets the layer holds open.
 int GetOpenSocketCount();
+// Test hook: the socket records the polls have looked at since the process
+// started, a measure of their work.
+long long GetSocketPollVisitCount();

@@ -64,13 +64,30 @@ TEST_F(ByteRingTest, GrowthKeepsHeldBytesInOrderAcrossTheWrap)
     // A reserve that fits exactly moves nothing.
     ASSERT_EQ(ReserveRingBuffer(&ring, 20), 0);
     ExpectFields(600, 580, 990, 1010);
+    // Growth at least doubles the capacity.
     ASSERT_EQ(ReserveRingBuffer(&ring, 21), 0);
-    ExpectFields(0, 990, 990, 2011);
+    ExpectFields(0, 990, 990, 2020);
     std::vector<unsigned char> out(990);
     ASSERT_EQ(ReadRingBuffer(&ring, out.data(), 990, 0), 0);
     for (int i = 0; i < 990; ++i) ASSERT_EQ(out[static_cast<std::size_t>(i)], static_cast<unsigned char>(600 + i)) << i;
     EXPECT_EQ(ring.Held, 0);
     EXPECT_EQ(ring.ReadOffset, ring.WriteOffset);
+}
+
+TEST_F(ByteRingTest, ManySmallAppendsGrowTheRingOnlyAFewTimes)
+{
+    auto piece = Bytes(64);
+    int growths = 0;
+    for (int i = 0; i < 16384; ++i) {
+        const int before = ring.Capacity;
+        ASSERT_EQ(AppendRingBuffer(&ring, piece.data(), 64), 0);
+        if (ring.Capacity != before) ++growths;
+    }
+    EXPECT_EQ(ring.Held, 1 << 20);
+    EXPECT_LE(growths, 16);
+    // A large reserve still gets what it asks for and its slack.
+    ASSERT_EQ(ReserveRingBuffer(&ring, 4 << 20), 0);
+    EXPECT_EQ(ring.Capacity, (1 << 20) + (4 << 20) + 1000);
 }
 
 TEST_F(ByteRingTest, ReadToTheEndLeavesTheOffsetAtCapacityUntilTheNextOperation)
