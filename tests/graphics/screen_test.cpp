@@ -22,8 +22,6 @@
 #include "platform/winmm/timer.h"
 #include "support/library_fixture.h"
 
-#include <SDL2/SDL.h>
-
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -86,21 +84,6 @@ void ExpectArea(int x1, int y1, int x2, int y2)
     EXPECT_EQ(a[1], y1);
     EXPECT_EQ(a[2], x2);
     EXPECT_EQ(a[3], y2);
-}
-
-// A focus loss and its return as the window system reports them: queued, and
-// handled by whichever message pump runs next.
-void QueueFocusLossAndReturn(HWND window)
-{
-    SDL_Window* sdl = GetSdlWindowOfHandle(window);
-    ASSERT_NE(sdl, nullptr);
-    for (const Uint8 change : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED}) {
-        SDL_Event e{};
-        e.type = SDL_WINDOWEVENT;
-        e.window.windowID = SDL_GetWindowID(sdl);
-        e.window.event = change;
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
-    }
 }
 
 class LibraryScreen : public testing::Test {
@@ -619,7 +602,8 @@ TEST(FullScreenPresent, FocusLossAndReturnDuringTheBlankWaitRebuildTheScreen)
     ASSERT_EQ(SysState.WindowModeFlag, 0);
     ASSERT_EQ(SelectDrawTarget(-4), 0);
     const IDirectDraw7* before = ScreenState.DirectDraw;
-    QueueFocusLossAndReturn(SysState.MainWindow);
+    QueueFocusChange(SysState.MainWindow, false);
+    QueueFocusChange(SysState.MainWindow, true);
     EXPECT_EQ(PresentScreen(), 0);
     EXPECT_EQ(SysState.ActiveFlag, 1);
     EXPECT_NE(ScreenState.DirectDraw, nullptr);
