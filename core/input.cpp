@@ -599,10 +599,12 @@ int ReadPadState(int index)
     DIJOYSTATE state;
     HRESULT hr = pad.Device->GetDeviceState(sizeof(state), &state);
     if (FAILED(hr)) {
+        // A pass may end the devices (a rebuilt full screen does): each one
+        // is followed by a look at what is left.
         if (RunMessagePass() != 0) return -1;
-        if (!HasDirectInput()) return -1;
+        if (!HasDirectInput() || pad.Device == nullptr) return -1;
         if (SUCCEEDED(pad.Device->Acquire())) {
-            if (RunMessagePass() != 0) return -1;
+            if (RunMessagePass() != 0 || !HasDirectInput() || pad.Device == nullptr) return -1;
             hr = pad.Device->GetDeviceState(sizeof(state), &state);
         }
     }

@@ -48,6 +48,13 @@ int CheckGraphDraw(int graph, GRAPHREC** out, int* answer)
         return 1;
     }
     WaitWhileInactive();
+    // What runs in the wait (a rebuilt screen's restore, the activation
+    // callback) may have deleted the graph.
+    g = GetGraphRecord(graph);
+    if (g == nullptr) {
+        *answer = -1;
+        return 1;
+    }
     *out = g;
     return 0;
 }
@@ -408,6 +415,11 @@ int DrawPrimitiveGraph(const VERTEX2D* vertices, int count, int kind, int graph,
         if (g == nullptr) return -1;
     }
     WaitWhileInactive();
+    if (graph != -5) {
+        // The graph may have gone in the wait.
+        g = GetGraphRecord(graph);
+        if (g == nullptr) return -1;
+    }
     if (g != nullptr && g->Movie != -1) RefreshGraphMovieFrame(graph, 0);
     // No vertices draw nothing; a negative count or an unknown kind is refused.
     if (count <= 0) return count == 0 ? 0 : -1;

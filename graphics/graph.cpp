@@ -546,9 +546,11 @@ int RefreshGraphMovieFrame(int graph, int flag)
 
 int CaptureDrawScreenToGraph(int x1, int y1, int x2, int y2, int graph, int flag)
 {
+    if (GetGraphRecord(graph) == nullptr) return -1;
+    WaitWhileInactive();
+    // The graph may have gone in the wait.
     GRAPHREC* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
-    WaitWhileInactive();
     if (g->Format.Texture == 1) return G_D3D_ReadScreenIntoGraph(x1, y1, x2, y2, g, flag);
     return ReadScreenIntoGraph2D(x1, y1, x2, y2, g);
 }

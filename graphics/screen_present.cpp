@@ -95,13 +95,16 @@ DWORD WaitVerticalBlankPaced()
 
 int WaitVerticalBlanks(int count)
 {
-    IDirectDraw7* dd = ScreenState.DirectDraw;
-    if (dd == nullptr) return -1;
+    if (ScreenState.DirectDraw == nullptr) return -1;
     WaitWhileInactive();
     if (count < 0) return 0;
-    auto pollUntil = [dd](BOOL wanted) {
+    // The pump may rebuild a lost screen with a new object or release it, so
+    // the object is read again after every pass.
+    auto pollUntil = [](BOOL wanted) {
         for (;;) {
             if (PumpMessageLoop() != 0) return;
+            IDirectDraw7* dd = ScreenState.DirectDraw;
+            if (dd == nullptr) return;
             BOOL inBlank = FALSE;
             dd->GetVerticalBlankStatus(&inBlank);
             if ((inBlank != FALSE) == (wanted != FALSE)) return;

@@ -409,12 +409,14 @@ int DrawTextWithFontHandle(int x, int y, const char* text, DWORD colour, int fon
 {
     const RECT& area = DrawState.DrawArea;
     if (text == nullptr || text[0] == '\0' || area.right <= area.left || area.bottom <= area.top) return 0;
-    FONTREC* f = GetFontRecord(font);
-    if (f == nullptr) {
+    if (GetFontRecord(font) == nullptr) {
         WriteLog("フォントハンドル値が異常です\n");
         return -1;
     }
     WaitWhileInactive();
+    // A focus return in full screen makes every font anew inside the wait.
+    FONTREC* f = GetFontRecord(font);
+    if (f == nullptr) return -1;
     // The string's extent is the line from x to the area's edge.
     const RECT line = vertical == 0 ? RECT{x, y, area.right, y + f->Size + 3} : RECT{x, y, x + f->Size + 3, area.bottom};
     MASKEDDRAW masked;

@@ -7,9 +7,11 @@
 #include "platform/ddraw/ddraw_test.h"
 #include "platform/display/display.h"
 #include "platform/gdi/gdi.h"
+#include "platform/kernel/heap.h"
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <set>
 #include <vector>
 
@@ -140,7 +142,7 @@ public:
         bytes_ = static_cast<int>(std::max<DWORD>(format.dwRGBBitCount, 8) / 8);
         if (!windowedPrimary_) {
             pitch_ = (width_ * bytes_ + 3) & ~3;
-            memory_.assign(static_cast<std::size_t>(pitch_) * height_, 0);
+            memory_ = AllocZeroedHeapArray<std::uint8_t>(static_cast<std::size_t>(pitch_) * height_);
         }
         if (caps & DDSCAPS_PRIMARYSURFACE) primaryAlive = true;
         g_surfaces.insert(this);
@@ -233,12 +235,15 @@ public:
         // clipped edge shows the same pixels as an unclipped one.
         const long long dw = d.right - d.left, dh = d.bottom - d.top;
         const long long sw = s.right - s.left, sh = s.bottom - s.top;
-        std::vector<std::uint8_t> copy;
+        HeapArray<std::uint8_t> copy;
         const std::uint8_t* srcBase = src->Pixels();
         int srcPitch = src->Pitch();
         if (src == this) {
-            copy.assign(srcBase, srcBase + static_cast<std::size_t>(srcPitch) * height_);
-            srcBase = copy.data();
+            const std::size_t size = static_cast<std::size_t>(srcPitch) * height_;
+            copy = AllocZeroedHeapArray<std::uint8_t>(size);
+            if (copy == nullptr) return DDERR_OUTOFMEMORY;
+            std::memcpy(copy.get(), srcBase, size);
+            srcBase = copy.get();
         }
         std::uint8_t* dstBase = Pixels();
         for (long long y = clipped.top; y < clipped.bottom; ++y) {
@@ -275,11 +280,14 @@ public:
         if (w <= 0 || h <= 0) return DD_OK;
         const bool keyed = (flags & DDBLTFAST_SRCCOLORKEY) != 0 && src->hasKey_;
         const std::uint32_t key = src->key_.dwColorSpaceLowValue & src->ValueMask();
-        std::vector<std::uint8_t> copy;
+        HeapArray<std::uint8_t> copy;
         const std::uint8_t* srcBase = src->Pixels();
         if (src == this) {
-            copy.assign(srcBase, srcBase + static_cast<std::size_t>(Pitch()) * height_);
-            srcBase = copy.data();
+            const std::size_t size = static_cast<std::size_t>(Pitch()) * height_;
+            copy = AllocZeroedHeapArray<std::uint8_t>(size);
+            if (copy == nullptr) return DDERR_OUTOFMEMORY;
+            std::memcpy(copy.get(), srcBase, size);
+            srcBase = copy.get();
         }
         for (long long row = 0; row < h; ++row) {
             const std::uint8_t* srow = srcBase + (s.top + row) * src->Pitch() + static_cast<long long>(s.left) * bytes_;
@@ -473,9 +481,15 @@ private:
     std::uint8_t* Pixels()
     {
         if (windowedPrimary_) return reinterpret_cast<std::uint8_t*>(GetDesktopPixels());
-        return memory_.data();
+        return memory_.get();
     }
     int Pitch() const { return windowedPrimary_ ? GetDesktopPitch() : pitch_; }
+
+public:
+    // False when the constructor could not get the pixels.
+    bool HasPixels() { return Pixels() != nullptr; }
+
+private:
 
     std::uint32_t ValueMask() const
     {
@@ -526,7 +540,7 @@ private:
             PresentDesktopClientArea();
         } else {
             const PALETTEENTRY* entries = palette_ != nullptr ? static_cast<Palette*>(palette_)->Entries() : nullptr;
-            PresentFullScreenPixels(memory_.data(), pitch_, width_, height_, format_, entries);
+            PresentFullScreenPixels(memory_.get(), pitch_, width_, height_, format_, entries);
         }
     }
 
@@ -537,7 +551,7 @@ private:
     bool windowedPrimary_;
     int bytes_ = 4;
     int pitch_ = 0;
-    std::vector<std::uint8_t> memory_;
+    HeapArray<std::uint8_t> memory_;
     bool locked_ = false;
     bool lost_ = false;
     bool hasKey_ = false;
@@ -548,6 +562,17 @@ private:
     std::vector<Surface*> attached_;
     HDC dc_ = nullptr;
 };
+
+// Null when the surface's pixels cannot be had.
+Surface* NewSurface(int width, int height, const DDPIXELFORMAT& format, DWORD caps, bool windowedPrimary)
+{
+    auto* made = new (std::nothrow) Surface(width, height, format, caps, windowedPrimary);
+    if (made != nullptr && !made->HasPixels()) {
+        made->Release();
+        made = nullptr;
+    }
+    return made;
+}
 
 class DirectDraw final : public RefCounted<IDirectDraw7> {
 public:
@@ -655,20 +680,26 @@ public:
                 if (!IsExclusive() || !(desc->dwFlags & DDSD_BACKBUFFERCOUNT) || desc->dwBackBufferCount != 1)
                     return DDERR_INVALIDPARAMS;
                 DDPIXELFORMAT pf = RgbFormat(mode.bits);
-                auto* front = new Surface(mode.width, mode.height, pf, caps | DDSCAPS_FRONTBUFFER, false);
+                Surface* front = NewSurface(mode.width, mode.height, pf, caps | DDSCAPS_FRONTBUFFER, false);
+                if (front == nullptr) return DDERR_OUTOFMEMORY;
                 DWORD backCaps = (caps & ~(DDSCAPS_PRIMARYSURFACE | DDSCAPS_FRONTBUFFER)) | DDSCAPS_BACKBUFFER;
-                front->AttachBackBuffer(new Surface(mode.width, mode.height, pf, backCaps, false));
+                Surface* back = NewSurface(mode.width, mode.height, pf, backCaps, false);
+                if (back == nullptr) {
+                    front->Release();
+                    return DDERR_OUTOFMEMORY;
+                }
+                front->AttachBackBuffer(back);
                 *out = front;
                 return DD_OK;
             }
             if (IsExclusive()) {
                 // Full screen without a flip chain: the picture is the mode's own buffer.
-                *out = new Surface(mode.width, mode.height, RgbFormat(mode.bits), caps, false);
-                return DD_OK;
+                *out = NewSurface(mode.width, mode.height, RgbFormat(mode.bits), caps, false);
+                return *out != nullptr ? DD_OK : DDERR_OUTOFMEMORY;
             }
             DisplayMode desktop = GetVirtualDesktopMode();
-            *out = new Surface(desktop.width, desktop.height, RgbFormat(32, true), caps, true);
-            return DD_OK;
+            *out = NewSurface(desktop.width, desktop.height, RgbFormat(32, true), caps, true);
+            return *out != nullptr ? DD_OK : DDERR_OUTOFMEMORY;
         }
 
         if (!(desc->dwFlags & DDSD_WIDTH) || !(desc->dwFlags & DDSD_HEIGHT)) return DDERR_INVALIDPARAMS;
@@ -688,8 +719,8 @@ public:
         } else {
             pf = RgbFormat(mode.bits, !IsVirtualDisplayModeChanged());
         }
-        *out = new Surface(static_cast<int>(desc->dwWidth), static_cast<int>(desc->dwHeight), pf, caps, false);
-        return DD_OK;
+        *out = NewSurface(static_cast<int>(desc->dwWidth), static_cast<int>(desc->dwHeight), pf, caps, false);
+        return *out != nullptr ? DD_OK : DDERR_OUTOFMEMORY;
     }
 
     HRESULT WaitForVerticalBlank(DWORD flags, HANDLE) override

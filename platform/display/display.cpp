@@ -6,10 +6,11 @@
 #include "platform/ddraw/ddraw.h"
 #include "platform/display/pixel.h"
 #include "platform/kernel/clock.h"
+#include "platform/kernel/heap.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
-#include <vector>
 
 namespace {
 
@@ -24,8 +25,10 @@ struct DisplayState {
     DisplayMode mode{};
     bool modeChanged = false;
     RECT client{0, 0, 640, 480};
-    std::vector<std::uint32_t> desktop;
-    std::vector<std::uint32_t> shown;
+    HeapArray<std::uint32_t> desktop;
+    std::size_t desktopSize = 0;
+    HeapArray<std::uint32_t> shown;
+    std::size_t shownSize = 0;
     int shownWidth = 0;
     int shownHeight = 0;
     unsigned presents = 0;
@@ -53,17 +56,38 @@ void KernelSleep(std::uint64_t microseconds)
     }
 }
 
-void EnsureDesktop()
+// False when the desktop's pixels cannot be had.
+bool EnsureDesktop()
 {
-    std::size_t size = static_cast<std::size_t>(g_display.desktopWidth) * g_display.desktopHeight;
-    if (g_display.desktop.size() != size) g_display.desktop.assign(size, 0);
+    const std::size_t size = static_cast<std::size_t>(g_display.desktopWidth) * g_display.desktopHeight;
+    if (g_display.desktop == nullptr || g_display.desktopSize != size) {
+        g_display.desktop = AllocZeroedHeapArray<std::uint32_t>(size);
+        g_display.desktopSize = g_display.desktop != nullptr ? size : 0;
+    }
+    return g_display.desktop != nullptr;
+}
+
+// A cleared picture of width x height to show; false (nothing shown) when
+// memory ran out.
+bool PrepareShown(int width, int height)
+{
+    const std::size_t size = static_cast<std::size_t>(width) * height;
+    if (g_display.shown != nullptr && g_display.shownSize == size) {
+        std::fill_n(g_display.shown.get(), size, 0u);
+    } else {
+        g_display.shown = AllocZeroedHeapArray<std::uint32_t>(size);
+        g_display.shownSize = g_display.shown != nullptr ? size : 0;
+    }
+    g_display.shownWidth = g_display.shown != nullptr ? width : 0;
+    g_display.shownHeight = g_display.shown != nullptr ? height : 0;
+    return g_display.shown != nullptr;
 }
 
 void Show(bool fullScreen)
 {
     ++g_display.presents;
     if (g_display.presenter != nullptr) {
-        PresentedPicture picture{g_display.shown.data(), g_display.shownWidth, g_display.shownHeight,
+        PresentedPicture picture{g_display.shown.get(), g_display.shownWidth, g_display.shownHeight,
                                  g_display.shownWidth * 4, fullScreen};
         g_display.presenter(picture);
     }
@@ -76,7 +100,8 @@ void SetVirtualDesktopSize(int width, int height)
     if (width <= 0 || height <= 0) return;
     g_display.desktopWidth = width;
     g_display.desktopHeight = height;
-    g_display.desktop.clear();
+    g_display.desktop.reset();
+    g_display.desktopSize = 0;
 }
 
 DisplayMode GetVirtualDesktopMode()
@@ -131,8 +156,7 @@ RECT GetDisplayClientRect()
 
 std::uint32_t* GetDesktopPixels()
 {
-    EnsureDesktop();
-    return g_display.desktop.data();
+    return EnsureDesktop() ? g_display.desktop.get() : nullptr;
 }
 
 int GetDesktopPitch()
@@ -147,14 +171,11 @@ void SetDisplayPresenter(DisplayPresenter presenter)
 
 void PresentDesktopClientArea()
 {
-    EnsureDesktop();
+    if (!EnsureDesktop()) return;
     RECT c = g_display.client;
     int w = c.right - c.left;
     int h = c.bottom - c.top;
-    if (w <= 0 || h <= 0) return;
-    g_display.shownWidth = w;
-    g_display.shownHeight = h;
-    g_display.shown.assign(static_cast<std::size_t>(w) * h, 0);
+    if (w <= 0 || h <= 0 || !PrepareShown(w, h)) return;
     for (int y = 0; y < h; ++y) {
         int sy = c.top + y;
         if (sy < 0 || sy >= g_display.desktopHeight) continue;
@@ -171,10 +192,7 @@ void PresentDesktopClientArea()
 void PresentFullScreenPixels(const void* pixels, int pitch, int width, int height, const DDPIXELFORMAT& format,
                              const PALETTEENTRY* palette)
 {
-    if (pixels == nullptr || width <= 0 || height <= 0) return;
-    g_display.shownWidth = width;
-    g_display.shownHeight = height;
-    g_display.shown.assign(static_cast<std::size_t>(width) * height, 0);
+    if (pixels == nullptr || width <= 0 || height <= 0 || !PrepareShown(width, height)) return;
     const auto* base = static_cast<const std::uint8_t*>(pixels);
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* row = base + static_cast<std::ptrdiff_t>(y) * pitch;
@@ -214,7 +232,7 @@ const std::uint32_t* GetLastPresentedPixels(int* width, int* height)
 {
     if (width != nullptr) *width = g_display.shownWidth;
     if (height != nullptr) *height = g_display.shownHeight;
-    return g_display.shown.empty() ? nullptr : g_display.shown.data();
+    return g_display.shown.get();
 }
 
 unsigned GetPresentCount()

@@ -35,7 +35,7 @@ void SetDisplayClientRect(const RECT& rect);
 RECT GetDisplayClientRect();
 
 // The desktop's pixels (XRGB8888, desktop size): the windowed primary and the
-// window device context draw here.
+// window device context draw here. Null when they cannot be allocated.
 std::uint32_t* GetDesktopPixels();
 int GetDesktopPitch();
 

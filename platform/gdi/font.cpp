@@ -8,6 +8,7 @@
 #include "platform/kernel/codepage.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -79,7 +80,14 @@ DWORD GetGlyphOutlineA(HDC dc, UINT code, UINT format, GLYPHMETRICS* metrics, DW
     std::lock_guard<std::mutex> lock(GdiMutex());
     FontFace* face = SelectedFace(dc);
     SourceGlyph glyph;
-    if (face == nullptr || !face->RenderGlyph(code, grey, &glyph)) return GDI_ERROR;
+    if (face == nullptr) return GDI_ERROR;
+    // Rendering keeps tables and bitmaps of its own: memory running out
+    // fails the call as GDI does.
+    try {
+        if (!face->RenderGlyph(code, grey, &glyph)) return GDI_ERROR;
+    } catch (const std::bad_alloc&) {
+        return GDI_ERROR;
+    }
 
     metrics->gmCellIncX = static_cast<short>(glyph.advance);
     metrics->gmCellIncY = 0;

@@ -90,12 +90,14 @@ bool Target(DeviceContext* dc, GdiPixelBuffer& out)
 {
     switch (dc->kind) {
     case DCKind::Window: {
+        std::uint32_t* pixels = GetDesktopPixels();
+        if (pixels == nullptr) return false;
         RECT c = GetDisplayClientRect();
         DisplayMode desktop = GetVirtualDesktopMode();
         int left = std::clamp<int>(c.left, 0, desktop.width);
         int top = std::clamp<int>(c.top, 0, desktop.height);
         out = GdiPixelBuffer{};
-        out.pixels = reinterpret_cast<std::uint8_t*>(GetDesktopPixels()) + static_cast<std::ptrdiff_t>(top) * GetDesktopPitch() + left * 4;
+        out.pixels = reinterpret_cast<std::uint8_t*>(pixels) + static_cast<std::ptrdiff_t>(top) * GetDesktopPitch() + left * 4;
         out.width = std::clamp<int>(c.right, 0, desktop.width) - left;
         out.height = std::clamp<int>(c.bottom, 0, desktop.height) - top;
         out.pitch = GetDesktopPitch();
@@ -109,7 +111,7 @@ bool Target(DeviceContext* dc, GdiPixelBuffer& out)
         DisplayMode desktop = GetVirtualDesktopMode();
         out = GdiPixelBuffer{GetDesktopPixels(), desktop.width, desktop.height, GetDesktopPitch(), 32,
                              0xFF0000, 0xFF00, 0xFF, nullptr};
-        return true;
+        return out.pixels != nullptr;
     }
     case DCKind::Memory:
         if (dc->selected == nullptr) return false;

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -67,7 +68,8 @@ std::atomic<int> g_threadStartFailures{0};
 
 HANDLE CreateEventA(SECURITY_ATTRIBUTES*, BOOL manualReset, BOOL initialState, LPCSTR)
 {
-    auto* event = new EventObject;
+    auto* event = new (std::nothrow) EventObject;
+    if (event == nullptr) return nullptr;
     event->ManualReset = manualReset != FALSE;
     event->Set = initialState != FALSE;
     return RegisterKernelObject(event);

@@ -8,6 +8,7 @@
 #include "platform/gdi/gdi.h"
 #include "platform/imm/imm.h"
 #include "platform/kernel/codepage.h"
+#include "platform/kernel/debug.h"
 #include "platform/kernel/sync.h"
 #include "platform/window/dragdrop.h"
 #include "platform/window/keyboard.h"
@@ -21,6 +22,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -83,6 +85,7 @@ std::vector<TimerRec> g_timers;
 std::uintptr_t g_nextTimerId = 1;
 
 bool g_videoReady = false;
+bool g_videoRefused = false;  // no real display, and no headless driver asked for
 // The window whose client area shows the virtual display.
 HWND g_presented = nullptr;
 DWORD g_videoThread = 0;
@@ -124,12 +127,35 @@ HWND FindBySdlId(Uint32 id)
     return nullptr;
 }
 
+// SDL falls back to a headless driver when no display can be reached; a
+// program would then run with nothing on screen. Only a caller that named
+// that driver gets it.
+bool UnaskedHeadlessDriver()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr) return true;
+    std::string name = driver;
+    if (name != "offscreen" && name != "dummy") return false;
+    const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    std::string list = asked != nullptr ? asked : "";
+    for (char& c : list) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return list.find(name) == std::string::npos;
+}
+
 bool EnsureVideo()
 {
     if (g_videoReady) return true;
+    if (g_videoRefused) return false;
     // SIGINT and SIGTERM arrive as SDL_QUIT, which the layer turns into a close.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    if (UnaskedHeadlessDriver()) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        g_videoRefused = true;
+        OutputDebugStringA("No display could be opened (check DISPLAY); set SDL_VIDEODRIVER=offscreen to run "
+                           "without one. No window can be made.\n");
+        return false;
+    }
     // The library accepts no dropped files and starts with text input off.
     SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
     SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -222,4 +224,29 @@ TEST_F(FatalExitDeathTest, BeforeStartUpOnlyLogsAndExits)
         testing::ExitedWithCode(255), "");
     EXPECT_EQ(LogLinesWithoutStamps()[0], "早すぎる失敗");
     EXPECT_FALSE(Contains(ReadLogFile(), "Alloc memory dump"));
+}
+
+using NoDisplayDeathTest = StartupTest;
+
+// Without a reachable display SDL would fall back to its headless driver and
+// the program would run unseen; only an asked-for headless driver is taken.
+TEST_F(NoDisplayDeathTest, StartWithoutADisplayFailsUnlessHeadlessWasAskedFor)
+{
+    // A process of its own: this one has its video up already.
+    const std::string style = GTEST_FLAG_GET(death_test_style);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            unsetenv("SDL_VIDEODRIVER");
+            unsetenv("WAYLAND_DISPLAY");
+            setenv("DISPLAY", ":31999", 1);
+            const int started = StartLibrary();
+            const bool logged = Contains(ReadLogFile(), "ウインドウの作成に失敗しました") &&
+                                Contains(CapturedDebugOutput(), "No display could be opened");
+            std::error_code ec;
+            if (const char* dir = std::getenv("ZARVO_TEST_DIR")) std::filesystem::remove_all(dir, ec);
+            std::_Exit(started == -1 && logged ? 3 : 4);
+        },
+        testing::ExitedWithCode(3), "");
+    GTEST_FLAG_SET(death_test_style, style);
 }

@@ -26,6 +26,7 @@
 #include "graphics/surface2d.h"
 #include "platform/ddraw/ddraw_test.h"
 #include "platform/kernel/clock.h"
+#include "platform/window/window.h"
 #include "support/library_fixture.h"
 #include "support/image_fixtures.h"
 #include "support/library_fixture.h"
@@ -371,6 +372,34 @@ TEST_F(GraphLibrary, DrawEntriesCheckTheAreaThenTheHandleThenTheBlendGraph)
     EXPECT_EQ(DrawCircleShape(40, 40, 10, white, 1), 0);
     StoreDrawArea(0, 0, 320, 240);
     EXPECT_EQ(DrawCircleShape(40, 40, -1, white, 1), 0);
+    EXPECT_EQ(BackPixels(), clean);
+}
+
+// A draw for an inactive window waits for it; what runs in that wait (here
+// the activation callback) may delete the graph the draw was given.
+TEST_F(GraphLibrary, AGraphDeletedWhileTheDrawWaitedForTheWindowIsRefused)
+{
+    SysState.ActivateCallback = [](int active, void*) {
+        if (active == 1) DeleteAllGraphHandles(0);
+    };
+    const auto deactivate = [] {
+        SimulateFocusChange(SysState.MainWindow, false);
+        ASSERT_EQ(SysState.ActiveFlag, 0);
+        QueueFocusChange(SysState.MainWindow, true);
+    };
+    const std::vector<u32> clean = BackPixels();
+    for (const Entry& e : kEntries) {
+        SCOPED_TRACE(e.name);
+        const int graph = CreateBlankGraph(16, 16, 1);
+        FillGraphWithColor(graph, 200, 10, 10, 255);
+        deactivate();
+        EXPECT_EQ(e.draw(graph), -1);
+        EXPECT_EQ(SysState.ActiveFlag, 1);
+    }
+    const int graph = CreateBlankGraph(16, 16, 1);
+    deactivate();
+    EXPECT_EQ(CaptureDrawScreenToGraph(0, 0, 16, 16, graph, 0), -1);
+    SysState.ActivateCallback = nullptr;
     EXPECT_EQ(BackPixels(), clean);
 }
 

@@ -594,4 +594,22 @@ TEST_F(LibraryScreen, VideoCardReportNeedsShiftHeld)
     UseInjectedInput(false);
 }
 
+// The present's blank wait pumps messages; a focus loss and return in full
+// screen rebuild the lost screen with a new DirectDraw object inside it.
+TEST(FullScreenPresent, FocusLossAndReturnDuringTheBlankWaitRebuildTheScreen)
+{
+    ASSERT_EQ(StartDrawingLibrary(640, 480, 16), 0);
+    ASSERT_EQ(SysState.WindowModeFlag, 0);
+    ASSERT_EQ(SelectDrawTarget(-4), 0);
+    const IDirectDraw7* before = ScreenState.DirectDraw;
+    QueueFocusChange(SysState.MainWindow, false);
+    QueueFocusChange(SysState.MainWindow, true);
+    EXPECT_EQ(PresentScreen(), 0);
+    EXPECT_EQ(SysState.ActiveFlag, 1);
+    EXPECT_NE(ScreenState.DirectDraw, nullptr);
+    EXPECT_NE(ScreenState.DirectDraw, before);
+    EXPECT_EQ(PresentScreen(), 0);
+    EndDrawingLibrary();
+}
+
 } // namespace

@@ -13,6 +13,8 @@
 #include "platform/kernel/debug.h"
 #include "platform/window/window.h"
 
+#include <SDL2/SDL.h>
+
 #include <cstdint>
 
 #include <fstream>
@@ -108,6 +110,17 @@ void EndDirect3DLibrary()
     EndLibrary();
     SetDirect3DWanted(0);
     UseRealClock();
+}
+
+void QueueFocusChange(HWND window, bool active)
+{
+    SDL_Window* sdl = GetSdlWindowOfHandle(window);
+    ASSERT_NE(sdl, nullptr);
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = SDL_GetWindowID(sdl);
+    e.window.event = active ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
 }
 
 std::string ReadLogFile(const char* name)

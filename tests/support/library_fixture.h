@@ -57,6 +57,10 @@ protected:
     HWND window = nullptr;
 };
 
+// A focus change as the window system reports it: queued, and handled by
+// whichever message pump runs next.
+void QueueFocusChange(HWND window, bool active);
+
 // "Log.txt" of the current folder, byte for byte ("" when missing).
 std::string ReadLogFile(const char* name = "Log.txt");
 // Lines of the log without their "<ms>:" stamps (CR LF split, CR kept out).

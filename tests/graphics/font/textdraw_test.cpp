@@ -9,6 +9,7 @@
 #include "graphics/graph.h"
 #include "graphics/surface2d.h"
 #include "platform/display/display.h"
+#include "platform/window/window.h"
 #include "support/library_fixture.h"
 #include "support/soft_image.h"
 
@@ -263,6 +264,26 @@ TEST_P(TextEncodings, StringsOnDirectDrawSurfacesMatchTheSoftwareScreen)
     }
 }
 
+using FullScreenText = FontFixture;
+
+// In full screen a focus return rebuilds the lost screen and makes every font
+// anew; text that waited for the window draws with the new font.
+TEST_P(FullScreenText, TextThatWaitedForTheWindowDrawsWithTheFontsMadeAgain)
+{
+    ASSERT_EQ(SysState.WindowModeFlag, 0);
+    SimulateFocusChange(SysState.MainWindow, false);
+    ASSERT_EQ(SysState.ActiveFlag, 0);
+    QueueFocusChange(SysState.MainWindow, true);
+    const std::uint32_t colour = GetColorValue(0, 255, 0);
+    ASSERT_EQ(DrawFormattedText(10, 20, colour, "%d", 5), 0);
+    EXPECT_EQ(SysState.ActiveFlag, 1);
+    int lit = 0;
+    for (int y = 20; y < 40; ++y)
+        for (int x = 10; x < 30; ++x) lit += Get(x, y) == Raw(0, 255, 0) ? 1 : 0;
+    EXPECT_EQ(lit, 9);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, FullScreenText, testing::Values(16));
 INSTANTIATE_TEST_SUITE_P(Depths, TextEncodings, testing::Values(32));
 INSTANTIATE_TEST_SUITE_P(Depths, TextDraw, testing::Values(32, 16),
                          [](const testing::TestParamInfo<int>& p) { return "Bits" + std::to_string(p.param); });

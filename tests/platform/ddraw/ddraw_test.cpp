@@ -2,6 +2,7 @@
 #include "platform/ddraw/ddraw_test.h"
 #include "platform/display/display.h"
 #include "platform/gdi/gdi.h"
+#include "platform/kernel/heap.h"
 
 #include <gtest/gtest.h>
 
@@ -103,6 +104,65 @@ TEST_F(DirectDrawTest, WindowedPrimaryIsTheDesktopAndShowsTheClientArea)
     IDirectDrawSurface7* second = nullptr;
     EXPECT_NE(dd->CreateSurface(&d, &second, nullptr), DD_OK);
     primary->Release();
+}
+
+// Memory running out answers DDERR_OUTOFMEMORY and makes no surface, for
+// every kind of surface; the next creation succeeds again.
+TEST_F(DirectDrawTest, SurfacesWhosePixelsCannotBeHadAreRefusedAsOutOfMemory)
+{
+    const auto create = [&](DWORD flags, DWORD caps, IDirectDrawSurface7** out) {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        d.dwFlags = flags;
+        d.dwWidth = 64;
+        d.dwHeight = 32;
+        d.dwBackBufferCount = 1;
+        d.ddsCaps.dwCaps = caps;
+        return dd->CreateSurface(&d, out, nullptr);
+    };
+    struct Case {
+        const char* name;
+        DWORD flags;
+        DWORD caps;
+        bool fullScreen;
+    };
+    const Case cases[] = {
+        {"offscreen", DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY, false},
+        {"windowed primary", DDSD_CAPS, DDSCAPS_PRIMARYSURFACE, false},
+        {"exclusive primary", DDSD_CAPS, DDSCAPS_PRIMARYSURFACE, true},
+        {"flip chain", DDSD_CAPS | DDSD_BACKBUFFERCOUNT, DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.fullScreen) {
+            ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN), DD_OK);
+            ASSERT_EQ(dd->SetDisplayMode(320, 240, 16, 0, 0), DD_OK);
+        }
+        // The windowed primary is the desktop: a new desktop size drops its pixels.
+        SetVirtualDesktopSize(800, 600);
+        IDirectDrawSurface7* s = reinterpret_cast<IDirectDrawSurface7*>(1);
+        FailNextHeapAllocations(1);
+        EXPECT_EQ(create(c.flags, c.caps, &s), DDERR_OUTOFMEMORY);
+        FailNextHeapAllocations(0);
+        EXPECT_EQ(s, nullptr);
+        EXPECT_EQ(GetLiveDirectDrawSurfaceCount(), 0);
+        ASSERT_EQ(create(c.flags, c.caps, &s), DD_OK);
+        ASSERT_NE(s, nullptr);
+        s->Release();
+        if (c.fullScreen) {
+            dd->RestoreDisplayMode();
+            ASSERT_EQ(dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL), DD_OK);
+        }
+    }
+    // A blit of a surface onto itself needs a copy of it.
+    IDirectDrawSurface7* plain = Plain(16, 16);
+    RECT to{4, 4, 12, 12};
+    FailNextHeapAllocations(1);
+    EXPECT_EQ(plain->Blt(&to, plain, nullptr, DDBLT_WAIT, nullptr), DDERR_OUTOFMEMORY);
+    FailNextHeapAllocations(1);
+    EXPECT_EQ(plain->BltFast(4, 4, plain, nullptr, DDBLTFAST_WAIT), DDERR_OUTOFMEMORY);
+    FailNextHeapAllocations(0);
+    plain->Release();
 }
 
 TEST_F(DirectDrawTest, LockPointsAtTheRectangleAndRefusesNesting)

@@ -1,7 +1,9 @@
 // The virtual display: the emulated vertical blank on a manual clock, and
 // the SDL presenter showing presented pictures in an offscreen window.
 #include "platform/display/display.h"
+#include "platform/ddraw/ddraw.h"
 #include "platform/display/sdl_presenter.h"
+#include "platform/kernel/heap.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -31,6 +33,46 @@ TEST(VirtualDisplay, VerticalBlankRunsAtTheModeRate)
     EXPECT_GE(g_now, 990000u);
     EXPECT_LE(g_now, 1010000u);
     SetDisplayClock(nullptr, nullptr);
+}
+
+// Without memory for the desktop or for the picture shown, nothing is drawn
+// or shown; the next request that finds memory gets it.
+TEST(VirtualDisplay, PixelsThatCannotBeHadShowNothing)
+{
+    ResetVirtualDisplay();
+    SetVirtualDesktopSize(8, 8);
+    SetDisplayClientRect(RECT{0, 0, 4, 4});
+    const unsigned presents = GetPresentCount();
+    FailNextHeapAllocations(1);
+    EXPECT_EQ(GetDesktopPixels(), nullptr);
+    FailNextHeapAllocations(1);
+    PresentDesktopClientArea();
+    EXPECT_EQ(GetPresentCount(), presents);
+    EXPECT_EQ(GetLastPresentedPixels(nullptr, nullptr), nullptr);
+
+    ASSERT_NE(GetDesktopPixels(), nullptr);
+    GetDesktopPixels()[0] = 0x00FF00;
+    FailNextHeapAllocations(1);
+    PresentDesktopClientArea();
+    EXPECT_EQ(GetPresentCount(), presents);
+    const std::uint16_t pixels[4] = {0xF800, 0xF800, 0xF800, 0xF800};
+    DDPIXELFORMAT rgb565{};
+    rgb565.dwRGBBitCount = 16;
+    rgb565.dwRBitMask = 0xF800;
+    rgb565.dwGBitMask = 0x7E0;
+    rgb565.dwBBitMask = 0x1F;
+    FailNextHeapAllocations(1);
+    PresentFullScreenPixels(pixels, 4, 2, 2, rgb565, nullptr);
+    EXPECT_EQ(GetPresentCount(), presents);
+    int width = -1;
+    EXPECT_EQ(GetLastPresentedPixels(&width, nullptr), nullptr);
+    EXPECT_EQ(width, 0);
+
+    PresentDesktopClientArea();
+    EXPECT_EQ(GetPresentCount(), presents + 1);
+    EXPECT_EQ(GetLastPresentedPixels(&width, nullptr)[0], 0x00FF00u);
+    EXPECT_EQ(width, 4);
+    ResetVirtualDisplay();
 }
 
 TEST(SdlPresenter, ShowsPresentedPicturesInAnOffscreenWindow)
