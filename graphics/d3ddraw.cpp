@@ -599,7 +599,8 @@ int G_D3D_DrawCircle(int x, int y, int radius, DWORD colour, int fill)
             marks[Y - top] = 1;
             v[0].x = static_cast<float>(std::max(x1, left));
             v[0].y = static_cast<float>(Y);
-            v[1].x = static_cast<float>(std::min(x2, right - 1) + 1);
+            // A line leaves out its last pixel: ending one past the right column draws that column.
+            v[1].x = static_cast<float>(std::min(x2, right) + 1);
             v[1].y = static_cast<float>(Y);
             dev->DrawPrimitive(D3DPT_LINELIST, 0x44, v, 2, 0);
         };

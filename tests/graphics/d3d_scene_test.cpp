@@ -155,8 +155,8 @@ Pipe ShapePipe()
     return p;
 }
 
-// The midpoint circle: outline points, or one row span each, the row's last
-// column one short of the area's right edge.
+// The midpoint circle: outline points, or one row span each, up to the
+// area's last column.
 void ModelCircle(Model* m, int cx, int cy, int r, DWORD colour, bool fill)
 {
     const Pipe p = ShapePipe();
@@ -170,7 +170,7 @@ void ModelCircle(Model* m, int cx, int cy, int r, DWORD colour, bool fill)
     auto row = [&](int y, int x1, int x2) {
         if (y < top || y > bottom || x2 < left || x1 > right || done[y]) return;
         done[y] = true;
-        m->Line(p, std::max(x1, left), y, std::min(x2, right - 1) + 1, y, d, a);
+        m->Line(p, std::max(x1, left), y, std::min(x2, right) + 1, y, d, a);
     };
     int x = 0, y = r, dd = 3 - 2 * r;
     if (!fill) {
