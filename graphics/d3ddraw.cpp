@@ -472,6 +472,14 @@ int G_D3D_DrawTriangleList(TLVTXTEX* vertices, int count, GRAPHREC* g, int trans
                 vertices[q * 3 + i].v = vs[i];
             }
         }
+    } else if (piece != nullptr) {
+        // Callers give coordinates over the graph; the piece sits somewhere in a larger texture.
+        const float l = piece->Corners[0].u, t = piece->Corners[0].v, du = piece->Corners[3].u - l,
+                    dv = piece->Corners[3].v - t;
+        for (int i = 0; i < 3 * count; ++i) {
+            vertices[i].u = l + vertices[i].u * du;
+            vertices[i].v = t + vertices[i].v * dv;
+        }
     }
     r->Device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, vertices, static_cast<DWORD>(3 * count), 0);
     EndIfFront();

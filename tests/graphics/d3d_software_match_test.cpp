@@ -99,6 +99,26 @@ int Differences(const Shot& soft, const Shot& dev, const RECT& r, std::string* f
 
 constexpr RECT kWhole{0, 0, kW, kH};
 
+// Pixels that one picture changed from `background` and the other did not;
+// `first` names the first.
+int CoverageDifferences(const Shot& soft, const Shot& dev, u32 background, std::string* first)
+{
+    if (soft.px.size() != static_cast<std::size_t>(kW * kH) || dev.px.size() != soft.px.size()) return -1;
+    int n = 0;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            const bool a = soft.At(x, y) != background, b = dev.At(x, y) != background;
+            if (a == b) continue;
+            if (n++ == 0 && first != nullptr) {
+                char text[96];
+                std::snprintf(text, sizeof text, "(%d,%d) software %s, device %s", x, y, a ? "drawn" : "not drawn",
+                              b ? "drawn" : "not drawn");
+                *first = text;
+            }
+        }
+    return n;
+}
+
 int ColumnCount(const Shot& s, int x, u32 colour)
 {
     int n = 0;
@@ -173,6 +193,32 @@ TEST(BothRenderers, TransparentTexelsLeaveTheScreenInEveryMode)
             EXPECT_EQ(drawn, (ghostToo ? 2 : 1) * 24 * 24 - texels) << (device ? "device" : "software") << ", mode " << modes[i][0];
         }
     }
+}
+
+// Texture coordinates of a triangle list run 0..1 over the graph, whatever
+// the size of the texture behind it: a 48 x 48 graph (a 64 x 64 texture)
+// fills the quad it is mapped onto and nothing black shows.
+TEST(BothRenderers, TriangleListCoordinatesSpanTheGraph)
+{
+    constexpr u32 kGrey = 0xC0C0C0;
+    auto scene = [] {
+        const int flat = MakeGraph("match_flat.png", 48, 48, [](int, int) { return kGrey; }, false);
+        ASSERT_NE(flat, -1);
+        auto v = [](float x, float y, float u, float w) { return VERTEX2D{x, y, u, w, 255, 255, 255, 255}; };
+        const VERTEX2D list[6] = {v(100, 100, 0, 0), v(172, 100, 1, 0), v(100, 172, 0, 1),
+                                  v(172, 172, 1, 1), v(100, 172, 0, 1), v(172, 100, 1, 0)};
+        EXPECT_EQ(DrawPrimitiveGraph(list, 6, 4, flat, 0), 0);
+    };
+    const Shot soft = Render(false, 0x204080, scene), dev = Render(true, 0x204080, scene);
+    int grey = 0, black = 0;
+    for (const u32 p : dev.px) {
+        grey += p == kGrey;
+        black += p == 0;
+    }
+    EXPECT_EQ(grey, 72 * 72);
+    EXPECT_EQ(black, 0);
+    std::string first;
+    EXPECT_EQ(CoverageDifferences(soft, dev, 0x204080, &first), 0) << first;
 }
 
 } // namespace
