@@ -319,30 +319,16 @@ int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy
     return QueueGraphPieces(r, g, first, fx1, fy1, sx, sy, unclipped, b);
 }
 
-namespace {
-
-bool NearAxial(double a)
-{
-    static const double lo[5] = {-0.0698132, 1.5009832, 3.0717795, 4.6425758, 6.2133721};
-    static const double hi[5] = {0.0698132, 1.6406095, 3.2114058, 4.7822022, 6.3529985};
-    if (a < -0.0698132 || a > 6.3529985) return true;
-    for (int i = 0; i < 5; ++i)
-        if (a > lo[i] && a < hi[i]) return true;
-    return false;
-}
-
-bool Near(float a, float b)
-{
-    return std::fabs(a - b) <= 0.01f;
-}
-
-float Frac(float v)
-{
-    return std::fabs(v - std::trunc(v));
-}
-
-} // namespace
-
+// Rotated graphs take the software renderer's geometry: the centre is the
+// graph's integer half, a pixel is covered when the graph point under its
+// centre (on integers for the device) lies in [0, size) and shows the texel
+// it falls in. Pixel centres then often land exactly on the quad's edges or
+// on texel borders, so the quad moves a little up-left in graph space (the
+// far edges stay out, the near ones in) and its texture coordinates half as
+// far, which keeps the texel under a pixel inside the graph. At a scale
+// whose step (1/scale in 18-bit fixed point) is inexact, the software
+// renderer's truncated steps make each pixel sample a hair before its
+// corner; the quad moves down-right by a little more than that nudge.
 int G_D3D_DrawGraphRotated(float x, float y, double scale, double angle, GRAPHREC* g, int trans, int turn)
 {
     if (scale == 0.0) return -1;
@@ -353,85 +339,35 @@ int G_D3D_DrawGraphRotated(float x, float y, double scale, double angle, GRAPHRE
     x += OriginX();
     y += OriginY();
     G_D3D_PrepareDrawOf(first.image, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag());
-    const bool rotate = angle != 0.0;
     float s = 0.0f, c = 1.0f;
-    if (rotate) ComputeSinCos(static_cast<float>(angle), &s, &c);
-    const bool oddW = (g->Width & 1) != 0, oddH = (g->Height & 1) != 0;
-    const bool whole = std::fabs(x - std::trunc(x)) < 1e-5f && std::fabs(y - std::trunc(y)) < 1e-5f;
-    float cx = g->Width * 0.5f, cy = g->Height * 0.5f;
-    bool centred = false;
-    if (whole) {
-        if (scale != 1.0) {
-            x -= 0.5f;
-            y -= 0.5f;
-            centred = true;
-        } else if (!oddW && !oddH) {
-            cx = static_cast<float>(g->Width / 2);
-            cy = static_cast<float>(g->Height / 2);
-            x -= 0.5f;
-            y -= 0.5f;
-        } else if (oddW && oddH) {
-            centred = true;
-        } else {
-            if (!oddW) cx -= 0.5f;
-            if (!oddH) cy -= 0.5f;
-        }
-    }
-    const bool axial = whole && rotate && (oddW || oddH) && NearAxial(angle);
+    if (angle != 0.0) ComputeSinCos(static_cast<float>(angle), &s, &c);
+    const float cx = static_cast<float>(g->Width / 2), cy = static_cast<float>(g->Height / 2);
     const float sx = static_cast<float>(turn == 1 ? -scale : scale), sy = static_cast<float>(scale);
-    auto transform = [&](float gx, float gy, float* X, float* Y) {
-        const float ox = (gx - cx) * sx, oy = (gy - cy) * sy;
-        if (!rotate) {
-            *X = x + ox;
-            *Y = y + oy;
-        } else {
-            *X = x + ox * c - oy * s;
-            *Y = y + ox * s + oy * c;
-        }
-    };
-    const bool onePieceCentred = g->SurfaceCount == 1 && centred;
+    // A 32nd of a pixel on the target, well above the device's 1/256 steps.
+    const float nudge = static_cast<float>(1.0 / (32.0 * std::fabs(scale)));
+    const float step = 262144.0f * (1.0f / static_cast<float>(scale));
+    const float lag = step != std::trunc(step) ? 1.0f / 16.0f : 0.0f;
+    x += lag;
+    y += lag;
     for (int i = 0; i < g->SurfaceCount; ++i) {
         Piece piece;
         if (!PieceOf(g, i, first, &piece)) return -1;
         const SURF3DREC* p = piece.rec;
         BindTexture(r, piece.Texture());
         MakeRoom(r, D3DPT_TRIANGLELIST, 6);
+        float tw, th;
+        TextureSize(piece, &tw, &th);
         Corner k[4];
         for (int q = 0; q < 4; ++q) {
             const TLVTXTEX& v = p->Corners[q];
-            k[q] = Corner{0, 0, v.u, v.v, v.x * D3DState.BlendWidthInv, v.y * D3DState.BlendHeightInv};
-        }
-        if (onePieceCentred) {
-            transform(p->Corners[0].x, p->Corners[0].y, &k[0].x, &k[0].y);
-            transform(p->Corners[1].x, p->Corners[1].y, &k[1].x, &k[1].y);
-            k[3].x = 2 * x - k[0].x;
-            k[3].y = 2 * y - k[0].y;
-            k[2].x = 2 * x - k[1].x;
-            k[2].y = 2 * y - k[1].y;
-        } else {
-            for (int q = 0; q < 4; ++q) transform(p->Corners[q].x, p->Corners[q].y, &k[q].x, &k[q].y);
-        }
-        if (r->BatchKind == D3D_BATCH_TEX && rotate) {
-            const float X0 = k[0].x, X1 = k[1].x, X2 = k[2].x, Y0 = k[0].y, Y1 = k[1].y, Y2 = k[2].y;
-            bool shiftX = false, shiftY = false;
-            if (onePieceCentred) {
-                if (NearAxial(angle) && whole) {
-                    shiftX = Near(X0, X2) || Near(X0, X1);
-                    shiftY = Near(Y0, Y2) || Near(Y0, Y1);
-                }
-            } else if (whole) {
-                if (axial) {
-                    shiftX = oddW && (Near(X0, X2) || Near(X0, X1)) && (Frac(X0) < 0.001f || Frac(X0) > 0.999f);
-                    shiftY = oddH && (Near(Y0, Y2) || Near(Y0, Y1)) && (Frac(Y0) < 0.001f || Frac(Y0) > 0.999f);
-                }
-            } else {
-                shiftX = (Near(X0, X2) || Near(X0, X1)) && (Frac(X0) < 0.001f || Frac(X0) > 0.999f);
-                shiftY = (Near(Y0, Y2) || Near(Y0, Y1)) && (Frac(Y0) < 0.001f || Frac(Y0) > 0.999f);
-            }
-            for (Corner& q : k) {
-                if (shiftX) q.x -= 0.5f;
-                if (shiftY) q.y -= 0.5f;
-            }
+            const float gx = v.x - nudge, gy = v.y - nudge;
+            const float ox = (gx - cx) * sx, oy = (gy - cy) * sy;
+            k[q] = Corner{x + ox * c - oy * s,
+                          y + ox * s + oy * c,
+                          v.u - 0.5f * nudge / tw,
+                          v.v - 0.5f * nudge / th,
+                          (v.x - 0.5f * nudge) * D3DState.BlendWidthInv,
+                          (v.y - 0.5f * nudge) * D3DState.BlendHeightInv};
         }
         PushQuad(r, k, D3DState.DiffuseColor);
     }

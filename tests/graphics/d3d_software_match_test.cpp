@@ -221,4 +221,57 @@ TEST(BothRenderers, TriangleListCoordinatesSpanTheGraph)
     EXPECT_EQ(CoverageDifferences(soft, dev, 0x204080, &first), 0) << first;
 }
 
+// Graphs turned by right angles cover the pixels the software renderer
+// covers, for odd, even and mixed sizes and rates 1, 1.5 and 2, and show no
+// texel from outside the graph (the flat graph's texture is black there);
+// a patterned graph shows the same texels.
+TEST(BothRenderers, RightAngleTurnsCoverTheSoftwareRenderersPixels)
+{
+    constexpr u32 kFloor = 0x204080, kGrey = 0xC0C0C0;
+    bool patterned = false;
+    const int sizes[][2] = {{33, 33}, {20, 16}, {15, 22}};
+    const double rates[] = {1.0, 1.5, 2.0};
+    const double pi = std::acos(-1.0);
+    const double angles[] = {pi / 2, pi, 3 * pi / 2};
+    constexpr int kCellW = 70, kCellH = 80;
+    // Cell (column, row) of a case: the nine turns of a size side by side, one row per size.
+    auto scene = [&] {
+        for (int k = 0; k < 3; ++k) {
+            const int g = MakeGraph("match_turn" + std::to_string(k) + ".png", sizes[k][0], sizes[k][1],
+                                    [&](int x, int y) {
+                                        return patterned ? static_cast<u32>(0x400000 + x * 0x70800 + y * 0x0B05)
+                                                         : kGrey;
+                                    },
+                                    false);
+            ASSERT_NE(g, -1);
+            for (int i = 0; i < 9; ++i)
+                EXPECT_EQ(DrawGraphRotated(i * kCellW + kCellW / 2, k * kCellH * 2 + kCellH / 2, rates[i / 3],
+                                           angles[i % 3], g, 0, 0),
+                          0);
+        }
+    };
+    const Shot soft = Render(false, kFloor, scene), dev = Render(true, kFloor, scene);
+    ASSERT_EQ(soft.px.size(), static_cast<std::size_t>(kW * kH));
+    ASSERT_EQ(dev.px.size(), soft.px.size());
+    for (int k = 0; k < 3; ++k)
+        for (int i = 0; i < 9; ++i) {
+            int differ = 0, black = 0, covered = 0;
+            for (int y = k * kCellH * 2; y < k * kCellH * 2 + kCellH; ++y)
+                for (int x = i * kCellW; x < (i + 1) * kCellW && x < kW; ++x) {
+                    covered += soft.At(x, y) != kFloor;
+                    differ += (soft.At(x, y) != kFloor) != (dev.At(x, y) != kFloor);
+                    black += dev.At(x, y) == 0;
+                }
+            const std::string what = std::to_string(sizes[k][0]) + "x" + std::to_string(sizes[k][1]) + " rate " +
+                                     std::to_string(rates[i / 3]) + " turn " + std::to_string(i % 3 + 1);
+            EXPECT_GT(covered, 0) << what;
+            EXPECT_EQ(differ, 0) << what;
+            EXPECT_EQ(black, 0) << what;
+        }
+    patterned = true;
+    const Shot softPattern = Render(false, kFloor, scene), devPattern = Render(true, kFloor, scene);
+    std::string first;
+    EXPECT_EQ(Differences(softPattern, devPattern, kWhole, &first), 0) << first;
+}
+
 } // namespace
