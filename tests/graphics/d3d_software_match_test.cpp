@@ -274,4 +274,44 @@ TEST(BothRenderers, RightAngleTurnsCoverTheSoftwareRenderersPixels)
     EXPECT_EQ(Differences(softPattern, devPattern, kWhole, &first), 0) << first;
 }
 
+// A graph target of the renderable kind (a render-target texture under
+// Direct3D).
+int MakeTargetGraph(int w, int h)
+{
+    SetNewGraphRenderable(1);
+    const int g = CreateBlankGraph(w, h, 0);
+    SetNewGraphRenderable(0);
+    return g;
+}
+
+u32 Patterned(int x, int y)
+{
+    return static_cast<u32>(0x300000 + x * 0x30700 + y * 0x0509);
+}
+
+// Capturing while a graph is the draw target reads that graph.
+TEST(BothRenderers, CaptureReadsATargetGraph)
+{
+    constexpr u32 kFloor = 0x204080;
+    auto scene = [] {
+        const int picture = MakeGraph("match_capture.png", 64, 48, Patterned, false);
+        const int target = MakeTargetGraph(64, 48);
+        const int copy = CreateBlankGraph(32, 24, 0);
+        ASSERT_NE(picture, -1);
+        ASSERT_NE(target, -1);
+        ASSERT_NE(copy, -1);
+        ASSERT_EQ(SelectDrawTarget(target), 0);
+        EXPECT_EQ(DrawGraphAt(0, 0, picture, 0), 0);
+        EXPECT_EQ(CaptureDrawScreenToGraph(8, 8, 40, 32, copy, 0), 0);
+        ASSERT_EQ(SelectDrawTarget(-2), 0);
+        EXPECT_EQ(DrawGraphAt(300, 300, copy, 0), 0);
+        EXPECT_EQ(DrawGraphAt(100, 100, target, 0), 0);
+    };
+    const Shot soft = Render(false, kFloor, scene), dev = Render(true, kFloor, scene);
+    ASSERT_EQ(soft.px.size(), static_cast<std::size_t>(kW * kH));
+    EXPECT_EQ(soft.At(300, 300), Patterned(8, 8));
+    std::string first;
+    EXPECT_EQ(Differences(soft, dev, kWhole, &first), 0) << first;
+}
+
 } // namespace
