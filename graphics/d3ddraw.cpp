@@ -123,6 +123,12 @@ struct Piece {
     IDirectDrawSurface7* Texture() const { return image != nullptr ? image->Surface : nullptr; }
 };
 
+// A device without a render target would draw nowhere: such draws answer -1.
+bool TargetGone(const D3DDEVREC* r)
+{
+    return r->CurrentTarget == nullptr;
+}
+
 // The common opening of the graph draws: 1 to go on, else *answer holds the result.
 int OpenGraphDraw(GRAPHREC* g, D3DDEVREC** out, Piece* first, int* answer)
 {
@@ -133,6 +139,10 @@ int OpenGraphDraw(GRAPHREC* g, D3DDEVREC** out, Piece* first, int* answer)
     }
     if (D3DState.DeviceUnusable != 0) {
         *answer = 0;
+        return 0;
+    }
+    if (TargetGone(r)) {
+        *answer = -1;
         return 0;
     }
     if (r->InScene == 0) G_D3D_BeginScene(D3DState.CurrentDevice);
@@ -378,7 +388,7 @@ int G_D3D_DrawGraphRotated(float x, float y, double scale, double angle, GRAPHRE
 int G_D3D_DrawTriangleList(TLVTXTEX* vertices, int count, GRAPHREC* g, int trans, int mode, int depthAndFog)
 {
     D3DDEVREC* r = CurrentD3DDevice();
-    if (r == nullptr) return -1;
+    if (r == nullptr || TargetGone(r)) return -1;
     const int device = D3DState.CurrentDevice;
     G_D3D_BeginScene(device);
     if (r->PendingBlendTexture != nullptr || r->Force != 0) {
@@ -440,6 +450,7 @@ int G_D3D_DrawFilledBox(int x1, int y1, int x2, int y2, DWORD colour)
     D3DDEVREC* r = CurrentD3DDevice();
     if (r == nullptr) return -1;
     if (D3DState.DeviceUnusable != 0) return FillRect2D(x1, y1, x2, y2, colour);
+    if (TargetGone(r)) return -1;
     const int device = D3DState.CurrentDevice;
     G_D3D_FlushVertexBatch(device);
     RECT box{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
@@ -460,6 +471,7 @@ int G_D3D_DrawLineSegment(int x1, int y1, int x2, int y2, DWORD colour)
     D3DDEVREC* r = CurrentD3DDevice();
     if (r == nullptr) return -1;
     if (D3DState.DeviceUnusable != 0) return DrawLine2D(x1, y1, x2, y2, colour);
+    if (TargetGone(r)) return -1;
     if (x1 == x2 && y1 == y2) return 0;
     const int device = D3DState.CurrentDevice;
     BeginShapeDraw(r, device);
@@ -488,6 +500,7 @@ int G_D3D_DrawCircle(int x, int y, int radius, DWORD colour, int fill)
     const int device = D3DState.CurrentDevice;
     G_D3D_FlushVertexBatch(device);
     if (D3DState.DeviceUnusable != 0) return DrawCircle2D(x, y, radius, colour, fill);
+    if (TargetGone(r)) return -1;
     BeginShapeDraw(r, device);
     const int ox = DrawState.TargetScreenRect.left, oy = DrawState.TargetScreenRect.top;
     const int cx = x + ox, cy = y + oy;
@@ -779,6 +792,7 @@ int G_D3D_DrawGraphQuadSplit(int x1, int y1, int x2, int y2, int x3, int y3, int
     D3DDEVREC* r = CurrentD3DDevice();
     if (r == nullptr) return -1;
     if (D3DState.DeviceUnusable != 0) return 0;
+    if (TargetGone(r)) return -1;
     const int device = D3DState.CurrentDevice;
     G_D3D_FlushVertexBatch(device);
     const float ox = OriginX(), oy = OriginY();

@@ -314,4 +314,29 @@ TEST(BothRenderers, CaptureReadsATargetGraph)
     EXPECT_EQ(Differences(soft, dev, kWhole, &first), 0) << first;
 }
 
+// A screen lost and rebuilt while a graph is the draw target: later draws
+// land in that graph.
+TEST(BothRenderers, DrawsReachATargetGraphAfterALostScreen)
+{
+    constexpr u32 kFloor = 0x204080;
+    auto scene = [] {
+        const int picture = MakeGraph("match_lost.png", 64, 48, Patterned, false);
+        const int target = MakeTargetGraph(64, 48);
+        ASSERT_NE(picture, -1);
+        ASSERT_NE(target, -1);
+        ASSERT_EQ(SelectDrawTarget(target), 0);
+        ASSERT_EQ(RecreateLostScreen(), 0);
+        EXPECT_EQ(DrawGraphAt(0, 0, picture, 0), 0);
+        EXPECT_EQ(DrawCircleShape(32, 24, 10, GetColorValue(255, 255, 0), 1), 0);
+        ASSERT_EQ(SelectDrawTarget(-2), 0);
+        EXPECT_EQ(DrawGraphAt(100, 100, target, 0), 0);
+    };
+    const Shot soft = Render(false, kFloor, scene), dev = Render(true, kFloor, scene);
+    ASSERT_EQ(soft.px.size(), static_cast<std::size_t>(kW * kH));
+    EXPECT_EQ(soft.At(100, 100), Patterned(0, 0));
+    EXPECT_EQ(soft.At(132, 124), 0xFFFF00u);
+    std::string first;
+    EXPECT_EQ(Differences(soft, dev, kWhole, &first), 0) << first;
+}
+
 } // namespace
