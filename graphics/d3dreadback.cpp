@@ -77,6 +77,7 @@ int ForEachPiece(const Capture& c, Copy copy)
         PieceCopy pc{p, is, t, RECT{c.originX + px, c.originY + py, c.originX + px + w, c.originY + py + h},
                      RECT{p->X, p->Y, p->X + w, p->Y + h}};
         if (copy(pc) != 0) return -1;
+        RepeatPieceEdges(p);
         SetImageSurfaceColorKey(p->ImageSurface);
     }
     return 0;

@@ -339,4 +339,31 @@ TEST(BothRenderers, DrawsReachATargetGraphAfterALostScreen)
     EXPECT_EQ(Differences(soft, dev, kWhole, &first), 0) << first;
 }
 
+// A flat graph stays flat to its last row and column: stretched under
+// bilinear filtering, and mapped onto free quads given in either direction.
+// The graph's power-of-two texture is black beyond the graph.
+TEST(BothRenderers, NoTexelFromBeyondTheGraphShows)
+{
+    constexpr u32 kFloor = 0x204080, kGrey = 0xC0C0C0;
+    auto scene = [] {
+        const int flat = MakeGraph("match_edge.png", 48, 48, [](int, int) { return kGrey; }, false);
+        ASSERT_NE(flat, -1);
+        StoreTextureFilterMode(1);
+        EXPECT_EQ(DrawGraphStretched(20, 20, 92, 92, flat, 0), 0);
+        EXPECT_EQ(DrawGraphStretched(200, 20, 128, 92, flat, 0), 0);
+        StoreTextureFilterMode(0);
+        EXPECT_EQ(DrawGraphToQuadF(20, 200, 92, 200, 92, 272, 20, 272, flat, 0), 0);
+        EXPECT_EQ(DrawGraphToQuadF(200, 200, 128, 200, 128, 272, 200, 272, flat, 0), 0);
+        EXPECT_EQ(DrawGraphToQuadF(300, 272, 372, 272, 372, 200, 300, 200, flat, 0), 0);
+    };
+    const Shot soft = Render(false, kFloor, scene), dev = Render(true, kFloor, scene);
+    ASSERT_EQ(dev.px.size(), static_cast<std::size_t>(kW * kH));
+    int other = 0;
+    for (const u32 p : dev.px) other += p != kGrey && p != kFloor;
+    EXPECT_EQ(other, 0);
+    // The stretched draws, filtered or not, cover the same pixels in the same grey.
+    std::string first;
+    EXPECT_EQ(Differences(soft, dev, RECT{0, 0, kW, 150}, &first), 0) << first;
+}
+
 } // namespace
