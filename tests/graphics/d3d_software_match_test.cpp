@@ -2,25 +2,26 @@
 // back-end on the software device, compared pixel for pixel: transparency in
 // every blend mode, right-angle rotations, triangle-list coordinates, filled
 // circles at the area's edge; and what only the device can get wrong: the
-// unfilled margin of a power-of-two texture under bilinear filtering, a
-// texture-graph draw target across a lost screen and as a capture source.
+// unfilled margin of a power-of-two texture under bilinear filtering and on
+// mirrored quads, a texture-graph draw target across a lost screen and as a
+// capture source.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "core/api.h"
 #include "core/sysstate.h"
 #include "graphics/d3ddevice.h"
-#include "graphics/d3ddraw.h"
 #include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
-#include "platform/d3d/d3d_test.h"
 #include "platform/display/display.h"
 #include "support/image_fixtures.h"
 #include "support/library_fixture.h"
