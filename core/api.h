@@ -14,7 +14,7 @@ int PumpMessages();
 
 // Forwarders.
 int SelectWindowMode(int windowed);
-// 1 lets the next screen start take the Direct3D device; 0 (the default) keeps the software renderer.
+// 1 (the default) lets the next screen start take the Direct3D device; 0 keeps the software renderer.
 int SelectDirect3D(int on);
 DWORD GetMillisecondClock();
 // Appends the text to the log; -1 always.

@@ -470,6 +470,17 @@ int G_D3D_RecreateDevice(int device)
         CreateImageSurfaceObjects(p->ImageSurface);
         SetImageSurfaceColorKey(p->ImageSurface);
     }
+    // A texture graph as the draw target has no screen surface to come back
+    // through: its texture, made again just now, becomes the target again.
+    const GRAPHREC* target = r.CurrentTarget == nullptr ? GetGraphRecord(DrawState.DrawTarget) : nullptr;
+    if (target != nullptr && target->Format.Texture == 1 && target->SurfaceCount == 1) {
+        IDirectDrawSurface7* surface = PieceTexture(G_D3D_GetSurface3DData(target->Surfaces[0]));
+        if (surface != nullptr) {
+            r.Force = 1;
+            G_D3D_SetRenderTarget(surface, device);
+            G_D3D_SetViewportFromDrawArea(&DrawState.DrawArea);
+        }
+    }
     r.Force = 0;
     return 0;
 }

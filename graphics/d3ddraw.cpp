@@ -123,6 +123,12 @@ struct Piece {
     IDirectDrawSurface7* Texture() const { return image != nullptr ? image->Surface : nullptr; }
 };
 
+// A device without a render target would draw nowhere: such draws answer -1.
+bool TargetGone(const D3DDEVREC* r)
+{
+    return r->CurrentTarget == nullptr;
+}
+
 // The common opening of the graph draws: 1 to go on, else *answer holds the result.
 int OpenGraphDraw(GRAPHREC* g, D3DDEVREC** out, Piece* first, int* answer)
 {
@@ -133,6 +139,10 @@ int OpenGraphDraw(GRAPHREC* g, D3DDEVREC** out, Piece* first, int* answer)
     }
     if (D3DState.DeviceUnusable != 0) {
         *answer = 0;
+        return 0;
+    }
+    if (TargetGone(r)) {
+        *answer = -1;
         return 0;
     }
     if (r->InScene == 0) G_D3D_BeginScene(D3DState.CurrentDevice);
@@ -319,30 +329,16 @@ int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy
     return QueueGraphPieces(r, g, first, fx1, fy1, sx, sy, unclipped, b);
 }
 
-namespace {
-
-bool NearAxial(double a)
-{
-    static const double lo[5] = {-0.0698132, 1.5009832, 3.0717795, 4.6425758, 6.2133721};
-    static const double hi[5] = {0.0698132, 1.6406095, 3.2114058, 4.7822022, 6.3529985};
-    if (a < -0.0698132 || a > 6.3529985) return true;
-    for (int i = 0; i < 5; ++i)
-        if (a > lo[i] && a < hi[i]) return true;
-    return false;
-}
-
-bool Near(float a, float b)
-{
-    return std::fabs(a - b) <= 0.01f;
-}
-
-float Frac(float v)
-{
-    return std::fabs(v - std::trunc(v));
-}
-
-} // namespace
-
+// Rotated graphs take the software renderer's geometry: the centre is the
+// graph's integer half, a pixel is covered when the graph point under its
+// centre (on integers for the device) lies in [0, size) and shows the texel
+// it falls in. Pixel centres then often land exactly on the quad's edges or
+// on texel borders, so the quad moves a little up-left in graph space (the
+// far edges stay out, the near ones in) and its texture coordinates half as
+// far, which keeps the texel under a pixel inside the graph. At a scale
+// whose step (1/scale in 18-bit fixed point) is inexact, the software
+// renderer's truncated steps make each pixel sample a hair before its
+// corner; the quad moves down-right by a little more than that nudge.
 int G_D3D_DrawGraphRotated(float x, float y, double scale, double angle, GRAPHREC* g, int trans, int turn)
 {
     if (scale == 0.0) return -1;
@@ -353,85 +349,35 @@ int G_D3D_DrawGraphRotated(float x, float y, double scale, double angle, GRAPHRE
     x += OriginX();
     y += OriginY();
     G_D3D_PrepareDrawOf(first.image, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag());
-    const bool rotate = angle != 0.0;
     float s = 0.0f, c = 1.0f;
-    if (rotate) ComputeSinCos(static_cast<float>(angle), &s, &c);
-    const bool oddW = (g->Width & 1) != 0, oddH = (g->Height & 1) != 0;
-    const bool whole = std::fabs(x - std::trunc(x)) < 1e-5f && std::fabs(y - std::trunc(y)) < 1e-5f;
-    float cx = g->Width * 0.5f, cy = g->Height * 0.5f;
-    bool centred = false;
-    if (whole) {
-        if (scale != 1.0) {
-            x -= 0.5f;
-            y -= 0.5f;
-            centred = true;
-        } else if (!oddW && !oddH) {
-            cx = static_cast<float>(g->Width / 2);
-            cy = static_cast<float>(g->Height / 2);
-            x -= 0.5f;
-            y -= 0.5f;
-        } else if (oddW && oddH) {
-            centred = true;
-        } else {
-            if (!oddW) cx -= 0.5f;
-            if (!oddH) cy -= 0.5f;
-        }
-    }
-    const bool axial = whole && rotate && (oddW || oddH) && NearAxial(angle);
+    if (angle != 0.0) ComputeSinCos(static_cast<float>(angle), &s, &c);
+    const float cx = static_cast<float>(g->Width / 2), cy = static_cast<float>(g->Height / 2);
     const float sx = static_cast<float>(turn == 1 ? -scale : scale), sy = static_cast<float>(scale);
-    auto transform = [&](float gx, float gy, float* X, float* Y) {
-        const float ox = (gx - cx) * sx, oy = (gy - cy) * sy;
-        if (!rotate) {
-            *X = x + ox;
-            *Y = y + oy;
-        } else {
-            *X = x + ox * c - oy * s;
-            *Y = y + ox * s + oy * c;
-        }
-    };
-    const bool onePieceCentred = g->SurfaceCount == 1 && centred;
+    // A 32nd of a pixel on the target, well above the device's 1/256 steps.
+    const float nudge = static_cast<float>(1.0 / (32.0 * std::fabs(scale)));
+    const float step = 262144.0f * (1.0f / static_cast<float>(scale));
+    const float lag = step != std::trunc(step) ? 1.0f / 16.0f : 0.0f;
+    x += lag;
+    y += lag;
     for (int i = 0; i < g->SurfaceCount; ++i) {
         Piece piece;
         if (!PieceOf(g, i, first, &piece)) return -1;
         const SURF3DREC* p = piece.rec;
         BindTexture(r, piece.Texture());
         MakeRoom(r, D3DPT_TRIANGLELIST, 6);
+        float tw, th;
+        TextureSize(piece, &tw, &th);
         Corner k[4];
         for (int q = 0; q < 4; ++q) {
             const TLVTXTEX& v = p->Corners[q];
-            k[q] = Corner{0, 0, v.u, v.v, v.x * D3DState.BlendWidthInv, v.y * D3DState.BlendHeightInv};
-        }
-        if (onePieceCentred) {
-            transform(p->Corners[0].x, p->Corners[0].y, &k[0].x, &k[0].y);
-            transform(p->Corners[1].x, p->Corners[1].y, &k[1].x, &k[1].y);
-            k[3].x = 2 * x - k[0].x;
-            k[3].y = 2 * y - k[0].y;
-            k[2].x = 2 * x - k[1].x;
-            k[2].y = 2 * y - k[1].y;
-        } else {
-            for (int q = 0; q < 4; ++q) transform(p->Corners[q].x, p->Corners[q].y, &k[q].x, &k[q].y);
-        }
-        if (r->BatchKind == D3D_BATCH_TEX && rotate) {
-            const float X0 = k[0].x, X1 = k[1].x, X2 = k[2].x, Y0 = k[0].y, Y1 = k[1].y, Y2 = k[2].y;
-            bool shiftX = false, shiftY = false;
-            if (onePieceCentred) {
-                if (NearAxial(angle) && whole) {
-                    shiftX = Near(X0, X2) || Near(X0, X1);
-                    shiftY = Near(Y0, Y2) || Near(Y0, Y1);
-                }
-            } else if (whole) {
-                if (axial) {
-                    shiftX = oddW && (Near(X0, X2) || Near(X0, X1)) && (Frac(X0) < 0.001f || Frac(X0) > 0.999f);
-                    shiftY = oddH && (Near(Y0, Y2) || Near(Y0, Y1)) && (Frac(Y0) < 0.001f || Frac(Y0) > 0.999f);
-                }
-            } else {
-                shiftX = (Near(X0, X2) || Near(X0, X1)) && (Frac(X0) < 0.001f || Frac(X0) > 0.999f);
-                shiftY = (Near(Y0, Y2) || Near(Y0, Y1)) && (Frac(Y0) < 0.001f || Frac(Y0) > 0.999f);
-            }
-            for (Corner& q : k) {
-                if (shiftX) q.x -= 0.5f;
-                if (shiftY) q.y -= 0.5f;
-            }
+            const float gx = v.x - nudge, gy = v.y - nudge;
+            const float ox = (gx - cx) * sx, oy = (gy - cy) * sy;
+            k[q] = Corner{x + ox * c - oy * s,
+                          y + ox * s + oy * c,
+                          v.u - 0.5f * nudge / tw,
+                          v.v - 0.5f * nudge / th,
+                          (v.x - 0.5f * nudge) * D3DState.BlendWidthInv,
+                          (v.y - 0.5f * nudge) * D3DState.BlendHeightInv};
         }
         PushQuad(r, k, D3DState.DiffuseColor);
     }
@@ -442,7 +388,7 @@ int G_D3D_DrawGraphRotated(float x, float y, double scale, double angle, GRAPHRE
 int G_D3D_DrawTriangleList(TLVTXTEX* vertices, int count, GRAPHREC* g, int trans, int mode, int depthAndFog)
 {
     D3DDEVREC* r = CurrentD3DDevice();
-    if (r == nullptr) return -1;
+    if (r == nullptr || TargetGone(r)) return -1;
     const int device = D3DState.CurrentDevice;
     G_D3D_BeginScene(device);
     if (r->PendingBlendTexture != nullptr || r->Force != 0) {
@@ -472,6 +418,14 @@ int G_D3D_DrawTriangleList(TLVTXTEX* vertices, int count, GRAPHREC* g, int trans
                 vertices[q * 3 + i].v = vs[i];
             }
         }
+    } else if (piece != nullptr) {
+        // Callers give coordinates over the graph; the piece sits somewhere in a larger texture.
+        const float l = piece->Corners[0].u, t = piece->Corners[0].v, du = piece->Corners[3].u - l,
+                    dv = piece->Corners[3].v - t;
+        for (int i = 0; i < 3 * count; ++i) {
+            vertices[i].u = l + vertices[i].u * du;
+            vertices[i].v = t + vertices[i].v * dv;
+        }
     }
     r->Device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, vertices, static_cast<DWORD>(3 * count), 0);
     EndIfFront();
@@ -496,6 +450,7 @@ int G_D3D_DrawFilledBox(int x1, int y1, int x2, int y2, DWORD colour)
     D3DDEVREC* r = CurrentD3DDevice();
     if (r == nullptr) return -1;
     if (D3DState.DeviceUnusable != 0) return FillRect2D(x1, y1, x2, y2, colour);
+    if (TargetGone(r)) return -1;
     const int device = D3DState.CurrentDevice;
     G_D3D_FlushVertexBatch(device);
     RECT box{std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
@@ -516,6 +471,7 @@ int G_D3D_DrawLineSegment(int x1, int y1, int x2, int y2, DWORD colour)
     D3DDEVREC* r = CurrentD3DDevice();
     if (r == nullptr) return -1;
     if (D3DState.DeviceUnusable != 0) return DrawLine2D(x1, y1, x2, y2, colour);
+    if (TargetGone(r)) return -1;
     if (x1 == x2 && y1 == y2) return 0;
     const int device = D3DState.CurrentDevice;
     BeginShapeDraw(r, device);
@@ -544,6 +500,7 @@ int G_D3D_DrawCircle(int x, int y, int radius, DWORD colour, int fill)
     const int device = D3DState.CurrentDevice;
     G_D3D_FlushVertexBatch(device);
     if (D3DState.DeviceUnusable != 0) return DrawCircle2D(x, y, radius, colour, fill);
+    if (TargetGone(r)) return -1;
     BeginShapeDraw(r, device);
     const int ox = DrawState.TargetScreenRect.left, oy = DrawState.TargetScreenRect.top;
     const int cx = x + ox, cy = y + oy;
@@ -599,7 +556,8 @@ int G_D3D_DrawCircle(int x, int y, int radius, DWORD colour, int fill)
             marks[Y - top] = 1;
             v[0].x = static_cast<float>(std::max(x1, left));
             v[0].y = static_cast<float>(Y);
-            v[1].x = static_cast<float>(std::min(x2, right - 1) + 1);
+            // A line leaves out its last pixel: ending one past the right column draws that column.
+            v[1].x = static_cast<float>(std::min(x2, right) + 1);
             v[1].y = static_cast<float>(Y);
             dev->DrawPrimitive(D3DPT_LINELIST, 0x44, v, 2, 0);
         };
@@ -834,6 +792,7 @@ int G_D3D_DrawGraphQuadSplit(int x1, int y1, int x2, int y2, int x3, int y3, int
     D3DDEVREC* r = CurrentD3DDevice();
     if (r == nullptr) return -1;
     if (D3DState.DeviceUnusable != 0) return 0;
+    if (TargetGone(r)) return -1;
     const int device = D3DState.CurrentDevice;
     G_D3D_FlushVertexBatch(device);
     const float ox = OriginX(), oy = OriginY();

@@ -77,6 +77,7 @@ int ForEachPiece(const Capture& c, Copy copy)
         PieceCopy pc{p, is, t, RECT{c.originX + px, c.originY + py, c.originX + px + w, c.originY + py + h},
                      RECT{p->X, p->Y, p->X + w, p->Y + h}};
         if (copy(pc) != 0) return -1;
+        RepeatPieceEdges(p);
         SetImageSurfaceColorKey(p->ImageSurface);
     }
     return 0;
@@ -301,6 +302,32 @@ int GdiThenLoad(const Capture& c)
     });
 }
 
+// A texture graph as the draw target has no screen surface behind it: its
+// own texture is what the capture reads.
+int FromTargetTexture(Capture c, const SURF3DREC* targetPiece, const IMGSURFREC* target)
+{
+    SetFrame(&c, false);
+    if (!Valid(c)) return -1;
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    const HRESULT hr = target->Surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr);
+    if (FAILED(hr)) {
+        WriteLogFormat("Error  G_D3D_ReadScreenIntoGraph 　描画先テクスチャサーフェスのロックに失敗しました  Lock  "
+                       "ReturnValue:%d\n",
+                       static_cast<int>(hr));
+        return -1;
+    }
+    const COLORFMT* format = G_D3D_GetTextureColorFormat(target->FormatIndex);
+    const int answer = ForEachPiece(c, [&](const PieceCopy& pc) {
+        const RECT from{pc.from.left + targetPiece->TexelX, pc.from.top + targetPiece->TexelY,
+                        pc.from.right + targetPiece->TexelX, pc.from.bottom + targetPiece->TexelY};
+        return ConvertInto(pc, desc.lpSurface, static_cast<int>(desc.lPitch), format, from,
+                           "G_D3D_ReadScreenIntoGraph");
+    });
+    target->Surface->Unlock(nullptr);
+    return answer;
+}
+
 using ReadBackMethod = int (*)(Capture);
 
 int Method5(Capture c)
@@ -345,8 +372,15 @@ int G_D3D_ReadScreenIntoGraph(int x1, int y1, int x2, int y2, GRAPHREC* graph, i
     const SURF3DREC* first = graph->SurfaceCount > 0 ? G_D3D_GetSurface3DData(graph->Surfaces[0]) : nullptr;
     const IMGSURFREC* is = first != nullptr ? GetImageSurfaceRecord(first->ImageSurface) : nullptr;
     if (is == nullptr) return -1;
-    int& entry = D3DState.ReadBackMethod[(is->Format.AlphaChFlag != 0 || is->Format.AlphaTestFlag != 0) ? 0 : 1];
     const Capture c{x1, y1, x2, y2, graph, flag, 0, 0, 0, 0};
+    const GRAPHREC* target = GetGraphRecord(DrawState.DrawTarget);
+    if (target != nullptr && target->Format.Texture == 1) {
+        const SURF3DREC* tp = target->SurfaceCount == 1 ? G_D3D_GetSurface3DData(target->Surfaces[0]) : nullptr;
+        const IMGSURFREC* tis = tp != nullptr ? GetImageSurfaceRecord(tp->ImageSurface) : nullptr;
+        if (tis == nullptr || tis->Surface == nullptr) return -1;
+        return FromTargetTexture(c, tp, tis);
+    }
+    int& entry = D3DState.ReadBackMethod[(is->Format.AlphaChFlag != 0 || is->Format.AlphaTestFlag != 0) ? 0 : 1];
     if (entry >= 0) {
         const int answer = Methods[entry](c);
         if (answer >= 0) return answer;

@@ -17,13 +17,22 @@
 
 namespace {
 
+// `gate`: the factors never read the source alpha, so a transparent draw
+// must drop its alpha-0 texels by the alpha test, on the texel's own alpha.
 struct BlendRow {
     int dest, src, kind;
+    bool gate;
 };
 const BlendRow kBlendTable[12] = {
-    {-1, -1, 0}, {6, 5, 0}, {2, 5, 0}, {1, 10, 0}, {3, 1, 0}, {2, 5, 0},
-    {-1, -1, 0}, {-1, -1, 0}, {2, 1, 0}, {1, 10, 0}, {6, 5, 2}, {3, 1, 1},
+    {-1, -1, 0, false}, {6, 5, 0, false}, {2, 5, 0, false}, {1, 10, 0, false},
+    {3, 1, 0, true},    {2, 5, 0, false}, {-1, -1, 0, false}, {-1, -1, 0, false},
+    {2, 1, 0, false},   {1, 10, 0, false}, {6, 5, 2, false}, {3, 1, 1, false},
 };
+
+const BlendRow& BlendRowOf(int mode)
+{
+    return kBlendTable[(mode >= 0 && mode < 12) ? mode : 0];
+}
 
 bool BlendingOn(int mode)
 {
@@ -256,7 +265,7 @@ int G_D3D_CommitDrawState(int device)
     r->StateDirty = 0;
     r->TextureDirty = 0;
     const int mode = (r->BlendMode >= 0 && r->BlendMode < 12) ? r->BlendMode : 0;
-    const BlendRow& row = kBlendTable[mode];
+    const BlendRow& row = BlendRowOf(mode);
     DWORD srcBlend = row.src < 0 ? r->RenderStates[RSC_SRCBLEND] : static_cast<DWORD>(row.src);
     DWORD destBlend = row.dest < 0 ? r->RenderStates[RSC_DESTBLEND] : static_cast<DWORD>(row.dest);
     bool sendSrc = row.src >= 0, sendDest = row.dest >= 0;
@@ -355,6 +364,10 @@ int G_D3D_CommitDrawState(int device)
         if (r->AlphaTest == 1) {
             alphaTest = 1;
             alphaRef = 16;
+            alphaFunc = D3DCMP_GREATER;
+        } else if (row.gate && r->AlphaChannel == 1) {
+            alphaTest = 1;
+            alphaRef = 0;
             alphaFunc = D3DCMP_GREATER;
         } else if (r->ZEnable == 0) {
             alphaTest = 0;
@@ -524,7 +537,9 @@ void PrepareDrawOnce(D3DDEVREC* r, const IMGSURFREC* is, DWORD flags)
             }
         }
         const int modColor = ((flags & D3DDRAW_MODCOLOR) || !IsDrawBrightWhite(d.DrawBright)) ? 1 : 0;
-        const int modAlpha = ((flags & D3DDRAW_MODALPHA) || d.BlendMode != 0 || d.ForceVertexAlpha != 0) ? 1 : 0;
+        const bool gated = (flags & D3DDRAW_TRANS) != 0 && BlendRowOf(d.BlendMode).gate;
+        const int modAlpha =
+            ((flags & D3DDRAW_MODALPHA) || (d.BlendMode != 0 && !gated) || d.ForceVertexAlpha != 0) ? 1 : 0;
         G_D3D_SetTexturePerspective(device, (flags & D3DDRAW_PERSPECTIVE) ? 1 : 0);
         G_D3D_SetModulateColor(device, modColor);
         G_D3D_SetModulateAlpha(device, modAlpha);

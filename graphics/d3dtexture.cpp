@@ -57,6 +57,39 @@ IDirectDrawSurface7* PieceTexture(const SURF3DREC* piece)
     return is != nullptr ? is->Surface : nullptr;
 }
 
+// Bilinear filtering at a graph's right and bottom edges, and a pixel centre
+// on the far edge of a mirrored quad, read the texels beyond the graph.
+void RepeatPieceEdges(const SURF3DREC* p)
+{
+    if (p == nullptr || p->OwnsTexture == 0 || p->Width == 0 || p->Height == 0) return;
+    const IMGSURFREC* is = GetImageSurfaceRecord(p->ImageSurface);
+    if (is == nullptr || is->Software != 0 || is->Surface == nullptr) return;
+    const int right = p->TexelX + p->Width, bottom = p->TexelY + p->Height;
+    const int texW = is->Width, texH = is->Height;
+    if (right >= texW && bottom >= texH) return;
+    const COLORFMT* format = G_D3D_GetTextureColorFormat(is->FormatIndex);
+    const int bytes = format != nullptr ? format->BitsPerPixel / 8 : 0;
+    if (bytes <= 0) return;
+    int pitch = 0;
+    void* pixels = nullptr;
+    const int locked = LockImageSurface(p->ImageSurface, &pitch, &pixels, 0, nullptr, nullptr);
+    if (locked != 0) {
+        // Someone else holds the lock (-2): leave the texture to them.
+        if (locked == -2) UnlockImageSurface(p->ImageSurface, nullptr);
+        return;
+    }
+    auto* base = static_cast<BYTE*>(pixels);
+    for (int y = p->TexelY; y < bottom; ++y) {
+        BYTE* row = base + static_cast<std::ptrdiff_t>(y) * pitch;
+        for (int x = right; x < texW; ++x) std::memcpy(row + x * bytes, row + (right - 1) * bytes, bytes);
+    }
+    const BYTE* last = base + static_cast<std::ptrdiff_t>(bottom - 1) * pitch + p->TexelX * bytes;
+    for (int y = bottom; y < texH; ++y)
+        std::memcpy(base + static_cast<std::ptrdiff_t>(y) * pitch + p->TexelX * bytes, last,
+                    static_cast<std::size_t>(texW - p->TexelX) * bytes);
+    UnlockImageSurface(p->ImageSurface, nullptr);
+}
+
 int AddSurface3DData(int textureWidth, int textureHeight, int x, int y, int width, int height, int sourceX,
                      int sourceY, int owner, const SURF3DREC* parent, int texelX, int texelY, const IMGFLAGS* flags)
 {
@@ -86,6 +119,7 @@ int AddSurface3DData(int textureWidth, int textureHeight, int x, int y, int widt
     r->TexelX = static_cast<WORD>(texelX);
     r->TexelY = static_cast<WORD>(texelY);
     r->Owner = owner;
+    r->OwnsTexture = parent == nullptr ? 1 : 0;
     if (parent != nullptr) {
         r->TexelX = static_cast<WORD>(r->TexelX + parent->TexelX);
         r->TexelY = static_cast<WORD>(r->TexelY + parent->TexelY);
@@ -312,6 +346,7 @@ int G_D3D_TransferImageToSurface3DData(const RECT* sourceRect, int texelX, int t
                                withAlpha ? &alphaImage->Format : nullptr, 0, 0, &src, 0, keyToAlpha, key, 0, 0,
                                singleChannelOption, 0, 0);
     UnlockImageSurface(p->ImageSurface, &dst);
+    if (dst.right == p->TexelX + p->Width || dst.bottom == p->TexelY + p->Height) RepeatPieceEdges(p);
     SetImageSurfaceColorKey(p->ImageSurface);
     return 0;
 }

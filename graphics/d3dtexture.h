@@ -17,6 +17,7 @@ struct SURF3DREC {
     WORD Width, Height;
     TLVTXTEX Corners[4];  // top-left, top-right, bottom-left, bottom-right
     BYTE CornerFlags[4];
+    BYTE OwnsTexture;  // 1 for a graph's own piece, 0 for a view into a parent's texture
     int Owner;
     int ImageSurface;
 };
@@ -50,3 +51,6 @@ int G_D3D_RestoreGraphTextures(GRAPHREC* graph);
 int G_D3D_RestoreAllSurface3DData();
 // The texture surface behind a piece, or null.
 IDirectDrawSurface7* PieceTexture(const SURF3DREC* piece);
+// Copies a graph's own piece's last column and row across the unused
+// margin of its power-of-two texture; views into a parent's texture are left.
+void RepeatPieceEdges(const SURF3DREC* piece);

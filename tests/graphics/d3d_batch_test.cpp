@@ -186,6 +186,25 @@ TEST_F(D3DBackEnd, ALostScreenRebuildsTheDeviceAndItsTextures)
     EXPECT_EQ(IsDirect3DActive(), 1);
 }
 
+// A device left without a render target refuses its draws rather than
+// answering 0 for pixels that go nowhere.
+TEST_F(D3DBackEnd, DrawsWithoutARenderTargetAnswerMinusOne)
+{
+    D3DDEVREC* r = CurrentD3DDevice();
+    ASSERT_NE(r, nullptr);
+    IDirectDrawSurface7* target = r->CurrentTarget;
+    ASSERT_NE(target, nullptr);
+    r->CurrentTarget = nullptr;
+    const DWORD white = GetColorValue(255, 255, 255);
+    EXPECT_EQ(DrawGraphAt(10, 10, sprite, 0), -1);
+    EXPECT_EQ(DrawGraphRotated(40, 40, 1.0, 1.0, sprite, 0, 0), -1);
+    EXPECT_EQ(DrawLineSegment(0, 0, 30, 30, white, 1), -1);
+    EXPECT_EQ(DrawCircleShape(50, 50, 10, white, 1), -1);
+    EXPECT_EQ(G_D3D_DrawFilledBox(0, 0, 10, 10, white), -1);
+    r->CurrentTarget = target;
+    EXPECT_EQ(DrawGraphAt(10, 10, sprite, 0), 0);
+}
+
 // Full screen deactivation releases Direct3D; a library ended then leaves no
 // records behind, and the next start takes the first device record again.
 TEST_F(D3DBackEnd, EndingWhileDirect3DIsReleasedClearsItsRecords)

@@ -119,20 +119,21 @@ void ModelStretched(Model* m, const Picture& pic, int x1, int y1, int x2, int y2
     Quad(m, p, c, a);
 }
 
-// An even-sized graph turned about (x, y) at rate 1: centre at half its size,
-// the position half a pixel up and left.
+// A graph turned about (x, y) at rate 1: the centre at its integer half, the
+// quad a 32nd of a pixel up and left in graph space, its texture
+// coordinates half as far.
 void ModelTurned(Model* m, const Picture& pic, int x, int y, double angle)
 {
     const Pipe p = PipeFor(&pic, false);
     float s = 0, c = 1;
     ComputeSinCos(static_cast<float>(angle), &s, &c);
-    const float px = x - 0.5f, py = y - 0.5f, cx = static_cast<float>(pic.w / 2), cy = static_cast<float>(pic.h / 2);
+    const float n = 1.0f / 32.0f, cx = static_cast<float>(pic.w / 2), cy = static_cast<float>(pic.h / 2);
     Vtx q[4];
     for (int k = 0; k < 4; ++k) {
-        const float ox = ((k & 1) ? pic.w : 0) - cx, oy = ((k >> 1) ? pic.h : 0) - cy;
-        const float u = (k & 1) ? static_cast<float>(pic.w) / p.texW : 0.0f;
-        const float v = (k >> 1) ? static_cast<float>(pic.h) / p.texH : 0.0f;
-        q[k] = Vtx{px + ox * c - oy * s, py + ox * s + oy * c, u, v, Diffuse()};
+        const float gx = static_cast<float>((k & 1) ? pic.w : 0), gy = static_cast<float>((k >> 1) ? pic.h : 0);
+        const float ox = gx - n - cx, oy = gy - n - cy;
+        const float u = (gx - 0.5f * n) / p.texW, v = (gy - 0.5f * n) / p.texH;
+        q[k] = Vtx{x + ox * c - oy * s, y + ox * s + oy * c, u, v, Diffuse()};
     }
     Quad(m, p, q, Area());
 }
@@ -155,8 +156,8 @@ Pipe ShapePipe()
     return p;
 }
 
-// The midpoint circle: outline points, or one row span each, the row's last
-// column one short of the area's right edge.
+// The midpoint circle: outline points, or one row span each, up to the
+// area's last column.
 void ModelCircle(Model* m, int cx, int cy, int r, DWORD colour, bool fill)
 {
     const Pipe p = ShapePipe();
@@ -170,7 +171,7 @@ void ModelCircle(Model* m, int cx, int cy, int r, DWORD colour, bool fill)
     auto row = [&](int y, int x1, int x2) {
         if (y < top || y > bottom || x2 < left || x1 > right || done[y]) return;
         done[y] = true;
-        m->Line(p, std::max(x1, left), y, std::min(x2, right - 1) + 1, y, d, a);
+        m->Line(p, std::max(x1, left), y, std::min(x2, right) + 1, y, d, a);
     };
     int x = 0, y = r, dd = 3 - 2 * r;
     if (!fill) {
