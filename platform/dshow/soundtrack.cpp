@@ -264,7 +264,7 @@ void Soundtrack::Sync(bool running, LONGLONG time, ULONGLONG clockUs)
         return;
     }
     if (playing_) return;
-    const std::int64_t now = FrameAt(time);
+    const std::int64_t now = FrameAt(Now());
     if (Ended(now)) return;
     written_ = std::max(written_, now);
     Write(now + leadFrames_);
