@@ -74,6 +74,13 @@ struct SOUNDREC {
     int EndDataPos;
     int EndPlayCursor;
     int LoopWritePos;
+    // Overrun watch: the clock at the last count (whole turns of the ring
+    // show only in time), 1 while the cursor has run past the written data
+    // and plays stale audio, and the bytes left from the counted cursor to
+    // the end of the data once the end is written (negative: passed).
+    std::uint64_t LastCountTime;
+    std::uint8_t StarvedFlag;
+    std::int64_t EndDistance;
     // Restart points written behind the pending one while the cursor has not
     // reached it yet (a loop shorter than the lead): ring offset and count value.
     int LoopLaterCount;

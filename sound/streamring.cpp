@@ -3,6 +3,7 @@
 // silence behind the end and the stop, the played-bytes count behind the
 // position, and play, stop and the playing test. Calls the decoders, the
 // play buffers, the stream sources' claim and the message loop.
+#include "core/clock.h"
 #include "core/inactivewait.h"
 #include "core/number.h"
 #include "platform/kernel/clock.h"
@@ -11,6 +12,7 @@
 #include "sound/streamsound.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -33,12 +35,17 @@ std::uint32_t WholeFrames(std::uint64_t bytes, std::uint32_t b)
     return static_cast<std::uint32_t>(bytes / b * b);
 }
 
-bool InsideWindow(std::uint32_t pc, int g, int w)
+// Bytes from ring offset `from` forward to `to`.
+std::uint32_t RingDistance(std::uint32_t from, std::uint32_t to, const RingShape& s)
 {
-    const auto G = static_cast<std::uint32_t>(g);
-    const auto W = static_cast<std::uint32_t>(w);
-    if (g <= w) return G <= pc && pc <= W;
-    return pc >= G || pc <= W;
+    return to >= from ? to - from : s.R - from + to;
+}
+
+// The written data ahead of the counted cursor. More than four seconds means
+// the ring is full: the cursor lies behind the window, not past its end.
+std::uint32_t LeadBytes(const SOUNDREC* rec, const RingShape& s)
+{
+    return RingDistance(rec->LastPlayCursor, static_cast<std::uint32_t>(rec->WritePos), s);
 }
 
 void AdvanceWritePos(SOUNDREC* rec, const RingShape& s, std::uint32_t n)
@@ -124,6 +131,7 @@ void MarkDataEnd(SOUNDREC* rec, LOCKAREA* area, std::uint32_t cursor, const Ring
     rec->EndMarkFlag = 1;
     rec->EndDataPos = static_cast<int>(WritePoint(*area, s.R));
     rec->EndPlayCursor = static_cast<int>(cursor);
+    rec->EndDistance = RingDistance(rec->LastPlayCursor, static_cast<std::uint32_t>(rec->EndDataPos), s);
     FillSoundAreaWithSilence(rec, area, WholeFrames(s.A / 8, s.B));
 }
 
@@ -195,20 +203,21 @@ void FillFromSources(SOUNDREC* rec, LOCKAREA* area, std::uint32_t bytes, std::ui
     }
 }
 
+// The end is judged by the distance the cursor travelled, not by ring
+// offsets, so a cursor that went round the ring during a stall still ends it.
+bool StopIfPastEnd(SOUNDREC* rec, PLAYBUF* buffer)
+{
+    if (rec->EndMarkFlag != 1 || rec->EndDistance >= 0) return false;
+    HaltPlayBuffer(buffer);
+    rec->EndMarkFlag = 0;
+    return true;
+}
+
 int RefillEndSilence(SOUNDREC* rec, PLAYBUF* buffer, const RingShape& s)
 {
-    std::uint32_t pc = 0;
-    GetPlayBufferCursor(buffer, &pc);
-    const auto end = static_cast<std::uint32_t>(rec->EndDataPos);
-    const auto endCursor = static_cast<std::uint32_t>(rec->EndPlayCursor);
-    if (end < pc && (endCursor <= end || (endCursor > pc && endCursor > end))) {
-        HaltPlayBuffer(buffer);
-        rec->EndMarkFlag = 0;
-        return 0;
-    }
+    if (StopIfPastEnd(rec, buffer)) return 0;
     const std::uint32_t n = WholeFrames(s.A / 8, s.B);
-    GetPlayBufferCursor(buffer, &pc);
-    if (!InsideWindow(pc, rec->RefillGuardPos, rec->WritePos)) return -1;
+    if (LeadBytes(rec, s) > 4 * s.A) return 0;
     LOCKAREA area{};
     if (!LockArea(buffer, static_cast<std::uint32_t>(rec->WritePos), n, &area)) return 0;
     FillSoundAreaWithSilence(rec, &area, n);
@@ -226,6 +235,39 @@ void ResetStreamPosition(SOUNDREC* rec)
     rec->StreamPlayIndex = 0;
     ClearLoopPoints(rec);
     rec->StartFlag = 0;
+}
+
+// The bytes the cursor travelled since the last count: its move through the
+// ring, plus the whole turns that the clock says it made while playing.
+std::uint64_t CursorTravel(const SOUNDREC* rec, PLAYBUF* buffer, const RingShape& s, std::uint32_t pc,
+                           ULONGLONG now)
+{
+    const std::uint64_t moved = RingDistance(rec->LastPlayCursor, pc, s);
+    std::uint32_t status = 0;
+    if (IsPlayBufferPlaying(buffer, &status) == -1 || !(status & DSBSTATUS_PLAYING) || now <= rec->LastCountTime) {
+        return moved;
+    }
+    const double played = static_cast<double>(now - rec->LastCountTime) * s.A / 1000000.0;
+    const double turns = std::floor((played - static_cast<double>(moved)) / s.R + 0.5);
+    return turns > 0 ? moved + static_cast<std::uint64_t>(turns) * s.R : moved;
+}
+
+// Counts the cursor's move to pc; the latest restart point it passed sets the count.
+void CountPlayed(SOUNDREC* rec, const RingShape& s, std::uint32_t pc)
+{
+    const std::uint32_t last = rec->LastPlayCursor;
+    if (pc == last) return;
+    bool restarted = false;
+    while (rec->LoopPendingFlag == 1) {
+        const auto q = static_cast<std::uint32_t>(rec->LoopWritePos);
+        const bool passed = last < pc ? (last < q && q <= pc) : (q > last || q < pc);
+        if (!passed) break;
+        rec->PlayedBytes = static_cast<std::uint32_t>(rec->LoopStartOffset) + RingDistance(q, pc, s);
+        PopLoopPoint(rec);
+        restarted = true;
+    }
+    if (!restarted) rec->PlayedBytes += RingDistance(last, pc, s);
+    rec->LastPlayCursor = pc;
 }
 
 } // namespace
@@ -291,6 +333,7 @@ int RefillStreamSound(int handle)
     std::uint32_t n = 0;
     std::uint32_t pc = 0;
     std::uint32_t at = 0;
+    bool overrun = false;
     if (first) {
         if (rec->WritePos != kUnfilled) return 0;
         n = WholeFrames(4ull * s.A, s.B);
@@ -298,21 +341,25 @@ int RefillStreamSound(int handle)
         // A playing sound still unfilled (its first fill's lock failed) waits for a stop.
         if (rec->WritePos == kUnfilled) return 0;
         n = WholeFrames(s.A / 8, s.B);
-        GetPlayBufferCursor(buffer, &pc);
-        if (!InsideWindow(pc, rec->RefillGuardPos, rec->WritePos)) return -1;
-        std::uint32_t w = static_cast<std::uint32_t>(rec->WritePos);
-        std::uint32_t p = pc;
-        if (rec->WritePos < rec->RefillGuardPos) {
-            if (p < w) p += s.R;
-            w += s.R;
+        pc = rec->LastPlayCursor;
+        if (rec->StarvedFlag == 1) {
+            // The cursor ran past the data while the pump was held up: writing
+            // on where the data ended would be heard only after the stale
+            // rest of the ring, so the data goes on at the cursor.
+            rec->StarvedFlag = 0;
+            rec->WritePos = static_cast<int>(pc);
+            AdvanceWritePos(rec, s, 0);
+            overrun = true;
         }
-        const std::uint32_t lead = static_cast<std::uint32_t>((w - p) * 128u) / s.A;
+        const std::uint32_t ahead = LeadBytes(rec, s);
+        if (ahead > 4 * s.A) return 0;
+        const std::uint32_t lead = ahead * 128u / s.A;
         if (lead < 384) n = WholeFrames((384ull - lead) * s.A / 128, s.B);
         at = static_cast<std::uint32_t>(rec->WritePos);
     }
     LOCKAREA area{};
     // Without the lock nothing is written and the write position stays.
-    if (!LockArea(buffer, at, n, &area)) return 0;
+    if (!LockArea(buffer, at, n, &area)) return overrun ? -1 : 0;
     FillFromSources(rec, &area, n, pc);
     // Behind the end of the data the range is silence, never older audio.
     FillSoundAreaWithSilence(rec, &area, area.Left1 + area.Left2);
@@ -323,7 +370,7 @@ int RefillStreamSound(int handle)
         return 0;
     }
     AdvanceWritePos(rec, s, n);
-    return 0;
+    return overrun ? -1 : 0;
 }
 
 int RefillAllStreamSounds()
@@ -347,26 +394,22 @@ int UpdateStreamPlayedBytes(int handle, int cursor)
     const RingShape s = ShapeOf(rec);
     std::uint32_t pc = static_cast<std::uint32_t>(cursor);
     if (cursor == -1 && GetPlayBufferCursor(buffer, &pc) == -1) return 0;
-    const std::uint32_t last = rec->LastPlayCursor;
-    if (pc == last) return 0;
-    // Every restart point the cursor has passed since the last count; the
-    // latest of them sets the count.
-    bool restarted = false;
-    while (rec->LoopPendingFlag == 1) {
-        const auto q = static_cast<std::uint32_t>(rec->LoopWritePos);
-        const bool passed = last < pc ? (last < q && q <= pc) : (q > last || q < pc);
-        if (!passed) break;
-        const std::uint32_t since = q <= pc ? pc - q : s.R - q + pc;
-        rec->PlayedBytes = static_cast<std::uint32_t>(rec->LoopStartOffset) + since;
-        PopLoopPoint(rec);
-        restarted = true;
+    const ULONGLONG now = GetMicrosecondClock(0);
+    const std::uint64_t travel = CursorTravel(rec, buffer, s, pc, now);
+    rec->LastCountTime = now;
+    if (travel == 0) return 0;
+    if (rec->EndMarkFlag == 1) rec->EndDistance -= static_cast<std::int64_t>(travel);
+    // Stale audio past the written data is not the sound's: the count holds
+    // at the end of the data until the refill writes at the cursor again.
+    if (rec->StarvedFlag == 0 && rec->WritePos >= 0 && travel > LeadBytes(rec, s)) {
+        CountPlayed(rec, s, static_cast<std::uint32_t>(rec->WritePos));
+        rec->StarvedFlag = 1;
     }
-    if (restarted) {
+    if (rec->StarvedFlag == 1) {
         rec->LastPlayCursor = pc;
         return 0;
     }
-    rec->PlayedBytes += last < pc ? pc - last : s.R - last + pc;
-    rec->LastPlayCursor = pc;
+    CountPlayed(rec, s, pc);
     return 0;
 }
 
@@ -382,6 +425,8 @@ int PrimeStreamSound(int handle)
     rec->WritePos = kUnfilled;
     rec->RefillGuardPos = -1;
     rec->LastPlayCursor = 0;
+    rec->LastCountTime = GetMicrosecondClock(0);
+    rec->StarvedFlag = 0;
     rec->EndMarkFlag = 0;
     const std::uint32_t b = ShapeOf(rec).B;
     SeekSoundDecoder(&rec->Stream[rec->StreamPlayIndex].Decoder, static_cast<int>(rec->StreamReadPos / b));
@@ -444,8 +489,10 @@ int IsStreamSoundPlaying(int handle)
     PLAYBUF* buffer = nullptr;
     if (ClaimStreamBuffer(handle, rec, &buffer, 0) == -1) return 0;
     std::uint32_t status = 0;
-    if (IsPlayBufferPlaying(buffer, &status) == -1) return 0;
-    return (status & DSBSTATUS_PLAYING) ? 1 : 0;
+    if (IsPlayBufferPlaying(buffer, &status) == -1 || !(status & DSBSTATUS_PLAYING)) return 0;
+    // A cursor past the end has ended the sound, also before the pump sees it.
+    if (rec->EndMarkFlag == 1 && UpdateStreamPlayedBytes(handle, -1) == 0 && StopIfPastEnd(rec, buffer)) return 0;
+    return 1;
 }
 
 int GetStreamSoundPositionMs(int handle)

@@ -30,7 +30,8 @@ int PlayStreamSound(int handle, int playType, int fromTop);
 int StopStreamSound(int handle);
 int IsStreamSoundPlaying(int handle);
 int GetStreamSoundPositionMs(int handle);
-// 0, or -1 when the play cursor lies outside the written window.
+// 0, or -1 when the play cursor had run past the written data (a stalled
+// pump); the data then goes on at the cursor.
 int RefillStreamSound(int handle);
 // One refill of every stream sound; the message loop calls it in each pass.
 int RefillAllStreamSounds();

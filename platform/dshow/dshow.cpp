@@ -1,7 +1,8 @@
 // Owns the multimedia-stream objects: the filter graph with its control
 // facets, the stream that reads a file, its video stream and the samples
-// that receive frames. Demuxes and decodes with libavformat and libavcodec,
-// converts with libswscale; times come from the kernel's clock.
+// that receive frames, and the soundtrack's renderer. Demuxes and decodes
+// with libavformat and libavcodec, converts with libswscale; times come from
+// the kernel's clock.
 #include "platform/dshow/dshow.h"
 
 extern "C" {
@@ -17,6 +18,7 @@ extern "C" {
 #include <thread>
 
 #include "platform/com/com.h"
+#include "platform/dshow/soundtrack.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/codepage.h"
 #include "platform/kernel/file.h"
@@ -62,6 +64,7 @@ struct MovieSource {
     bool running = false;
     STREAM_TIME base = 0;
     ULONGLONG runStartUs = 0;
+    std::unique_ptr<Soundtrack> soundtrack;  // null: the movie plays without sound
 
     ~MovieSource()
     {
@@ -71,6 +74,17 @@ struct MovieSource {
         av_packet_free(&packet);
         avcodec_free_context(&codec);
         if (format != nullptr) avformat_close_input(&format);
+    }
+
+    // The soundtrack follows every change of the clock.
+    void SyncSound()
+    {
+        if (soundtrack != nullptr) soundtrack->Sync(running, base, runStartUs);
+    }
+
+    void FeedSound()
+    {
+        if (soundtrack != nullptr) soundtrack->Feed();
     }
 
     STREAM_TIME Now() const
@@ -136,6 +150,8 @@ struct MovieSource {
         drained = false;
         base = time;
         runStartUs = ReadClockMicroseconds();
+        if (soundtrack != nullptr) soundtrack->Seek(time);
+        SyncSound();
     }
 
     // Converts the shown frame into the surface's rectangle.
@@ -233,6 +249,7 @@ private:
             std::lock_guard<std::mutex> hold(s->lock);
             s->base = s->Now();
             s->running = false;
+            s->SyncSound();
             return S_OK;
         }
     };
@@ -269,6 +286,7 @@ public:
     {
         if (apc != nullptr) return E_INVALIDARG;
         std::unique_lock<std::mutex> hold(source_->lock);
+        source_->FeedSound();
         if (pending_) return MS_E_BUSY;
         for (;;) {
             if (!source_->running) return MS_E_NOTRUNNING;
@@ -456,8 +474,11 @@ public:
             }
             return S_OK;
         }
-        // The soundtrack is accepted and left silent: no renderer plays it.
-        if (*purpose == MSPID_PrimaryAudio && (flags & AMMSF_ADDDEFAULTRENDERER) && out == nullptr) return S_OK;
+        // The soundtrack plays through the default renderer once the file is open.
+        if (*purpose == MSPID_PrimaryAudio && (flags & AMMSF_ADDDEFAULTRENDERER) && out == nullptr) {
+            withSound_ = true;
+            return S_OK;
+        }
         return E_INVALIDARG;
     }
 
@@ -478,6 +499,7 @@ public:
         if (source->format->duration > 0) {
             source->duration = av_rescale_q(source->format->duration, AVRational{1, AV_TIME_BASE}, kStreamTimeBase);
         }
+        if (withSound_ && audio >= 0) source->soundtrack = Soundtrack::Open(path);
         source_ = source;
         graph_->source = source;
         if (video_ != nullptr) video_->source = source;
@@ -500,6 +522,7 @@ public:
         *state = STREAMSTATE_STOP;
         if (source_ == nullptr) return S_OK;
         std::lock_guard<std::mutex> hold(source_->lock);
+        source_->FeedSound();
         *state = source_->running ? STREAMSTATE_RUN : STREAMSTATE_STOP;
         return S_OK;
     }
@@ -515,6 +538,7 @@ public:
             source_->base = source_->Now();
             source_->running = false;
         }
+        source_->SyncSound();
         return S_OK;
     }
 
@@ -523,6 +547,7 @@ public:
         if (time == nullptr) return E_INVALIDARG;
         if (source_ == nullptr) return MS_E_NOSTREAM;
         std::lock_guard<std::mutex> hold(source_->lock);
+        source_->FeedSound();
         *time = source_->Now();
         return S_OK;
     }
@@ -568,6 +593,7 @@ private:
 
     FilterGraph* graph_ = nullptr;
     VideoStream* video_ = nullptr;
+    bool withSound_ = false;
     std::shared_ptr<MovieSource> source_;
 };
 

@@ -1,6 +1,7 @@
 // DirectShow multimedia streams as the movie set-up calls them: a filter
 // graph, a multimedia stream that reads a file, its primary video stream with
-// DirectDraw samples, run, seek, time and duration. Built on FFmpeg.
+// DirectDraw samples, its primary audio stream played through a DirectSound
+// buffer, run, seek, time and duration. Built on FFmpeg.
 #pragma once
 
 #include "platform/com/unknown.h"

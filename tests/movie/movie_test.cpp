@@ -27,6 +27,7 @@
 #include "platform/winmm/timer.h"
 #include "sound/decoder.h"
 #include "sound/sound.h"
+#include "sound/soundrec.h"
 #include "sound/streamsound.h"
 #include "support/archive_writer.h"
 #include "support/ffmpeg_movie_writer.h"
@@ -446,6 +447,122 @@ TEST_F(MovieLibrary, MediaStreamSetUpWithoutDirectDrawFailsAtItsStep)
     EXPECT_EQ(LoadGraphByName("gdi.mp4", 1), -1);
     SetFilterGraphUnavailable(false);
     EXPECT_TRUE(Contains(ReadLogFile(), "CLSID_FilterGraph の作成に失敗しましたムービーファイルオープン処理時にエラーが発生しました"));
+}
+
+// What the null device has played of a stream movie's soundtrack: the
+// device catches up with the clock at every buffer call.
+class SoundCapture {
+public:
+    SoundCapture() { StartNullSoundCapture(); }
+    ~SoundCapture() { TakeNullSoundCapture(); }
+    // The output frames played so far.
+    std::size_t Played()
+    {
+        DWORD status = 0;
+        SoundState.SilentBuffer->GetStatus(&status);
+        const std::vector<float> part = TakeNullSoundCapture();
+        out_.insert(out_.end(), part.begin(), part.end());
+        StartNullSoundCapture();
+        return out_.size() / 2;
+    }
+    float Left(std::size_t frame) const { return out_[2 * frame]; }
+    // The pitch of the output frames [from, to), from their zero crossings.
+    double PitchHz(std::size_t from, std::size_t to) const
+    {
+        int crossings = 0;
+        for (std::size_t i = from + 1; i < to; ++i) crossings += (Left(i - 1) < 0) != (Left(i) < 0) ? 1 : 0;
+        return crossings / 2.0 * GetSoundOutputRate() / static_cast<double>(to - from);
+    }
+
+private:
+    std::vector<float> out_;
+};
+
+TEST_F(MovieLibrary, StreamMovieSoundtrackPlaysInStepWithThePicturePausesLoopsAndEnds)
+{
+    FfmpegMovieSpec spec;
+    spec.sound = true;
+    ASSERT_TRUE(WriteFfmpegMovie("tone.mp4", spec));
+    const std::size_t ms = GetSoundOutputRate() / 1000;
+    for (const bool loop : {true, false}) {
+        SCOPED_TRACE(loop ? "looping" : "once");
+        SoundCapture sound;
+        const int graph = LoadMovieGraph("tone.mp4");
+        ASSERT_NE(graph, -1);
+        MOVIEREC* m = GraphMovie(graph);
+        if (loop) m->PlayType = 1 | MOVIE_PLAYTYPE_LOOP_BIT;
+        // Opened paused: nothing is heard.
+        AdvanceManualClock(300000);
+        const std::size_t opened = sound.Played();
+        for (std::size_t i = 0; i < opened; ++i) ASSERT_EQ(sound.Left(i), 0.0f) << i;
+
+        // The stream time at moments of the play, with the output played by then.
+        struct Moment {
+            std::size_t played;
+            STREAM_TIME time;
+        };
+        std::vector<Moment> moments;
+        auto play = [&](int steps) {
+            for (int i = 0; i < steps; ++i) {
+                AdvanceManualClock(37000);
+                IncrementFlipCounter();
+                RenderGraphAt(0, 0, graph, 0);
+                STREAM_TIME t = 0;
+                m->MultiMediaStream->GetTime(&t);
+                moments.push_back({sound.Played(), t});
+            }
+        };
+        StartMovie(graph);
+        play(20);
+        // The picture shows the frame whose tone is heard.
+        STREAM_TIME now = 0;
+        m->MultiMediaStream->GetTime(&now);
+        const int frame = static_cast<int>(now / 1000000);
+        EXPECT_EQ(DrawUntilFrame(graph, frame), frame);
+
+        // The window's pause silences the soundtrack; the resume plays on.
+        SimulateFocusChange(SysState.MainWindow, false);
+        const std::size_t paused = sound.Played();
+        for (int i = 0; i < 5; ++i) {
+            AdvanceManualClock(100000);
+            sound.Played();
+        }
+        const std::size_t resumed = sound.Played();
+        ASSERT_GT(resumed, paused + 400 * ms);
+        for (std::size_t i = paused + 12 * ms; i < resumed; ++i) ASSERT_EQ(sound.Left(i), 0.0f) << i;
+        SimulateFocusChange(SysState.MainWindow, true);
+        play(70);
+
+        // Every moment well inside a frame hears that frame's tone, before
+        // the loop's restart and after it.
+        int heard = 0;
+        int afterRestart = 0;
+        bool restarted = false;
+        for (std::size_t i = 0; i < moments.size(); ++i) {
+            const Moment& at = moments[i];
+            if (i > 0 && at.time < moments[i - 1].time) restarted = true;
+            const auto f = static_cast<int>(at.time / 1000000);
+            if (f >= spec.frames || at.time % 1000000 < 400000 || at.played < 25 * ms) continue;
+            EXPECT_NEAR(sound.PitchHz(at.played - 25 * ms, at.played - 5 * ms), MovieToneHz(f), 50.0)
+                << "moment " << i << " at " << at.time;
+            ++heard;
+            if (restarted) ++afterRestart;
+        }
+        EXPECT_GE(heard, 25);
+        if (loop) {
+            EXPECT_GT(afterRestart, 0);
+            EXPECT_EQ(m->PlayRequested, 1);
+        } else {
+            // Ended with the picture: silence from the end of the data on.
+            EXPECT_EQ(m->PlayRequested, 0);
+            std::size_t end = 0;
+            for (const Moment& at : moments)
+                if (at.time >= 24500000 && end == 0) end = at.played;
+            ASSERT_NE(end, 0u);
+            for (std::size_t i = end; i < sound.Played(); ++i) ASSERT_EQ(sound.Left(i), 0.0f) << i;
+        }
+        DestroyGraphHandle(graph, 0);
+    }
 }
 
 } // namespace

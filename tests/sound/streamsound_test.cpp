@@ -4,6 +4,7 @@
 #include "core/file/filefuncs.h"
 #include "core/msgloop.h"
 #include "core/sysstate.h"
+#include "platform/kernel/clock.h"
 #include "sound/sound.h"
 #include "sound/soundsystem.h"
 #include "sound/soundrec.h"
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -216,11 +218,11 @@ TEST_F(StreamSoundTest, TheRingIsFilledAtTheRatesOfItsFormat)
     const std::uint32_t lead = (705600 + 22048 - pc) * 128 / 176400;
     ASSERT_EQ(RefillStreamSound(h), 0);
     EXPECT_EQ(static_cast<std::uint32_t>(rec->WritePos), 705600 + 22048 + (384 - lead) * 176400 / 128 / 4 * 4);
-    // Over four seconds behind: the cursor is outside the window, nothing is written.
+    // Four seconds without a refill: the cursor ran past the data. The refill
+    // reports it and writes three seconds on from the cursor.
     AdvanceNullSoundDevice(static_cast<DWORD>(rate) * 4);
-    const int before = rec->WritePos;
     EXPECT_EQ(RefillStreamSound(h), -1);
-    EXPECT_EQ(rec->WritePos, before);
+    EXPECT_EQ(static_cast<std::uint32_t>(rec->WritePos), (Cursor(h) + 3 * 176400) % 1058400);
     ASSERT_EQ(DiscardSoundHandle(h), 0);
 }
 
@@ -233,10 +235,11 @@ TEST_F(StreamSoundTest, EightBitSilenceBehindTheEndIsAnEighthOfASecondOf127)
     SOUNDREC* rec = LookupSoundRecord(h);
     EXPECT_EQ(rec->EndMarkFlag, 1);
     EXPECT_EQ(rec->EndDataPos, 22050);
-    // Primed, not played: one more eighth of a second, then the cursor at 0 is outside the window.
+    // Primed, not played: one more eighth of a second, then the ring is full.
     EXPECT_EQ(RefillStreamSound(h), 0);
     EXPECT_EQ(rec->WritePos, 4 * 22050 + 2756);
-    EXPECT_EQ(RefillStreamSound(h), -1);
+    EXPECT_EQ(RefillStreamSound(h), 0);
+    EXPECT_EQ(rec->WritePos, 4 * 22050 + 2756);
     const Bytes ring = RingBytes(h);
     EXPECT_EQ(ring[22049], 200);
     for (std::uint32_t i = 22050; i < 4 * 22050 + 2756; ++i) ASSERT_EQ(ring[i], 127) << i;
@@ -419,6 +422,173 @@ TEST_F(StreamSoundTest, ARestartedShortSoundLeavesSilenceNotOldAudioBehindItsEnd
     for (std::size_t i = 0; i < tone.size(); ++i) ASSERT_EQ(ring[i], tone[i]) << i;
     for (std::size_t i = tone.size(); i < 4u * rate; ++i) ASSERT_EQ(ring[i], 0) << i;
     ASSERT_EQ(DiscardSoundHandle(h), 0);
+}
+
+// A game that stops pumping (loading) while a stream sound plays: the null
+// device and the library's clock both follow the kernel's manual clock.
+class StreamStallTest : public StreamSoundTest {
+protected:
+    void SetUp() override
+    {
+        StreamSoundTest::SetUp();
+        UseManualClock(1000, 0);
+        SelectNullSoundClock(NullSoundClock::Kernel);
+    }
+
+    // Stereo 16-bit frames at the output rate whose two channels spell the
+    // frame's number; no frame is silent.
+    Bytes NumberedWav(std::size_t frames)
+    {
+        Bytes pcm;
+        for (std::size_t i = 0; i < frames; ++i) {
+            PutLe16(pcm, static_cast<std::uint16_t>(1 + (i & 0x3FFF)));
+            PutLe16(pcm, static_cast<std::uint16_t>(1 + (i >> 14)));
+        }
+        return WriteWav(PcmFmtBody(2, rate, 16), pcm);
+    }
+
+    // The frame number of each captured frame, -1 where none is heard.
+    static std::vector<long> Numbers(const std::vector<float>& out)
+    {
+        std::vector<long> n(out.size() / 2);
+        for (std::size_t i = 0; i < n.size(); ++i) {
+            const long lo = std::lround(out[2 * i] * 32768.0f) - 1;
+            const long hi = std::lround(out[2 * i + 1] * 32768.0f) - 1;
+            n[i] = lo < 0 || hi < 0 ? -1 : lo | hi << 14;
+        }
+        return n;
+    }
+
+    // Game frames at 60 per second: the pump runs, then the frame's time passes.
+    void Frames(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            ASSERT_EQ(ServiceMessageLoop(), 0);
+            AdvanceManualClock(16667);
+        }
+    }
+
+    // The stall: time passes without a pump; the device catches up with it
+    // when the cursor is read.
+    void Stall(int h, double seconds)
+    {
+        AdvanceManualClock(static_cast<ULONGLONG>(seconds * 1000000.0));
+        Cursor(h);
+    }
+};
+
+TEST_F(StreamStallTest, AtSixtyFramesASecondEveryRefillSucceedsAndTheLeadStaysThreeToFourSeconds)
+{
+    const int h = AddSoundData(-1);
+    ASSERT_EQ(AddImage(h, NumberedWav(static_cast<std::size_t>(rate) * 20), 0), 0);
+    ASSERT_EQ(PrimeStreamSound(h), 0);
+    ASSERT_EQ(PlaySoundToHandle(h, SOUND_PLAYTYPE_BACK, 0), 0);
+    SOUNDREC* rec = LookupSoundRecord(h);
+    const std::uint32_t a = rec->BufferFormat.nAvgBytesPerSec;
+    int refused = 0;
+    for (int i = 0; i < 600; ++i) {
+        AdvanceManualClock(16667);
+        if (RefillStreamSound(h) != 0) ++refused;
+        const std::uint32_t lead = (static_cast<std::uint32_t>(rec->WritePos) + 6 * a - Cursor(h)) % (6 * a);
+        ASSERT_GE(lead, 3 * a) << i;
+        ASSERT_LE(lead, 4 * a + a / 8) << i;
+    }
+    EXPECT_EQ(refused, 0);
+    ASSERT_EQ(DiscardSoundHandle(h), 0);
+}
+
+TEST_F(StreamStallTest, AfterAStallTheSoundGoesOnWhereItsDataEndedAndThePositionFollowsIt)
+{
+    struct Case {
+        std::vector<double> stalls;  // one game frame between two stalls
+        int playType;
+        double length;  // seconds of sound
+    };
+    const Case cases[] = {
+        // One frame after a stall tops the ring up to three seconds only.
+        {{3.9, 3.9}, SOUND_PLAYTYPE_BACK, 30.0},
+        {{5.0}, SOUND_PLAYTYPE_BACK, 30.0},
+        {{8.0}, SOUND_PLAYTYPE_BACK, 30.0},
+        {{3.9, 3.9}, SOUND_PLAYTYPE_LOOP, 2.5},
+        {{5.0}, SOUND_PLAYTYPE_LOOP, 2.5},
+        {{8.0}, SOUND_PLAYTYPE_LOOP, 30.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.stalls.back() << " s after " << c.stalls.size() - 1
+                                        << ", play type " << c.playType);
+        const auto length = static_cast<long>(c.length * rate);
+        const int h = AddSoundData(-1);
+        ASSERT_EQ(AddImage(h, NumberedWav(static_cast<std::size_t>(length)), 0), 0);
+        ASSERT_EQ(PrimeStreamSound(h), 0);
+        ASSERT_EQ(PlaySoundToHandle(h, c.playType, 0), 0);
+        StartNullSoundCapture();
+        std::vector<float> out;
+        auto take = [&out] {
+            const std::vector<float> part = TakeNullSoundCapture();
+            out.insert(out.end(), part.begin(), part.end());
+            StartNullSoundCapture();
+            return out.size() / 2;
+        };
+        Frames(60);
+        // The captured frames that the stalls played: stale audio may be heard only there.
+        std::vector<std::pair<std::size_t, std::size_t>> stalled;
+        for (double seconds : c.stalls) {
+            const std::size_t from = take();
+            Stall(h, seconds);
+            stalled.emplace_back(from, take());
+            Frames(1);
+        }
+        Frames(60);
+        Cursor(h);
+        take();
+        TakeNullSoundCapture();
+        const std::vector<long> heard = Numbers(out);
+        long next = 0;
+        for (std::size_t i = 0; i < heard.size(); ++i) {
+            if (heard[i] == next) {
+                next = (next + 1) % length;
+                continue;
+            }
+            const bool inStall = std::any_of(stalled.begin(), stalled.end(),
+                                             [i](const auto& r) { return r.first <= i && i < r.second; });
+            if (!inStall) {
+                ADD_FAILURE() << "frame " << i << " plays " << heard[i] << " in place of " << next;
+                break;
+            }
+        }
+        EXPECT_EQ(CheckSoundPlaying(h), 1);
+        EXPECT_NEAR(GetSoundPlayPositionMs(h), next * 1000.0 / rate, 20.0);
+        ASSERT_EQ(DiscardSoundHandle(h), 0);
+    }
+}
+
+TEST_F(StreamStallTest, APlayOnceSoundThatEndsInAStallIsStoppedAtItsEnd)
+{
+    struct Case {
+        int channels, sampleRate, bits;
+    };
+    for (const Case& c : {Case{2, rate, 16}, Case{1, 22050, 8}}) {
+        SCOPED_TRACE(c.bits);
+        const int h = AddSoundData(-1);
+        const std::size_t bytes = static_cast<std::size_t>(5 * c.sampleRate * c.channels * c.bits / 8);
+        Bytes pcm(bytes);
+        for (std::size_t i = 0; i < bytes; ++i) pcm[i] = static_cast<std::uint8_t>(40 + i % 7);
+        ASSERT_EQ(AddImage(h, WriteWav(PcmFmtBody(c.channels, c.sampleRate, c.bits), pcm), 0), 0);
+        ASSERT_EQ(PrimeStreamSound(h), 0);
+        ASSERT_EQ(PlaySoundToHandle(h, SOUND_PLAYTYPE_BACK, 0), 0);
+        Frames(180);
+        // The end, two seconds on, falls inside the stall.
+        Stall(h, 4.5);
+        EXPECT_EQ(CheckSoundPlaying(h), 0);
+        StartNullSoundCapture();
+        Frames(1);
+        EXPECT_EQ(CheckSoundPlaying(h), 0);
+        Frames(120);
+        for (float v : TakeNullSoundCapture()) ASSERT_EQ(v, 0.0f);
+        EXPECT_EQ(CheckSoundPlaying(h), 0);
+        EXPECT_EQ(GetSoundPlayPositionMs(h), GetSoundTotalTimeMs(h));
+        ASSERT_EQ(DiscardSoundHandle(h), 0);
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // writer's pictures, encoded by the ffmpeg command-line program.
 #include "support/ffmpeg_movie_writer.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -36,12 +37,32 @@ bool WriteFfmpegMovie(const std::string& path, const FfmpegMovieSpec& spec)
             out.write(v.data(), static_cast<std::streamsize>(v.size()));
         }
     }
-    char command[1024];
+    const std::string pcm = path + ".pcm";
+    std::string sound;
+    if (spec.sound) {
+        std::ofstream out(pcm, std::ios::binary);
+        const long samples = static_cast<long>(spec.frames) * kMovieSoundRate / spec.fps;
+        double phase = 0.0;
+        for (long i = 0; i < samples; ++i) {
+            const auto frame = static_cast<int>(i * spec.fps / kMovieSoundRate);
+            const auto v = static_cast<std::int16_t>(std::lround(16000.0 * std::sin(phase)));
+            out.put(static_cast<char>(v & 0xFF)).put(static_cast<char>((v >> 8) & 0xFF));
+            phase = std::fmod(phase + 2.0 * M_PI * MovieToneHz(frame) / kMovieSoundRate, 2.0 * M_PI);
+        }
+        sound = " -f s16le -ar " + std::to_string(kMovieSoundRate) + " -ac 1 -i '" + pcm + "' -c:a aac -b:a 128k";
+    }
+    char command[2048];
     std::snprintf(command, sizeof command,
-                  "ffmpeg -nostdin -loglevel error -y -f rawvideo -pix_fmt yuv420p -s %dx%d -r %d -i '%s' "
+                  "ffmpeg -nostdin -loglevel error -y -f rawvideo -pix_fmt yuv420p -s %dx%d -r %d -i '%s'%s "
                   "-c:v %s -q:v 2 -g 6 -bf 0 '%s' > /dev/null 2>&1",
-                  spec.width, spec.height, spec.fps, raw.c_str(), spec.codec, path.c_str());
+                  spec.width, spec.height, spec.fps, raw.c_str(), sound.c_str(), spec.codec, path.c_str());
     const int status = std::system(command);
     std::remove(raw.c_str());
+    std::remove(pcm.c_str());
     return status == 0;
+}
+
+double MovieToneHz(int frame)
+{
+    return 300.0 + 100.0 * frame;
 }
