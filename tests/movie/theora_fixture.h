@@ -27,8 +27,9 @@ inline std::size_t CountProcessThreads()
 // before the system removes it), or as it stands after a bounded wait.
 inline std::size_t CountProcessThreadsSettled(std::size_t expect)
 {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     std::size_t n = CountProcessThreads();
-    for (int i = 0; n != expect && i < 2000; ++i) {
+    while (n != expect && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         n = CountProcessThreads();
     }
