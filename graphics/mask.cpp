@@ -71,7 +71,7 @@ void BufferSize(int* w, int* h)
 // The rectangle within the draw area and within the plane and the buffer,
 // which are screen-sized while a graph target may be larger; false when
 // nothing is left.
-bool ClipToDrawArea(int x1, int y1, int x2, int y2, RECT* out)
+bool ClipToDrawAreaAndMask(int x1, int y1, int x2, int y2, RECT* out)
 {
     *out = RECT{x1, y1, x2, y2};
     ClipRectAgainstRect(out, &DrawState.DrawArea);
@@ -300,7 +300,7 @@ int SaveMaskedRectBeforeDraw(int x1, int y1, int x2, int y2)
     if (!BufferExists()) return 0;
     G_D3D_EndCurrentScene();
     RECT r;
-    if (!ClipToDrawArea(x1, y1, x2, y2, &r)) return 0;
+    if (!ClipToDrawAreaAndMask(x1, y1, x2, y2, &r)) return 0;
     const int x = r.left;
     const int y = r.top;
     MEMIMG* image = TargetImage();
@@ -327,7 +327,7 @@ int RestoreMaskedRectAfterDraw(int x1, int y1, int x2, int y2)
     if (m.Active == 0 || !BufferExists()) return 0;
     G_D3D_EndCurrentScene();
     RECT r;
-    if (!ClipToDrawArea(x1, y1, x2, y2, &r)) return 0;
+    if (!ClipToDrawAreaAndMask(x1, y1, x2, y2, &r)) return 0;
     int tx = r.left;
     int ty = r.top;
     if (FrontOnPrimary()) {
