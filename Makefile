@@ -7,7 +7,7 @@ ASAN_BUILD ?= build-asan
 # ThreadSanitizer runs of the suites whose code shares data with threads;
 # not part of `make test`. Add a suite with `make tsan TSAN_TESTS="..."`.
 TSAN_BUILD ?= build-tsan
-TSAN_TESTS ?= test_core test_core_file test_platform_kernel test_platform_window
+TSAN_TESTS ?= test_core test_core_file test_platform_kernel test_platform_window test_sound test_movie test_network
 
 .PHONY: run test deps build build-asan tsan clean
 

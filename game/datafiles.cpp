@@ -86,6 +86,10 @@ void ReadSettingFile()
 void LoadProgressFiles()
 {
     LoadNumberFile(kTimePath, BestTimes);
+    // No clear takes less than a second: a negative time (a damaged or edited
+    // file) would show as cleared yet never be beaten, so it reads as no time.
+    for (int& t : BestTimes)
+        if (t < 0) t = 0;
     LoadNumberFile(kFlagPath, UnlockCounts);
 }
 

@@ -51,11 +51,35 @@ GraphImage DescribeMemImg(const MEMIMG* image)
     return g;
 }
 
-// The rectangle within the draw area, false when nothing is left.
-bool ClipToDrawArea(int x1, int y1, int x2, int y2, RECT* out)
+// The buffer's size; a surface that cannot describe itself holds nothing.
+void BufferSize(int* w, int* h)
+{
+    *w = 0;
+    *h = 0;
+    if (SoftwareBuffer()) {
+        *w = MaskScreen.Image.Width;
+        *h = MaskScreen.Image.Height;
+        return;
+    }
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    if (MaskScreen.Surface == nullptr || MaskScreen.Surface->GetSurfaceDesc(&desc) != DD_OK) return;
+    *w = static_cast<int>(desc.dwWidth);
+    *h = static_cast<int>(desc.dwHeight);
+}
+
+// The rectangle within the draw area and within the plane and the buffer,
+// which are screen-sized while a graph target may be larger; false when
+// nothing is left.
+bool ClipToDrawAreaAndMask(int x1, int y1, int x2, int y2, RECT* out)
 {
     *out = RECT{x1, y1, x2, y2};
     ClipRectAgainstRect(out, &DrawState.DrawArea);
+    int w = 0;
+    int h = 0;
+    BufferSize(&w, &h);
+    const RECT mask{0, 0, w < MaskScreen.Width ? w : MaskScreen.Width, h < MaskScreen.Height ? h : MaskScreen.Height};
+    ClipRectAgainstRect(out, &mask);
     return out->right > out->left && out->bottom > out->top;
 }
 
@@ -157,6 +181,8 @@ int CreateMaskScreen(int flag)
     if (m.Plane == nullptr) {
         m.Pitch = (w + 3) / 4 * 4;
         m.Plane = static_cast<BYTE*>(AllocMemoryZeroed(static_cast<std::size_t>(m.Pitch) * h, __FILE__, __LINE__));
+        m.Width = w;
+        m.Height = h;
     }
     if (SoftwareBuffer()) {
         if (IsMemImgAlive(&m.Image) == 0) {
@@ -194,6 +220,8 @@ int ReleaseMaskScreen()
     MASKSCREEN& m = MaskScreen;
     if (m.Plane != nullptr) FreeMemory(m.Plane);
     m.Plane = nullptr;
+    m.Width = 0;
+    m.Height = 0;
     if (m.ImageMade == 1) {
         DropMemImgReference(&m.Image);
         m.ImageMade = 0;
@@ -226,10 +254,14 @@ int EnableMaskScreen(int flag)
 {
     MASKSCREEN& m = MaskScreen;
     if (m.Plane == nullptr) return -1;
-    m.Request = flag;
-    m.Active = flag != 0 && m.Wanted != 0 ? 1 : 0;
-    RECT rect{0, 0, 0, 0};
     const int target = GetCurrentDrawTarget();
+    m.Request = flag;
+    // The device cannot copy a texture target into the buffer and back, so
+    // draws onto one go straight to it, unmasked.
+    const GRAPHREC* graph = target >= 0 ? GetGraphRecord(target) : nullptr;
+    const bool textureTarget = graph != nullptr && graph->Format.Texture == 1 && IsDirect3DActive() == 1;
+    m.Active = flag != 0 && m.Wanted != 0 && !textureTarget ? 1 : 0;
+    RECT rect{0, 0, 0, 0};
     if (m.Active == 0 && target == DRAWTARGET_FRONT && ScreenState.FrontViaTempPrimary != 1 && SysState.WindowModeFlag == 1 &&
         ScreenState.SoftwareRendering != 1) {
         rect = SysState.WindowClientRect;
@@ -268,7 +300,7 @@ int SaveMaskedRectBeforeDraw(int x1, int y1, int x2, int y2)
     if (!BufferExists()) return 0;
     G_D3D_EndCurrentScene();
     RECT r;
-    if (!ClipToDrawArea(x1, y1, x2, y2, &r)) return 0;
+    if (!ClipToDrawAreaAndMask(x1, y1, x2, y2, &r)) return 0;
     const int x = r.left;
     const int y = r.top;
     MEMIMG* image = TargetImage();
@@ -295,7 +327,7 @@ int RestoreMaskedRectAfterDraw(int x1, int y1, int x2, int y2)
     if (m.Active == 0 || !BufferExists()) return 0;
     G_D3D_EndCurrentScene();
     RECT r;
-    if (!ClipToDrawArea(x1, y1, x2, y2, &r)) return 0;
+    if (!ClipToDrawAreaAndMask(x1, y1, x2, y2, &r)) return 0;
     int tx = r.left;
     int ty = r.top;
     if (FrontOnPrimary()) {

@@ -20,6 +20,8 @@ struct MASKREC {
 struct MASKSCREEN {
     BYTE* Plane;  // one byte per screen pixel, rows of Pitch bytes
     int Pitch;
+    int Width;    // the plane's pixels: the screen's size when it was made
+    int Height;
     int Wanted;    // the mask screen is asked for
     int Request;   // drawing through the mask was asked for
     int Active;    // both: every draw goes through the mask

@@ -32,13 +32,21 @@ void ApplyDropEventState()
 
 void DragAcceptFiles(HWND window, BOOL accept)
 {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    if (accept) {
-        if (IsWindow(window)) g_accepting.insert(window);
-    } else {
-        g_accepting.erase(window);
+    // The window lock is never taken under ours: DestroyWindow holds it
+    // while it forgets the window here.
+    if (accept && !IsWindow(window)) return;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (accept) {
+            g_accepting.insert(window);
+        } else {
+            g_accepting.erase(window);
+        }
+        ApplyDropEventState();
     }
-    ApplyDropEventState();
+    // A window destroyed between the check and the insert was forgotten
+    // before it was added.
+    if (accept && !IsWindow(window)) ForgetDropWindow(window);
 }
 
 UINT DragQueryFileA(HDROP drop, UINT index, char* buffer, UINT bufferBytes)

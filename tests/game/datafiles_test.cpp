@@ -51,9 +51,20 @@ TEST_F(DataFilesTest, OverflowingNumbersAreClamped)
     WriteTextFile(folder / "date" / "time.dat", "4294967296\n-4294967296\n2147483647\n12\n");
     LoadProgressFiles();
     EXPECT_EQ(BestTimes[0], INT32_MAX);
-    EXPECT_EQ(BestTimes[1], INT32_MIN);
+    EXPECT_EQ(BestTimes[1], 0);  // clamped, then negative: no time
     EXPECT_EQ(BestTimes[2], INT32_MAX);
     EXPECT_EQ(BestTimes[3], 12);
+}
+
+TEST_F(DataFilesTest, ANegativeBestTimeReadsAsNeverCleared)
+{
+    WriteTextFile(folder / "date" / "time.dat", "-5\n-1\n0\n9\n");
+    LoadProgressFiles();
+    const int times[] = {0, 0, 0, 9};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(BestTimes[i], times[i]) << i;
+    EXPECT_EQ(CountClearedStages(), 1);
+    EXPECT_EQ(StageStateAt(0, 1), kStagePlayable);
+    EXPECT_EQ(StageStateAt(3, 1), kStageCleared);
 }
 
 TEST_F(DataFilesTest, AMissingProgressFileEndsTheProcessWithStatusOne)

@@ -218,3 +218,15 @@ TEST_F(PlayTest, StageTiming)
     EXPECT_EQ(frames, 201);
     EXPECT_EQ(BestTimes[3], 0);
 }
+
+TEST_F(PlayTest, ABestTimeFileWithANegativeTimeTakesTheNextClear)
+{
+    WriteTextFile(folder / "date" / "time.dat", "0\n0\n-5\n" + Lines(32, 0));
+    LoadProgressFiles();
+    CurrentStage = 3;
+    StartStage();
+    ProgramMode = 1;
+    while (ProgramMode == 1) UpdateStageTiming();
+    EXPECT_EQ(BestTimes[2], 1);
+    EXPECT_EQ(ReadTextFile(folder / "date" / "time.dat"), "0\n0\n1\n" + Lines(32, 0));
+}

@@ -2,9 +2,12 @@
 #include "core/sysstate.h"
 #include "graphics/d3ddevice.h"
 #include "graphics/d3ddraw.h"
+#include "graphics/d3dtexture.h"
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
 #include "graphics/graph.h"
+#include "graphics/imagesurface.h"
+#include "graphics/surface2d.h"
 #include "graphics/mask.h"
 #include "graphics/screen.h"
 #include "platform/kernel/clock.h"
@@ -85,6 +88,39 @@ TEST_F(MaskScreenTest, DrawsOutsideTheDrawAreaTouchNothing)
     DrawCircleShape(100, 100, 5, GetColorValue(255, 255, 255), 1);
     EXPECT_EQ(Pixel(100, 100), 0u);
     StoreDrawArea(0, 0, 320, 240);
+}
+
+// The plane and the buffer are screen-sized; a graph target may be larger.
+TEST_F(MaskScreenTest, DrawsOntoAGraphLargerThanTheScreenStayInsideThePlaneAndTheBuffer)
+{
+    const int target = CreateGraphOfSize(400, 300, 0, 0, 0);
+    ASSERT_NE(target, -1);
+    ASSERT_EQ(FillGraphWithColor(target, 0x12, 0x34, 0x56, 255), 0);
+    MakeHalfMask(0);
+    ASSERT_EQ(SelectDrawTarget(target), 0);
+    ASSERT_EQ(MaskScreen.Active, 1);
+    const DWORD white = GetColorValue(255, 255, 255);
+    // Lines across the plane's right and bottom edges, and one wholly below it.
+    ASSERT_EQ(DrawLineSegment(0, 20, 400, 20, white, 1), 0);
+    ASSERT_EQ(DrawLineSegment(0, 100, 400, 100, white, 1), 0);
+    ASSERT_EQ(DrawLineSegment(300, 0, 300, 300, white, 1), 0);
+    ASSERT_EQ(DrawLineSegment(0, 290, 400, 290, white, 1), 0);
+    ASSERT_EQ(DrawCircleShape(200, 250, 40, white, 1), 0);
+    SelectDrawTarget(-2);
+
+    const MEMIMG& image =
+        GetImageSurfaceRecord(GetSurface2DRecord(GetGraphRecord(target)->Surfaces[0])->ImageSurface)->Image;
+    auto pixel = [&](int x, int y) {
+        DWORD v = 0;
+        std::memcpy(&v, image.Pixels + y * image.Body->Pitch + x * 4, 4);
+        return v & 0xFFFFFF;
+    };
+    EXPECT_EQ(pixel(10, 20), 0xFFFFFFu);
+    EXPECT_EQ(pixel(300, 30), 0xFFFFFFu);
+    // Where the plane hides the draw, the graph keeps its pixels.
+    EXPECT_EQ(pixel(10, 100), 0x123456u);
+    EXPECT_EQ(pixel(300, 100), 0x123456u);
+    EXPECT_EQ(pixel(200, 235), 0x123456u);
 }
 
 TEST_F(MaskScreenTest, TextThroughTheMaskLandsOnlyWhereThePlaneIsClear)
@@ -204,6 +240,50 @@ TEST_F(MaskScreenDirect3D, DrawsLandOnlyWhereThePlaneLetsThemThrough)
         EXPECT_EQ(Pixel(40, 55), 0x00FF00u);
         ReleaseMaskScreen();
     }
+}
+
+// The device cannot take a texture target through the buffer: draws onto
+// one land unmasked.
+TEST_F(MaskScreenDirect3D, DrawsOntoATextureGraphTargetLandUnmasked)
+{
+    SetNewGraphRenderable(1);
+    const int target = CreateGraphOfSize(128, 64, 1, 0, 0);
+    SetNewGraphRenderable(0);
+    ASSERT_EQ(GetGraphRecord(target)->Format.Texture, 1);
+    ASSERT_EQ(FillGraphWithColor(target, 0, 0, 0x80, 255), 0);
+    const int font = CreateFontToHandle(nullptr, -1, -1, 0, -1, -1, -1, -1, -1);
+    MaskScreen.Wanted = 1;
+    ASSERT_EQ(CreateMaskScreen(1), 0);
+    std::memset(MaskScreen.Plane, 1, static_cast<std::size_t>(MaskScreen.Pitch) * 240);  // hides everything
+    ASSERT_EQ(EnableMaskScreen(1), 0);
+    ASSERT_EQ(SelectDrawTarget(target), 0);
+    const DWORD red = GetColorValue(255, 0, 0);
+    ASSERT_EQ(DrawLineSegment(0, 10, 128, 10, red, 1), 0);
+    ASSERT_EQ(DrawTextWithFontHandle(0, 30, "MMMM", red, font, 0, 0), 0);
+    SelectDrawTarget(-2);
+    EXPECT_EQ(IsMaskScreenActive(), 1);
+    EXPECT_EQ(CurrentD3DDevice()->CurrentTarget, MaskScreen.Surface);
+
+    G_D3D_EndCurrentScene();
+    const SURF3DREC* piece = G_D3D_GetSurface3DData(GetGraphRecord(target)->Surfaces[0]);
+    IDirectDrawSurface7* surface = PieceTexture(piece);
+    ASSERT_NE(surface, nullptr);
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    ASSERT_EQ(surface->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    auto pixel = [&](int x, int y) {
+        DWORD v = 0;
+        std::memcpy(&v, static_cast<BYTE*>(d.lpSurface) + (piece->TexelY + y) * d.lPitch + (piece->TexelX + x) * 4, 4);
+        return v & 0xFFFFFF;
+    };
+    const DWORD line = pixel(20, 10);
+    int ink = 0;
+    for (int y = 28; y < 60; ++y)
+        for (int x = 0; x < 128; ++x)
+            if (pixel(x, y) == 0xFF0000u) ++ink;
+    surface->Unlock(nullptr);
+    EXPECT_EQ(line, 0xFF0000u);
+    EXPECT_GT(ink, 0);
 }
 
 TEST_F(MaskScreenDirect3D, ALostScreenBringsTheDeviceBackOntoTheMask)

@@ -14,26 +14,9 @@
 
 #include "movie/theora.h"
 #include "support/memory_filefuncs.h"
+#include "support/thread_count.h"
 #include "support/theora_movie_writer.h"
 #include "platform/kernel/clock.h"
-
-inline std::size_t CountProcessThreads()
-{
-    return static_cast<std::size_t>(
-        std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator{}));
-}
-
-// The count once it has settled at `expect` (a thread reports its end just
-// before the system removes it), or as it stands after a bounded wait.
-inline std::size_t CountProcessThreadsSettled(std::size_t expect)
-{
-    std::size_t n = CountProcessThreads();
-    for (int i = 0; n != expect && i < 2000; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        n = CountProcessThreads();
-    }
-    return n;
-}
 
 // An open movie over its own bytes; closed when it goes.
 struct OpenedMovie {

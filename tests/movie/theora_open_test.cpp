@@ -237,19 +237,19 @@ TEST_F(TheoraOpen, BytesSkippedBetweenPagesCountInThePositions)
 TEST_F(TheoraOpen, CloseEndsTheDecodeThread)
 {
     // Threads of earlier tests may still be on their way out.
-    std::size_t before = CountProcessThreads();
+    std::size_t before = ThreadCount();
     for (int i = 0; i < 100; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        const std::size_t now = CountProcessThreads();
+        const std::size_t now = ThreadCount();
         if (now == before) break;
         before = now;
     }
     {
         OpenedMovie movie(MakeMovie(8));
         ASSERT_NE(movie.Ctx, nullptr);
-        EXPECT_EQ(CountProcessThreadsSettled(before + 1), before + 1);
+        EXPECT_EQ(ThreadCountSettled(before + 1), before + 1);
     }
-    EXPECT_EQ(CountProcessThreadsSettled(before), before);
+    EXPECT_EQ(ThreadCountSettled(before), before);
 }
 
 } // namespace

@@ -26,7 +26,7 @@ std::string ReadFile(const std::string& name)
 class HttpTest : public NetWorkTest {
 public:
     // Steps the transfer as the message loop does until it finishes.
-    bool RunToEnd(int slot, int timeoutMs = 5000)
+    bool RunToEnd(int slot, int timeoutMs = 60000)
     {
         return PumpUntil([&] {
             StepHttpHandle(slot);
@@ -110,9 +110,9 @@ struct ScriptedServer {
     {
         ASSERT_TRUE(peer.Listen());
         thread = std::thread([this, answer, reset, holdMs] {
-            if (!peer.Accept(5000)) return;
+            if (!peer.Accept(kPeerWaitMs)) return;
             for (std::string line; line != "\n" && line != "\r\n";) {
-                line = peer.ReceiveUntil("\n", 2000);
+                line = peer.ReceiveUntil("\n", kPeerWaitMs);
                 if (line.empty()) break;
                 request += line;
             }
@@ -120,7 +120,7 @@ struct ScriptedServer {
                 const std::size_t at = request.find("Content-Length: ");
                 if (at != std::string::npos) {
                     std::string more(static_cast<std::size_t>(std::atoi(request.c_str() + at + 16)), '\0');
-                    peer.ReceiveExactly(more.data(), more.size(), 2000);
+                    peer.ReceiveExactly(more.data(), more.size(), kPeerWaitMs);
                     request += more;
                 }
             }

@@ -68,8 +68,8 @@ TEST_F(MessageLoopNetWorkTest, SocketEventsAndTransfersAreDrivenByThePumpAlone)
     LoopbackPeer server;
     ASSERT_TRUE(server.Listen());
     std::thread answer([&] {
-        if (!server.Accept(3000)) return;
-        server.ReceiveUntil("\r\n\r\n", 3000);
+        if (!server.Accept(kPeerWaitMs)) return;
+        server.ReceiveUntil("\r\n\r\n", kPeerWaitMs);
         server.SendAll("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello");
         server.Close();
     });

@@ -52,7 +52,7 @@ TEST_F(NetWorkTest, FramedMessagesOfEverySizeCrossBothWaysInOrder)
         std::size_t total = 0;
         for (std::size_t s : kSizes) total += s == 0 ? 0 : s + 4;
         wire.resize(total);
-        peer.ReceiveExactly(wire.data(), total, 5000);
+        peer.ReceiveExactly(wire.data(), total, kPeerWaitMs);
     });
     for (std::size_t i = 0; i < std::size(kSizes); ++i) {
         if (kSizes[i] == 0) continue;
@@ -91,7 +91,7 @@ TEST_F(NetWorkTest, RawBytesCrossBothWaysAndLinesAreReadWhole)
 
     ASSERT_EQ(NetWorkSend(h, "pong", 4), 4);
     char back[4];
-    ASSERT_TRUE(peer.ReceiveExactly(back, 4, 2000));
+    ASSERT_TRUE(peer.ReceiveExactly(back, 4, kPeerWaitMs));
     EXPECT_EQ(std::memcmp(back, "pong", 4), 0);
 
     // A trail byte before the line feed does not hide it; a line needs its LF.
@@ -141,14 +141,14 @@ TEST_F(NetWorkTest, SendsQueuedWhileTheSocketIsFullLoseAndRepeatNothing)
     std::thread reader([&] {
         while (received.size() < sent.size()) {
             unsigned char header[4];
-            if (!peer.ReceiveExactly(header, 4, 5000)) return;
+            if (!peer.ReceiveExactly(header, 4, kPeerWaitMs)) return;
             const std::uint32_t n = header[0] | (header[1] << 8) | (header[2] << 16) | (std::uint32_t(header[3]) << 24);
             if (n == 0 || n > sent.size()) {
                 emptyMessage = true;
                 return;
             }
             Bytes payload(n);
-            if (!peer.ReceiveExactly(payload.data(), n, 5000)) return;
+            if (!peer.ReceiveExactly(payload.data(), n, kPeerWaitMs)) return;
             received.insert(received.end(), payload.begin(), payload.end());
             Sleep(1);
         }
@@ -292,7 +292,7 @@ TEST_F(NetWorkTest, NotificationsRefusedWhileBusyAreTakenUpLater)
     ASSERT_TRUE(a.SendAll(Framed(Pattern(20)).data(), 24));
     ASSERT_TRUE(b.SendAll(Framed(Pattern(20)).data(), 24));
     Sleep(50);
-    EXPECT_TRUE(PumpUntil([&] { return GetNetConn(ha)->CompleteBytes == 20 && GetNetConn(hb)->CompleteBytes == 20; }, 500));
+    EXPECT_TRUE(PumpUntil([&] { return GetNetConn(ha)->CompleteBytes == 20 && GetNetConn(hb)->CompleteBytes == 20; }));
 }
 
 TEST_F(NetWorkTest, AFullTableLeavesTheConnectionQueuedUntilASlotFrees)

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+// The time a wait for something that must come is given: it runs out only
+// when something is wrong, and a sanitized build on a loaded machine is slow.
+constexpr int kPeerWaitMs = 60000;
+
 class LoopbackPeer {
 public:
     LoopbackPeer() = default;

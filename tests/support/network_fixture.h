@@ -17,7 +17,7 @@ public:
     void Start(int rawDefault = 0, int keepOpenDefault = 0);
     // Pumps the network (as the message loop does) until `done` holds or
     // the time runs out; answers whether it held.
-    bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 3000);
+    bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 60000);
     // Connects the peer to the listening socket; the accepted handle, or -1.
     int AcceptPeer(LoopbackPeer& peer);
     int port = -1;

@@ -10,7 +10,7 @@ class PythonHttpServer {
 public:
     ~PythonHttpServer() { Stop(); }
     // The port, or -1 when python3 is missing or the server did not come up in time.
-    int Start(const std::string& folder, int timeoutMs = 10000);
+    int Start(const std::string& folder, int timeoutMs = 120000);
     void Stop();
 
 private:

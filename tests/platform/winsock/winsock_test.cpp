@@ -51,7 +51,7 @@ protected:
         EXPECT_EQ(GetOpenSocketCount(), 0);
     }
     // Polls and dispatches until `count` events have come or the time runs out.
-    void Deliver(std::size_t count, int timeoutMs = 2000)
+    void Deliver(std::size_t count, int timeoutMs = kPeerWaitMs)
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (g_events.size() < count && std::chrono::steady_clock::now() < deadline) {
@@ -147,7 +147,7 @@ TEST_F(WinsockTest, ConnectReportsItsOutcomeAndAResetClosesWithAnError)
     EXPECT_EQ(g_events[0].event, FD_CONNECT);
     EXPECT_EQ(g_events[0].error, 0);
     EXPECT_EQ(g_events[1].event, FD_WRITE);
-    ASSERT_TRUE(server.Accept(2000));
+    ASSERT_TRUE(server.Accept(kPeerWaitMs));
     server.Reset();
     Deliver(3);
     ASSERT_EQ(g_events.size(), 3u);
