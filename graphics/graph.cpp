@@ -9,6 +9,7 @@
 #include "graphics/graph.h"
 #include "graphics/mask.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "core/file/filefuncs.h"
@@ -63,6 +64,12 @@ void StoreCurrentFolder(GRAPHREC* g)
 void ClearGraphImage(GraphImage* image)
 {
     std::memset(image, 0, sizeof *image);
+}
+
+// The design's line of a failed load, with the reason after the name.
+int LogGraphLoadFailure(const char* name, const char* reason)
+{
+    return WriteLogFormat("右記のグラフィックファイルのロードに失敗しました：%s : %s", name, reason);
 }
 
 } // namespace
@@ -232,14 +239,17 @@ int CreateGraphFromFile(const char* name, int use3D, int mirror, int movieOption
         const int handle = NewGraphFromGraphImage(&image, loaded == 0 ? &mask : nullptr, use3D, 0, 0);
         if (handle != -1) {
             SetGraphFileName(handle, name, -1);
-        } else if (loaded == 0 && (mask.Width != image.Width || mask.Height != image.Height)) {
-            char maskName[ImagePathBufferSize];
-            MakeAlphaMaskFileName(name, maskName);
-            WriteLogFormat("右記のグラフィックファイルのロードに失敗しました：%s : アルファ画像 %s の大きさ %dx%d が画像の %dx%d と違います",
-                           name, maskName, mask.Width, mask.Height, image.Width, image.Height);
         } else {
-            WriteLogFormat("右記のグラフィックファイルのロードに失敗しました：%s : %dx%d のグラフィックを作れません", name,
-                           image.Width, image.Height);
+            char maskName[ImagePathBufferSize];
+            char reason[ImagePathBufferSize + 128];
+            if (loaded == 0 && (mask.Width != image.Width || mask.Height != image.Height)) {
+                MakeAlphaMaskFileName(name, maskName);
+                std::snprintf(reason, sizeof reason, "アルファ画像 %s の大きさ %dx%d が画像の %dx%d と違います", maskName,
+                              mask.Width, mask.Height, image.Width, image.Height);
+            } else {
+                std::snprintf(reason, sizeof reason, "%dx%d のグラフィックを作れません", image.Width, image.Height);
+            }
+            LogGraphLoadFailure(name, reason);
         }
         FreeGraphImagePixels(&image);
         if (loaded == 0) FreeGraphImagePixels(&mask);
@@ -247,8 +257,7 @@ int CreateGraphFromFile(const char* name, int use3D, int mirror, int movieOption
     }
     // An image of a known format that its decoder refused is no movie either.
     if (GetImageDecodeFault()[0] != '\0') {
-        WriteLogFormat("右記のグラフィックファイルのロードに失敗しました：%s : %s", name, GetImageDecodeFault());
-        return -1;
+        return LogGraphLoadFailure(name, GetImageDecodeFault());
     }
     const FILEHANDLE file = OpenLibraryFile(name, 0, 0, 0);
     if (file == 0) {
