@@ -204,6 +204,9 @@ int LoadSoundFile(const char* path, int bufferCount, int shareHandle)
 
 int StartSound(int sound, int playType, int fromStart)
 {
+    // 0 wait for the end, 1 background, 3 loop: any other type is a caller's mistake.
+    if (playType != 0 && playType != 1 && playType != 3)
+        return WriteLogFormat("再生タイプ %d はありません（0, 1, 3）", playType);
     return PlaySoundToHandle(sound, playType, fromStart);
 }
 

@@ -30,6 +30,7 @@ DWORD GetColorValue(int red, int green, int blue);
 int PresentScreen();
 int SetScreenMode(int width, int height, int bits, int refresh);
 int EraseScreen();
+// Modes 0-11; another answers -1 and changes nothing.
 int SelectBlendMode(int mode, int param);
 int SelectBrightness(int red, int green, int blue);
 int SelectDrawTarget(int target);
@@ -51,7 +52,7 @@ int BuildRGBPixelFormat(struct DDPIXELFORMAT* format, int bitsPerPixel, DWORD re
 int MakeXrgbGraphImage(int width, int height, struct GraphImage* image);
 int DiscardGraphImage(struct GraphImage* image);
 // Sounds: a handle (up to 10 overlapping buffers) or -1; play types 0 wait
-// for the end, 1 background, 3 endless loop; volume 0 to 255.
+// for the end, 1 background, 3 endless loop (another answers -1); volume 0 to 255.
 int LoadSoundFile(const char* path, int bufferCount, int shareHandle);
 int StartSound(int sound, int playType, int fromStart);
 int HaltSound(int sound);

@@ -8,6 +8,7 @@
 #include "core/memory.h"
 #include "core/fatalexit.h"
 #include "core/inactivewait.h"
+#include "core/log.h"
 #include "core/sysstate.h"
 #include "graphics/blendtable.h"
 #include "graphics/graph.h"
@@ -99,6 +100,9 @@ int ResetDrawStateDefaults()
 int StoreBlendMode(int mode, int param)
 {
     DRAWSTATE& d = DrawState;
+    // A mode no back-end knows would make every later draw draw nothing.
+    if (mode < ToInt(BlendMode::Copy) || mode > ToInt(BlendMode::ProductBlend))
+        return WriteLogFormat("ブレンドモード %d はありません（0-11）", mode);
     if (d.BlendMode == mode && d.BlendParam == param) return 0;
     WaitWhileInactiveIfNeeded();
     d.BlendMode = mode;

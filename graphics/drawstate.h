@@ -106,6 +106,7 @@ extern DRAWSTATE DrawState;
 inline bool IsDrawBrightWhite(DWORD bright) { return (bright & 0xFFFFFF) == 0xFFFFFF; }
 
 int ResetDrawStateDefaults();
+// 0; -1 (logged, nothing stored) for a mode outside 0-11.
 int StoreBlendMode(int mode, int param);
 int StoreBrightness(int red, int green, int blue);
 int StorePackedBrightness(DWORD rgb);

@@ -9,6 +9,7 @@
 #include "graphics/graph.h"
 #include "graphics/mask.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "core/file/filefuncs.h"
@@ -18,6 +19,7 @@
 #include "graphics/drawstate.h"
 #include "graphics/backend2d.h"
 #include "graphics/font/font.h"
+#include "graphics/image/decoders.h"
 #include "graphics/image/load.h"
 #include "graphics/screen.h"
 #include "graphics/surface2d.h"
@@ -62,6 +64,12 @@ void StoreCurrentFolder(GRAPHREC* g)
 void ClearGraphImage(GraphImage* image)
 {
     std::memset(image, 0, sizeof *image);
+}
+
+// The design's line of a failed load, with the reason after the name.
+int LogGraphLoadFailure(const char* name, const char* reason)
+{
+    return WriteLogFormat("右記のグラフィックファイルのロードに失敗しました：%s : %s", name, reason);
 }
 
 } // namespace
@@ -229,10 +237,27 @@ int CreateGraphFromFile(const char* name, int use3D, int mirror, int movieOption
     const int loaded = LoadGraphImageWithAlphaMask(name, nullptr, 0, 0, nullptr, 0, 0, &image, &mask, mirror);
     if (loaded >= 0) {
         const int handle = NewGraphFromGraphImage(&image, loaded == 0 ? &mask : nullptr, use3D, 0, 0);
-        if (handle != -1) SetGraphFileName(handle, name, -1);
+        if (handle != -1) {
+            SetGraphFileName(handle, name, -1);
+        } else {
+            char maskName[ImagePathBufferSize];
+            char reason[ImagePathBufferSize + 128];
+            if (loaded == 0 && (mask.Width != image.Width || mask.Height != image.Height)) {
+                MakeAlphaMaskFileName(name, maskName);
+                std::snprintf(reason, sizeof reason, "アルファ画像 %s の大きさ %dx%d が画像の %dx%d と違います", maskName,
+                              mask.Width, mask.Height, image.Width, image.Height);
+            } else {
+                std::snprintf(reason, sizeof reason, "%dx%d のグラフィックを作れません", image.Width, image.Height);
+            }
+            LogGraphLoadFailure(name, reason);
+        }
         FreeGraphImagePixels(&image);
         if (loaded == 0) FreeGraphImagePixels(&mask);
         return handle;
+    }
+    // An image of a known format that its decoder refused is no movie either.
+    if (GetImageDecodeFault()[0] != '\0') {
+        return LogGraphLoadFailure(name, GetImageDecodeFault());
     }
     const FILEHANDLE file = OpenLibraryFile(name, 0, 0, 0);
     if (file == 0) {
@@ -364,7 +389,7 @@ int CreateDerivedGraph(int x, int y, int width, int height, int parent)
     const int made = g->Format.Texture == 1 ? G_D3D_CreateDerivedGraphTextures(g, x, y, width, height, p)
                                             : CreateDerivedSurface2D(g, x, y, width, height, p);
     if (made != 0) {
-        WriteLog("グラフィックの派生に失敗しました終了します");
+        WriteLog("グラフィックの派生に失敗しました終了します\n");
         g->Movie = -1;
         DestroyGraphHandle(handle, 0);
         return -1;

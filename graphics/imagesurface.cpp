@@ -211,7 +211,7 @@ int SetImageSurfaceZBuffer(int handle, int wanted)
         if (r->Software == 1) {
             std::memset(&r->DepthImage, 0, sizeof r->DepthImage);
             if (AllocateDepthMemImg(&r->DepthImage, r->Width, r->Height) != 0) {
-                WriteLog("Ｚバッファの作成に失敗しました");
+                WriteLog("Ｚバッファの作成に失敗しました\n");
                 return -1;
             }
         } else {
@@ -229,7 +229,7 @@ int SetImageSurfaceZBuffer(int handle, int wanted)
             if (r->Surface == nullptr || FAILED(ScreenState.DirectDraw->CreateSurface(&desc, &depth, nullptr)) ||
                 FAILED(r->Surface->AddAttachedSurface(depth))) {
                 if (depth != nullptr) depth->Release();
-                WriteLog("Ｚバッファの作成に失敗しました");
+                WriteLog("Ｚバッファの作成に失敗しました\n");
                 return -1;
             }
             r->DepthSurface = depth;
@@ -344,7 +344,7 @@ int LockImageSurface(int handle, int* pitch, void** pixels, int writeOnly, const
         if (rect != nullptr) copy = *rect;
         if (FAILED(r->Surface->Lock(rect != nullptr ? &copy : nullptr, &desc,
                                     DDLOCK_WAIT | (writeOnly == 1 ? DDLOCK_WRITEONLY : 0), nullptr))) {
-            WriteLog("グラフィックのロックに失敗しました");
+            WriteLog("グラフィックのロックに失敗しました\n");
             return -1;
         }
         r->LockPointer = desc.lpSurface;

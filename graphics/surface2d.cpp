@@ -306,7 +306,7 @@ int TransferImageRectToSurface2D(const COLORFMT*, HBITMAP, HBITMAP, const RECT* 
         DDSURFACEDESC2 desc{};
         desc.dwSize = sizeof desc;
         if (FAILED(is->Surface->Lock(&dst, &desc, DDLOCK_WAIT | DDLOCK_WRITEONLY, nullptr))) {
-            WriteLog("２Ｄサーフェスのロックに失敗しました");
+            WriteLog("２Ｄサーフェスのロックに失敗しました\n");
             return -1;
         }
         CopyPixelsConvertingFormat(desc.lpSurface, desc.lPitch, GetScreenColorFormatRecord(), image->Pixels,

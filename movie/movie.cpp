@@ -71,7 +71,7 @@ int OpenMovie(const char* name, int* width, int* height, int surfaceMode)
     while (slot < MOVIE_TABLE_SIZE && g_movies.Records[slot] != nullptr) ++slot;
     if (slot == MOVIE_TABLE_SIZE) return -1;
     auto* m = static_cast<MOVIEREC*>(AllocMemoryZeroed(sizeof(MOVIEREC), __FILE__, __LINE__));
-    if (m == nullptr) return WriteLog("メモリの確保に失敗しました in OpenMovie");
+    if (m == nullptr) return WriteLog("メモリの確保に失敗しました in OpenMovie\n");
     g_movies.Records[slot] = m;
     m->HalfWidthFlag = MovieHalfWidthOption;
     m->SoundHandle = -1;
@@ -101,7 +101,7 @@ int OpenMovie(const char* name, int* width, int* height, int surfaceMode)
         if (name == nullptr ||
             SetupMovieMediaStream(GetDirectDrawInterface(), m, name, width, height, surfaceMode) == -1) {
             FreeSlot(slot);
-            return WriteLog("ムービーファイルオープン処理時にエラーが発生しました");
+            return WriteLog("ムービーファイルオープン処理時にエラーが発生しました\n");
         }
         m->Picture = &m->FrameImage;
     }

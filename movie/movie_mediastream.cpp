@@ -263,7 +263,7 @@ int SetupMovieMediaStream(IDirectDraw7* directDraw, MOVIEREC* m, const char* nam
     } else if (stream->AddMediaStream(m->DirectDraw4, &MSPID_PrimaryVideo, 0, nullptr) != S_OK) {
         failed = "プライマリビデオストリームを追加できませんでした！";
     } else if (stream->AddMediaStream(nullptr, &MSPID_PrimaryAudio, AMMSF_ADDDEFAULTRENDERER, nullptr) != S_OK) {
-        failed = "デフォルトサウンドレンダラを追加できませんでした！\n";
+        failed = "デフォルトサウンドレンダラを追加できませんでした！";
     } else if ((failed = OpenMovieFile(m, stream, name, message, sizeof message)) == nullptr) {
         m->MultiMediaStream = stream;
         stream = nullptr;
@@ -274,7 +274,7 @@ int SetupMovieMediaStream(IDirectDraw7* directDraw, MOVIEREC* m, const char* nam
         ReleaseMovieStreamObjects(m);
         if (m->FrameImage.Pixels != nullptr) FreeMemory(m->FrameImage.Pixels);
         m->FrameImage.Pixels = nullptr;
-        WriteLog(failed);
+        WriteLogFormat("%s", failed);
         return -1;
     }
     m->UpdateEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);

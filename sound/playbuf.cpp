@@ -60,7 +60,7 @@ int AddSoundData(int handle)
         slot = FindFreeHandleSlot(t);
         if (slot < 0) return WriteLog("サウンドの数が許容量を越えました\n");
     }
-    if (AllocHandleRecord(t, slot, "", 0) == nullptr) return WriteLog("メモリ領域の確保に失敗しました in AddSoundData");
+    if (AllocHandleRecord(t, slot, "", 0) == nullptr) return WriteLog("メモリ領域の確保に失敗しました in AddSoundData\n");
     if (handle == -1) {
         handle = CommitHandleRecord(t, slot);
     } else {

@@ -34,11 +34,11 @@ int FillSoundBuffers(SOUNDREC* rec)
         void* p2 = nullptr;
         std::uint32_t s1 = 0, s2 = 0;
         if (LockPlayBuffer(&rec->Buffer[i], 0, rec->PcmSize, &p1, &s1, &p2, &s2) == -1)
-            return WriteLog("サウンドデータの転送に失敗しました_1");
+            return WriteLog("サウンドデータの転送に失敗しました_1\n");
         std::memcpy(p1, rec->PcmData, s1);
         if (p2 != nullptr) std::memcpy(p2, rec->PcmData + s1, s2);
         if (UnlockPlayBuffer(&rec->Buffer[i], p1, s1, p2, s2) == -1)
-            return WriteLog("サウンドデータの転送に失敗しました_2");
+            return WriteLog("サウンドデータの転送に失敗しました_2\n");
     }
     return 0;
 }

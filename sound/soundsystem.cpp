@@ -86,14 +86,14 @@ void StartSilentBuffer()
     desc.lpwfxFormat = &f;
     if (FAILED(s.DirectSound->CreateSoundBuffer(&desc, &s.SilentBuffer, nullptr))) {
         s.SilentBuffer = nullptr;
-        WriteLog("無音バッファの作成に失敗しました");
+        WriteLog("無音バッファの作成に失敗しました\n");
         return;
     }
     void* p1 = nullptr;
     void* p2 = nullptr;
     DWORD s1 = 0, s2 = 0;
     if (FAILED(s.SilentBuffer->Lock(0, kSilentBytes, &p1, &s1, &p2, &s2, 0))) {
-        WriteLog("無音バッファのロックに失敗しました");
+        WriteLog("無音バッファのロックに失敗しました\n");
         s.SilentBuffer->Release();
         s.SilentBuffer = nullptr;
         return;

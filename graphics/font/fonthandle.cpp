@@ -117,7 +117,7 @@ bool MakeSoftwareCache(FONTREC* f)
 {
     const int side = f->CellSide;
     if (side <= 0 || side > kMaxCellSide) {
-        WriteLog("フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle");
+        WriteLog("フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle\n");
         return false;
     }
     f->SoftBitsPerPixel = f->Type == 0 ? 1 : 8;
@@ -131,7 +131,7 @@ bool MakeSoftwareCache(FONTREC* f)
     const std::size_t bytes = static_cast<std::size_t>(f->CacheHeight) * static_cast<std::size_t>(f->SoftRowBytes);
     f->SoftCache = static_cast<BYTE*>(AllocMemoryZeroed(bytes, __FILE__, __LINE__));
     if (f->SoftCache == nullptr) {
-        WriteLog("フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle");
+        WriteLog("フォントのキャッシュ用メモリの確保に失敗しました in CreateFontToHandle\n");
         return false;
     }
     return true;

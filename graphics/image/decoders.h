@@ -10,6 +10,12 @@ using IMAGEDECODER = int (*)(const STREAMREF* stream, GraphImage* image);
 
 int DecodeImageStream(const STREAMREF* stream, GraphImage* image);
 
+// Why the last DecodeImageStream of this thread failed, when a decoder took
+// the data for its format and then refused it (its library's message, after
+// the format's name); "" otherwise. A decoder notes only data of its format.
+const char* GetImageDecodeFault();
+void NoteImageDecodeFault(const char* formatName, const char* message);
+
 int DecodeBmpImage(const STREAMREF* stream, GraphImage* image);
 int DecodeBgraImage(const STREAMREF* stream, GraphImage* image);
 int DecodePngImage(const STREAMREF* stream, GraphImage* image);

@@ -61,6 +61,26 @@ inline long long StreamBytesLeft(const STREAMREF* s)
     return static_cast<long long>(end) - here;
 }
 
+// True when the stream's next bytes are `signature`; the position is kept.
+inline bool StreamStartsWith(const STREAMREF* s, const BYTE* signature, std::size_t size)
+{
+    BYTE head[16];
+    const int here = StreamTell(s);
+    if (here < 0 || size > sizeof head) {
+        return false;
+    }
+    const bool read = StreamReadAll(s, head, size);
+    if (StreamSeek(s, here, 0) != 0 || !read) {
+        return false;
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+        if (head[i] != signature[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 inline std::uint16_t ReadLe16(const BYTE* p)
 {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));

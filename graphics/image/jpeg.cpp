@@ -18,9 +18,12 @@ namespace {
 // the time.
 constexpr std::size_t SourceBufferSize = 65536;
 
+const BYTE JpegStartOfImage[2] = {0xFF, 0xD8};
+
 struct JPEGERRORMGR {
     jpeg_error_mgr Manager;
     std::jmp_buf Jump;
+    char Message[JMSG_LENGTH_MAX];
 };
 
 struct JPEGSTREAMSRC {
@@ -30,6 +33,14 @@ struct JPEGSTREAMSRC {
     const STREAMREF* Stream;
     long long Size; // bytes from the start of decoding to the end
 };
+
+// libjpeg's messages are kept for the load's failure, never printed to
+// stderr; a warning of a file that decodes is dropped with it.
+void KeepJpegMessage(j_common_ptr cinfo)
+{
+    auto* err = reinterpret_cast<JPEGERRORMGR*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->Message);
+}
 
 void JpegErrorExit(j_common_ptr cinfo)
 {
@@ -114,13 +125,20 @@ void AttachJpegStream(j_decompress_ptr cinfo, const STREAMREF* stream)
 // locals a long jump must see are volatile.
 int DecodeJpegImage(const STREAMREF* stream, GraphImage* image)
 {
+    // Other formats' data is not this decoder's to speak about.
+    if (!StreamStartsWith(stream, JpegStartOfImage, sizeof JpegStartOfImage)) {
+        return -1;
+    }
     jpeg_decompress_struct cinfo;
     JPEGERRORMGR err;
     std::memset(&cinfo, 0, sizeof cinfo);
     cinfo.err = jpeg_std_error(&err.Manager);
     err.Manager.error_exit = JpegErrorExit;
+    err.Manager.output_message = KeepJpegMessage;
+    err.Message[0] = '\0';
     BYTE* volatile pixels = nullptr;
     if (setjmp(err.Jump)) {
+        NoteImageDecodeFault("JPEG", err.Message);
         FreeMemory(pixels);
         jpeg_destroy_decompress(&cinfo);
         return -1;

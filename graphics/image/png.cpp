@@ -3,6 +3,7 @@
 // library's allocator.
 #include <png.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "core/memory.h"
@@ -10,11 +11,26 @@
 
 namespace {
 
-// Handed to libpng's read function: the stream and its length from offset 0.
+const BYTE PngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+
+// Handed to libpng's read function and error handlers: the stream, its length
+// from offset 0, and the library's last error message.
 struct PNGSTREAMCTX {
     const STREAMREF* Stream;
     long long Size;
+    char Message[200];
 };
+
+// libpng's messages go to the log through the load's failure, never to stderr.
+void KeepPngError(png_structp png, png_const_charp message)
+{
+    auto* ctx = static_cast<PNGSTREAMCTX*>(png_get_error_ptr(png));
+    std::snprintf(ctx->Message, sizeof ctx->Message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+// A warning never fails a load, so it is dropped.
+void DropPngWarning(png_structp, png_const_charp) {}
 
 void ReadPngStreamData(png_structp png, png_bytep data, png_size_t length)
 {
@@ -22,7 +38,7 @@ void ReadPngStreamData(png_structp png, png_bytep data, png_size_t length)
     long long position = StreamTell(ctx->Stream);
     if (position < 0 || ctx->Size - position < static_cast<long long>(length) ||
         !StreamReadAll(ctx->Stream, data, length)) {
-        png_error(png, "Read Error");
+        png_error(png, "Read Error: the file ends early");
     }
 }
 
@@ -30,6 +46,7 @@ int AttachPngStream(png_structp png, PNGSTREAMCTX* ctx, const STREAMREF* stream)
 {
     ctx->Stream = stream;
     ctx->Size = StreamBytesLeft(stream);
+    ctx->Message[0] = '\0';
     png_set_read_fn(png, ctx, ReadPngStreamData);
     return 0;
 }
@@ -40,7 +57,12 @@ int AttachPngStream(png_structp png, PNGSTREAMCTX* ctx, const STREAMREF* stream)
 // locals a long jump must see are volatile.
 int DecodePngImage(const STREAMREF* stream, GraphImage* image)
 {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    // Other formats' data is not this decoder's to speak about.
+    if (!StreamStartsWith(stream, PngSignature, sizeof PngSignature)) {
+        return -1;
+    }
+    PNGSTREAMCTX ctx{};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &ctx, KeepPngError, DropPngWarning);
     if (png == nullptr) {
         return -1;
     }
@@ -49,10 +71,10 @@ int DecodePngImage(const STREAMREF* stream, GraphImage* image)
         png_destroy_read_struct(&png, nullptr, nullptr);
         return -1;
     }
-    PNGSTREAMCTX ctx{};
     BYTE* volatile pixels = nullptr;
     png_bytep* volatile rows = nullptr;
     if (setjmp(png_jmpbuf(png))) {
+        NoteImageDecodeFault("PNG", ctx.Message);
         FreeMemory(rows);
         FreeMemory(pixels);
         png_destroy_read_struct(&png, &info, nullptr);

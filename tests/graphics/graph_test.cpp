@@ -8,7 +8,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,6 +28,7 @@
 #include "graphics/surface2d.h"
 #include "platform/ddraw/ddraw_test.h"
 #include "platform/kernel/clock.h"
+#include "platform/kernel/debug.h"
 #include "platform/window/window.h"
 #include "support/library_fixture.h"
 #include "support/image_fixtures.h"
@@ -57,6 +60,12 @@ void WriteCoordinatePng(const char* name, int w, int h, int seed)
             spec.samples.push_back(static_cast<std::uint8_t>(x));
         }
     WriteTestFile(name, WritePng(spec));
+}
+
+Bytes ReadTestFile(const char* name)
+{
+    std::ifstream in(name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 std::string LogText()
@@ -123,6 +132,8 @@ TEST_F(GraphLibrary, FilesLoadWithTheirMaskAndRefuseMismatchedOrMissingOnes)
     WriteCoordinatePng("odd.png", 6, 5, 3);
     WriteCoordinatePng("odd_a.png", 5, 5, 3);
     EXPECT_EQ(LoadGraphFile("odd.png", 1), -1);
+    EXPECT_TRUE(LogHasLine("右記のグラフィックファイルのロードに失敗しました：odd.png : アルファ画像 odd_a.png の大きさ 5x5 "
+                           "が画像の 6x5 と違います"));
 
     EXPECT_EQ(LoadGraphFile("missing.png", 1), -1);
     EXPECT_NE(LogText().find("グラフィックファイル missing.png がありません"), std::string::npos);
@@ -130,6 +141,90 @@ TEST_F(GraphLibrary, FilesLoadWithTheirMaskAndRefuseMismatchedOrMissingOnes)
     WriteTestFile("notes.txt", Bytes{'h', 'e', 'l', 'l', 'o'});
     EXPECT_EQ(LoadGraphFile("notes.txt", 1), -1);
     EXPECT_NE(LogText().find("右記のグラフィックファイルのロードに失敗しました：notes.txt"), std::string::npos);
+}
+
+// Loads with the image libraries' messages caught: what reached standard
+// error (the debugger output, which also goes there, is dropped meanwhile).
+std::string LoadCatchingStderr(const char* name, int* graph)
+{
+    SetDebugOutputSink([](const char*) {});
+    testing::internal::CaptureStderr();
+    *graph = LoadGraphFile(name, 1);
+    std::string err = testing::internal::GetCapturedStderr();
+    SetDebugOutputSink(nullptr);
+    return err;
+}
+
+TEST_F(GraphLibrary, ImagesThatDecodeSayNothingOnStderrOrInTheLog)
+{
+    WriteCoordinatePng("good.png", 4, 4, 1);
+    WriteTestFile("good.jpg", WriteJpeg(4, 4, 1, Bytes(16, 0x80), false));
+    for (const char* name : {"good.png", "good.jpg"}) {
+        int graph = -1;
+        EXPECT_EQ(LoadCatchingStderr(name, &graph), "") << name;
+        EXPECT_NE(graph, -1) << name;
+    }
+    EXPECT_FALSE(Contains(LogText(), "JPEG"));
+    EXPECT_FALSE(Contains(LogText(), "PNG"));
+}
+
+// The line of the log (stamp and indentation left out) that begins with prefix; "" when none.
+std::string LogLineStartingWith(const std::string& prefix)
+{
+    for (const std::string& line : LogLinesWithoutStamps()) {
+        const std::size_t start = line.find_first_not_of('\t');
+        if (start != std::string::npos && line.compare(start, prefix.size(), prefix) == 0) return line.substr(start);
+    }
+    return "";
+}
+
+TEST_F(GraphLibrary, ImagesTheirDecoderRefusesLogOneLineWithTheFileAndTheLibrarysReason)
+{
+    WriteCoordinatePng("whole.png", 8, 8, 1);
+    Bytes cut = ReadTestFile("whole.png");
+    cut.resize(cut.size() - 30);
+    WriteTestFile("cut.png", cut);
+    // A start of image, then a frame header too short to hold one.
+    WriteTestFile("bad.jpg", Bytes{0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x02, 0x00, 0x00});
+    const struct {
+        const char* name;
+        const char* reason;  // the start of it, for libjpeg's own words
+    } cases[] = {
+        {"cut.png", "PNG: Read Error: the file ends early"},
+        {"bad.jpg", "JPEG: "},
+    };
+    for (const auto& c : cases) {
+        int graph = 0;
+        EXPECT_EQ(LoadCatchingStderr(c.name, &graph), "") << c.name;
+        EXPECT_EQ(graph, -1) << c.name;
+        const std::string line = LogLineStartingWith(std::string("右記のグラフィックファイルのロードに失敗しました：") +
+                                                     c.name + " : " + c.reason);
+        EXPECT_NE(line, "") << c.name << "\n" << LogText();
+        if (!line.empty()) {
+            EXPECT_NE(line.back(), ' ') << line;  // the library's words follow
+        }
+        // A broken picture is not tried as a movie.
+        EXPECT_FALSE(Contains(LogText(), std::string("ファイル:") + c.name)) << c.name;
+    }
+}
+
+TEST_F(GraphLibrary, BlendModesOutsideZeroToElevenAreRefusedWithALogLineAndChangeNothing)
+{
+    WriteCoordinatePng("red.png", 2, 2, 0x90);
+    const int graph = LoadGraphFile("red.png", 1);
+    ASSERT_NE(graph, -1);
+    ASSERT_EQ(SelectBlendMode(0, 40), 0);
+    for (int mode : {99, 12, -1}) {
+        EXPECT_EQ(SelectBlendMode(mode, 0), -1) << mode;
+        EXPECT_TRUE(LogHasLine("ブレンドモード " + std::to_string(mode) + " はありません（0-11）")) << mode;
+        EXPECT_EQ(DrawState.BlendMode, 0) << mode;
+        EXPECT_EQ(DrawState.BlendParam, 40) << mode;
+    }
+    // Draws after the refusal still draw with the mode before it.
+    EXPECT_EQ(DrawGraphAt(0, 0, graph, 0), 0);
+    EXPECT_EQ(BackPixels()[0] & 0xFFFFFFu, 0x900000u);
+    EXPECT_EQ(SelectBlendMode(11, 255), 0);
+    EXPECT_EQ(DrawState.BlendMode, 11);
 }
 
 TEST_F(GraphLibrary, DerivedGraphsStayInsideTheirParent)

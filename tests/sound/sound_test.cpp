@@ -20,6 +20,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <string>
 
 namespace {
 
@@ -83,6 +84,20 @@ TEST_F(SoundTest, AFourthQuickPlayIsDroppedOrRestartsTheFirstBuffer)
     EXPECT_EQ(StartSound(h, 1, 1), 0);  // restarts the next one in turn from 0
     rec->Buffer[2].DSBuffer->GetCurrentPosition(&cursor, nullptr);
     EXPECT_EQ(cursor, 0u);
+    DiscardSoundHandle(h);
+}
+
+TEST_F(SoundTest, PlayTypesOutsideWaitBackgroundAndLoopAreRefusedWithALogLine)
+{
+    const int h = Load(WriteWav(PcmFmtBody(1, rate, 16), RampPcm16(period * 4)), 1);
+    ASSERT_NE(h, -1);
+    for (int type : {2, 7, -1, 4}) {
+        EXPECT_EQ(StartSound(h, type, 1), -1) << type;
+        EXPECT_TRUE(LogHasLine("再生タイプ " + std::to_string(type) + " はありません（0, 1, 3）")) << type;
+        EXPECT_EQ(CheckSoundPlaying(h), 0) << type;  // nothing was started
+    }
+    EXPECT_EQ(StartSound(h, 1, 1), 0);
+    EXPECT_EQ(CheckSoundPlaying(h), 1);
     DiscardSoundHandle(h);
 }
 

@@ -150,6 +150,15 @@ std::vector<std::string> LogLinesWithoutStamps(const char* name)
     return lines;
 }
 
+bool LogHasLine(const std::string& text, const char* name)
+{
+    for (const std::string& line : LogLinesWithoutStamps(name)) {
+        const std::size_t start = line.find_first_not_of('\t');
+        if (start != std::string::npos && line.compare(start, std::string::npos, text) == 0) return true;
+    }
+    return false;
+}
+
 bool Contains(const std::string& haystack, const std::string& needle)
 {
     return haystack.find(needle) != std::string::npos;

@@ -65,6 +65,9 @@ void QueueFocusChange(HWND window, bool active);
 std::string ReadLogFile(const char* name = "Log.txt");
 // Lines of the log without their "<ms>:" stamps (CR LF split, CR kept out).
 std::vector<std::string> LogLinesWithoutStamps(const char* name = "Log.txt");
+// True when a line of the log, its stamp and indentation left out, is `text`
+// whole: no other message runs into it.
+bool LogHasLine(const std::string& text, const char* name = "Log.txt");
 // True when `needle` occurs in `haystack`.
 bool Contains(const std::string& haystack, const std::string& needle);
 // The texts the debugger output received since the fixture started.
