@@ -5,6 +5,8 @@
 // every (y, u, v).
 #pragma once
 
+#include <cstdint>
+
 #include "platform/kernel/types.h"
 
 // The conversion's coefficients, scaled by 16384 and truncated.

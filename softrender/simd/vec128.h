@@ -35,9 +35,19 @@ struct V128 {
     ZV T Srl16(T a, int n) { return _mm_srli_epi16(a, n); }
     ZV T Sll16(T a, int n) { return _mm_slli_epi16(a, n); }
     ZV T Srl32(T a, int n) { return _mm_srli_epi32(a, n); }
+    ZV T Sll32(T a, int n) { return _mm_slli_epi32(a, n); }
+    ZV T Sra32(T a, int n) { return _mm_srai_epi32(a, n); }
+    ZV T Mulhi16(T a, T b) { return _mm_mulhi_epi16(a, b); }
+    // Pairs of signed 16-bit products summed into 32 bits.
+    ZV T MulAddPairs16(T a, T b) { return _mm_madd_epi16(a, b); }
     ZV T UnpackLo8(T a, T b) { return _mm_unpacklo_epi8(a, b); }
     ZV T UnpackHi8(T a, T b) { return _mm_unpackhi_epi8(a, b); }
     ZV T PackUS16(T a, T b) { return _mm_packus_epi16(a, b); }
+    ZV T PackS32(T a, T b) { return _mm_packs_epi32(a, b); }
+    ZV T UnpackLo16(T a, T b) { return _mm_unpacklo_epi16(a, b); }
+    ZV T UnpackHi16(T a, T b) { return _mm_unpackhi_epi16(a, b); }
+    ZV T UnpackLo32(T a, T b) { return _mm_unpacklo_epi32(a, b); }
+    ZV T UnpackHi32(T a, T b) { return _mm_unpackhi_epi32(a, b); }
     ZV T CmpEq16(T a, T b) { return _mm_cmpeq_epi16(a, b); }
     ZV T CmpEq32(T a, T b) { return _mm_cmpeq_epi32(a, b); }
     ZV T CmpLt16(T a, T b) { return _mm_cmplt_epi16(a, b); }

@@ -36,10 +36,20 @@ struct V256 {
     ZV T Srl16(T a, int n) { return _mm256_srli_epi16(a, n); }
     ZV T Sll16(T a, int n) { return _mm256_slli_epi16(a, n); }
     ZV T Srl32(T a, int n) { return _mm256_srli_epi32(a, n); }
+    ZV T Sll32(T a, int n) { return _mm256_slli_epi32(a, n); }
+    ZV T Sra32(T a, int n) { return _mm256_srai_epi32(a, n); }
+    ZV T Mulhi16(T a, T b) { return _mm256_mulhi_epi16(a, b); }
+    // Pairs of signed 16-bit products summed into 32 bits.
+    ZV T MulAddPairs16(T a, T b) { return _mm256_madd_epi16(a, b); }
     // Within each 128-bit half, like PackUS16, so an unpack-pack pair keeps pixel order.
     ZV T UnpackLo8(T a, T b) { return _mm256_unpacklo_epi8(a, b); }
     ZV T UnpackHi8(T a, T b) { return _mm256_unpackhi_epi8(a, b); }
     ZV T PackUS16(T a, T b) { return _mm256_packus_epi16(a, b); }
+    ZV T PackS32(T a, T b) { return _mm256_packs_epi32(a, b); }
+    ZV T UnpackLo16(T a, T b) { return _mm256_unpacklo_epi16(a, b); }
+    ZV T UnpackHi16(T a, T b) { return _mm256_unpackhi_epi16(a, b); }
+    ZV T UnpackLo32(T a, T b) { return _mm256_unpacklo_epi32(a, b); }
+    ZV T UnpackHi32(T a, T b) { return _mm256_unpackhi_epi32(a, b); }
     ZV T CmpEq16(T a, T b) { return _mm256_cmpeq_epi16(a, b); }
     ZV T CmpEq32(T a, T b) { return _mm256_cmpeq_epi32(a, b); }
     ZV T CmpLt16(T a, T b) { return _mm256_cmpgt_epi16(b, a); }
