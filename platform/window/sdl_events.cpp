@@ -1,7 +1,6 @@
-// Owns the translation of SDL's events into messages: the US keyboard's map
-// of keys and of the characters they type, the input-method events waiting in
-// the queue, and the names of a drop under way. Calls the window table, the
-// queue, imm and dragdrop.
+// Owns the translation of SDL's events into messages, the US keyboard's map
+// of keys and typed characters, the input-method events waiting in the queue
+// and a drop's names. Calls the window table, the queue, imm and dragdrop.
 #include "platform/window/window.h"
 
 #include "platform/imm/imm.h"
