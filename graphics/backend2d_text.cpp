@@ -8,10 +8,37 @@
 #include <algorithm>
 
 #include "graphics/draw2d.h"
+#include "graphics/kernel_entries.h"
+#include "graphics/surface2d.h"
+#include "softrender/pixelops/image_ops.h"
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
 #include "graphics/matrix.h"
 #include "graphics/screen.h"
+
+namespace {
+
+// An anti-aliased string blended glyph by glyph straight onto the software
+// destination, where that draws what composing it would: 1 when drawn, 0
+// when it must be composed.
+int BlendStringInPlace(int x, int y, const char* text, DWORD colour, int font)
+{
+    const MEMIMG* blendImage = GetBlendGraphMemImg();
+    const KERNELPARAMS k = ReadKernelParams(blendImage);
+    // The composed string's key pixels take part in a multiplying blend.
+    const int mode = softpix::SelectImageMode(k.Mode, k.Param, false);
+    if (blendImage != nullptr || mode < 0 || mode > ToInt(BlendMode::Subtract)) return 0;
+    if (RefreshFontCacheSurfaces(font) < 0) return 0;
+    const FONTREC* f = GetFontRecord(font);
+    const SURF2DREC* surface = f != nullptr ? GetSurface2DRecord(f->DrawSurface) : nullptr;
+    const IMGSURFREC* is = surface != nullptr ? GetImageSurfaceRecord(surface->ImageSurface) : nullptr;
+    if (is == nullptr || IsMemImgAlive(&is->Image) == 0) return 0;
+    KERNELPARAMS untinted = k;
+    untinted.Bright = 0xFFFFFF;
+    return BlendStringWithFontCache(untinted, SoftwareDestination(), is->Image.Body, x, y, text, colour, font, nullptr);
+}
+
+} // namespace
 
 int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWORD edgeColour, int vertical)
 {
@@ -22,6 +49,9 @@ int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWO
     const bool straight = ScreenState.ColorBits == 8 ||
                           ((f->Type & FONTTYPE_ANTIALIAS) == 0 &&
                            (d.BlendMode == 0 || (d.BlendMode == 1 && d.BlendParam == 255)));
+    if (!straight && vertical == 0 && f->Type == FONTTYPE_ANTIALIAS && IsSoftwareDrawing() == 1) {
+        if (BlendStringInPlace(x, y, text, colour, font) == 1) return 0;
+    }
     // Drawing straight into the software image needs no size: the measure is skipped there.
     SIZE size{};
     if (!straight || IsSoftwareDrawing() == 0) {
