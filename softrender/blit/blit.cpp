@@ -180,7 +180,11 @@ void softrender::BlitCoverageGlyph(const KERNELPARAMS& k, MEMIMG* dst, const MEM
             for (int j = 0; j < rh; ++j) {
                 const BYTE* in = coverage + static_cast<std::ptrdiff_t>(yOff + row + j) * pitch + xOff + cx;
                 DWORD* out = band + static_cast<std::ptrdiff_t>(j) * cw;
-                for (int i = 0; i < cw; ++i) out[i] = levels[in[i] & 15];
+                if (choice.isa == IsaLevel::Avx2) {
+                    blitk::ExpandCoverageAvx2(in, out, cw, levels);
+                } else {
+                    for (int i = 0; i < cw; ++i) out[i] = levels[in[i] & 15];
+                }
             }
             call.src = reinterpret_cast<const BYTE*>(band);
             call.dst = dst->Pixels + static_cast<std::ptrdiff_t>(r.top + row) * db->Pitch +
