@@ -1,20 +1,22 @@
 // Owns the 2D back-end of strings: the straight path writes glyphs into the
 // draw target's image, the blended path composes the string on the font's
-// drawing surface and draws that surface through the 2D draw. Calls the
-// font system's string worker, the 2D draw preparation and the MEMIMG layer.
+// drawing surface and draws that surface through the 2D draw, or, for
+// anti-aliased strings in software where that draws the same, blends each
+// glyph straight onto the target. Calls the font system's string worker, the
+// 2D draw preparation, the 1:1 blit's rules and the MEMIMG layer.
 #include "graphics/d3ddraw.h"
 #include "graphics/backend2d.h"
 
 #include <algorithm>
 
 #include "graphics/draw2d.h"
-#include "graphics/kernel_entries.h"
-#include "graphics/surface2d.h"
-#include "softrender/pixelops/image_ops.h"
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
+#include "graphics/kernel_entries.h"
 #include "graphics/matrix.h"
 #include "graphics/screen.h"
+#include "graphics/surface2d.h"
+#include "softrender/pixelops/image_ops.h"
 
 namespace {
 
@@ -25,7 +27,7 @@ int BlendStringInPlace(int x, int y, const char* text, DWORD colour, int font)
 {
     const MEMIMG* blendImage = GetBlendGraphMemImg();
     const KERNELPARAMS k = ReadKernelParams(blendImage);
-    // The composed string's key pixels take part in a multiplying blend.
+    // The composed string's clear pixels draw too under the modes past subtraction.
     const int mode = softpix::SelectImageMode(k.Mode, k.Param, false);
     if (blendImage != nullptr || mode < 0 || mode > ToInt(BlendMode::Subtract)) return 0;
     if (RefreshFontCacheSurfaces(font) < 0) return 0;

@@ -143,14 +143,14 @@ int DrawTextDefaultFont(int x, int y, const char* text, DWORD colour, DWORD edge
 // current draw brightness.
 DWORD GetBrightenedTextColor(DWORD colour);
 int SplitStringForFont(FONTCELL* cells, const char* text, int font, int length, int* count);
-// Mode 0 measures, 1 draws; the advance in pixels, or -1.
 // Draws an anti-aliased horizontal string onto `dest` glyph by glyph, as
-// composing it on an image of `imageBody` (its top-left `compose` pixels)
-// and blitting that at (x, y) with the key under `k` would draw it; its size
-// in `size`. 1 when drawn, 0 when it must be composed (glyphs that overlap,
-// a string the cache cannot hold at once, another font type).
+// composing it on a cleared image of `imageBody`'s layout and blitting that
+// at (x, y), with the key, under `k` would draw it; its size in `size`. 1 when
+// drawn, 0 when it must be composed (glyphs that overlap, a string the cache
+// cannot hold at once, another font type).
 int BlendStringWithFontCache(const KERNELPARAMS& k, MEMIMG* dest, const MEMIMGBODY* imageBody, int x, int y,
                              const char* text, DWORD colour, int font, SIZE* size);
+// Mode 0 measures, 1 draws; the advance in pixels, or -1.
 int RenderStringWithFontCache(int mode, int x, int y, int scale, double rateX, double rateY, const char* text,
                               DWORD colour, MEMIMG* dest, const RECT* clip, int trans, int font, DWORD edgeColour,
                               int length, int vertical, SIZE* size);
