@@ -1,7 +1,8 @@
 // Text drawing over hand-made glyphs: measuring, the 256-cell cap, exact
 // glyph pixels on 16- and 32-bit screens with brightness and clipping,
-// vertical text, the encodings of edged and grey fonts, the blended path and
-// the formatted public entry.
+// vertical text, the encodings of edged and grey fonts, the blended path,
+// grey strings blended in place against their composed image, and the
+// formatted public entry.
 #include <algorithm>
 #include <cstring>
 #include <string>
