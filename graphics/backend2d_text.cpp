@@ -1,7 +1,9 @@
 // Owns the 2D back-end of strings: the straight path writes glyphs into the
 // draw target's image, the blended path composes the string on the font's
-// drawing surface and draws that surface through the 2D draw. Calls the
-// font system's string worker, the 2D draw preparation and the MEMIMG layer.
+// drawing surface and draws that surface through the 2D draw, or, for
+// anti-aliased strings in software where that draws the same, blends each
+// glyph straight onto the target. Calls the font system's string worker, the
+// 2D draw preparation, the 1:1 blit's rules and the MEMIMG layer.
 #include "graphics/d3ddraw.h"
 #include "graphics/backend2d.h"
 
@@ -10,8 +12,35 @@
 #include "graphics/draw2d.h"
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
+#include "graphics/kernel_entries.h"
 #include "graphics/matrix.h"
 #include "graphics/screen.h"
+#include "graphics/surface2d.h"
+#include "softrender/pixelops/image_ops.h"
+
+namespace {
+
+// An anti-aliased string blended glyph by glyph straight onto the software
+// destination, where that draws what composing it would: 1 when drawn, 0
+// when it must be composed.
+int BlendStringInPlace(int x, int y, const char* text, DWORD colour, int font)
+{
+    const MEMIMG* blendImage = GetBlendGraphMemImg();
+    const KERNELPARAMS k = ReadKernelParams(blendImage);
+    // The composed string's clear pixels draw too under the modes past subtraction.
+    const int mode = softpix::SelectImageMode(k.Mode, k.Param, false);
+    if (blendImage != nullptr || mode < 0 || mode > ToInt(BlendMode::Subtract)) return 0;
+    if (RefreshFontCacheSurfaces(font) < 0) return 0;
+    const FONTREC* f = GetFontRecord(font);
+    const SURF2DREC* surface = f != nullptr ? GetSurface2DRecord(f->DrawSurface) : nullptr;
+    const IMGSURFREC* is = surface != nullptr ? GetImageSurfaceRecord(surface->ImageSurface) : nullptr;
+    if (is == nullptr || IsMemImgAlive(&is->Image) == 0) return 0;
+    KERNELPARAMS untinted = k;
+    untinted.Bright = 0xFFFFFF;
+    return BlendStringWithFontCache(untinted, SoftwareDestination(), is->Image.Body, x, y, text, colour, font, nullptr);
+}
+
+} // namespace
 
 int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWORD edgeColour, int vertical)
 {
@@ -22,6 +51,9 @@ int DrawFontString2D(int x, int y, const char* text, DWORD colour, int font, DWO
     const bool straight = ScreenState.ColorBits == 8 ||
                           ((f->Type & FONTTYPE_ANTIALIAS) == 0 &&
                            (d.BlendMode == 0 || (d.BlendMode == 1 && d.BlendParam == 255)));
+    if (!straight && vertical == 0 && f->Type == FONTTYPE_ANTIALIAS && IsSoftwareDrawing() == 1) {
+        if (BlendStringInPlace(x, y, text, colour, font) == 1) return 0;
+    }
     // Drawing straight into the software image needs no size: the measure is skipped there.
     SIZE size{};
     if (!straight || IsSoftwareDrawing() == 0) {

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
   libsdl2-dev libx11-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libsdl2-ttf-dev
   xvfb xauth x11-utils x11-apps imagemagick libxtst6
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
   libogg-dev libvorbis-dev libtheora-dev libmpg123-dev

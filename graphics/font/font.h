@@ -8,6 +8,7 @@
 #include "graphics/image/graphimage.h"
 #include "graphics/memimg.h"
 #include "platform/kernel/types.h"
+#include "softrender/kernelparams.h"
 
 constexpr int FONT_GLYPH_ENTRIES = 2025;
 constexpr int FONT_MAX_CELLS = 2024;
@@ -142,6 +143,13 @@ int DrawTextDefaultFont(int x, int y, const char* text, DWORD colour, DWORD edge
 // current draw brightness.
 DWORD GetBrightenedTextColor(DWORD colour);
 int SplitStringForFont(FONTCELL* cells, const char* text, int font, int length, int* count);
+// Draws an anti-aliased horizontal string onto `dest` glyph by glyph, as
+// composing it on a cleared image of `imageBody`'s layout and blitting that
+// at (x, y), with the key, under `k` would draw it; its size in `size`. 1 when
+// drawn, 0 when it must be composed (glyphs that overlap, a string the cache
+// cannot hold at once, another font type).
+int BlendStringWithFontCache(const KERNELPARAMS& k, MEMIMG* dest, const MEMIMGBODY* imageBody, int x, int y,
+                             const char* text, DWORD colour, int font, SIZE* size);
 // Mode 0 measures, 1 draws; the advance in pixels, or -1.
 int RenderStringWithFontCache(int mode, int x, int y, int scale, double rateX, double rateY, const char* text,
                               DWORD colour, MEMIMG* dest, const RECT* clip, int trans, int font, DWORD edgeColour,

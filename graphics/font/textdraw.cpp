@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "core/file/filefuncs.h"
 #include "core/log.h"
@@ -22,6 +23,7 @@
 #include "graphics/mask.h"
 #include "graphics/image/colorfmt.h"
 #include "graphics/screen.h"
+#include "softrender/blit/blit.h"
 
 namespace {
 
@@ -319,6 +321,68 @@ int SplitStringForFont(FONTCELL* cells, const char* text, int font, int length, 
     if (listed > 0) RenderGlyphsToCache(font, listed, g_renderList);
     if (count != nullptr) *count = made;
     return 0;
+}
+
+int BlendStringWithFontCache(const KERNELPARAMS& k, MEMIMG* dest, const MEMIMGBODY* imageBody, int x, int y,
+                             const char* text, DWORD colour, int font, SIZE* size)
+{
+    FONTREC* f = GetFontRecord(font);
+    if (f == nullptr || f->Type != FONTTYPE_ANTIALIAS || imageBody == nullptr || imageBody->UseAlpha == 0) return 0;
+    struct Placed {
+        const GLYPHENTRY* entry;
+        int left;
+    };
+    static Placed placed[FONT_MAX_STRING_CELLS];
+    int count = 0;
+    if (text != nullptr && text[0] != '\0') SplitStringForFont(g_workerCells, text, font, -1, &count);
+    double pen = 0.0;
+    int drawn = 0;
+    int inkRight = std::numeric_limits<int>::min();
+    for (int i = 0; i < count; ++i) {
+        const FONTCELL& cell = g_workerCells[i];
+        const FONTCODESLOT& slot = f->Codes[FontCellCode(cell)];
+        // A glyph made while drawing may take the cell of an earlier one.
+        if (slot.Cached == 0 || slot.Entry == nullptr) return 0;
+        const GLYPHENTRY* entry = slot.Entry;
+        if (!IsFontSpaceCell(cell) && entry->BoxWidth > 0 && entry->BoxHeight > 0) {
+            const int left = static_cast<int>(pen) + entry->OriginX;
+            // Composing lets a later glyph's ink replace an earlier one's, where blending would mix them.
+            if (left < inkRight) return 0;
+            inkRight = left + entry->BoxWidth;
+            placed[drawn++] = Placed{entry, left};
+        }
+        pen += entry->Advance + f->Spacing;
+    }
+    const SIZE extent{static_cast<int>(pen), f->CellHeight};
+    if (size != nullptr) *size = extent;
+    if (dest == nullptr || IsMemImgAlive(dest) == 0) return 1;
+
+    // The composing image is the screen's size: what it cuts off is not drawn either.
+    int sw = 0;
+    int sh = 0;
+    GetScreenPixelSize(&sw, &sh);
+    KERNELPARAMS glyphs = k;
+    RECT& area = glyphs.Area;
+    area = RECT{x, y, x + std::min<LONG>(extent.cx, sw), y + std::min<LONG>(extent.cy, sh)};
+    ClipRectAgainstRect(&area, &k.Area);
+    if (area.right <= area.left || area.bottom <= area.top) return 1;
+    if (area.left < 0 || area.top < 0 || area.right > dest->Width || area.bottom > dest->Height) return 1;
+
+    const Channels c = Brightened(colour);
+    DWORD levels[16];
+    // Level 0 is what the composing image is cleared to.
+    levels[0] = 0;
+    for (int v = 1; v < 16; ++v) levels[v] = GetColorValueInFormat(imageBody->ColorFormat, c.r, c.g, c.b, v * 17);
+    for (int i = 0; i < drawn; ++i) {
+        const GLYPHENTRY* entry = placed[i].entry;
+        int cx = 0;
+        int cy = 0;
+        GetFontCellPlace(f, entry->Slot, &cx, &cy);
+        const BYTE* cell = f->SoftCache + static_cast<std::size_t>(cy) * f->SoftRowBytes + cx;
+        softrender::BlitCoverageGlyph(glyphs, dest, imageBody, levels, cell, f->SoftRowBytes, entry->BoxWidth,
+                                      entry->BoxHeight, x + placed[i].left, y + entry->TopOffset);
+    }
+    return 1;
 }
 
 int RenderStringWithFontCache(int mode, int x, int y, int scale, double rateX, double rateY, const char* text,

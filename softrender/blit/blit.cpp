@@ -9,6 +9,7 @@
 #include "softrender/pixelops/op_context.h"
 #include "softrender/simd/isa.h"
 
+#include <algorithm>
 #include <climits>
 
 using blitk::BlitCall;
@@ -122,4 +123,77 @@ void softrender::BlitMemImg(const KERNELPARAMS& k, MEMIMG* dst, const MEMIMG* sr
         loop = runs ? blitk::SelectRgb565RunLoop(choice) : blitk::SelectRgb565PixelLoop(choice);
     }
     if (loop != nullptr) loop(call);
+}
+
+void softrender::BlitCoverageGlyph(const KERNELPARAMS& k, MEMIMG* dst, const MEMIMGBODY* levelsBody,
+                                   const DWORD levels[16], const BYTE* coverage, int pitch, int w, int h, int x,
+                                   int y)
+{
+    if (k.BlendGraph != nullptr || !IsMemImgAlive(dst) || levelsBody == nullptr || !levelsBody->UseAlpha) return;
+    const MEMIMGBODY* db = dst->Body;
+    const int format = levelsBody->PixelFormat;
+    if (format != db->PixelFormat || db->UsePalette || db->UseAlpha) return;
+    if (format != MEMIMG_FORMAT_RGB565 && format != MEMIMG_FORMAT_XRGB8888) return;
+    RECT r = {x, y, ClampToInt(static_cast<long long>(x) + w), ClampToInt(static_cast<long long>(y) + h)};
+    ClipRectAgainstRect(&r, &k.Area);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    if (width <= 0 || height <= 0) return;
+    if (r.left < 0 || r.top < 0 || r.right > dst->Width || r.bottom > dst->Height) return;
+    const int p = k.Param;
+    const int mode = softpix::SelectImageMode(k.Mode, p, false);
+    if (mode < 0) return;
+
+    BlitChoice choice;
+    choice.src = Src::Alpha;
+    choice.mode = mode;
+    choice.graph = false;
+    choice.white = softpix::IsWhite(k.Bright);
+    choice.key = true;
+    choice.runs = false;
+    choice.fast = Fast::None;
+    choice.isa = softrender::UsableIsaLevel(k.Isa);
+    const BlitLoop loop =
+        format == MEMIMG_FORMAT_XRGB8888 ? blitk::SelectXrgbPixelLoop(choice) : blitk::SelectRgb565PixelLoop(choice);
+    if (loop == nullptr) return;
+
+    // The glyph's texels are made a band of rows at a time and blitted by the
+    // loop the composed image would take, so the pixels are the same.
+    constexpr int kBandTexels = 2048;
+    const int chunk = std::min(width, kBandTexels);
+    const int dbpp = MemImgBytesPerPixel(db);
+    BlitCall call;
+    call.ops = softpix::MakeImageOpCtx(levelsBody, p, k.Bright);
+    call.graph = nullptr;
+    call.graphSkip = 0;
+    call.cube = BlendTables.InterpolationCube[p >> 2];
+    call.runs = nullptr;
+    call.dstSkip = static_cast<std::ptrdiff_t>(db->Pitch);
+    alignas(32) DWORD band[kBandTexels];
+    const int xOff = r.left - x;
+    const int yOff = r.top - y;
+    for (int cx = 0; cx < width; cx += chunk) {
+        const int cw = std::min(chunk, width - cx);
+        const int rows = std::max(1, kBandTexels / cw);
+        for (int row = 0; row < height; row += rows) {
+            const int rh = std::min(rows, height - row);
+            for (int j = 0; j < rh; ++j) {
+                const BYTE* in = coverage + static_cast<std::ptrdiff_t>(yOff + row + j) * pitch + xOff + cx;
+                DWORD* out = band + static_cast<std::ptrdiff_t>(j) * cw;
+                if (choice.isa == IsaLevel::Avx2) {
+                    blitk::ExpandCoverageAvx2(in, out, cw, levels);
+                } else {
+                    for (int i = 0; i < cw; ++i) out[i] = levels[in[i] & 15];
+                }
+            }
+            call.src = reinterpret_cast<const BYTE*>(band);
+            call.dst = dst->Pixels + static_cast<std::ptrdiff_t>(r.top + row) * db->Pitch +
+                       static_cast<std::ptrdiff_t>(r.left + cx) * dbpp;
+            call.width = cw;
+            call.height = rh;
+            call.srcSkip = 0;
+            call.dstSkip = static_cast<std::ptrdiff_t>(db->Pitch) - static_cast<std::ptrdiff_t>(cw) * dbpp;
+            loop(call);
+        }
+    }
 }

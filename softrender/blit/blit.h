@@ -13,4 +13,12 @@ namespace softrender {
 // source's size) weighs each pixel when given.
 void BlitMemImg(const KERNELPARAMS& k, MEMIMG* dst, const MEMIMG* src, int x, int y, int keyFlag);
 
+// A glyph of coverage levels, one byte (0-15) per pixel, w by h with rows
+// `pitch` bytes apart, drawn at (x, y) exactly as BlitMemImg draws, with the
+// key flag set, an alpha image of its size whose pixel is levels[level]:
+// levels are words of `levelsBody`, an XRGB 8:8:8:8 body with alpha that
+// stands for that image (its key). Draws nothing under a blend graph.
+void BlitCoverageGlyph(const KERNELPARAMS& k, MEMIMG* dst, const MEMIMGBODY* levelsBody, const DWORD levels[16],
+                       const BYTE* coverage, int pitch, int w, int h, int x, int y);
+
 }  // namespace softrender

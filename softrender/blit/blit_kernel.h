@@ -70,6 +70,8 @@ BlitLoop SelectRgb565RunLoop(const BlitChoice& choice);
 BlitLoop SelectXrgbVectorAvx2(const BlitChoice& choice);
 BlitLoop SelectRgb565VectorAvx2(const BlitChoice& choice);
 BlitLoop SelectRunCopyAvx2(const BlitChoice& choice, int bytesPerPixel);
+// Coverage levels (0-15) to their words of `levels`, at the AVX2 level.
+void ExpandCoverageAvx2(const BYTE* in, DWORD* out, int count, const DWORD levels[16]);
 
 // ---------------------------------------------------------------- sources
 

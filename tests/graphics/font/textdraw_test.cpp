@@ -1,12 +1,18 @@
 // Text drawing over hand-made glyphs: measuring, the 256-cell cap, exact
 // glyph pixels on 16- and 32-bit screens with brightness and clipping,
-// vertical text, the encodings of edged and grey fonts, the blended path and
-// the formatted public entry.
+// vertical text, the encodings of edged and grey fonts, the blended path,
+// grey strings blended in place against their composed image, and the
+// formatted public entry.
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "font_fixture.h"
+#include "graphics/draw2d.h"
 #include "graphics/graph.h"
+#include "graphics/imagesurface.h"
+#include "graphics/matrix.h"
 #include "graphics/surface2d.h"
 #include "platform/display/display.h"
 #include "platform/window/window.h"
@@ -289,3 +295,103 @@ INSTANTIATE_TEST_SUITE_P(Depths, TextDraw, testing::Values(32, 16),
                          [](const testing::TestParamInfo<int>& p) { return "Bits" + std::to_string(p.param); });
 
 } // namespace
+
+namespace {
+
+// The anti-aliased string as the blended path composes it: on the font's
+// drawing surface, then blitted with the key and the blend mode once.
+void ComposeGreyString(int x, int y, const char* text, DWORD colour, int font)
+{
+    SIZE size{};
+    RenderStringWithFontCache(0, x, y, 0, 1.0, 1.0, text, colour, nullptr, nullptr, 1, font, 0, -1, 0, &size);
+    RefreshFontCacheSurfaces(font);
+    const FONTREC* f = GetFontRecord(font);
+    MEMIMG* image = &GetImageSurfaceRecord(GetSurface2DRecord(f->DrawSurface)->ImageSurface)->Image;
+    int sw = 0;
+    int sh = 0;
+    GetScreenPixelSize(&sw, &sh);
+    const RECT compose{0, 0, std::min<LONG>(size.cx, sw), std::min<LONG>(size.cy, sh)};
+    FillMemImgRectRaw(image, &compose, 0);
+    RenderStringWithFontCache(1, 0, 0, 0, 1.0, 1.0, text, colour, image, &compose, 1, font, 0, -1, 0, nullptr);
+    const RECT saved = DrawState.DrawArea;
+    const DWORD bright = DrawState.DrawBright;
+    DrawState.DrawBright = 0xFFFFFF;
+    RECT area{x, y, x + size.cx, y + size.cy};
+    ClipRectAgainstRect(&area, &saved);
+    DrawState.DrawArea = area;
+    DrawSurface2DAt(x, y, f->DrawSurface, 1);
+    DrawState.DrawArea = saved;
+    DrawState.DrawBright = bright;
+}
+
+TEST_P(TextDraw, GreyStringsDrawAsTheirComposedImage)
+{
+    // Every level, glyphs that reach past their advance and one that overlaps its neighbour.
+    Source().AddGlyph('L', 0, 12, 17, {"123456789abcdefg", "g.f.e.d.c.b.a.98", "#7#6#5#4#3#2#1#."});
+    Source().AddGlyph('W', 0, 12, 3, {"8#c4", "a.1g"});
+    Source().AddGlyph('o', -2, 11, 4, {"6#9"});
+    const int grey = CreateFontToHandle(nullptr, -1, -1, 2, -1, -1, -1, -1, -1);
+    struct Case {
+        const char* text;
+        int x, y, mode, param;
+        int bright[3];
+        RECT area;
+        const char* what;
+    } cases[] = {
+        {"LgL A", 10, 20, 0, 255, {255, 255, 255}, {0, 0, 640, 480}, "plain alpha"},
+        {"LgL A", 10, 20, 1, 100, {200, 128, 255}, {0, 0, 640, 480}, "blend under a brightness"},
+        {"LWLWx", 10, 20, 2, 180, {255, 255, 255}, {0, 0, 640, 480}, "add, glyphs past their advance"},
+        {"LWLWx", 10, 20, 3, 255, {90, 255, 30}, {0, 0, 640, 480}, "subtract"},
+        {"LgL A", 10, 20, 4, 128, {255, 255, 255}, {0, 0, 640, 480}, "multiply"},
+        {"LgL A", 10, 20, 0, 255, {255, 255, 255}, {14, 22, 30, 33}, "inside a small area"},
+        {"LoL", 10, 20, 0, 255, {255, 255, 255}, {0, 0, 640, 480}, "overlapping glyphs"},
+        {"LLL", -20, -2, 1, 200, {255, 255, 255}, {0, 0, 640, 480}, "off the top-left"},
+        {"LLLL", 600, 470, 0, 255, {255, 255, 255}, {0, 0, 640, 480}, "off the bottom-right"},
+        {"LgL", 10, 20, 0, 255, {0, 0, 0}, {0, 0, 640, 480}, "black brightness"},
+    };
+    const DWORD colour = GetColorValue(230, 120, 40);
+    for (const Case& c : cases) {
+        const int w = 640;
+        const int h = 480;
+        auto paint = [&] {
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                {
+                    const std::uint32_t v = Raw(x % 256, y % 256, (x + y) % 256);
+                    std::memcpy(Screen()->Pixels + y * Screen()->Body->Pitch + x * (Bits() / 8), &v, Bits() / 8);
+                }
+        };
+        auto snapshot = [&] {
+            std::vector<std::uint32_t> pixels;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) pixels.push_back(Get(x, y));
+            return pixels;
+        };
+        StoreDrawArea(c.area.left, c.area.top, c.area.right, c.area.bottom);
+        SelectBlendMode(c.mode, c.param);
+        SelectBrightness(c.bright[0], c.bright[1], c.bright[2]);
+        paint();
+        ComposeGreyString(c.x, c.y, c.text, colour, grey);
+        const std::vector<std::uint32_t> want = snapshot();
+        paint();
+        ASSERT_EQ(DrawTextWithFontHandle(c.x, c.y, c.text, colour, grey, 0, 0), 0);
+        const std::vector<std::uint32_t> got = snapshot();
+        SelectBrightness(255, 255, 255);
+        SelectBlendMode(0, 255);
+        StoreDrawArea(0, 0, 640, 480);
+        int changed = 0;
+        for (std::size_t i = 0; i < want.size(); ++i) {
+            if (got[i] != want[i]) {
+                ADD_FAILURE() << c.what << ": pixel " << i % w << "," << i / w << " got " << std::hex << got[i]
+                              << " want " << want[i];
+                break;
+            }
+        }
+        paint();
+        const std::vector<std::uint32_t> before = snapshot();
+        for (std::size_t i = 0; i < want.size(); ++i) changed += want[i] != before[i] ? 1 : 0;
+        EXPECT_GT(changed, 0) << c.what;
+    }
+}
+
+}  // namespace

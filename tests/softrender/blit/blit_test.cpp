@@ -547,3 +547,92 @@ TEST_F(BlitTest, RunTableServesOnlyWholeUnclippedSourcesWithKeyFlagOne)
 }
 
 }  // namespace
+
+namespace {
+
+// A coverage glyph must draw what the keyed blit of its expanded alpha image
+// draws, at every level, for every mode, parameter, brightness and clip.
+TEST_F(BlitTest, CoverageGlyphsDrawAsTheirExpandedAlphaImage)
+{
+    std::mt19937 rng(777);
+    struct Shape {
+        int w, h, x, y;
+        const char* what;
+    } shapes[] = {{16, 4, 3, 2, "inside"},       {29, 3, -5, 1, "cut on the left"}, {37, 5, 20, -2, "cut on top"},
+                  {7, 6, 50, 6, "cut right and bottom"}, {1, 1, 0, 0, "one pixel"},  {2100, 3, -30, 1, "wider than a band"},
+                  {9, 4, 70, 1, "outside"}};
+    const RECT area{0, 0, 60, 9};
+    int failures = 0;
+    for (int format : {0, 1}) {
+        for (int mode : {0, 1, 2, 3, 4, 10, 11}) {
+            for (int p : {0, 100, 128, 255}) {
+                for (u32 bright : {W, 0x80C040u}) {
+                    for (const Shape& s : shapes) {
+                        // Every level, then random levels.
+                        std::vector<BYTE> coverage(static_cast<std::size_t>(s.w) * s.h);
+                        for (std::size_t i = 0; i < coverage.size(); ++i)
+                            coverage[i] = static_cast<BYTE>(i < 16 ? i : rng() % 16);
+                        DWORD levels[16];
+                        const u32 colour = static_cast<u32>(rng()) & (format == 1 ? 0xFFFFFFu : 0xFFFFu);
+                        levels[0] = 0;
+                        for (int v = 1; v < 16; ++v)
+                            levels[v] = colour | static_cast<u32>(v * 17) << (format == 1 ? 24 : 16);
+                        MEMIMG expanded{};
+                        ASSERT_EQ(AllocateMemImg(&expanded, s.w, s.h, -1, 0, format, 0, 1, 0, nullptr), 0);
+                        for (int y = 0; y < s.h; ++y)
+                            for (int x = 0; x < s.w; ++x)
+                                std::memcpy(expanded.Pixels + y * expanded.Body->Pitch + 4 * x,
+                                            &levels[coverage[static_cast<std::size_t>(y) * s.w + x]], 4);
+                        std::vector<u32> under(80 * 10);
+                        for (u32& v : under) v = static_cast<u32>(rng()) & (format == 1 ? 0xFFFFFFu : 0xFFFFu);
+                        for (IsaLevel isa : kLevels) {
+                            KERNELPARAMS k{static_cast<BlendMode>(mode), p, bright, area, nullptr, true, isa};
+                            MEMIMG want{}, got{};
+                            ASSERT_EQ(AllocateMemImg(&want, 80, 10, -1, 0, format, 0, 0, 0, nullptr), 0);
+                            ASSERT_EQ(AllocateMemImg(&got, 80, 10, -1, 0, format, 0, 0, 0, nullptr), 0);
+                            for (int y = 0; y < 10; ++y)
+                                for (int x = 0; x < 80; ++x) {
+                                    Scene::Put(want, format, x, y, under[y * 80 + x]);
+                                    Scene::Put(got, format, x, y, under[y * 80 + x]);
+                                }
+                            softrender::BlitMemImg(k, &want, &expanded, s.x, s.y, 1);
+                            softrender::BlitCoverageGlyph(k, &got, expanded.Body, levels, coverage.data(), s.w, s.w,
+                                                          s.h, s.x, s.y);
+                            for (int y = 0; y < 10 && failures < 10; ++y)
+                                for (int x = 0; x < 80; ++x)
+                                    if (At(got, x, y) != At(want, x, y)) {
+                                        ADD_FAILURE() << s.what << " format " << format << " mode " << mode << " p "
+                                                      << p << " bright " << std::hex << bright << " level "
+                                                      << static_cast<int>(isa) << " at " << std::dec << x << "," << y;
+                                        ++failures;
+                                        break;
+                                    }
+                            DropMemImgReference(&want);
+                            DropMemImgReference(&got);
+                        }
+                        DropMemImgReference(&expanded);
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST_F(BlitTest, CoverageGlyphsDrawNothingUnderABlendGraphOrOnAnAlphaDestination)
+{
+    const BYTE coverage[4] = {15, 15, 15, 15};
+    DWORD levels[16] = {};
+    for (int v = 1; v < 16; ++v) levels[v] = 0xFFFFFFFFu;
+    MEMIMG levelsImage = Filled(2, 2, 1, 0, 0, 1), graph = Filled(2, 2, 2, 0xFF);
+    MEMIMG dst = Filled(4, 4, 1, 0x123456), alphaDst = Filled(4, 4, 1, 0, 0, 1);
+    kp.Area = RECT{0, 0, 4, 4};
+    softrender::BlitCoverageGlyph(WithGraph(kp, &graph), &dst, levelsImage.Body, levels, coverage, 2, 2, 2, 0, 0);
+    EXPECT_EQ(At(dst, 0, 0), 0x123456u);
+    softrender::BlitCoverageGlyph(kp, &alphaDst, levelsImage.Body, levels, coverage, 2, 2, 2, 0, 0);
+    EXPECT_EQ(At(alphaDst, 0, 0), 0u);
+    softrender::BlitCoverageGlyph(kp, &dst, levelsImage.Body, levels, coverage, 2, 2, 2, 1, 1);
+    EXPECT_EQ(At(dst, 1, 1) & 0xFFFFFF, 0xFFFFFFu);
+    for (MEMIMG* img : {&levelsImage, &graph, &dst, &alphaDst}) DropMemImgReference(img);
+}
+
+}  // namespace
