@@ -175,6 +175,10 @@ protected:
         pid_t pid = fork();
         if (pid == 0) {
             if (chdir(where.c_str()) != 0) _exit(126);
+            // A test run started in the background has SIGINT ignored, and an
+            // ignored signal stays ignored across exec: the game would never see it.
+            signal(SIGINT, SIG_DFL);
+            signal(SIGTERM, SIG_DFL);
             setenv("DISPLAY", displayName.c_str(), 1);
             setenv("SDL_VIDEODRIVER", "x11", 1);
             // No session bus: without this, libdbus (asked by SDL to keep the
