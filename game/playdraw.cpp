@@ -85,7 +85,8 @@ void DrawEnemy(const GAMEOBJ& e)
     SelectBlendMode(BLEND_NONE, 0);
     SelectBrightness(255, 255, 255);
 
-    const ColorValue gauge = e.FireTimer > e.FireInterval - 50 ? GetColorValue(255, 0, 0) : GetColorValue(255, 255, 255);
+    const ColorValue gauge =
+        e.FireTimer > e.FireInterval - 50 ? GetColorValue(255, 0, 0) : GetColorValue(255, 255, 255);
     if (e.FireTimer > 0) {
         const int gy = e.Y > 10 ? T(e.Y - 10) : T(e.Y + 5);
         DrawLineSegment(T(e.X - 10), gy, T(e.X - 10 + (e.FireInterval / 2 - e.FireTimer / 2)), gy, gauge, 3);

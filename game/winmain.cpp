@@ -23,8 +23,8 @@ namespace {
 
 // Pad 1's key map: input bit and key code, in the order assigned.
 constexpr int kKeyMap[7][2] = {
-    {kPadZ, KEY_Z},        {kPadX, KEY_X},         {kPadR, KEY_R},       {kPadLeft, KEY_LEFT},
-    {kPadRight, KEY_RIGHT}, {kPadUp, KEY_UP},      {kPadDown, KEY_DOWN},
+    {kPadZ, KEY_Z}, {kPadX, KEY_X}, {kPadR, KEY_R},
+    {kPadLeft, KEY_LEFT}, {kPadRight, KEY_RIGHT}, {kPadUp, KEY_UP}, {kPadDown, KEY_DOWN},
 };
 
 } // namespace
