@@ -22,8 +22,8 @@ enum DrawTargetScreen : int {
     SCREEN_FRONT = -4,
 };
 
-// SelectBlendMode; the parameter (0-255) is the strength of the blend. The
-// values between MULTIPLY and INVERTED_ALPHA are the library's own.
+// SelectBlendMode; the parameter (0-255) is the strength of the blend. Modes
+// 5 to 9 serve the Direct3D back-end alone and draw nothing in software.
 enum DrawBlendMode : int {
     BLEND_NONE = 0,            // copy; the parameter is not used
     BLEND_ALPHA = 1,           // towards the source by the parameter
@@ -121,8 +121,7 @@ ColorValue GetColorValue(int red, int green, int blue);
 int PresentScreen();
 int SetScreenMode(int width, int height, int bits, int refresh);
 int EraseScreen();
-// A DrawBlendMode, or one of the library's own modes up to 11; another
-// answers -1 and changes nothing.
+// A DrawBlendMode, or 5 to 9; another answers -1 and changes nothing.
 int SelectBlendMode(int mode, int param);
 int SelectBrightness(int red, int green, int blue);
 // A DrawTargetScreen or a graph.
