@@ -26,7 +26,7 @@ void ShotAgainstPlayer(GAMEOBJ& shot)
 {
     if (shot.Kind == kShotProbe) {
         for (GAMEOBJ& e : Enemies)
-            if (e.OwnerId == shot.OwnerId && e.Kind != 8) e.Sighted = 50;
+            if (e.OwnerId == shot.OwnerId && e.Kind != kEnemyLockOn) e.Sighted = 50;
         shot.Life = 0;
     } else if (BarrierMode != 0 && BarrierCharges > 0) {
         BarrierCharges -= 1;
@@ -78,10 +78,10 @@ void RamEnemy(GAMEOBJ& e)
     e.FireTimer = 0;
     SpawnDebris(cx, cy, 50, 0);
     PlayGameSound(kSndHakai);
-    if (e.Kind == 7 || e.Kind == 2 || e.Kind == 5) {
-        SelectBlendMode(2, 255);
+    if (e.Kind == kEnemyCore || e.Kind == kEnemyRing || e.Kind == kEnemyCannon) {
+        SelectBlendMode(BLEND_ADD, 255);
         DrawGraphAt(0, 0, GameImages.flash, 0);
-        SelectBlendMode(0, 0);
+        SelectBlendMode(BLEND_NONE, 0);
     }
     for (GAMEOBJ& s : Shots) {
         if (s.OwnerId != e.OwnerId) continue;

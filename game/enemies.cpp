@@ -19,8 +19,8 @@ struct KindInfo {
     bool ignoresSight;
 };
 
-// Kinds 1 to 13; the others keep the spawn's defaults and do nothing.
-constexpr KindInfo kKinds[14] = {
+// Kinds up to the last turret; the others keep the spawn's defaults and do nothing.
+constexpr KindInfo kKinds[kEnemyTurretDown + 1] = {
     {1, 0, 0, false, false},     {1, 200, 85, false, false}, {1, 500, 150, true, false}, {1, 600, 100, false, false},
     {100, 110, 40, false, false}, {1, 300, 110, true, false}, {1, 100, 20, false, false}, {1, 0, 3, true, true},
     {1, 200, 150, false, false}, {1, 300, 100, false, false}, {1, 0, 5, false, true},    {1, 0, 5, false, true},
@@ -68,7 +68,8 @@ void Fan(const GAMEOBJ& e, int base, int count, int step, float speed, float dec
     FireShotFan(e, base, count, step, speed, 0, 0, 0.0f, 0, decay, countdown);
 }
 
-// Kinds 1, 3, 4, 5, 6 and 8: aim until the frame before firing; true on the fire frame.
+// The fan, the two shots, the cannon, the mine and the lock-on aim until the
+// frame before firing; true on the fire frame.
 bool AimOrFire(GAMEOBJ& e)
 {
     if (e.FireTimer < e.FireInterval - 1) Aim(e);
@@ -78,14 +79,14 @@ bool AimOrFire(GAMEOBJ& e)
 void RunPattern(GAMEOBJ& e)
 {
     switch (e.Kind) {
-    case 1:
+    case kEnemyFan:
         if (AimOrFire(e)) {
             Fan(e, static_cast<int>(e.AngleDeg), 5, 5, 3.0f, 1.0f, 0);
             PlayGameSound(kSndShot2);
             e.FireTimer = 0;
         }
         break;
-    case 2:
+    case kEnemyRing:
         if (e.Distance < e.Range && e.Sighted > 0) e.AngleDeg += 1.0f;
         e.AngleRad = std::atan2((Player.Y + Player.Height / 2) - e.Y - e.Height / 2,
                                 (Player.X + Player.Width / 2) - e.X - e.Width / 2);
@@ -95,15 +96,15 @@ void RunPattern(GAMEOBJ& e)
         }
         if (e.FireTimer > e.FireInterval) e.FireTimer = 0;
         break;
-    case 3:
-    case 4:
+    case kEnemyFastShot:
+    case kEnemySlowShot:
         if (AimOrFire(e)) {
-            FireAimedShot(e, e.Kind == 3 ? 8.0f : 3.0f, 0.0f, 0, 0, 0, 1.0f);
+            FireAimedShot(e, e.Kind == kEnemyFastShot ? 8.0f : 3.0f, 0.0f, 0, 0, 0, 1.0f);
             PlayGameSound(kSndShot);
             e.FireTimer = 0;
         }
         break;
-    case 5:
+    case kEnemyCannon:
         if (AimOrFire(e)) {
             const int aim = static_cast<int>(e.AngleDeg);
             Fan(e, aim, 7, 5, 4.0f, 0.999f, 0);
@@ -113,7 +114,7 @@ void RunPattern(GAMEOBJ& e)
             e.FireTimer = 0;
         }
         break;
-    case 6:
+    case kEnemyMine:
         if (AimOrFire(e)) {
             Fan(e, static_cast<int>(e.AngleDeg), 36, 10, 2.0f, 1.0f, 150);
             PlayGameSound(kSndHakai);
@@ -122,7 +123,7 @@ void RunPattern(GAMEOBJ& e)
             SpawnDebris(static_cast<int>(e.X + e.Width / 2), static_cast<int>(e.Y + e.Height / 2), 30, 0);
         }
         break;
-    case 7: {
+    case kEnemyCore: {
         if (LiveEnemyCount() == 1) {
             e.TouchHurts = 0;
             if (CoreReleased == 0) {
@@ -141,7 +142,7 @@ void RunPattern(GAMEOBJ& e)
         if (e.FireTimer > e.FireInterval) e.FireTimer = 0;
         break;
     }
-    case 8: {
+    case kEnemyLockOn: {
         if (AimOrFire(e)) {
             e.FireTimer = 0;
             SpawnRing(static_cast<int>(e.X + 10), static_cast<int>(e.Y + 10), 30, 2);
@@ -157,7 +158,7 @@ void RunPattern(GAMEOBJ& e)
             e.Sighted = 10;
         break;
     }
-    case 9:
+    case kEnemyLaser:
         if (e.LaserFrames <= 0) Aim(e);
         if (e.FireTimer == e.FireInterval - 1) {
             e.LaserFrames = 250;
@@ -169,14 +170,14 @@ void RunPattern(GAMEOBJ& e)
             if (e.LaserFrames % 3 == 0) Fan(e, static_cast<int>(e.AngleDeg), 1, 1, 6.0f, 1.0f, 200);
         }
         break;
-    case 10:
-    case 11:
-    case 12:
-    case 13: {
+    case kEnemyTurretLeft:
+    case kEnemyTurretRight:
+    case kEnemyTurretUp:
+    case kEnemyTurretDown: {
         static constexpr int kDirection[4] = {180, 0, 270, 90};
         e.FireTimer += 1;
         if (e.FireTimer > e.FireInterval - 1) {
-            Fan(e, kDirection[e.Kind - 10], 1, 0, 4.0f, 1.0f, 0);
+            Fan(e, kDirection[e.Kind - kEnemyTurretLeft], 1, 0, 4.0f, 1.0f, 0);
             e.FireTimer = 0;
         }
         break;
@@ -217,7 +218,7 @@ void SpawnEnemy(int x, int y, int kind)
     e->IgnoresSight = 0;
     e->Life = 1;
     e->Large = 0;
-    if (kind >= 1 && kind <= 13) {
+    if (kind >= kEnemyFan && kind <= kEnemyTurretDown) {
         const KindInfo& k = kKinds[kind];
         e->Range = k.range;
         e->FireInterval = k.fireInterval;

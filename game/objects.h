@@ -55,6 +55,24 @@ constexpr int kGridSize = 100;
 // Shot motion kinds and effect kinds.
 enum ShotKind { kShotAimed = 1, kShotFan = 2, kShotProbe = 3 };
 enum EffectKind { kEffectDebris = 1, kEffectRing = 2, kEffectMarker = 3 };
+// Enemy kinds as the stage files place them (cell values 1 to 31); the
+// kinds after the fixed turrets do nothing but must be rammed for the clear.
+enum EnemyKind {
+    kEnemyFan = 1,          // aimed fan of 5
+    kEnemyRing = 2,         // fixed ring of 72, turning picture
+    kEnemyFastShot = 3,     // one fast aimed shot
+    kEnemySlowShot = 4,     // one slow aimed shot
+    kEnemyCannon = 5,       // three aimed fans of 7
+    kEnemyMine = 6,         // ring of 36, then it dies
+    kEnemyCore = 7,         // turning three-way spray; hurts while other enemies live
+    kEnemyLockOn = 8,       // lock-on marker that bursts
+    kEnemyLaser = 9,        // laser burst
+    kEnemyTurretLeft = 10,  // fixed turrets, one shot every 5 frames
+    kEnemyTurretRight = 11,
+    kEnemyTurretUp = 12,
+    kEnemyTurretDown = 13,
+    kEnemyLastKind = 31,
+};
 // Tile values.
 enum TileKind { kTileEmpty = 0, kTileSolid = 1, kTileOpen = 2, kTileCracked = 3 };
 

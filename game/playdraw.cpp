@@ -20,7 +20,7 @@ int T(float v)
     return static_cast<int>(v);
 }
 
-// Kinds 1 to 9: a base at the enemy's corner and barrels turned about a
+// Kinds up to the laser: a base at the enemy's corner and barrels turned about a
 // pivot placed at its centre, each at the aim less its offset.
 struct EnemyLook {
     int GAMEIMAGES::*base;
@@ -30,7 +30,7 @@ struct EnemyLook {
     int barrels;
 };
 
-constexpr EnemyLook kLooks[10] = {
+constexpr EnemyLook kLooks[kEnemyLaser + 1] = {
     {nullptr, nullptr, 0, 0, {}, 0},
     {&GAMEIMAGES::dai20, &GAMEIMAGES::hou30w, 8, 13, {90}, 1},
     {&GAMEIMAGES::dai40, &GAMEIMAGES::hou40, 6, 13, {0, 120, 240}, 3},
@@ -46,19 +46,19 @@ constexpr EnemyLook kLooks[10] = {
 void DrawEnemyBody(const GAMEOBJ& e)
 {
     const int cx = T(e.X + e.Width / 2), cy = T(e.Y + e.Height / 2);
-    if (e.Kind >= 10 && e.Kind <= 13) {
+    if (e.Kind >= kEnemyTurretLeft && e.Kind <= kEnemyTurretDown) {
         static constexpr int kTurn[4] = {90, 270, 180, 0};
-        DrawGraphRotated(cx, cy, 1.0, DegToRad(kTurn[e.Kind - 10]), GameImages.kotei, 1, 0);
+        DrawGraphRotated(cx, cy, 1.0, DegToRad(kTurn[e.Kind - kEnemyTurretLeft]), GameImages.kotei, 1, 0);
         return;
     }
-    if (e.Kind < 1 || e.Kind > 9) return;
+    if (e.Kind < kEnemyFan || e.Kind > kEnemyLaser) return;
     const EnemyLook& look = kLooks[e.Kind];
-    if (e.Kind == 7) SelectBrightness(200, 0, 0);  // the core is always red
+    if (e.Kind == kEnemyCore) SelectBrightness(200, 0, 0);  // the core is always red
     DrawGraphAt(T(e.X), T(e.Y), GameImages.*look.base, 1);
     for (int i = 0; i < look.barrels; ++i)
         DrawGraphRotatedPivot(cx, cy, look.px, look.py, 1.0, (e.AngleDeg - look.offsets[i]) * 3.1415926535 / 180,
                               GameImages.*look.barrel, 1, 0);
-    if (e.Kind == 7) {
+    if (e.Kind == kEnemyCore) {
         if (e.TouchHurts == 1) DrawCircleShape(cx, cy, 50, GetColorValue(255, 0, 0), 0);
         SelectBrightness(255, 255, 255);
     }
@@ -66,7 +66,7 @@ void DrawEnemyBody(const GAMEOBJ& e)
 
 void DrawEnemy(const GAMEOBJ& e)
 {
-    DWORD aimColour;
+    ColorValue aimColour;
     if (e.Distance < e.Range) {
         aimColour = GetColorValue(155, 0, 0);
         if (e.Sighted > 0) SelectBrightness(200, 0, 0);
@@ -80,12 +80,13 @@ void DrawEnemy(const GAMEOBJ& e)
         DrawLineSegment(T(cx), T(cy), T(cx + std::cos(e.AngleRad) * e.Range), T(cy + std::sin(e.AngleRad) * e.Range),
                         aimColour, 2);
     }
-    SelectBlendMode(2, static_cast<int>(std::sin(PlayPulse - 180) * 20 + 240));
+    SelectBlendMode(BLEND_ADD, static_cast<int>(std::sin(PlayPulse - 180) * 20 + 240));
     DrawEnemyBody(e);
-    SelectBlendMode(0, 0);
+    SelectBlendMode(BLEND_NONE, 0);
     SelectBrightness(255, 255, 255);
 
-    const DWORD gauge = e.FireTimer > e.FireInterval - 50 ? GetColorValue(255, 0, 0) : GetColorValue(255, 255, 255);
+    const ColorValue gauge =
+        e.FireTimer > e.FireInterval - 50 ? GetColorValue(255, 0, 0) : GetColorValue(255, 255, 255);
     if (e.FireTimer > 0) {
         const int gy = e.Y > 10 ? T(e.Y - 10) : T(e.Y + 5);
         DrawLineSegment(T(e.X - 10), gy, T(e.X - 10 + (e.FireInterval / 2 - e.FireTimer / 2)), gy, gauge, 3);
@@ -94,7 +95,7 @@ void DrawEnemy(const GAMEOBJ& e)
 
 void DrawPlayerAndBarrier()
 {
-    const DWORD white = GetColorValue(255, 255, 255);
+    const ColorValue white = GetColorValue(255, 255, 255);
     const GAMEOBJ& p = Player;
     const int cx = T(p.X + p.Width / 2), cy = T(p.Y + p.Height / 2);
     // The spin angle is passed as radians as it stands.
@@ -102,9 +103,9 @@ void DrawPlayerAndBarrier()
     DrawGraphRotatedPivot(cx, cy, 10, 10, 1.0, p.AngleDeg - 180, GameImages.my, 1, 0);
     if (BarrierMode == 1) {
         DrawCircleShape(T(p.X), T(p.Y), 20, white, 0);
-        SelectBlendMode(2, static_cast<int>(std::sin(BarrierPulse) * 50 + 100));
+        SelectBlendMode(BLEND_ADD, static_cast<int>(std::sin(BarrierPulse) * 50 + 100));
         DrawGraphAt(T(p.X - 20), T(p.Y - 20), GameImages.baria, 1);
-        SelectBlendMode(0, 1);
+        SelectBlendMode(BLEND_NONE, 1);
         const int gy = T(p.Y - 15 + GetRandomNumber(30));
         DrawLineSegment(T(p.X - 16), gy, T(p.X + 16), gy, white, 1);
         DrawLineSegment(T(p.X - 20), T(p.Y - 15), T(p.X - 20 + 5 * BarrierCharges), T(p.Y - 15),
@@ -116,9 +117,9 @@ void DrawPlayerAndBarrier()
 void DrawAndAgeEffect(GAMEOBJ& e)
 {
     if (e.Kind == kEffectDebris && e.Life > 0) {
-        SelectBlendMode(2, 155);
+        SelectBlendMode(BLEND_ADD, 155);
         DrawGraphAt(T(e.X - e.Width / 2), T(e.Y - e.Height / 2), GameImages.chip, 1);
-        SelectBlendMode(0, 255);
+        SelectBlendMode(BLEND_NONE, 255);
         e.Life -= 1;
         if (e.Life == 0) e.Kind = 0;
     }
@@ -153,7 +154,7 @@ void UpdateFloatingTexts()
     for (FLOATTEXT& t : FloatingTexts) {
         if (t.Life <= 0) continue;
         // Shown as it stands: a stored text is never a format.
-        DrawFormattedText(t.X, t.Y, static_cast<DWORD>(t.Colour), "%s", t.Text);
+        DrawFormattedText(t.X, t.Y, static_cast<ColorValue>(t.Colour), "%s", t.Text);
         if (t.Life < 1000) t.Life -= 1;
         t.X += t.StepX;
         t.Y += t.StepY;
@@ -163,17 +164,17 @@ void UpdateFloatingTexts()
 void DrawPlayScreen()
 {
     PlayPulse += 0.1f;
-    SelectBlendMode(1, 100);
+    SelectBlendMode(BLEND_ALPHA, 100);
     DrawGraphAt(0, 0, GameImages.haikei, 0);
 
-    SelectBlendMode(2, static_cast<int>(std::sin(PlayPulse) * 30 + 200));
+    SelectBlendMode(BLEND_ADD, static_cast<int>(std::sin(PlayPulse) * 30 + 200));
     const int blockPictures[4] = {0, GameImages.brock, GameImages.brock2, GameImages.brock_hibi};
     for (int c = 0; c < kGridSize; ++c)
         for (int r = 0; r < kGridSize; ++r) {
             const int v = Tiles[c * kGridSize + r];
             if (v >= 1 && v <= 3) DrawGraphAt(20 * c, 20 * r, blockPictures[v], 0);
         }
-    SelectBlendMode(0, 255);
+    SelectBlendMode(BLEND_NONE, 255);
 
     for (GAMEOBJ& c : SpawnCircles) {
         if (c.Life <= 0) continue;
@@ -193,8 +194,8 @@ void DrawPlayScreen()
     DrawFormattedText(620, 0, GetColorValue(255, 255, 255), "%d", StageSeconds);
     UpdateFloatingTexts();
 
-    SelectBlendMode(2, 255);
+    SelectBlendMode(BLEND_ADD, 255);
     for (const GAMEOBJ& s : Shots)
         if (s.Life == 1 && s.Kind != kShotProbe) DrawGraphAt(T(s.X), T(s.Y), GameImages.etama, 1);
-    SelectBlendMode(0, 255);
+    SelectBlendMode(BLEND_NONE, 255);
 }

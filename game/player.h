@@ -2,15 +2,18 @@
 // screen edges, then the mode switch (barrier) and self-destruct.
 #pragma once
 
-// Pad bits the game reads.
-enum PadBit {
-    kPadDown = 0x01,
-    kPadLeft = 0x02,
-    kPadRight = 0x04,
-    kPadUp = 0x08,
-    kPadZ = 0x10,
-    kPadX = 0x20,
-    kPadR = 0x4000,
+#include "core/api.h"
+
+// The pad bits the game reads: the directions and the buttons its keys are
+// mapped to (game/winmain).
+enum GamePadBit : int {
+    kPadDown = PAD_DOWN,
+    kPadLeft = PAD_LEFT,
+    kPadRight = PAD_RIGHT,
+    kPadUp = PAD_UP,
+    kPadZ = PAD_BUTTON_0,
+    kPadX = PAD_BUTTON_1,
+    kPadR = PAD_BUTTON_10,
 };
 
 void MovePlayer();

@@ -16,7 +16,7 @@
 void RunPlayFrame()
 {
     if (IsMusicOn() && BgmPlaying == 0) {
-        StartSound(LoopSound, 3, 1);
+        StartSound(LoopSound, PLAY_LOOP, 1);
         BgmPlaying = 1;
     }
     MovePlayer();
@@ -50,11 +50,11 @@ void UpdateStageTiming()
                 best = time;
                 SaveBestTimes();
             }
-            ProgramMode = 0;
+            ProgramMode = kModeSelect;
         }
     }
     if (PlayerLife < 0) {
         GameOverFrames += 1;
-        if (GameOverFrames > 200) ProgramMode = 0;
+        if (GameOverFrames > 200) ProgramMode = kModeSelect;
     }
 }

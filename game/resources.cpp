@@ -66,5 +66,5 @@ void LoadGameResources()
 
 void PlayGameSound(int slot)
 {
-    StartSound(GameSounds[slot], 1, 1);
+    StartSound(GameSounds[slot], PLAY_BACKGROUND, 1);
 }

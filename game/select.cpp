@@ -83,8 +83,8 @@ void RunSelectFrame()
         LoadStageFile();
     }
 
-    const DWORD red = GetColorValue(255, 0, 0);
-    const DWORD black = GetColorValue(0, 0, 0);
+    const ColorValue red = GetColorValue(255, 0, 0);
+    const ColorValue black = GetColorValue(0, 0, 0);
     for (int i = 0; i < 40; ++i) {
         const int y = t + 65 * (SelectRow + 1) + GetRandomNumber(65);
         DrawLineSegment(65 * SelectColumn - 15, y, 65 * SelectColumn + 50, y, red, 1);
@@ -124,9 +124,9 @@ void RunSelectFrame()
             }
     }
 
-    SelectBlendMode(1, static_cast<int>(std::sin(SelectPulse) * 100 + 200));
+    SelectBlendMode(BLEND_ALPHA, static_cast<int>(std::sin(SelectPulse) * 100 + 200));
     DrawGraphAt(65 * SelectColumn - 15, t + 65 * (SelectRow + 1), GameImages.waku, 1);
-    SelectBlendMode(0, 0);
+    SelectBlendMode(BLEND_NONE, 0);
 
     if (locked) {
         if ((PadInput & kPadZ) && SelectDelay > 10) {
@@ -137,6 +137,6 @@ void RunSelectFrame()
         CurrentStage = stage;
         StartStage();
         PlayGameSound(kSndSelect2);
-        ProgramMode = 1;
+        ProgramMode = kModePlay;
     }
 }

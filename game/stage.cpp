@@ -25,7 +25,7 @@ int CellNumber(const std::string& text)
 void ApplyCell(int column, int row, int value)
 {
     StageCells[column * kGridSize + row] = value;
-    if (value >= 1 && value <= 31) {
+    if (value >= kEnemyFan && value <= kEnemyLastKind) {
         SpawnEnemy(20 * column + 10, 20 * row + 10, value);
     } else if (value == 32) {
         Player.X = static_cast<float>(20 * column);

@@ -7,28 +7,24 @@
 
 #include "core/api.h"
 #include "game/datafiles.h"
+#include "game/player.h"
 #include "game/playframe.h"
 #include "game/resources.h"
 #include "game/select.h"
 #include "game/stage.h"
 #include "platform/kernel/clock.h"
 
-int ProgramMode = 0;
+int ProgramMode = kModeSelect;
 int PadInput = 0;
 int CurrentStage = 0;
 DWORD LastFrameTime = 0;
 
 namespace {
 
-// Pad 1's key map: input bit and DirectInput key code, in the order assigned.
+// Pad 1's key map: input bit and key code, in the order assigned.
 constexpr int kKeyMap[7][2] = {
-    {0x10, 0x2C},   // Z
-    {0x20, 0x2D},   // X
-    {0x4000, 0x13}, // R
-    {0x02, 0xCB},   // LEFT
-    {0x04, 0xCD},   // RIGHT
-    {0x08, 0xC8},   // UP
-    {0x01, 0xD0},   // DOWN
+    {kPadZ, KEY_Z}, {kPadX, KEY_X}, {kPadR, KEY_R},
+    {kPadLeft, KEY_LEFT}, {kPadRight, KEY_RIGHT}, {kPadUp, KEY_UP}, {kPadDown, KEY_DOWN},
 };
 
 } // namespace
@@ -44,10 +40,10 @@ void PaceFrame()
 int RunFramePass()
 {
     if (PumpMessages() != 0) return -1;
-    PadInput = GetPadInputBits(0x1001);
-    if (ProgramMode == 0) RunSelectFrame();
-    if (ProgramMode == 1) RunPlayFrame();
-    if (ProgramMode == 2) return -1;
+    PadInput = GetPadInputBits(PAD_1 | PAD_KEYBOARD);
+    if (ProgramMode == kModeSelect) RunSelectFrame();
+    if (ProgramMode == kModePlay) RunPlayFrame();
+    if (ProgramMode == kModeLeave) return -1;
     PaceFrame();
     PresentScreen();
     EraseScreen();
@@ -60,12 +56,12 @@ int StartGame()
     ReadSettingFile();
     LoadProgressFiles();
     SetScreenMode(640, 480, 32, 60);
-    SelectWindowMode(1);
+    SelectWindowMode(WINDOW_MODE_WINDOWED);
     // ZARVO_DIRECT3D=0 draws through the software renderer instead of the Direct3D device.
     if (const char* d3d = std::getenv("ZARVO_DIRECT3D"); d3d != nullptr && d3d[0] != '\0') SelectDirect3D(d3d[0] != '0');
     if (StartLibrary() == -1) return -1;
-    SelectDrawTarget(-2);
-    for (const auto& key : kKeyMap) AssignPadKeys(1, key[0], key[1], -1, -1, -1);
+    SelectDrawTarget(SCREEN_BACK);
+    for (const auto& key : kKeyMap) AssignPadKeys(PAD_1, key[0], key[1], KEY_NONE, KEY_NONE, KEY_NONE);
     LoadGameResources();
     CurrentStage = 1;
     LoadStageFile();

@@ -13,7 +13,9 @@ int RunFramePass();
 // Stretches a pass of the frame loop to at least 16 ms.
 void PaceFrame();
 
-extern int ProgramMode;      // 0 title and stage select, 1 play, 2 leave the frame loop
+enum GameMode { kModeSelect = 0, kModePlay = 1, kModeLeave = 2 };
+
+extern int ProgramMode;      // a GameMode
 extern int PadInput;         // the pad bits of the current frame
 extern int CurrentStage;     // 1 to 30
 extern DWORD LastFrameTime;  // clock reading at the end of the previous pacing

@@ -1,4 +1,5 @@
 #include "core/api.h"
+#include "core/imageforwarders.h"
 #include "core/msgloop.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/api.h"
+#include "core/imageforwarders.h"
 #include "core/log.h"
 #include "core/mainwindow.h"
 #include "core/startup.h"
