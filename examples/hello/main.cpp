@@ -53,18 +53,18 @@ int main(int argc, char** argv)
 
     SelectWindowMode(1);
     if (StartLibrary() == -1) return 1;
-    SelectDrawTarget(-2); // the back screen, shown by PresentScreen
+    SelectDrawTarget(SCREEN_BACK); // shown by PresentScreen
     const int picture = LoadGraphFile("hello.bmp", 0);
     const int sound = LoadSoundFile("hello.wav", 1, -1);
     if (picture == -1 || sound == -1) {
         EndLibrary(); // Log.txt says which file failed and why
         return 1;
     }
-    StartSound(sound, 1, 1); // play type 1: in the background
+    StartSound(sound, PLAY_BACKGROUND, 1);
 
     for (int frame = 0; frame != frames; ++frame) {
-        // Bit 0x1000 of pad 1 merged with the keyboard is Escape.
-        if (PumpMessages() != 0 || (GetPadInputBits(0x1001) & 0x1000) != 0) break;
+        // Pad 1 merged with the keyboard: button 8 is Escape.
+        if (PumpMessages() != 0 || (GetPadInputBits(PAD_1 | PAD_KEYBOARD) & PAD_BUTTON_8) != 0) break;
         DrawGraphAt(288, 208, picture, 0);
         DrawFormattedText(8, 8, GetColorValue(255, 255, 255), "Hello from zarvo, frame %d. Escape ends.", frame);
         PresentScreen();
