@@ -422,6 +422,24 @@ inline __m128i MulLanes(__m128i a, __m128i b)
     return _mm_mulhi_epu16(t, _mm_set1_epi16(257));
 }
 
+// TexelIndex((q[0] + q[1] * (x - x0) + q[2] * yTerm) * n, n) of columns x..x+3, two at a time:
+// the same operations in the same order round alike, and max/min clamp as TexelIndex does
+// (a NaN takes the second operand, zero).
+inline void Indices4(const double* q, long long x, double x0, double yTerm, int n, int* out)
+{
+    const __m128d base = _mm_set1_pd(q[0]), step = _mm_set1_pd(q[1]), down = _mm_set1_pd(q[2] * yTerm);
+    const __m128d size = _mm_set1_pd(n), last = _mm_set1_pd(n - 1), origin = _mm_set1_pd(x0);
+    for (int h = 0; h < 2; ++h) {
+        const __m128d dxp = _mm_sub_pd(
+            _mm_set_pd(static_cast<double>(x + 2 * h + 1), static_cast<double>(x + 2 * h)), origin);
+        __m128d v = _mm_mul_pd(_mm_add_pd(_mm_add_pd(base, _mm_mul_pd(step, dxp)), down), size);
+        v = _mm_min_pd(_mm_max_pd(v, _mm_setzero_pd()), last);
+        const __m128i i = _mm_cvttpd_epi32(v);
+        out[2 * h] = _mm_cvtsi128_si32(i);
+        out[2 * h + 1] = _mm_cvtsi128_si32(_mm_srli_si128(i, 4));
+    }
+}
+
 // SpanFast four pixels at a time: texels are fetched one by one into BGRA,
 // then modulation and blending run on all channels of the four at once.
 // Keyed and alpha-tested pixels keep what the target held.
@@ -454,6 +472,34 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
     // The texel of column x in BGRA, and whether the key or the alpha test drops the pixel.
     // The usual quad reads one texture row through the cached columns.
     const bool easy = direct && columns != nullptr && rowConstant;
+    // The key and the alpha test on four texels at once; alphas and the reference are
+    // bytes, so signed 32-bit compares order them as Compare does.
+    const __m128i ref = _mm_set1_epi32(static_cast<int>(f.alphaRef));
+    const __m128i diffuseAlpha = _mm_set1_epi32(diffuse.a);
+    auto dropOf = [&](__m128i raw) __attribute__((always_inline)) {
+        __m128i drop = f.key ? _mm_cmpeq_epi32(_mm_and_si128(raw, keyMask), keyValue) : zero;
+        if (!f.alphaTest) return drop;
+        __m128i al = diffuseAlpha;
+        if (f.alphaFrom != 0) {
+            al = _mm_srli_epi32(_mm_or_si128(raw, fill), 24);
+            if (f.alphaFrom == 2)
+                al = _mm_mulhi_epu16(_mm_add_epi32(_mm_mullo_epi16(al, diffuseAlpha), _mm_set1_epi32(128)),
+                                     _mm_set1_epi32(257));
+        }
+        const __m128i gt = _mm_cmpgt_epi32(al, ref), lt = _mm_cmpgt_epi32(ref, al);
+        __m128i fail;
+        switch (f.alphaFunc) {
+        case D3DCMP_NEVER: fail = _mm_set1_epi32(-1); break;
+        case D3DCMP_LESS: fail = _mm_andnot_si128(lt, _mm_set1_epi32(-1)); break;
+        case D3DCMP_EQUAL: fail = _mm_or_si128(gt, lt); break;
+        case D3DCMP_LESSEQUAL: fail = gt; break;
+        case D3DCMP_GREATER: fail = _mm_andnot_si128(gt, _mm_set1_epi32(-1)); break;
+        case D3DCMP_NOTEQUAL: fail = _mm_cmpeq_epi32(al, ref); break;
+        case D3DCMP_GREATEREQUAL: fail = lt; break;
+        default: fail = zero; break;
+        }
+        return _mm_or_si128(drop, fail);
+    };
     const std::uint8_t* texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
     auto fetch = [&](long long x, std::uint32_t* drop) __attribute__((always_inline)) {
         DWORD raw;
@@ -552,14 +598,34 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
     for (; px + 3 <= to; px += 4) {
         std::uint8_t* p = row + px * 4;
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        if (easy && !f.alphaTest &&
+        if (easy &&
             (f.unitColumns || (columns[px + 1] == columns[px] + 1 && columns[px + 2] == columns[px] + 2 &&
                                columns[px + 3] == columns[px] + 3))) {
             // Four neighbouring texels, as an unscaled quad reads them.
             const __m128i raw =
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 4));
-            const __m128i drop = f.key ? _mm_cmpeq_epi32(_mm_and_si128(raw, keyMask), keyValue) : zero;
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_or_si128(raw, fill), d, drop));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_or_si128(raw, fill), d, dropOf(raw)));
+            continue;
+        }
+        if (direct && !easy) {
+            // Turned or scaled quads: the four coordinates by the same sums in double lanes.
+            alignas(16) int tx[4], ty[4];
+            if (columns != nullptr) {
+                for (int k = 0; k < 4; ++k) tx[k] = columns[px + k];
+            } else {
+                Indices4(pu, px, x0, yTerm, t.width, tx);
+            }
+            if (rowConstant) {
+                for (int k = 0; k < 4; ++k) ty[k] = rowTy;
+            } else {
+                Indices4(pv, px, x0, yTerm, t.height, ty);
+            }
+            DWORD texels[4];
+            for (int k = 0; k < 4; ++k)
+                std::memcpy(&texels[k], t.pixels + static_cast<std::ptrdiff_t>(ty[k]) * t.pitch + tx[k] * 4, 4);
+            const __m128i raw = _mm_setr_epi32(static_cast<int>(texels[0]), static_cast<int>(texels[1]),
+                                               static_cast<int>(texels[2]), static_cast<int>(texels[3]));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_or_si128(raw, fill), d, dropOf(raw)));
             continue;
         }
         std::uint32_t k[4] = {};
@@ -575,16 +641,15 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
         std::uint8_t* p = row + px * 4;
         // A short end of neighbouring texels is read four wide like a whole group, when both
         // reads stay inside their surfaces; only its own pixels are written back.
-        bool wide = easy && !f.alphaTest &&
+        bool wide = easy &&
                     p + 16 <= c.target.pixels + static_cast<std::ptrdiff_t>(c.target.pitch) * c.target.height;
         for (int k = 1; k < n && wide && !f.unitColumns; ++k) wide = columns[px + k] == columns[px] + k;
         const std::uint8_t* texels = texRow + static_cast<std::ptrdiff_t>(columns != nullptr ? columns[px] : 0) * 4;
         if (wide && texels + 16 <= t.pixels + static_cast<std::ptrdiff_t>(t.pitch) * t.height) {
             const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
             const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(texels));
-            const __m128i drop = f.key ? _mm_cmpeq_epi32(_mm_and_si128(raw, keyMask), keyValue) : zero;
             alignas(16) std::uint32_t out[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(out), combine(_mm_or_si128(raw, fill), d, drop));
+            _mm_store_si128(reinterpret_cast<__m128i*>(out), combine(_mm_or_si128(raw, fill), d, dropOf(raw)));
             std::memcpy(p, out, static_cast<std::size_t>(n) * 4);
             g_counters.pixels += to - from + 1;
             return;
@@ -649,7 +714,7 @@ int ColourChannel(double v)
 
 int SetSpanLevel(int level)
 {
-    g_spanLevel = std::clamp(level, 0, kBestSpanLevel);
+    g_spanLevel = std::clamp(level, -1, kBestSpanLevel);
     return g_spanLevel;
 }
 
@@ -756,7 +821,7 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
     f.diffuse = ColourOf(a.diffuse);
     f.specular = ColourOf(a.specular);
 
-    FastSetup fast = DecideFast(c);
+    FastSetup fast = g_spanLevel >= 0 ? DecideFast(c) : FastSetup{};
     const SpanFn span = fast.ok ? PickSpan(fast) : nullptr;
     // When u does not change down the triangle, every row reads the same texel columns.
     static thread_local std::vector<int> columnCache;

@@ -75,7 +75,8 @@ inline void CountRejected()
     ++g_counters.rejected;
 }
 
-// The widest span code to use: 0 scalar, 1 SSE2. Answers the level in effect,
+// The widest span code to use: -1 none (every pixel through the general
+// shader, for comparing), 0 scalar, 1 SSE2. Answers the level in effect,
 // which is at most what the build offers; the fastest by default.
 int SetSpanLevel(int level);
 
