@@ -887,6 +887,99 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
 
 namespace {
 
+// The first texture stage's u and v planes of a triangle, by the sums DrawTriangle uses.
+struct TexturePlanes {
+    Plane u, v;
+    double px0 = 0, py0 = 0;
+};
+
+TexturePlanes PlanesOf(const Vertex& a, const Vertex& b, const Vertex& d)
+{
+    TexturePlanes t;
+    const Vertex* v[3] = {&a, &b, &d};
+    long long X[3], Y[3];
+    for (int i = 0; i < 3; ++i) {
+        X[i] = Snap(v[i]->x);
+        Y[i] = Snap(v[i]->y);
+    }
+    t.px0 = X[0] / 256.0;
+    t.py0 = Y[0] / 256.0;
+    const double ex1 = X[1] / 256.0 - t.px0, ey1 = Y[1] / 256.0 - t.py0;
+    const double ex2 = X[2] / 256.0 - t.px0, ey2 = Y[2] / 256.0 - t.py0;
+    const double det = ex1 * ey2 - ex2 * ey1;
+    auto plane = [&](double f0, double f1, double f2) {
+        Plane p;
+        p.f0 = f0;
+        p.dx = ((f1 - f0) * ey2 - (f2 - f0) * ey1) / det;
+        p.dy = ((f2 - f0) * ex1 - (f1 - f0) * ex2) / det;
+        return p;
+    };
+    t.u = plane(a.u[0], b.u[0], d.u[0]);
+    t.v = plane(a.v[0], b.v[0], d.v[0]);
+    return t;
+}
+
+} // namespace
+
+bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
+{
+    if (g_spanLevel < 0 || c.renderStates[D3DRENDERSTATE_CULLMODE] != D3DCULL_NONE) return false;
+    // a = (p0, p1, p2) and b = (p3, p2, p1) of an axis-aligned rectangle, one flat colour.
+    auto same = [](const Vertex& p, const Vertex& q) { return p.x == q.x && p.y == q.y; };
+    if (!same(b[1], a[2]) || !same(b[2], a[1]) || a[0].y != a[1].y || a[2].y != b[0].y || a[0].x != a[2].x ||
+        a[1].x != b[0].x || std::memcmp(a[0].diffuse, b[0].diffuse, 4) != 0)
+        return false;
+    for (const Vertex* p : {&a[0], &b[0]})
+        if (!(std::fabs(p->x) < kPositionLimit) || !(std::fabs(p->y) < kPositionLimit)) return false;
+    const long long xa = Snap(a[0].x), xb = Snap(a[1].x), ya = Snap(a[0].y), yb = Snap(a[2].y);
+    if (xa == xb || ya == yb) return false;
+    const FastSetup fast = DecideFast(c);
+    if (!fast.ok) return false;
+    const TexturePlanes pa = PlanesOf(a[0], a[1], a[2]), pb = PlanesOf(b[0], b[1], b[2]);
+    if (pa.u.dy != 0.0 || pb.u.dy != 0.0 || pa.v.dx != 0.0 || pb.v.dx != 0.0) return false;
+    // The two triangles share their diagonal, so together they cover the pixel centres of the
+    // rectangle's left and top edges and not those of its right and bottom ones.
+    auto firstAtOrAfter = [](long long n) { return n >= 0 ? (n + 255) / 256 : -((-n) / 256); };
+    const long long x0 = std::max<long long>(firstAtOrAfter(std::min(xa, xb)), c.clip.left);
+    const long long x1 = std::min<long long>(firstAtOrAfter(std::max(xa, xb)) - 1, c.clip.right - 1);
+    const long long y0 = std::max<long long>(firstAtOrAfter(std::min(ya, yb)), c.clip.top);
+    const long long y1 = std::min<long long>(firstAtOrAfter(std::max(ya, yb)) - 1, c.clip.bottom - 1);
+    // Either triangle must read the same texel at every pixel, as it would drawn alone.
+    const PixelView& t = c.textures[0];
+    static thread_local std::vector<int> columnCache;
+    if (x0 <= x1) {
+        columnCache.resize(static_cast<std::size_t>(x1 + 1));
+        for (long long px = x0; px <= x1; ++px) {
+            const double dx = static_cast<double>(px);
+            const int ca = TexelIndex((pa.u.f0 + pa.u.dx * (dx - pa.px0)) * t.width, t.width);
+            const int cb = TexelIndex((pb.u.f0 + pb.u.dx * (dx - pb.px0)) * t.width, t.width);
+            if (ca != cb) return false;
+            columnCache[static_cast<std::size_t>(px)] = ca;
+        }
+        for (long long py = y0; py <= y1; ++py) {
+            const double dy = static_cast<double>(py);
+            if (TexelIndex((pa.v.f0 + pa.v.dx * 0.0 + pa.v.dy * (dy - pa.py0)) * t.height, t.height) !=
+                TexelIndex((pb.v.f0 + pb.v.dx * 0.0 + pb.v.dy * (dy - pb.py0)) * t.height, t.height))
+                return false;
+        }
+    }
+    g_counters.triangles += 2;
+    if (x0 > x1 || y0 > y1) return true;
+    FastSetup f = fast;
+    f.unitColumns = true;
+    for (long long px = x0 + 1; px <= x1 && f.unitColumns; ++px)
+        f.unitColumns = columnCache[static_cast<std::size_t>(px)] == columnCache[static_cast<std::size_t>(px - 1)] + 1;
+    const SpanFn span = PickSpan(f);
+    const double pu[3] = {pa.u.f0, pa.u.dx, pa.u.dy}, pv[3] = {pa.v.f0, pa.v.dx, pa.v.dy};
+    const C diffuse = ColourOf(a[0].diffuse);
+    for (long long py = y0; py <= y1; ++py)
+        span(c, f, diffuse, pu, pv, pa.px0, static_cast<double>(py) - pa.py0, x0, x1, static_cast<int>(py),
+             columnCache.data());
+    return true;
+}
+
+namespace {
+
 // A flat, untextured line into a 32-bit target in one of the usual blends:
 // its colour is the first vertex's whatever the pixel, so only the blend is left per pixel.
 bool PlainColourLine(const DrawContext& c, int* blend)
