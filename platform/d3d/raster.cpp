@@ -444,9 +444,13 @@ inline void Indices4(const double* q, long long x, double x0, double yTerm, int 
 // then modulation and blending run on all channels of the four at once.
 // Keyed and alpha-tested pixels keep what the target held.
 template <int Blend>
-void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, const double* pu, const double* pv,
+void SpanVector(const DrawContext& c, const FastSetup& setup, const C& colour, const double* pu, const double* pv,
                 double x0, double yTerm, long long from, long long to, int py, const int* columns)
 {
+    // Copies: the pixel stores may alias anything reached through a reference, which would
+    // reload every setting at every group.
+    const FastSetup f = setup;
+    const C diffuse = colour;
     const PixelView& t = c.textures[0];
     const bool direct = t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000;
     const bool texAlpha = t.bits[3] != 0;
@@ -620,11 +624,14 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
             } else {
                 Indices4(pv, px, x0, yTerm, t.height, ty);
             }
-            DWORD texels[4];
-            for (int k = 0; k < 4; ++k)
-                std::memcpy(&texels[k], t.pixels + static_cast<std::ptrdiff_t>(ty[k]) * t.pitch + tx[k] * 4, 4);
-            const __m128i raw = _mm_setr_epi32(static_cast<int>(texels[0]), static_cast<int>(texels[1]),
-                                               static_cast<int>(texels[2]), static_cast<int>(texels[3]));
+            // Gathered in registers: four narrow stores read back wide would stall the store buffer.
+            auto texel = [&](int k) __attribute__((always_inline)) {
+                int v;
+                std::memcpy(&v, t.pixels + static_cast<std::ptrdiff_t>(ty[k]) * t.pitch + tx[k] * 4, 4);
+                return _mm_cvtsi32_si128(v);
+            };
+            const __m128i raw = _mm_unpacklo_epi64(_mm_unpacklo_epi32(texel(0), texel(1)),
+                                                   _mm_unpacklo_epi32(texel(2), texel(3)));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_or_si128(raw, fill), d, dropOf(raw)));
             continue;
         }
@@ -933,10 +940,6 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
         if (!(std::fabs(p->x) < kPositionLimit) || !(std::fabs(p->y) < kPositionLimit)) return false;
     const long long xa = Snap(a[0].x), xb = Snap(a[1].x), ya = Snap(a[0].y), yb = Snap(a[2].y);
     if (xa == xb || ya == yb) return false;
-    const FastSetup fast = DecideFast(c);
-    if (!fast.ok) return false;
-    const TexturePlanes pa = PlanesOf(a[0], a[1], a[2]), pb = PlanesOf(b[0], b[1], b[2]);
-    if (pa.u.dy != 0.0 || pb.u.dy != 0.0 || pa.v.dx != 0.0 || pb.v.dx != 0.0) return false;
     // The two triangles share their diagonal, so together they cover the pixel centres of the
     // rectangle's left and top edges and not those of its right and bottom ones.
     auto firstAtOrAfter = [](long long n) { return n >= 0 ? (n + 255) / 256 : -((-n) / 256); };
@@ -944,10 +947,19 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     const long long x1 = std::min<long long>(firstAtOrAfter(std::max(xa, xb)) - 1, c.clip.right - 1);
     const long long y0 = std::max<long long>(firstAtOrAfter(std::min(ya, yb)), c.clip.top);
     const long long y1 = std::min<long long>(firstAtOrAfter(std::max(ya, yb)) - 1, c.clip.bottom - 1);
+    if (x0 > x1 || y0 > y1) {
+        // Outside the area: no pixel, whatever the states.
+        g_counters.triangles += 2;
+        return true;
+    }
+    const FastSetup fast = DecideFast(c);
+    if (!fast.ok) return false;
+    const TexturePlanes pa = PlanesOf(a[0], a[1], a[2]), pb = PlanesOf(b[0], b[1], b[2]);
+    if (pa.u.dy != 0.0 || pb.u.dy != 0.0 || pa.v.dx != 0.0 || pb.v.dx != 0.0) return false;
     // Either triangle must read the same texel at every pixel, as it would drawn alone.
     const PixelView& t = c.textures[0];
     static thread_local std::vector<int> columnCache;
-    if (x0 <= x1) {
+    {
         columnCache.resize(static_cast<std::size_t>(x1 + 1));
         for (long long px = x0; px <= x1; ++px) {
             const double dx = static_cast<double>(px);
@@ -964,7 +976,6 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
         }
     }
     g_counters.triangles += 2;
-    if (x0 > x1 || y0 > y1) return true;
     FastSetup f = fast;
     f.unitColumns = true;
     for (long long px = x0 + 1; px <= x1 && f.unitColumns; ++px)
