@@ -434,6 +434,14 @@ private:
             break;
         case D3DPT_TRIANGLELIST:
             for (DWORD i = 0; i + 2 < count; i += 3) {
+                if (i + 5 < count) {
+                    Vertex q[6];
+                    for (DWORD k = 0; k < 6; ++k) vertex(i + k, &q[k]);
+                    if (DrawRectangle(c, q, q + 3)) {
+                        i += 3;
+                        continue;
+                    }
+                }
                 if (OnOneAxis(vertexAt(i), vertexAt(i + 1), vertexAt(i + 2))) {
                     CountRejected();
                     continue;

@@ -422,13 +422,35 @@ inline __m128i MulLanes(__m128i a, __m128i b)
     return _mm_mulhi_epu16(t, _mm_set1_epi16(257));
 }
 
+// TexelIndex((q[0] + q[1] * (x - x0) + q[2] * yTerm) * n, n) of columns x..x+3, two at a time:
+// the same operations in the same order round alike, and max/min clamp as TexelIndex does
+// (a NaN takes the second operand, zero).
+inline void Indices4(const double* q, long long x, double x0, double yTerm, int n, int* out)
+{
+    const __m128d base = _mm_set1_pd(q[0]), step = _mm_set1_pd(q[1]), down = _mm_set1_pd(q[2] * yTerm);
+    const __m128d size = _mm_set1_pd(n), last = _mm_set1_pd(n - 1), origin = _mm_set1_pd(x0);
+    for (int h = 0; h < 2; ++h) {
+        const __m128d dxp = _mm_sub_pd(
+            _mm_set_pd(static_cast<double>(x + 2 * h + 1), static_cast<double>(x + 2 * h)), origin);
+        __m128d v = _mm_mul_pd(_mm_add_pd(_mm_add_pd(base, _mm_mul_pd(step, dxp)), down), size);
+        v = _mm_min_pd(_mm_max_pd(v, _mm_setzero_pd()), last);
+        const __m128i i = _mm_cvttpd_epi32(v);
+        out[2 * h] = _mm_cvtsi128_si32(i);
+        out[2 * h + 1] = _mm_cvtsi128_si32(_mm_srli_si128(i, 4));
+    }
+}
+
 // SpanFast four pixels at a time: texels are fetched one by one into BGRA,
 // then modulation and blending run on all channels of the four at once.
 // Keyed and alpha-tested pixels keep what the target held.
 template <int Blend>
-void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, const double* pu, const double* pv,
+void SpanVector(const DrawContext& c, const FastSetup& setup, const C& colour, const double* pu, const double* pv,
                 double x0, double yTerm, long long from, long long to, int py, const int* columns)
 {
+    // Copies: the pixel stores may alias anything reached through a reference, which would
+    // reload every setting at every group.
+    const FastSetup f = setup;
+    const C diffuse = colour;
     const PixelView& t = c.textures[0];
     const bool direct = t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000;
     const bool texAlpha = t.bits[3] != 0;
@@ -454,6 +476,34 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
     // The texel of column x in BGRA, and whether the key or the alpha test drops the pixel.
     // The usual quad reads one texture row through the cached columns.
     const bool easy = direct && columns != nullptr && rowConstant;
+    // The key and the alpha test on four texels at once; alphas and the reference are
+    // bytes, so signed 32-bit compares order them as Compare does.
+    const __m128i ref = _mm_set1_epi32(static_cast<int>(f.alphaRef));
+    const __m128i diffuseAlpha = _mm_set1_epi32(diffuse.a);
+    auto dropOf = [&](__m128i raw) __attribute__((always_inline)) {
+        __m128i drop = f.key ? _mm_cmpeq_epi32(_mm_and_si128(raw, keyMask), keyValue) : zero;
+        if (!f.alphaTest) return drop;
+        __m128i al = diffuseAlpha;
+        if (f.alphaFrom != 0) {
+            al = _mm_srli_epi32(_mm_or_si128(raw, fill), 24);
+            if (f.alphaFrom == 2)
+                al = _mm_mulhi_epu16(_mm_add_epi32(_mm_mullo_epi16(al, diffuseAlpha), _mm_set1_epi32(128)),
+                                     _mm_set1_epi32(257));
+        }
+        const __m128i gt = _mm_cmpgt_epi32(al, ref), lt = _mm_cmpgt_epi32(ref, al);
+        __m128i fail;
+        switch (f.alphaFunc) {
+        case D3DCMP_NEVER: fail = _mm_set1_epi32(-1); break;
+        case D3DCMP_LESS: fail = _mm_andnot_si128(lt, _mm_set1_epi32(-1)); break;
+        case D3DCMP_EQUAL: fail = _mm_or_si128(gt, lt); break;
+        case D3DCMP_LESSEQUAL: fail = gt; break;
+        case D3DCMP_GREATER: fail = _mm_andnot_si128(gt, _mm_set1_epi32(-1)); break;
+        case D3DCMP_NOTEQUAL: fail = _mm_cmpeq_epi32(al, ref); break;
+        case D3DCMP_GREATEREQUAL: fail = lt; break;
+        default: fail = zero; break;
+        }
+        return _mm_or_si128(drop, fail);
+    };
     const std::uint8_t* texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
     auto fetch = [&](long long x, std::uint32_t* drop) __attribute__((always_inline)) {
         DWORD raw;
@@ -552,14 +602,37 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
     for (; px + 3 <= to; px += 4) {
         std::uint8_t* p = row + px * 4;
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        if (easy && !f.alphaTest &&
+        if (easy &&
             (f.unitColumns || (columns[px + 1] == columns[px] + 1 && columns[px + 2] == columns[px] + 2 &&
                                columns[px + 3] == columns[px] + 3))) {
             // Four neighbouring texels, as an unscaled quad reads them.
             const __m128i raw =
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 4));
-            const __m128i drop = f.key ? _mm_cmpeq_epi32(_mm_and_si128(raw, keyMask), keyValue) : zero;
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_or_si128(raw, fill), d, drop));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_or_si128(raw, fill), d, dropOf(raw)));
+            continue;
+        }
+        if (direct && !easy) {
+            // Turned or scaled quads: the four coordinates by the same sums in double lanes.
+            alignas(16) int tx[4], ty[4];
+            if (columns != nullptr) {
+                for (int k = 0; k < 4; ++k) tx[k] = columns[px + k];
+            } else {
+                Indices4(pu, px, x0, yTerm, t.width, tx);
+            }
+            if (rowConstant) {
+                for (int k = 0; k < 4; ++k) ty[k] = rowTy;
+            } else {
+                Indices4(pv, px, x0, yTerm, t.height, ty);
+            }
+            // Gathered in registers: four narrow stores read back wide would stall the store buffer.
+            auto texel = [&](int k) __attribute__((always_inline)) {
+                int v;
+                std::memcpy(&v, t.pixels + static_cast<std::ptrdiff_t>(ty[k]) * t.pitch + tx[k] * 4, 4);
+                return _mm_cvtsi32_si128(v);
+            };
+            const __m128i raw = _mm_unpacklo_epi64(_mm_unpacklo_epi32(texel(0), texel(1)),
+                                                   _mm_unpacklo_epi32(texel(2), texel(3)));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_or_si128(raw, fill), d, dropOf(raw)));
             continue;
         }
         std::uint32_t k[4] = {};
@@ -575,16 +648,15 @@ void SpanVector(const DrawContext& c, const FastSetup& f, const C& diffuse, cons
         std::uint8_t* p = row + px * 4;
         // A short end of neighbouring texels is read four wide like a whole group, when both
         // reads stay inside their surfaces; only its own pixels are written back.
-        bool wide = easy && !f.alphaTest &&
+        bool wide = easy &&
                     p + 16 <= c.target.pixels + static_cast<std::ptrdiff_t>(c.target.pitch) * c.target.height;
         for (int k = 1; k < n && wide && !f.unitColumns; ++k) wide = columns[px + k] == columns[px] + k;
         const std::uint8_t* texels = texRow + static_cast<std::ptrdiff_t>(columns != nullptr ? columns[px] : 0) * 4;
         if (wide && texels + 16 <= t.pixels + static_cast<std::ptrdiff_t>(t.pitch) * t.height) {
             const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
             const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(texels));
-            const __m128i drop = f.key ? _mm_cmpeq_epi32(_mm_and_si128(raw, keyMask), keyValue) : zero;
             alignas(16) std::uint32_t out[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(out), combine(_mm_or_si128(raw, fill), d, drop));
+            _mm_store_si128(reinterpret_cast<__m128i*>(out), combine(_mm_or_si128(raw, fill), d, dropOf(raw)));
             std::memcpy(p, out, static_cast<std::size_t>(n) * 4);
             g_counters.pixels += to - from + 1;
             return;
@@ -649,7 +721,7 @@ int ColourChannel(double v)
 
 int SetSpanLevel(int level)
 {
-    g_spanLevel = std::clamp(level, 0, kBestSpanLevel);
+    g_spanLevel = std::clamp(level, -1, kBestSpanLevel);
     return g_spanLevel;
 }
 
@@ -756,7 +828,7 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
     f.diffuse = ColourOf(a.diffuse);
     f.specular = ColourOf(a.specular);
 
-    FastSetup fast = DecideFast(c);
+    FastSetup fast = g_spanLevel >= 0 ? DecideFast(c) : FastSetup{};
     const SpanFn span = fast.ok ? PickSpan(fast) : nullptr;
     // When u does not change down the triangle, every row reads the same texel columns.
     static thread_local std::vector<int> columnCache;
@@ -818,6 +890,103 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
             for (int k = 0; k < 3; ++k) e[k] -= edges[k].dy * 256;
         }
     }
+}
+
+namespace {
+
+// The first texture stage's u and v planes of a triangle, by the sums DrawTriangle uses.
+struct TexturePlanes {
+    Plane u, v;
+    double px0 = 0, py0 = 0;
+};
+
+TexturePlanes PlanesOf(const Vertex& a, const Vertex& b, const Vertex& d)
+{
+    TexturePlanes t;
+    const Vertex* v[3] = {&a, &b, &d};
+    long long X[3], Y[3];
+    for (int i = 0; i < 3; ++i) {
+        X[i] = Snap(v[i]->x);
+        Y[i] = Snap(v[i]->y);
+    }
+    t.px0 = X[0] / 256.0;
+    t.py0 = Y[0] / 256.0;
+    const double ex1 = X[1] / 256.0 - t.px0, ey1 = Y[1] / 256.0 - t.py0;
+    const double ex2 = X[2] / 256.0 - t.px0, ey2 = Y[2] / 256.0 - t.py0;
+    const double det = ex1 * ey2 - ex2 * ey1;
+    auto plane = [&](double f0, double f1, double f2) {
+        Plane p;
+        p.f0 = f0;
+        p.dx = ((f1 - f0) * ey2 - (f2 - f0) * ey1) / det;
+        p.dy = ((f2 - f0) * ex1 - (f1 - f0) * ex2) / det;
+        return p;
+    };
+    t.u = plane(a.u[0], b.u[0], d.u[0]);
+    t.v = plane(a.v[0], b.v[0], d.v[0]);
+    return t;
+}
+
+} // namespace
+
+bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
+{
+    if (g_spanLevel < 0 || c.renderStates[D3DRENDERSTATE_CULLMODE] != D3DCULL_NONE) return false;
+    // a = (p0, p1, p2) and b = (p3, p2, p1) of an axis-aligned rectangle, one flat colour.
+    auto same = [](const Vertex& p, const Vertex& q) { return p.x == q.x && p.y == q.y; };
+    if (!same(b[1], a[2]) || !same(b[2], a[1]) || a[0].y != a[1].y || a[2].y != b[0].y || a[0].x != a[2].x ||
+        a[1].x != b[0].x || std::memcmp(a[0].diffuse, b[0].diffuse, 4) != 0)
+        return false;
+    for (const Vertex* p : {&a[0], &b[0]})
+        if (!(std::fabs(p->x) < kPositionLimit) || !(std::fabs(p->y) < kPositionLimit)) return false;
+    const long long xa = Snap(a[0].x), xb = Snap(a[1].x), ya = Snap(a[0].y), yb = Snap(a[2].y);
+    if (xa == xb || ya == yb) return false;
+    // The two triangles share their diagonal, so together they cover the pixel centres of the
+    // rectangle's left and top edges and not those of its right and bottom ones.
+    auto firstAtOrAfter = [](long long n) { return n >= 0 ? (n + 255) / 256 : -((-n) / 256); };
+    const long long x0 = std::max<long long>(firstAtOrAfter(std::min(xa, xb)), c.clip.left);
+    const long long x1 = std::min<long long>(firstAtOrAfter(std::max(xa, xb)) - 1, c.clip.right - 1);
+    const long long y0 = std::max<long long>(firstAtOrAfter(std::min(ya, yb)), c.clip.top);
+    const long long y1 = std::min<long long>(firstAtOrAfter(std::max(ya, yb)) - 1, c.clip.bottom - 1);
+    if (x0 > x1 || y0 > y1) {
+        // Outside the area: no pixel, whatever the states.
+        g_counters.triangles += 2;
+        return true;
+    }
+    const FastSetup fast = DecideFast(c);
+    if (!fast.ok) return false;
+    const TexturePlanes pa = PlanesOf(a[0], a[1], a[2]), pb = PlanesOf(b[0], b[1], b[2]);
+    if (pa.u.dy != 0.0 || pb.u.dy != 0.0 || pa.v.dx != 0.0 || pb.v.dx != 0.0) return false;
+    // Either triangle must read the same texel at every pixel, as it would drawn alone.
+    const PixelView& t = c.textures[0];
+    static thread_local std::vector<int> columnCache;
+    {
+        columnCache.resize(static_cast<std::size_t>(x1 + 1));
+        for (long long px = x0; px <= x1; ++px) {
+            const double dx = static_cast<double>(px);
+            const int ca = TexelIndex((pa.u.f0 + pa.u.dx * (dx - pa.px0)) * t.width, t.width);
+            const int cb = TexelIndex((pb.u.f0 + pb.u.dx * (dx - pb.px0)) * t.width, t.width);
+            if (ca != cb) return false;
+            columnCache[static_cast<std::size_t>(px)] = ca;
+        }
+        for (long long py = y0; py <= y1; ++py) {
+            const double dy = static_cast<double>(py);
+            if (TexelIndex((pa.v.f0 + pa.v.dx * 0.0 + pa.v.dy * (dy - pa.py0)) * t.height, t.height) !=
+                TexelIndex((pb.v.f0 + pb.v.dx * 0.0 + pb.v.dy * (dy - pb.py0)) * t.height, t.height))
+                return false;
+        }
+    }
+    g_counters.triangles += 2;
+    FastSetup f = fast;
+    f.unitColumns = true;
+    for (long long px = x0 + 1; px <= x1 && f.unitColumns; ++px)
+        f.unitColumns = columnCache[static_cast<std::size_t>(px)] == columnCache[static_cast<std::size_t>(px - 1)] + 1;
+    const SpanFn span = PickSpan(f);
+    const double pu[3] = {pa.u.f0, pa.u.dx, pa.u.dy}, pv[3] = {pa.v.f0, pa.v.dx, pa.v.dy};
+    const C diffuse = ColourOf(a[0].diffuse);
+    for (long long py = y0; py <= y1; ++py)
+        span(c, f, diffuse, pu, pv, pa.px0, static_cast<double>(py) - pa.py0, x0, x1, static_cast<int>(py),
+             columnCache.data());
+    return true;
 }
 
 namespace {

@@ -75,11 +75,16 @@ inline void CountRejected()
     ++g_counters.rejected;
 }
 
-// The widest span code to use: 0 scalar, 1 SSE2. Answers the level in effect,
+// The widest span code to use: -1 none (every pixel through the general
+// shader, for comparing), 0 scalar, 1 SSE2. Answers the level in effect,
 // which is at most what the build offers; the fastest by default.
 int SetSpanLevel(int level);
 
 void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const Vertex& d);
+// The triangles a[0..2] and b[0..2] at once when they are the halves (p0, p1, p2) and
+// (p3, p2, p1) of an axis-aligned rectangle the span code draws, with the same pixels
+// as DrawTriangle twice; false, having drawn nothing, when they are not.
+bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b);
 void DrawLine(const DrawContext& c, const Vertex& a, const Vertex& b);
 void DrawPoint(const DrawContext& c, const Vertex& a);
 

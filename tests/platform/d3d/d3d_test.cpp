@@ -365,3 +365,101 @@ TEST_F(SoftDeviceTest, EverySpanLevelDrawsTheSamePixels)
 }
 
 } // namespace
+
+namespace {
+
+// The span and rectangle code against the general per-pixel shader: every alpha test, alpha
+// source, blend and texture layout, on quads one texel a pixel (inside, across the target's
+// edge, cut by the viewport, edges through pixel centres, mirrored), scaled and turned ones,
+// as strips and as the back-end's lists, in two diffuse colours.
+TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
+{
+    IDirectDrawSurface7* textures[3] = {Surface(8, 8, 32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF),
+                                        Surface(8, 8, 32, 0, 0xFF0000, 0xFF00, 0xFF),
+                                        Surface(8, 8, 16, 0xF000, 0xF00, 0xF0, 0xF)};
+    for (int i = 0; i < 3; ++i) {
+        Scramble(textures[i], 21 + i);
+        KeyByTexelOne(textures[i]);
+    }
+    device->SetTextureStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, TRUE);
+    device->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, TRUE);
+    TexVertex inside[4] = {{2.5f, 1.5f, 0, 1, 0, 0, 0}, {10.5f, 1.5f, 0, 1, 0, 1, 0},
+                           {2.5f, 9.5f, 0, 1, 0, 0, 1}, {10.5f, 9.5f, 0, 1, 0, 1, 1}};
+    TexVertex across[4] = {{10.5f, 7.5f, 0, 1, 0, 0, 0}, {18.5f, 7.5f, 0, 1, 0, 1, 0},
+                           {10.5f, 15.5f, 0, 1, 0, 0, 1}, {18.5f, 15.5f, 0, 1, 0, 1, 1}};
+    TexVertex scaled[4] = {{-0.5f, 9.5f, 0, 1, 0, 0, 0}, {11.5f, 9.5f, 0, 1, 0, 1, 0},
+                           {-0.5f, 14.5f, 0, 1, 0, 0, 1}, {11.5f, 14.5f, 0, 1, 0, 1, 1}};
+    TexVertex turned[3] = {{8, -1, 0, 1, 0, 0, 0}, {17, 8, 0, 1, 0, 1, 0}, {-1, 9, 0, 1, 0, 0, 1}};
+    // Edges through pixel centres, mirrored, and a quarter pixel off.
+    TexVertex onCentres[4] = {{2, 3, 0, 1, 0, 0, 0}, {10, 3, 0, 1, 0, 1, 0},
+                              {2, 11, 0, 1, 0, 0, 1}, {10, 11, 0, 1, 0, 1, 1}};
+    TexVertex mirrored[4] = {{13.5f, 0.5f, 0, 1, 0, 0, 1}, {5.5f, 0.5f, 0, 1, 0, 1, 1},
+                             {13.5f, 8.5f, 0, 1, 0, 0, 0}, {5.5f, 8.5f, 0, 1, 0, 1, 0}};
+    TexVertex offQuarter[4] = {{0.25f, 6.75f, 0, 1, 0, 0, 0}, {8.25f, 6.75f, 0, 1, 0, 1, 0},
+                               {0.25f, 14.75f, 0, 1, 0, 0, 1}, {8.25f, 14.75f, 0, 1, 0, 1, 1}};
+    // A quad as the back-end sends it in a list: (0, 1, 2) and (3, 2, 1).
+    auto listed = [](const TexVertex* q) {
+        return std::vector<TexVertex>{q[0], q[1], q[2], q[3], q[2], q[1]};
+    };
+    const DWORD colours[2] = {0xB0C08040, 0xFFFFFFFF};
+    const DWORD blends[3][3] = {{FALSE, D3DBLEND_ONE, D3DBLEND_ZERO},
+                                {TRUE, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA},
+                                {TRUE, D3DBLEND_SRCALPHA, D3DBLEND_ONE}};
+    const DWORD alphas[3][2] = {{D3DTOP_SELECTARG2, D3DTA_DIFFUSE},
+                                {D3DTOP_SELECTARG1, D3DTA_TEXTURE},
+                                {D3DTOP_MODULATE, D3DTA_TEXTURE}};
+    const DWORD refs[3] = {0x00, 0x80, 0xFF};
+    auto draw = [&](int level) {
+        d3dsoft::SetSpanLevel(level);
+        Scramble(target, 5);
+        D3DVIEWPORT7 whole{0, 0, 16, 16, 0, 1};
+        device->SetViewport(&whole);
+        device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, inside, 4, 0);
+        device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, across, 4, 0);
+        device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, turned, 3, 0);
+        std::vector<TexVertex> quads;
+        for (const TexVertex* q : {inside, across, onCentres, mirrored, offQuarter, scaled})
+            for (const TexVertex& v : listed(q)) quads.push_back(v);
+        device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, quads.data(), static_cast<DWORD>(quads.size()), 0);
+        D3DVIEWPORT7 cut{3, 2, 9, 13, 0, 1};
+        device->SetViewport(&cut);
+        device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, scaled, 4, 0);
+        device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, inside, 4, 0);
+        device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, quads.data(), static_cast<DWORD>(quads.size()), 0);
+        std::vector<std::uint32_t> pixels;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) pixels.push_back(At(target, x, y));
+        return pixels;
+    };
+    for (int t = 0; t < 3; ++t)
+        for (int b = 0; b < 3; ++b)
+            for (int a = 0; a < 3; ++a)
+                for (DWORD func = D3DCMP_NEVER; func <= D3DCMP_ALWAYS; ++func)
+                    for (int k = 0; k < 6; ++k) {
+                        for (TexVertex* quad : {inside, across, scaled, onCentres, mirrored, offQuarter})
+                            for (int i = 0; i < 4; ++i) quad[i].colour = colours[k % 2];
+                        for (TexVertex& v : turned) v.colour = colours[k % 2];
+                        device->SetTexture(0, textures[t]);
+                        device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, blends[b][0]);
+                        device->SetRenderState(D3DRENDERSTATE_SRCBLEND, blends[b][1]);
+                        device->SetRenderState(D3DRENDERSTATE_DESTBLEND, blends[b][2]);
+                        device->SetTextureStageState(0, D3DTSS_ALPHAOP, alphas[a][0]);
+                        device->SetTextureStageState(0, D3DTSS_ALPHAARG1, alphas[a][1]);
+                        device->SetRenderState(D3DRENDERSTATE_ALPHAFUNC, func);
+                        device->SetRenderState(D3DRENDERSTATE_ALPHAREF, refs[k / 2]);
+                        const std::vector<std::uint32_t> general = draw(-1);
+                        for (int level = 0; level <= 1; ++level)
+                            EXPECT_EQ(draw(level), general)
+                                << "level " << level << " texture " << t << " blend " << b << " alpha " << a
+                                << " func " << func << " ref " << refs[k / 2] << " colour " << k % 2;
+                    }
+    d3dsoft::SetSpanLevel(1 << 20);
+    device->SetTexture(0, nullptr);
+    for (IDirectDrawSurface7* t : textures) t->Release();
+}
+
+} // namespace
