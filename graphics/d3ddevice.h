@@ -136,7 +136,6 @@ int G_D3D_RecreateDirect3D();
 int G_D3D_RecreateDevice(int device);
 int G_D3D_SetRenderTarget(IDirectDrawSurface7* surface, int device);
 IDirect3DDevice7* G_D3D_GetCurrentDevice();
-const DDPIXELFORMAT* G_D3D_GetZBufferPixelFormat();
 const DDPIXELFORMAT* G_D3D_GetTexturePixelFormat(int slot);
 const COLORFMT* G_D3D_GetTextureColorFormat(int slot);
 const COLORFMT* G_D3D_SelectTextureFormat(const BYTE* request);

@@ -276,7 +276,7 @@ int G_D3D_FlushVertexBatch(int device)
 {
     D3DDEVREC* r = D3DDeviceRecord(device);
     if (r == nullptr) return -1;
-    if (r->VertexCount > 0 && SysState.QuitFlag == 0 && r->DrawSuppressed == 0 && r->Device != nullptr) {
+    if (r->VertexCount > 0 && IsQuitRequested() == 0 && r->DrawSuppressed == 0 && r->Device != nullptr) {
         r->Device->DrawPrimitive(r->Primitive, D3D_BATCH_FVF[r->BatchKind], r->Arrays[r->BatchKind], r->VertexCount,
                                  0);
     }
