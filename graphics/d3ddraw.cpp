@@ -20,6 +20,7 @@
 #include "graphics/matrix.h"
 #include "graphics/screen.h"
 #include "graphics/surface2d.h"
+#include "softrender/shapes/circle_walk.h"
 
 namespace {
 
@@ -510,10 +511,9 @@ int G_D3D_DrawCircle(int x, int y, int radius, DWORD colour, int fill)
     const DWORD shape = ShapeColour(colour);
     for (TLVTXCOLOR& q : v) q = TLVTXCOLOR{0, 0, DrawState.DrawDepth, 1.0f, shape};
     IDirect3DDevice7* dev = r->Device;
-    int px = 0, py = radius, d = 3 - 2 * radius;
     if (fill == 0) {
         int n = 0;
-        auto plot = [&](int X, int Y) {
+        softrender::WalkCircleOutline(cx, cy, radius, [&](int X, int Y) {
             if (Y < top || Y > bottom || X > right) return;
             v[n].x = static_cast<float>(X);
             v[n].y = static_cast<float>(Y);
@@ -521,36 +521,14 @@ int G_D3D_DrawCircle(int x, int y, int radius, DWORD colour, int fill)
                 dev->DrawPrimitive(D3DPT_POINTLIST, D3D_FVF_COLOR, v, 40, 0);
                 n = 0;
             }
-        };
-        plot(cx + radius, cy);
-        plot(cx - radius, cy);
-        plot(cx, cy + radius);
-        plot(cx, cy - radius);
-        for (;;) {
-            if (d < 0) {
-                d += 4 * px + 6;
-            } else {
-                d += 4 * (px - py) + 10;
-                --py;
-            }
-            ++px;
-            if (px > py) break;
-            plot(cx + px, cy + py);
-            plot(cx - px, cy + py);
-            plot(cx + px, cy - py);
-            plot(cx - px, cy - py);
-            plot(cx + py, cy + px);
-            plot(cx - py, cy + px);
-            plot(cx + py, cy - px);
-            plot(cx - py, cy - px);
-        }
+        });
         if (n > 0) dev->DrawPrimitive(D3DPT_POINTLIST, D3D_FVF_COLOR, v, static_cast<DWORD>(n), 0);
     } else if (bottom >= top) {
         // One mark per row of the draw area, indexed from its top row.
         const int rows = bottom - top + 1;
         auto* marks = static_cast<BYTE*>(AllocMemoryZeroed(static_cast<std::size_t>(rows), __FILE__, __LINE__));
         if (marks == nullptr) ExitWithFatalError("メモリの確保に失敗しました in G_D3D_DrawCircle");
-        auto row = [&](int Y, int x1, int x2) {
+        softrender::WalkCircleDisc(cx, cy, radius, [&](int Y, int x1, int x2) {
             if (Y < top || Y > bottom || x2 < left || x1 > right) return;
             if (marks[Y - top] != 0) return;
             marks[Y - top] = 1;
@@ -560,27 +538,7 @@ int G_D3D_DrawCircle(int x, int y, int radius, DWORD colour, int fill)
             v[1].x = static_cast<float>(std::min(x2, right) + 1);
             v[1].y = static_cast<float>(Y);
             dev->DrawPrimitive(D3DPT_LINELIST, D3D_FVF_COLOR, v, 2, 0);
-        };
-        row(cy, cx - radius, cx + radius);
-        if (d >= 0) {
-            row(cy + radius, cx, cx);
-            row(cy - radius, cx, cx);
-        }
-        while (px <= py) {
-            row(cy + px, cx - py, cx + py);
-            row(cy - px, cx - py, cx + py);
-            if (d >= 0) {
-                row(cy + py, cx - px, cx + px);
-                row(cy - py, cx - px, cx + px);
-            }
-            if (d < 0) {
-                d += 4 * px + 6;
-            } else {
-                d += 4 * (px - py) + 10;
-                --py;
-            }
-            ++px;
-        }
+        });
         FreeMemory(marks);
     }
     EndIfFront();
