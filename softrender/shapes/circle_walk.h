@@ -1,14 +1,15 @@
 // The midpoint walk (decision 3 - 2r) over one octant of a circle, shared by
 // the software circle kernel and the Direct3D shapes: the outline as its
 // eight symmetric points, the disc as horizontal spans. The callers clip and
-// keep each row to one span; a row may be offered more than once.
+// keep each row to one span; a row may be offered more than once. Inlined so
+// that the callers' plots stay in registers inside the walk.
 #pragma once
 
 namespace softrender {
 
 // plot(col, row) for each outline point.
 template <class T, class PLOT>
-void WalkCircleOutline(T x, T y, T r, PLOT&& plot)
+[[gnu::always_inline]] inline void WalkCircleOutline(T x, T y, T r, PLOT&& plot)
 {
     plot(x - r, y);
     plot(x + r, y);
@@ -41,7 +42,7 @@ void WalkCircleOutline(T x, T y, T r, PLOT&& plot)
 
 // span(row, first col, last col) for each row of the disc.
 template <class T, class SPAN>
-void WalkCircleDisc(T x, T y, T r, SPAN&& span)
+[[gnu::always_inline]] inline void WalkCircleDisc(T x, T y, T r, SPAN&& span)
 {
     span(y, x - r, x + r);
     T d = 3 - 2 * r, py = r;
