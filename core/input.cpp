@@ -818,8 +818,3 @@ int IsInputStarted()
 {
     return Input.DirectInput != nullptr ? 1 : 0;
 }
-
-const BYTE* GetInputKeyState()
-{
-    return Input.Keys;
-}

@@ -37,6 +37,5 @@ int ClearPadMessageFlagB();
 int GetJoypadCount();
 int IsInputWinmmMode();
 int IsInputStarted();
-const BYTE* GetInputKeyState();
 int GetPadMessageFlagA();
 int GetPadMessageFlagB();

@@ -20,16 +20,6 @@ void ComputeSinCos(float angle, float* sine, float* cosine)
     *cosine = static_cast<float>(c);
 }
 
-int AbsInt(int value)
-{
-    return value < 0 ? static_cast<int>(0u - static_cast<unsigned>(value)) : value;
-}
-
-long double AbsFloat(float value)
-{
-    return std::fabs(static_cast<long double>(value));
-}
-
 int TruncDoubleToInt(double value)
 {
     // The processor's out-of-range answer, without undefined behaviour.
@@ -53,11 +43,6 @@ int TruncateClamped(double value, int low, int high, int nanValue)
 void TruncRectToInts(const double values[4], int out[4])
 {
     for (int i = 0; i < 4; ++i) out[i] = TruncDoubleToInt(values[i]);
-}
-
-float SqrtFloat(float value)
-{
-    return std::sqrt(value);
 }
 
 int ParseFirstInteger(const char* text)

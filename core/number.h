@@ -7,8 +7,6 @@
 using UINT128 = unsigned __int128;
 
 void ComputeSinCos(float angle, float* sine, float* cosine);
-int AbsInt(int value);
-long double AbsFloat(float value);
 // Truncated towards zero; a value outside the i32 range (or NaN) gives INT32_MIN.
 int TruncFloatToInt(float value);
 int TruncDoubleToInt(double value);
@@ -16,7 +14,6 @@ void TruncRectToInts(const double values[4], int out[4]);
 // Truncated towards zero and held inside low ... high; NaN gives nanValue.
 // The drawing entries clamp to +-1e9, so coordinates far out stay drawable sums.
 int TruncateClamped(double value, int low, int high, int nanValue);
-float SqrtFloat(float value);
 
 // The first signed decimal integer in the text (wrapping in 32 bits), or -1
 // when the text holds neither a digit nor a "-".

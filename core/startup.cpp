@@ -1,7 +1,7 @@
 // Owns the start-up and shutdown sequences, the system report and COM
 // start-up, and installs the shutdown in the fatal exit. Calls the log,
-// allocator, main window, message loop, network and the kernel's system
-// facts; steps of subsystems not part of the library yet are marked.
+// allocator, main window, message loop, file layer, input, sound, screen,
+// movies, network and the kernel's system facts.
 #include "core/startup.h"
 
 #include "core/api.h"

@@ -143,8 +143,3 @@ double GetWindowScale()
     if (SysState.WindowScale <= 0.0) SysState.WindowScale = 1.0;
     return SysState.WindowScale;
 }
-
-const char* GetOsVersionText()
-{
-    return SysState.OSText;
-}

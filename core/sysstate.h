@@ -185,4 +185,3 @@ int IsMmxAvailable();
 int IsCloseRequested();
 int HasWindowRegion();
 double GetWindowScale();
-const char* GetOsVersionText();

@@ -64,21 +64,6 @@ int MatchBytes(const void* a, const void* b, int count)
     return std::memcmp(a, b, static_cast<std::size_t>(count)) == 0 ? 0 : 1;
 }
 
-int CompareBytes(const void* a, const void* b, int count)
-{
-    return MatchBytes(a, b, count);
-}
-
-void FillBytes(void* destination, int value, int count)
-{
-    if (count > 0) std::memset(destination, value, static_cast<std::size_t>(count));
-}
-
-void CopyBytes(void* destination, const void* source, int count)
-{
-    if (count > 0) std::memcpy(destination, source, static_cast<std::size_t>(count));
-}
-
 void MoveBytes(void* destination, const void* source, int count)
 {
     if (count <= 0 || destination == source) return;

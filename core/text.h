@@ -14,9 +14,5 @@ void UppercaseText(char* text);
 
 // 0 when the first count bytes are equal; count 0 gives 0, a negative count 1.
 int MatchBytes(const void* a, const void* b, int count);
-int CompareBytes(const void* a, const void* b, int count);
-void FillBytes(void* destination, int value, int count);
-// The areas must not overlap.
-void CopyBytes(void* destination, const void* source, int count);
 // Overlap-safe.
 void MoveBytes(void* destination, const void* source, int count);

@@ -180,11 +180,6 @@ IDirect3DDevice7* G_D3D_GetCurrentDevice()
     return D3DDevices[D3DState.CurrentDevice & 0xFFFF].Device;
 }
 
-const DDPIXELFORMAT* G_D3D_GetZBufferPixelFormat()
-{
-    return &D3DState.ZBufferFormat;
-}
-
 const DDPIXELFORMAT* G_D3D_GetTexturePixelFormat(int slot)
 {
     return &D3DState.Slots[slot].PixelFormat;

@@ -34,7 +34,11 @@ constexpr int D3D_BATCH_COLOR = 0;
 constexpr int D3D_BATCH_TEX = 1;
 constexpr int D3D_BATCH_BLEND = 2;
 constexpr int D3D_BATCH_CAPACITY[3] = {3225, 2340, 1638};
-constexpr DWORD D3D_BATCH_FVF[3] = {0x44, 0x144, 0x2C4};
+// Vertex formats of TLVTXCOL, TLVTXTEX and TLVTXBLEND.
+constexpr DWORD D3D_FVF_COLOR = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
+constexpr DWORD D3D_FVF_TEX = D3D_FVF_COLOR | D3DFVF_TEX1;
+constexpr DWORD D3D_FVF_BLEND = D3D_FVF_COLOR | D3DFVF_SPECULAR | D3DFVF_TEX2;
+constexpr DWORD D3D_BATCH_FVF[3] = {D3D_FVF_COLOR, D3D_FVF_TEX, D3D_FVF_BLEND};
 constexpr int D3D_BATCH_STRIDE[3] = {20, 28, 40};
 
 struct D3DSTAGECACHE {
@@ -136,7 +140,6 @@ int G_D3D_RecreateDirect3D();
 int G_D3D_RecreateDevice(int device);
 int G_D3D_SetRenderTarget(IDirectDrawSurface7* surface, int device);
 IDirect3DDevice7* G_D3D_GetCurrentDevice();
-const DDPIXELFORMAT* G_D3D_GetZBufferPixelFormat();
 const DDPIXELFORMAT* G_D3D_GetTexturePixelFormat(int slot);
 const COLORFMT* G_D3D_GetTextureColorFormat(int slot);
 const COLORFMT* G_D3D_SelectTextureFormat(const BYTE* request);

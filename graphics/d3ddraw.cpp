@@ -20,6 +20,7 @@
 #include "graphics/matrix.h"
 #include "graphics/screen.h"
 #include "graphics/surface2d.h"
+#include "softrender/shapes/circle_walk.h"
 
 namespace {
 
@@ -211,21 +212,32 @@ struct Bounds {
     float left, top, right, bottom;
 };
 
-// One quad a piece: the piece's corners scaled by (sx, sy) from (fx, fy) and,
-// unless the draw lies inside the area, clamped into the bounds. Scales of 1
-// leave every product exact, so the unscaled draw shares this path.
-int QueueGraphPieces(D3DDEVREC* r, GRAPHREC* g, const Piece& first, float fx, float fy, float sx, float sy,
-                     bool unclipped, const Bounds& b)
+// One quad a piece: `corners` fills the piece's four screen corners.
+template <class CORNERS>
+int QueuePieceQuads(D3DDEVREC* r, const GRAPHREC* g, const Piece& first, CORNERS corners)
 {
     for (int i = 0; i < g->SurfaceCount; ++i) {
         Piece piece;
         if (!PieceOf(g, i, first, &piece)) return -1;
-        const SURF3DREC* p = piece.rec;
         BindTexture(r, piece.Texture());
         MakeRoom(r, D3DPT_TRIANGLELIST, 6);
         Corner c[4];
+        corners(piece, c);
+        PushQuad(r, c, D3DState.DiffuseColor);
+    }
+    EndIfFront();
+    return 0;
+}
+
+// The piece's corners scaled by (sx, sy) from (fx, fy) and, unless the draw
+// lies inside the area, clamped into the bounds. Scales of 1 leave every
+// product exact, so the unscaled draw shares this path.
+int QueueGraphPieces(D3DDEVREC* r, GRAPHREC* g, const Piece& first, float fx, float fy, float sx, float sy,
+                     bool unclipped, const Bounds& b)
+{
+    return QueuePieceQuads(r, g, first, [&](const Piece& piece, Corner* c) {
         for (int k = 0; k < 4; ++k) {
-            const TLVTXTEX& v = p->Corners[k];
+            const TLVTXTEX& v = piece.rec->Corners[k];
             c[k] = Corner{fx + v.x * sx, fy + v.y * sy, v.u, v.v, v.x * D3DState.BlendWidthInv,
                           v.y * D3DState.BlendHeightInv};
         }
@@ -233,14 +245,11 @@ int QueueGraphPieces(D3DDEVREC* r, GRAPHREC* g, const Piece& first, float fx, fl
             float tw, th;
             TextureSize(piece, &tw, &th);
             // A mirrored axis moves its coordinates the other way as the corner moves right or down.
-            for (Corner& k : c)
-                ClampCorner(k, b.left, b.top, b.right, b.bottom, 1.0f / (tw * sx), 1.0f / (th * sy),
+            for (int k = 0; k < 4; ++k)
+                ClampCorner(c[k], b.left, b.top, b.right, b.bottom, 1.0f / (tw * sx), 1.0f / (th * sy),
                             D3DState.BlendWidthInv / sx, D3DState.BlendHeightInv / sy);
         }
-        PushQuad(r, c, D3DState.DiffuseColor);
-    }
-    EndIfFront();
-    return 0;
+    });
 }
 
 } // namespace
@@ -276,7 +285,7 @@ int G_D3D_FlushVertexBatch(int device)
 {
     D3DDEVREC* r = D3DDeviceRecord(device);
     if (r == nullptr) return -1;
-    if (r->VertexCount > 0 && SysState.QuitFlag == 0 && r->DrawSuppressed == 0 && r->Device != nullptr) {
+    if (r->VertexCount > 0 && IsQuitRequested() == 0 && r->DrawSuppressed == 0 && r->Device != nullptr) {
         r->Device->DrawPrimitive(r->Primitive, D3D_BATCH_FVF[r->BatchKind], r->Arrays[r->BatchKind], r->VertexCount,
                                  0);
     }
@@ -299,7 +308,8 @@ int G_D3D_DrawGraphAt(int x, int y, float fx, float fy, GRAPHREC* g, int trans, 
     if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
     fx = fx - 0.5f + OriginX();
     fy = fy - 0.5f + OriginY();
-    G_D3D_PrepareDrawOf(first.image, static_cast<DWORD>(trans != 0 ? 1 : 0) | (keepAlphaTest != 0 ? 2u : 0u) | DepthFlag());
+    G_D3D_PrepareDrawOf(first.image, (trans != 0 ? D3DDRAW_TRANS : 0u) |
+                                         (keepAlphaTest != 0 ? D3DDRAW_KEEPALPHATEST : 0u) | DepthFlag());
     const RECT& a = DrawState.DrawArea;
     const bool unclipped = x >= a.left && y >= a.top && x + g->Width <= a.right && y + g->Height <= a.bottom;
     const DRAWAREAF& af = DrawState.DrawAreaF;
@@ -316,7 +326,7 @@ int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy
     int answer = 0;
     if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
     const DWORD keep = (keepAlphaTest != 0 && DrawState.TextureFilter != 1) ? D3DDRAW_KEEPALPHATEST : 0;
-    G_D3D_PrepareDrawOf(first.image, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag() | keep);
+    G_D3D_PrepareDrawOf(first.image, (trans != 0 ? D3DDRAW_TRANS : 0u) | DepthFlag() | keep);
     const float sx = (fx2 - fx1) / g->Width, sy = (fy2 - fy1) / g->Height;
     fx1 = fx1 - 0.5f + OriginX();
     fy1 = fy1 - 0.5f + OriginY();
@@ -348,7 +358,7 @@ int G_D3D_DrawGraphRotated(float x, float y, double scale, double angle, GRAPHRE
     if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
     x += OriginX();
     y += OriginY();
-    G_D3D_PrepareDrawOf(first.image, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag());
+    G_D3D_PrepareDrawOf(first.image, (trans != 0 ? D3DDRAW_TRANS : 0u) | DepthFlag());
     float s = 0.0f, c = 1.0f;
     if (angle != 0.0) ComputeSinCos(static_cast<float>(angle), &s, &c);
     const float cx = static_cast<float>(g->Width / 2), cy = static_cast<float>(g->Height / 2);
@@ -359,17 +369,11 @@ int G_D3D_DrawGraphRotated(float x, float y, double scale, double angle, GRAPHRE
     const float lag = step != std::trunc(step) ? 1.0f / 16.0f : 0.0f;
     x += lag;
     y += lag;
-    for (int i = 0; i < g->SurfaceCount; ++i) {
-        Piece piece;
-        if (!PieceOf(g, i, first, &piece)) return -1;
-        const SURF3DREC* p = piece.rec;
-        BindTexture(r, piece.Texture());
-        MakeRoom(r, D3DPT_TRIANGLELIST, 6);
+    return QueuePieceQuads(r, g, first, [&](const Piece& piece, Corner* k) {
         float tw, th;
         TextureSize(piece, &tw, &th);
-        Corner k[4];
         for (int q = 0; q < 4; ++q) {
-            const TLVTXTEX& v = p->Corners[q];
+            const TLVTXTEX& v = piece.rec->Corners[q];
             const float gx = v.x - nudge, gy = v.y - nudge;
             const float ox = (gx - cx) * sx, oy = (gy - cy) * sy;
             k[q] = Corner{x + ox * c - oy * s,
@@ -379,10 +383,7 @@ int G_D3D_DrawGraphRotated(float x, float y, double scale, double angle, GRAPHRE
                           (v.x - 0.5f * nudge) * D3DState.BlendWidthInv,
                           (v.y - 0.5f * nudge) * D3DState.BlendHeightInv};
         }
-        PushQuad(r, k, D3DState.DiffuseColor);
-    }
-    EndIfFront();
-    return 0;
+    });
 }
 
 int G_D3D_DrawTriangleList(TLVTXTEX* vertices, int count, GRAPHREC* g, int trans, int mode, int depthAndFog)
@@ -404,8 +405,8 @@ int G_D3D_DrawTriangleList(TLVTXTEX* vertices, int count, GRAPHREC* g, int trans
     } else {
         G_D3D_SetTexture(device, nullptr);
     }
-    DWORD flags = static_cast<DWORD>(trans != 0 ? 1 : 0) | (depthAndFog != 0 ? 0x084u : 0u);
-    if (mode != 1) flags |= 0x078;
+    DWORD flags = (trans != 0 ? D3DDRAW_TRANS : 0u) | (depthAndFog != 0 ? D3DDRAW_DEPTH | D3DDRAW_FOG : 0u);
+    if (mode != 1) flags |= D3DDRAW_GOURAUD | D3DDRAW_PERSPECTIVE | D3DDRAW_MODCOLOR | D3DDRAW_MODALPHA;
     G_D3D_PrepareDraw(piece, flags);
     G_D3D_FlushVertexBatch(device);
     if (mode == 1 && piece != nullptr) {
@@ -427,7 +428,7 @@ int G_D3D_DrawTriangleList(TLVTXTEX* vertices, int count, GRAPHREC* g, int trans
             vertices[i].v = t + vertices[i].v * dv;
         }
     }
-    r->Device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, vertices, static_cast<DWORD>(3 * count), 0);
+    r->Device->DrawPrimitive(D3DPT_TRIANGLELIST, D3D_FVF_TEX, vertices, static_cast<DWORD>(3 * count), 0);
     EndIfFront();
     return 0;
 }
@@ -510,47 +511,24 @@ int G_D3D_DrawCircle(int x, int y, int radius, DWORD colour, int fill)
     const DWORD shape = ShapeColour(colour);
     for (TLVTXCOLOR& q : v) q = TLVTXCOLOR{0, 0, DrawState.DrawDepth, 1.0f, shape};
     IDirect3DDevice7* dev = r->Device;
-    int px = 0, py = radius, d = 3 - 2 * radius;
     if (fill == 0) {
         int n = 0;
-        auto plot = [&](int X, int Y) {
+        softrender::WalkCircleOutline(cx, cy, radius, [&](int X, int Y) {
             if (Y < top || Y > bottom || X > right) return;
             v[n].x = static_cast<float>(X);
             v[n].y = static_cast<float>(Y);
             if (++n == 40) {
-                dev->DrawPrimitive(D3DPT_POINTLIST, 0x44, v, 40, 0);
+                dev->DrawPrimitive(D3DPT_POINTLIST, D3D_FVF_COLOR, v, 40, 0);
                 n = 0;
             }
-        };
-        plot(cx + radius, cy);
-        plot(cx - radius, cy);
-        plot(cx, cy + radius);
-        plot(cx, cy - radius);
-        for (;;) {
-            if (d < 0) {
-                d += 4 * px + 6;
-            } else {
-                d += 4 * (px - py) + 10;
-                --py;
-            }
-            ++px;
-            if (px > py) break;
-            plot(cx + px, cy + py);
-            plot(cx - px, cy + py);
-            plot(cx + px, cy - py);
-            plot(cx - px, cy - py);
-            plot(cx + py, cy + px);
-            plot(cx - py, cy + px);
-            plot(cx + py, cy - px);
-            plot(cx - py, cy - px);
-        }
-        if (n > 0) dev->DrawPrimitive(D3DPT_POINTLIST, 0x44, v, static_cast<DWORD>(n), 0);
+        });
+        if (n > 0) dev->DrawPrimitive(D3DPT_POINTLIST, D3D_FVF_COLOR, v, static_cast<DWORD>(n), 0);
     } else if (bottom >= top) {
         // One mark per row of the draw area, indexed from its top row.
         const int rows = bottom - top + 1;
         auto* marks = static_cast<BYTE*>(AllocMemoryZeroed(static_cast<std::size_t>(rows), __FILE__, __LINE__));
         if (marks == nullptr) ExitWithFatalError("メモリの確保に失敗しました in G_D3D_DrawCircle");
-        auto row = [&](int Y, int x1, int x2) {
+        softrender::WalkCircleDisc(cx, cy, radius, [&](int Y, int x1, int x2) {
             if (Y < top || Y > bottom || x2 < left || x1 > right) return;
             if (marks[Y - top] != 0) return;
             marks[Y - top] = 1;
@@ -559,28 +537,8 @@ int G_D3D_DrawCircle(int x, int y, int radius, DWORD colour, int fill)
             // A line leaves out its last pixel: ending one past the right column draws that column.
             v[1].x = static_cast<float>(std::min(x2, right) + 1);
             v[1].y = static_cast<float>(Y);
-            dev->DrawPrimitive(D3DPT_LINELIST, 0x44, v, 2, 0);
-        };
-        row(cy, cx - radius, cx + radius);
-        if (d >= 0) {
-            row(cy + radius, cx, cx);
-            row(cy - radius, cx, cx);
-        }
-        while (px <= py) {
-            row(cy + px, cx - py, cx + py);
-            row(cy - px, cx - py, cx + py);
-            if (d >= 0) {
-                row(cy + py, cx - px, cx + px);
-                row(cy - py, cx - px, cx + px);
-            }
-            if (d < 0) {
-                d += 4 * px + 6;
-            } else {
-                d += 4 * (px - py) + 10;
-                --py;
-            }
-            ++px;
-        }
+            dev->DrawPrimitive(D3DPT_LINELIST, D3D_FVF_COLOR, v, 2, 0);
+        });
         FreeMemory(marks);
     }
     EndIfFront();
@@ -724,7 +682,7 @@ int G_D3D_DrawIndexedGrid(IDirect3DDevice7* device, int columns, const TLVTXTEX*
     int count = 0;
     auto draw = [&] {
         if (count > 0)
-            device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0x144, const_cast<TLVTXTEX*>(vertices),
+            device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, D3D_FVF_TEX, const_cast<TLVTXTEX*>(vertices),
                                          static_cast<DWORD>(columns * rows), indices, static_cast<DWORD>(count), 0);
         count = 0;
     };
@@ -758,7 +716,7 @@ int G_D3D_DrawGraphQuad(float x1, float y1, float x2, float y2, float x3, float 
     Piece first;
     int answer = 0;
     if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
-    G_D3D_PrepareDrawOf(first.image, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag());
+    G_D3D_PrepareDrawOf(first.image, (trans != 0 ? D3DDRAW_TRANS : 0u) | DepthFlag());
     const float ox = OriginX(), oy = OriginY();
     const Point2 q[4] = {{x1 + ox, y1 + oy}, {x2 + ox, y2 + oy}, {x3 + ox, y3 + oy}, {x4 + ox, y4 + oy}};
     if (g->SurfaceCount == 1) {
@@ -801,7 +759,7 @@ int G_D3D_DrawGraphQuadSplit(int x1, int y1, int x2, int y2, int x3, int y3, int
     G_D3D_BeginScene(device);
     const SURF3DREC* first = g->SurfaceCount > 0 ? G_D3D_GetSurface3DData(g->Surfaces[0]) : nullptr;
     if (first == nullptr) return -1;
-    G_D3D_PrepareDraw(first, static_cast<DWORD>(trans != 0 ? 1 : 0) | DepthFlag() | D3DDRAW_KEEPALPHATEST);
+    G_D3D_PrepareDraw(first, (trans != 0 ? D3DDRAW_TRANS : 0u) | DepthFlag() | D3DDRAW_KEEPALPHATEST);
     const float W = static_cast<float>(g->Width), H = static_cast<float>(g->Height);
     for (int i = 0; i < g->SurfaceCount; ++i) {
         const SURF3DREC* p = G_D3D_GetSurface3DData(g->Surfaces[i]);
@@ -833,7 +791,7 @@ int G_D3D_DrawGraphQuadSplit(int x1, int y1, int x2, int y2, int x3, int y3, int
             TLVTXBLEND v[4]{};
             for (int c = 0; c < 4; ++c)
                 v[c] = TLVTXBLEND{k[c].x, k[c].y, z, 1.0f, diffuse, 0, k[c].bu, k[c].bv, k[c].u, k[c].v};
-            r->Device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x2C4, v, 4, 0);
+            r->Device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3D_FVF_BLEND, v, 4, 0);
         } else {
             TLVTXTEX v[4]{};
             for (int c = 0; c < 4; ++c) {
@@ -845,7 +803,7 @@ int G_D3D_DrawGraphQuadSplit(int x1, int y1, int x2, int y2, int x3, int y3, int
                 v[c].u = k[c].u;
                 v[c].v = k[c].v;
             }
-            r->Device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, v, 4, 0);
+            r->Device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3D_FVF_TEX, v, 4, 0);
         }
     }
     EndIfFront();

@@ -152,11 +152,6 @@ int G_D3D_DeleteAllSurface3DData()
     return 0;
 }
 
-int G_D3D_ClearSurface3DTable()
-{
-    return G_D3D_DeleteAllSurface3DData();
-}
-
 int G_D3D_SplitTextureLength(int length, int* sizes, int capacity, int oneTexture)
 {
     const int m = static_cast<int>(D3DState.MinTextureSide);

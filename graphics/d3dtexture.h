@@ -32,7 +32,6 @@ int AddSurface3DData(int textureWidth, int textureHeight, int x, int y, int widt
 SURF3DREC* G_D3D_GetSurface3DData(int handle);
 int G_D3D_DeleteSurface3DData(int handle);
 int G_D3D_DeleteAllSurface3DData();
-int G_D3D_ClearSurface3DTable();
 // Writes at most `capacity` sizes; -1 when the side would need more.
 int G_D3D_SplitTextureLength(int length, int* sizes, int capacity, int oneTexture);
 int G_D3D_CreateGraphTextures(GRAPHREC* graph);

@@ -35,7 +35,8 @@ bool SoftwareFront()
     return ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits > 8 && DrawState.DrawTarget == DRAWTARGET_FRONT;
 }
 
-// Steps 2-5 of the frame: 0 to go on with *out, else the answer.
+// What every graph draw checks first, the inactive wait among them: 0 to go
+// on with *out, else the answer.
 int CheckGraphDraw(int graph, GRAPHREC** out, int* answer)
 {
     if (DrawState.DrawAreaEmpty == 1) {

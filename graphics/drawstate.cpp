@@ -258,32 +258,10 @@ ULONGLONG GetFlipCounter()
     return DrawState.PresentCounter;
 }
 
-int SetNewGraphColorBits(int bits)
-{
-    DrawState.NewGraphColorBits = bits;
-    return 0;
-}
-
-int GetNewGraphColorBits()
-{
-    return DrawState.NewGraphColorBits;
-}
-
 int SetNewGraphRenderable(int flag)
 {
     DrawState.NewGraphRenderable = flag;
     return 0;
-}
-
-int SetNewGraphAlphaTest(int flag)
-{
-    DrawState.NewGraphAlphaTest = flag;
-    return 0;
-}
-
-int GetNewGraphAlphaTest()
-{
-    return DrawState.NewGraphAlphaTest;
 }
 
 int SetEmptyGraphAlphaChannel(int flag)
@@ -295,17 +273,6 @@ int SetEmptyGraphAlphaChannel(int flag)
 int GetEmptyGraphAlphaChannel()
 {
     return DrawState.EmptyGraphAlpha;
-}
-
-int SetNewGraphUnmanagedTexture(int flag)
-{
-    DrawState.NewGraphUnmanagedTexture = flag;
-    return 0;
-}
-
-int GetNewGraphUnmanagedTexture()
-{
-    return DrawState.NewGraphUnmanagedTexture;
 }
 
 int GetNewGraphInSystemMemory()

@@ -123,15 +123,9 @@ int ResetFlipCounter();
 int IncrementFlipCounter();
 ULONGLONG GetFlipCounter();
 
-int SetNewGraphColorBits(int bits);
-int GetNewGraphColorBits();
 int SetNewGraphRenderable(int flag);
-int SetNewGraphAlphaTest(int flag);
-int GetNewGraphAlphaTest();
 int SetEmptyGraphAlphaChannel(int flag);
 int GetEmptyGraphAlphaChannel();
-int SetNewGraphUnmanagedTexture(int flag);
-int GetNewGraphUnmanagedTexture();
 int GetNewGraphInSystemMemory();
 int SetNewGraphInSystemMemory(int flag);
 int SetNewGraphInVideoMemory(int flag);

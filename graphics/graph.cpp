@@ -553,14 +553,6 @@ void RestoreLostGraphs()
     ChangeLibraryCurrentDir(saved);
 }
 
-int UpdateGraphMovieOverlay(int graph, int x, int y, int rate, int flag)
-{
-    const GRAPHREC* g = GetGraphRecord(graph);
-    if (g == nullptr) return -1;
-    if (g->Movie == -1) return 0;
-    return UpdateMovieOverlay(x, y, rate, g->Movie, flag);
-}
-
 int RefreshGraphMovieFrame(int graph, int flag)
 {
     const GRAPHREC* g = GetGraphRecord(graph);

@@ -76,7 +76,6 @@ int SetGraphRestoreFunction(void (*callback)());
 int HasRestoreCallback();
 int MarkGraphsLostAndRestore();
 void RestoreLostGraphs();
-int UpdateGraphMovieOverlay(int graph, int x, int y, int rate, int flag);
 int RefreshGraphMovieFrame(int graph, int flag);
 
 // The start-up's first use of the graph road: two 256 x 256 graphs drawn on

@@ -21,7 +21,7 @@ KERNELPARAMS ReadKernelParams(const MEMIMG* blendGraph)
     k.Bright = DrawState.DrawBright;
     k.Area = DrawState.DrawArea;
     k.BlendGraph = blendGraph;
-    k.Mmx = SysState.MMXFlag == 1;
+    k.Mmx = IsMmxAvailable() == 1;
     k.Isa = softrender::HostIsaLevel();
     return k;
 }

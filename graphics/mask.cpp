@@ -284,16 +284,6 @@ int IsMaskScreenActive()
     return MaskScreen.Request;
 }
 
-IDirectDrawSurface7* GetMaskSurface()
-{
-    return MaskScreen.Surface;
-}
-
-MEMIMG* GetMaskMemImg()
-{
-    return &MaskScreen.Image;
-}
-
 int SaveMaskedRectBeforeDraw(int x1, int y1, int x2, int y2)
 {
     MASKSCREEN& m = MaskScreen;

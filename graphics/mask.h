@@ -45,8 +45,6 @@ int EndMaskScreen();
 // -1 without a mask plane.
 int EnableMaskScreen(int flag);
 int IsMaskScreenActive();
-IDirectDrawSurface7* GetMaskSurface();
-MEMIMG* GetMaskMemImg();
 // Around one draw with its bounding rectangle in target coordinates.
 int SaveMaskedRectBeforeDraw(int x1, int y1, int x2, int y2);
 int RestoreMaskedRectAfterDraw(int x1, int y1, int x2, int y2);

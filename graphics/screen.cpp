@@ -423,11 +423,6 @@ const DDPIXELFORMAT* GetScreenDDPixelFormat()
     return &ScreenState.PixelFormat;
 }
 
-int IsSoftwareRendering()
-{
-    return ScreenState.SoftwareRendering;
-}
-
 const DDPIXELFORMAT* GetOverlayPixelFormat()
 {
     int w = 0;
@@ -436,12 +431,6 @@ const DDPIXELFORMAT* GetOverlayPixelFormat()
     const int index = ScreenState.OverlayFormat;
     if (w < 640 || h < 400 || index < 0 || index > 3) return nullptr;
     return &g_overlayFormats[index];
-}
-
-DDCAPS* CopyDirectDrawCaps(DDCAPS* out)
-{
-    std::memcpy(out, &ScreenState.HardwareCaps, sizeof(DDCAPS));
-    return out;
 }
 
 int IsGDISurfaceShown()

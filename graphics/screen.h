@@ -130,9 +130,7 @@ int GetRequestedColorBits();
 int IsDisplayModeChanged();
 const COLORFMT* GetScreenColorFormatRecord();
 const DDPIXELFORMAT* GetScreenDDPixelFormat();
-int IsSoftwareRendering();
 const DDPIXELFORMAT* GetOverlayPixelFormat();
-DDCAPS* CopyDirectDrawCaps(DDCAPS* out);
 int IsGDISurfaceShown();
 int GetSoftwareStartRequest();
 
@@ -152,7 +150,6 @@ int RecreateDirectDrawObject();
 int ReleaseDirectDrawObject();
 int ReapplyScreenPalette();
 int DeleteAllSurface2D();
-int DeleteAllSurface2DIfReady();
 
 // Present and vertical blank
 int PresentBackScreen(const RECT* area);

@@ -410,8 +410,3 @@ int DeleteAllSurface2D()
     }
     return 0;
 }
-
-int DeleteAllSurface2DIfReady()
-{
-    return DeleteAllSurface2D();
-}

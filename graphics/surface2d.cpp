@@ -435,12 +435,6 @@ int SelectSurface2DDrawTarget(int target, int oldTarget)
     return 0;
 }
 
-int SetSoftBlendBorder(GRAPHREC*, int param, int range)
-{
-    BuildBlendGraphFactorTable(param, range);
-    return 0;
-}
-
 MEMIMG* GetBlendGraphMemImg()
 {
     if (DrawState.BlendGraph == -1) return nullptr;

@@ -64,7 +64,6 @@ int SelectSurface2DDrawTarget(int target, int oldTarget);
 // A movie graph's frame callback: the movie's current picture into the
 // graph's surfaces (data is the GRAPHREC).
 int TransferMovieFrameToGraph2D(struct MOVIEREC* movie, void* data);
-int SetSoftBlendBorder(GRAPHREC* blendGraph, int param, int range);
 MEMIMG* GetBlendGraphMemImg();
 // The software image a 2D surface shows: the image surface's MEMIMG itself
 // when the surface covers it from (0, 0), else a view made into *view

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/clock.h"
+#include "core/handle.h"
 #include "core/log.h"
 #include "core/memory.h"
 #include "graphics/screen.h"
@@ -20,7 +21,6 @@ int MovieHalfWidthOption = 0;
 
 namespace {
 
-constexpr int kMovieTag = 0x1800;
 constexpr int kTheoraStock = 10;
 
 struct MOVIETABLE {
@@ -33,7 +33,7 @@ MOVIETABLE g_movies = {};
 
 int MakeHandle(const MOVIEREC* m, int slot)
 {
-    return (m->Check | kMovieTag) << 16 | slot;
+    return MakeHandleValue(static_cast<std::uint32_t>(m->Check), HANDLETAG_MOVIE, static_cast<std::uint32_t>(slot));
 }
 
 void FreeSlot(int slot)
@@ -109,18 +109,18 @@ int OpenMovie(const char* name, int* width, int* height, int surfaceMode)
     m->PlayRequested = 0;
     m->PlayType = 1;
     m->Check = g_movies.CheckCounter;
-    g_movies.CheckCounter = g_movies.CheckCounter >= 2047 ? 0 : g_movies.CheckCounter + 1;
+    g_movies.CheckCounter = g_movies.CheckCounter >= static_cast<int>(HANDLE_CHECK_MAX) ? 0 : g_movies.CheckCounter + 1;
     ++g_movies.Count;
     return MakeHandle(m, slot);
 }
 
 MOVIEREC* GetMovieRecord(int movie)
 {
-    if (movie < 0 || (movie & 0x78000000) != (kMovieTag << 16)) return nullptr;
-    const int slot = movie & 0xFFFF;
+    if (movie < 0 || (movie & HANDLE_TAG_MASK) != HANDLETAG_MOVIE) return nullptr;
+    const int slot = movie & HANDLE_SLOT_MASK;
     if (slot >= MOVIE_TABLE_SIZE) return nullptr;
     MOVIEREC* m = g_movies.Records[slot];
-    if (m == nullptr || m->Check != ((movie >> 16) & 0x7FF)) return nullptr;
+    if (m == nullptr || (m->Check << 16) != (movie & HANDLE_CHECK_MASK)) return nullptr;
     return m;
 }
 
@@ -165,7 +165,7 @@ int DisposeMovieHandle(int movie)
     }
     if (m->FrameImage.Pixels != nullptr) FreeMemory(m->FrameImage.Pixels);
     if (m->UpdateEvent != nullptr) CloseHandle(m->UpdateEvent);
-    FreeSlot(movie & 0xFFFF);
+    FreeSlot(movie & HANDLE_SLOT_MASK);
     --g_movies.Count;
     return 0;
 }

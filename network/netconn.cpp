@@ -41,7 +41,7 @@ constexpr DWORD kCloseWaitMs = 1000;
 
 int MakeHandle(int check, int slot)
 {
-    return ((check | 0x4800) << 16) | slot;
+    return MakeHandleValue(static_cast<std::uint32_t>(check), HANDLETAG_NETWORK, static_cast<std::uint32_t>(slot));
 }
 
 std::uint32_t DecodeLength(const unsigned char h[4])
@@ -57,7 +57,7 @@ void EncodeLength(std::uint32_t value, unsigned char h[4])
 
 void AdvanceCheckCounter()
 {
-    if (++NetWorkState.CheckCounter > 2047) NetWorkState.CheckCounter = 0;
+    if (++NetWorkState.CheckCounter > static_cast<int>(HANDLE_CHECK_MAX)) NetWorkState.CheckCounter = 0;
 }
 
 int FindFreeSlot()
@@ -354,11 +354,11 @@ int CheckNetConnUsable(const NETCONN* c, const char* operation, const char* erro
 
 NETCONN* GetNetConn(int handle)
 {
-    if (handle < 0 || (handle & 0x78000000) != NETCONN_HANDLE_TAG) return nullptr;
-    const int slot = handle & 0xFFFF;
+    if (handle < 0 || (handle & HANDLE_TAG_MASK) != HANDLETAG_NETWORK) return nullptr;
+    const int slot = handle & HANDLE_SLOT_MASK;
     if (slot > NETCONN_LISTEN_SLOT) return nullptr;
     NETCONN* c = NetWorkState.Connections[slot];
-    if (c == nullptr || (c->CheckValue << 16) != (handle & 0x07FF0000)) return nullptr;
+    if (c == nullptr || (c->CheckValue << 16) != (handle & HANDLE_CHECK_MASK)) return nullptr;
     return c;
 }
 
@@ -475,7 +475,7 @@ int CloseNetWork(int handle)
     ReleaseRingBuffer(&c->RecvRing);
     ReleaseRingBuffer(&c->SendRing);
     UnlinkListNode(&c->Node);
-    n.Connections[handle & 0xFFFF] = nullptr;
+    n.Connections[handle & HANDLE_SLOT_MASK] = nullptr;
     c->UsedFlag = 0;
     FreeMemory(c);
     return 0;
@@ -550,7 +550,7 @@ LRESULT HandleNetWorkSocketEvent(std::uintptr_t socket, DWORD event)
     if (NetWorkState.Started) {
         const auto found = g_handleOfSocket.find(static_cast<SOCKET>(socket));
         if (found != g_handleOfSocket.end()) {
-            NETCONN* candidate = NetWorkState.Connections[found->second & 0xFFFF];
+            NETCONN* candidate = NetWorkState.Connections[found->second & HANDLE_SLOT_MASK];
             if (candidate != nullptr && candidate->Socket == static_cast<SOCKET>(socket)) {
                 c = candidate;
                 handle = found->second;

@@ -3,13 +3,13 @@
 // socket notifications, and the network's start-up and outgoing connections.
 #pragma once
 
+#include "core/handle.h"
 #include "core/nodelist.h"
 #include "network/byte_ring.h"
 #include "platform/winsock/winsock.h"
 
 constexpr int NETCONN_SLOTS = 4096;
 constexpr int NETCONN_LISTEN_SLOT = 4096;
-constexpr int NETCONN_HANDLE_TAG = 0x48000000;
 constexpr UINT WM_NETWORK_SOCKET = 0x505;
 // No message may announce more than this; a larger prefix is a broken or hostile peer.
 constexpr std::uint32_t NETWORK_MESSAGE_LIMIT = 16u << 20;

@@ -308,12 +308,6 @@ int ReadSourceIntoLockArea(LOCKAREA* area, PCMCONV* decoder, std::uint32_t bytes
     return static_cast<int>(total);
 }
 
-int AdvanceStreamSource(SOUNDREC* rec, LOCKAREA* area, std::uint32_t cursor)
-{
-    bool restarted = false;
-    return Advance(rec, area, cursor, &restarted);
-}
-
 int RefillStreamSound(int handle)
 {
     SOUNDREC* rec = LookupSoundRecord(handle);

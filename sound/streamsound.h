@@ -37,5 +37,3 @@ int RefillStreamSound(int handle);
 int RefillAllStreamSounds();
 int UpdateStreamPlayedBytes(int handle, int cursor);
 int ReadSourceIntoLockArea(LOCKAREA* area, PCMCONV* decoder, std::uint32_t bytes);
-// 0, or -1 when it wrote the end of the data.
-int AdvanceStreamSource(SOUNDREC* rec, LOCKAREA* area, std::uint32_t cursor);

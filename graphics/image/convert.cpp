@@ -9,8 +9,6 @@
 
 namespace {
 
-DWORD ConvertDitherFlag = 0;
-
 const int DitherMatrix[16] = {0, 8, 2, 10, 12, 4, 14, 6, 3, 11, 1, 9, 15, 7, 13, 5};
 
 inline DWORD PaletteEntry(const COLORFMT& f, BYTE index)
@@ -325,11 +323,6 @@ void CopyGeneral(const CopyFrame& c, const COLORFMT& S, const COLORFMT& D, const
 }
 
 } // namespace
-
-DWORD GetConvertDitherFlag()
-{
-    return ConvertDitherFlag;
-}
 
 int CopyPixelsConvertingFormat(void* dst, int dstPitch, const COLORFMT* dstFormat, const void* src, int srcPitch,
                                const COLORFMT* srcFormat, const void* alphaSrc, int alphaPitch,

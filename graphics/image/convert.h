@@ -17,4 +17,3 @@ int CopyPixelsConvertingFormat(void* dst, int dstPitch, const COLORFMT* dstForma
                                int mirror, int keyToAlpha, DWORD keyColor, int dither, int colorOff,
                                int alphaFromRed, int keySkip, int paletteRemap);
 
-DWORD GetConvertDitherFlag();

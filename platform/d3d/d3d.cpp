@@ -18,7 +18,6 @@ namespace {
 using namespace d3dsoft;
 
 int g_reportDevice = 1;
-int g_failNextDevices = 0;
 long long g_drawCalls = 0;
 
 DDPIXELFORMAT Format(DWORD bits, DWORD a, DWORD r, DWORD g, DWORD b)
@@ -522,10 +521,6 @@ public:
         *out = nullptr;
         if (target == nullptr || g_reportDevice == 0) return D3DERR_INVALIDCALL;
         if (!(device == IID_IDirect3DHALDevice) && !(device == IID_IDirect3DTnLHalDevice)) return D3DERR_INVALIDCALL;
-        if (g_failNextDevices > 0) {
-            --g_failNextDevices;
-            return DDERR_GENERIC;
-        }
         DDSURFACEDESC2 desc{};
         desc.dwSize = sizeof desc;
         if (target->GetSurfaceDesc(&desc) != DD_OK) return D3DERR_INVALIDCALL;
@@ -566,9 +561,4 @@ long long GetDirect3DDrawCallCount()
 long long GetDirect3DRejectedTriangleCount()
 {
     return g_counters.rejected;
-}
-
-void FailNextDirect3DDevices(int count)
-{
-    g_failNextDevices = count;
 }

@@ -5,5 +5,3 @@
 long long GetDirect3DDrawCallCount();
 // Triangles dropped before any pixel: zero area, culled or out of range.
 long long GetDirect3DRejectedTriangleCount();
-// Makes the next `count` CreateDevice calls fail.
-void FailNextDirect3DDevices(int count);

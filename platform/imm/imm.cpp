@@ -154,8 +154,3 @@ bool ImeIsEnabled()
 {
     return g_ime.enabled;
 }
-
-void ResetImeState()
-{
-    g_ime = ImeState{};
-}

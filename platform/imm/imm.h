@@ -50,5 +50,3 @@ void ImeStoreResult(const char* utf8);
 bool ImeIsComposing();
 void ImeSetComposing(bool composing);
 bool ImeIsEnabled();
-// Back to a fresh context, enabled as SDL starts (tests).
-void ResetImeState();

@@ -21,7 +21,6 @@
 #endif
 
 namespace {
-std::atomic<ExitProcessHook> g_exitHook{nullptr};
 CPUIDSTUB g_stub;
 std::atomic<bool> g_stubbed{false};
 }
@@ -75,14 +74,8 @@ HMODULE GetModuleHandleA(LPCSTR name)
 
 void ExitProcess(UINT code)
 {
-    if (ExitProcessHook hook = g_exitHook.load()) hook(code);
     std::fflush(nullptr);
     _exit(static_cast<int>(code));
-}
-
-void SetExitProcessHook(ExitProcessHook hook)
-{
-    g_exitHook.store(hook);
 }
 
 bool IsCpuidAvailable()

@@ -35,10 +35,6 @@ HMODULE GetModuleHandleA(LPCSTR name);
 
 // Ends the process at once with the code (-1 shows as status 255).
 [[noreturn]] void ExitProcess(UINT code);
-// Test hook: ExitProcess calls this first; a hook that throws or jumps away
-// keeps the test process alive. Null restores the plain exit.
-using ExitProcessHook = void (*)(UINT code);
-void SetExitProcessHook(ExitProcessHook hook);
 
 // The processor: CPUID and RDTSC, answered by the real instruction or by a
 // test stub. `available` tells whether the CPUID instruction exists.

@@ -502,11 +502,6 @@ ULONG htonl(ULONG value)
     return ((value & 0xFF) << 24) | ((value & 0xFF00) << 8) | ((value >> 8) & 0xFF00) | (value >> 24);
 }
 
-ULONG ntohl(ULONG value)
-{
-    return htonl(value);
-}
-
 ULONG inet_addr(const char* text)
 {
     if (text == nullptr) return INADDR_NONE;

@@ -104,7 +104,6 @@ int WSAAsyncSelect(SOCKET s, HWND window, UINT message, long events);
 WORD htons(WORD value);
 WORD ntohs(WORD value);
 ULONG htonl(ULONG value);
-ULONG ntohl(ULONG value);
 // A dotted IPv4 literal in network byte order, or INADDR_NONE.
 ULONG inet_addr(const char* text);
 

@@ -1,13 +1,14 @@
-// Circle kernel: the midpoint decision walk (3 - 2r) over an octant, plotting
-// the eight symmetric points for the outline, or horizontal spans with one
-// flag per row for the disc so that each row is drawn once. Coordinates and
-// the decision value are 64-bit, so no radius or centre overflows.
-// Calls shapes/shape_target and core/memory (row flags).
+// Circle kernel: the midpoint walk of shapes/circle_walk.h, plotting the
+// outline's points, or the disc's spans with one flag per row so that each
+// row is drawn once. Coordinates and the decision value are 64-bit, so no
+// radius or centre overflows.
+// Calls shapes/shape_target, shapes/circle_walk and core/memory (row flags).
 #include <algorithm>
 #include <cstdint>
 #include <type_traits>
 
 #include "core/memory.h"
+#include "softrender/shapes/circle_walk.h"
 #include "softrender/shapes/shape_target.h"
 #include "softrender/shapes/shapes.h"
 
@@ -46,59 +47,13 @@ public:
 
     void Outline(std::int64_t x, std::int64_t y, std::int64_t r)
     {
-        Plot(x - r, y);
-        Plot(x + r, y);
-        Plot(x, y + r);
-        Plot(x, y - r);
-        std::int64_t d = 3 - 2 * r, py = r;
-        if (d >= 0) {
-            d += 10 - 4 * r;
-            py = r - 1;
-        } else {
-            d += 6;
-        }
-        for (std::int64_t px = 1; py >= 1 && py >= px; ++px) {
-            Plot(x + px, y + py);
-            Plot(x - px, y + py);
-            Plot(x + px, y - py);
-            Plot(x - px, y - py);
-            Plot(x + py, y + px);
-            Plot(x - py, y + px);
-            Plot(x + py, y - px);
-            Plot(x - py, y - px);
-            if (d >= 0) {
-                d += 4 * (px - py) + 10;
-                --py;
-            } else {
-                d += 4 * px + 6;
-            }
-        }
+        softrender::WalkCircleOutline(x, y, r, [this](std::int64_t col, std::int64_t row) { Plot(col, row); });
     }
 
     void Disc(std::int64_t x, std::int64_t y, std::int64_t r)
     {
-        Span(y, x - r, x + r);
-        std::int64_t d = 3 - 2 * r, py = r;
-        if (d >= 0) {
-            Span(y + r, x, x);
-            Span(y - r, x, x);
-            d += 10 - 4 * r;
-            py = r - 1;
-        } else {
-            d += 6;
-        }
-        for (std::int64_t px = 1; py >= 1 && py >= px; ++px) {
-            Span(y + px, x - py, x + py);
-            Span(y - px, x - py, x + py);
-            if (d >= 0) {
-                Span(y + py, x - px, x + px);
-                Span(y - py, x - px, x + px);
-                d += 4 * (px - py) + 10;
-                --py;
-            } else {
-                d += 4 * px + 6;
-            }
-        }
+        softrender::WalkCircleDisc(x, y, r,
+                                   [this](std::int64_t row, std::int64_t a, std::int64_t b) { Span(row, a, b); });
     }
 
 private:
