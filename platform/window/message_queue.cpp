@@ -95,13 +95,6 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return TRUE;
 }
 
-BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    std::lock_guard<std::recursive_mutex> lock(WindowMutex());
-    PostToThread(threadId, MakeMessage(nullptr, message, wParam, lParam));
-    return TRUE;
-}
-
 void PostQuitMessage(int exitCode)
 {
     std::lock_guard<std::recursive_mutex> lock(WindowMutex());

@@ -203,7 +203,6 @@ HWND GetDesktopWindow();
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 // window null: any message of the calling thread; (HWND)-1: thread messages
 // only; else that window's. Only PM_REMOVE and PM_NOREMOVE; no range filter.
