@@ -699,6 +699,25 @@ struct Plane {
     double f0 = 0, dx = 0, dy = 0;
 };
 
+// A triangle's attribute planes from its snapped positions, taken in the order
+// the vertices were given: every caller makes them by the same sums, so they agree to the bit.
+struct PlaneFrame {
+    double px0, py0, ex1, ey1, ex2, ey2, det;
+    PlaneFrame(const long long X[3], const long long Y[3])
+        : px0(X[0] / 256.0), py0(Y[0] / 256.0), ex1(X[1] / 256.0 - px0), ey1(Y[1] / 256.0 - py0),
+          ex2(X[2] / 256.0 - px0), ey2(Y[2] / 256.0 - py0), det(ex1 * ey2 - ex2 * ey1)
+    {
+    }
+    Plane Of(double f0, double f1, double f2) const
+    {
+        Plane p;
+        p.f0 = f0;
+        p.dx = ((f1 - f0) * ey2 - (f2 - f0) * ey1) / det;
+        p.dy = ((f2 - f0) * ex1 - (f1 - f0) * ex2) / det;
+        return p;
+    }
+};
+
 // Positions beyond this many pixels are not drawn; the integer edge sums stay exact below it.
 constexpr double kPositionLimit = 1048576.0;
 
@@ -799,17 +818,9 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
     }
 
     // Attribute planes, from the vertices in the order they were given.
-    const double px0 = X[0] / 256.0, py0 = Y[0] / 256.0;
-    const double ex1 = X[1] / 256.0 - px0, ey1 = Y[1] / 256.0 - py0;
-    const double ex2 = X[2] / 256.0 - px0, ey2 = Y[2] / 256.0 - py0;
-    const double det = ex1 * ey2 - ex2 * ey1;
-    auto plane = [&](double f0, double f1, double f2) {
-        Plane p;
-        p.f0 = f0;
-        p.dx = ((f1 - f0) * ey2 - (f2 - f0) * ey1) / det;
-        p.dy = ((f2 - f0) * ex1 - (f1 - f0) * ex2) / det;
-        return p;
-    };
+    const PlaneFrame frame(X, Y);
+    const double px0 = frame.px0, py0 = frame.py0;
+    auto plane = [&](double f0, double f1, double f2) { return frame.Of(f0, f1, f2); };
     auto at = [&](const Plane& p, long long px, long long py) {
         return p.f0 + p.dx * (static_cast<double>(px) - px0) + p.dy * (static_cast<double>(py) - py0);
     };
@@ -909,20 +920,11 @@ TexturePlanes PlanesOf(const Vertex& a, const Vertex& b, const Vertex& d)
         X[i] = Snap(v[i]->x);
         Y[i] = Snap(v[i]->y);
     }
-    t.px0 = X[0] / 256.0;
-    t.py0 = Y[0] / 256.0;
-    const double ex1 = X[1] / 256.0 - t.px0, ey1 = Y[1] / 256.0 - t.py0;
-    const double ex2 = X[2] / 256.0 - t.px0, ey2 = Y[2] / 256.0 - t.py0;
-    const double det = ex1 * ey2 - ex2 * ey1;
-    auto plane = [&](double f0, double f1, double f2) {
-        Plane p;
-        p.f0 = f0;
-        p.dx = ((f1 - f0) * ey2 - (f2 - f0) * ey1) / det;
-        p.dy = ((f2 - f0) * ex1 - (f1 - f0) * ex2) / det;
-        return p;
-    };
-    t.u = plane(a.u[0], b.u[0], d.u[0]);
-    t.v = plane(a.v[0], b.v[0], d.v[0]);
+    const PlaneFrame frame(X, Y);
+    t.px0 = frame.px0;
+    t.py0 = frame.py0;
+    t.u = frame.Of(a.u[0], b.u[0], d.u[0]);
+    t.v = frame.Of(a.v[0], b.v[0], d.v[0]);
     return t;
 }
 
