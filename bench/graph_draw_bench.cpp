@@ -13,7 +13,7 @@
 #include "graphics/graph.h"
 #include "graphics/kernel_entries.h"
 #include "graphics/screen.h"
-#include "graphics/surface2d.h"
+#include "graphics/soft/surface2d.h"
 #include "softrender/blit/blit.h"
 
 namespace {

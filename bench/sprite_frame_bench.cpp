@@ -17,8 +17,8 @@
 
 #include "core/api.h"
 #include "core/sysstate.h"
-#include "graphics/d3ddevice.h"
-#include "graphics/d3ddraw.h"
+#include "graphics/d3d/d3ddevice.h"
+#include "graphics/d3d/d3ddraw.h"
 #include "support/image_fixtures.h"
 
 namespace {

@@ -18,7 +18,7 @@
 
 #include "core/api.h"
 #include "core/sysstate.h"
-#include "graphics/d3ddraw.h"
+#include "graphics/d3d/d3ddraw.h"
 #include "graphics/font/font.h"
 #include "graphics/screen.h"
 

@@ -12,7 +12,7 @@
 #include "graphics/font/font.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
-#include "graphics/surface2d.h"
+#include "graphics/soft/surface2d.h"
 #include "graphics/kernel_entries.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "core/startup.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"
-#include "graphics/d3ddevice.h"
+#include "graphics/d3d/d3ddevice.h"
 #include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
 #include "graphics/drawtypes.h"

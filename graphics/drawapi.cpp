@@ -2,8 +2,8 @@
 // area, the graph handle, the blend graph's size, the inactive wait, movie
 // frames and the software front screen's read-back and flush. Calls the
 // graph table, the drawing state, the 2D back-ends and the screen layer.
-#include "graphics/d3ddraw.h"
-#include "graphics/d3ddevice.h"
+#include "graphics/d3d/d3ddraw.h"
+#include "graphics/d3d/d3ddevice.h"
 #include "graphics/drawapi.h"
 
 #include <algorithm>
@@ -14,8 +14,8 @@
 #include "core/memory.h"
 #include "core/inactivewait.h"
 #include "core/number.h"
-#include "graphics/backend2d.h"
-#include "graphics/draw2d.h"
+#include "graphics/soft/backend2d.h"
+#include "graphics/soft/draw2d.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/mask.h"

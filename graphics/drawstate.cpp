@@ -2,7 +2,7 @@
 // records and the colour conversions of the screen's format. Reads the
 // screen layer (SCREENSTATE), the window's client rectangle in SYSSTATE,
 // the graph manager and the blend tables; waits through the message loop.
-#include "graphics/d3ddevice.h"
+#include "graphics/d3d/d3ddevice.h"
 #include "graphics/drawstate.h"
 
 #include "core/memory.h"

@@ -3,9 +3,9 @@
 // the refill of lost graphs from their files. Calls the 2D surfaces, the
 // image loader, the file layer, the movie service, the drawing state, the
 // screen layer and the log.
-#include "graphics/d3dreadback.h"
-#include "graphics/d3dtexture.h"
-#include "graphics/d3ddevice.h"
+#include "graphics/d3d/d3dreadback.h"
+#include "graphics/d3d/d3dtexture.h"
+#include "graphics/d3d/d3ddevice.h"
 #include "graphics/graph.h"
 #include "graphics/mask.h"
 
@@ -17,12 +17,12 @@
 #include "core/fatalexit.h"
 #include "core/inactivewait.h"
 #include "graphics/drawstate.h"
-#include "graphics/backend2d.h"
+#include "graphics/soft/backend2d.h"
 #include "graphics/font/font.h"
 #include "graphics/image/decoders.h"
 #include "graphics/image/load.h"
 #include "graphics/screen.h"
-#include "graphics/surface2d.h"
+#include "graphics/soft/surface2d.h"
 #include "movie/movie.h"
 
 GRAPHTABLE GraphTable;

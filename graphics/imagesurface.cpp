@@ -2,7 +2,7 @@
 // surface or software MEMIMG behind each, depth buffers, colour keys, locks
 // and fills. Calls the screen layer (DirectDraw object, screen format), the
 // MEMIMG layer and the drawing state's colour conversion.
-#include "graphics/d3ddevice.h"
+#include "graphics/d3d/d3ddevice.h"
 #include "graphics/imagesurface.h"
 
 #include <cstring>

@@ -3,8 +3,8 @@
 // flip, clear, draw-target switch with the default camera, and the rebuild
 // after a lost display. Calls the rest of the screen layer, the graph
 // manager, the 2D surfaces and back-ends, the drawing state and the core.
-#include "graphics/d3ddraw.h"
-#include "graphics/d3ddevice.h"
+#include "graphics/d3d/d3ddraw.h"
+#include "graphics/d3d/d3ddevice.h"
 #include "graphics/screen.h"
 
 #include "core/input.h"
@@ -12,13 +12,13 @@
 #include "core/fatalexit.h"
 #include "core/inactivewait.h"
 #include "core/sysstate.h"
-#include "graphics/backend2d.h"
+#include "graphics/soft/backend2d.h"
 #include "graphics/blendtable.h"
 #include "graphics/debugconsole.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/mask.h"
-#include "graphics/surface2d.h"
+#include "graphics/soft/surface2d.h"
 #include "movie/movie.h"
 #include "platform/kernel/clock.h"
 #include "platform/window/window.h"

@@ -11,7 +11,7 @@
 #include "core/inactivewait.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"
-#include "graphics/d3ddevice.h"
+#include "graphics/d3d/d3ddevice.h"
 #include "graphics/debugconsole.h"
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"

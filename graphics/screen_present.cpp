@@ -2,7 +2,7 @@
 // flip, and the two vertical-blank waits presents use. Reads SCREENSTATE and
 // the drawing state; calls platform/ddraw, platform/gdi, the MEMIMG layer,
 // the message loop and the clocks.
-#include "graphics/d3ddraw.h"
+#include "graphics/d3d/d3ddraw.h"
 #include "graphics/screen.h"
 #include "graphics/screen_dib.h"
 

@@ -12,7 +12,7 @@
 #include "graphics/drawstate.h"
 #include "graphics/image/convert.h"
 #include "graphics/imagesurface.h"
-#include "graphics/surface2d.h"
+#include "graphics/soft/surface2d.h"
 #include "platform/gdi/gdi.h"
 #include "platform/window/window.h"
 

@@ -9,11 +9,11 @@
 
 #include "core/log.h"
 #include "core/memory.h"
-#include "graphics/d3ddevice.h"
+#include "graphics/d3d/d3ddevice.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
-#include "graphics/surface2d.h"
+#include "graphics/soft/surface2d.h"
 #include "platform/gdi/font.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/codepage.h"

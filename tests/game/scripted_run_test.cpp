@@ -6,7 +6,7 @@
 #include "core/api.h"
 #include "game/select.h"
 #include "game/winmain.h"
-#include "graphics/d3ddevice.h"
+#include "graphics/d3d/d3ddevice.h"
 #include "game_fixture.h"
 #include "platform/display/display.h"
 #include "platform/dinput/input_hook.h"

@@ -17,7 +17,7 @@
 
 #include "core/api.h"
 #include "core/sysstate.h"
-#include "graphics/d3ddevice.h"
+#include "graphics/d3d/d3ddevice.h"
 #include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"

@@ -17,7 +17,7 @@
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/imagesurface.h"
-#include "graphics/surface2d.h"
+#include "graphics/soft/surface2d.h"
 #include "movie/movierec.h"
 #include "movie/theora.h"
 #include "platform/dsound/dsound.h"

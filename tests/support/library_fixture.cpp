@@ -5,7 +5,7 @@
 #include "core/api.h"
 #include "core/input.h"
 #include "core/sysstate.h"
-#include "graphics/d3ddevice.h"
+#include "graphics/d3d/d3ddevice.h"
 #include "graphics/screen.h"
 #include "platform/display/display.h"
 #include "platform/dinput/input_hook.h"

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "core/api.h"
-#include "graphics/d3ddevice.h"
-#include "graphics/d3ddraw.h"
-#include "graphics/d3dtexture.h"
+#include "graphics/d3d/d3ddevice.h"
+#include "graphics/d3d/d3ddraw.h"
+#include "graphics/d3d/d3dtexture.h"
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
 #include "graphics/graph.h"

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "font_fixture.h"
-#include "graphics/draw2d.h"
+#include "graphics/soft/draw2d.h"
 #include "graphics/graph.h"
 #include "graphics/imagesurface.h"
 #include "graphics/matrix.h"
-#include "graphics/surface2d.h"
+#include "graphics/soft/surface2d.h"
 #include "platform/display/display.h"
 #include "platform/window/window.h"
 #include "support/library_fixture.h"

@@ -4,18 +4,18 @@
 // anti-aliased strings in software where that draws the same, blends each
 // glyph straight onto the target. Calls the font system's string worker, the
 // 2D draw preparation, the 1:1 blit's rules and the MEMIMG layer.
-#include "graphics/d3ddraw.h"
-#include "graphics/backend2d.h"
+#include "graphics/d3d/d3ddraw.h"
+#include "graphics/soft/backend2d.h"
 
 #include <algorithm>
 
-#include "graphics/draw2d.h"
+#include "graphics/soft/draw2d.h"
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
 #include "graphics/kernel_entries.h"
 #include "graphics/matrix.h"
 #include "graphics/screen.h"
-#include "graphics/surface2d.h"
+#include "graphics/soft/surface2d.h"
 #include "softrender/pixelops/image_ops.h"
 
 namespace {

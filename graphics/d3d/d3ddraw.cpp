@@ -3,7 +3,7 @@
 // rotated quads, batched boxes and lines, circle points and rows, and the
 // draw-target switch and clear. Calls the state cache, the texture pieces,
 // the 2D back-ends while the device cannot draw, and the screen layer.
-#include "graphics/d3ddraw.h"
+#include "graphics/d3d/d3ddraw.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,14 +12,14 @@
 #include "core/memory.h"
 #include "core/fatalexit.h"
 #include "core/sysstate.h"
-#include "graphics/backend2d.h"
-#include "graphics/d3ddevice.h"
-#include "graphics/d3dtexture.h"
+#include "graphics/soft/backend2d.h"
+#include "graphics/d3d/d3ddevice.h"
+#include "graphics/d3d/d3dtexture.h"
 #include "graphics/drawstate.h"
 #include "core/number.h"
 #include "graphics/matrix.h"
 #include "graphics/screen.h"
-#include "graphics/surface2d.h"
+#include "graphics/soft/surface2d.h"
 #include "softrender/shapes/circle_walk.h"
 
 namespace {

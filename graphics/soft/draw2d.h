@@ -6,7 +6,7 @@
 
 #include "graphics/graph.h"
 #include "graphics/memimg.h"
-#include "graphics/surface2d.h"
+#include "graphics/soft/surface2d.h"
 #include "graphics/vertex.h"
 #include "platform/ddraw/ddraw.h"
 

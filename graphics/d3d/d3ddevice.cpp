@@ -2,13 +2,13 @@
 // the screen layer's DirectDraw object, the device choice, the texture-format
 // slots, the Z format and the device records. Calls the state cache, the
 // batches and the 3D surface table, and logs.
-#include "graphics/d3ddevice.h"
+#include "graphics/d3d/d3ddevice.h"
 
 #include <cstring>
 
 #include "core/log.h"
-#include "graphics/d3ddraw.h"
-#include "graphics/d3dtexture.h"
+#include "graphics/d3d/d3ddraw.h"
+#include "graphics/d3d/d3dtexture.h"
 #include "graphics/drawstate.h"
 #include "graphics/mask.h"
 #include "graphics/screen.h"

@@ -3,8 +3,8 @@
 // fields of SCREENSTATE) and the blend-graph services. Calls the image
 // surfaces, the MEMIMG layer, the converting copy, the screen layer and the
 // window layer's timer.
-#include "graphics/d3ddevice.h"
-#include "graphics/surface2d.h"
+#include "graphics/d3d/d3ddevice.h"
+#include "graphics/soft/surface2d.h"
 
 #include <algorithm>
 #include <cstring>

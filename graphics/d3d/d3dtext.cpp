@@ -1,10 +1,10 @@
 // Owns the Direct3D string draw: fonts with a texture glyph cache draw their
 // glyphs as textured rectangles through the string worker; any other font
 // goes to the 2D string draw. Calls the font system and the 2D back-end.
-#include "graphics/d3ddevice.h"
-#include "graphics/d3ddraw.h"
+#include "graphics/d3d/d3ddevice.h"
+#include "graphics/d3d/d3ddraw.h"
 
-#include "graphics/backend2d.h"
+#include "graphics/soft/backend2d.h"
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
 

@@ -3,15 +3,15 @@
 // sets, the per-draw derivation from the drawing state, the filter, the
 // diffuse colour, the blend-graph texture and the viewport. Calls the device
 // and the batch flush.
-#include "graphics/d3ddevice.h"
+#include "graphics/d3d/d3ddevice.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 #include "core/log.h"
-#include "graphics/d3ddraw.h"
-#include "graphics/d3dtexture.h"
+#include "graphics/d3d/d3ddraw.h"
+#include "graphics/d3d/d3dtexture.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 

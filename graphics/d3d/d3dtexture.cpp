@@ -2,15 +2,15 @@
 // power-of-two sides, pieces of new and derived graphs, uploads through the
 // converting copy, fills and deletion. Calls the image-surface records, the
 // device's texture slots and the batch flush.
-#include "graphics/d3dtexture.h"
+#include "graphics/d3d/d3dtexture.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "core/fatalexit.h"
 #include "core/log.h"
-#include "graphics/d3ddevice.h"
-#include "graphics/d3ddraw.h"
+#include "graphics/d3d/d3ddevice.h"
+#include "graphics/d3d/d3ddraw.h"
 #include "graphics/drawstate.h"
 #include "graphics/image/convert.h"
 #include "graphics/screen.h"

@@ -2,8 +2,8 @@
 // the 1:1, stretch, rotate and 3D-triangle kernels. Reads SCREENSTATE and
 // DRAWSTATE, locks DirectDraw surfaces through platform/ddraw, wraps them as
 // MEMIMGs and calls the kernels in softrender/.
-#include "graphics/d3ddraw.h"
-#include "graphics/draw2d.h"
+#include "graphics/d3d/d3ddraw.h"
+#include "graphics/soft/draw2d.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,8 +2,8 @@
 // clear of the draw target. Calls the 2D draw preparation, the shape,
 // triangle and blit kernels, the MEMIMG layer, the screen layer and the
 // background colour of SYSSTATE.
-#include "graphics/d3ddraw.h"
-#include "graphics/backend2d.h"
+#include "graphics/d3d/d3ddraw.h"
+#include "graphics/soft/backend2d.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,7 @@
 
 #include "core/number.h"
 #include "core/sysstate.h"
-#include "graphics/draw2d.h"
+#include "graphics/soft/draw2d.h"
 #include "graphics/drawstate.h"
 #include "graphics/image/convert.h"
 #include "graphics/screen.h"

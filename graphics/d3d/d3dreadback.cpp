@@ -2,16 +2,16 @@
 // first of five copy methods that works, remembering it per kind of graph.
 // Calls the screen layer's surfaces and copy, the texture pieces, the
 // converting copy and the device's Load.
-#include "graphics/d3dreadback.h"
+#include "graphics/d3d/d3dreadback.h"
 
 #include <algorithm>
 #include <iterator>
 
 #include "core/log.h"
 #include "core/sysstate.h"
-#include "graphics/d3ddevice.h"
-#include "graphics/d3ddraw.h"
-#include "graphics/d3dtexture.h"
+#include "graphics/d3d/d3ddevice.h"
+#include "graphics/d3d/d3ddraw.h"
+#include "graphics/d3d/d3dtexture.h"
 #include "graphics/drawstate.h"
 #include "graphics/image/convert.h"
 #include "graphics/imagesurface.h"
