@@ -9,6 +9,7 @@
 #include "core/sysstate.h"
 #include "core/textinput.h"
 #include "core/windowmode.h"
+#include "graphics/backend.h"
 #include "graphics/d3d/d3ddevice.h"
 #include "graphics/d3d/d3dtexture.h"
 #include "graphics/drawapi.h"
@@ -52,6 +53,7 @@ void HandleActivation(HWND window, int active, WPARAM wParam)
                 ShowWindow(window, SW_MINIMIZE);
             } else {
                 G_D3D_ReleaseDirect3DObject();
+                SelectGraphicsBackend();
             }
         }
         // A restore callback is

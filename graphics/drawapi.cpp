@@ -1,9 +1,7 @@
 // Owns the draw entries and their common frame of checks: the empty draw
 // area, the graph handle, the blend graph's size, the inactive wait, movie
 // frames and the software front screen's read-back and flush. Calls the
-// graph table, the drawing state, the 2D back-ends and the screen layer.
-#include "graphics/d3d/d3ddraw.h"
-#include "graphics/d3d/d3ddevice.h"
+// graph table, the drawing state, the back-end table and the screen layer.
 #include "graphics/drawapi.h"
 
 #include <algorithm>
@@ -14,8 +12,7 @@
 #include "core/memory.h"
 #include "core/inactivewait.h"
 #include "core/number.h"
-#include "graphics/soft/backend2d.h"
-#include "graphics/soft/draw2d.h"
+#include "graphics/backend.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/mask.h"
@@ -28,11 +25,13 @@ int Truncate(double v)
     return TruncateClamped(v, -1000000000, 1000000000, 0);
 }
 
-// Software rendering onto the front screen: the draw lands in its software
-// image, which is read back first and shown afterwards.
+// A draw onto the front screen's software image, which is read back first
+// and shown afterwards.
 bool SoftwareFront()
 {
-    return ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits > 8 && DrawState.DrawTarget == DRAWTARGET_FRONT;
+    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
+    return b.DrawsInSoftwareImages != nullptr && b.DrawsInSoftwareImages() == 1 &&
+           DrawState.DrawTarget == DRAWTARGET_FRONT;
 }
 
 // What every graph draw checks first, the inactive wait among them: 0 to go
@@ -86,26 +85,21 @@ RECT Ordered(int x1, int y1, int x2, int y2)
 // The device's add of the source by its alpha; the software kernels draw nothing in it.
 constexpr int kDeviceAddMode = ToInt(BlendMode::Direct3DFirst);
 
-bool SubtractOnDevice()
+bool Subtracting()
 {
     return DrawState.BlendMode == ToInt(BlendMode::Subtract);
 }
 
-// A Direct3D draw, bracketed by the inversions when it subtracts.
-template <class Draw>
-int DrawOnDevice(const RECT& box, Draw draw)
+// True for a back-end that subtracts by inverting around an add.
+bool SubtractsByInversion(const GRAPHICSBACKEND& b)
 {
-    if (!SubtractOnDevice()) return draw();
-    BeginSubtractBlendByInversion(&box);
-    const int answer = draw();
-    EndSubtractBlendByInversion(&box);
-    return answer;
+    return b.InvertsToSubtract != nullptr;
 }
 
 // 255 minus the destination over `rect`: a white box in the device's mode 3,
 // whose blend is the source times one minus the destination. Answers the
 // blend parameter in force before.
-int InvertOnDevice(const RECT* rect)
+int InvertDestination(const GRAPHICSBACKEND& b, const RECT* rect)
 {
     DRAWSTATE& d = DrawState;
     const DWORD white = ConvertRGBToScreenColor(255, 255, 255);
@@ -115,29 +109,48 @@ int InvertOnDevice(const RECT* rect)
     // brightness would drop channels on a 16-bit screen.
     StoreBrightness(255, 255, 255);
     StoreBlendMode(ToInt(BlendMode::Subtract), 255);
-    G_D3D_DrawFilledBox(rect->left, rect->top, rect->right, rect->bottom, white);
+    b.DrawFilledBox(rect->left, rect->top, rect->right, rect->bottom, white);
     StorePackedBrightness(bright);
     return param;
 }
 
-bool DeviceDraws()
+bool InvertsNow(const GRAPHICSBACKEND& b)
 {
-    return CurrentD3DDevice() != nullptr && D3DState.DeviceUnusable == 0;
+    return SubtractsByInversion(b) && b.InvertsToSubtract() == 1;
+}
+
+void BeginSubtractBy(const GRAPHICSBACKEND& b, const RECT* rect)
+{
+    if (InvertsNow(b)) StoreBlendMode(kDeviceAddMode, InvertDestination(b, rect));
+}
+
+void EndSubtractBy(const GRAPHICSBACKEND& b, const RECT* rect)
+{
+    if (InvertsNow(b)) StoreBlendMode(ToInt(BlendMode::Subtract), InvertDestination(b, rect));
+}
+
+// A draw through `b`, bracketed by the inversions when it subtracts that way.
+template <class Draw>
+int DrawThrough(const GRAPHICSBACKEND& b, const RECT& box, Draw draw)
+{
+    if (!SubtractsByInversion(b) || !Subtracting()) return draw();
+    BeginSubtractBy(b, &box);
+    const int answer = draw();
+    EndSubtractBy(b, &box);
+    return answer;
 }
 
 } // namespace
 
 int BeginSubtractBlendByInversion(const RECT* rect)
 {
-    if (!DeviceDraws()) return 0;
-    StoreBlendMode(kDeviceAddMode, InvertOnDevice(rect));
+    BeginSubtractBy(CurrentGraphicsBackend(), rect);
     return 0;
 }
 
 int EndSubtractBlendByInversion(const RECT* rect)
 {
-    if (!DeviceDraws()) return 0;
-    StoreBlendMode(ToInt(BlendMode::Subtract), InvertOnDevice(rect));
+    EndSubtractBy(CurrentGraphicsBackend(), rect);
     return 0;
 }
 
@@ -149,12 +162,10 @@ int RenderGraphAt(int x, int y, int graph, int trans)
     BeginFront(graph);
     const RECT box{x, y, x + g->Width, y + g->Height};
     BeginMaskedDraw(&g_maskedDraw, box);
-    answer = g->Format.Texture == 1 ? DrawOnDevice(box,
-                                                   [&] {
-                                                       return G_D3D_DrawGraphAt(x, y, static_cast<float>(x),
-                                                                                static_cast<float>(y), g, trans, 1);
-                                                   })
-                                    : DrawGraph2DAt(x, y, g, trans);
+    const GRAPHICSBACKEND& b = GraphBackend(g);
+    answer = DrawThrough(b, box, [&] {
+        return b.DrawGraphAt(x, y, static_cast<float>(x), static_cast<float>(y), g, trans, 1);
+    });
     EndFront(box);
     return answer;
 }
@@ -172,13 +183,10 @@ int DrawStretchedGraph(int x1, int y1, int x2, int y2, float fx1, float fy1, flo
     BeginFront(graph);
     const RECT box = Ordered(x1, y1, x2, y2);
     BeginMaskedDraw(&g_maskedDraw, box);
-    answer = g->Format.Texture == 1
-                 ? DrawOnDevice(box,
-                                [&] {
-                                    return G_D3D_DrawGraphStretched(x1, y1, x2, y2, fx1, fy1, fx2, fy2, g, trans,
-                                                                    keepAlphaTest);
-                                })
-                 : DrawGraph2DStretched(x1, y1, x2, y2, g, trans, -1);
+    const GRAPHICSBACKEND& b = GraphBackend(g);
+    answer = DrawThrough(b, box, [&] {
+        return b.DrawGraphStretched(x1, y1, x2, y2, fx1, fy1, fx2, fy2, g, trans, keepAlphaTest);
+    });
     EndFront(box);
     return answer;
 }
@@ -277,8 +285,9 @@ int RenderGraphRotated(float x, float y, double rate, double angle, int graph, i
     GRAPHREC* g = nullptr;
     int answer = 0;
     if (CheckGraphDraw(graph, &g, &answer) != 0) return answer;
+    const GRAPHICSBACKEND& b = GraphBackend(g);
     RECT box{};
-    if (SoftwareFront() || MaskScreen.Active != 0 || (g->Format.Texture == 1 && SubtractOnDevice())) {
+    if (SoftwareFront() || MaskScreen.Active != 0 || (SubtractsByInversion(b) && Subtracting())) {
         const double w = g->Width;
         const double h = g->Height;
         const double hw = g->Width / 2;
@@ -300,17 +309,7 @@ int RenderGraphRotated(float x, float y, double rate, double angle, int graph, i
     }
     BeginFront(graph);
     BeginMaskedDraw(&g_maskedDraw, box);
-    if (g->Format.Texture != 1) {
-        answer = DrawGraph2DRotated(x, y, rate, angle, g, trans, turn);
-    } else {
-        answer = DrawOnDevice(box, [&] {
-            if (angle == 0.0 && rate == 1.0 && turn == 0) {
-                const int ix = static_cast<int>(x) - g->Width / 2, iy = static_cast<int>(y) - g->Height / 2;
-                return G_D3D_DrawGraphAt(ix, iy, static_cast<float>(ix), static_cast<float>(iy), g, trans, 0);
-            }
-            return G_D3D_DrawGraphRotated(x, y, rate, angle, g, trans, turn);
-        });
-    }
+    answer = DrawThrough(b, box, [&] { return b.DrawGraphRotated(x, y, rate, angle, g, trans, turn); });
     EndFront(box);
     return answer;
 }
@@ -368,9 +367,8 @@ int DrawGraphToQuadF(float x1, float y1, float x2, float y2, float x3, float y3,
     BeginFront(graph);
     BeginMaskedDraw(&g_maskedDraw, box);
     // The back-ends take the corners top-left, top-right, bottom-left, bottom-right.
-    answer = g->Format.Texture == 1
-                 ? DrawOnDevice(box, [&] { return G_D3D_DrawGraphQuad(x1, y1, x2, y2, x4, y4, x3, y3, g, trans); })
-                 : DrawGraph2DQuadFromFloats(x1, y1, x2, y2, x4, y4, x3, y3, g, trans);
+    const GRAPHICSBACKEND& b = GraphBackend(g);
+    answer = DrawThrough(b, box, [&] { return b.DrawGraphQuad(x1, y1, x2, y2, x4, y4, x3, y3, g, trans); });
     EndFront(box);
     return answer;
 }
@@ -456,11 +454,11 @@ int DrawPrimitiveGraph(const VERTEX2D* vertices, int count, int kind, int graph,
         const RECT box{Truncate(minX), Truncate(minY), Truncate(maxX), Truncate(maxY)};
         BeginFront(-1);
         BeginMaskedDraw(&g_maskedDraw, box);
-        if (IsDirect3DActive() == 1 && (g == nullptr || g->Format.Texture == 1)) {
-            answer = DrawOnDevice(box, [&] { return G_D3D_DrawTriangleList(list, triangles, g, trans, 0, 0); });
-        } else {
-            answer = DrawTriangleList2D(list, triangles, g, trans, 0, 0);
-        }
+        // The current back-end draws plain triangles and its own graphs; the
+        // 2D back-end draws any other graph.
+        const GRAPHICSBACKEND& current = CurrentGraphicsBackend();
+        const GRAPHICSBACKEND& b = g == nullptr || &GraphBackend(g) == &current ? current : SoftGraphicsBackend;
+        answer = DrawThrough(b, box, [&] { return b.DrawTriangleList(list, triangles, g, trans, 0, 0); });
         EndFront(box);
     }
     FreeMemory(indexes);
@@ -509,10 +507,8 @@ int RenderLineSegment(int x1, int y1, int x2, int y2, DWORD colour, int thicknes
     ++box.bottom;
     BeginFront(-1);
     BeginMaskedDraw(&g_maskedDraw, box);
-    const int answer =
-        IsDirect3DActive() == 1 && DrawState.LinesThrough2D == 0
-            ? DrawOnDevice(box, [&] { return G_D3D_DrawLineSegment(x1, y1, x2, y2, colour); })
-            : DrawLine2D(x1, y1, x2, y2, colour);
+    const GRAPHICSBACKEND& b = DrawState.LinesThrough2D == 0 ? CurrentGraphicsBackend() : SoftGraphicsBackend;
+    const int answer = DrawThrough(b, box, [&] { return b.DrawLine(x1, y1, x2, y2, colour); });
     EndFront(box);
     return answer;
 }
@@ -525,9 +521,8 @@ int RenderCircleShape(int x, int y, int r, DWORD colour, int fill)
     const RECT box{x - r - 1, y - r - 1, x + r + 1, y + r + 1};
     BeginFront(-1);
     BeginMaskedDraw(&g_maskedDraw, box);
-    const int answer = IsDirect3DActive() == 1
-                           ? DrawOnDevice(box, [&] { return G_D3D_DrawCircle(x, y, r, colour, fill); })
-                           : DrawCircle2D(x, y, r, colour, fill);
+    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
+    const int answer = DrawThrough(b, box, [&] { return b.DrawCircle(x, y, r, colour, fill); });
     EndFront(box);
     return answer;
 }

@@ -1,11 +1,8 @@
 // Owns the graph table and the graph manager: graph records with their
 // format bytes, graphs from sizes, images, files and parents, deletion, and
-// the refill of lost graphs from their files. Calls the 2D surfaces, the
-// image loader, the file layer, the movie service, the drawing state, the
-// screen layer and the log.
-#include "graphics/d3d/d3dreadback.h"
-#include "graphics/d3d/d3dtexture.h"
-#include "graphics/d3d/d3ddevice.h"
+// the refill of lost graphs from their files. Calls the back-end table for
+// a graph's storage, the 2D surfaces, the image loader, the file layer, the
+// movie service, the drawing state, the screen layer and the log.
 #include "graphics/graph.h"
 #include "graphics/mask.h"
 
@@ -16,8 +13,8 @@
 #include "core/log.h"
 #include "core/fatalexit.h"
 #include "core/inactivewait.h"
+#include "graphics/backend.h"
 #include "graphics/drawstate.h"
-#include "graphics/soft/backend2d.h"
 #include "graphics/font/font.h"
 #include "graphics/image/decoders.h"
 #include "graphics/image/load.h"
@@ -30,7 +27,7 @@ GRAPHTABLE GraphTable;
 namespace {
 
 int g_started = 0;
-int g_direct3DUsable = 0;
+int g_textureGraphs = 0;
 
 // Folders are read through a buffer as large as any path the file layer makes.
 constexpr int kFolderBuffer = 1024;
@@ -81,7 +78,7 @@ int IsGraphManagerStarted()
 
 int IsDirect3DUsable()
 {
-    return g_direct3DUsable;
+    return g_textureGraphs;
 }
 
 int StartGraphManager()
@@ -94,8 +91,8 @@ int StartGraphManager()
     g_started = 1;
     DeleteAllSurface2D();
     ResetSurface2DTable();
-    g_direct3DUsable = IsDirect3DActive();
-    if (g_direct3DUsable == 0) WriteLog("３Ｄグラフィック描画機能は使用しません\n");
+    g_textureGraphs = CurrentGraphicsBackend().TextureGraphs;
+    if (g_textureGraphs == 0) WriteLog("３Ｄグラフィック描画機能は使用しません\n");
     ResetDrawStateDefaults();
     StartFontSystem();
     DecreaseLogIndent();
@@ -138,7 +135,7 @@ int AddGraphHandle(int width, int height, int use3D, GRAPHREC** out, int alpha, 
     g->Movie = -1;
     g->SingleChannelOption = static_cast<DWORD>(d.SingleChannelOption);
     IMGFLAGS& f = g->Format;
-    f.Texture = (use3D && d.NewGraphUse3D && g_direct3DUsable && ScreenState.SoftwareRendering == 0) ? 1 : 0;
+    f.Texture = (use3D && d.NewGraphUse3D && g_textureGraphs) ? 1 : 0;
     f.PaletteSource = 0;
     f.UnmanagedTexture = static_cast<BYTE>(d.NewGraphUnmanagedTexture);
     if (d.NewGraphRenderable == 1) {
@@ -177,7 +174,7 @@ int CreateGraphOfSize(int width, int height, int use3D, int alpha, int paletteSo
     }
     GRAPHREC* g = nullptr;
     const int handle = AddGraphHandle(width, height, use3D, &g, alpha, paletteSource);
-    if ((g->Format.Texture == 1 ? G_D3D_CreateGraphTextures(g) : CreateGraphSurface2D(g)) != 0) {
+    if (GraphBackend(g).CreateGraphStorage(g) != 0) {
         WriteLog("グラフィックの作成に失敗しました\n");
         DestroyGraphHandle(handle, 0);
         return -1;
@@ -341,9 +338,8 @@ int TransferImageToGraph(const COLORFMT* bitmapFormat, HBITMAP colourBitmap, HBI
     g->LoadOption = loadOption;
     g->SourceX = sourceX;
     g->SourceY = sourceY;
-    if (g->Format.Texture == 1) return G_D3D_TransferImageToGraphTextures(sourceX, sourceY, g, image, alpha);
-    return TransferImageToGraph2D(bitmapFormat, colourBitmap, alphaBitmap, sourceX, sourceY, g, sourceKind, image,
-                                  alpha);
+    return GraphBackend(g).TransferImageToGraph(bitmapFormat, colourBitmap, alphaBitmap, sourceX, sourceY, g,
+                                                sourceKind, image, alpha);
 }
 
 int TransferImageRectToGraph(const COLORFMT* bitmapFormat, HBITMAP colourBitmap, HBITMAP alphaBitmap,
@@ -362,9 +358,8 @@ int TransferImageRectToGraph(const COLORFMT* bitmapFormat, HBITMAP colourBitmap,
     g->SourceX = sourceRect->left - destX;
     g->SourceY = sourceRect->top - destY;
     g->LoadOption = loadOption;
-    if (g->Format.Texture == 1) return G_D3D_TransferImageRectToGraphTextures(sourceRect, destX, destY, g, image, alpha);
-    return TransferImageRectToGraph2D(bitmapFormat, colourBitmap, alphaBitmap, sourceRect, destX, destY, g,
-                                      sourceKind, image, alpha);
+    return GraphBackend(g).TransferImageRectToGraph(bitmapFormat, colourBitmap, alphaBitmap, sourceRect, destX, destY,
+                                                    g, sourceKind, image, alpha);
 }
 
 int CreateDerivedGraph(int x, int y, int width, int height, int parent)
@@ -386,8 +381,7 @@ int CreateDerivedGraph(int x, int y, int width, int height, int parent)
     g->SourceY = p->SourceY + y;
     g->Format = p->Format;
     g->LoadOption = p->LoadOption;
-    const int made = g->Format.Texture == 1 ? G_D3D_CreateDerivedGraphTextures(g, x, y, width, height, p)
-                                            : CreateDerivedSurface2D(g, x, y, width, height, p);
+    const int made = GraphBackend(g).CreateDerivedGraphStorage(g, x, y, width, height, p);
     if (made != 0) {
         WriteLog("グラフィックの派生に失敗しました終了します\n");
         g->Movie = -1;
@@ -402,11 +396,7 @@ int DestroyGraphHandle(int graph, int log)
     GRAPHREC* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
     if (g->Movie != -1) DisposeMovieHandle(g->Movie);
-    if (g->Format.Texture == 1) {
-        G_D3D_DeleteGraphTextures(g);
-    } else {
-        DeleteGraphSurfaces2D(g);
-    }
+    GraphBackend(g).DeleteGraphStorage(g);
     if (log != 0) WriteLogFormat("グラフィック %s の削除", g->FileName);
     if (g->Extra != nullptr) FreeMemory(g->Extra);
     return ReleaseHandleRecord(GraphTable, graph);
@@ -445,19 +435,14 @@ int FillGraphWithColor(int graph, int red, int green, int blue, int alpha)
 {
     GRAPHREC* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
-    if (g->Format.Texture == 1) return G_D3D_FillGraphTextures(g, red, green, blue, alpha);
-    return FillGraphSurfaces2D(g, red, green, blue, alpha);
+    return GraphBackend(g).FillGraph(g, red, green, blue, alpha);
 }
 
 int RestoreGraphSurfaces(int graph)
 {
     GRAPHREC* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
-    if (g->Format.Texture == 1) {
-        G_D3D_RestoreGraphTextures(g);
-    } else {
-        RestoreGraphSurfaces2D(g);
-    }
+    GraphBackend(g).RestoreGraphStorage(g);
     RestoreMovieSurfaces(g->Movie);
     return 0;
 }
@@ -568,6 +553,5 @@ int CaptureDrawScreenToGraph(int x1, int y1, int x2, int y2, int graph, int flag
     // The graph may have gone in the wait.
     GRAPHREC* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
-    if (g->Format.Texture == 1) return G_D3D_ReadScreenIntoGraph(x1, y1, x2, y2, g, flag);
-    return ReadScreenIntoGraph2D(x1, y1, x2, y2, g);
+    return GraphBackend(g).ReadScreenIntoGraph(x1, y1, x2, y2, g, flag);
 }

@@ -12,7 +12,7 @@
 #include "core/fatalexit.h"
 #include "core/inactivewait.h"
 #include "core/sysstate.h"
-#include "graphics/soft/backend2d.h"
+#include "graphics/backend.h"
 #include "graphics/blendtable.h"
 #include "graphics/debugconsole.h"
 #include "graphics/drawstate.h"
@@ -99,15 +99,14 @@ int SwitchDrawTargetOnce(int target, int retry)
     }
     StoreDrawTargetScreenRect(&screenRect);
 
-    if (SelectSurface2DDrawTarget(target, old) != 0 ||
-        (IsDirect3DActive() == 1 && G_D3D_SetDrawTarget(target, old) != 0)) {
+    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
+    if (b.SetDrawTarget(target, old) != 0) {
         // One attempt to return to the old target; when that fails too the
         // back screen, which always exists, becomes the target.
         d.DrawTarget = old;
         if (retry == 0 || SwitchDrawTargetOnce(old, 0) != 0) {
             d.DrawTarget = DRAWTARGET_BACK;
-            SelectSurface2DDrawTarget(DRAWTARGET_BACK, DRAWTARGET_BACK);
-            if (IsDirect3DActive() == 1) G_D3D_SetDrawTarget(DRAWTARGET_BACK, DRAWTARGET_BACK);
+            b.SetDrawTarget(DRAWTARGET_BACK, DRAWTARGET_BACK);
         }
         if (masked != 0) EnableMaskScreen(1);
         return -1;
@@ -212,6 +211,7 @@ int EndDirectDrawScreen()
         EndGraphManager();
         DeleteAllSurface2D();
         G_D3D_Terminate();
+        SelectGraphicsBackend();
         ReleaseOutputSurfaces();
         ReleaseScreenClipper();
         WriteLog("ＤｉｒｅｃｔＤｒａｗオブジェクトを解放します\n");
@@ -305,8 +305,7 @@ int ClearDrawTarget()
 {
     SCREENSTATE& s = ScreenState;
     WaitWhileInactive();
-    G_D3D_ClearDrawTarget();
-    ClearDrawTarget2D();
+    CurrentGraphicsBackend().ClearDrawTarget();
     if (s.SoftwareRendering == 1 && s.ColorBits != 8 && DrawState.DrawTarget == DRAWTARGET_FRONT) {
         int w = 0;
         int h = 0;
@@ -327,6 +326,7 @@ int RecreateLostScreen()
     SCREENSTATE& s = ScreenState;
     if (SysState.NoWindow != 1) {
         G_D3D_ReleaseDirect3DObject();
+        SelectGraphicsBackend();
         ReleaseMaskScreen();
         ReleaseOutputSurfaces();
     }
@@ -348,6 +348,7 @@ int RecreateLostScreen()
     ReapplyScreenPalette();
     SelectSurface2DDrawTarget(DrawState.DrawTarget, DrawState.DrawTarget);
     G_D3D_RecreateDirect3D();
+    SelectGraphicsBackend();
     ClearDrawTarget();
     FlipScreenBuffers();
     MarkGraphsLostAndRestore();

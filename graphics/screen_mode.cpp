@@ -12,6 +12,7 @@
 #include "core/sysstate.h"
 #include "core/windowmode.h"
 #include "graphics/d3d/d3ddevice.h"
+#include "graphics/backend.h"
 #include "graphics/debugconsole.h"
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
@@ -330,6 +331,7 @@ int RebuildScreenForMode(int width, int height, int bits, int force, int refresh
     DeleteAllGraphHandles(0);
     EndGraphManager();
     G_D3D_Terminate();
+    SelectGraphicsBackend();
     if (s.Palette != nullptr) {
         s.Palette->Release();
         s.Palette = nullptr;
@@ -358,7 +360,9 @@ int RebuildScreenForMode(int width, int height, int bits, int force, int refresh
         } else {
             RemoveSoftwareDirect3D();
         }
-        if (G_D3D_Initialize() < 0) {
+        const int started = G_D3D_Initialize();
+        SelectGraphicsBackend();
+        if (started < 0) {
             ReleaseOutputSurfaces();
             DecreaseLogIndent();
             return -1;
