@@ -10,6 +10,7 @@
 #include "core/inactivewait.h"
 #include "core/log.h"
 #include "core/sysstate.h"
+#include "graphics/backend.h"
 #include "graphics/blendtable.h"
 #include "graphics/graph.h"
 #include "graphics/screen.h"
@@ -37,7 +38,9 @@ void WaitWhileInactiveIfNeeded()
 const COLORFMT* ScreenValueFormat(bool forSplit)
 {
     const SCREENSTATE& s = ScreenState;
-    if (s.SoftwareRendering == 1 && (!forSplit || GetRequestedColorBits() != s.ColorBits)) {
+    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
+    if (b.SoftwareRenderer != nullptr && b.SoftwareRenderer() == 1 &&
+        (!forSplit || GetRequestedColorBits() != s.ColorBits)) {
         return LookupMemImgColorFormat(GetRequestedColorBits() == 16 ? MEMIMG_FORMAT_RGB565 : MEMIMG_FORMAT_XRGB8888,
                                        0, 0);
     }
@@ -145,7 +148,8 @@ int StoreBlendGraphSetting(int graph, int borderParam, int borderRange)
     d.BlendGraphBorderParam = ClampByte(borderParam);
     d.BlendGraphBorderRange = ClampByte(borderRange);
     BuildBlendGraphFactorTable(d.BlendGraphBorderParam, d.BlendGraphBorderRange);
-    if (IsDirect3DActive() == 1) G_D3D_SetBlendGraphTexture(graph, d.BlendGraphBorderParam, d.BlendGraphBorderRange);
+    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
+    if (b.SetBlendGraph != nullptr) b.SetBlendGraph(graph, d.BlendGraphBorderParam, d.BlendGraphBorderRange);
     return 0;
 }
 
@@ -282,13 +286,13 @@ int GetNewGraphInSystemMemory()
 
 int SetNewGraphInSystemMemory(int flag)
 {
-    DrawState.NewGraphInSystemMemory = ScreenState.GdiOnly == 1 ? 1 : flag;
+    DrawState.NewGraphInSystemMemory = IsDirectDrawInUse() == 0 ? 1 : flag;
     return 0;
 }
 
 int SetNewGraphInVideoMemory(int flag)
 {
-    DrawState.NewGraphInSystemMemory = ScreenState.GdiOnly == 1 ? 1 : (flag != 1 ? 1 : 0);
+    DrawState.NewGraphInSystemMemory = IsDirectDrawInUse() == 0 ? 1 : (flag != 1 ? 1 : 0);
     return 0;
 }
 

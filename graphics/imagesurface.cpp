@@ -3,11 +3,13 @@
 // and fills. Calls the screen layer (DirectDraw object, screen format), the
 // MEMIMG layer and the drawing state's colour conversion.
 #include "graphics/d3d/d3ddevice.h"
+#include "graphics/d3d/d3dtexture.h"
 #include "graphics/imagesurface.h"
 
 #include <cstring>
 
 #include "core/log.h"
+#include "graphics/backend.h"
 #include "graphics/drawstate.h"
 #include "graphics/screen.h"
 
@@ -17,7 +19,14 @@ namespace {
 
 bool SoftwareScreen()
 {
-    return ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits != 8;
+    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
+    return b.DrawsInSoftwareImages != nullptr && b.DrawsInSoftwareImages() == 1;
+}
+
+bool SoftwareRenderer()
+{
+    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
+    return b.SoftwareRenderer != nullptr && b.SoftwareRenderer() == 1;
 }
 
 int MemImgFormatOf(const IMGSURFREC* r)
@@ -108,25 +117,7 @@ int CreateImageSurfaceObjects(int handle)
     IMGFLAGS& f = r->Format;
     bool ok = false;
     if (f.Texture == 1) {
-        r->FormatIndex = GetTextureFormatIndex(&f);
-        DDSURFACEDESC2 desc{};
-        desc.dwSize = sizeof desc;
-        desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-        desc.dwWidth = r->Width;
-        desc.dwHeight = r->Height;
-        desc.ddpfPixelFormat = *G_D3D_GetTexturePixelFormat(r->FormatIndex);
-        desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE | (f.DrawValid == 1 ? DDSCAPS_3DDEVICE | DDSCAPS_VIDEOMEMORY : 0);
-        if (f.DrawValid != 1 && f.UnmanagedTexture != 1) desc.ddsCaps.dwCaps2 = DDSCAPS2_TEXTUREMANAGE;
-        IDirectDrawSurface7* surface = nullptr;
-        if (D3DState.Direct3D == nullptr || desc.ddpfPixelFormat.dwRGBBitCount == 0 ||
-            FAILED(dd->CreateSurface(&desc, &surface, nullptr)) || surface == nullptr) {
-            WriteLog("テクスチャサーフェスの作成に失敗しました\n");
-            WriteLogFormat("DrawValid:%d  AlphaChFlag%d  AlphaTestFlag:%d  ColorBitDepth:%d", f.DrawValid,
-                           f.AlphaChFlag, f.AlphaTestFlag, f.ColorBitDepth);
-        } else {
-            r->Surface = surface;
-            ok = true;
-        }
+        ok = G_D3D_CreateTextureSurface(r, dd) == 0;
     } else if (r->Software == 1) {
         if (IsMemImgAlive(&r->Image)) return SetImageSurfaceZBuffer(handle, r->DepthWanted);
         std::memset(&r->Image, 0, sizeof r->Image);
@@ -161,7 +152,7 @@ int CreateImageSurfaceObjects(int handle)
         desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
         desc.dwWidth = r->Width;
         desc.dwHeight = r->Height;
-        const bool system = f.SystemMemory == 1 || r->Width > w || ScreenState.SoftwareRendering == 1;
+        const bool system = f.SystemMemory == 1 || r->Width > w || SoftwareRenderer();
         desc.ddsCaps.dwCaps = (system ? DDSCAPS_SYSTEMMEMORY : 0x6000) | DDSCAPS_OFFSCREENPLAIN;
         IDirectDrawSurface7* surface = nullptr;
         if (FAILED(dd->CreateSurface(&desc, &surface, nullptr))) {

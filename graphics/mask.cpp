@@ -9,6 +9,7 @@
 #include "core/memory.h"
 #include "core/log.h"
 #include "core/sysstate.h"
+#include "graphics/backend.h"
 #include "graphics/d3d/d3ddevice.h"
 #include "graphics/d3d/d3ddraw.h"
 #include "graphics/drawstate.h"
@@ -26,7 +27,14 @@ namespace {
 
 bool SoftwareBuffer()
 {
-    return ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits > 8;
+    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
+    return b.DrawsInSoftwareImages != nullptr && b.DrawsInSoftwareImages() == 1;
+}
+
+bool SoftwareRenderer()
+{
+    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
+    return b.SoftwareRenderer != nullptr && b.SoftwareRenderer() == 1;
 }
 
 bool BufferExists()
@@ -85,7 +93,7 @@ bool ClipToDrawAreaAndMask(int x1, int y1, int x2, int y2, RECT* out)
 
 bool FrontOnPrimary()
 {
-    return GetCurrentDrawTarget() == DRAWTARGET_FRONT && ScreenState.SoftwareRendering != 1;
+    return GetCurrentDrawTarget() == DRAWTARGET_FRONT && !SoftwareRenderer();
 }
 
 // Sets the buffer's pixels to the key colour wherever the draw must not show.
@@ -200,7 +208,7 @@ int CreateMaskScreen(int flag)
         desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
         desc.dwWidth = static_cast<DWORD>(w);
         desc.dwHeight = static_cast<DWORD>(h);
-        desc.ddsCaps.dwCaps = ScreenState.SoftwareRendering == 1 ? 0x840u : 0x2040u;
+        desc.ddsCaps.dwCaps = SoftwareRenderer() ? 0x840u : 0x2040u;
         if (dd == nullptr || dd->CreateSurface(&desc, &m.Surface, nullptr) != DD_OK || m.Surface == nullptr) {
             m.Surface = nullptr;
             ExitWithFatalError("マスク用サーフェスの作成に失敗しました");
@@ -259,11 +267,12 @@ int EnableMaskScreen(int flag)
     // The device cannot copy a texture target into the buffer and back, so
     // draws onto one go straight to it, unmasked.
     const GRAPHREC* graph = target >= 0 ? GetGraphRecord(target) : nullptr;
-    const bool textureTarget = graph != nullptr && graph->Format.Texture == 1 && IsDirect3DActive() == 1;
+    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
+    const bool textureTarget = graph != nullptr && b.TextureGraphs == 1 && &GraphBackend(graph) == &b;
     m.Active = flag != 0 && m.Wanted != 0 && !textureTarget ? 1 : 0;
     RECT rect{0, 0, 0, 0};
     if (m.Active == 0 && target == DRAWTARGET_FRONT && ScreenState.FrontViaTempPrimary != 1 && SysState.WindowModeFlag == 1 &&
-        ScreenState.SoftwareRendering != 1) {
+        !SoftwareRenderer()) {
         rect = SysState.WindowClientRect;
     } else {
         int w = 0;

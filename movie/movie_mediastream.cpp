@@ -8,6 +8,7 @@
 #include "core/file/filefuncs.h"
 #include "core/log.h"
 #include "core/memory.h"
+#include "graphics/backend.h"
 #include "graphics/image/colorfmt.h"
 #include "graphics/memimg.h"
 #include "graphics/screen.h"
@@ -96,7 +97,8 @@ const DDPIXELFORMAT* SampleFormat(int mode, DDPIXELFORMAT* rgb24)
         rgb24->dwBBitMask = 0xFF;
         return rgb24;
     }
-    if (ScreenState.SoftwareRendering == 1 && ScreenState.ColorBits != 8) {
+    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
+    if (b.DrawsInSoftwareImages != nullptr && b.DrawsInSoftwareImages() == 1) {
         return LookupMemImgDDPixelFormat(GetRequestedColorBits() == 16 ? 0 : 1, 0, 0);
     }
     return GetScreenDDPixelFormat();

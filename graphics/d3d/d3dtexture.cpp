@@ -394,6 +394,30 @@ int G_D3D_FillGraphTextures(GRAPHREC* g, int red, int green, int blue, int alpha
     return 0;
 }
 
+int G_D3D_CreateTextureSurface(IMGSURFREC* r, IDirectDraw7* dd)
+{
+    const IMGFLAGS& f = r->Format;
+    r->FormatIndex = GetTextureFormatIndex(&f);
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+    desc.dwWidth = r->Width;
+    desc.dwHeight = r->Height;
+    desc.ddpfPixelFormat = *G_D3D_GetTexturePixelFormat(r->FormatIndex);
+    desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE | (f.DrawValid == 1 ? DDSCAPS_3DDEVICE | DDSCAPS_VIDEOMEMORY : 0);
+    if (f.DrawValid != 1 && f.UnmanagedTexture != 1) desc.ddsCaps.dwCaps2 = DDSCAPS2_TEXTUREMANAGE;
+    IDirectDrawSurface7* surface = nullptr;
+    if (D3DState.Direct3D == nullptr || desc.ddpfPixelFormat.dwRGBBitCount == 0 ||
+        FAILED(dd->CreateSurface(&desc, &surface, nullptr)) || surface == nullptr) {
+        WriteLog("テクスチャサーフェスの作成に失敗しました\n");
+        WriteLogFormat("DrawValid:%d  AlphaChFlag%d  AlphaTestFlag:%d  ColorBitDepth:%d", f.DrawValid,
+                       f.AlphaChFlag, f.AlphaTestFlag, f.ColorBitDepth);
+        return -1;
+    }
+    r->Surface = surface;
+    return 0;
+}
+
 int G_D3D_RestoreGraphTextures(GRAPHREC* g)
 {
     int answer = 0;

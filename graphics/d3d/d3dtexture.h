@@ -46,6 +46,9 @@ int G_D3D_TransferImageRectToGraphTextures(const RECT* sourceRect, int destX, in
                                            const GraphImage* image, const GraphImage* alphaImage);
 int G_D3D_FillGraphTextures(GRAPHREC* graph, int red, int green, int blue, int alpha);
 int G_D3D_RestoreGraphTextures(GRAPHREC* graph);
+// Makes the texture surface of a texture image surface on `dd`: 0, or -1
+// (logged) without a Direct3D object, a texture format or the surface.
+int G_D3D_CreateTextureSurface(IMGSURFREC* image, IDirectDraw7* dd);
 // Restores every lost texture; its pixels come back from the graph layer's refill.
 int G_D3D_RestoreAllSurface3DData();
 // The texture surface behind a piece, or null.

@@ -9,6 +9,7 @@
 
 #include "core/log.h"
 #include "core/memory.h"
+#include "graphics/backend.h"
 #include "graphics/d3d/d3ddevice.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
@@ -170,7 +171,7 @@ bool IsGlyphFormat(const COLORFMT* f, DWORD alphaMask)
 bool TextureCacheWanted()
 {
     return FontSystem.TextureCacheOff == 0 && DrawState.NewGraphUse3D != 0 && IsDirect3DUsable() == 1 &&
-           IsDirect3DActive() == 1 && ScreenState.SoftwareRendering == 0 &&
+           CurrentGraphicsBackend().TextureGraphs == 1 &&
            IsGlyphFormat(G_D3D_SelectGlyphTextureFormat(1, 0, 0, 0), 0xF000) &&
            IsGlyphFormat(G_D3D_SelectGlyphTextureFormat(0, 1, 0, 0), 0x8000);
 }
@@ -500,7 +501,7 @@ int MakeCacheGraph(FONTREC* f)
     d.NewGraphUse3D = saved[3];
     d.NewGraphRenderable = saved[4];
     const GRAPHREC* g = GetGraphRecord(graph);
-    if (g == nullptr || g->Format.Texture != 1 || (edged && half == -1)) {
+    if (g == nullptr || GraphBackend(g).TextureGraphs != 1 || (edged && half == -1)) {
         if (g != nullptr) DestroyGraphHandle(graph, 0);
         f->CacheGraph = -1;
         f->EdgeHalfGraph = -1;
