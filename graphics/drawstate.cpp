@@ -298,7 +298,7 @@ int SetNewGraphInVideoMemory(int flag)
 
 int EnableGraph3DBackend(int flag)
 {
-    if (ScreenState.DirectDraw == nullptr) ScreenState.SoftwareStartRequest = flag == 0 ? 1 : 0;
+    RequestSoftwareStartBeforeScreen(flag == 0 ? 1 : 0);
     DrawState.NewGraphUse3D = flag;
     return 0;
 }

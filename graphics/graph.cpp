@@ -155,7 +155,7 @@ int AddGraphHandle(int width, int height, int use3D, GRAPHREC** out, int alpha, 
         f.SystemMemory = 0;
     } else {
         f.ColorBitDepth = static_cast<BYTE>(
-            (d.NewGraphColorBits == 0 || ScreenState.GdiOnly == 1) ? RequestedDepth() : d.NewGraphColorBits);
+            (d.NewGraphColorBits == 0 || IsDirectDrawInUse() == 0) ? RequestedDepth() : d.NewGraphColorBits);
         f.SystemMemory = static_cast<BYTE>(d.NewGraphInSystemMemory);
         f.PaletteSource = static_cast<BYTE>(paletteSource);
         f.UnmanagedTexture = 0;
@@ -372,7 +372,7 @@ int CreateDerivedGraph(int x, int y, int width, int height, int parent)
     if (width > p->Width - x) width = p->Width - x;
     if (height > p->Height - y) height = p->Height - y;
     GRAPHREC* g = nullptr;
-    const int handle = AddGraphHandle(width, height, p->Format.Texture, &g, p->Format.AlphaChFlag,
+    const int handle = AddGraphHandle(width, height, GraphBackend(p).TextureGraphs, &g, p->Format.AlphaChFlag,
                                       p->Format.PaletteSource);
     g->Movie = p->Movie;
     std::memcpy(g->FileName, p->FileName, GRAPH_NAME_SIZE);

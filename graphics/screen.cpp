@@ -336,6 +336,11 @@ int StoreSoftwareStartRequest(int flag)
     return 0;
 }
 
+void RequestSoftwareStartBeforeScreen(int software)
+{
+    if (ScreenState.DirectDraw == nullptr) ScreenState.SoftwareStartRequest = software;
+}
+
 int SetFrontViaTempPrimary(int flag)
 {
     if (ScreenState.DirectDraw == nullptr) ScreenState.FrontViaTempPrimary = flag;

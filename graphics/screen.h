@@ -114,6 +114,9 @@ int FlushFrontMemImgRect(const RECT* rect);
 int RefreshFrontMemImg();
 int ShowGDISurface(int flag);
 int StoreSoftwareStartRequest(int flag);
+// While no screen exists yet, sets the request the next start reads; a
+// started screen keeps its renderer.
+void RequestSoftwareStartBeforeScreen(int software);
 int SetFrontViaTempPrimary(int flag);
 
 // Accessors
