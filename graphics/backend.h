@@ -84,6 +84,19 @@ inline const GRAPHICSBACKEND& CurrentGraphicsBackend()
     return *backend_detail::Current;
 }
 
+// The current back-end's answers, a null entry read as 0.
+inline bool CurrentRendersInSoftware()
+{
+    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
+    return b.SoftwareRenderer != nullptr && b.SoftwareRenderer() == 1;
+}
+
+inline bool CurrentDrawsInSoftwareImages()
+{
+    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
+    return b.DrawsInSoftwareImages != nullptr && b.DrawsInSoftwareImages() == 1;
+}
+
 // The back-end that holds a graph's storage and draws it: the Direct3D one
 // for a texture graph, the 2D one for a 2D surface graph.
 inline const GRAPHICSBACKEND& GraphBackend(const GRAPHREC* graph)

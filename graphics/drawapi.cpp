@@ -29,9 +29,7 @@ int Truncate(double v)
 // and shown afterwards.
 bool SoftwareFront()
 {
-    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
-    return b.DrawsInSoftwareImages != nullptr && b.DrawsInSoftwareImages() == 1 &&
-           DrawState.DrawTarget == DRAWTARGET_FRONT;
+    return CurrentDrawsInSoftwareImages() && DrawState.DrawTarget == DRAWTARGET_FRONT;
 }
 
 // What every graph draw checks first, the inactive wait among them: 0 to go

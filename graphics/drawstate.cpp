@@ -38,9 +38,7 @@ void WaitWhileInactiveIfNeeded()
 const COLORFMT* ScreenValueFormat(bool forSplit)
 {
     const SCREENSTATE& s = ScreenState;
-    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
-    if (b.SoftwareRenderer != nullptr && b.SoftwareRenderer() == 1 &&
-        (!forSplit || GetRequestedColorBits() != s.ColorBits)) {
+    if (CurrentRendersInSoftware() && (!forSplit || GetRequestedColorBits() != s.ColorBits)) {
         return LookupMemImgColorFormat(GetRequestedColorBits() == 16 ? MEMIMG_FORMAT_RGB565 : MEMIMG_FORMAT_XRGB8888,
                                        0, 0);
     }

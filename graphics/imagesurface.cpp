@@ -1,7 +1,8 @@
 // Owns the image-surface table and records: creation of the DirectDraw
 // surface or software MEMIMG behind each, depth buffers, colour keys, locks
 // and fills. Calls the screen layer (DirectDraw object, screen format), the
-// MEMIMG layer and the drawing state's colour conversion.
+// back-end table, the Direct3D back-end for texture surfaces, the MEMIMG
+// layer and the drawing state's colour conversion.
 #include "graphics/d3d/d3ddevice.h"
 #include "graphics/d3d/d3dtexture.h"
 #include "graphics/imagesurface.h"
@@ -16,18 +17,6 @@
 IMGSURFTABLE ImageSurfaceTable;
 
 namespace {
-
-bool SoftwareScreen()
-{
-    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
-    return b.DrawsInSoftwareImages != nullptr && b.DrawsInSoftwareImages() == 1;
-}
-
-bool SoftwareRenderer()
-{
-    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
-    return b.SoftwareRenderer != nullptr && b.SoftwareRenderer() == 1;
-}
 
 int MemImgFormatOf(const IMGSURFREC* r)
 {
@@ -97,7 +86,7 @@ int AddImageSurface(int refCount, WORD width, WORD height, DWORD colorKey, const
         f.SystemMemory = 0;
         if (f.DrawValid == 1 || f.AlphaChFlag == 1) f.AlphaTestFlag = 0;
     }
-    r->Software = (f.SystemMemory == 1 || SoftwareScreen()) ? 1 : 0;
+    r->Software = (f.SystemMemory == 1 || CurrentDrawsInSoftwareImages()) ? 1 : 0;
     const int handle = CommitHandleRecord(ImageSurfaceTable, slot);
     if (CreateImageSurfaceObjects(handle) != 0) {
         DeleteImageSurface(handle);
@@ -152,7 +141,7 @@ int CreateImageSurfaceObjects(int handle)
         desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
         desc.dwWidth = r->Width;
         desc.dwHeight = r->Height;
-        const bool system = f.SystemMemory == 1 || r->Width > w || SoftwareRenderer();
+        const bool system = f.SystemMemory == 1 || r->Width > w || CurrentRendersInSoftware();
         desc.ddsCaps.dwCaps = (system ? DDSCAPS_SYSTEMMEMORY : 0x6000) | DDSCAPS_OFFSCREENPLAIN;
         IDirectDrawSurface7* surface = nullptr;
         if (FAILED(dd->CreateSurface(&desc, &surface, nullptr))) {

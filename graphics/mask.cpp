@@ -1,7 +1,7 @@
 // Owns the mask records and the mask screen: the plane, the buffer (a
 // MEMIMG in software rendering, an off-screen surface otherwise) and the
-// per-draw bracket. Calls the screen layer, the MEMIMG layer, the drawing
-// state and the allocator.
+// per-draw bracket. Calls the back-end table, the screen layer, the MEMIMG
+// layer, the drawing state and the allocator.
 #include "graphics/mask.h"
 
 #include "core/fatalexit.h"
@@ -25,21 +25,9 @@ MASKSCREEN MaskScreen{};
 
 namespace {
 
-bool SoftwareBuffer()
-{
-    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
-    return b.DrawsInSoftwareImages != nullptr && b.DrawsInSoftwareImages() == 1;
-}
-
-bool SoftwareRenderer()
-{
-    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
-    return b.SoftwareRenderer != nullptr && b.SoftwareRenderer() == 1;
-}
-
 bool BufferExists()
 {
-    return SoftwareBuffer() ? IsMemImgAlive(&MaskScreen.Image) != 0 : MaskScreen.Surface != nullptr;
+    return CurrentDrawsInSoftwareImages() ? IsMemImgAlive(&MaskScreen.Image) != 0 : MaskScreen.Surface != nullptr;
 }
 
 MEMIMG* TargetImage()
@@ -64,7 +52,7 @@ void BufferSize(int* w, int* h)
 {
     *w = 0;
     *h = 0;
-    if (SoftwareBuffer()) {
+    if (CurrentDrawsInSoftwareImages()) {
         *w = MaskScreen.Image.Width;
         *h = MaskScreen.Image.Height;
         return;
@@ -93,7 +81,7 @@ bool ClipToDrawAreaAndMask(int x1, int y1, int x2, int y2, RECT* out)
 
 bool FrontOnPrimary()
 {
-    return GetCurrentDrawTarget() == DRAWTARGET_FRONT && !SoftwareRenderer();
+    return GetCurrentDrawTarget() == DRAWTARGET_FRONT && !CurrentRendersInSoftware();
 }
 
 // Sets the buffer's pixels to the key colour wherever the draw must not show.
@@ -192,7 +180,7 @@ int CreateMaskScreen(int flag)
         m.Width = w;
         m.Height = h;
     }
-    if (SoftwareBuffer()) {
+    if (CurrentDrawsInSoftwareImages()) {
         if (IsMemImgAlive(&m.Image) == 0) {
             if (AllocateMemImgForScreen(&m.Image, w, h, -1) < 0) {
                 ExitWithFatalError("マスク用 MEMIMG の作成に失敗しました");
@@ -208,7 +196,7 @@ int CreateMaskScreen(int flag)
         desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
         desc.dwWidth = static_cast<DWORD>(w);
         desc.dwHeight = static_cast<DWORD>(h);
-        desc.ddsCaps.dwCaps = SoftwareRenderer() ? 0x840u : 0x2040u;
+        desc.ddsCaps.dwCaps = CurrentRendersInSoftware() ? 0x840u : 0x2040u;
         if (dd == nullptr || dd->CreateSurface(&desc, &m.Surface, nullptr) != DD_OK || m.Surface == nullptr) {
             m.Surface = nullptr;
             ExitWithFatalError("マスク用サーフェスの作成に失敗しました");
@@ -272,7 +260,7 @@ int EnableMaskScreen(int flag)
     m.Active = flag != 0 && m.Wanted != 0 && !textureTarget ? 1 : 0;
     RECT rect{0, 0, 0, 0};
     if (m.Active == 0 && target == DRAWTARGET_FRONT && ScreenState.FrontViaTempPrimary != 1 && SysState.WindowModeFlag == 1 &&
-        !SoftwareRenderer()) {
+        !CurrentRendersInSoftware()) {
         rect = SysState.WindowClientRect;
     } else {
         int w = 0;
@@ -303,7 +291,7 @@ int SaveMaskedRectBeforeDraw(int x1, int y1, int x2, int y2)
     const int x = r.left;
     const int y = r.top;
     MEMIMG* image = TargetImage();
-    if (SoftwareBuffer()) {
+    if (CurrentDrawsInSoftwareImages()) {
         if (image != nullptr) CopyMemImgRect(&m.Image, image, &r, x, y);
         return 0;
     }
@@ -336,7 +324,7 @@ int RestoreMaskedRectAfterDraw(int x1, int y1, int x2, int y2)
     const int w = r.right - r.left;
     const int h = r.bottom - r.top;
     MEMIMG* image = TargetImage();
-    if (SoftwareBuffer()) {
+    if (CurrentDrawsInSoftwareImages()) {
         if (image == nullptr) return 0;
         BYTE* first = m.Image.Pixels + static_cast<std::size_t>(r.top) * m.Image.Body->Pitch +
                       static_cast<std::size_t>(r.left) * MemImgBytesPerPixel(m.Image.Body);
@@ -369,7 +357,7 @@ void BeginMaskedDraw(MASKEDDRAW* draw, const RECT& rect)
     draw->Redirected = 1;
     draw->Image = ScreenState.DrawImage;
     draw->Surface = ScreenState.DrawSurface;
-    if (SoftwareBuffer()) {
+    if (CurrentDrawsInSoftwareImages()) {
         ScreenState.DrawImage = &MaskScreen.Image;
     } else {
         ScreenState.DrawSurface = MaskScreen.Surface;

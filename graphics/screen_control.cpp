@@ -1,8 +1,9 @@
 // Sequences the screen layer: start with the one-time fall-back to software
 // rendering through GDI, end, back-end switch, mode requests, the per-frame
 // flip, clear, draw-target switch with the default camera, and the rebuild
-// after a lost display. Calls the rest of the screen layer, the graph
-// manager, the 2D surfaces and back-ends, the drawing state and the core.
+// after a lost display, each of which picks the back-end table's current
+// entry. Calls the rest of the screen layer, the graph manager, the 2D
+// surfaces, the back-end table, the drawing state and the core.
 #include "graphics/d3d/d3ddraw.h"
 #include "graphics/d3d/d3ddevice.h"
 #include "graphics/screen.h"

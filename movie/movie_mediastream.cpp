@@ -1,7 +1,8 @@
 // Owns the multimedia-stream set-up of a movie record: filter graph, stream,
 // sample surface, frame image and update event, with the temporary copy for
 // files the stream cannot open by name. Calls COM and the multimedia-stream
-// layer, DirectDraw, the file layer, the allocator, the log and the screen.
+// layer, DirectDraw, the file layer, the allocator, the log, the screen and
+// the back-end table.
 #include <cstdio>
 #include <cstring>
 
@@ -97,8 +98,7 @@ const DDPIXELFORMAT* SampleFormat(int mode, DDPIXELFORMAT* rgb24)
         rgb24->dwBBitMask = 0xFF;
         return rgb24;
     }
-    const GRAPHICSBACKEND& b = CurrentGraphicsBackend();
-    if (b.DrawsInSoftwareImages != nullptr && b.DrawsInSoftwareImages() == 1) {
+    if (CurrentDrawsInSoftwareImages()) {
         return LookupMemImgDDPixelFormat(GetRequestedColorBits() == 16 ? 0 : 1, 0, 0);
     }
     return GetScreenDDPixelFormat();

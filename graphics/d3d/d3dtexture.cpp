@@ -1,7 +1,7 @@
 // Owns the 3D surface table and the texture pieces of graphs: the split into
-// power-of-two sides, pieces of new and derived graphs, uploads through the
-// converting copy, fills and deletion. Calls the image-surface records, the
-// device's texture slots and the batch flush.
+// power-of-two sides, pieces of new and derived graphs, their texture
+// surfaces, uploads through the converting copy, fills and deletion. Calls
+// the image-surface records, the device's texture slots and the batch flush.
 #include "graphics/d3d/d3dtexture.h"
 
 #include <algorithm>
