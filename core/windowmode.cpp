@@ -3,11 +3,11 @@
 // loop and the screen layer's rebuild.
 #include "core/windowmode.h"
 
+#include "core/inactivewait.h"
 #include "core/log.h"
 #include "core/menu.h"
 #include "core/number.h"
 #include "core/mainwindow.h"
-#include "core/msgloop.h"
 #include "core/sysstate.h"
 #include "graphics/drawstate.h"
 #include "graphics/mask.h"
@@ -63,7 +63,7 @@ int ChangeWindowMode(int windowed)
     // A switch that leaves the display as it was brings no display change;
     // the wait for one ends after a while instead of never.
     const DWORD start = timeGetTime();
-    while (ServiceMessageLoop() == 0 && s.DisplayChangeFlag == 0 && timeGetTime() - start < kDisplayChangeWaitMs) {
+    while (PumpMessageLoop() == 0 && s.DisplayChangeFlag == 0 && timeGetTime() - start < kDisplayChangeWaitMs) {
     }
     s.ModeChangeInProgress = 0;
     return result;
