@@ -7,7 +7,6 @@
 #include "core/log.h"
 #include "core/menu.h"
 #include "core/number.h"
-#include "core/mainwindow.h"
 #include "core/sysstate.h"
 #include "graphics/drawstate.h"
 #include "graphics/mask.h"
@@ -15,6 +14,13 @@
 #include "graphics/screen_keep.h"
 #include "platform/window/window.h"
 #include "platform/winmm/timer.h"
+
+const WINDOWSTYLES WindowStyleTable[8] = {
+    {0x80CA0000u, 0x300, 0x80000000u, 0x8}, {0x80080000u, 0x300, 0x80000000u, 0x8},
+    {0x80080000u, 0x0, 0x80000000u, 0x8},   {0x80CA0000u, 0x80, 0x80000000u, 0x8},
+    {0x80080000u, 0x80, 0x80000000u, 0x8},  {0x80C80000u, 0x100, 0x0, 0x0},
+    {0x80CA0000u, 0x300, 0x0, 0x0},         {0x80CB0000u, 0x0, 0x0, 0x0},
+};
 
 namespace {
 
