@@ -1,7 +1,7 @@
 // The wait of the drawing and input entries while the window is inactive,
 // and the one message pass the subsystems and core's window code run. Sits
-// in core's base: core's start-up installs what it calls, so nothing below
-// the start-up includes the message loop.
+// in core's base: core's start-up installs what it calls, so neither the
+// subsystems nor the window code call the message loop directly.
 #pragma once
 
 // What the wait calls above core's base; core's start-up installs them.

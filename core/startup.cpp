@@ -212,9 +212,9 @@ void ReportProcessor()
     }
 }
 
-// The calls that run from a subsystem up to core's top or to a layer above
-// it. Installed when the program loads, so a screen started without the
-// start-up sequence (as some tests start one) has them too.
+// The calls that run from a lower layer up to a higher one. Installed when
+// the program loads, so a screen started without the start-up sequence (as
+// some tests start one) has them too.
 [[maybe_unused]] const bool g_hooksInstalled = [] {
     InstallInactiveWaitHooks({ServiceMessageLoop, IsGDISurfaceShown, ReloadAllGraphSurfaces});
     InstallScreenWindowHooks({ApplyWindowStyle});

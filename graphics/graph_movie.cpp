@@ -14,8 +14,14 @@ int RefreshNoMovieFrame(int, int) { return 0; }
 int ReopenNoMovieStreams() { return 0; }
 
 constexpr GRAPHMOVIESERVICE kNoMovies{
-    OpenNoMovie,    DisposeNoMovie,          NoMovieRecord,       NoMoviePicture,
-    SetNoMovieFrameCallback, RestoreNoMovieSurfaces, RefreshNoMovieFrame, ReopenNoMovieStreams,
+    OpenNoMovie,
+    DisposeNoMovie,
+    NoMovieRecord,
+    NoMoviePicture,
+    SetNoMovieFrameCallback,
+    RestoreNoMovieSurfaces,
+    RefreshNoMovieFrame,
+    ReopenNoMovieStreams,
 };
 
 constinit GRAPHMOVIESERVICE g_service = kNoMovies;
