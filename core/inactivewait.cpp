@@ -1,5 +1,5 @@
 // Owns the hooks of the inactive wait; reads the window flags of SYSSTATE
-// and calls what the message loop installed.
+// and calls what core's start-up installed.
 #include "core/inactivewait.h"
 
 #include "core/sysstate.h"

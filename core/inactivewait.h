@@ -1,9 +1,10 @@
 // The wait of the drawing and input entries while the window is inactive,
-// and the one message pass the subsystems run. Sits in core's base: the
-// message loop above installs what it calls, so no subsystem includes it.
+// and the one message pass the subsystems and core's window code run. Sits
+// in core's base: core's start-up installs what it calls, so neither the
+// subsystems nor the window code call the message loop directly.
 #pragma once
 
-// What the wait calls above core's base; the message loop installs them.
+// What the wait calls above core's base; core's start-up installs them.
 struct INACTIVEWAITHOOKS {
     int (*ServiceMessageLoop)();  // one pass; 0, or -1 once the quit flag is set
     int (*IsGDISurfaceShown)();

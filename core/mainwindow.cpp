@@ -5,9 +5,9 @@
 
 #include "core/format.h"
 #include "core/random.h"
+#include "core/inactivewait.h"
 #include "core/log.h"
 #include "core/menu.h"
-#include "core/msgloop.h"
 #include "core/number.h"
 #include "core/sysstate.h"
 #include "graphics/screen.h"
@@ -25,13 +25,6 @@
 #include "platform/window/window.h"
 #include "platform/winmm/timer.h"
 
-const WINDOWSTYLES WindowStyleTable[8] = {
-    {0x80CA0000u, 0x300, 0x80000000u, 0x8}, {0x80080000u, 0x300, 0x80000000u, 0x8},
-    {0x80080000u, 0x0, 0x80000000u, 0x8},   {0x80CA0000u, 0x80, 0x80000000u, 0x8},
-    {0x80080000u, 0x80, 0x80000000u, 0x8},  {0x80C80000u, 0x100, 0x0, 0x0},
-    {0x80CA0000u, 0x300, 0x0, 0x0},         {0x80CB0000u, 0x0, 0x0, 0x0},
-};
-
 namespace {
 
 
@@ -44,7 +37,7 @@ void RunTimerTest()
     LARGE_INTEGER lastCount;
     QueryPerformanceCounter(&lastCount);
     const DWORD start = timeGetTime();
-    int loop = ServiceMessageLoop();
+    int loop = PumpMessageLoop();
     while (loop == 0) {
         if (timerUpdates >= 60 || counterUpdates >= 60 || timeGetTime() - start >= 1000) break;
         LARGE_INTEGER count;
@@ -58,7 +51,7 @@ void RunTimerTest()
             ++timerUpdates;
             lastMs = ms;
         }
-        loop = ServiceMessageLoop();
+        loop = PumpMessageLoop();
     }
     WriteLogFormat("精度結果 更新回数 マルチメディアタイマー：%d  パフォーマンスカウンター：%d", timerUpdates,
                    counterUpdates);
@@ -237,7 +230,7 @@ int CreateMainWindow()
     if (s.UserWindowFlag != 1) {
         if (s.HiddenWindow != 1) BringWindowToTop(s.MainWindow);
         const DWORD start = timeGetTime();
-        while (timeGetTime() - start < 200) ServiceMessageLoop();
+        while (timeGetTime() - start < 200) PumpMessageLoop();
         FitWindowToScreen();
         s.WindowCreatingFlag = 0;
     }
@@ -263,7 +256,7 @@ int CloseMainWindow()
                 s.CloseRequestFlag = 1;
                 PostMessageA(s.MainWindow, WM_CLOSE, 0, 0);
             }
-            while (ServiceMessageLoop() == 0) {
+            while (PumpMessageLoop() == 0) {
             }
             // A quit message the loop stopped short of would end the next
             // start-up's window at once.

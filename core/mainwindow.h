@@ -9,13 +9,3 @@ int CreateMainWindow();
 // 0.
 int CloseMainWindow();
 void ForceWindowForeground(HWND window, int topmost);
-
-// The style tables by window style index: windowed and full-screen style and
-// extended style.
-struct WINDOWSTYLES {
-    DWORD Windowed;
-    DWORD WindowedEx;
-    DWORD FullScreen;
-    DWORD FullScreenEx;
-};
-extern const WINDOWSTYLES WindowStyleTable[8];

@@ -8,8 +8,6 @@
 #include "core/sysstate.h"
 #include "core/textinput.h"
 #include "core/windowmode.h"
-#include "graphics/graph.h"
-#include "graphics/screen.h"
 #include "movie/movie.h"
 #include "network/network.h"
 #include "platform/kernel/clock.h"
@@ -90,13 +88,6 @@ void RunPasses()
         if (s.QuitFlag != 0 || !onWindowThread) return;
     }
 }
-
-// The subsystems below reach the loop and the graph reload through the
-// inactive wait; installing here means any program with a loop has them.
-[[maybe_unused]] const bool g_waitHooksInstalled = [] {
-    InstallInactiveWaitHooks({ServiceMessageLoop, IsGDISurfaceShown, ReloadAllGraphSurfaces});
-    return true;
-}();
 
 } // namespace
 

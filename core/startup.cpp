@@ -1,7 +1,8 @@
 // Owns the start-up and shutdown sequences, the system report and COM
 // start-up, and installs the shutdown in the fatal exit. Calls the log,
 // allocator, main window, message loop, file layer, input, sound, screen,
-// movies, network and the kernel's system facts.
+// movies, network and the kernel's system facts, and installs the hooks
+// through which subsystems call upwards.
 #include "core/startup.h"
 
 #include "core/api.h"
@@ -11,6 +12,7 @@
 #include "core/file/packfile.h"
 #include "core/file/stream.h"
 #include "core/format.h"
+#include "core/inactivewait.h"
 #include "core/input.h"
 #include "core/log.h"
 #include "core/mainwindow.h"
@@ -18,13 +20,17 @@
 #include "core/msgloop.h"
 #include "core/sysstate.h"
 #include "core/textinput.h"
+#include "core/windowmode.h"
 #include "graphics/debugconsole.h"
 #include "core/text.h"
 #include "core/version.h"
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
 #include "graphics/graph.h"
+#include "graphics/graph_movie.h"
 #include "graphics/screen.h"
+#include "graphics/screen_window.h"
+#include "movie/movie.h"
 #include "movie/theora.h"
 #include "network/network.h"
 #include "platform/com/com.h"
@@ -205,6 +211,17 @@ void ReportProcessor()
         CopyText(SysState.CPUName, brand);
     }
 }
+
+// The calls that run from a lower layer up to a higher one. Installed when
+// the program loads, so a screen started without the start-up sequence (as
+// some tests start one) has them too.
+[[maybe_unused]] const bool g_hooksInstalled = [] {
+    InstallInactiveWaitHooks({ServiceMessageLoop, IsGDISurfaceShown, ReloadAllGraphSurfaces});
+    InstallScreenWindowHooks({ApplyWindowStyle});
+    InstallGraphMovieService({OpenMovie, DisposeMovieHandle, GetMovieRecord, GetMoviePicture, SetMovieFrameCallback,
+                              RestoreMovieSurfaces, RefreshMovieFrame, ReopenAllMovieStreams});
+    return true;
+}();
 
 } // namespace
 

@@ -6,9 +6,9 @@
 #include "core/clock.h"
 #include "core/fatalexit.h"
 #include "core/file/filefuncs.h"
+#include "core/inactivewait.h"
 #include "core/log.h"
 #include "core/memory.h"
-#include "core/msgloop.h"
 #include "core/sysstate.h"
 #include "graphics/drawstate.h"
 #include "platform/imm/imm.h"
@@ -368,7 +368,7 @@ LRESULT HandleImeMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam
             t.InOpenStatus = 1;
             DefWindowProcA(window, message, wParam, lParam);
             const ULONGLONG start = GetMicrosecondClock(0);
-            while (ServiceMessageLoop() == 0 && GetMicrosecondClock(0) - start < kOpenStatusWaitMicroseconds) {
+            while (PumpMessageLoop() == 0 && GetMicrosecondClock(0) - start < kOpenStatusWaitMicroseconds) {
             }
             HIMC context = ImmGetContext(window);
             t.ImeOpen = ImmGetOpenStatus(context) ? 1 : 0;

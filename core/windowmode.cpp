@@ -3,11 +3,10 @@
 // loop and the screen layer's rebuild.
 #include "core/windowmode.h"
 
+#include "core/inactivewait.h"
 #include "core/log.h"
 #include "core/menu.h"
 #include "core/number.h"
-#include "core/mainwindow.h"
-#include "core/msgloop.h"
 #include "core/sysstate.h"
 #include "graphics/drawstate.h"
 #include "graphics/mask.h"
@@ -15,6 +14,13 @@
 #include "graphics/screen_keep.h"
 #include "platform/window/window.h"
 #include "platform/winmm/timer.h"
+
+const WINDOWSTYLES WindowStyleTable[8] = {
+    {0x80CA0000u, 0x300, 0x80000000u, 0x8}, {0x80080000u, 0x300, 0x80000000u, 0x8},
+    {0x80080000u, 0x0, 0x80000000u, 0x8},   {0x80CA0000u, 0x80, 0x80000000u, 0x8},
+    {0x80080000u, 0x80, 0x80000000u, 0x8},  {0x80C80000u, 0x100, 0x0, 0x0},
+    {0x80CA0000u, 0x300, 0x0, 0x0},         {0x80CB0000u, 0x0, 0x0, 0x0},
+};
 
 namespace {
 
@@ -63,7 +69,7 @@ int ChangeWindowMode(int windowed)
     // A switch that leaves the display as it was brings no display change;
     // the wait for one ends after a while instead of never.
     const DWORD start = timeGetTime();
-    while (ServiceMessageLoop() == 0 && s.DisplayChangeFlag == 0 && timeGetTime() - start < kDisplayChangeWaitMs) {
+    while (PumpMessageLoop() == 0 && s.DisplayChangeFlag == 0 && timeGetTime() - start < kDisplayChangeWaitMs) {
     }
     s.ModeChangeInProgress = 0;
     return result;

@@ -4,6 +4,16 @@
 
 #include "platform/kernel/types.h"
 
+// The style tables by window style index: windowed and full-screen style and
+// extended style.
+struct WINDOWSTYLES {
+    DWORD Windowed;
+    DWORD WindowedEx;
+    DWORD FullScreen;
+    DWORD FullScreenEx;
+};
+extern const WINDOWSTYLES WindowStyleTable[8];
+
 // Before the window exists only the windowed flag changes; else the screen
 // is rebuilt for the new mode and its result answered.
 int ChangeWindowMode(int windowed);

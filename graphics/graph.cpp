@@ -4,6 +4,7 @@
 // a graph's storage, the 2D surfaces, the image loader, the file layer, the
 // movie service, the drawing state, the screen layer and the log.
 #include "graphics/graph.h"
+#include "graphics/graph_movie.h"
 #include "graphics/mask.h"
 
 #include <cstdio>
@@ -20,7 +21,6 @@
 #include "graphics/image/load.h"
 #include "graphics/screen.h"
 #include "graphics/soft/surface2d.h"
-#include "movie/movie.h"
 
 GRAPHTABLE GraphTable;
 
@@ -264,7 +264,7 @@ int CreateGraphFromFile(const char* name, int use3D, int mirror, int movieOption
     CloseLibraryFile(file);
     int width = 0;
     int height = 0;
-    const int movie = OpenMovie(name, &width, &height, movieOption);
+    const int movie = GraphMovieService().Open(name, &width, &height, movieOption);
     if (movie < 0) {
         WriteLogFormat("右記のグラフィックファイルのロードに失敗しました：%s \n", name);
         return -1;
@@ -284,15 +284,15 @@ int CreateGraphFromFile(const char* name, int use3D, int mirror, int movieOption
     d.NewGraphUnmanagedTexture = savedUnmanaged;
     if (handle == -1) {
         // The movie has no graph to show it: it is closed, not left behind.
-        DisposeMovieHandle(movie);
+        GraphMovieService().Dispose(movie);
         WriteLogFormat("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s", name);
         return -1;
     }
     GRAPHREC* g = GetGraphRecord(handle);
     g->Movie = movie;
-    SetMovieFrameCallback(movie, TransferMovieFrameToGraph2D, g);
+    GraphMovieService().SetFrameCallback(movie, TransferMovieFrameToGraph2D, g);
     // The player decoded the first frame at open: the graph shows it at once.
-    if (GraphImage* first = GetMoviePicture(GetMovieRecord(movie), 0)) {
+    if (GraphImage* first = GraphMovieService().GetPicture(GraphMovieService().GetRecord(movie), 0)) {
         TransferImageToGraph2D(nullptr, nullptr, nullptr, 0, 0, g, 0, first, nullptr);
     }
     return handle;
@@ -395,7 +395,7 @@ int DestroyGraphHandle(int graph, int log)
 {
     GRAPHREC* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
-    if (g->Movie != -1) DisposeMovieHandle(g->Movie);
+    if (g->Movie != -1) GraphMovieService().Dispose(g->Movie);
     GraphBackend(g).DeleteGraphStorage(g);
     if (log != 0) WriteLogFormat("グラフィック %s の削除", g->FileName);
     if (g->Extra != nullptr) FreeMemory(g->Extra);
@@ -443,7 +443,7 @@ int RestoreGraphSurfaces(int graph)
     GRAPHREC* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
     GraphBackend(g).RestoreGraphStorage(g);
-    RestoreMovieSurfaces(g->Movie);
+    GraphMovieService().RestoreSurfaces(g->Movie);
     return 0;
 }
 
@@ -543,7 +543,7 @@ int RefreshGraphMovieFrame(int graph, int flag)
     const GRAPHREC* g = GetGraphRecord(graph);
     if (g == nullptr) return -1;
     if (g->Movie == -1) return 0;
-    return RefreshMovieFrame(g->Movie, flag);
+    return GraphMovieService().RefreshFrame(g->Movie, flag);
 }
 
 int CaptureDrawScreenToGraph(int x1, int y1, int x2, int y2, int graph, int flag)

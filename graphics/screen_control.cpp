@@ -18,9 +18,9 @@
 #include "graphics/debugconsole.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
+#include "graphics/graph_movie.h"
 #include "graphics/mask.h"
 #include "graphics/soft/surface2d.h"
-#include "movie/movie.h"
 #include "platform/kernel/clock.h"
 #include "platform/window/window.h"
 
@@ -353,7 +353,7 @@ int RecreateLostScreen()
     ClearDrawTarget();
     FlipScreenBuffers();
     MarkGraphsLostAndRestore();
-    ReopenAllMovieStreams();
+    GraphMovieService().ReopenAllStreams();
     UpdateCombinedMatrices();
     return 0;
 }

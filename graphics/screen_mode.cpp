@@ -10,13 +10,13 @@
 #include "core/fatalexit.h"
 #include "core/inactivewait.h"
 #include "core/sysstate.h"
-#include "core/windowmode.h"
 #include "graphics/d3d/d3ddevice.h"
 #include "graphics/backend.h"
 #include "graphics/debugconsole.h"
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
 #include "graphics/graph.h"
+#include "graphics/screen_window.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/clock.h"
 #include "platform/window/window.h"
@@ -65,7 +65,7 @@ int SwitchFirstStart(const ModeValues& requested, const ModeValues& old)
 {
     SCREENSTATE& s = ScreenState;
     const int windowed = SysState.WindowModeFlag;
-    if (windowed == 0) ApplyWindowStyle();
+    if (windowed == 0) ApplyModeWindowStyle();
     int dw = 0;
     int dh = 0;
     int db = 0;
@@ -78,13 +78,13 @@ int SwitchFirstStart(const ModeValues& requested, const ModeValues& old)
     };
     if (attempt(requested) != -1) return 0;
     StoreMode(old);
-    if (windowed == 0) ApplyWindowStyle();
+    if (windowed == 0) ApplyModeWindowStyle();
     const bool oldDiffers = old.width != requested.width || old.height != requested.height ||
                             old.bits != requested.bits || old.refresh != 0;
     if (oldDiffers && attempt(old) != -1) return -1;
     const ModeValues fallback{640, 480, 16, 0};
     StoreMode(fallback);
-    if (windowed == 1) ApplyWindowStyle();
+    if (windowed == 1) ApplyModeWindowStyle();
     if (attempt(fallback) == -1) ExitWithFatalError("予期せぬ画面モード変更不能現象が起きました\n");
     return -2;
 }
@@ -347,7 +347,7 @@ int RebuildScreenForMode(int width, int height, int bits, int force, int refresh
     }
 
     ReadScreenColorInfo();
-    if (SysState.WindowModeFlag == 1 || s.GdiOnly == 1) ApplyWindowStyle();
+    if (SysState.WindowModeFlag == 1 || s.GdiOnly == 1) ApplyModeWindowStyle();
     if (CreateOutputSurfaces() < 0) {
         WriteLog("DirectDrawSurface の初期化に失敗しました\n");
         DecreaseLogIndent();

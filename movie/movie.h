@@ -1,14 +1,10 @@
-// The movie service as the graph layer, the window procedure and the message
-// loop call it: opening a file as a movie, its frames, pause and resume with
+// The movie service as the window procedure and the message loop call it,
+// and as core's start-up hands it to the graph loader: opening a file as a movie, its frames, pause and resume with
 // the window, and the release and rebuild of stream objects.
 #pragma once
 
+#include "graphics/graph_movie.h"
 #include "platform/kernel/types.h"
-
-struct GraphImage;
-struct MOVIEREC;
-
-using MovieFrameCallback = int (*)(MOVIEREC* movie, void* data);
 
 // A library option no call writes: set, the set-up reports half the width.
 extern int MovieHalfWidthOption;

@@ -15,10 +15,10 @@
 #include "graphics/blendtable.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
+#include "graphics/graph_movie.h"
 #include "graphics/image/convert.h"
 #include "graphics/image/dib.h"
 #include "graphics/screen.h"
-#include "movie/movie.h"
 #include "platform/window/window.h"
 
 SURF2DTABLE Surface2DTable;
@@ -466,7 +466,7 @@ void ReleaseSurface2DView(const MEMIMG* image, MEMIMG* view)
 int TransferMovieFrameToGraph2D(MOVIEREC* movie, void* data)
 {
     // Nothing new from the player: the graph already shows this frame.
-    GraphImage* picture = GetMoviePicture(movie, 1);
+    GraphImage* picture = GraphMovieService().GetPicture(movie, 1);
     if (picture == nullptr) return 0;
     GRAPHREC* g = static_cast<GRAPHREC*>(data);
     return TransferImageToGraph2D(nullptr, nullptr, nullptr, g->SourceX, g->SourceY, g, 0,

@@ -22,6 +22,7 @@
 #include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
+#include "graphics/graph_movie.h"
 #include "graphics/mask.h"
 #include "graphics/imagesurface.h"
 #include "graphics/screen.h"
@@ -32,6 +33,7 @@
 #include "platform/window/window.h"
 #include "support/library_fixture.h"
 #include "support/image_fixtures.h"
+#include "support/theora_movie_writer.h"
 #include "support/library_fixture.h"
 
 namespace {
@@ -141,6 +143,26 @@ TEST_F(GraphLibrary, FilesLoadWithTheirMaskAndRefuseMismatchedOrMissingOnes)
     WriteTestFile("notes.txt", Bytes{'h', 'e', 'l', 'l', 'o'});
     EXPECT_EQ(LoadGraphFile("notes.txt", 1), -1);
     EXPECT_NE(LogText().find("右記のグラフィックファイルのロードに失敗しました：notes.txt"), std::string::npos);
+}
+
+// A program whose start-up installed no movie service: a movie file is a
+// file no decoder takes, and the loader fails on it as on any such file.
+TEST_F(GraphLibrary, WithoutAMovieServiceAMovieFileFailsAsAForeignFile)
+{
+    WriteTestFile("clip.ogv", WriteTheoraMovie(TheoraMovieSpec{}));
+    const int shown = LoadGraphFile("clip.ogv", 1);
+    ASSERT_NE(shown, -1);
+    EXPECT_NE(GetGraphRecord(shown)->Movie, -1);
+
+    struct ServiceKept {
+        GRAPHMOVIESERVICE installed = GraphMovieService();
+        ~ServiceKept() { InstallGraphMovieService(installed); }
+    } kept;
+    InstallGraphMovieService(GRAPHMOVIESERVICE{});
+    EXPECT_EQ(LoadGraphFile("clip.ogv", 1), -1);
+    EXPECT_NE(LogText().find("右記のグラフィックファイルのロードに失敗しました：clip.ogv"), std::string::npos);
+    // A movie graph loaded before is refreshed as a graph without a movie.
+    EXPECT_EQ(RefreshGraphMovieFrame(shown, 1), 0);
 }
 
 // Loads with the image libraries' messages caught: what reached standard
