@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -342,8 +344,8 @@ inline int TexelIndex(double v, int n)
 // One row of a triangle in the fast case; u and v come from the same plane
 // formula as every other pixel.
 template <int Blend, int AlphaFrom, bool Modulate>
-void SpanFast(const DrawContext& c, const FastSetup& f, const C& diffuse, const double* pu, const double* pv,
-              double x0, double yTerm, long long from, long long to, int py, const int* columns)
+void SpanFastRow(const DrawContext& c, const FastSetup& f, const C& diffuse, const double* pu, const double* pv,
+                 double x0, double yTerm, long long from, long long to, int py, const int* columns)
 {
     const PixelView& t = c.textures[0];
     const bool direct = t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000;
@@ -396,8 +398,18 @@ void SpanFast(const DrawContext& c, const FastSetup& f, const C& diffuse, const 
     g_counters.pixels += to - from + 1;
 }
 
+// Rows pyFirst..pyLast of one span shape: columns from..to, each row's v term py - y0.
 using SpanFn = void (*)(const DrawContext&, const FastSetup&, const C&, const double*, const double*, double, double,
-                        long long, long long, int, const int*);
+                        long long, long long, int, int, const int*);
+
+template <int Blend, int AlphaFrom, bool Modulate>
+void SpanFast(const DrawContext& c, const FastSetup& f, const C& diffuse, const double* pu, const double* pv,
+              double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns)
+{
+    for (int py = pyFirst; py <= pyLast; ++py)
+        SpanFastRow<Blend, AlphaFrom, Modulate>(c, f, diffuse, pu, pv, x0, static_cast<double>(py) - y0, from, to, py,
+                                                columns);
+}
 
 template <int Blend, int AlphaFrom>
 SpanFn PickModulate(bool modulate)
@@ -442,17 +454,20 @@ inline void Indices4(const double* q, long long x, double x0, double yTerm, int 
 
 // SpanFast four pixels at a time: texels are fetched one by one into BGRA,
 // then modulation and blending run on all channels of the four at once.
-// Keyed and alpha-tested pixels keep what the target held.
-template <int Blend>
+// Keyed and alpha-tested pixels keep what the target held. The settings are
+// read once for all the rows given.
+template <int Blend, bool Key, bool Test>
 void SpanVector(const DrawContext& c, const FastSetup& setup, const C& colour, const double* pu, const double* pv,
-                double x0, double yTerm, long long from, long long to, int py, const int* columns)
+                double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns)
 {
+    constexpr bool mayDrop = Key || Test;
     // Copies: the pixel stores may alias anything reached through a reference, which would
     // reload every setting at every group.
     const FastSetup f = setup;
     const C diffuse = colour;
     const PixelView& t = c.textures[0];
     const bool direct = t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000;
+    const std::uint32_t* const decode = t.bytes == 2 ? t.decode : nullptr;
     const bool texAlpha = t.bits[3] != 0;
     // Alpha from the diffuse colour alone reads the texel as opaque, then takes the diffuse alpha by modulation.
     const DWORD alphaFill = (f.alphaFrom == 0 || !texAlpha) ? 0xFF000000u : 0u;
@@ -466,49 +481,50 @@ void SpanVector(const DrawContext& c, const FastSetup& setup, const C& colour, c
     const __m128i colourBits = _mm_set1_epi32(0x00FFFFFF), spare = _mm_set1_epi32(static_cast<int>(c.target.spare));
     const DWORD keyBits = t.key & t.colourMask;
     const auto& T = Products().v;
-    std::uint8_t* row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
     const bool rowConstant = pv[1] == 0.0;
-    const int rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
-    const bool mayDrop = f.key || f.alphaTest;
     const __m128i fill = _mm_set1_epi32(static_cast<int>(alphaFill));
     const __m128i keyMask = _mm_set1_epi32(static_cast<int>(t.colourMask));
     const __m128i keyValue = _mm_set1_epi32(static_cast<int>(keyBits));
-    // The texel of column x in BGRA, and whether the key or the alpha test drops the pixel.
     // The usual quad reads one texture row through the cached columns.
     const bool easy = direct && columns != nullptr && rowConstant;
+    const bool easy16 = decode != nullptr && columns != nullptr && rowConstant;
     // The key and the alpha test on four texels at once; alphas and the reference are
-    // bytes, so signed 32-bit compares order them as Compare does.
+    // bytes, so signed 32-bit compares order them as Compare does. Which of below, equal
+    // and above the reference fail is asked of Compare once.
     const __m128i ref = _mm_set1_epi32(static_cast<int>(f.alphaRef));
     const __m128i diffuseAlpha = _mm_set1_epi32(diffuse.a);
-    auto dropOf = [&](__m128i raw) __attribute__((always_inline)) {
-        __m128i drop = f.key ? _mm_cmpeq_epi32(_mm_and_si128(raw, keyMask), keyValue) : zero;
-        if (!f.alphaTest) return drop;
+    const __m128i failBelow = _mm_set1_epi32(Compare(f.alphaFunc, 0, 1) ? 0 : -1);
+    const __m128i failEqual = _mm_set1_epi32(Compare(f.alphaFunc, 1, 1) ? 0 : -1);
+    const __m128i failAbove = _mm_set1_epi32(Compare(f.alphaFunc, 2, 1) ? 0 : -1);
+    // raw: the texels as stored, for the key; texel: the same in BGRA with the alpha fill.
+    auto dropOf = [&](__m128i raw, __m128i texel) __attribute__((always_inline)) {
+        const __m128i drop = Key ? _mm_cmpeq_epi32(_mm_and_si128(raw, keyMask), keyValue) : zero;
+        if (!Test) return drop;
         __m128i al = diffuseAlpha;
         if (f.alphaFrom != 0) {
-            al = _mm_srli_epi32(_mm_or_si128(raw, fill), 24);
+            al = _mm_srli_epi32(texel, 24);
             if (f.alphaFrom == 2)
                 al = _mm_mulhi_epu16(_mm_add_epi32(_mm_mullo_epi16(al, diffuseAlpha), _mm_set1_epi32(128)),
                                      _mm_set1_epi32(257));
         }
-        const __m128i gt = _mm_cmpgt_epi32(al, ref), lt = _mm_cmpgt_epi32(ref, al);
-        __m128i fail;
-        switch (f.alphaFunc) {
-        case D3DCMP_NEVER: fail = _mm_set1_epi32(-1); break;
-        case D3DCMP_LESS: fail = _mm_andnot_si128(lt, _mm_set1_epi32(-1)); break;
-        case D3DCMP_EQUAL: fail = _mm_or_si128(gt, lt); break;
-        case D3DCMP_LESSEQUAL: fail = gt; break;
-        case D3DCMP_GREATER: fail = _mm_andnot_si128(gt, _mm_set1_epi32(-1)); break;
-        case D3DCMP_NOTEQUAL: fail = _mm_cmpeq_epi32(al, ref); break;
-        case D3DCMP_GREATEREQUAL: fail = lt; break;
-        default: fail = zero; break;
-        }
+        const __m128i fail = _mm_or_si128(
+            _mm_or_si128(_mm_and_si128(_mm_cmpgt_epi32(al, ref), failAbove), _mm_and_si128(_mm_cmpgt_epi32(ref, al), failBelow)),
+            _mm_and_si128(_mm_cmpeq_epi32(al, ref), failEqual));
         return _mm_or_si128(drop, fail);
     };
-    const std::uint8_t* texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
+    // The row being drawn.
+    double yTerm = 0;
+    int rowTy = 0;
+    const std::uint8_t* texRow = nullptr;
+    // The texel of column x in BGRA, and whether the key or the alpha test drops the pixel.
     auto fetch = [&](long long x, std::uint32_t* drop) __attribute__((always_inline)) {
         DWORD raw;
         if (easy) {
             std::memcpy(&raw, texRow + static_cast<std::ptrdiff_t>(columns[x]) * 4, 4);
+        } else if (easy16) {
+            std::uint16_t w;
+            std::memcpy(&w, texRow + static_cast<std::ptrdiff_t>(columns[x]) * 2, 2);
+            raw = w;
         } else {
             const double dxp = static_cast<double>(x) - x0;
             const int tx =
@@ -520,14 +536,16 @@ void SpanVector(const DrawContext& c, const FastSetup& setup, const C& colour, c
         DWORD texel;
         if (easy || direct) {
             texel = raw | alphaFill;
+        } else if (decode != nullptr) {
+            texel = decode[raw] | alphaFill;
         } else {
             const C d = Decode(t, raw);
             texel = static_cast<DWORD>(d.b) | static_cast<DWORD>(d.g) << 8 | static_cast<DWORD>(d.r) << 16 |
                     static_cast<DWORD>(d.a) << 24 | alphaFill;
         }
         if (mayDrop) {
-            bool out = f.key && (raw & t.colourMask) == keyBits;
-            if (f.alphaTest && !out) {
+            bool out = Key && (raw & t.colourMask) == keyBits;
+            if (Test && !out) {
                 const int ta = static_cast<int>(texel >> 24);
                 const int al = f.alphaFrom == 0 ? diffuse.a : f.alphaFrom == 1 ? ta : T[ta][diffuse.a];
                 out = !Compare(f.alphaFunc, static_cast<DWORD>(al), f.alphaRef);
@@ -597,69 +615,95 @@ void SpanVector(const DrawContext& c, const FastSetup& setup, const C& colour, c
         if (!mayDrop) return out;
         return _mm_or_si128(_mm_andnot_si128(drop, out), _mm_and_si128(drop, d));
     };
-    long long px = from;
-    // Whole groups stay in registers: values built in memory and read back wide stall the store buffer.
-    for (; px + 3 <= to; px += 4) {
-        std::uint8_t* p = row + px * 4;
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        if (easy &&
-            (f.unitColumns || (columns[px + 1] == columns[px] + 1 && columns[px + 2] == columns[px] + 2 &&
-                               columns[px + 3] == columns[px] + 3))) {
-            // Four neighbouring texels, as an unscaled quad reads them.
-            const __m128i raw =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 4));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_or_si128(raw, fill), d, dropOf(raw)));
-            continue;
-        }
-        if (direct && !easy) {
-            // Turned or scaled quads: the four coordinates by the same sums in double lanes.
-            alignas(16) int tx[4], ty[4];
-            if (columns != nullptr) {
-                for (int k = 0; k < 4; ++k) tx[k] = columns[px + k];
-            } else {
-                Indices4(pu, px, x0, yTerm, t.width, tx);
+    const std::uint8_t* const targetEnd = c.target.pixels + static_cast<std::ptrdiff_t>(c.target.pitch) * c.target.height;
+    const std::uint8_t* const textureEnd = t.pixels + static_cast<std::ptrdiff_t>(t.pitch) * t.height;
+    for (int py = pyFirst; py <= pyLast; ++py) {
+        yTerm = static_cast<double>(py) - y0;
+        std::uint8_t* const row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
+        rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
+        texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
+        g_counters.pixels += to - from + 1;
+        long long px = from;
+        // Whole groups stay in registers: values built in memory and read back wide stall the store buffer.
+        for (; px + 3 <= to; px += 4) {
+            std::uint8_t* p = row + px * 4;
+            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            if (easy &&
+                (f.unitColumns || (columns[px + 1] == columns[px] + 1 && columns[px + 2] == columns[px] + 2 &&
+                                   columns[px + 3] == columns[px] + 3))) {
+                // Four neighbouring texels, as an unscaled quad reads them.
+                const __m128i raw = _mm_loadu_si128(
+                    reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 4));
+                const __m128i texel = _mm_or_si128(raw, fill);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(texel, d, dropOf(raw, texel)));
+                continue;
             }
-            if (rowConstant) {
-                for (int k = 0; k < 4; ++k) ty[k] = rowTy;
-            } else {
-                Indices4(pv, px, x0, yTerm, t.height, ty);
+            if (easy16) {
+                // 16-bit texels widened through the layout's table.
+                std::uint16_t w[4];
+                if (f.unitColumns) {
+                    std::memcpy(w, texRow + static_cast<std::ptrdiff_t>(columns[px]) * 2, 8);
+                } else {
+                    for (int k = 0; k < 4; ++k)
+                        std::memcpy(&w[k], texRow + static_cast<std::ptrdiff_t>(columns[px + k]) * 2, 2);
+                }
+                const __m128i texel = _mm_or_si128(
+                    _mm_setr_epi32(static_cast<int>(decode[w[0]]), static_cast<int>(decode[w[1]]),
+                                   static_cast<int>(decode[w[2]]), static_cast<int>(decode[w[3]])),
+                    fill);
+                const __m128i raw = Key ? _mm_setr_epi32(w[0], w[1], w[2], w[3]) : zero;
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(texel, d, dropOf(raw, texel)));
+                continue;
             }
-            // Gathered in registers: four narrow stores read back wide would stall the store buffer.
-            auto texel = [&](int k) __attribute__((always_inline)) {
-                int v;
-                std::memcpy(&v, t.pixels + static_cast<std::ptrdiff_t>(ty[k]) * t.pitch + tx[k] * 4, 4);
-                return _mm_cvtsi32_si128(v);
-            };
-            const __m128i raw = _mm_unpacklo_epi64(_mm_unpacklo_epi32(texel(0), texel(1)),
-                                                   _mm_unpacklo_epi32(texel(2), texel(3)));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_or_si128(raw, fill), d, dropOf(raw)));
-            continue;
+            if (direct && !easy) {
+                // Turned or scaled quads: the four coordinates by the same sums in double lanes.
+                alignas(16) int tx[4], ty[4];
+                if (columns != nullptr) {
+                    for (int k = 0; k < 4; ++k) tx[k] = columns[px + k];
+                } else {
+                    Indices4(pu, px, x0, yTerm, t.width, tx);
+                }
+                if (rowConstant) {
+                    for (int k = 0; k < 4; ++k) ty[k] = rowTy;
+                } else {
+                    Indices4(pv, px, x0, yTerm, t.height, ty);
+                }
+                // Gathered in registers: four narrow stores read back wide would stall the store buffer.
+                auto texelAt = [&](int k) __attribute__((always_inline)) {
+                    int v;
+                    std::memcpy(&v, t.pixels + static_cast<std::ptrdiff_t>(ty[k]) * t.pitch + tx[k] * 4, 4);
+                    return _mm_cvtsi32_si128(v);
+                };
+                const __m128i raw = _mm_unpacklo_epi64(_mm_unpacklo_epi32(texelAt(0), texelAt(1)),
+                                                       _mm_unpacklo_epi32(texelAt(2), texelAt(3)));
+                const __m128i texel = _mm_or_si128(raw, fill);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(texel, d, dropOf(raw, texel)));
+                continue;
+            }
+            std::uint32_t k[4] = {};
+            const int t0 = fetch(px, &k[0]), t1 = fetch(px + 1, &k[1]), t2 = fetch(px + 2, &k[2]),
+                      t3 = fetch(px + 3, &k[3]);
+            const __m128i drop = mayDrop ? _mm_setr_epi32(static_cast<int>(k[0]), static_cast<int>(k[1]),
+                                                          static_cast<int>(k[2]), static_cast<int>(k[3]))
+                                         : zero;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_setr_epi32(t0, t1, t2, t3), d, drop));
         }
-        std::uint32_t k[4] = {};
-        const int t0 = fetch(px, &k[0]), t1 = fetch(px + 1, &k[1]), t2 = fetch(px + 2, &k[2]),
-                  t3 = fetch(px + 3, &k[3]);
-        const __m128i drop = mayDrop ? _mm_setr_epi32(static_cast<int>(k[0]), static_cast<int>(k[1]),
-                                                      static_cast<int>(k[2]), static_cast<int>(k[3]))
-                                     : zero;
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), combine(_mm_setr_epi32(t0, t1, t2, t3), d, drop));
-    }
-    if (px <= to) {
+        if (px > to) continue;
         const int n = static_cast<int>(to - px + 1);
         std::uint8_t* p = row + px * 4;
         // A short end of neighbouring texels is read four wide like a whole group, when both
         // reads stay inside their surfaces; only its own pixels are written back.
-        bool wide = easy &&
-                    p + 16 <= c.target.pixels + static_cast<std::ptrdiff_t>(c.target.pitch) * c.target.height;
+        bool wide = easy && p + 16 <= targetEnd;
         for (int k = 1; k < n && wide && !f.unitColumns; ++k) wide = columns[px + k] == columns[px] + k;
         const std::uint8_t* texels = texRow + static_cast<std::ptrdiff_t>(columns != nullptr ? columns[px] : 0) * 4;
-        if (wide && texels + 16 <= t.pixels + static_cast<std::ptrdiff_t>(t.pitch) * t.height) {
+        if (wide && texels + 16 <= textureEnd) {
             const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
             const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(texels));
+            const __m128i texel = _mm_or_si128(raw, fill);
             alignas(16) std::uint32_t out[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(out), combine(_mm_or_si128(raw, fill), d, dropOf(raw)));
+            _mm_store_si128(reinterpret_cast<__m128i*>(out), combine(texel, d, dropOf(raw, texel)));
             std::memcpy(p, out, static_cast<std::size_t>(n) * 4);
-            g_counters.pixels += to - from + 1;
-            return;
+            continue;
         }
         alignas(16) std::uint32_t src[4] = {}, dst[4] = {}, skip[4] = {};
         for (int k = 0; k < n; ++k) src[k] = static_cast<std::uint32_t>(fetch(px + k, &skip[k]));
@@ -670,7 +714,13 @@ void SpanVector(const DrawContext& c, const FastSetup& setup, const C& colour, c
         _mm_store_si128(reinterpret_cast<__m128i*>(dst), out);
         std::memcpy(p, dst, static_cast<std::size_t>(n) * 4);
     }
-    g_counters.pixels += to - from + 1;
+}
+
+template <int Blend>
+SpanFn PickVector(const FastSetup& f)
+{
+    if (f.key) return f.alphaTest ? SpanVector<Blend, true, true> : SpanVector<Blend, true, false>;
+    return f.alphaTest ? SpanVector<Blend, false, true> : SpanVector<Blend, false, false>;
 }
 constexpr int kBestSpanLevel = 1;
 #else
@@ -682,7 +732,7 @@ int g_spanLevel = kBestSpanLevel;
 SpanFn PickSpan(const FastSetup& f)
 {
 #if defined(__SSE2__)
-    if (g_spanLevel >= 1) return f.blend == 0 ? SpanVector<0> : f.blend == 1 ? SpanVector<1> : SpanVector<2>;
+    if (g_spanLevel >= 1) return f.blend == 0 ? PickVector<0>(f) : f.blend == 1 ? PickVector<1>(f) : PickVector<2>(f);
 #endif
     if (f.blend == 0) return PickAlpha<0>(f.alphaFrom, f.modColour);
     if (f.blend == 1) return PickAlpha<1>(f.alphaFrom, f.modColour);
@@ -744,9 +794,79 @@ int SetSpanLevel(int level)
     return g_spanLevel;
 }
 
+namespace {
+
+// Every value of a 16-bit layout in BGRA, as Decode gives it: built once per layout and kept.
+const std::uint32_t* DecodeTable(const PixelView& v)
+{
+    struct Entry {
+        DWORD mask[4];
+        std::unique_ptr<std::uint32_t[]> table;
+    };
+    static std::mutex lock;
+    static std::vector<Entry> tables;
+    const std::lock_guard<std::mutex> hold(lock);
+    for (const Entry& e : tables)
+        if (std::memcmp(e.mask, v.mask, sizeof e.mask) == 0) return e.table.get();
+    Entry e;
+    std::memcpy(e.mask, v.mask, sizeof e.mask);
+    e.table = std::make_unique<std::uint32_t[]>(65536);
+    for (DWORD raw = 0; raw < 65536; ++raw) {
+        const C d = Decode(v, raw);
+        e.table[raw] = static_cast<std::uint32_t>(d.b) | static_cast<std::uint32_t>(d.g) << 8 |
+                       static_cast<std::uint32_t>(d.r) << 16 | static_cast<std::uint32_t>(d.a) << 24;
+    }
+    tables.push_back(std::move(e));
+    return tables.back().table.get();
+}
+
+bool DescribeLayout(const DDPIXELFORMAT& format, PixelView* view);
+
+} // namespace
+
+// Every draw locks and describes its surfaces, which share a few layouts: the last ones are kept.
 bool DescribeFormat(const DDPIXELFORMAT& format, PixelView* view)
 {
     if (format.dwRGBBitCount != 16 && format.dwRGBBitCount != 32) return false;
+    struct Known {
+        DWORD key[6];
+        PixelView layout;
+        bool ok;
+    };
+    static thread_local Known known[4];
+    static thread_local int used = 0, next = 0;
+    const DWORD key[6] = {format.dwRGBBitCount, format.dwFlags & DDPF_ALPHAPIXELS, format.dwBBitMask,
+                          format.dwGBitMask,    format.dwRBitMask,                format.dwRGBAlphaBitMask};
+    auto copyLayout = [](const PixelView& from, PixelView* to) {
+        to->bytes = from.bytes;
+        std::memcpy(to->mask, from.mask, sizeof to->mask);
+        std::memcpy(to->shift, from.shift, sizeof to->shift);
+        std::memcpy(to->bits, from.bits, sizeof to->bits);
+        to->spare = from.spare;
+        to->colourMask = from.colourMask;
+        to->decode = from.decode;
+    };
+    for (int i = 0; i < used; ++i) {
+        if (std::memcmp(known[i].key, key, sizeof key) == 0) {
+            copyLayout(known[i].layout, view);
+            return known[i].ok;
+        }
+    }
+    Known& k = known[next];
+    next = (next + 1) % 4;
+    used = std::min(used + 1, 4);
+    std::memcpy(k.key, key, sizeof key);
+    k.layout = PixelView{};
+    k.ok = DescribeLayout(format, &k.layout);
+    if (k.ok && k.layout.bytes == 2) k.layout.decode = DecodeTable(k.layout);
+    copyLayout(k.layout, view);
+    return k.ok;
+}
+
+namespace {
+
+bool DescribeLayout(const DDPIXELFORMAT& format, PixelView* view)
+{
     view->bytes = static_cast<int>(format.dwRGBBitCount / 8);
     const DWORD masks[4] = {format.dwBBitMask, format.dwGBitMask, format.dwRBitMask,
                             (format.dwFlags & DDPF_ALPHAPIXELS) ? format.dwRGBAlphaBitMask : 0u};
@@ -767,6 +887,8 @@ bool DescribeFormat(const DDPIXELFORMAT& format, PixelView* view)
     view->colourMask = masks[0] | masks[1] | masks[2];
     return view->bits[0] > 0 && view->bits[1] > 0 && view->bits[2] > 0;
 }
+
+} // namespace
 
 void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const Vertex& d)
 {
@@ -878,8 +1000,7 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
             }
             if (lo <= hi) {
                 const double pu[3] = {pu0.f0, pu0.dx, pu0.dy}, pv[3] = {pv0.f0, pv0.dx, pv0.dy};
-                span(c, fast, f.diffuse, pu, pv, px0, static_cast<double>(py) - py0, lo, hi, static_cast<int>(py),
-                     columns);
+                span(c, fast, f.diffuse, pu, pv, px0, py0, lo, hi, static_cast<int>(py), static_cast<int>(py), columns);
             }
             continue;
         }
@@ -985,9 +1106,7 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     const SpanFn span = PickSpan(f);
     const double pu[3] = {pa.u.f0, pa.u.dx, pa.u.dy}, pv[3] = {pa.v.f0, pa.v.dx, pa.v.dy};
     const C diffuse = ColourOf(a[0].diffuse);
-    for (long long py = y0; py <= y1; ++py)
-        span(c, f, diffuse, pu, pv, pa.px0, static_cast<double>(py) - pa.py0, x0, x1, static_cast<int>(py),
-             columnCache.data());
+    span(c, f, diffuse, pu, pv, pa.px0, pa.py0, x0, x1, static_cast<int>(y0), static_cast<int>(y1), columnCache.data());
     return true;
 }
 

@@ -23,6 +23,8 @@ struct PixelView {
     bool hasKey = false;
     DWORD key = 0;
     DWORD colourMask = 0;  // the bits compared with the key
+    // A 16-bit layout's values decoded to BGRA, shared by every surface of the layout.
+    const std::uint32_t* decode = nullptr;
 };
 
 // Fills the layout fields from a pixel format; false for a layout the
