@@ -725,8 +725,9 @@ SpanFn PickVector(const FastSetup& f)
 
 #if defined(__x86_64__) || defined(__i386__)
 #define D3DSOFT_WIDE_SPANS 1
-// SpanVector eight pixels at a time with AVX2, for 32-bit BGRA textures: texels are
-// gathered by offset, the short end of a row is loaded and stored under a lane mask.
+// SpanVector eight pixels at a time with AVX2, for 32-bit BGRA textures and 16-bit ones read
+// along a texture row: texels are gathered by offset (16-bit ones from the layout's table),
+// the short end of a row is loaded and stored under a lane mask.
 // The same operations in the same order as the four-wide code, so the same pixels.
 // Reached only when the processor has AVX2 (see BestSpanLevel).
 #pragma GCC push_options
@@ -759,7 +760,11 @@ void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, con
               double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns)
 {
     const PixelView& t = c.textures[0];
-    if (!(t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000)) {
+    const bool direct = t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000;
+    // 16-bit texels along one texture row, widened through the layout's table.
+    const std::uint32_t* const decode = t.bytes == 2 ? t.decode : nullptr;
+    const bool easy16 = !direct && decode != nullptr && columns != nullptr && pv[1] == 0.0;
+    if (!direct && !easy16) {
         SpanVector<Blend, Key, Test>(c, setup, colour, pu, pv, x0, y0, from, to, pyFirst, pyLast, columns);
         return;
     }
@@ -883,6 +888,25 @@ void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, con
                       : _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(to - px + 1)), laneIndex);
             const __m256i d = whole ? _mm256_loadu_si256(p) : _mm256_maskload_epi32(reinterpret_cast<const int*>(p), lanes);
             __m256i raw;
+            if (easy16) {
+                const std::uint8_t* texels = reinterpret_cast<const std::uint8_t*>(texRow);
+                if (whole && f.unitColumns) {
+                    raw = _mm256_cvtepu16_epi32(_mm_loadu_si128(
+                        reinterpret_cast<const __m128i*>(texels + static_cast<std::ptrdiff_t>(columns[px]) * 2)));
+                } else {
+                    alignas(16) std::uint16_t w[8] = {};
+                    const int n = whole ? 8 : static_cast<int>(to - px + 1);
+                    for (int k = 0; k < n; ++k)
+                        std::memcpy(&w[k], texels + static_cast<std::ptrdiff_t>(columns[px + k]) * 2, 2);
+                    raw = _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(w)));
+                }
+                const __m256i texel =
+                    _mm256_or_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(decode), raw, 4), fill);
+                const __m256i out = combine(texel, d, dropOf(raw, texel));
+                if (whole) _mm256_storeu_si256(p, out);
+                else _mm256_maskstore_epi32(reinterpret_cast<int*>(p), lanes, out);
+                continue;
+            }
             if (easy && f.unitColumns) {
                 const int* at = texRow + columns[px];
                 raw = whole ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)) : _mm256_maskload_epi32(at, lanes);
@@ -1019,10 +1043,20 @@ const std::uint32_t* DecodeTable(const PixelView& v)
     Entry e;
     std::memcpy(e.mask, v.mask, sizeof e.mask);
     e.table = std::make_unique<std::uint32_t[]>(65536);
+    // Each channel's values widened once, as Decode widens them.
+    std::vector<std::uint32_t> widened[4];
+    for (int i = 0; i < 4; ++i) {
+        const DWORD top = v.bits[i] == 0 ? 0 : (v.mask[i] & 0xFFFF) >> v.shift[i];
+        widened[i].resize(top + 1);
+        for (DWORD x = 0; x <= top; ++x) {
+            const int w = v.bits[i] == 0 ? (i == 3 ? 255 : 0) : Widen(x, v.bits[i]);
+            widened[i][x] = static_cast<std::uint32_t>(w) << (8 * i);
+        }
+    }
     for (DWORD raw = 0; raw < 65536; ++raw) {
-        const C d = Decode(v, raw);
-        e.table[raw] = static_cast<std::uint32_t>(d.b) | static_cast<std::uint32_t>(d.g) << 8 |
-                       static_cast<std::uint32_t>(d.r) << 16 | static_cast<std::uint32_t>(d.a) << 24;
+        std::uint32_t out = 0;
+        for (int i = 0; i < 4; ++i) out |= widened[i][v.bits[i] == 0 ? 0 : (raw & v.mask[i]) >> v.shift[i]];
+        e.table[raw] = out;
     }
     tables.push_back(std::move(e));
     return tables.back().table.get();
