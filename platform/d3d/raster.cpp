@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -398,17 +399,26 @@ void SpanFastRow(const DrawContext& c, const FastSetup& f, const C& diffuse, con
     g_counters.pixels += to - from + 1;
 }
 
-// Rows pyFirst..pyLast of one span shape: columns from..to, each row's v term py - y0.
+// Rows pyFirst..pyLast of one span shape, each row's v term py - y0: columns from..to, or with
+// ranges, row py's columns ranges[2 * (py - pyFirst)] .. ranges[2 * (py - pyFirst) + 1] (none when
+// the first is past the second).
 using SpanFn = void (*)(const DrawContext&, const FastSetup&, const C&, const double*, const double*, double, double,
-                        long long, long long, int, int, const int*);
+                        long long, long long, int, int, const int*, const long long*);
 
 template <int Blend, int AlphaFrom, bool Modulate>
 void SpanFast(const DrawContext& c, const FastSetup& f, const C& diffuse, const double* pu, const double* pv,
-              double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns)
+              double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns,
+              const long long* ranges)
 {
-    for (int py = pyFirst; py <= pyLast; ++py)
+    for (int py = pyFirst; py <= pyLast; ++py) {
+        if (ranges != nullptr) {
+            from = ranges[2 * (py - pyFirst)];
+            to = ranges[2 * (py - pyFirst) + 1];
+            if (from > to) continue;
+        }
         SpanFastRow<Blend, AlphaFrom, Modulate>(c, f, diffuse, pu, pv, x0, static_cast<double>(py) - y0, from, to, py,
                                                 columns);
+    }
 }
 
 template <int Blend, int AlphaFrom>
@@ -458,7 +468,8 @@ inline void Indices4(const double* q, long long x, double x0, double yTerm, int 
 // read once for all the rows given.
 template <int Blend, bool Key, bool Test>
 void SpanVector(const DrawContext& c, const FastSetup& setup, const C& colour, const double* pu, const double* pv,
-                double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns)
+                double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns,
+                const long long* ranges)
 {
     constexpr bool mayDrop = Key || Test;
     // Copies: the pixel stores may alias anything reached through a reference, which would
@@ -618,6 +629,11 @@ void SpanVector(const DrawContext& c, const FastSetup& setup, const C& colour, c
     const std::uint8_t* const targetEnd = c.target.pixels + static_cast<std::ptrdiff_t>(c.target.pitch) * c.target.height;
     const std::uint8_t* const textureEnd = t.pixels + static_cast<std::ptrdiff_t>(t.pitch) * t.height;
     for (int py = pyFirst; py <= pyLast; ++py) {
+        if (ranges != nullptr) {
+            from = ranges[2 * (py - pyFirst)];
+            to = ranges[2 * (py - pyFirst) + 1];
+            if (from > to) continue;
+        }
         yTerm = static_cast<double>(py) - y0;
         std::uint8_t* const row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
         rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
@@ -757,7 +773,8 @@ inline __m256i Indices8(const double* q, long long x, double x0, double yTerm, i
 
 template <int Blend, bool Key, bool Test>
 void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, const double* pu, const double* pv,
-              double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns)
+              double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns,
+              const long long* ranges)
 {
     const PixelView& t = c.textures[0];
     const bool direct = t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000;
@@ -765,7 +782,7 @@ void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, con
     const std::uint32_t* const decode = t.bytes == 2 ? t.decode : nullptr;
     const bool easy16 = !direct && decode != nullptr && columns != nullptr && pv[1] == 0.0;
     if (!direct && !easy16) {
-        SpanVector<Blend, Key, Test>(c, setup, colour, pu, pv, x0, y0, from, to, pyFirst, pyLast, columns);
+        SpanVector<Blend, Key, Test>(c, setup, colour, pu, pv, x0, y0, from, to, pyFirst, pyLast, columns, ranges);
         return;
     }
     constexpr bool mayDrop = Key || Test;
@@ -794,13 +811,15 @@ void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, con
     const __m256i failBelow = _mm256_set1_epi32(Compare(f.alphaFunc, 0, 1) ? 0 : -1);
     const __m256i failEqual = _mm256_set1_epi32(Compare(f.alphaFunc, 1, 1) ? 0 : -1);
     const __m256i failAbove = _mm256_set1_epi32(Compare(f.alphaFunc, 2, 1) ? 0 : -1);
-    auto dropOf = [&](__m256i raw, __m256i texel) __attribute__((always_inline)) {
+    // The alpha source comes as a compile-time tag: the group loops are made once per source.
+    auto dropOf = [&](__m256i raw, __m256i texel, auto alphaFrom) __attribute__((always_inline)) {
+        constexpr int AlphaFrom = decltype(alphaFrom)::value;
         const __m256i drop = Key ? _mm256_cmpeq_epi32(_mm256_and_si256(raw, keyMask), keyValue) : zero;
         if (!Test) return drop;
         __m256i al = diffuseAlpha;
-        if (f.alphaFrom != 0) {
+        if (AlphaFrom != 0) {
             al = _mm256_srli_epi32(texel, 24);
-            if (f.alphaFrom == 2)
+            if (AlphaFrom == 2)
                 al = _mm256_mulhi_epu16(
                     _mm256_add_epi32(_mm256_mullo_epi16(al, diffuseAlpha), _mm256_set1_epi32(128)),
                     _mm256_set1_epi32(257));
@@ -844,6 +863,9 @@ void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, con
         __m256i out;
         if (fixedAlpha) {
             out = combineFixed(s, d);
+        } else if (Blend == 0 && identity) {
+            // Widened and packed again unchanged.
+            out = s;
         } else {
             __m256i lo = _mm256_unpacklo_epi8(s, zero), hi = _mm256_unpackhi_epi8(s, zero);
             if (!identity) {
@@ -873,59 +895,79 @@ void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, con
     const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i pitch = _mm256_set1_epi32(t.pitch);
     const auto* texBase = reinterpret_cast<const int*>(t.pixels);
-    for (int py = pyFirst; py <= pyLast; ++py) {
-        const double yTerm = static_cast<double>(py) - y0;
-        std::uint8_t* const row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
-        const int rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
-        const auto* texRow = reinterpret_cast<const int*>(t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch);
-        g_counters.pixels += to - from + 1;
-        for (long long px = from; px <= to; px += 8) {
-            auto* p = reinterpret_cast<__m256i*>(row + px * 4);
-            const bool whole = px + 7 <= to;
-            // The lanes of a short end: nothing outside the row is read or written.
-            const __m256i lanes =
-                whole ? _mm256_set1_epi32(-1)
-                      : _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(to - px + 1)), laneIndex);
-            const __m256i d = whole ? _mm256_loadu_si256(p) : _mm256_maskload_epi32(reinterpret_cast<const int*>(p), lanes);
-            __m256i raw;
-            if (easy16) {
-                const std::uint8_t* texels = reinterpret_cast<const std::uint8_t*>(texRow);
-                if (whole && f.unitColumns) {
-                    raw = _mm256_cvtepu16_epi32(_mm_loadu_si128(
-                        reinterpret_cast<const __m128i*>(texels + static_cast<std::ptrdiff_t>(columns[px]) * 2)));
+    // How texels are found, as a compile-time tag: 0 16-bit along a texture row, 1 neighbouring
+    // texels along a row, 2 cached columns along a row, 3 both coordinates from their planes.
+    auto rows = [&](auto mode, auto alphaFrom) __attribute__((always_inline)) {
+        constexpr int Mode = decltype(mode)::value;
+        for (int py = pyFirst; py <= pyLast; ++py) {
+            if (ranges != nullptr) {
+                from = ranges[2 * (py - pyFirst)];
+                to = ranges[2 * (py - pyFirst) + 1];
+                if (from > to) continue;
+            }
+            const double yTerm = static_cast<double>(py) - y0;
+            std::uint8_t* const row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
+            const int rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
+            const std::uint8_t* const texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
+            g_counters.pixels += to - from + 1;
+            // One group of eight; a short end reads and writes only its own lanes.
+            auto group = [&](long long px, auto whole) __attribute__((always_inline)) {
+                constexpr bool Whole = decltype(whole)::value;
+                auto* p = reinterpret_cast<__m256i*>(row + px * 4);
+                const __m256i lanes =
+                    Whole ? _mm256_set1_epi32(-1)
+                          : _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(to - px + 1)), laneIndex);
+                const __m256i d =
+                    Whole ? _mm256_loadu_si256(p) : _mm256_maskload_epi32(reinterpret_cast<const int*>(p), lanes);
+                __m256i raw, texel;
+                if constexpr (Mode == 0) {
+                    if (Whole && f.unitColumns) {
+                        raw = _mm256_cvtepu16_epi32(_mm_loadu_si128(
+                            reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 2)));
+                    } else {
+                        alignas(16) std::uint16_t w[8] = {};
+                        const int n = Whole ? 8 : static_cast<int>(to - px + 1);
+                        for (int k = 0; k < n; ++k)
+                            std::memcpy(&w[k], texRow + static_cast<std::ptrdiff_t>(columns[px + k]) * 2, 2);
+                        raw = _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(w)));
+                    }
+                    texel = _mm256_or_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(decode), raw, 4), fill);
                 } else {
-                    alignas(16) std::uint16_t w[8] = {};
-                    const int n = whole ? 8 : static_cast<int>(to - px + 1);
-                    for (int k = 0; k < n; ++k)
-                        std::memcpy(&w[k], texels + static_cast<std::ptrdiff_t>(columns[px + k]) * 2, 2);
-                    raw = _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(w)));
+                    if constexpr (Mode == 1) {
+                        const int* at = reinterpret_cast<const int*>(texRow) + columns[px];
+                        raw = Whole ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at))
+                                    : _mm256_maskload_epi32(at, lanes);
+                    } else if constexpr (Mode == 2) {
+                        const __m256i tx = _mm256_maskload_epi32(columns + px, lanes);
+                        raw = _mm256_mask_i32gather_epi32(zero, reinterpret_cast<const int*>(texRow), tx, lanes, 4);
+                    } else {
+                        const __m256i tx = columns != nullptr ? _mm256_maskload_epi32(columns + px, lanes)
+                                                              : Indices8(pu, px, x0, yTerm, t.width);
+                        const __m256i ty =
+                            rowConstant ? _mm256_set1_epi32(rowTy) : Indices8(pv, px, x0, yTerm, t.height);
+                        const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(ty, pitch), _mm256_slli_epi32(tx, 2));
+                        raw = _mm256_mask_i32gather_epi32(zero, texBase, offset, lanes, 1);
+                    }
+                    texel = _mm256_or_si256(raw, fill);
                 }
-                const __m256i texel =
-                    _mm256_or_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(decode), raw, 4), fill);
-                const __m256i out = combine(texel, d, dropOf(raw, texel));
-                if (whole) _mm256_storeu_si256(p, out);
+                const __m256i out = combine(texel, d, dropOf(raw, texel, alphaFrom));
+                if (Whole) _mm256_storeu_si256(p, out);
                 else _mm256_maskstore_epi32(reinterpret_cast<int*>(p), lanes, out);
-                continue;
-            }
-            if (easy && f.unitColumns) {
-                const int* at = texRow + columns[px];
-                raw = whole ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)) : _mm256_maskload_epi32(at, lanes);
-            } else if (easy) {
-                const __m256i tx = _mm256_maskload_epi32(columns + px, lanes);
-                raw = _mm256_mask_i32gather_epi32(zero, texRow, tx, lanes, 4);
-            } else {
-                const __m256i tx = columns != nullptr ? _mm256_maskload_epi32(columns + px, lanes)
-                                                      : Indices8(pu, px, x0, yTerm, t.width);
-                const __m256i ty = rowConstant ? _mm256_set1_epi32(rowTy) : Indices8(pv, px, x0, yTerm, t.height);
-                const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(ty, pitch), _mm256_slli_epi32(tx, 2));
-                raw = _mm256_mask_i32gather_epi32(zero, texBase, offset, lanes, 1);
-            }
-            const __m256i texel = _mm256_or_si256(raw, fill);
-            const __m256i out = combine(texel, d, dropOf(raw, texel));
-            if (whole) _mm256_storeu_si256(p, out);
-            else _mm256_maskstore_epi32(reinterpret_cast<int*>(p), lanes, out);
+            };
+            long long px = from;
+            for (; px + 7 <= to; px += 8) group(px, std::true_type{});
+            if (px <= to) group(px, std::false_type{});
         }
-    }
+    };
+    auto withAlpha = [&](auto mode) {
+        if (f.alphaFrom == 0) rows(mode, std::integral_constant<int, 0>{});
+        else if (f.alphaFrom == 1) rows(mode, std::integral_constant<int, 1>{});
+        else rows(mode, std::integral_constant<int, 2>{});
+    };
+    if (easy16) withAlpha(std::integral_constant<int, 0>{});
+    else if (easy && f.unitColumns) withAlpha(std::integral_constant<int, 1>{});
+    else if (easy) withAlpha(std::integral_constant<int, 2>{});
+    else withAlpha(std::integral_constant<int, 3>{});
 }
 
 #pragma GCC pop_options
@@ -1220,6 +1262,9 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
         columns = columnCache.data();
         fast.unitColumns = unit;
     }
+    // The span code takes the covered columns of every row in one call.
+    static thread_local std::vector<long long> ranges;
+    if (fast.ok) ranges.resize(static_cast<std::size_t>(2 * (y1 - y0 + 1)));
     for (long long py = y0; py <= y1; ++py) {
         long long e[3];
         for (int k = 0; k < 3; ++k) {
@@ -1240,10 +1285,8 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
                     else hi = std::min(hi, x0 + e[k] / step);
                 }
             }
-            if (lo <= hi) {
-                const double pu[3] = {pu0.f0, pu0.dx, pu0.dy}, pv[3] = {pv0.f0, pv0.dx, pv0.dy};
-                span(c, fast, f.diffuse, pu, pv, px0, py0, lo, hi, static_cast<int>(py), static_cast<int>(py), columns);
-            }
+            ranges[static_cast<std::size_t>(2 * (py - y0))] = lo;
+            ranges[static_cast<std::size_t>(2 * (py - y0) + 1)] = hi;
             continue;
         }
         for (long long px = x0; px <= x1; ++px) {
@@ -1263,6 +1306,11 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
             }
             for (int k = 0; k < 3; ++k) e[k] -= edges[k].dy * 256;
         }
+    }
+    if (fast.ok) {
+        const double pu[3] = {pu0.f0, pu0.dx, pu0.dy}, pv[3] = {pv0.f0, pv0.dx, pv0.dy};
+        span(c, fast, f.diffuse, pu, pv, px0, py0, x0, x1, static_cast<int>(y0), static_cast<int>(y1), columns,
+             ranges.data());
     }
 }
 
@@ -1348,7 +1396,8 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     const SpanFn span = PickSpan(f);
     const double pu[3] = {pa.u.f0, pa.u.dx, pa.u.dy}, pv[3] = {pa.v.f0, pa.v.dx, pa.v.dy};
     const C diffuse = ColourOf(a[0].diffuse);
-    span(c, f, diffuse, pu, pv, pa.px0, pa.py0, x0, x1, static_cast<int>(y0), static_cast<int>(y1), columnCache.data());
+    span(c, f, diffuse, pu, pv, pa.px0, pa.py0, x0, x1, static_cast<int>(y0), static_cast<int>(y1), columnCache.data(),
+         nullptr);
     return true;
 }
 
