@@ -771,27 +771,23 @@ inline __m256i Indices8(const double* q, long long x, double x0, double yTerm, i
     return _mm256_setr_m128i(half[0], half[1]);
 }
 
-template <int Blend, bool Key, bool Test>
-void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, const double* pu, const double* pv,
-              double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns,
-              const long long* ranges)
+// How texels are found (Mode): 0 16-bit along a texture row, 1 neighbouring texels along a
+// row, 2 cached columns along a row, 3 both coordinates from their planes. Each mode and alpha
+// source has its own loops, which keep every setting in registers.
+template <int Blend, bool Key, bool Test, int Mode, int AlphaFrom>
+void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour, const double* pu, const double* pv,
+                  double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns,
+                  const long long* ranges)
 {
     const PixelView& t = c.textures[0];
-    const bool direct = t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000;
-    // 16-bit texels along one texture row, widened through the layout's table.
-    const std::uint32_t* const decode = t.bytes == 2 ? t.decode : nullptr;
-    const bool easy16 = !direct && decode != nullptr && columns != nullptr && pv[1] == 0.0;
-    if (!direct && !easy16) {
-        SpanVector<Blend, Key, Test>(c, setup, colour, pu, pv, x0, y0, from, to, pyFirst, pyLast, columns, ranges);
-        return;
-    }
+    const std::uint32_t* const decode = t.decode;
     constexpr bool mayDrop = Key || Test;
     const FastSetup f = setup;
     const C diffuse = colour;
     const bool texAlpha = t.bits[3] != 0;
-    const DWORD alphaFill = (f.alphaFrom == 0 || !texAlpha) ? 0xFF000000u : 0u;
+    const DWORD alphaFill = (AlphaFrom == 0 || !texAlpha) ? 0xFF000000u : 0u;
     const int m[4] = {f.modColour ? diffuse.b : 255, f.modColour ? diffuse.g : 255, f.modColour ? diffuse.r : 255,
-                      f.alphaFrom == 1 ? 255 : diffuse.a};
+                      AlphaFrom == 1 ? 255 : diffuse.a};
     const __m256i mod = _mm256_set1_epi64x(static_cast<long long>(static_cast<std::uint64_t>(m[0]) |
                                                                   static_cast<std::uint64_t>(m[1]) << 16 |
                                                                   static_cast<std::uint64_t>(m[2]) << 32 |
@@ -805,15 +801,12 @@ void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, con
     const __m256i fill = _mm256_set1_epi32(static_cast<int>(alphaFill));
     const __m256i keyMask = _mm256_set1_epi32(static_cast<int>(t.colourMask));
     const __m256i keyValue = _mm256_set1_epi32(static_cast<int>(keyBits));
-    const bool easy = columns != nullptr && rowConstant;
     const __m256i ref = _mm256_set1_epi32(static_cast<int>(f.alphaRef));
     const __m256i diffuseAlpha = _mm256_set1_epi32(diffuse.a);
     const __m256i failBelow = _mm256_set1_epi32(Compare(f.alphaFunc, 0, 1) ? 0 : -1);
     const __m256i failEqual = _mm256_set1_epi32(Compare(f.alphaFunc, 1, 1) ? 0 : -1);
     const __m256i failAbove = _mm256_set1_epi32(Compare(f.alphaFunc, 2, 1) ? 0 : -1);
-    // The alpha source comes as a compile-time tag: the group loops are made once per source.
-    auto dropOf = [&](__m256i raw, __m256i texel, auto alphaFrom) __attribute__((always_inline)) {
-        constexpr int AlphaFrom = decltype(alphaFrom)::value;
+    auto dropOf = [&](__m256i raw, __m256i texel) __attribute__((always_inline)) {
         const __m256i drop = Key ? _mm256_cmpeq_epi32(_mm256_and_si256(raw, keyMask), keyValue) : zero;
         if (!Test) return drop;
         __m256i al = diffuseAlpha;
@@ -830,7 +823,7 @@ void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, con
             _mm256_and_si256(_mm256_cmpeq_epi32(al, ref), failEqual));
         return _mm256_or_si256(drop, fail);
     };
-    const bool fixedAlpha = f.alphaFrom == 0 || !texAlpha;
+    const bool fixedAlpha = AlphaFrom == 0 || !texAlpha;
     const int A = m[3];
     const bool colourIdentity = m[0] == 255 && m[1] == 255 && m[2] == 255;
     const __m256i factor = _mm256_set1_epi16(static_cast<short>(A));
@@ -895,10 +888,7 @@ void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, con
     const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i pitch = _mm256_set1_epi32(t.pitch);
     const auto* texBase = reinterpret_cast<const int*>(t.pixels);
-    // How texels are found, as a compile-time tag: 0 16-bit along a texture row, 1 neighbouring
-    // texels along a row, 2 cached columns along a row, 3 both coordinates from their planes.
-    auto rows = [&](auto mode, auto alphaFrom) __attribute__((always_inline)) {
-        constexpr int Mode = decltype(mode)::value;
+    {
         for (int py = pyFirst; py <= pyLast; ++py) {
             if (ranges != nullptr) {
                 from = ranges[2 * (py - pyFirst)];
@@ -950,7 +940,7 @@ void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, con
                     }
                     texel = _mm256_or_si256(raw, fill);
                 }
-                const __m256i out = combine(texel, d, dropOf(raw, texel, alphaFrom));
+                const __m256i out = combine(texel, d, dropOf(raw, texel));
                 if (Whole) _mm256_storeu_si256(p, out);
                 else _mm256_maskstore_epi32(reinterpret_cast<int*>(p), lanes, out);
             };
@@ -959,15 +949,35 @@ void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, con
             if (px <= to) group(px, std::false_type{});
         }
     };
-    auto withAlpha = [&](auto mode) {
-        if (f.alphaFrom == 0) rows(mode, std::integral_constant<int, 0>{});
-        else if (f.alphaFrom == 1) rows(mode, std::integral_constant<int, 1>{});
-        else rows(mode, std::integral_constant<int, 2>{});
-    };
-    if (easy16) withAlpha(std::integral_constant<int, 0>{});
-    else if (easy && f.unitColumns) withAlpha(std::integral_constant<int, 1>{});
-    else if (easy) withAlpha(std::integral_constant<int, 2>{});
-    else withAlpha(std::integral_constant<int, 3>{});
+}
+
+template <int Blend, bool Key, bool Test, int Mode>
+SpanFn WideRowsOf(int alphaFrom)
+{
+    if (alphaFrom == 0) return SpanWideRows<Blend, Key, Test, Mode, 0>;
+    if (alphaFrom == 1) return SpanWideRows<Blend, Key, Test, Mode, 1>;
+    return SpanWideRows<Blend, Key, Test, Mode, 2>;
+}
+
+template <int Blend, bool Key, bool Test>
+void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, const double* pu, const double* pv,
+              double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns,
+              const long long* ranges)
+{
+    const PixelView& t = c.textures[0];
+    const bool direct = t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000;
+    // 16-bit texels along one texture row, widened through the layout's table.
+    const bool along = columns != nullptr && pv[1] == 0.0;
+    const bool easy16 = !direct && t.bytes == 2 && t.decode != nullptr && along;
+    if (!direct && !easy16) {
+        SpanVector<Blend, Key, Test>(c, setup, colour, pu, pv, x0, y0, from, to, pyFirst, pyLast, columns, ranges);
+        return;
+    }
+    const SpanFn rows = easy16                       ? WideRowsOf<Blend, Key, Test, 0>(setup.alphaFrom)
+                        : along && setup.unitColumns ? WideRowsOf<Blend, Key, Test, 1>(setup.alphaFrom)
+                        : along                      ? WideRowsOf<Blend, Key, Test, 2>(setup.alphaFrom)
+                                                     : WideRowsOf<Blend, Key, Test, 3>(setup.alphaFrom);
+    rows(c, setup, colour, pu, pv, x0, y0, from, to, pyFirst, pyLast, columns, ranges);
 }
 
 #pragma GCC pop_options
