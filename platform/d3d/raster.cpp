@@ -980,6 +980,21 @@ void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, con
     rows(c, setup, colour, pu, pv, x0, y0, from, to, pyFirst, pyLast, columns, ranges);
 }
 
+// IndexRun's values four at a time.
+void IndexRunWide(double a, double b, double origin, int n, long long first, long long last, int* out)
+{
+    const __m256d base = _mm256_set1_pd(a), step = _mm256_set1_pd(b), at = _mm256_set1_pd(origin);
+    const __m256d size = _mm256_set1_pd(n), top = _mm256_set1_pd(n - 1), lanes = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
+    long long i = first;
+    for (; i + 3 <= last; i += 4) {
+        const __m256d di = _mm256_sub_pd(_mm256_add_pd(_mm256_set1_pd(static_cast<double>(i)), lanes), at);
+        __m256d v = _mm256_mul_pd(_mm256_add_pd(base, _mm256_mul_pd(step, di)), size);
+        v = _mm256_min_pd(_mm256_max_pd(v, _mm256_setzero_pd()), top);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (i - first)), _mm256_cvttpd_epi32(v));
+    }
+    for (; i <= last; ++i) out[i - first] = TexelIndex((a + b * (static_cast<double>(i) - origin)) * n, n);
+}
+
 #pragma GCC pop_options
 
 template <int Blend>
@@ -1009,6 +1024,18 @@ int BestSpanLevel()
 
 const int kBestSpanLevel = BestSpanLevel();
 int g_spanLevel = kBestSpanLevel;
+
+// TexelIndex((a + b * (i - origin)) * n, n) for i = first..last, into out[0..last - first].
+void IndexRun(double a, double b, double origin, int n, long long first, long long last, int* out)
+{
+#if defined(D3DSOFT_WIDE_SPANS)
+    if (g_spanLevel >= 2) {
+        IndexRunWide(a, b, origin, n, first, last, out);
+        return;
+    }
+#endif
+    for (long long i = first; i <= last; ++i) out[i - first] = TexelIndex((a + b * (static_cast<double>(i) - origin)) * n, n);
+}
 
 SpanFn PickSpan(const FastSetup& f)
 {
@@ -1381,22 +1408,18 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     if (pa.u.dy != 0.0 || pb.u.dy != 0.0 || pa.v.dx != 0.0 || pb.v.dx != 0.0) return false;
     // Either triangle must read the same texel at every pixel, as it would drawn alone.
     const PixelView& t = c.textures[0];
-    static thread_local std::vector<int> columnCache;
+    static thread_local std::vector<int> columnCache, other;
     {
+        const std::size_t columns = static_cast<std::size_t>(x1 - x0 + 1), rows = static_cast<std::size_t>(y1 - y0 + 1);
         columnCache.resize(static_cast<std::size_t>(x1 + 1));
-        for (long long px = x0; px <= x1; ++px) {
-            const double dx = static_cast<double>(px);
-            const int ca = TexelIndex((pa.u.f0 + pa.u.dx * (dx - pa.px0)) * t.width, t.width);
-            const int cb = TexelIndex((pb.u.f0 + pb.u.dx * (dx - pb.px0)) * t.width, t.width);
-            if (ca != cb) return false;
-            columnCache[static_cast<std::size_t>(px)] = ca;
-        }
-        for (long long py = y0; py <= y1; ++py) {
-            const double dy = static_cast<double>(py);
-            if (TexelIndex((pa.v.f0 + pa.v.dx * 0.0 + pa.v.dy * (dy - pa.py0)) * t.height, t.height) !=
-                TexelIndex((pb.v.f0 + pb.v.dx * 0.0 + pb.v.dy * (dy - pb.py0)) * t.height, t.height))
-                return false;
-        }
+        other.resize(std::max(columns, 2 * rows));
+        IndexRun(pa.u.f0, pa.u.dx, pa.px0, t.width, x0, x1, columnCache.data() + x0);
+        IndexRun(pb.u.f0, pb.u.dx, pb.px0, t.width, x0, x1, other.data());
+        if (std::memcmp(columnCache.data() + x0, other.data(), columns * sizeof(int)) != 0) return false;
+        // (f0 + dx * 0.0) first, as the plane sum at the left edge takes it.
+        IndexRun(pa.v.f0 + pa.v.dx * 0.0, pa.v.dy, pa.py0, t.height, y0, y1, other.data());
+        IndexRun(pb.v.f0 + pb.v.dx * 0.0, pb.v.dy, pb.py0, t.height, y0, y1, other.data() + rows);
+        if (std::memcmp(other.data(), other.data() + rows, rows * sizeof(int)) != 0) return false;
     }
     g_counters.triangles += 2;
     FastSetup f = fast;
