@@ -1302,12 +1302,15 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
     // The span code takes the covered columns of every row in one call.
     static thread_local std::vector<long long> ranges;
     if (fast.ok) ranges.resize(static_cast<std::size_t>(2 * (y1 - y0 + 1)));
+    // The edge sums at the row's first column, one row down each time.
+    long long eRow[3];
+    for (int k = 0; k < 3; ++k) {
+        const Edge& g = edges[k];
+        eRow[k] = g.dx * (y0 * 256 - g.ay) - g.dy * (x0 * 256 - g.ax) + g.bias;
+    }
     for (long long py = y0; py <= y1; ++py) {
-        long long e[3];
-        for (int k = 0; k < 3; ++k) {
-            const Edge& g = edges[k];
-            e[k] = g.dx * (py * 256 - g.ay) - g.dy * (x0 * 256 - g.ax) + g.bias;
-        }
+        long long e[3] = {eRow[0], eRow[1], eRow[2]};
+        for (int k = 0; k < 3; ++k) eRow[k] += edges[k].dx * 256;
         if (fast.ok) {
             // The covered columns of the row, solved from the three edge sums.
             long long lo = x0, hi = x1;
@@ -1359,15 +1362,10 @@ struct TexturePlanes {
     double px0 = 0, py0 = 0;
 };
 
-TexturePlanes PlanesOf(const Vertex& a, const Vertex& b, const Vertex& d)
+// X and Y: the vertices' snapped positions.
+TexturePlanes PlanesOf(const long long X[3], const long long Y[3], const Vertex& a, const Vertex& b, const Vertex& d)
 {
     TexturePlanes t;
-    const Vertex* v[3] = {&a, &b, &d};
-    long long X[3], Y[3];
-    for (int i = 0; i < 3; ++i) {
-        X[i] = Snap(v[i]->x);
-        Y[i] = Snap(v[i]->y);
-    }
     const PlaneFrame frame(X, Y);
     t.px0 = frame.px0;
     t.py0 = frame.py0;
@@ -1404,7 +1402,9 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     }
     const FastSetup fast = DecideFast(c);
     if (!fast.ok) return false;
-    const TexturePlanes pa = PlanesOf(a[0], a[1], a[2]), pb = PlanesOf(b[0], b[1], b[2]);
+    // The halves' snapped corners, from the four snapped sides they share.
+    const long long Xa[3] = {xa, xb, xa}, Ya[3] = {ya, ya, yb}, Xb[3] = {xb, xa, xb}, Yb[3] = {yb, yb, ya};
+    const TexturePlanes pa = PlanesOf(Xa, Ya, a[0], a[1], a[2]), pb = PlanesOf(Xb, Yb, b[0], b[1], b[2]);
     if (pa.u.dy != 0.0 || pb.u.dy != 0.0 || pa.v.dx != 0.0 || pb.v.dx != 0.0) return false;
     // Either triangle must read the same texel at every pixel, as it would drawn alone.
     const PixelView& t = c.textures[0];
