@@ -1087,6 +1087,13 @@ long long Snap(float v)
     return static_cast<long long>(std::floor(static_cast<double>(v) * 256.0 + 0.5));
 }
 
+// Scratch rows only ever grow: shrinking and growing again would clear the new part each time.
+template <class T>
+void Reserve(std::vector<T>* v, std::size_t n)
+{
+    if (v->size() < n) v->resize(n);
+}
+
 bool Gouraud(const DrawContext& c)
 {
     return c.renderStates[D3DRENDERSTATE_SHADEMODE] != D3DSHADE_FLAT;
@@ -1288,7 +1295,7 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
     static thread_local std::vector<int> columnCache;
     const int* columns = nullptr;
     if (fast.ok && pu0.dy == 0.0 && x1 >= x0) {
-        columnCache.resize(static_cast<std::size_t>(x1 + 1));
+        Reserve(&columnCache, static_cast<std::size_t>(x1 + 1));
         const int w = c.textures[0].width;
         bool unit = true;
         for (long long px = x0; px <= x1; ++px) {
@@ -1301,7 +1308,7 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
     }
     // The span code takes the covered columns of every row in one call.
     static thread_local std::vector<long long> ranges;
-    if (fast.ok) ranges.resize(static_cast<std::size_t>(2 * (y1 - y0 + 1)));
+    if (fast.ok) Reserve(&ranges, static_cast<std::size_t>(2 * (y1 - y0 + 1)));
     // The edge sums at the row's first column, one row down each time.
     long long eRow[3];
     for (int k = 0; k < 3; ++k) {
@@ -1411,8 +1418,8 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     static thread_local std::vector<int> columnCache, other;
     {
         const std::size_t columns = static_cast<std::size_t>(x1 - x0 + 1), rows = static_cast<std::size_t>(y1 - y0 + 1);
-        columnCache.resize(static_cast<std::size_t>(x1 + 1));
-        other.resize(std::max(columns, 2 * rows));
+        Reserve(&columnCache, static_cast<std::size_t>(x1 + 1));
+        Reserve(&other, std::max(columns, 2 * rows));
         IndexRun(pa.u.f0, pa.u.dx, pa.px0, t.width, x0, x1, columnCache.data() + x0);
         IndexRun(pb.u.f0, pb.u.dx, pb.px0, t.width, x0, x1, other.data());
         if (std::memcmp(columnCache.data() + x0, other.data(), columns * sizeof(int)) != 0) return false;
