@@ -886,69 +886,73 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
         return _mm256_blendv_epi8(out, d, drop);
     };
     const __m256i laneIndex = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const std::uint8_t* const textureEnd = t.pixels + static_cast<std::ptrdiff_t>(t.pitch) * t.height;
     const __m256i pitch = _mm256_set1_epi32(t.pitch);
     const auto* texBase = reinterpret_cast<const int*>(t.pixels);
-    {
-        for (int py = pyFirst; py <= pyLast; ++py) {
-            if (ranges != nullptr) {
-                from = ranges[2 * (py - pyFirst)];
-                to = ranges[2 * (py - pyFirst) + 1];
-                if (from > to) continue;
-            }
-            const double yTerm = static_cast<double>(py) - y0;
-            std::uint8_t* const row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
-            const int rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
-            const std::uint8_t* const texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
-            g_counters.pixels += to - from + 1;
-            // One group of eight; a short end reads and writes only its own lanes.
-            auto group = [&](long long px, auto whole) __attribute__((always_inline)) {
-                constexpr bool Whole = decltype(whole)::value;
-                auto* p = reinterpret_cast<__m256i*>(row + px * 4);
-                const __m256i lanes =
-                    Whole ? _mm256_set1_epi32(-1)
-                          : _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(to - px + 1)), laneIndex);
-                const __m256i d =
-                    Whole ? _mm256_loadu_si256(p) : _mm256_maskload_epi32(reinterpret_cast<const int*>(p), lanes);
-                __m256i raw, texel;
-                if constexpr (Mode == 0) {
-                    if (Whole && f.unitColumns) {
-                        raw = _mm256_cvtepu16_epi32(_mm_loadu_si128(
-                            reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 2)));
-                    } else {
-                        alignas(16) std::uint16_t w[8] = {};
-                        const int n = Whole ? 8 : static_cast<int>(to - px + 1);
-                        for (int k = 0; k < n; ++k)
-                            std::memcpy(&w[k], texRow + static_cast<std::ptrdiff_t>(columns[px + k]) * 2, 2);
-                        raw = _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(w)));
-                    }
-                    texel = _mm256_or_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(decode), raw, 4), fill);
-                } else {
-                    if constexpr (Mode == 1) {
-                        const int* at = reinterpret_cast<const int*>(texRow) + columns[px];
-                        raw = Whole ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at))
-                                    : _mm256_maskload_epi32(at, lanes);
-                    } else if constexpr (Mode == 2) {
-                        const __m256i tx = _mm256_maskload_epi32(columns + px, lanes);
-                        raw = _mm256_mask_i32gather_epi32(zero, reinterpret_cast<const int*>(texRow), tx, lanes, 4);
-                    } else {
-                        const __m256i tx = columns != nullptr ? _mm256_maskload_epi32(columns + px, lanes)
-                                                              : Indices8(pu, px, x0, yTerm, t.width);
-                        const __m256i ty =
-                            rowConstant ? _mm256_set1_epi32(rowTy) : Indices8(pv, px, x0, yTerm, t.height);
-                        const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(ty, pitch), _mm256_slli_epi32(tx, 2));
-                        raw = _mm256_mask_i32gather_epi32(zero, texBase, offset, lanes, 1);
-                    }
-                    texel = _mm256_or_si256(raw, fill);
-                }
-                const __m256i out = combine(texel, d, dropOf(raw, texel));
-                if (Whole) _mm256_storeu_si256(p, out);
-                else _mm256_maskstore_epi32(reinterpret_cast<int*>(p), lanes, out);
-            };
-            long long px = from;
-            for (; px + 7 <= to; px += 8) group(px, std::true_type{});
-            if (px <= to) group(px, std::false_type{});
+    long long pixels = 0;
+    for (int py = pyFirst; py <= pyLast; ++py) {
+        if (ranges != nullptr) {
+            from = ranges[2 * (py - pyFirst)];
+            to = ranges[2 * (py - pyFirst) + 1];
+            if (from > to) continue;
         }
-    };
+        const double yTerm = static_cast<double>(py) - y0;
+        std::uint8_t* const row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
+        const int rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
+        const std::uint8_t* const texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
+        pixels += to - from + 1;
+        // One group of eight; a short end writes only its own lanes.
+        auto group = [&](long long px, auto whole) __attribute__((always_inline)) {
+            constexpr bool Whole = decltype(whole)::value;
+            auto* p = reinterpret_cast<__m256i*>(row + px * 4);
+            const __m256i lanes =
+                Whole ? _mm256_set1_epi32(-1)
+                      : _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(to - px + 1)), laneIndex);
+            const __m256i d =
+                Whole ? _mm256_loadu_si256(p) : _mm256_maskload_epi32(reinterpret_cast<const int*>(p), lanes);
+            __m256i raw, texel;
+            if constexpr (Mode == 0) {
+                // A short end reads eight neighbouring texels too while they lie inside the
+                // surface: the lanes past the end are not stored.
+                if (f.unitColumns &&
+                    (Whole || texRow + (static_cast<std::ptrdiff_t>(columns[px]) + 8) * 2 <= textureEnd)) {
+                    raw = _mm256_cvtepu16_epi32(_mm_loadu_si128(
+                        reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 2)));
+                } else {
+                    alignas(16) std::uint16_t w[8] = {};
+                    const int n = Whole ? 8 : static_cast<int>(to - px + 1);
+                    for (int k = 0; k < n; ++k)
+                        std::memcpy(&w[k], texRow + static_cast<std::ptrdiff_t>(columns[px + k]) * 2, 2);
+                    raw = _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(w)));
+                }
+                texel = _mm256_or_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(decode), raw, 4), fill);
+            } else {
+                if constexpr (Mode == 1) {
+                    const int* at = reinterpret_cast<const int*>(texRow) + columns[px];
+                    raw = Whole ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at))
+                                : _mm256_maskload_epi32(at, lanes);
+                } else if constexpr (Mode == 2) {
+                    const __m256i tx = _mm256_maskload_epi32(columns + px, lanes);
+                    raw = _mm256_mask_i32gather_epi32(zero, reinterpret_cast<const int*>(texRow), tx, lanes, 4);
+                } else {
+                    const __m256i tx = columns != nullptr ? _mm256_maskload_epi32(columns + px, lanes)
+                                                          : Indices8(pu, px, x0, yTerm, t.width);
+                    const __m256i ty =
+                        rowConstant ? _mm256_set1_epi32(rowTy) : Indices8(pv, px, x0, yTerm, t.height);
+                    const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(ty, pitch), _mm256_slli_epi32(tx, 2));
+                    raw = _mm256_mask_i32gather_epi32(zero, texBase, offset, lanes, 1);
+                }
+                texel = _mm256_or_si256(raw, fill);
+            }
+            const __m256i out = combine(texel, d, dropOf(raw, texel));
+            if (Whole) _mm256_storeu_si256(p, out);
+            else _mm256_maskstore_epi32(reinterpret_cast<int*>(p), lanes, out);
+        };
+        long long px = from;
+        for (; px + 7 <= to; px += 8) group(px, std::true_type{});
+        if (px <= to) group(px, std::false_type{});
+    }
+    g_counters.pixels += pixels;
 }
 
 template <int Blend, bool Key, bool Test, int Mode>
