@@ -755,17 +755,25 @@ inline __m256i MulLanes8(__m256i a, __m256i b)
     return _mm256_mulhi_epu16(t, _mm256_set1_epi16(257));
 }
 
-// Indices4 for columns x..x+7 in two groups of four double lanes.
-inline __m256i Indices8(const double* q, long long x, double x0, double yTerm, int n)
+// Indices4 for columns x..x+7 in two groups of four double lanes, with one plane's
+// values in every lane: q0, q1, q2 * yTerm, the texture's size and its last index.
+struct PlaneLanes {
+    __m256d base, step, down, size, last;
+    PlaneLanes(const double* q, double yTerm, int n)
+        : base(_mm256_set1_pd(q[0])), step(_mm256_set1_pd(q[1])), down(_mm256_set1_pd(q[2] * yTerm)),
+          size(_mm256_set1_pd(n)), last(_mm256_set1_pd(n - 1))
+    {
+    }
+};
+
+inline __m256i Indices8(const PlaneLanes& q, long long x, __m256d origin)
 {
-    const __m256d base = _mm256_set1_pd(q[0]), step = _mm256_set1_pd(q[1]), down = _mm256_set1_pd(q[2] * yTerm);
-    const __m256d size = _mm256_set1_pd(n), last = _mm256_set1_pd(n - 1), origin = _mm256_set1_pd(x0);
     const __m256d lanes = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
     __m128i half[2];
     for (int h = 0; h < 2; ++h) {
         const __m256d dxp = _mm256_sub_pd(_mm256_add_pd(_mm256_set1_pd(static_cast<double>(x + 4 * h)), lanes), origin);
-        __m256d v = _mm256_mul_pd(_mm256_add_pd(_mm256_add_pd(base, _mm256_mul_pd(step, dxp)), down), size);
-        v = _mm256_min_pd(_mm256_max_pd(v, _mm256_setzero_pd()), last);
+        __m256d v = _mm256_mul_pd(_mm256_add_pd(_mm256_add_pd(q.base, _mm256_mul_pd(q.step, dxp)), q.down), q.size);
+        v = _mm256_min_pd(_mm256_max_pd(v, _mm256_setzero_pd()), q.last);
         half[h] = _mm256_cvttpd_epi32(v);
     }
     return _mm256_setr_m128i(half[0], half[1]);
@@ -889,6 +897,7 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
     const std::uint8_t* const textureEnd = t.pixels + static_cast<std::ptrdiff_t>(t.pitch) * t.height;
     const __m256i pitch = _mm256_set1_epi32(t.pitch);
     const auto* texBase = reinterpret_cast<const int*>(t.pixels);
+    const __m256d origin = _mm256_set1_pd(x0);
     long long pixels = 0;
     for (int py = pyFirst; py <= pyLast; ++py) {
         if (ranges != nullptr) {
@@ -901,6 +910,7 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
         const int rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
         const std::uint8_t* const texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
         pixels += to - from + 1;
+        const PlaneLanes uLanes(pu, yTerm, t.width), vLanes(pv, yTerm, t.height);
         // One group of eight; a short end writes only its own lanes.
         auto group = [&](long long px, auto whole) __attribute__((always_inline)) {
             constexpr bool Whole = decltype(whole)::value;
@@ -936,9 +946,9 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
                     raw = _mm256_mask_i32gather_epi32(zero, reinterpret_cast<const int*>(texRow), tx, lanes, 4);
                 } else {
                     const __m256i tx = columns != nullptr ? _mm256_maskload_epi32(columns + px, lanes)
-                                                          : Indices8(pu, px, x0, yTerm, t.width);
+                                                          : Indices8(uLanes, px, origin);
                     const __m256i ty =
-                        rowConstant ? _mm256_set1_epi32(rowTy) : Indices8(pv, px, x0, yTerm, t.height);
+                        rowConstant ? _mm256_set1_epi32(rowTy) : Indices8(vLanes, px, origin);
                     const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(ty, pitch), _mm256_slli_epi32(tx, 2));
                     raw = _mm256_mask_i32gather_epi32(zero, texBase, offset, lanes, 1);
                 }
