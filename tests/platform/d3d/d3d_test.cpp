@@ -376,10 +376,13 @@ namespace {
 // as strips and as the back-end's lists, in two diffuse colours.
 TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
 {
-    IDirectDrawSurface7* textures[3] = {Surface(8, 8, 32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF),
+    // The 16-bit layouts are widened through a table: one of each channel width.
+    IDirectDrawSurface7* textures[5] = {Surface(8, 8, 32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF),
                                         Surface(8, 8, 32, 0, 0xFF0000, 0xFF00, 0xFF),
-                                        Surface(8, 8, 16, 0xF000, 0xF00, 0xF0, 0xF)};
-    for (int i = 0; i < 3; ++i) {
+                                        Surface(8, 8, 16, 0xF000, 0xF00, 0xF0, 0xF),
+                                        Surface(8, 8, 16, 0, 0xF800, 0x07E0, 0x001F),
+                                        Surface(8, 8, 16, 0x8000, 0x7C00, 0x03E0, 0x001F)};
+    for (int i = 0; i < 5; ++i) {
         Scramble(textures[i], 21 + i);
         KeyByTexelOne(textures[i]);
     }
@@ -438,7 +441,7 @@ TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
             for (int x = 0; x < 16; ++x) pixels.push_back(At(target, x, y));
         return pixels;
     };
-    for (int t = 0; t < 3; ++t)
+    for (int t = 0; t < 5; ++t)
         for (int b = 0; b < 3; ++b)
             for (int a = 0; a < 3; ++a)
                 for (DWORD func = D3DCMP_NEVER; func <= D3DCMP_ALWAYS; ++func)
