@@ -433,6 +433,12 @@ private:
             break;
         case D3DPT_TRIANGLELIST:
             for (DWORD i = 0; i + 2 < count; i += 3) {
+                // Checked first: a rectangle's first half on one axis makes it no rectangle,
+                // and the many quads clamped flat at the area's edge then cost no fetch.
+                if (OnOneAxis(vertexAt(i), vertexAt(i + 1), vertexAt(i + 2))) {
+                    CountRejected();
+                    continue;
+                }
                 if (i + 5 < count) {
                     Vertex q[6];
                     for (DWORD k = 0; k < 6; ++k) vertex(i + k, &q[k]);
@@ -440,10 +446,6 @@ private:
                         i += 3;
                         continue;
                     }
-                }
-                if (OnOneAxis(vertexAt(i), vertexAt(i + 1), vertexAt(i + 2))) {
-                    CountRejected();
-                    continue;
                 }
                 vertex(i, &a);
                 vertex(i + 1, &b);

@@ -23,6 +23,8 @@ struct PixelView {
     bool hasKey = false;
     DWORD key = 0;
     DWORD colourMask = 0;  // the bits compared with the key
+    // A 16-bit layout's values decoded to BGRA, shared by every surface of the layout.
+    const std::uint32_t* decode = nullptr;
 };
 
 // Fills the layout fields from a pixel format; false for a layout the
@@ -76,8 +78,9 @@ inline void CountRejected()
 }
 
 // The widest span code to use: -1 none (every pixel through the general
-// shader, for comparing), 0 scalar, 1 SSE2. Answers the level in effect,
-// which is at most what the build offers; the fastest by default.
+// shader, for comparing), 0 scalar, 1 SSE2, 2 AVX2. Answers the level in
+// effect, which is at most what the build and the processor offer; the
+// fastest by default.
 int SetSpanLevel(int level);
 
 void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const Vertex& d);

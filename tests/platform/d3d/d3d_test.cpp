@@ -328,6 +328,7 @@ TEST_F(SoftDeviceTest, EverySpanLevelDrawsTheSamePixels)
     const DWORD alphas[3][2] = {{D3DTOP_SELECTARG2, D3DTA_DIFFUSE},
                                 {D3DTOP_SELECTARG1, D3DTA_TEXTURE},
                                 {D3DTOP_MODULATE, D3DTA_TEXTURE}};
+    const int best = d3dsoft::SetSpanLevel(1 << 20);
     auto draw = [&](int level) {
         d3dsoft::SetSpanLevel(level);
         Scramble(target, 99);
@@ -355,9 +356,10 @@ TEST_F(SoftDeviceTest, EverySpanLevelDrawsTheSamePixels)
                         device->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, (k & 1) != 0);
                         device->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, (k & 2) != 0);
                         const std::vector<std::uint32_t> scalar = draw(0);
-                        EXPECT_EQ(draw(1), scalar) << "texture " << t << " blend " << b << " modulate " << m
-                                                   << " alpha " << a << " key/test " << k % 4 << " colour "
-                                                   << k / 4;
+                        for (int level = 1; level <= best; ++level)
+                            EXPECT_EQ(draw(level), scalar) << "level " << level << " texture " << t << " blend " << b
+                                                           << " modulate " << m << " alpha " << a << " key/test "
+                                                           << k % 4 << " colour " << k / 4;
                     }
     d3dsoft::SetSpanLevel(1 << 20);
     device->SetTexture(0, nullptr);
@@ -374,10 +376,13 @@ namespace {
 // as strips and as the back-end's lists, in two diffuse colours.
 TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
 {
-    IDirectDrawSurface7* textures[3] = {Surface(8, 8, 32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF),
+    // The 16-bit layouts are widened through a table: one of each channel width.
+    IDirectDrawSurface7* textures[5] = {Surface(8, 8, 32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF),
                                         Surface(8, 8, 32, 0, 0xFF0000, 0xFF00, 0xFF),
-                                        Surface(8, 8, 16, 0xF000, 0xF00, 0xF0, 0xF)};
-    for (int i = 0; i < 3; ++i) {
+                                        Surface(8, 8, 16, 0xF000, 0xF00, 0xF0, 0xF),
+                                        Surface(8, 8, 16, 0, 0xF800, 0x07E0, 0x001F),
+                                        Surface(8, 8, 16, 0x8000, 0x7C00, 0x03E0, 0x001F)};
+    for (int i = 0; i < 5; ++i) {
         Scramble(textures[i], 21 + i);
         KeyByTexelOne(textures[i]);
     }
@@ -413,6 +418,7 @@ TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
                                 {D3DTOP_SELECTARG1, D3DTA_TEXTURE},
                                 {D3DTOP_MODULATE, D3DTA_TEXTURE}};
     const DWORD refs[3] = {0x00, 0x80, 0xFF};
+    const int best = d3dsoft::SetSpanLevel(1 << 20);
     auto draw = [&](int level) {
         d3dsoft::SetSpanLevel(level);
         Scramble(target, 5);
@@ -435,7 +441,7 @@ TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
             for (int x = 0; x < 16; ++x) pixels.push_back(At(target, x, y));
         return pixels;
     };
-    for (int t = 0; t < 3; ++t)
+    for (int t = 0; t < 5; ++t)
         for (int b = 0; b < 3; ++b)
             for (int a = 0; a < 3; ++a)
                 for (DWORD func = D3DCMP_NEVER; func <= D3DCMP_ALWAYS; ++func)
@@ -452,7 +458,7 @@ TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
                         device->SetRenderState(D3DRENDERSTATE_ALPHAFUNC, func);
                         device->SetRenderState(D3DRENDERSTATE_ALPHAREF, refs[k / 2]);
                         const std::vector<std::uint32_t> general = draw(-1);
-                        for (int level = 0; level <= 1; ++level)
+                        for (int level = 0; level <= best; ++level)
                             EXPECT_EQ(draw(level), general)
                                 << "level " << level << " texture " << t << " blend " << b << " alpha " << a
                                 << " func " << func << " ref " << refs[k / 2] << " colour " << k % 2;
