@@ -91,9 +91,11 @@ void RunPasses()
 
 } // namespace
 
-void InstallMessageLoopServices(const MSGLOOPSERVICES& services)
+MSGLOOPSERVICES InstallMessageLoopServices(const MSGLOOPSERVICES& services)
 {
+    const MSGLOOPSERVICES previous = g_services;
     g_services = services;
+    return previous;
 }
 
 int ServiceMessageLoop()

@@ -15,7 +15,8 @@ struct MSGLOOPSERVICES {
     void (*NetworkPass)();    // after the pad vibration: network and each open HTTP handle's step
 };
 
-void InstallMessageLoopServices(const MSGLOOPSERVICES& services);
+// Answers the record it replaces.
+MSGLOOPSERVICES InstallMessageLoopServices(const MSGLOOPSERVICES& services);
 
 // Dispatches waiting window messages in passes of at most five, keeps
 // passing while the window is inactive, then services the network and the

@@ -58,9 +58,11 @@ void FinishStyleChange()
 
 } // namespace
 
-void InstallWindowModeScreen(const WINDOWMODESCREEN& screen)
+WINDOWMODESCREEN InstallWindowModeScreen(const WINDOWMODESCREEN& screen)
 {
+    const WINDOWMODESCREEN previous = g_screen;
     g_screen = screen;
+    return previous;
 }
 
 void ReshowGDISurfaceForMenu()

@@ -20,7 +20,8 @@ struct WINDOWMODESCREEN {
     void (*ReshowGDISurface)();
 };
 
-void InstallWindowModeScreen(const WINDOWMODESCREEN& screen);
+// Answers the record it replaces.
+WINDOWMODESCREEN InstallWindowModeScreen(const WINDOWMODESCREEN& screen);
 // The installed entry; nothing without one.
 void ReshowGDISurfaceForMenu();
 

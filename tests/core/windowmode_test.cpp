@@ -1,5 +1,6 @@
 #include "core/api.h"
 #include "core/imageforwarders.h"
+#include "core/menu.h"
 #include "core/msgloop.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"
@@ -8,6 +9,7 @@
 #include "graphics/image/graphimage.h"
 #include "graphics/screen.h"
 #include "platform/display/display.h"
+#include "platform/kernel/sync.h"
 #include "platform/window/window.h"
 #include "support/library_fixture.h"
 
@@ -219,4 +221,49 @@ TEST_F(WindowModeTest, AnInactiveWindowShowsTheInactiveImageStretchedAndKeepsThe
     SimulateFocusChange(window, true);
     SysState.InactiveImageFlag = 0;
     DiscardGraphImage(&InactiveImage);
+}
+
+namespace {
+
+// A plain window and no screen services: what a program without the screen
+// layer has.
+class WindowModeWithoutScreenTest : public LibraryTest {
+protected:
+    void SetUp() override
+    {
+        LibraryTest::SetUp();
+        installed = InstallWindowModeScreen({});
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.lpszClassName = "ModeTestClass";
+        RegisterClassA(&wc);
+        window = CreateWindowExA(0, "ModeTestClass", "mode", 0, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(window, nullptr);
+        SysState.MainWindow = window;
+        SysState.WindowThreadId = GetCurrentThreadId();
+        SysState.ActiveFlag = 1;
+    }
+    void TearDown() override
+    {
+        InstallWindowModeScreen(installed);
+        DestroyWindow(window);
+        SysState = SYSSTATE{};
+        LibraryTest::TearDown();
+    }
+    WINDOWMODESCREEN installed{};
+    HWND window = nullptr;
+};
+
+} // namespace
+
+TEST_F(WindowModeWithoutScreenTest, SwitchAndMoveRunAndTheScreenReadsAsSixFortyByFourEighty)
+{
+    EXPECT_EQ(ChangeWindowMode(0), 0);
+    EXPECT_EQ(SysState.WindowModeFlag, 0);
+    const RECT full = SysState.WindowClientRect;
+    EXPECT_EQ(full.right - full.left, 640);
+    EXPECT_EQ(full.bottom - full.top, 480);
+    EXPECT_EQ(HandleWindowMove((20 << 16) | 10), 0);
+    EXPECT_EQ(SysState.WindowClientRect.left, 10);
+    EXPECT_EQ(UpdateMenuAutoShow(), 0);
 }
