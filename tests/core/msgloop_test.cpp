@@ -42,15 +42,8 @@ protected:
         LibraryTest::SetUp();
         UseManualClock(1000, 0);
         g_received.clear();
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = CountingProc;
-        wc.lpszClassName = "LoopTestClass";
-        RegisterClassA(&wc);
-        window = CreateWindowExA(0, "LoopTestClass", "loop", 0, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr);
+        window = StandInMainWindow("LoopTestClass", CountingProc);
         ASSERT_NE(window, nullptr);
-        SysState.MainWindow = window;
-        SysState.WindowThreadId = GetCurrentThreadId();
-        SysState.ActiveFlag = 1;
     }
     void TearDown() override
     {

@@ -9,7 +9,6 @@
 #include "graphics/image/graphimage.h"
 #include "graphics/screen.h"
 #include "platform/display/display.h"
-#include "platform/kernel/sync.h"
 #include "platform/window/window.h"
 #include "support/library_fixture.h"
 
@@ -233,15 +232,8 @@ protected:
     {
         LibraryTest::SetUp();
         installed = InstallWindowModeScreen({});
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.lpszClassName = "ModeTestClass";
-        RegisterClassA(&wc);
-        window = CreateWindowExA(0, "ModeTestClass", "mode", 0, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr);
+        window = StandInMainWindow("ModeTestClass", DefWindowProcA);
         ASSERT_NE(window, nullptr);
-        SysState.MainWindow = window;
-        SysState.WindowThreadId = GetCurrentThreadId();
-        SysState.ActiveFlag = 1;
     }
     void TearDown() override
     {
