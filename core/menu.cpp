@@ -1,13 +1,13 @@
 // Owns MENUSTATE: the menu's item table and chosen commands, the toolbar's
 // buttons and the dropped names. Calls the window layer's menus and drops,
-// the window-mode code for styles and the cursor, and the allocator.
+// the window-mode code for styles, the cursor and the GDI surface, and the
+// allocator.
 #include "core/menu.h"
 
 #include "core/memory.h"
 #include "core/sysstate.h"
 #include "core/text.h"
 #include "core/windowmode.h"
-#include "graphics/screen.h"
 #include "platform/gdi/gdi.h"
 #include "platform/window/dragdrop.h"
 #include "platform/window/menu.h"
@@ -124,7 +124,7 @@ int UpdateMenuAutoShow()
     int y = 0;
     ReadCursorClientPos(nullptr, &y);
     MenuState.ShownByCursor = y < kMenuRevealHeight ? 1 : 0;
-    ShowGDISurface(IsGDISurfaceShown());
+    ReshowGDISurfaceForMenu();
     SetMouseCursorVisible(SysState.CursorRequestVisible);
     SetMenuVisible(MenuState.Hidden == 0 ? 1 : 0);
     return 0;

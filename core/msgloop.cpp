@@ -1,5 +1,6 @@
-// Owns the message loop and its re-entrance guard; reads and writes the
-// window flags of SYSSTATE, calls the window layer, the network and the sound streams.
+// Owns the message loop, its re-entrance guard and its installed per-pass
+// services; reads and writes the window flags of SYSSTATE, calls the window
+// layer, the window mode, the menu, text input and pad vibration.
 #include "core/msgloop.h"
 
 #include "core/inactivewait.h"
@@ -8,19 +9,21 @@
 #include "core/sysstate.h"
 #include "core/textinput.h"
 #include "core/windowmode.h"
-#include "movie/movie.h"
-#include "network/network.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/sync.h"
 #include "platform/window/window.h"
-#include "sound/music.h"
-#include "sound/streamsound.h"
-#include "platform/winsock/winsock.h"
 
 namespace {
 
 // 1 only while the text-input step runs, so that step cannot re-enter.
 int g_reentranceGuard = 0;
+
+MSGLOOPSERVICES g_services{};
+
+void Run(void (*service)())
+{
+    if (service != nullptr) service();
+}
 
 const HWND kThreadMessages = reinterpret_cast<HWND>(static_cast<std::intptr_t>(-1));
 
@@ -79,10 +82,7 @@ void RunPasses()
         }
 
         if (IsInactiveWait()) {
-            PumpNetWork(1);
-            ProcessAllHttpHandles();
-            RefillAllStreamSounds();
-            RefreshAllMovieOverlays();
+            Run(g_services.InactivePass);
             Sleep(1);
         }
         if (s.QuitFlag != 0 || !onWindowThread) return;
@@ -90,6 +90,13 @@ void RunPasses()
 }
 
 } // namespace
+
+MSGLOOPSERVICES InstallMessageLoopServices(const MSGLOOPSERVICES& services)
+{
+    const MSGLOOPSERVICES previous = g_services;
+    g_services = services;
+    return previous;
+}
 
 int ServiceMessageLoop()
 {
@@ -102,19 +109,14 @@ int ServiceMessageLoop()
             ChangeWindowMode(s.WindowModeFlag == 1 ? 0 : 1);
             if (s.ModeChangeCallback != nullptr) s.ModeChangeCallback(s.ModeChangeCallbackData);
         }
-        PollSocketSelections();
+        Run(g_services.PollSockets);
         RunPasses();
         if (s.MenuAlwaysShow == 0 && GetCurrentThreadId() == s.WindowThreadId) UpdateMenuAutoShow();
     }
 
-    RefillAllStreamSounds();
-    PollMidiPlayStates();
+    Run(g_services.SoundPass);
     UpdatePadVibration();
-    PumpNetWork(1);
-    const HTTPSTATE& http = HttpState;
-    for (int i = 0; i < HTTP_HANDLE_MAX; ++i) {
-        if (http.Handles[i] != nullptr) StepHttpHandle(i);
-    }
+    Run(g_services.NetworkPass);
     g_reentranceGuard = 1;
     UpdateTextInput();
     g_reentranceGuard = 0;

@@ -2,7 +2,8 @@
 // start-up, and installs the shutdown in the fatal exit. Calls the log,
 // allocator, main window, message loop, file layer, input, sound, screen,
 // movies, network and the kernel's system facts, and installs the hooks
-// through which subsystems call upwards.
+// through which subsystems call upwards and the services the message loop
+// and window mode run in the screen, sound, movies and network.
 #include "core/startup.h"
 
 #include "core/api.h"
@@ -28,7 +29,9 @@
 #include "graphics/font/font.h"
 #include "graphics/graph.h"
 #include "graphics/graph_movie.h"
+#include "graphics/mask.h"
 #include "graphics/screen.h"
+#include "graphics/screen_keep.h"
 #include "graphics/screen_window.h"
 #include "movie/movie.h"
 #include "movie/theora.h"
@@ -38,8 +41,10 @@
 #include "platform/kernel/clock.h"
 #include "platform/kernel/system.h"
 #include "platform/winmm/timer.h"
+#include "platform/winsock/winsock.h"
 #include "sound/music.h"
 #include "sound/soundsystem.h"
+#include "sound/streamsound.h"
 
 #include <cstring>
 
@@ -212,12 +217,70 @@ void ReportProcessor()
     }
 }
 
+void PollSockets()
+{
+    PollSocketSelections();
+}
+
+void ServiceInactivePass()
+{
+    PumpNetWork(1);
+    ProcessAllHttpHandles();
+    RefillAllStreamSounds();
+    RefreshAllMovieOverlays();
+}
+
+void ServiceSoundPass()
+{
+    RefillAllStreamSounds();
+    PollMidiPlayStates();
+}
+
+void ServiceNetworkPass()
+{
+    PumpNetWork(1);
+    const HTTPSTATE& http = HttpState;
+    for (int i = 0; i < HTTP_HANDLE_MAX; ++i) {
+        if (http.Handles[i] != nullptr) StepHttpHandle(i);
+    }
+}
+
+int RebuildScreenKeepingBackScreen()
+{
+    // The picture on the back screen outlives the switch.
+    KEPTSCREEN* kept = SaveBackScreenPixels();
+    const int result = RebuildScreenForMode(-1, -1, -1, 1, -1);
+    RestoreBackScreenPixels(kept);
+    return result;
+}
+
+void AimFrontAtClientRect(const RECT& client, const RECT& frontArea)
+{
+    if (GetCurrentDrawTarget() != DRAWTARGET_FRONT) return;
+    if (ScreenState.FrontViaTempPrimary != 1) {
+        const int masked = IsMaskScreenActive();
+        if (masked != 0) EnableMaskScreen(0);
+        StoreDrawTargetScreenRect(&client);
+        if (masked != 0) EnableMaskScreen(1);
+    }
+    // Storing the area rewrites the front area it came from.
+    const RECT area = frontArea;
+    StoreDrawArea(area.left, area.top, area.right, area.bottom);
+}
+
+void ReshowGDISurface()
+{
+    ShowGDISurface(IsGDISurfaceShown());
+}
+
 // The calls that run from a lower layer up to a higher one. Installed when
 // the program loads, so a screen started without the start-up sequence (as
 // some tests start one) has them too.
 [[maybe_unused]] const bool g_hooksInstalled = [] {
     InstallInactiveWaitHooks({ServiceMessageLoop, IsGDISurfaceShown, ReloadAllGraphSurfaces});
     InstallScreenWindowHooks({ApplyWindowStyle});
+    InstallMessageLoopServices({PollSockets, ServiceInactivePass, ServiceSoundPass, ServiceNetworkPass});
+    InstallWindowModeScreen({RebuildScreenKeepingBackScreen, GetScreenPixelSize, AimFrontAtClientRect, ReshowGDISurface});
     InstallGraphMovieService({OpenMovie, DisposeMovieHandle, GetMovieRecord, GetMoviePicture, SetMovieFrameCallback,
                               RestoreMovieSurfaces, RefreshMovieFrame, ReopenAllMovieStreams});
     return true;

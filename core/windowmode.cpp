@@ -1,6 +1,6 @@
-// Owns the window-mode switch and the per-mode window styles; reads and
-// writes the mode fields of SYSSTATE, calls the window layer, the message
-// loop and the screen layer's rebuild.
+// Owns the window-mode switch, the per-mode window styles and the installed
+// screen services; reads and writes the mode fields of SYSSTATE, calls the
+// window layer, the menu, the message loop and those services.
 #include "core/windowmode.h"
 
 #include "core/inactivewait.h"
@@ -8,10 +8,6 @@
 #include "core/menu.h"
 #include "core/number.h"
 #include "core/sysstate.h"
-#include "graphics/drawstate.h"
-#include "graphics/mask.h"
-#include "graphics/screen.h"
-#include "graphics/screen_keep.h"
 #include "platform/window/window.h"
 #include "platform/winmm/timer.h"
 
@@ -25,6 +21,18 @@ const WINDOWSTYLES WindowStyleTable[8] = {
 namespace {
 
 constexpr DWORD kDisplayChangeWaitMs = 3000;
+
+WINDOWMODESCREEN g_screen{};
+
+void ReadScreenSize(int* width, int* height)
+{
+    if (g_screen.ScreenSize != nullptr) {
+        g_screen.ScreenSize(width, height);
+        return;
+    }
+    *width = 640;
+    *height = 480;
+}
 
 void SetWindowedFlag(int flag)
 {
@@ -50,6 +58,18 @@ void FinishStyleChange()
 
 } // namespace
 
+WINDOWMODESCREEN InstallWindowModeScreen(const WINDOWMODESCREEN& screen)
+{
+    const WINDOWMODESCREEN previous = g_screen;
+    g_screen = screen;
+    return previous;
+}
+
+void ReshowGDISurfaceForMenu()
+{
+    if (g_screen.ReshowGDISurface != nullptr) g_screen.ReshowGDISurface();
+}
+
 int ChangeWindowMode(int windowed)
 {
     SYSSTATE& s = SysState;
@@ -62,10 +82,7 @@ int ChangeWindowMode(int windowed)
     if (s.MainWindow == nullptr || s.UserWindowFlag == 1) return 0;
     s.ModeChangeInProgress = 1;
     ApplyWindowStyle();
-    // The picture on the back screen outlives the switch.
-    KEPTSCREEN* kept = SaveBackScreenPixels();
-    const int result = RebuildScreenForMode(-1, -1, -1, 1, -1);
-    RestoreBackScreenPixels(kept);
+    const int result = g_screen.RebuildKeepingBackScreen != nullptr ? g_screen.RebuildKeepingBackScreen() : 0;
     // A switch that leaves the display as it was brings no display change;
     // the wait for one ends after a while instead of never.
     const DWORD start = timeGetTime();
@@ -82,7 +99,7 @@ int ApplyWindowStyle()
     const WINDOWSTYLES& styles = WindowStyleTable[s.WindowStyle & 7];
     int width = 0;
     int height = 0;
-    GetScreenPixelSize(&width, &height);
+    ReadScreenSize(&width, &height);
     if (s.WindowModeFlag == 1) {
         WriteLog("ウインドウスタイルをウインドウモード用に変更します... ");
         DWORD style = styles.Windowed;
@@ -138,7 +155,7 @@ int FitWindowToScreen()
     if (!GetWindowRect(s.MainWindow, &windowRect) || !GetClientRect(s.MainWindow, &client)) return 0;
     int sw = 0;
     int sh = 0;
-    GetScreenPixelSize(&sw, &sh);
+    ReadScreenSize(&sw, &sh);
     double scale = 1.0;
     if (s.WindowModeFlag == 1) {
         if (s.WindowScale <= 0.0) s.WindowScale = 1.0;
@@ -187,16 +204,7 @@ int HandleWindowMove(LPARAM lParam)
     const int x = static_cast<short>(LoWord(static_cast<std::uintptr_t>(lParam)));
     const int y = static_cast<short>(HiWord(static_cast<std::uintptr_t>(lParam)));
     s.WindowClientRect = RECT{x, y, x + client.right, y + client.bottom};
-    if (GetCurrentDrawTarget() == DRAWTARGET_FRONT) {
-        if (ScreenState.FrontViaTempPrimary != 1) {
-            const int masked = IsMaskScreenActive();
-            if (masked != 0) EnableMaskScreen(0);
-            StoreDrawTargetScreenRect(&s.WindowClientRect);
-            if (masked != 0) EnableMaskScreen(1);
-        }
-        const RECT area = s.FrontDrawArea;
-        StoreDrawArea(area.left, area.top, area.right, area.bottom);
-    }
+    if (g_screen.AimFrontAtClientRect != nullptr) g_screen.AimFrontAtClientRect(s.WindowClientRect, s.FrontDrawArea);
     return 0;
 }
 
@@ -259,7 +267,7 @@ int ConstrainWindowSizing(WPARAM edge, RECT* proposed)
     const int h = (proposed->bottom - proposed->top) - frameH;
     int sw = 0;
     int sh = 0;
-    GetScreenPixelSize(&sw, &sh);
+    ReadScreenSize(&sw, &sh);
     if (sw <= 0 || sh <= 0) return 0;
     if (s.SizeByWindow == 0 && s.UserSizeFlag == 0) {
         // w / sw > h / sh, compared without division.

@@ -1,8 +1,29 @@
 // Switching between windowed and full-screen use, and the window styles and
-// size of each.
+// size of each; the screen services they use are installed by core's start-up.
 #pragma once
 
 #include "platform/kernel/types.h"
+
+// What a mode change and the window's sizing ask of the screen layer, which
+// sits above the window code. Without them nothing is rebuilt or re-aimed and
+// the screen reads 640x480, as the screen does before a mode is set.
+struct WINDOWMODESCREEN {
+    // Rebuilds the screen for the new mode, the back screen's picture kept;
+    // the rebuild's result.
+    int (*RebuildKeepingBackScreen)();
+    int (*ScreenSize)(int* width, int* height);  // in pixels; 0
+    // A front draw target follows the moved client area (screen coordinates)
+    // and takes the front draw area again.
+    void (*AimFrontAtClientRect)(const RECT& client, const RECT& frontArea);
+    // Shows the GDI surface again as it stands, once the full-screen menu may
+    // have come or gone over it.
+    void (*ReshowGDISurface)();
+};
+
+// Answers the record it replaces.
+WINDOWMODESCREEN InstallWindowModeScreen(const WINDOWMODESCREEN& screen);
+// The installed entry; nothing without one.
+void ReshowGDISurfaceForMenu();
 
 // The style tables by window style index: windowed and full-screen style and
 // extended style.

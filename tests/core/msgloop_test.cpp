@@ -26,6 +26,14 @@ void ActivateOnTimer(HWND, UINT, std::uintptr_t, DWORD)
     SysState.ActiveFlag = 1;
 }
 
+struct ServiceCalls {
+    int Sockets = 0;
+    int Inactive = 0;
+    int Sound = 0;
+    int Network = 0;
+};
+ServiceCalls g_calls;
+
 // A plain window stands in for the main window; the loop only pumps it.
 class MessageLoopTest : public LibraryTest {
 protected:
@@ -34,15 +42,8 @@ protected:
         LibraryTest::SetUp();
         UseManualClock(1000, 0);
         g_received.clear();
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = CountingProc;
-        wc.lpszClassName = "LoopTestClass";
-        RegisterClassA(&wc);
-        window = CreateWindowExA(0, "LoopTestClass", "loop", 0, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr);
+        window = StandInMainWindow("LoopTestClass", CountingProc);
         ASSERT_NE(window, nullptr);
-        SysState.MainWindow = window;
-        SysState.WindowThreadId = GetCurrentThreadId();
-        SysState.ActiveFlag = 1;
     }
     void TearDown() override
     {
@@ -128,4 +129,29 @@ TEST_F(MessageLoopTest, WithoutAWindowItAnswersTheQuitFlagOnly)
     EXPECT_TRUE(g_received.empty());
     SysState.QuitFlag = 1;
     EXPECT_EQ(ServiceMessageLoop(), -1);
+}
+
+TEST_F(MessageLoopTest, EachCallRunsItsServicesOnceAndTheInactiveOneOnEveryWaitingPass)
+{
+    g_calls = ServiceCalls{};
+    const MSGLOOPSERVICES installed = InstallMessageLoopServices(
+        {[] { ++g_calls.Sockets; }, [] { ++g_calls.Inactive; }, [] { ++g_calls.Sound; }, [] { ++g_calls.Network; }});
+    SysState.ActiveFlag = 0;
+    SetTimer(window, 7, 100, ActivateOnTimer);
+    EXPECT_EQ(ServiceMessageLoop(), 0);
+    KillTimer(window, 7);
+    // With none installed an inactive wait still ends once activated.
+    InstallMessageLoopServices({});
+    SysState.ActiveFlag = 0;
+    SetTimer(window, 7, 100, ActivateOnTimer);
+    EXPECT_EQ(ServiceMessageLoop(), 0);
+    KillTimer(window, 7);
+    InstallMessageLoopServices(installed);
+
+    EXPECT_EQ(g_calls.Sockets, 1);
+    EXPECT_EQ(g_calls.Sound, 1);
+    EXPECT_EQ(g_calls.Network, 1);
+    // One per 2 ms pass until the timer fires at 100 ms.
+    EXPECT_GE(g_calls.Inactive, 45);
+    EXPECT_LE(g_calls.Inactive, 51);
 }

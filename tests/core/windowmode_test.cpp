@@ -1,5 +1,6 @@
 #include "core/api.h"
 #include "core/imageforwarders.h"
+#include "core/menu.h"
 #include "core/msgloop.h"
 #include "core/sysstate.h"
 #include "core/windowmode.h"
@@ -219,4 +220,42 @@ TEST_F(WindowModeTest, AnInactiveWindowShowsTheInactiveImageStretchedAndKeepsThe
     SimulateFocusChange(window, true);
     SysState.InactiveImageFlag = 0;
     DiscardGraphImage(&InactiveImage);
+}
+
+namespace {
+
+// A plain window and no screen services: what a program without the screen
+// layer has.
+class WindowModeWithoutScreenTest : public LibraryTest {
+protected:
+    void SetUp() override
+    {
+        LibraryTest::SetUp();
+        installed = InstallWindowModeScreen({});
+        window = StandInMainWindow("ModeTestClass", DefWindowProcA);
+        ASSERT_NE(window, nullptr);
+    }
+    void TearDown() override
+    {
+        InstallWindowModeScreen(installed);
+        DestroyWindow(window);
+        SysState = SYSSTATE{};
+        LibraryTest::TearDown();
+    }
+    WINDOWMODESCREEN installed{};
+    HWND window = nullptr;
+};
+
+} // namespace
+
+TEST_F(WindowModeWithoutScreenTest, SwitchAndMoveRunAndTheScreenReadsAsSixFortyByFourEighty)
+{
+    EXPECT_EQ(ChangeWindowMode(0), 0);
+    EXPECT_EQ(SysState.WindowModeFlag, 0);
+    const RECT full = SysState.WindowClientRect;
+    EXPECT_EQ(full.right - full.left, 640);
+    EXPECT_EQ(full.bottom - full.top, 480);
+    EXPECT_EQ(HandleWindowMove((20 << 16) | 10), 0);
+    EXPECT_EQ(SysState.WindowClientRect.left, 10);
+    EXPECT_EQ(UpdateMenuAutoShow(), 0);
 }

@@ -4,6 +4,7 @@
 #include "network/network.h"
 #include "platform/kernel/sync.h"
 #include "platform/window/window.h"
+#include "support/library_fixture.h"
 #include "support/network_fixture.h"
 
 #include <gtest/gtest.h>
@@ -18,15 +19,8 @@ protected:
     void SetUp() override
     {
         NetWorkTest::SetUp();
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.lpszClassName = "NetLoopTestClass";
-        RegisterClassA(&wc);
-        window = CreateWindowExA(0, "NetLoopTestClass", "loop", 0, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr);
+        window = StandInMainWindow("NetLoopTestClass", DefWindowProcA);
         ASSERT_NE(window, nullptr);
-        SysState.MainWindow = window;
-        SysState.WindowThreadId = GetCurrentThreadId();
-        SysState.ActiveFlag = 1;
         Start();
     }
     void TearDown() override

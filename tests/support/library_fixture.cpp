@@ -11,6 +11,7 @@
 #include "platform/dinput/input_hook.h"
 #include "platform/kernel/clock.h"
 #include "platform/kernel/debug.h"
+#include "platform/kernel/sync.h"
 #include "platform/window/window.h"
 
 #include <SDL2/SDL.h>
@@ -70,6 +71,20 @@ void LibraryTest::TearDown()
 {
     SetDebugOutputSink(nullptr);
     UseRealClock();
+}
+
+HWND StandInMainWindow(const char* className, WNDPROC proc)
+{
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = proc;
+    wc.lpszClassName = className;
+    RegisterClassA(&wc);
+    HWND window = CreateWindowExA(0, className, "stand-in", 0, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr);
+    if (window == nullptr) return nullptr;
+    SysState.MainWindow = window;
+    SysState.WindowThreadId = GetCurrentThreadId();
+    SysState.ActiveFlag = 1;
+    return window;
 }
 
 int StartDrawingLibrary(int width, int height, int bits)

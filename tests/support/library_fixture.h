@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/sysstate.h"
+#include "platform/window/window.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,11 @@ protected:
     void SetUp() override;
     void TearDown() override;
 };
+
+// A plain 64x64 window of class `className` (registered here, messages to
+// `proc`) made this thread's active main window in the system block; null
+// when it cannot be made.
+HWND StandInMainWindow(const char* className, WNDPROC proc);
 
 // Starts the library under the manual clock on a width x height screen of
 // `bits` (windowed at 32 bits; full screen otherwise, since a window follows
