@@ -120,7 +120,10 @@ long long FloorToLong(double v)
 {
     if (!(v > -1e15)) return -1000000000000000LL;
     if (v > 1e15) return 1000000000000000LL;
-    return static_cast<long long>(std::floor(v));
+    // Inside the limits the value's whole part is exact, so truncating and stepping down
+    // below a negative fraction floors without a library call.
+    const long long i = static_cast<long long>(v);
+    return i - (static_cast<double>(i) > v ? 1 : 0);
 }
 
 // One texel lookup; *keyed reports a point sample equal to the key.
@@ -766,13 +769,12 @@ struct PlaneLanes {
     }
 };
 
-inline __m256i Indices8(const PlaneLanes& q, long long x, __m256d origin)
+// dx: x - x0 of the eight columns, four to a half; shared by both planes.
+inline __m256i Indices8(const PlaneLanes& q, const __m256d dx[2])
 {
-    const __m256d lanes = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
     __m128i half[2];
     for (int h = 0; h < 2; ++h) {
-        const __m256d dxp = _mm256_sub_pd(_mm256_add_pd(_mm256_set1_pd(static_cast<double>(x + 4 * h)), lanes), origin);
-        __m256d v = _mm256_mul_pd(_mm256_add_pd(_mm256_add_pd(q.base, _mm256_mul_pd(q.step, dxp)), q.down), q.size);
+        __m256d v = _mm256_mul_pd(_mm256_add_pd(_mm256_add_pd(q.base, _mm256_mul_pd(q.step, dx[h])), q.down), q.size);
         v = _mm256_min_pd(_mm256_max_pd(v, _mm256_setzero_pd()), q.last);
         half[h] = _mm256_cvttpd_epi32(v);
     }
@@ -898,6 +900,8 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
     const __m256i pitch = _mm256_set1_epi32(t.pitch);
     const auto* texBase = reinterpret_cast<const int*>(t.pixels);
     const __m256d origin = _mm256_set1_pd(x0);
+    const __m256d firstLanes = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
+    const __m256d four = _mm256_set1_pd(4.0), eight = _mm256_set1_pd(8.0);
     long long pixels = 0;
     for (int py = pyFirst; py <= pyLast; ++py) {
         if (ranges != nullptr) {
@@ -911,6 +915,7 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
         const std::uint8_t* const texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
         pixels += to - from + 1;
         const PlaneLanes uLanes(pu, yTerm, t.width), vLanes(pv, yTerm, t.height);
+        [[maybe_unused]] __m256d column = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(from)), firstLanes);
         // One group of eight; a short end writes only its own lanes.
         auto group = [&](long long px, auto whole) __attribute__((always_inline)) {
             constexpr bool Whole = decltype(whole)::value;
@@ -945,10 +950,14 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
                     const __m256i tx = _mm256_maskload_epi32(columns + px, lanes);
                     raw = _mm256_mask_i32gather_epi32(zero, reinterpret_cast<const int*>(texRow), tx, lanes, 4);
                 } else {
+                    // The columns as doubles step by eight exactly; less the origin they are the
+                    // same differences each pixel's sum starts from.
+                    const __m256d dx[2] = {_mm256_sub_pd(column, origin),
+                                           _mm256_sub_pd(_mm256_add_pd(column, four), origin)};
+                    column = _mm256_add_pd(column, eight);
                     const __m256i tx = columns != nullptr ? _mm256_maskload_epi32(columns + px, lanes)
-                                                          : Indices8(uLanes, px, origin);
-                    const __m256i ty =
-                        rowConstant ? _mm256_set1_epi32(rowTy) : Indices8(vLanes, px, origin);
+                                                          : Indices8(uLanes, dx);
+                    const __m256i ty = rowConstant ? _mm256_set1_epi32(rowTy) : Indices8(vLanes, dx);
                     const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(ty, pitch), _mm256_slli_epi32(tx, 2));
                     raw = _mm256_mask_i32gather_epi32(zero, texBase, offset, lanes, 1);
                 }
@@ -1518,6 +1527,22 @@ void DrawLine(const DrawContext& c, const Vertex& a, const Vertex& b)
     const bool gouraud = Gouraud(c);
     int plainBlend = 0;
     const bool plain = PlainColourLine(c, &plainBlend);
+    if (plain) {
+        const C colour = ColourOf(a.diffuse);
+        const double o0 = xMajor ? ay : ax, od = xMajor ? dy : dx;
+        // Along an axis t * 0 adds nothing: every pixel has the first one's minor coordinate.
+        const bool straight = od == 0;
+        const long long fixed = FloorToLong(o0 + 0.5);
+        for (long long k = c0; k != c1; k += step) {
+            const long long m = straight
+                                    ? fixed
+                                    : FloorToLong(o0 + std::clamp((static_cast<double>(k) - s0) / ds, 0.0, 1.0) * od + 0.5);
+            const long long px = xMajor ? k : m, py = xMajor ? m : k;
+            if (px < c.clip.left || px >= c.clip.right || py < c.clip.top || py >= c.clip.bottom) continue;
+            PlotPlain(c, plainBlend, colour, static_cast<int>(px), static_cast<int>(py));
+        }
+        return;
+    }
     Fragment f{};
     for (long long k = c0; k != c1; k += step) {
         const double t = std::clamp((static_cast<double>(k) - s0) / ds, 0.0, 1.0);
@@ -1525,10 +1550,6 @@ void DrawLine(const DrawContext& c, const Vertex& a, const Vertex& b)
         const long long m = FloorToLong(other + 0.5);
         const long long px = xMajor ? k : m, py = xMajor ? m : k;
         if (px < c.clip.left || px >= c.clip.right || py < c.clip.top || py >= c.clip.bottom) continue;
-        if (plain) {
-            PlotPlain(c, plainBlend, ColourOf(a.diffuse), static_cast<int>(px), static_cast<int>(py));
-            continue;
-        }
         for (int s = 0; s < 2; ++s) {
             f.u[s] = a.u[s] + t * (b.u[s] - a.u[s]);
             f.v[s] = a.v[s] + t * (b.v[s] - a.v[s]);
