@@ -902,6 +902,7 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
     const __m256d origin = _mm256_set1_pd(x0);
     const __m256d firstLanes = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
     const __m256d four = _mm256_set1_pd(4.0), eight = _mm256_set1_pd(8.0);
+    PlaneLanes uLanes(pu, 0.0, t.width), vLanes(pv, 0.0, t.height);
     long long pixels = 0;
     for (int py = pyFirst; py <= pyLast; ++py) {
         if (ranges != nullptr) {
@@ -911,10 +912,14 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
         }
         const double yTerm = static_cast<double>(py) - y0;
         std::uint8_t* const row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
-        const int rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
+        // A turned row reads no single texture row.
+        const int rowTy = Mode != 3 || rowConstant
+                              ? TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height)
+                              : 0;
         const std::uint8_t* const texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
         pixels += to - from + 1;
-        const PlaneLanes uLanes(pu, yTerm, t.width), vLanes(pv, yTerm, t.height);
+        uLanes.down = _mm256_set1_pd(pu[2] * yTerm);
+        vLanes.down = _mm256_set1_pd(pv[2] * yTerm);
         [[maybe_unused]] __m256d column = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(from)), firstLanes);
         // One group of eight; a short end writes only its own lanes.
         auto group = [&](long long px, auto whole) __attribute__((always_inline)) {
