@@ -1343,27 +1343,56 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
         const Edge& g = edges[k];
         eRow[k] = g.dx * (y0 * 256 - g.ay) - g.dy * (x0 * 256 - g.ax) + g.bias;
     }
-    for (long long py = y0; py <= y1; ++py) {
-        long long e[3] = {eRow[0], eRow[1], eRow[2]};
-        for (int k = 0; k < 3; ++k) eRow[k] += edges[k].dx * 256;
-        if (fast.ok) {
-            // The covered columns of the row, solved from the three edge sums.
+    if (fast.ok) {
+        // The covered columns of every row for the span code. An edge whose sum e falls by s
+        // each column to the right (s > 0) ends the row at x0 + floor(e / s); one whose sum
+        // rises (s < 0) starts it at x0 + ceil(-e / -s); a level one (s = 0) takes all or none.
+        // Outside those cases the same bounds hold or leave the range empty, so every row's
+        // floor is carried down as a quotient and remainder instead of divided out.
+        struct Bound {
+            long long q, r, s, dq, dr;
+            int side;  // -1 starts rows, 1 ends them, 0 level
+        } bounds[3];
+        auto divideDown = [](long long n, long long d, long long* q, long long* r) {
+            *q = n / d;
+            *r = n % d;
+            if (*r < 0) {
+                *r += d;
+                --*q;
+            }
+        };
+        for (int k = 0; k < 3; ++k) {
+            const long long step = edges[k].dy * 256;
+            Bound& b = bounds[k];
+            b.side = step > 0 ? 1 : step < 0 ? -1 : 0;
+            b.s = step > 0 ? step : step < 0 ? -step : 1;
+            divideDown(eRow[k], b.s, &b.q, &b.r);
+            divideDown(edges[k].dx * 256, b.s, &b.dq, &b.dr);
+        }
+        for (long long py = y0; py <= y1; ++py) {
             long long lo = x0, hi = x1;
-            for (int k = 0; k < 3 && lo <= hi; ++k) {
-                const long long step = edges[k].dy * 256;
-                if (step == 0) {
-                    if (e[k] < 0) hi = lo - 1;
-                } else if (step < 0) {
-                    if (e[k] < 0) lo = std::max(lo, x0 + (-e[k] + (-step) - 1) / (-step));
-                } else {
-                    if (e[k] < 0) hi = lo - 1;
-                    else hi = std::min(hi, x0 + e[k] / step);
+            for (Bound& b : bounds) {
+                if (b.side > 0) hi = std::min(hi, x0 + b.q);
+                else if (b.side < 0) lo = std::max(lo, x0 - b.q);
+                else if (b.q < 0) hi = x0 - 1;
+                b.q += b.dq;
+                b.r += b.dr;
+                if (b.r >= b.s) {
+                    b.r -= b.s;
+                    ++b.q;
                 }
             }
             ranges[static_cast<std::size_t>(2 * (py - y0))] = lo;
             ranges[static_cast<std::size_t>(2 * (py - y0) + 1)] = hi;
-            continue;
         }
+        const double pu[3] = {pu0.f0, pu0.dx, pu0.dy}, pv[3] = {pv0.f0, pv0.dx, pv0.dy};
+        span(c, fast, f.diffuse, pu, pv, px0, py0, x0, x1, static_cast<int>(y0), static_cast<int>(y1), columns,
+             ranges.data());
+        return;
+    }
+    for (long long py = y0; py <= y1; ++py) {
+        long long e[3] = {eRow[0], eRow[1], eRow[2]};
+        for (int k = 0; k < 3; ++k) eRow[k] += edges[k].dx * 256;
         for (long long px = x0; px <= x1; ++px) {
             if ((e[0] | e[1] | e[2]) >= 0) {
                 f.u[0] = at(pu0, px, py);
@@ -1381,11 +1410,6 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
             }
             for (int k = 0; k < 3; ++k) e[k] -= edges[k].dy * 256;
         }
-    }
-    if (fast.ok) {
-        const double pu[3] = {pu0.f0, pu0.dx, pu0.dy}, pv[3] = {pv0.f0, pv0.dx, pv0.dy};
-        span(c, fast, f.diffuse, pu, pv, px0, py0, x0, x1, static_cast<int>(y0), static_cast<int>(y1), columns,
-             ranges.data());
     }
 }
 
