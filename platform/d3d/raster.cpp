@@ -1371,6 +1371,7 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
         }
         for (long long py = y0; py <= y1; ++py) {
             long long lo = x0, hi = x1;
+#pragma GCC unroll 3
             for (Bound& b : bounds) {
                 if (b.side > 0) hi = std::min(hi, x0 + b.q);
                 else if (b.side < 0) lo = std::max(lo, x0 - b.q);
@@ -1435,6 +1436,27 @@ TexturePlanes PlanesOf(const long long X[3], const long long Y[3], const Vertex&
 
 } // namespace
 
+namespace {
+
+// Whether each of v[0..n-1] is one past the one before.
+bool StepsByOne(const int* v, long long n)
+{
+    long long i = 1;
+#if defined(__SSE2__)
+    const __m128i one = _mm_set1_epi32(1);
+    for (; i + 4 <= n; i += 4) {
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i));
+        const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i - 1));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(next, _mm_add_epi32(last, one))) != 0xFFFF) return false;
+    }
+#endif
+    for (; i < n; ++i)
+        if (v[i] != v[i - 1] + 1) return false;
+    return true;
+}
+
+} // namespace
+
 bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
 {
     if (g_spanLevel < 0 || c.renderStates[D3DRENDERSTATE_CULLMODE] != D3DCULL_NONE) return false;
@@ -1482,9 +1504,7 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     }
     g_counters.triangles += 2;
     FastSetup f = fast;
-    f.unitColumns = true;
-    for (long long px = x0 + 1; px <= x1 && f.unitColumns; ++px)
-        f.unitColumns = columnCache[static_cast<std::size_t>(px)] == columnCache[static_cast<std::size_t>(px - 1)] + 1;
+    f.unitColumns = StepsByOne(columnCache.data() + x0, x1 - x0 + 1);
     const SpanFn span = PickSpan(f);
     const double pu[3] = {pa.u.f0, pa.u.dx, pa.u.dy}, pv[3] = {pa.v.f0, pa.v.dx, pa.v.dy};
     const C diffuse = ColourOf(a[0].diffuse);
