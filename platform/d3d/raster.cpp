@@ -1376,12 +1376,12 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
                 if (b.side > 0) hi = std::min(hi, x0 + b.q);
                 else if (b.side < 0) lo = std::max(lo, x0 - b.q);
                 else if (b.q < 0) hi = x0 - 1;
-                b.q += b.dq;
+                // Both remainders are below s, so one carry at most; taken without a branch,
+                // which uneven slopes would make unpredictable.
                 b.r += b.dr;
-                if (b.r >= b.s) {
-                    b.r -= b.s;
-                    ++b.q;
-                }
+                const bool carry = b.r >= b.s;
+                b.r -= carry ? b.s : 0;
+                b.q += b.dq + (carry ? 1 : 0);
             }
             ranges[static_cast<std::size_t>(2 * (py - y0))] = lo;
             ranges[static_cast<std::size_t>(2 * (py - y0) + 1)] = hi;
