@@ -1167,10 +1167,37 @@ const std::uint32_t* DecodeTable(const PixelView& v)
             widened[i][x] = static_cast<std::uint32_t>(w) << (8 * i);
         }
     }
-    for (DWORD raw = 0; raw < 65536; ++raw) {
-        std::uint32_t out = 0;
-        for (int i = 0; i < 4; ++i) out |= widened[i][v.bits[i] == 0 ? 0 : (raw & v.mask[i]) >> v.shift[i]];
-        e.table[raw] = out;
+    // A channel's index is what the low byte gives plus what the high byte gives (their mask
+    // bits are apart). Channels inside one byte fold into a part per byte value, so most
+    // entries cost two reads; a channel across both bytes adds its own.
+    std::uint32_t lowPart[256] = {}, highPart[256] = {};
+    std::vector<int> across;
+    std::vector<std::uint32_t> lowIndex[4], highIndex[4];
+    for (int i = 0; i < 4; ++i) {
+        const DWORD mask = v.bits[i] == 0 ? 0 : v.mask[i];
+        lowIndex[i].resize(256);
+        highIndex[i].resize(256);
+        for (DWORD x = 0; x < 256; ++x) {
+            lowIndex[i][x] = (x & mask) >> v.shift[i];
+            highIndex[i][x] = ((x << 8) & mask) >> v.shift[i];
+        }
+        const bool low = (mask & 0xFF) != 0, high = (mask & 0xFF00) != 0;
+        if (low && high) {
+            across.push_back(i);
+            continue;
+        }
+        for (DWORD x = 0; x < 256; ++x) {
+            lowPart[x] |= high ? 0 : widened[i][lowIndex[i][x]];
+            highPart[x] |= high ? widened[i][highIndex[i][x]] : 0;
+        }
+    }
+    for (DWORD hi = 0; hi < 256; ++hi) {
+        std::uint32_t* const row = e.table.get() + hi * 256;
+        for (DWORD lo = 0; lo < 256; ++lo) row[lo] = lowPart[lo] | highPart[hi];
+        for (const int i : across) {
+            const std::uint32_t* const w = widened[i].data() + highIndex[i][hi];
+            for (DWORD lo = 0; lo < 256; ++lo) row[lo] |= w[lowIndex[i][lo]];
+        }
     }
     tables.push_back(std::move(e));
     return tables.back().table.get();
