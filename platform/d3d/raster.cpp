@@ -120,7 +120,10 @@ long long FloorToLong(double v)
 {
     if (!(v > -1e15)) return -1000000000000000LL;
     if (v > 1e15) return 1000000000000000LL;
-    return static_cast<long long>(std::floor(v));
+    // Inside the limits the value's whole part is exact, so truncating and stepping down
+    // below a negative fraction floors without a library call.
+    const long long i = static_cast<long long>(v);
+    return i - (static_cast<double>(i) > v ? 1 : 0);
 }
 
 // One texel lookup; *keyed reports a point sample equal to the key.
@@ -766,13 +769,12 @@ struct PlaneLanes {
     }
 };
 
-inline __m256i Indices8(const PlaneLanes& q, long long x, __m256d origin)
+// dx: x - x0 of the eight columns, four to a half; shared by both planes.
+inline __m256i Indices8(const PlaneLanes& q, const __m256d dx[2])
 {
-    const __m256d lanes = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
     __m128i half[2];
     for (int h = 0; h < 2; ++h) {
-        const __m256d dxp = _mm256_sub_pd(_mm256_add_pd(_mm256_set1_pd(static_cast<double>(x + 4 * h)), lanes), origin);
-        __m256d v = _mm256_mul_pd(_mm256_add_pd(_mm256_add_pd(q.base, _mm256_mul_pd(q.step, dxp)), q.down), q.size);
+        __m256d v = _mm256_mul_pd(_mm256_add_pd(_mm256_add_pd(q.base, _mm256_mul_pd(q.step, dx[h])), q.down), q.size);
         v = _mm256_min_pd(_mm256_max_pd(v, _mm256_setzero_pd()), q.last);
         half[h] = _mm256_cvttpd_epi32(v);
     }
@@ -898,6 +900,9 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
     const __m256i pitch = _mm256_set1_epi32(t.pitch);
     const auto* texBase = reinterpret_cast<const int*>(t.pixels);
     const __m256d origin = _mm256_set1_pd(x0);
+    const __m256d firstLanes = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
+    const __m256d four = _mm256_set1_pd(4.0), eight = _mm256_set1_pd(8.0);
+    PlaneLanes uLanes(pu, 0.0, t.width), vLanes(pv, 0.0, t.height);
     long long pixels = 0;
     for (int py = pyFirst; py <= pyLast; ++py) {
         if (ranges != nullptr) {
@@ -907,10 +912,15 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
         }
         const double yTerm = static_cast<double>(py) - y0;
         std::uint8_t* const row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
-        const int rowTy = TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height);
+        // A turned row reads no single texture row.
+        const int rowTy = Mode != 3 || rowConstant
+                              ? TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height)
+                              : 0;
         const std::uint8_t* const texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
         pixels += to - from + 1;
-        const PlaneLanes uLanes(pu, yTerm, t.width), vLanes(pv, yTerm, t.height);
+        uLanes.down = _mm256_set1_pd(pu[2] * yTerm);
+        vLanes.down = _mm256_set1_pd(pv[2] * yTerm);
+        [[maybe_unused]] __m256d column = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(from)), firstLanes);
         // One group of eight; a short end writes only its own lanes.
         auto group = [&](long long px, auto whole) __attribute__((always_inline)) {
             constexpr bool Whole = decltype(whole)::value;
@@ -945,10 +955,14 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
                     const __m256i tx = _mm256_maskload_epi32(columns + px, lanes);
                     raw = _mm256_mask_i32gather_epi32(zero, reinterpret_cast<const int*>(texRow), tx, lanes, 4);
                 } else {
+                    // The columns as doubles step by eight exactly; less the origin they are the
+                    // same differences each pixel's sum starts from.
+                    const __m256d dx[2] = {_mm256_sub_pd(column, origin),
+                                           _mm256_sub_pd(_mm256_add_pd(column, four), origin)};
+                    column = _mm256_add_pd(column, eight);
                     const __m256i tx = columns != nullptr ? _mm256_maskload_epi32(columns + px, lanes)
-                                                          : Indices8(uLanes, px, origin);
-                    const __m256i ty =
-                        rowConstant ? _mm256_set1_epi32(rowTy) : Indices8(vLanes, px, origin);
+                                                          : Indices8(uLanes, dx);
+                    const __m256i ty = rowConstant ? _mm256_set1_epi32(rowTy) : Indices8(vLanes, dx);
                     const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(ty, pitch), _mm256_slli_epi32(tx, 2));
                     raw = _mm256_mask_i32gather_epi32(zero, texBase, offset, lanes, 1);
                 }
@@ -1153,10 +1167,37 @@ const std::uint32_t* DecodeTable(const PixelView& v)
             widened[i][x] = static_cast<std::uint32_t>(w) << (8 * i);
         }
     }
-    for (DWORD raw = 0; raw < 65536; ++raw) {
-        std::uint32_t out = 0;
-        for (int i = 0; i < 4; ++i) out |= widened[i][v.bits[i] == 0 ? 0 : (raw & v.mask[i]) >> v.shift[i]];
-        e.table[raw] = out;
+    // A channel's index is what the low byte gives plus what the high byte gives (their mask
+    // bits are apart). Channels inside one byte fold into a part per byte value, so most
+    // entries cost two reads; a channel across both bytes adds its own.
+    std::uint32_t lowPart[256] = {}, highPart[256] = {};
+    std::vector<int> across;
+    std::vector<std::uint32_t> lowIndex[4], highIndex[4];
+    for (int i = 0; i < 4; ++i) {
+        const DWORD mask = v.bits[i] == 0 ? 0 : v.mask[i];
+        lowIndex[i].resize(256);
+        highIndex[i].resize(256);
+        for (DWORD x = 0; x < 256; ++x) {
+            lowIndex[i][x] = (x & mask) >> v.shift[i];
+            highIndex[i][x] = ((x << 8) & mask) >> v.shift[i];
+        }
+        const bool low = (mask & 0xFF) != 0, high = (mask & 0xFF00) != 0;
+        if (low && high) {
+            across.push_back(i);
+            continue;
+        }
+        for (DWORD x = 0; x < 256; ++x) {
+            lowPart[x] |= high ? 0 : widened[i][lowIndex[i][x]];
+            highPart[x] |= high ? widened[i][highIndex[i][x]] : 0;
+        }
+    }
+    for (DWORD hi = 0; hi < 256; ++hi) {
+        std::uint32_t* const row = e.table.get() + hi * 256;
+        for (DWORD lo = 0; lo < 256; ++lo) row[lo] = lowPart[lo] | highPart[hi];
+        for (const int i : across) {
+            const std::uint32_t* const w = widened[i].data() + highIndex[i][hi];
+            for (DWORD lo = 0; lo < 256; ++lo) row[lo] |= w[lowIndex[i][lo]];
+        }
     }
     tables.push_back(std::move(e));
     return tables.back().table.get();
@@ -1329,27 +1370,57 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
         const Edge& g = edges[k];
         eRow[k] = g.dx * (y0 * 256 - g.ay) - g.dy * (x0 * 256 - g.ax) + g.bias;
     }
-    for (long long py = y0; py <= y1; ++py) {
-        long long e[3] = {eRow[0], eRow[1], eRow[2]};
-        for (int k = 0; k < 3; ++k) eRow[k] += edges[k].dx * 256;
-        if (fast.ok) {
-            // The covered columns of the row, solved from the three edge sums.
+    if (fast.ok) {
+        // The covered columns of every row for the span code. An edge whose sum e falls by s
+        // each column to the right (s > 0) ends the row at x0 + floor(e / s); one whose sum
+        // rises (s < 0) starts it at x0 + ceil(-e / -s); a level one (s = 0) takes all or none.
+        // Outside those cases the same bounds hold or leave the range empty, so every row's
+        // floor is carried down as a quotient and remainder instead of divided out.
+        struct Bound {
+            long long q, r, s, dq, dr;
+            int side;  // -1 starts rows, 1 ends them, 0 level
+        } bounds[3];
+        auto divideDown = [](long long n, long long d, long long* q, long long* r) {
+            *q = n / d;
+            *r = n % d;
+            if (*r < 0) {
+                *r += d;
+                --*q;
+            }
+        };
+        for (int k = 0; k < 3; ++k) {
+            const long long step = edges[k].dy * 256;
+            Bound& b = bounds[k];
+            b.side = step > 0 ? 1 : step < 0 ? -1 : 0;
+            b.s = step > 0 ? step : step < 0 ? -step : 1;
+            divideDown(eRow[k], b.s, &b.q, &b.r);
+            divideDown(edges[k].dx * 256, b.s, &b.dq, &b.dr);
+        }
+        for (long long py = y0; py <= y1; ++py) {
             long long lo = x0, hi = x1;
-            for (int k = 0; k < 3 && lo <= hi; ++k) {
-                const long long step = edges[k].dy * 256;
-                if (step == 0) {
-                    if (e[k] < 0) hi = lo - 1;
-                } else if (step < 0) {
-                    if (e[k] < 0) lo = std::max(lo, x0 + (-e[k] + (-step) - 1) / (-step));
-                } else {
-                    if (e[k] < 0) hi = lo - 1;
-                    else hi = std::min(hi, x0 + e[k] / step);
-                }
+#pragma GCC unroll 3
+            for (Bound& b : bounds) {
+                if (b.side > 0) hi = std::min(hi, x0 + b.q);
+                else if (b.side < 0) lo = std::max(lo, x0 - b.q);
+                else if (b.q < 0) hi = x0 - 1;
+                // Both remainders are below s, so one carry at most; taken without a branch,
+                // which uneven slopes would make unpredictable.
+                b.r += b.dr;
+                const bool carry = b.r >= b.s;
+                b.r -= carry ? b.s : 0;
+                b.q += b.dq + (carry ? 1 : 0);
             }
             ranges[static_cast<std::size_t>(2 * (py - y0))] = lo;
             ranges[static_cast<std::size_t>(2 * (py - y0) + 1)] = hi;
-            continue;
         }
+        const double pu[3] = {pu0.f0, pu0.dx, pu0.dy}, pv[3] = {pv0.f0, pv0.dx, pv0.dy};
+        span(c, fast, f.diffuse, pu, pv, px0, py0, x0, x1, static_cast<int>(y0), static_cast<int>(y1), columns,
+             ranges.data());
+        return;
+    }
+    for (long long py = y0; py <= y1; ++py) {
+        long long e[3] = {eRow[0], eRow[1], eRow[2]};
+        for (int k = 0; k < 3; ++k) eRow[k] += edges[k].dx * 256;
         for (long long px = x0; px <= x1; ++px) {
             if ((e[0] | e[1] | e[2]) >= 0) {
                 f.u[0] = at(pu0, px, py);
@@ -1367,11 +1438,6 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
             }
             for (int k = 0; k < 3; ++k) e[k] -= edges[k].dy * 256;
         }
-    }
-    if (fast.ok) {
-        const double pu[3] = {pu0.f0, pu0.dx, pu0.dy}, pv[3] = {pv0.f0, pv0.dx, pv0.dy};
-        span(c, fast, f.diffuse, pu, pv, px0, py0, x0, x1, static_cast<int>(y0), static_cast<int>(y1), columns,
-             ranges.data());
     }
 }
 
@@ -1393,6 +1459,27 @@ TexturePlanes PlanesOf(const long long X[3], const long long Y[3], const Vertex&
     t.u = frame.Of(a.u[0], b.u[0], d.u[0]);
     t.v = frame.Of(a.v[0], b.v[0], d.v[0]);
     return t;
+}
+
+} // namespace
+
+namespace {
+
+// Whether each of v[0..n-1] is one past the one before.
+bool StepsByOne(const int* v, long long n)
+{
+    long long i = 1;
+#if defined(__SSE2__)
+    const __m128i one = _mm_set1_epi32(1);
+    for (; i + 4 <= n; i += 4) {
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i));
+        const __m128i last = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i - 1));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(next, _mm_add_epi32(last, one))) != 0xFFFF) return false;
+    }
+#endif
+    for (; i < n; ++i)
+        if (v[i] != v[i - 1] + 1) return false;
+    return true;
 }
 
 } // namespace
@@ -1444,9 +1531,7 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     }
     g_counters.triangles += 2;
     FastSetup f = fast;
-    f.unitColumns = true;
-    for (long long px = x0 + 1; px <= x1 && f.unitColumns; ++px)
-        f.unitColumns = columnCache[static_cast<std::size_t>(px)] == columnCache[static_cast<std::size_t>(px - 1)] + 1;
+    f.unitColumns = StepsByOne(columnCache.data() + x0, x1 - x0 + 1);
     const SpanFn span = PickSpan(f);
     const double pu[3] = {pa.u.f0, pa.u.dx, pa.u.dy}, pv[3] = {pa.v.f0, pa.v.dx, pa.v.dy};
     const C diffuse = ColourOf(a[0].diffuse);
@@ -1518,6 +1603,22 @@ void DrawLine(const DrawContext& c, const Vertex& a, const Vertex& b)
     const bool gouraud = Gouraud(c);
     int plainBlend = 0;
     const bool plain = PlainColourLine(c, &plainBlend);
+    if (plain) {
+        const C colour = ColourOf(a.diffuse);
+        const double o0 = xMajor ? ay : ax, od = xMajor ? dy : dx;
+        // Along an axis t * 0 adds nothing: every pixel has the first one's minor coordinate.
+        const bool straight = od == 0;
+        const long long fixed = FloorToLong(o0 + 0.5);
+        for (long long k = c0; k != c1; k += step) {
+            const long long m = straight
+                                    ? fixed
+                                    : FloorToLong(o0 + std::clamp((static_cast<double>(k) - s0) / ds, 0.0, 1.0) * od + 0.5);
+            const long long px = xMajor ? k : m, py = xMajor ? m : k;
+            if (px < c.clip.left || px >= c.clip.right || py < c.clip.top || py >= c.clip.bottom) continue;
+            PlotPlain(c, plainBlend, colour, static_cast<int>(px), static_cast<int>(py));
+        }
+        return;
+    }
     Fragment f{};
     for (long long k = c0; k != c1; k += step) {
         const double t = std::clamp((static_cast<double>(k) - s0) / ds, 0.0, 1.0);
@@ -1525,10 +1626,6 @@ void DrawLine(const DrawContext& c, const Vertex& a, const Vertex& b)
         const long long m = FloorToLong(other + 0.5);
         const long long px = xMajor ? k : m, py = xMajor ? m : k;
         if (px < c.clip.left || px >= c.clip.right || py < c.clip.top || py >= c.clip.bottom) continue;
-        if (plain) {
-            PlotPlain(c, plainBlend, ColourOf(a.diffuse), static_cast<int>(px), static_cast<int>(py));
-            continue;
-        }
         for (int s = 0; s < 2; ++s) {
             f.u[s] = a.u[s] + t * (b.u[s] - a.u[s]);
             f.v[s] = a.v[s] + t * (b.v[s] - a.v[s]);

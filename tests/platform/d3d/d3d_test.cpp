@@ -399,6 +399,9 @@ TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
     TexVertex scaled[4] = {{-0.5f, 9.5f, 0, 1, 0, 0, 0}, {11.5f, 9.5f, 0, 1, 0, 1, 0},
                            {-0.5f, 14.5f, 0, 1, 0, 0, 1}, {11.5f, 14.5f, 0, 1, 0, 1, 1}};
     TexVertex turned[3] = {{8, -1, 0, 1, 0, 0, 0}, {17, 8, 0, 1, 0, 1, 0}, {-1, 9, 0, 1, 0, 0, 1}};
+    // Off the pixel grid, so edge crossings move by uneven fractions of a column from row to row.
+    TexVertex slanted[3] = {{3.3f, 0.7f, 0, 1, 0, 0.1f, 0}, {14.6f, 5.2f, 0, 1, 0, 0.9f, 0.3f},
+                            {1.9f, 13.4f, 0, 1, 0, 0.2f, 1}};
     // Edges through pixel centres, mirrored, and a quarter pixel off.
     TexVertex onCentres[4] = {{2, 3, 0, 1, 0, 0, 0}, {10, 3, 0, 1, 0, 1, 0},
                               {2, 11, 0, 1, 0, 0, 1}, {10, 11, 0, 1, 0, 1, 1}};
@@ -427,6 +430,7 @@ TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
         device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, inside, 4, 0);
         device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, across, 4, 0);
         device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, turned, 3, 0);
+        device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, slanted, 3, 0);
         std::vector<TexVertex> quads;
         for (const TexVertex* q : {inside, across, onCentres, mirrored, offQuarter, scaled})
             for (const TexVertex& v : listed(q)) quads.push_back(v);
@@ -436,6 +440,7 @@ TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
         device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, scaled, 4, 0);
         device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, inside, 4, 0);
         device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, quads.data(), static_cast<DWORD>(quads.size()), 0);
+        device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, slanted, 3, 0);
         std::vector<std::uint32_t> pixels;
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x) pixels.push_back(At(target, x, y));
@@ -449,6 +454,7 @@ TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
                         for (TexVertex* quad : {inside, across, scaled, onCentres, mirrored, offQuarter})
                             for (int i = 0; i < 4; ++i) quad[i].colour = colours[k % 2];
                         for (TexVertex& v : turned) v.colour = colours[k % 2];
+                        for (TexVertex& v : slanted) v.colour = colours[k % 2];
                         device->SetTexture(0, textures[t]);
                         device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, blends[b][0]);
                         device->SetRenderState(D3DRENDERSTATE_SRCBLEND, blends[b][1]);
