@@ -5,6 +5,7 @@
 #include "platform/d3d/raster.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -281,22 +282,7 @@ void Shade(const DrawContext& c, const Fragment& f, int px, int py)
 }
 
 
-// The common single-stage case decided once per triangle: a point-sampled,
-// clamped texture on stage 0, flat colour, no depth, a 32-bit target and one
-// of the three usual blends. Same arithmetic as Shade, without its dispatch.
-struct FastSetup {
-    bool ok = false;
-    bool modColour = false;
-    int alphaFrom = 0;  // 0 diffuse, 1 texel, 2 texel x diffuse
-    int blend = 0;      // 0 none, 1 src-alpha/inv-src-alpha, 2 src-alpha/one
-    bool key = false;
-    bool alphaTest = false;
-    DWORD alphaFunc = D3DCMP_ALWAYS;
-    DWORD alphaRef = 0;
-    bool unitColumns = false;  // the triangle's cached columns step by one texel per pixel
-};
-
-FastSetup DecideFast(const DrawContext& c)
+FastSetup DecideFastOnce(const DrawContext& c)
 {
     FastSetup f;
     const DWORD* rs = c.renderStates;
@@ -336,6 +322,16 @@ FastSetup DecideFast(const DrawContext& c)
     f.alphaRef = rs[D3DRENDERSTATE_ALPHAREF] & 0xFF;
     f.ok = true;
     return f;
+}
+
+// Same arithmetic as Shade, without its dispatch; decided once per draw.
+const FastSetup& DecideFast(const DrawContext& c)
+{
+    if (!c.fastKnown) {
+        c.fast = DecideFastOnce(c);
+        c.fastKnown = true;
+    }
+    return c.fast;
 }
 
 inline int TexelIndex(double v, int n)
@@ -1112,7 +1108,12 @@ constexpr double kPositionLimit = 1048576.0;
 
 long long Snap(float v)
 {
-    return static_cast<long long>(std::floor(static_cast<double>(v) * 256.0 + 0.5));
+    const double x = static_cast<double>(v) * 256.0 + 0.5;
+    // Below 2^52 the whole part is exact: truncating and stepping down below a negative
+    // fraction floors without a library call.
+    if (!(std::fabs(x) < 4503599627370496.0)) return static_cast<long long>(std::floor(x));
+    const long long i = static_cast<long long>(x);
+    return i - (static_cast<double>(i) > x ? 1 : 0);
 }
 
 // Scratch rows only ever grow: shrinking and growing again would clear the new part each time.
@@ -1461,10 +1462,6 @@ TexturePlanes PlanesOf(const long long X[3], const long long Y[3], const Vertex&
     return t;
 }
 
-} // namespace
-
-namespace {
-
 // Whether each of v[0..n-1] is one past the one before.
 bool StepsByOne(const int* v, long long n)
 {
@@ -1480,6 +1477,86 @@ bool StepsByOne(const int* v, long long n)
     for (; i < n; ++i)
         if (v[i] != v[i - 1] + 1) return false;
     return true;
+}
+
+// A rectangle's texel columns: the same run of the same halves' planes recurs for every
+// sprite of one size drawn at whole pixels, and for every glyph drawn again, so runs are
+// kept by what they follow from. A pixel's sum takes px - origin, which is exact for these
+// snapped values; so is (px - first) - (origin - first), so the run depends on the origin's
+// offset from the first pixel, not on where the rectangle is.
+struct RunKey {
+    std::uint64_t w[8];  // a0, a1, b0, b1, aOffset, bOffset as bits; n, count
+    RunKey(double a0, double a1, double b0, double b1, double aOffset, double bOffset, long long n, long long count)
+        : w{std::bit_cast<std::uint64_t>(a0), std::bit_cast<std::uint64_t>(a1), std::bit_cast<std::uint64_t>(b0),
+            std::bit_cast<std::uint64_t>(b1), std::bit_cast<std::uint64_t>(aOffset),
+            std::bit_cast<std::uint64_t>(bOffset), static_cast<std::uint64_t>(n), static_cast<std::uint64_t>(count)}
+    {
+    }
+    RunKey() : w{} {}
+    bool operator==(const RunKey& o) const
+    {
+        return ((w[0] ^ o.w[0]) | (w[1] ^ o.w[1]) | (w[2] ^ o.w[2]) | (w[3] ^ o.w[3]) | (w[4] ^ o.w[4]) |
+                (w[5] ^ o.w[5]) | (w[6] ^ o.w[6]) | (w[7] ^ o.w[7])) == 0;
+    }
+};
+
+constexpr std::size_t kRuns = 64;
+
+// The slot of a key: the doubles differ mostly in their high bits, which one multiply
+// carries into the top of the product.
+std::size_t SlotOf(const RunKey& k)
+{
+    const std::uint64_t h = k.w[0] ^ std::rotl(k.w[1], 7) ^ std::rotl(k.w[2], 14) ^ std::rotl(k.w[3], 21) ^
+                            std::rotl(k.w[4], 28) ^ std::rotl(k.w[5], 35) ^ std::rotl(k.w[6], 42) ^ std::rotl(k.w[7], 49);
+    return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ull) >> 58);
+}
+
+struct ColumnRun {
+    RunKey key{};
+    bool known = false;
+    bool agree = false;  // both halves read the same columns
+    bool unit = false;   // one texel a pixel
+    std::vector<int> columns;
+};
+
+struct RowRun {
+    RunKey key{};
+    bool known = false;
+    bool agree = false;
+};
+
+const ColumnRun& ColumnsOf(const Plane& a, const Plane& b, double aOffset, double bOffset, int n, long long count)
+{
+    static thread_local ColumnRun runs[kRuns];
+    static thread_local std::vector<int> other;
+    const RunKey key{a.f0, a.dx, b.f0, b.dx, aOffset, bOffset, n, count};
+    ColumnRun& run = runs[SlotOf(key)];
+    if (run.known && run.key == key) return run;
+    run.key = key;
+    run.known = true;
+    Reserve(&run.columns, static_cast<std::size_t>(count));
+    Reserve(&other, static_cast<std::size_t>(count));
+    IndexRun(a.f0, a.dx, aOffset, n, 0, count - 1, run.columns.data());
+    IndexRun(b.f0, b.dx, bOffset, n, 0, count - 1, other.data());
+    run.agree = std::memcmp(run.columns.data(), other.data(), static_cast<std::size_t>(count) * sizeof(int)) == 0;
+    run.unit = StepsByOne(run.columns.data(), count);
+    return run;
+}
+
+bool RowsAgree(double a0, double a1, double b0, double b1, double aOffset, double bOffset, int n, long long count)
+{
+    static thread_local RowRun runs[kRuns];
+    static thread_local std::vector<int> rows;
+    const RunKey key{a0, a1, b0, b1, aOffset, bOffset, n, count};
+    RowRun& run = runs[SlotOf(key)];
+    if (run.known && run.key == key) return run.agree;
+    run.key = key;
+    run.known = true;
+    Reserve(&rows, 2 * static_cast<std::size_t>(count));
+    IndexRun(a0, a1, aOffset, n, 0, count - 1, rows.data());
+    IndexRun(b0, b1, bOffset, n, 0, count - 1, rows.data() + count);
+    run.agree = std::memcmp(rows.data(), rows.data() + count, static_cast<std::size_t>(count) * sizeof(int)) == 0;
+    return run.agree;
 }
 
 } // namespace
@@ -1516,22 +1593,19 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     if (pa.u.dy != 0.0 || pb.u.dy != 0.0 || pa.v.dx != 0.0 || pb.v.dx != 0.0) return false;
     // Either triangle must read the same texel at every pixel, as it would drawn alone.
     const PixelView& t = c.textures[0];
-    static thread_local std::vector<int> columnCache, other;
-    {
-        const std::size_t columns = static_cast<std::size_t>(x1 - x0 + 1), rows = static_cast<std::size_t>(y1 - y0 + 1);
-        Reserve(&columnCache, static_cast<std::size_t>(x1 + 1));
-        Reserve(&other, std::max(columns, 2 * rows));
-        IndexRun(pa.u.f0, pa.u.dx, pa.px0, t.width, x0, x1, columnCache.data() + x0);
-        IndexRun(pb.u.f0, pb.u.dx, pb.px0, t.width, x0, x1, other.data());
-        if (std::memcmp(columnCache.data() + x0, other.data(), columns * sizeof(int)) != 0) return false;
-        // (f0 + dx * 0.0) first, as the plane sum at the left edge takes it.
-        IndexRun(pa.v.f0 + pa.v.dx * 0.0, pa.v.dy, pa.py0, t.height, y0, y1, other.data());
-        IndexRun(pb.v.f0 + pb.v.dx * 0.0, pb.v.dy, pb.py0, t.height, y0, y1, other.data() + rows);
-        if (std::memcmp(other.data(), other.data() + rows, rows * sizeof(int)) != 0) return false;
-    }
+    static thread_local std::vector<int> columnCache;
+    Reserve(&columnCache, static_cast<std::size_t>(x1 + 1));
+    const ColumnRun& columns = ColumnsOf(pa.u, pb.u, pa.px0 - static_cast<double>(x0), pb.px0 - static_cast<double>(x0),
+                                         t.width, x1 - x0 + 1);
+    // (f0 + dx * 0.0) first, as the plane sum at the left edge takes it.
+    if (!columns.agree || !RowsAgree(pa.v.f0 + pa.v.dx * 0.0, pa.v.dy, pb.v.f0 + pb.v.dx * 0.0, pb.v.dy,
+                                     pa.py0 - static_cast<double>(y0), pb.py0 - static_cast<double>(y0), t.height,
+                                     y1 - y0 + 1))
+        return false;
+    std::memcpy(columnCache.data() + x0, columns.columns.data(), static_cast<std::size_t>(x1 - x0 + 1) * sizeof(int));
     g_counters.triangles += 2;
     FastSetup f = fast;
-    f.unitColumns = StepsByOne(columnCache.data() + x0, x1 - x0 + 1);
+    f.unitColumns = columns.unit;
     const SpanFn span = PickSpan(f);
     const double pu[3] = {pa.u.f0, pa.u.dx, pa.u.dy}, pv[3] = {pa.v.f0, pa.v.dx, pa.v.dy};
     const C diffuse = ColourOf(a[0].diffuse);
