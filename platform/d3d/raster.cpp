@@ -787,6 +787,8 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
 {
     const PixelView& t = c.textures[0];
     const std::uint32_t* const decode = t.decode;
+    const bool nibbles = t.bytes == 2 && t.mask[0] == 0xF && t.mask[1] == 0xF0 && t.mask[2] == 0xF00 &&
+                         t.mask[3] == 0xF000;
     constexpr bool mayDrop = Key || Test;
     const FastSetup f = setup;
     const C diffuse = colour;
@@ -858,6 +860,10 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
         }
         return _mm256_packus_epi16(lo, hi);
     };
+    // With the texel's own alpha unscaled, a group whose texels are all clear keeps the target
+    // and one whose texels are all opaque is the fixed-alpha sum at full alpha.
+    const bool wholeGroups = Blend != 0 && !fixedAlpha && m[3] == 255;
+    const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     auto combine = [&](__m256i s, __m256i d, __m256i drop) __attribute__((always_inline)) {
         __m256i out;
         if (fixedAlpha) {
@@ -865,6 +871,10 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
         } else if (Blend == 0 && identity) {
             // Widened and packed again unchanged.
             out = s;
+        } else if (wholeGroups && _mm256_testz_si256(s, alphaBits)) {
+            out = d;
+        } else if (wholeGroups && _mm256_testc_si256(s, alphaBits)) {
+            out = combineFixed(s, d);
         } else {
             __m256i lo = _mm256_unpacklo_epi8(s, zero), hi = _mm256_unpackhi_epi8(s, zero);
             if (!identity) {
@@ -941,7 +951,17 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
                         std::memcpy(&w[k], texRow + static_cast<std::ptrdiff_t>(columns[px + k]) * 2, 2);
                     raw = _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(w)));
                 }
-                texel = _mm256_or_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(decode), raw, 4), fill);
+                if (nibbles) {
+                    // Four bits a channel in BGRA order widen to x * 17, as the table holds them.
+                    const __m256i spread = _mm256_or_si256(
+                        _mm256_or_si256(_mm256_and_si256(raw, _mm256_set1_epi32(0xF)),
+                                        _mm256_slli_epi32(_mm256_and_si256(raw, _mm256_set1_epi32(0xF0)), 4)),
+                        _mm256_or_si256(_mm256_slli_epi32(_mm256_and_si256(raw, _mm256_set1_epi32(0xF00)), 8),
+                                        _mm256_slli_epi32(_mm256_and_si256(raw, _mm256_set1_epi32(0xF000)), 12)));
+                    texel = _mm256_or_si256(_mm256_or_si256(spread, _mm256_slli_epi32(spread, 4)), fill);
+                } else {
+                    texel = _mm256_or_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(decode), raw, 4), fill);
+                }
             } else {
                 if constexpr (Mode == 1) {
                     const int* at = reinterpret_cast<const int*>(texRow) + columns[px];

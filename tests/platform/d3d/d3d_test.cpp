@@ -293,6 +293,24 @@ void Scramble(IDirectDrawSurface7* s, std::uint32_t seed)
     s->Unlock(nullptr);
 }
 
+// Every fourth row clear and the one after it opaque, so spans meet whole groups of either.
+void BandAlpha(IDirectDrawSurface7* s)
+{
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    const DWORD alpha = d.ddpfPixelFormat.dwRGBAlphaBitMask, bytes = d.ddpfPixelFormat.dwRGBBitCount / 8;
+    for (DWORD y = 0; y < d.dwHeight; ++y)
+        for (DWORD x = 0; x < d.dwWidth && y % 4 < 2; ++x) {
+            BYTE* p = static_cast<BYTE*>(d.lpSurface) + y * d.lPitch + x * bytes;
+            DWORD v = 0;
+            std::memcpy(&v, p, bytes);
+            v = y % 4 == 0 ? v & ~alpha : v | alpha;
+            std::memcpy(p, &v, bytes);
+        }
+    s->Unlock(nullptr);
+}
+
 TEST_F(SoftDeviceTest, EverySpanLevelDrawsTheSamePixels)
 {
     IDirectDrawSurface7* textures[3] = {Surface(8, 8, 32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF),
@@ -376,14 +394,18 @@ namespace {
 // turned ones, as strips and as the back-end's lists, in two diffuse colours.
 TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
 {
-    // The 16-bit layouts are widened through a table: one of each channel width.
-    IDirectDrawSurface7* textures[5] = {Surface(8, 8, 32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF),
+    // The 16-bit layouts are widened through a table: one of each channel width. The last two
+    // have rows of clear and of opaque texels.
+    IDirectDrawSurface7* textures[7] = {Surface(8, 8, 32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF),
                                         Surface(8, 8, 32, 0, 0xFF0000, 0xFF00, 0xFF),
                                         Surface(8, 8, 16, 0xF000, 0xF00, 0xF0, 0xF),
                                         Surface(8, 8, 16, 0, 0xF800, 0x07E0, 0x001F),
-                                        Surface(8, 8, 16, 0x8000, 0x7C00, 0x03E0, 0x001F)};
-    for (int i = 0; i < 5; ++i) {
+                                        Surface(8, 8, 16, 0x8000, 0x7C00, 0x03E0, 0x001F),
+                                        Surface(8, 8, 32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF),
+                                        Surface(8, 8, 16, 0xF000, 0xF00, 0xF0, 0xF)};
+    for (int i = 0; i < 7; ++i) {
         Scramble(textures[i], 21 + i);
+        if (i >= 5) BandAlpha(textures[i]);
         KeyByTexelOne(textures[i]);
     }
     device->SetTextureStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
@@ -450,7 +472,7 @@ TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
             for (int x = 0; x < 16; ++x) pixels.push_back(At(target, x, y));
         return pixels;
     };
-    for (int t = 0; t < 5; ++t)
+    for (int t = 0; t < 7; ++t)
         for (int b = 0; b < 3; ++b)
             for (int a = 0; a < 3; ++a)
                 for (DWORD func = D3DCMP_NEVER; func <= D3DCMP_ALWAYS; ++func)
