@@ -779,8 +779,9 @@ inline __m256i Indices8(const PlaneLanes& q, const __m256d dx[2])
 
 // How texels are found (Mode): 0 16-bit along a texture row, 1 neighbouring texels along a
 // row, 2 cached columns along a row, 3 both coordinates from their planes. Each mode and alpha
-// source has its own loops, which keep every setting in registers.
-template <int Blend, bool Key, bool Test, int Mode, int AlphaFrom>
+// source has its own loops, which keep every setting in registers. Fixed: every source pixel
+// has the same alpha (from the diffuse colour, or a texture without alpha).
+template <int Blend, bool Key, bool Test, int Mode, int AlphaFrom, bool Fixed>
 void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour, const double* pu, const double* pv,
                   double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns,
                   const long long* ranges)
@@ -792,8 +793,7 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
     constexpr bool mayDrop = Key || Test;
     const FastSetup f = setup;
     const C diffuse = colour;
-    const bool texAlpha = t.bits[3] != 0;
-    const DWORD alphaFill = (AlphaFrom == 0 || !texAlpha) ? 0xFF000000u : 0u;
+    const DWORD alphaFill = Fixed ? 0xFF000000u : 0u;
     const int m[4] = {f.modColour ? diffuse.b : 255, f.modColour ? diffuse.g : 255, f.modColour ? diffuse.r : 255,
                       AlphaFrom == 1 ? 255 : diffuse.a};
     const __m256i mod = _mm256_set1_epi64x(static_cast<long long>(static_cast<std::uint64_t>(m[0]) |
@@ -831,7 +831,7 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
             _mm256_and_si256(_mm256_cmpeq_epi32(al, ref), failEqual));
         return _mm256_or_si256(drop, fail);
     };
-    const bool fixedAlpha = AlphaFrom == 0 || !texAlpha;
+    constexpr bool fixedAlpha = Fixed;
     const int A = m[3];
     const bool colourIdentity = m[0] == 255 && m[1] == 255 && m[2] == 255;
     const __m256i factor = _mm256_set1_epi16(static_cast<short>(A));
@@ -866,7 +866,7 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
     const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     auto combine = [&](__m256i s, __m256i d, __m256i drop) __attribute__((always_inline)) {
         __m256i out;
-        if (fixedAlpha) {
+        if constexpr (fixedAlpha) {
             out = combineFixed(s, d);
         } else if (Blend == 0 && identity) {
             // Widened and packed again unchanged.
@@ -996,11 +996,12 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
 }
 
 template <int Blend, bool Key, bool Test, int Mode>
-SpanFn WideRowsOf(int alphaFrom)
+SpanFn WideRowsOf(int alphaFrom, bool texAlpha)
 {
-    if (alphaFrom == 0) return SpanWideRows<Blend, Key, Test, Mode, 0>;
-    if (alphaFrom == 1) return SpanWideRows<Blend, Key, Test, Mode, 1>;
-    return SpanWideRows<Blend, Key, Test, Mode, 2>;
+    if (alphaFrom == 0) return SpanWideRows<Blend, Key, Test, Mode, 0, true>;
+    if (alphaFrom == 1)
+        return texAlpha ? SpanWideRows<Blend, Key, Test, Mode, 1, false> : SpanWideRows<Blend, Key, Test, Mode, 1, true>;
+    return texAlpha ? SpanWideRows<Blend, Key, Test, Mode, 2, false> : SpanWideRows<Blend, Key, Test, Mode, 2, true>;
 }
 
 template <int Blend, bool Key, bool Test>
@@ -1017,10 +1018,12 @@ void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, con
         SpanVector<Blend, Key, Test>(c, setup, colour, pu, pv, x0, y0, from, to, pyFirst, pyLast, columns, ranges);
         return;
     }
-    const SpanFn rows = easy16                       ? WideRowsOf<Blend, Key, Test, 0>(setup.alphaFrom)
-                        : along && setup.unitColumns ? WideRowsOf<Blend, Key, Test, 1>(setup.alphaFrom)
-                        : along                      ? WideRowsOf<Blend, Key, Test, 2>(setup.alphaFrom)
-                                                     : WideRowsOf<Blend, Key, Test, 3>(setup.alphaFrom);
+    const bool texAlpha = t.bits[3] != 0;
+    const int a = setup.alphaFrom;
+    const SpanFn rows = easy16                       ? WideRowsOf<Blend, Key, Test, 0>(a, texAlpha)
+                        : along && setup.unitColumns ? WideRowsOf<Blend, Key, Test, 1>(a, texAlpha)
+                        : along                      ? WideRowsOf<Blend, Key, Test, 2>(a, texAlpha)
+                                                     : WideRowsOf<Blend, Key, Test, 3>(a, texAlpha);
     rows(c, setup, colour, pu, pv, x0, y0, from, to, pyFirst, pyLast, columns, ranges);
 }
 
