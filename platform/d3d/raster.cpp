@@ -1502,84 +1502,92 @@ bool StepsByOne(const int* v, long long n)
     return true;
 }
 
-// A rectangle's texel columns: the same run of the same halves' planes recurs for every
-// sprite of one size drawn at whole pixels, and for every glyph drawn again, so runs are
-// kept by what they follow from. A pixel's sum takes px - origin, which is exact for these
-// snapped values; so is (px - first) - (origin - first), so the run depends on the origin's
-// offset from the first pixel, not on where the rectangle is.
-struct RunKey {
-    std::uint64_t w[8];  // a0, a1, b0, b1, aOffset, bOffset as bits; n, count
-    RunKey(double a0, double a1, double b0, double b1, double aOffset, double bOffset, long long n, long long count)
-        : w{std::bit_cast<std::uint64_t>(a0), std::bit_cast<std::uint64_t>(a1), std::bit_cast<std::uint64_t>(b0),
-            std::bit_cast<std::uint64_t>(b1), std::bit_cast<std::uint64_t>(aOffset),
-            std::bit_cast<std::uint64_t>(bOffset), static_cast<std::uint64_t>(n), static_cast<std::uint64_t>(count)}
+// What a rectangle's halves read follows from their corners relative to each other and to the
+// first pixel, and from their texture coordinates: a PlaneFrame takes differences of positions
+// that are exact multiples of 1/256, and a pixel's sum takes px - origin, exact as well, so a
+// sprite of one size drawn at whole pixels, or a glyph drawn again, reads what it read before.
+// Such shapes are kept with their planes and texel columns.
+struct ShapeKey {
+    std::uint64_t w[10];
+    bool operator==(const ShapeKey& o) const
     {
-    }
-    RunKey() : w{} {}
-    bool operator==(const RunKey& o) const
-    {
-        return ((w[0] ^ o.w[0]) | (w[1] ^ o.w[1]) | (w[2] ^ o.w[2]) | (w[3] ^ o.w[3]) | (w[4] ^ o.w[4]) |
-                (w[5] ^ o.w[5]) | (w[6] ^ o.w[6]) | (w[7] ^ o.w[7])) == 0;
+        std::uint64_t d = 0;
+        for (int i = 0; i < 10; ++i) d |= w[i] ^ o.w[i];
+        return d == 0;
     }
 };
 
-constexpr std::size_t kRuns = 64;
-
-// The slot of a key: the doubles differ mostly in their high bits, which one multiply
-// carries into the top of the product.
-std::size_t SlotOf(const RunKey& k)
-{
-    const std::uint64_t h = k.w[0] ^ std::rotl(k.w[1], 7) ^ std::rotl(k.w[2], 14) ^ std::rotl(k.w[3], 21) ^
-                            std::rotl(k.w[4], 28) ^ std::rotl(k.w[5], 35) ^ std::rotl(k.w[6], 42) ^ std::rotl(k.w[7], 49);
-    return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ull) >> 58);
-}
-
-struct ColumnRun {
-    RunKey key{};
+struct Shape {
+    ShapeKey key{};
     bool known = false;
-    bool agree = false;  // both halves read the same columns
-    bool unit = false;   // one texel a pixel
+    bool usable = false;  // both halves read the same texels at every pixel
+    bool unit = false;    // one texel a pixel along a row
+    double pu[3] = {}, pv[3] = {};
     std::vector<int> columns;
 };
 
-struct RowRun {
-    RunKey key{};
-    bool known = false;
-    bool agree = false;
-};
+constexpr std::size_t kShapes = 64;
 
-const ColumnRun& ColumnsOf(const Plane& a, const Plane& b, double aOffset, double bOffset, int n, long long count)
+std::uint32_t Bits(float f)
 {
-    static thread_local ColumnRun runs[kRuns];
-    static thread_local std::vector<int> other;
-    const RunKey key{a.f0, a.dx, b.f0, b.dx, aOffset, bOffset, n, count};
-    ColumnRun& run = runs[SlotOf(key)];
-    if (run.known && run.key == key) return run;
-    run.key = key;
-    run.known = true;
-    Reserve(&run.columns, static_cast<std::size_t>(count));
-    Reserve(&other, static_cast<std::size_t>(count));
-    IndexRun(a.f0, a.dx, aOffset, n, 0, count - 1, run.columns.data());
-    IndexRun(b.f0, b.dx, bOffset, n, 0, count - 1, other.data());
-    run.agree = std::memcmp(run.columns.data(), other.data(), static_cast<std::size_t>(count) * sizeof(int)) == 0;
-    run.unit = StepsByOne(run.columns.data(), count);
-    return run;
+    return std::bit_cast<std::uint32_t>(f);
 }
 
-bool RowsAgree(double a0, double a1, double b0, double b1, double aOffset, double bOffset, int n, long long count)
+std::uint64_t Pair(std::uint32_t lo, std::uint32_t hi)
 {
-    static thread_local RowRun runs[kRuns];
-    static thread_local std::vector<int> rows;
-    const RunKey key{a0, a1, b0, b1, aOffset, bOffset, n, count};
-    RowRun& run = runs[SlotOf(key)];
-    if (run.known && run.key == key) return run.agree;
-    run.key = key;
-    run.known = true;
-    Reserve(&rows, 2 * static_cast<std::size_t>(count));
-    IndexRun(a0, a1, aOffset, n, 0, count - 1, rows.data());
-    IndexRun(b0, b1, bOffset, n, 0, count - 1, rows.data() + count);
-    run.agree = std::memcmp(rows.data(), rows.data() + count, static_cast<std::size_t>(count) * sizeof(int)) == 0;
-    return run.agree;
+    return static_cast<std::uint64_t>(lo) | static_cast<std::uint64_t>(hi) << 32;
+}
+
+// The slot of a key: one multiply carries every word's bits into the top of the product.
+std::size_t SlotOf(const ShapeKey& k)
+{
+    std::uint64_t h = 0;
+    for (int i = 0; i < 10; ++i) h ^= std::rotl(k.w[i], 7 * i);
+    return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ull) >> 58);
+}
+
+// The rectangle a = (p0, p1, p2), b = (p3, p2, p1) with snapped sides xa, xb, ya, yb, drawn over
+// pixels x0..x1, y0..y1 of a texture of n by m texels.
+const Shape& ShapeOf(const Vertex* a, const Vertex* b, long long xa, long long xb, long long ya, long long yb,
+                     long long x0, long long x1, long long y0, long long y1, int n, int m)
+{
+    static thread_local Shape shapes[kShapes];
+    static thread_local std::vector<int> rows, other;
+    const auto u32 = [](long long v) { return static_cast<std::uint32_t>(v); };
+    const ShapeKey key{{Pair(u32(xb - xa), u32(yb - ya)), Pair(u32(xa - 256 * x0), u32(ya - 256 * y0)),
+                        Pair(u32(x1 - x0), u32(y1 - y0)), Pair(u32(n), u32(m)),
+                        Pair(Bits(a[0].u[0]), Bits(a[0].v[0])), Pair(Bits(a[1].u[0]), Bits(a[1].v[0])),
+                        Pair(Bits(a[2].u[0]), Bits(a[2].v[0])), Pair(Bits(b[0].u[0]), Bits(b[0].v[0])),
+                        Pair(Bits(b[1].u[0]), Bits(b[1].v[0])), Pair(Bits(b[2].u[0]), Bits(b[2].v[0]))}};
+    Shape& shape = shapes[SlotOf(key)];
+    if (shape.known && shape.key == key) return shape;
+    shape.key = key;
+    shape.known = true;
+    shape.usable = false;
+    // The halves' snapped corners, from the four snapped sides they share, moved so that the
+    // first pixel is (0, 0): the planes are the same, their origins move by whole pixels.
+    const long long ox = 256 * x0, oy = 256 * y0;
+    const long long Xa[3] = {xa - ox, xb - ox, xa - ox}, Ya[3] = {ya - oy, ya - oy, yb - oy};
+    const long long Xb[3] = {xb - ox, xa - ox, xb - ox}, Yb[3] = {yb - oy, yb - oy, ya - oy};
+    const TexturePlanes pa = PlanesOf(Xa, Ya, a[0], a[1], a[2]), pb = PlanesOf(Xb, Yb, b[0], b[1], b[2]);
+    if (pa.u.dy != 0.0 || pb.u.dy != 0.0 || pa.v.dx != 0.0 || pb.v.dx != 0.0) return shape;
+    const long long columns = x1 - x0 + 1, count = y1 - y0 + 1;
+    Reserve(&shape.columns, static_cast<std::size_t>(columns));
+    Reserve(&other, static_cast<std::size_t>(std::max(columns, 2 * count)));
+    IndexRun(pa.u.f0, pa.u.dx, pa.px0, n, 0, columns - 1, shape.columns.data());
+    IndexRun(pb.u.f0, pb.u.dx, pb.px0, n, 0, columns - 1, other.data());
+    if (std::memcmp(shape.columns.data(), other.data(), static_cast<std::size_t>(columns) * sizeof(int)) != 0)
+        return shape;
+    // (f0 + dx * 0.0) first, as the plane sum at the left edge takes it.
+    IndexRun(pa.v.f0 + pa.v.dx * 0.0, pa.v.dy, pa.py0, m, 0, count - 1, other.data());
+    IndexRun(pb.v.f0 + pb.v.dx * 0.0, pb.v.dy, pb.py0, m, 0, count - 1, other.data() + count);
+    if (std::memcmp(other.data(), other.data() + count, static_cast<std::size_t>(count) * sizeof(int)) != 0)
+        return shape;
+    shape.usable = true;
+    shape.unit = StepsByOne(shape.columns.data(), columns);
+    shape.pu[0] = pa.u.f0, shape.pu[1] = pa.u.dx, shape.pu[2] = pa.u.dy;
+    shape.pv[0] = pa.v.f0, shape.pv[1] = pa.v.dx, shape.pv[2] = pa.v.dy;
+    return shape;
 }
 
 } // namespace
@@ -1610,30 +1618,20 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     }
     const FastSetup fast = DecideFast(c);
     if (!fast.ok) return false;
-    // The halves' snapped corners, from the four snapped sides they share.
-    const long long Xa[3] = {xa, xb, xa}, Ya[3] = {ya, ya, yb}, Xb[3] = {xb, xa, xb}, Yb[3] = {yb, yb, ya};
-    const TexturePlanes pa = PlanesOf(Xa, Ya, a[0], a[1], a[2]), pb = PlanesOf(Xb, Yb, b[0], b[1], b[2]);
-    if (pa.u.dy != 0.0 || pb.u.dy != 0.0 || pa.v.dx != 0.0 || pb.v.dx != 0.0) return false;
-    // Either triangle must read the same texel at every pixel, as it would drawn alone.
     const PixelView& t = c.textures[0];
+    const Shape& shape = ShapeOf(a, b, xa, xb, ya, yb, x0, x1, y0, y1, t.width, t.height);
+    if (!shape.usable) return false;
     static thread_local std::vector<int> columnCache;
     Reserve(&columnCache, static_cast<std::size_t>(x1 + 1));
-    const ColumnRun& columns = ColumnsOf(pa.u, pb.u, pa.px0 - static_cast<double>(x0), pb.px0 - static_cast<double>(x0),
-                                         t.width, x1 - x0 + 1);
-    // (f0 + dx * 0.0) first, as the plane sum at the left edge takes it.
-    if (!columns.agree || !RowsAgree(pa.v.f0 + pa.v.dx * 0.0, pa.v.dy, pb.v.f0 + pb.v.dx * 0.0, pb.v.dy,
-                                     pa.py0 - static_cast<double>(y0), pb.py0 - static_cast<double>(y0), t.height,
-                                     y1 - y0 + 1))
-        return false;
-    std::memcpy(columnCache.data() + x0, columns.columns.data(), static_cast<std::size_t>(x1 - x0 + 1) * sizeof(int));
+    std::memcpy(columnCache.data() + x0, shape.columns.data(), static_cast<std::size_t>(x1 - x0 + 1) * sizeof(int));
     g_counters.triangles += 2;
     FastSetup f = fast;
-    f.unitColumns = columns.unit;
+    f.unitColumns = shape.unit;
     const SpanFn span = PickSpan(f);
-    const double pu[3] = {pa.u.f0, pa.u.dx, pa.u.dy}, pv[3] = {pa.v.f0, pa.v.dx, pa.v.dy};
     const C diffuse = ColourOf(a[0].diffuse);
-    span(c, f, diffuse, pu, pv, pa.px0, pa.py0, x0, x1, static_cast<int>(y0), static_cast<int>(y1), columnCache.data(),
-         nullptr);
+    // The planes' origin, the first corner, where the halves' planes start.
+    span(c, f, diffuse, shape.pu, shape.pv, static_cast<double>(xa) / 256.0, static_cast<double>(ya) / 256.0, x0, x1,
+         static_cast<int>(y0), static_cast<int>(y1), columnCache.data(), nullptr);
     return true;
 }
 
