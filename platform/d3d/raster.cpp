@@ -919,14 +919,18 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
         const double yTerm = static_cast<double>(py) - y0;
         std::uint8_t* const row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
         // A turned row reads no single texture row.
-        const int rowTy = Mode != 3 || rowConstant
+        const int rowTy = Mode != 3 && f.rows != nullptr ? f.rows[py - pyFirst]
+                          : Mode != 3 || rowConstant
                               ? TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height)
                               : 0;
         const std::uint8_t* const texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
         pixels += to - from + 1;
-        uLanes.down = _mm256_set1_pd(pu[2] * yTerm);
-        vLanes.down = _mm256_set1_pd(pv[2] * yTerm);
-        [[maybe_unused]] __m256d column = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(from)), firstLanes);
+        [[maybe_unused]] __m256d column;
+        if constexpr (Mode == 3) {
+            uLanes.down = _mm256_set1_pd(pu[2] * yTerm);
+            vLanes.down = _mm256_set1_pd(pv[2] * yTerm);
+            column = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(from)), firstLanes);
+        }
         // One group of eight; a short end writes only its own lanes.
         auto group = [&](long long px, auto whole) __attribute__((always_inline)) {
             constexpr bool Whole = decltype(whole)::value;
@@ -1523,7 +1527,7 @@ struct Shape {
     bool usable = false;  // both halves read the same texels at every pixel
     bool unit = false;    // one texel a pixel along a row
     double pu[3] = {}, pv[3] = {};
-    std::vector<int> columns;
+    std::vector<int> columns, rows;
 };
 
 constexpr std::size_t kShapes = 64;
@@ -1585,6 +1589,7 @@ const Shape& ShapeOf(const Vertex* a, const Vertex* b, long long xa, long long x
         return shape;
     shape.usable = true;
     shape.unit = StepsByOne(shape.columns.data(), columns);
+    shape.rows.assign(other.data(), other.data() + count);
     shape.pu[0] = pa.u.f0, shape.pu[1] = pa.u.dx, shape.pu[2] = pa.u.dy;
     shape.pv[0] = pa.v.f0, shape.pv[1] = pa.v.dx, shape.pv[2] = pa.v.dy;
     return shape;
@@ -1627,6 +1632,7 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     g_counters.triangles += 2;
     FastSetup f = fast;
     f.unitColumns = shape.unit;
+    f.rows = shape.rows.data();
     const SpanFn span = PickSpan(f);
     const C diffuse = ColourOf(a[0].diffuse);
     // The planes' origin, the first corner, where the halves' planes start.

@@ -67,6 +67,7 @@ struct FastSetup {
     DWORD alphaFunc = D3DCMP_ALWAYS;
     DWORD alphaRef = 0;
     bool unitColumns = false;  // a rectangle's cached columns step by one texel per pixel
+    const int* rows = nullptr;  // a rectangle's texel row for each of its rows, from the first
 };
 
 // One draw's surfaces and states; made afresh for every draw, since the rasteriser keeps
