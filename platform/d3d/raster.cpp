@@ -205,6 +205,22 @@ bool Compare(DWORD func, DWORD value, DWORD ref)
     }
 }
 
+// The band of Compare(func, alpha, ref) over alphas 0..255.
+AlphaBand BandOf(DWORD func, DWORD ref)
+{
+    const int r = static_cast<int>(ref);
+    switch (func) {
+    case D3DCMP_NEVER: return AlphaBand{1, 0, false};
+    case D3DCMP_LESS: return AlphaBand{0, r - 1, false};
+    case D3DCMP_EQUAL: return AlphaBand{r, r, false};
+    case D3DCMP_LESSEQUAL: return AlphaBand{0, r, false};
+    case D3DCMP_GREATER: return AlphaBand{r + 1, 255, false};
+    case D3DCMP_NOTEQUAL: return AlphaBand{r, r, true};
+    case D3DCMP_GREATEREQUAL: return AlphaBand{r, 255, false};
+    default: return AlphaBand{0, 255, false};
+    }
+}
+
 int Factor(DWORD f, int x, int k, const C& src, const C& dst)
 {
     const int sk[4] = {src.b, src.g, src.r, src.a};
@@ -320,6 +336,7 @@ FastSetup DecideFastOnce(const DrawContext& c)
     f.alphaTest = rs[D3DRENDERSTATE_ALPHATESTENABLE] != 0;
     f.alphaFunc = rs[D3DRENDERSTATE_ALPHAFUNC];
     f.alphaRef = rs[D3DRENDERSTATE_ALPHAREF] & 0xFF;
+    f.band = BandOf(f.alphaFunc, f.alphaRef);
     f.ok = true;
     return f;
 }
@@ -498,14 +515,12 @@ void SpanVector(const DrawContext& c, const FastSetup& setup, const C& colour, c
     // The usual quad reads one texture row through the cached columns.
     const bool easy = direct && columns != nullptr && rowConstant;
     const bool easy16 = decode != nullptr && columns != nullptr && rowConstant;
-    // The key and the alpha test on four texels at once; alphas and the reference are
-    // bytes, so signed 32-bit compares order them as Compare does. Which of below, equal
-    // and above the reference fail is asked of Compare once.
-    const __m128i ref = _mm_set1_epi32(static_cast<int>(f.alphaRef));
+    // The key and the alpha test on four texels at once; alphas are bytes, so signed 32-bit
+    // compares order them as Compare does.
+    const AlphaBand band = f.band;
+    const __m128i bandBelow = _mm_set1_epi32(band.low - 1), bandAbove = _mm_set1_epi32(band.high + 1);
+    const __m128i bandFlip = _mm_set1_epi32(band.inside ? 0 : -1);
     const __m128i diffuseAlpha = _mm_set1_epi32(diffuse.a);
-    const __m128i failBelow = _mm_set1_epi32(Compare(f.alphaFunc, 0, 1) ? 0 : -1);
-    const __m128i failEqual = _mm_set1_epi32(Compare(f.alphaFunc, 1, 1) ? 0 : -1);
-    const __m128i failAbove = _mm_set1_epi32(Compare(f.alphaFunc, 2, 1) ? 0 : -1);
     // raw: the texels as stored, for the key; texel: the same in BGRA with the alpha fill.
     auto dropOf = [&](__m128i raw, __m128i texel) __attribute__((always_inline)) {
         const __m128i drop = Key ? _mm_cmpeq_epi32(_mm_and_si128(raw, keyMask), keyValue) : zero;
@@ -517,9 +532,8 @@ void SpanVector(const DrawContext& c, const FastSetup& setup, const C& colour, c
                 al = _mm_mulhi_epu16(_mm_add_epi32(_mm_mullo_epi16(al, diffuseAlpha), _mm_set1_epi32(128)),
                                      _mm_set1_epi32(257));
         }
-        const __m128i fail = _mm_or_si128(
-            _mm_or_si128(_mm_and_si128(_mm_cmpgt_epi32(al, ref), failAbove), _mm_and_si128(_mm_cmpgt_epi32(ref, al), failBelow)),
-            _mm_and_si128(_mm_cmpeq_epi32(al, ref), failEqual));
+        const __m128i fail = _mm_xor_si128(
+            _mm_and_si128(_mm_cmpgt_epi32(al, bandBelow), _mm_cmpgt_epi32(bandAbove, al)), bandFlip);
         return _mm_or_si128(drop, fail);
     };
     // The row being drawn.
@@ -809,11 +823,10 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
     const __m256i fill = _mm256_set1_epi32(static_cast<int>(alphaFill));
     const __m256i keyMask = _mm256_set1_epi32(static_cast<int>(t.colourMask));
     const __m256i keyValue = _mm256_set1_epi32(static_cast<int>(keyBits));
-    const __m256i ref = _mm256_set1_epi32(static_cast<int>(f.alphaRef));
+    const AlphaBand band = f.band;
+    const __m256i bandBelow = _mm256_set1_epi32(band.low - 1), bandAbove = _mm256_set1_epi32(band.high + 1);
+    const __m256i bandFlip = _mm256_set1_epi32(band.inside ? 0 : -1);
     const __m256i diffuseAlpha = _mm256_set1_epi32(diffuse.a);
-    const __m256i failBelow = _mm256_set1_epi32(Compare(f.alphaFunc, 0, 1) ? 0 : -1);
-    const __m256i failEqual = _mm256_set1_epi32(Compare(f.alphaFunc, 1, 1) ? 0 : -1);
-    const __m256i failAbove = _mm256_set1_epi32(Compare(f.alphaFunc, 2, 1) ? 0 : -1);
     auto dropOf = [&](__m256i raw, __m256i texel) __attribute__((always_inline)) {
         const __m256i drop = Key ? _mm256_cmpeq_epi32(_mm256_and_si256(raw, keyMask), keyValue) : zero;
         if (!Test) return drop;
@@ -825,10 +838,8 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
                     _mm256_add_epi32(_mm256_mullo_epi16(al, diffuseAlpha), _mm256_set1_epi32(128)),
                     _mm256_set1_epi32(257));
         }
-        const __m256i fail = _mm256_or_si256(
-            _mm256_or_si256(_mm256_and_si256(_mm256_cmpgt_epi32(al, ref), failAbove),
-                            _mm256_and_si256(_mm256_cmpgt_epi32(ref, al), failBelow)),
-            _mm256_and_si256(_mm256_cmpeq_epi32(al, ref), failEqual));
+        const __m256i fail = _mm256_xor_si256(
+            _mm256_and_si256(_mm256_cmpgt_epi32(al, bandBelow), _mm256_cmpgt_epi32(bandAbove, al)), bandFlip);
         return _mm256_or_si256(drop, fail);
     };
     constexpr bool fixedAlpha = Fixed;
