@@ -1369,16 +1369,6 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
         return p.f0 + p.dx * (static_cast<double>(px) - px0) + p.dy * (static_cast<double>(py) - py0);
     };
     const Plane pu0 = plane(a.u[0], b.u[0], d.u[0]), pv0 = plane(a.v[0], b.v[0], d.v[0]);
-    const Plane pu1 = plane(a.u[1], b.u[1], d.u[1]), pv1 = plane(a.v[1], b.v[1], d.v[1]);
-    const Plane pz = plane(a.z, b.z, d.z);
-    const bool gouraud = Gouraud(c);
-    Plane pc[8];
-    if (gouraud) {
-        for (int k = 0; k < 4; ++k) {
-            pc[k] = plane(a.diffuse[k], b.diffuse[k], d.diffuse[k]);
-            pc[4 + k] = plane(a.specular[k], b.specular[k], d.specular[k]);
-        }
-    }
     Fragment f{};
     f.diffuse = ColourOf(a.diffuse);
     f.specular = ColourOf(a.specular);
@@ -1456,6 +1446,17 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
         span(c, fast, f.diffuse, pu, pv, px0, py0, x0, x1, static_cast<int>(y0), static_cast<int>(y1), columns,
              ranges.data());
         return;
+    }
+    // The general shader's other planes; the span code reads only the first stage's.
+    const Plane pu1 = plane(a.u[1], b.u[1], d.u[1]), pv1 = plane(a.v[1], b.v[1], d.v[1]);
+    const Plane pz = plane(a.z, b.z, d.z);
+    const bool gouraud = Gouraud(c);
+    Plane pc[8];
+    if (gouraud) {
+        for (int k = 0; k < 4; ++k) {
+            pc[k] = plane(a.diffuse[k], b.diffuse[k], d.diffuse[k]);
+            pc[4 + k] = plane(a.specular[k], b.specular[k], d.specular[k]);
+        }
     }
     for (long long py = y0; py <= y1; ++py) {
         long long e[3] = {eRow[0], eRow[1], eRow[2]};
