@@ -768,8 +768,8 @@ inline __m256i MulLanes8(__m256i a, __m256i b)
     return _mm256_mulhi_epu16(t, _mm256_set1_epi16(257));
 }
 
-// Indices4 for columns x..x+7 in two groups of four double lanes, with one plane's
-// values in every lane: q0, q1, q2 * yTerm, the texture's size and its last index.
+// One plane's values in every lane, for Indices4's sums over four double lanes at a time:
+// q0, q1, q2 * yTerm, the texture's size and its last index.
 struct PlaneLanes {
     __m256d base, step, down, size, last;
     PlaneLanes(const double* q, double yTerm, int n)
@@ -779,12 +779,13 @@ struct PlaneLanes {
     }
 };
 
-// dx: x - x0 of the eight columns, four to a half; shared by both planes.
-inline __m256i Indices8(const PlaneLanes& q, const __m256d dx[2])
+// Indices4's values for eight columns from each column's base + step * (x - x0), taken once for
+// all rows: the same sums in the same order.
+inline __m256i IndicesOfSums(const PlaneLanes& q, const double* sums)
 {
     __m128i half[2];
     for (int h = 0; h < 2; ++h) {
-        __m256d v = _mm256_mul_pd(_mm256_add_pd(_mm256_add_pd(q.base, _mm256_mul_pd(q.step, dx[h])), q.down), q.size);
+        __m256d v = _mm256_mul_pd(_mm256_add_pd(_mm256_loadu_pd(sums + 4 * h), q.down), q.size);
         v = _mm256_min_pd(_mm256_max_pd(v, _mm256_setzero_pd()), q.last);
         half[h] = _mm256_cvttpd_epi32(v);
     }
@@ -918,8 +919,29 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
     const auto* texBase = reinterpret_cast<const int*>(t.pixels);
     const __m256d origin = _mm256_set1_pd(x0);
     const __m256d firstLanes = _mm256_setr_pd(0.0, 1.0, 2.0, 3.0);
-    const __m256d four = _mm256_set1_pd(4.0), eight = _mm256_set1_pd(8.0);
     PlaneLanes uLanes(pu, 0.0, t.width), vLanes(pv, 0.0, t.height);
+    // A turned shape's columns: base + step * (x - x0) of both planes, the part of each sum its
+    // row does not change, from the first column of any row to seven past the last.
+    static thread_local std::vector<double> columnSums;
+    const long long firstColumn = from;
+    const double* uSums = nullptr;
+    const double* vSums = nullptr;
+    if constexpr (Mode == 3) {
+        const std::size_t count = static_cast<std::size_t>((to - from + 8 + 3) & ~3LL);
+        if (columnSums.size() < 2 * count) columnSums.resize(2 * count);
+        double* const u = columnSums.data();
+        double* const v = u + count;
+        for (std::size_t i = 0; i < count; i += 4) {
+            const __m256d dx =
+                _mm256_sub_pd(_mm256_add_pd(_mm256_set1_pd(static_cast<double>(from + static_cast<long long>(i))),
+                                            firstLanes),
+                              origin);
+            _mm256_storeu_pd(u + i, _mm256_add_pd(uLanes.base, _mm256_mul_pd(uLanes.step, dx)));
+            _mm256_storeu_pd(v + i, _mm256_add_pd(vLanes.base, _mm256_mul_pd(vLanes.step, dx)));
+        }
+        uSums = u;
+        vSums = v;
+    }
     long long pixels = 0;
     for (int py = pyFirst; py <= pyLast; ++py) {
         if (ranges != nullptr) {
@@ -936,11 +958,9 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
                               : 0;
         const std::uint8_t* const texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
         pixels += to - from + 1;
-        [[maybe_unused]] __m256d column;
         if constexpr (Mode == 3) {
             uLanes.down = _mm256_set1_pd(pu[2] * yTerm);
             vLanes.down = _mm256_set1_pd(pv[2] * yTerm);
-            column = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(from)), firstLanes);
         }
         // One group of eight; a short end writes only its own lanes.
         auto group = [&](long long px, auto whole) __attribute__((always_inline)) {
@@ -986,14 +1006,10 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
                     const __m256i tx = _mm256_maskload_epi32(columns + px, lanes);
                     raw = _mm256_mask_i32gather_epi32(zero, reinterpret_cast<const int*>(texRow), tx, lanes, 4);
                 } else {
-                    // The columns as doubles step by eight exactly; less the origin they are the
-                    // same differences each pixel's sum starts from.
-                    const __m256d dx[2] = {_mm256_sub_pd(column, origin),
-                                           _mm256_sub_pd(_mm256_add_pd(column, four), origin)};
-                    column = _mm256_add_pd(column, eight);
+                    const std::ptrdiff_t k = px - firstColumn;
                     const __m256i tx = columns != nullptr ? _mm256_maskload_epi32(columns + px, lanes)
-                                                          : Indices8(uLanes, dx);
-                    const __m256i ty = rowConstant ? _mm256_set1_epi32(rowTy) : Indices8(vLanes, dx);
+                                                          : IndicesOfSums(uLanes, uSums + k);
+                    const __m256i ty = rowConstant ? _mm256_set1_epi32(rowTy) : IndicesOfSums(vLanes, vSums + k);
                     const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(ty, pitch), _mm256_slli_epi32(tx, 2));
                     raw = _mm256_mask_i32gather_epi32(zero, texBase, offset, lanes, 1);
                 }
