@@ -1558,7 +1558,7 @@ struct Shape {
     std::vector<int> columns, rows;
 };
 
-constexpr std::size_t kShapes = 64;
+constexpr std::size_t kShapes = 256;
 
 std::uint32_t Bits(float f)
 {
@@ -1575,7 +1575,7 @@ std::size_t SlotOf(const ShapeKey& k)
 {
     std::uint64_t h = 0;
     for (int i = 0; i < 10; ++i) h ^= std::rotl(k.w[i], 7 * i);
-    return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ull) >> 58);
+    return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ull) >> 56);
 }
 
 // The rectangle a = (p0, p1, p2), b = (p3, p2, p1) with snapped sides xa, xb, ya, yb, drawn over
@@ -1649,7 +1649,7 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
         g_counters.triangles += 2;
         return true;
     }
-    const FastSetup fast = DecideFast(c);
+    const FastSetup& fast = DecideFast(c);
     if (!fast.ok) return false;
     const PixelView& t = c.textures[0];
     const Shape& shape = ShapeOf(a, b, xa, xb, ya, yb, x0, x1, y0, y1, t.width, t.height);
