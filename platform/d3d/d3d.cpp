@@ -4,7 +4,7 @@
 #include "platform/d3d/d3d.h"
 
 #include <cstring>
-#include <vector>
+#include <deque>
 
 #include "platform/d3d/d3d_test.h"
 #include "platform/d3d/raster.h"
@@ -113,40 +113,102 @@ bool ValidArgument(DWORD arg)
     return (arg & 0xF) <= D3DTA_SPECULAR && (arg & ~0x3Fu) == 0;
 }
 
-// Locks a surface for one draw and describes it; unlocks when done.
-class Locked {
-public:
-    Locked() = default;
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-    ~Locked()
-    {
-        if (surface_ != nullptr) surface_->Unlock(nullptr);
+// A pixel format as the rasteriser reads it, made once per distinct format
+// and kept for the process, as the 16-bit decode tables it points to are.
+struct Layout {
+    DDPIXELFORMAT format;
+    PixelView view;  // the layout fields only
+    bool usable;
+};
+
+// Up to this many distinct formats are kept; past it a surface's format is
+// read again at every lock.
+constexpr std::size_t kMaxLayouts = 64;
+
+// What Take fills in a zeroed view from a format: the rasteriser's reading, or
+// for a 16-bit depth surface one channel read and written raw.
+const Layout* LayoutOf(const DDPIXELFORMAT& format, Layout* scratch)
+{
+    static std::deque<Layout> known;
+    for (const Layout& l : known)
+        if (std::memcmp(&l.format, &format, sizeof format) == 0) return &l;
+    Layout* l = known.size() < kMaxLayouts ? &known.emplace_back() : scratch;
+    l->format = format;
+    l->view = PixelView{};
+    l->usable = DescribeFormat(format, &l->view);
+    if (!l->usable && (format.dwFlags & DDPF_ZBUFFER)) {
+        l->view.bytes = 2;
+        l->usable = true;
     }
+    return l;
+}
+
+// The surfaces one draw holds locked; all unlocked when it ends.
+class Locks {
+public:
+    Locks() = default;
+    Locks(const Locks&) = delete;
+    Locks& operator=(const Locks&) = delete;
+    ~Locks()
+    {
+        for (int i = 0; i < count_; ++i) held_[i]->Unlock(nullptr);
+    }
+    // Locks a surface and fills every field of the view; false leaves the view
+    // unspecified.
     bool Take(IDirectDrawSurface7* surface, PixelView* view)
+    {
+        DirectDrawDeviceLock lock;
+        const HRESULT hr = LockDirectDrawSurfaceForDevice(surface, &lock);
+        if (hr == E_NOINTERFACE) return TakeForeign(surface, view);
+        if (hr != DD_OK) return false;
+        held_[count_++] = surface;
+        if (lock.pixels == nullptr) return false;
+        const auto* layout = static_cast<const Layout*>(*lock.layout);
+        if (layout == nullptr) {
+            Layout scratch;
+            layout = LayoutOf(*lock.format, &scratch);
+            if (layout == &scratch) return Fill(scratch, lock, view);
+            *lock.layout = layout;
+        }
+        return Fill(*layout, lock, view);
+    }
+
+private:
+    static bool Fill(const Layout& layout, const DirectDrawDeviceLock& lock, PixelView* view)
+    {
+        if (!layout.usable) return false;
+        *view = layout.view;
+        view->pixels = lock.pixels;
+        view->pitch = lock.pitch;
+        view->width = lock.width;
+        view->height = lock.height;
+        view->hasKey = lock.hasKey;
+        view->key = lock.key;
+        return true;
+    }
+
+    // A surface of another implementation, through its interface.
+    bool TakeForeign(IDirectDrawSurface7* surface, PixelView* view)
     {
         DDSURFACEDESC2 desc{};
         desc.dwSize = sizeof desc;
         if (surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) return false;
-        surface_ = surface;
+        held_[count_++] = surface;
         if (desc.lpSurface == nullptr) return false;
-        if (!DescribeFormat(desc.ddpfPixelFormat, view)) {
-            // A 16-bit depth surface: one channel, read and written raw.
-            if (!(desc.ddpfPixelFormat.dwFlags & DDPF_ZBUFFER)) return false;
-            view->bytes = 2;
-        }
-        view->pixels = static_cast<std::uint8_t*>(desc.lpSurface);
-        view->pitch = desc.lPitch;
-        view->width = static_cast<int>(desc.dwWidth);
-        view->height = static_cast<int>(desc.dwHeight);
+        DirectDrawDeviceLock lock;
+        lock.pixels = static_cast<std::uint8_t*>(desc.lpSurface);
+        lock.pitch = desc.lPitch;
+        lock.width = static_cast<int>(desc.dwWidth);
+        lock.height = static_cast<int>(desc.dwHeight);
         DDCOLORKEY key{};
-        view->hasKey = surface->GetColorKey(DDCKEY_SRCBLT, &key) == DD_OK;
-        view->key = key.dwColorSpaceLowValue;
-        return true;
+        lock.hasKey = surface->GetColorKey(DDCKEY_SRCBLT, &key) == DD_OK;
+        lock.key = key.dwColorSpaceLowValue;
+        Layout scratch;
+        return Fill(*LayoutOf(desc.ddpfPixelFormat, &scratch), lock, view);
     }
 
-private:
-    IDirectDrawSurface7* surface_ = nullptr;
+    IDirectDrawSurface7* held_[10] = {};
+    int count_ = 0;
 };
 
 class Device final : public RefCounted<IDirect3DDevice7> {
@@ -375,27 +437,38 @@ private:
         ++g_drawCalls;
         if (count == 0) return D3D_OK;
 
-        DrawContext c;
-        Locked targetLock;
-        if (!targetLock.Take(target_, &c.target)) return DDERR_SURFACEBUSY;
-        Locked depthLock;
-        DDSCAPS2 zcaps{DDSCAPS_ZBUFFER, 0, 0, 0};
-        IDirectDrawSurface7* z = nullptr;
-        if (target_->GetAttachedSurface(&zcaps, &z) == DD_OK && z != nullptr) {
-            if (!depthLock.Take(z, &c.depth)) c.depth = PixelView{};
-            z->Release();
+        // The context is kept between draws; what the last draw filled and
+        // this one does not is cleared, so it reads as freshly zeroed.
+        DrawContext& c = context_;
+        for (unsigned live = texturesFilled_; live != 0; live &= live - 1)
+            c.textures[__builtin_ctz(live)] = PixelView{};
+        texturesFilled_ = 0;
+        Locks locks;
+        if (!locks.Take(target_, &c.target)) {
+            c.target = PixelView{};
+            return DDERR_SURFACEBUSY;
         }
-        Locked textureLocks[8];
+        c.depth = PixelView{};
+        // The rasteriser reads the depth surface only while depth is enabled.
+        if (rs_[D3DRENDERSTATE_ZENABLE] != 0) {
+            IDirectDrawSurface7* z = nullptr;
+            if (!FindAttachedDepthSurface(target_, &z)) {
+                DDSCAPS2 zcaps{DDSCAPS_ZBUFFER, 0, 0, 0};
+                if (target_->GetAttachedSurface(&zcaps, &z) == DD_OK && z != nullptr) z->Release();
+            }
+            if (z != nullptr && !locks.Take(z, &c.depth)) c.depth = PixelView{};
+        }
         for (int s = 0; s < 8; ++s) {
             if (stages_[s].colorOp == D3DTOP_DISABLE) break;
             IDirectDrawSurface7* t = stages_[s].texture;
             if (t == nullptr) continue;
+            texturesFilled_ |= 1u << s;
             int same = -1;
             for (int q = 0; q < s; ++q)
                 if (stages_[q].texture == t && c.textures[q].pixels != nullptr) same = q;
             if (same >= 0) {
                 c.textures[s] = c.textures[same];
-            } else if (t == target_ || !textureLocks[s].Take(t, &c.textures[s])) {
+            } else if (t == target_ || !locks.Take(t, &c.textures[s])) {
                 c.textures[s] = PixelView{};
             }
         }
@@ -480,6 +553,8 @@ private:
     Stage stages_[8];
     D3DVIEWPORT7 viewport_{};
     D3DMATRIX transforms_[7]{};
+    DrawContext context_;
+    unsigned texturesFilled_ = 0;  // bit s: context_.textures[s] was written by the last draw
 };
 
 class Direct3D final : public RefCounted<IDirect3D7> {
