@@ -95,6 +95,20 @@ StageSet BuildStageSet(int index)
     return s;
 }
 
+// Every set BuildStageSet makes, made once: a commit reads its set from here.
+constexpr int kStageSetCount = 72;
+const StageSet& StageSetOf(int index)
+{
+    static const auto sets = [] {
+        struct Sets {
+            StageSet s[kStageSetCount];
+        } t{};
+        for (int i = 0; i < kStageSetCount; ++i) t.s[i] = BuildStageSet(i);
+        return t;
+    }();
+    return sets.s[index];
+}
+
 const D3DRENDERSTATETYPE kCachedStates[RSC_COUNT] = {
     D3DRENDERSTATE_ALPHATESTENABLE,   D3DRENDERSTATE_ALPHAREF,
     D3DRENDERSTATE_ALPHAFUNC,         D3DRENDERSTATE_ALPHABLENDENABLE,
@@ -274,7 +288,8 @@ int G_D3D_CommitDrawState(int device)
     DWORD alphaRef = r->RenderStates[RSC_ALPHAREF];
     DWORD alphaFunc = r->RenderStates[RSC_ALPHAFUNC];
     DWORD alphaBlend = BlendingOn(mode) ? 1 : 0;
-    StageSet set{};
+    StageSet set;
+    const StageSet* chosen = &set;
     IDirectDrawSurface7* textures[8] = {};
     const int alphaKind = r->AlphaChannel == 1 ? 1 : r->AlphaTest == 1 ? 2 : 0;
     if (r->PendingTexture == nullptr) {
@@ -296,8 +311,8 @@ int G_D3D_CommitDrawState(int device)
         alphaTest = 0;
         textureFactor = r->RenderStates[RSC_TEXTUREFACTOR];
     } else if (r->PendingBlendTexture != nullptr) {
-        set = BuildStageSet(alphaKind + 3 * static_cast<int>(r->ModulateAlpha) +
-                            6 * static_cast<int>(r->ModulateColor) + 12);
+        set = StageSetOf(alphaKind + 3 * static_cast<int>(r->ModulateAlpha) +
+                         6 * static_cast<int>(r->ModulateColor) + 12);
         r->BatchKind = D3D_BATCH_BLEND;
         r->WritePointer = static_cast<BYTE*>(r->Arrays[D3D_BATCH_BLEND]);
         r->VertexCount = 0;
@@ -354,8 +369,8 @@ int G_D3D_CommitDrawState(int device)
             textureFactor = (static_cast<DWORD>(a) << 24) | 0x00FFFFFF;
         }
     } else {
-        set = BuildStageSet(alphaKind + 3 * static_cast<int>(r->ModulateAlpha) +
-                            6 * static_cast<int>(r->ModulateColor) + 24 * row.kind);
+        chosen = &StageSetOf(alphaKind + 3 * static_cast<int>(r->ModulateAlpha) +
+                             6 * static_cast<int>(r->ModulateColor) + 24 * row.kind);
         r->DrawSuppressed = 0;
         r->BatchKind = D3D_BATCH_TEX;
         r->WritePointer = static_cast<BYTE*>(r->Arrays[D3D_BATCH_TEX]);
@@ -383,8 +398,8 @@ int G_D3D_CommitDrawState(int device)
         }
         alphaBlend = (r->AlphaChannel == 1 || BlendingOn(mode)) ? 1 : 0;
     }
-    if (set.count != r->StagesInUse) {
-        r->StagesInUse = set.count;
+    if (chosen->count != r->StagesInUse) {
+        r->StagesInUse = chosen->count;
         const DWORD force = r->Force;
         r->Force = 1;
         G_D3D_SetTextureFilter(device, r->FilterMode);
@@ -400,7 +415,7 @@ int G_D3D_CommitDrawState(int device)
     SendRenderState(r, RSC_TEXTUREFACTOR, textureFactor);
     if (sendSrc || r->Force != 0) SendRenderState(r, RSC_SRCBLEND, srcBlend);
     if (sendDest || r->Force != 0) SendRenderState(r, RSC_DESTBLEND, destBlend);
-    const int written = set.count + 1 < 8 ? set.count + 1 : 8;
+    const int written = chosen->count + 1 < 8 ? chosen->count + 1 : 8;
     for (int s = 0; s < written; ++s) {
         if (s >= 2 && r->Stages[s - 1].Words[2] == D3DTOP_DISABLE) break;
         D3DSTAGECACHE& cache = r->Stages[s];
@@ -408,8 +423,10 @@ int G_D3D_CommitDrawState(int device)
             dev->SetTexture(static_cast<DWORD>(s), textures[s]);
             cache.Texture = textures[s];
         }
+        // A stage whose cached words all equal the set's has nothing to send.
+        if (r->Force == 0 && std::memcmp(cache.Words, chosen->w[s], sizeof cache.Words) == 0) continue;
         for (int k = 0; k < 6; ++k) {
-            const short v = set.w[s][k];
+            const short v = chosen->w[s][k];
             if (v == -1) continue;
             if (r->Force == 0 && cache.Words[k] == v) continue;
             dev->SetTextureStageState(static_cast<DWORD>(s), kStageStates[k], static_cast<DWORD>(v));
