@@ -122,16 +122,23 @@ const D3DTEXTURESTAGESTATETYPE kStageStates[6] = {D3DTSS_ALPHAARG1, D3DTSS_ALPHA
 
 // The common rule of the cached setters: unchanged values cost nothing,
 // changed ones draw the pending batch first.
-int CachedSet(int device, DWORD D3DDEVREC::*field, D3DRENDERSTATETYPE state, DWORD value, bool flush,
-              bool passFailure)
+int SendCachedState(int device, D3DDEVREC* r, DWORD D3DDEVREC::*field, D3DRENDERSTATETYPE state, DWORD value,
+                    bool flush, bool passFailure)
 {
-    D3DDEVREC* r = D3DDeviceRecord(device);
-    if (r == nullptr) return -1;
-    if (r->*field == value && r->Force == 0) return 0;
     if (flush) G_D3D_FlushVertexBatch(device);
     const HRESULT hr = r->Device != nullptr ? r->Device->SetRenderState(state, value) : E_FAIL;
     r->*field = value;
     return (passFailure && FAILED(hr)) ? -1 : 0;
+}
+
+// The unchanged value, the usual case, is answered inline.
+inline int CachedSet(int device, DWORD D3DDEVREC::*field, D3DRENDERSTATETYPE state, DWORD value, bool flush,
+                     bool passFailure)
+{
+    D3DDEVREC* r = D3DDeviceRecord(device);
+    if (r == nullptr) return -1;
+    if (r->*field == value && r->Force == 0) return 0;
+    return SendCachedState(device, r, field, state, value, flush, passFailure);
 }
 
 void SendRenderState(D3DDEVREC* r, int index, DWORD value)

@@ -207,7 +207,7 @@ private:
         return Fill(*LayoutOf(desc.ddpfPixelFormat, &scratch), lock, view);
     }
 
-    IDirectDrawSurface7* held_[10] = {};
+    IDirectDrawSurface7* held_[10];  // the first count_ are locked
     int count_ = 0;
 };
 
@@ -448,9 +448,11 @@ private:
             c.target = PixelView{};
             return DDERR_SURFACEBUSY;
         }
-        c.depth = PixelView{};
+        if (depthFilled_) c.depth = PixelView{};
+        depthFilled_ = false;
         // The rasteriser reads the depth surface only while depth is enabled.
         if (rs_[D3DRENDERSTATE_ZENABLE] != 0) {
+            depthFilled_ = true;
             IDirectDrawSurface7* z = nullptr;
             if (!FindAttachedDepthSurface(target_, &z)) {
                 DDSCAPS2 zcaps{DDSCAPS_ZBUFFER, 0, 0, 0};
@@ -555,6 +557,7 @@ private:
     D3DMATRIX transforms_[7]{};
     DrawContext context_;
     unsigned texturesFilled_ = 0;  // bit s: context_.textures[s] was written by the last draw
+    bool depthFilled_ = false;
 };
 
 class Direct3D final : public RefCounted<IDirect3D7> {
