@@ -120,6 +120,19 @@ const D3DRENDERSTATETYPE kCachedStates[RSC_COUNT] = {
 const D3DTEXTURESTAGESTATETYPE kStageStates[6] = {D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2, D3DTSS_ALPHAOP,
                                                    D3DTSS_COLORARG1, D3DTSS_COLORARG2, D3DTSS_COLOROP};
 
+// The six words of a stage compared as two loads each.
+bool SameWords(const short* a, const short* b)
+{
+    static_assert(sizeof(D3DSTAGECACHE::Words) == 12);
+    std::uint64_t a8, b8;
+    std::uint32_t a4, b4;
+    std::memcpy(&a8, a, 8);
+    std::memcpy(&b8, b, 8);
+    std::memcpy(&a4, a + 4, 4);
+    std::memcpy(&b4, b + 4, 4);
+    return ((a8 ^ b8) | (a4 ^ b4)) == 0;
+}
+
 // The common rule of the cached setters: unchanged values cost nothing,
 // changed ones draw the pending batch first.
 int SendCachedState(int device, D3DDEVREC* r, DWORD D3DDEVREC::*field, D3DRENDERSTATETYPE state, DWORD value,
@@ -431,7 +444,7 @@ int G_D3D_CommitDrawState(int device)
             cache.Texture = textures[s];
         }
         // A stage whose cached words all equal the set's has nothing to send.
-        if (r->Force == 0 && std::memcmp(cache.Words, chosen->w[s], sizeof cache.Words) == 0) continue;
+        if (r->Force == 0 && SameWords(cache.Words, chosen->w[s])) continue;
         for (int k = 0; k < 6; ++k) {
             const short v = chosen->w[s][k];
             if (v == -1) continue;

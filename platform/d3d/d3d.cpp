@@ -211,6 +211,127 @@ private:
     int count_ = 0;
 };
 
+// Reads the vertices of one of the three formats the device draws: 0x44
+// position and colour, 0x144 with one texture, 0x2C4 with specular and two.
+template <DWORD FVF>
+struct VertexReader {
+    static constexpr std::size_t kStride = FVF == 0x44 ? 20 : FVF == 0x144 ? 28 : 40;
+    const std::uint8_t* base;
+    const WORD* indices;
+
+    const std::uint8_t* At(DWORD i) const
+    {
+        return base + static_cast<std::size_t>(indices != nullptr ? indices[i] : i) * kStride;
+    }
+    void Read(DWORD i, Vertex* v) const
+    {
+        const std::uint8_t* p = At(i);
+        float f[3];
+        std::memcpy(f, p, sizeof f);
+        v->x = f[0];
+        v->y = f[1];
+        v->z = f[2];
+        std::memcpy(v->diffuse, p + 16, 4);
+        v->u[1] = v->v[1] = 0.0f;
+        if constexpr (FVF == 0x44) {
+            std::memset(v->specular, 0xFF, 4);
+            v->u[0] = v->v[0] = 0.0f;
+        } else if constexpr (FVF == 0x144) {
+            std::memset(v->specular, 0xFF, 4);
+            std::memcpy(&v->u[0], p + 20, 4);
+            std::memcpy(&v->v[0], p + 24, 4);
+        } else {
+            std::memcpy(v->specular, p + 20, 4);
+            std::memcpy(&v->u[0], p + 24, 4);
+            std::memcpy(&v->v[0], p + 28, 4);
+            std::memcpy(&v->u[1], p + 32, 4);
+            std::memcpy(&v->v[1], p + 36, 4);
+        }
+    }
+};
+
+// Three positions on one vertical or horizontal line snap to one line too:
+// such a triangle has no area and is dropped before it is fetched whole.
+bool OnOneAxis(const std::uint8_t* p, const std::uint8_t* q, const std::uint8_t* r)
+{
+    float a[2], b[2], c[2];
+    std::memcpy(a, p, sizeof a);
+    std::memcpy(b, q, sizeof b);
+    std::memcpy(c, r, sizeof c);
+    return (a[0] == b[0] && b[0] == c[0]) || (a[1] == b[1] && b[1] == c[1]);
+}
+
+template <DWORD FVF>
+void Assemble(const DrawContext& c, D3DPRIMITIVETYPE type, const VertexReader<FVF>& in, DWORD count)
+{
+    Vertex a, b, d;
+    switch (type) {
+    case D3DPT_POINTLIST:
+        for (DWORD i = 0; i < count; ++i) {
+            in.Read(i, &a);
+            DrawPoint(c, a);
+        }
+        break;
+    case D3DPT_LINELIST:
+    case D3DPT_LINESTRIP:
+        for (DWORD i = 0; i + 1 < count; i += (type == D3DPT_LINELIST ? 2 : 1)) {
+            in.Read(i, &a);
+            in.Read(i + 1, &b);
+            DrawLine(c, a, b);
+        }
+        break;
+    case D3DPT_TRIANGLELIST: {
+        // q[0..2] hold the triangle at i when `ahead` says so: read for a
+        // rectangle that turned out not to be one.
+        Vertex q[6];
+        bool ahead = false;
+        for (DWORD i = 0; i + 2 < count; i += 3) {
+            // Checked first: a rectangle's first half on one axis makes it no rectangle,
+            // and the many quads clamped flat at the area's edge then cost no fetch.
+            if (OnOneAxis(in.At(i), in.At(i + 1), in.At(i + 2))) {
+                CountRejected();
+                ahead = false;
+                continue;
+            }
+            if (!ahead)
+                for (DWORD k = 0; k < 3; ++k) in.Read(i + k, &q[k]);
+            ahead = false;
+            if (i + 5 < count) {
+                for (DWORD k = 3; k < 6; ++k) in.Read(i + k, &q[k]);
+                if (DrawRectangle(c, q, q + 3)) {
+                    i += 3;
+                    continue;
+                }
+                DrawTriangle(c, q[0], q[1], q[2]);
+                std::memcpy(static_cast<void*>(q), q + 3, 3 * sizeof q[0]);
+                ahead = true;
+                continue;
+            }
+            DrawTriangle(c, q[0], q[1], q[2]);
+        }
+        break;
+    }
+    case D3DPT_TRIANGLESTRIP:
+        for (DWORD i = 0; i + 2 < count; ++i) {
+            in.Read(i, &a);
+            // Every other triangle of a strip keeps its winding by trading
+            // its last two vertices; the first still gives the flat colour.
+            in.Read(i + 1 + (i & 1), &b);
+            in.Read(i + 2 - (i & 1), &d);
+            DrawTriangle(c, a, b, d);
+        }
+        break;
+    case D3DPT_TRIANGLEFAN:
+        in.Read(0, &a);
+        for (DWORD i = 1; i + 1 < count; ++i) {
+            in.Read(i, &b);
+            in.Read(i + 1, &d);
+            DrawTriangle(c, b, d, a);
+        }
+        break;
+    }
+}
+
 class Device final : public RefCounted<IDirect3DDevice7> {
 public:
     explicit Device(IDirectDrawSurface7* target) : target_(target)
@@ -392,47 +513,10 @@ public:
     }
 
 private:
-    static bool Fetch(DWORD fvf, const std::uint8_t* p, Vertex* v)
-    {
-        float f[4];
-        std::memcpy(f, p, sizeof f);
-        v->x = f[0];
-        v->y = f[1];
-        v->z = f[2];
-        std::memcpy(v->diffuse, p + 16, 4);
-        std::memset(v->specular, 0xFF, 4);
-        v->u[0] = v->v[0] = v->u[1] = v->v[1] = 0.0f;
-        if (fvf == 0x144) {
-            std::memcpy(&v->u[0], p + 20, 4);
-            std::memcpy(&v->v[0], p + 24, 4);
-        } else if (fvf == 0x2C4) {
-            std::memcpy(v->specular, p + 20, 4);
-            std::memcpy(&v->u[0], p + 24, 4);
-            std::memcpy(&v->v[0], p + 28, 4);
-            std::memcpy(&v->u[1], p + 32, 4);
-            std::memcpy(&v->v[1], p + 36, 4);
-        }
-        return true;
-    }
-
-    // Three positions on one vertical or horizontal line snap to one line too:
-    // such a triangle has no area and is dropped before it is fetched whole.
-    static bool OnOneAxis(const std::uint8_t* p, const std::uint8_t* q, const std::uint8_t* r)
-    {
-        float a[2], b[2], c[2];
-        std::memcpy(a, p, sizeof a);
-        std::memcpy(b, q, sizeof b);
-        std::memcpy(c, r, sizeof c);
-        return (a[0] == b[0] && b[0] == c[0]) || (a[1] == b[1] && b[1] == c[1]);
-    }
-
     HRESULT Draw(D3DPRIMITIVETYPE type, DWORD fvf, void* vertices, DWORD, const WORD* indices, DWORD count)
     {
-        int stride = 0;
-        if (fvf == 0x44) stride = 20;
-        if (fvf == 0x144) stride = 28;
-        if (fvf == 0x2C4) stride = 40;
-        if (stride == 0 || vertices == nullptr || type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN)
+        if ((fvf != 0x44 && fvf != 0x144 && fvf != 0x2C4) || vertices == nullptr || type < D3DPT_POINTLIST ||
+            type > D3DPT_TRIANGLEFAN)
             return D3DERR_INVALIDCALL;
         ++g_drawCalls;
         if (count == 0) return D3D_OK;
@@ -483,70 +567,9 @@ private:
         if (c.clip.bottom > c.target.height) c.clip.bottom = c.target.height;
 
         const auto* base = static_cast<const std::uint8_t*>(vertices);
-        auto vertex = [&](DWORD i, Vertex* v) {
-            const DWORD n = indices != nullptr ? indices[i] : i;
-            Fetch(fvf, base + static_cast<std::size_t>(n) * stride, v);
-        };
-        auto vertexAt = [&](DWORD i) {
-            return base + static_cast<std::size_t>(indices != nullptr ? indices[i] : i) * stride;
-        };
-        Vertex a, b, d;
-        switch (type) {
-        case D3DPT_POINTLIST:
-            for (DWORD i = 0; i < count; ++i) {
-                vertex(i, &a);
-                DrawPoint(c, a);
-            }
-            break;
-        case D3DPT_LINELIST:
-        case D3DPT_LINESTRIP:
-            for (DWORD i = 0; i + 1 < count; i += (type == D3DPT_LINELIST ? 2 : 1)) {
-                vertex(i, &a);
-                vertex(i + 1, &b);
-                DrawLine(c, a, b);
-            }
-            break;
-        case D3DPT_TRIANGLELIST:
-            for (DWORD i = 0; i + 2 < count; i += 3) {
-                // Checked first: a rectangle's first half on one axis makes it no rectangle,
-                // and the many quads clamped flat at the area's edge then cost no fetch.
-                if (OnOneAxis(vertexAt(i), vertexAt(i + 1), vertexAt(i + 2))) {
-                    CountRejected();
-                    continue;
-                }
-                if (i + 5 < count) {
-                    Vertex q[6];
-                    for (DWORD k = 0; k < 6; ++k) vertex(i + k, &q[k]);
-                    if (DrawRectangle(c, q, q + 3)) {
-                        i += 3;
-                        continue;
-                    }
-                }
-                vertex(i, &a);
-                vertex(i + 1, &b);
-                vertex(i + 2, &d);
-                DrawTriangle(c, a, b, d);
-            }
-            break;
-        case D3DPT_TRIANGLESTRIP:
-            for (DWORD i = 0; i + 2 < count; ++i) {
-                vertex(i, &a);
-                // Every other triangle of a strip keeps its winding by trading
-                // its last two vertices; the first still gives the flat colour.
-                vertex(i + 1 + (i & 1), &b);
-                vertex(i + 2 - (i & 1), &d);
-                DrawTriangle(c, a, b, d);
-            }
-            break;
-        case D3DPT_TRIANGLEFAN:
-            vertex(0, &a);
-            for (DWORD i = 1; i + 1 < count; ++i) {
-                vertex(i, &b);
-                vertex(i + 1, &d);
-                DrawTriangle(c, b, d, a);
-            }
-            break;
-        }
+        if (fvf == 0x44) Assemble(c, type, VertexReader<0x44>{base, indices}, count);
+        if (fvf == 0x144) Assemble(c, type, VertexReader<0x144>{base, indices}, count);
+        if (fvf == 0x2C4) Assemble(c, type, VertexReader<0x2C4>{base, indices}, count);
         return D3D_OK;
     }
 
