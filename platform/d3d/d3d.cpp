@@ -188,7 +188,7 @@ private:
     }
 
     // A surface of another implementation, through its interface.
-    bool TakeForeign(IDirectDrawSurface7* surface, PixelView* view)
+    [[gnu::noinline]] bool TakeForeign(IDirectDrawSurface7* surface, PixelView* view)
     {
         DDSURFACEDESC2 desc{};
         desc.dwSize = sizeof desc;
@@ -213,7 +213,8 @@ private:
 
 // Reads the vertices of one of the three formats the device draws: 0x44
 // position and colour, 0x144 with one texture, 0x2C4 with specular and two.
-template <DWORD FVF>
+// INDEXED: vertex i is the one indices[i] names, else the i-th.
+template <DWORD FVF, bool INDEXED>
 struct VertexReader {
     static constexpr std::size_t kStride = FVF == 0x44 ? 20 : FVF == 0x144 ? 28 : 40;
     const std::uint8_t* base;
@@ -221,7 +222,8 @@ struct VertexReader {
 
     const std::uint8_t* At(DWORD i) const
     {
-        return base + static_cast<std::size_t>(indices != nullptr ? indices[i] : i) * kStride;
+        if constexpr (INDEXED) return base + static_cast<std::size_t>(indices[i]) * kStride;
+        return base + static_cast<std::size_t>(i) * kStride;
     }
     void Read(DWORD i, Vertex* v) const
     {
@@ -261,8 +263,8 @@ bool OnOneAxis(const std::uint8_t* p, const std::uint8_t* q, const std::uint8_t*
     return (a[0] == b[0] && b[0] == c[0]) || (a[1] == b[1] && b[1] == c[1]);
 }
 
-template <DWORD FVF>
-void Assemble(const DrawContext& c, D3DPRIMITIVETYPE type, const VertexReader<FVF>& in, DWORD count)
+template <class READER>
+void Assemble(const DrawContext& c, D3DPRIMITIVETYPE type, const READER& in, DWORD count)
 {
     Vertex a, b, d;
     switch (type) {
@@ -567,9 +569,15 @@ private:
         if (c.clip.bottom > c.target.height) c.clip.bottom = c.target.height;
 
         const auto* base = static_cast<const std::uint8_t*>(vertices);
-        if (fvf == 0x44) Assemble(c, type, VertexReader<0x44>{base, indices}, count);
-        if (fvf == 0x144) Assemble(c, type, VertexReader<0x144>{base, indices}, count);
-        if (fvf == 0x2C4) Assemble(c, type, VertexReader<0x2C4>{base, indices}, count);
+        if (indices != nullptr) {
+            if (fvf == 0x44) Assemble(c, type, VertexReader<0x44, true>{base, indices}, count);
+            if (fvf == 0x144) Assemble(c, type, VertexReader<0x144, true>{base, indices}, count);
+            if (fvf == 0x2C4) Assemble(c, type, VertexReader<0x2C4, true>{base, indices}, count);
+        } else {
+            if (fvf == 0x44) Assemble(c, type, VertexReader<0x44, false>{base, nullptr}, count);
+            if (fvf == 0x144) Assemble(c, type, VertexReader<0x144, false>{base, nullptr}, count);
+            if (fvf == 0x2C4) Assemble(c, type, VertexReader<0x2C4, false>{base, nullptr}, count);
+        }
         return D3D_OK;
     }
 
