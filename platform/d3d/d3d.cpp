@@ -1,10 +1,12 @@
 // The Direct3D 7 object and its one software device: enumeration, state
-// store with value checks, render targets, vertex fetch and primitive
-// assembly. The pixels are drawn by raster.cpp into locked DirectDraw surfaces.
+// store with value checks, render targets, the pixel layouts of the surfaces
+// it locks (through the DirectDraw layer's device lock), vertex fetch and
+// primitive assembly. The pixels are drawn by raster.cpp.
 #include "platform/d3d/d3d.h"
 
 #include <cstring>
 #include <deque>
+#include <mutex>
 
 #include "platform/d3d/d3d_test.h"
 #include "platform/d3d/raster.h"
@@ -129,7 +131,10 @@ constexpr std::size_t kMaxLayouts = 64;
 // for a 16-bit depth surface one channel read and written raw.
 const Layout* LayoutOf(const DDPIXELFORMAT& format, Layout* scratch)
 {
+    // Only a surface's first lock comes here; devices on other threads may too.
+    static std::mutex lock;
     static std::deque<Layout> known;
+    const std::lock_guard<std::mutex> hold(lock);
     for (const Layout& l : known)
         if (std::memcmp(&l.format, &format, sizeof format) == 0) return &l;
     Layout* l = known.size() < kMaxLayouts ? &known.emplace_back() : scratch;
