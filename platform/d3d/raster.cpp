@@ -5,6 +5,7 @@
 #include "platform/d3d/raster.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -281,22 +282,7 @@ void Shade(const DrawContext& c, const Fragment& f, int px, int py)
 }
 
 
-// The common single-stage case decided once per triangle: a point-sampled,
-// clamped texture on stage 0, flat colour, no depth, a 32-bit target and one
-// of the three usual blends. Same arithmetic as Shade, without its dispatch.
-struct FastSetup {
-    bool ok = false;
-    bool modColour = false;
-    int alphaFrom = 0;  // 0 diffuse, 1 texel, 2 texel x diffuse
-    int blend = 0;      // 0 none, 1 src-alpha/inv-src-alpha, 2 src-alpha/one
-    bool key = false;
-    bool alphaTest = false;
-    DWORD alphaFunc = D3DCMP_ALWAYS;
-    DWORD alphaRef = 0;
-    bool unitColumns = false;  // the triangle's cached columns step by one texel per pixel
-};
-
-FastSetup DecideFast(const DrawContext& c)
+FastSetup DecideFastOnce(const DrawContext& c)
 {
     FastSetup f;
     const DWORD* rs = c.renderStates;
@@ -336,6 +322,16 @@ FastSetup DecideFast(const DrawContext& c)
     f.alphaRef = rs[D3DRENDERSTATE_ALPHAREF] & 0xFF;
     f.ok = true;
     return f;
+}
+
+// Same arithmetic as Shade, without its dispatch; decided once per draw.
+const FastSetup& DecideFast(const DrawContext& c)
+{
+    if (!c.fastKnown) {
+        c.fast = DecideFastOnce(c);
+        c.fastKnown = true;
+    }
+    return c.fast;
 }
 
 inline int TexelIndex(double v, int n)
@@ -783,19 +779,21 @@ inline __m256i Indices8(const PlaneLanes& q, const __m256d dx[2])
 
 // How texels are found (Mode): 0 16-bit along a texture row, 1 neighbouring texels along a
 // row, 2 cached columns along a row, 3 both coordinates from their planes. Each mode and alpha
-// source has its own loops, which keep every setting in registers.
-template <int Blend, bool Key, bool Test, int Mode, int AlphaFrom>
+// source has its own loops, which keep every setting in registers. Fixed: every source pixel
+// has the same alpha (from the diffuse colour, or a texture without alpha).
+template <int Blend, bool Key, bool Test, int Mode, int AlphaFrom, bool Fixed>
 void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour, const double* pu, const double* pv,
                   double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns,
                   const long long* ranges)
 {
     const PixelView& t = c.textures[0];
     const std::uint32_t* const decode = t.decode;
+    const bool nibbles = t.bytes == 2 && t.mask[0] == 0xF && t.mask[1] == 0xF0 && t.mask[2] == 0xF00 &&
+                         t.mask[3] == 0xF000;
     constexpr bool mayDrop = Key || Test;
     const FastSetup f = setup;
     const C diffuse = colour;
-    const bool texAlpha = t.bits[3] != 0;
-    const DWORD alphaFill = (AlphaFrom == 0 || !texAlpha) ? 0xFF000000u : 0u;
+    const DWORD alphaFill = Fixed ? 0xFF000000u : 0u;
     const int m[4] = {f.modColour ? diffuse.b : 255, f.modColour ? diffuse.g : 255, f.modColour ? diffuse.r : 255,
                       AlphaFrom == 1 ? 255 : diffuse.a};
     const __m256i mod = _mm256_set1_epi64x(static_cast<long long>(static_cast<std::uint64_t>(m[0]) |
@@ -833,7 +831,7 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
             _mm256_and_si256(_mm256_cmpeq_epi32(al, ref), failEqual));
         return _mm256_or_si256(drop, fail);
     };
-    const bool fixedAlpha = AlphaFrom == 0 || !texAlpha;
+    constexpr bool fixedAlpha = Fixed;
     const int A = m[3];
     const bool colourIdentity = m[0] == 255 && m[1] == 255 && m[2] == 255;
     const __m256i factor = _mm256_set1_epi16(static_cast<short>(A));
@@ -862,13 +860,21 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
         }
         return _mm256_packus_epi16(lo, hi);
     };
+    // With the texel's own alpha unscaled, a group whose texels are all clear keeps the target
+    // and one whose texels are all opaque is the fixed-alpha sum at full alpha.
+    const bool wholeGroups = Blend != 0 && !fixedAlpha && m[3] == 255;
+    const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     auto combine = [&](__m256i s, __m256i d, __m256i drop) __attribute__((always_inline)) {
         __m256i out;
-        if (fixedAlpha) {
+        if constexpr (fixedAlpha) {
             out = combineFixed(s, d);
         } else if (Blend == 0 && identity) {
             // Widened and packed again unchanged.
             out = s;
+        } else if (wholeGroups && _mm256_testz_si256(s, alphaBits)) {
+            out = d;
+        } else if (wholeGroups && _mm256_testc_si256(s, alphaBits)) {
+            out = combineFixed(s, d);
         } else {
             __m256i lo = _mm256_unpacklo_epi8(s, zero), hi = _mm256_unpackhi_epi8(s, zero);
             if (!identity) {
@@ -945,7 +951,17 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
                         std::memcpy(&w[k], texRow + static_cast<std::ptrdiff_t>(columns[px + k]) * 2, 2);
                     raw = _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(w)));
                 }
-                texel = _mm256_or_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(decode), raw, 4), fill);
+                if (nibbles) {
+                    // Four bits a channel in BGRA order widen to x * 17, as the table holds them.
+                    const __m256i spread = _mm256_or_si256(
+                        _mm256_or_si256(_mm256_and_si256(raw, _mm256_set1_epi32(0xF)),
+                                        _mm256_slli_epi32(_mm256_and_si256(raw, _mm256_set1_epi32(0xF0)), 4)),
+                        _mm256_or_si256(_mm256_slli_epi32(_mm256_and_si256(raw, _mm256_set1_epi32(0xF00)), 8),
+                                        _mm256_slli_epi32(_mm256_and_si256(raw, _mm256_set1_epi32(0xF000)), 12)));
+                    texel = _mm256_or_si256(_mm256_or_si256(spread, _mm256_slli_epi32(spread, 4)), fill);
+                } else {
+                    texel = _mm256_or_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(decode), raw, 4), fill);
+                }
             } else {
                 if constexpr (Mode == 1) {
                     const int* at = reinterpret_cast<const int*>(texRow) + columns[px];
@@ -980,11 +996,12 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
 }
 
 template <int Blend, bool Key, bool Test, int Mode>
-SpanFn WideRowsOf(int alphaFrom)
+SpanFn WideRowsOf(int alphaFrom, bool texAlpha)
 {
-    if (alphaFrom == 0) return SpanWideRows<Blend, Key, Test, Mode, 0>;
-    if (alphaFrom == 1) return SpanWideRows<Blend, Key, Test, Mode, 1>;
-    return SpanWideRows<Blend, Key, Test, Mode, 2>;
+    if (alphaFrom == 0) return SpanWideRows<Blend, Key, Test, Mode, 0, true>;
+    if (alphaFrom == 1)
+        return texAlpha ? SpanWideRows<Blend, Key, Test, Mode, 1, false> : SpanWideRows<Blend, Key, Test, Mode, 1, true>;
+    return texAlpha ? SpanWideRows<Blend, Key, Test, Mode, 2, false> : SpanWideRows<Blend, Key, Test, Mode, 2, true>;
 }
 
 template <int Blend, bool Key, bool Test>
@@ -1001,10 +1018,12 @@ void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, con
         SpanVector<Blend, Key, Test>(c, setup, colour, pu, pv, x0, y0, from, to, pyFirst, pyLast, columns, ranges);
         return;
     }
-    const SpanFn rows = easy16                       ? WideRowsOf<Blend, Key, Test, 0>(setup.alphaFrom)
-                        : along && setup.unitColumns ? WideRowsOf<Blend, Key, Test, 1>(setup.alphaFrom)
-                        : along                      ? WideRowsOf<Blend, Key, Test, 2>(setup.alphaFrom)
-                                                     : WideRowsOf<Blend, Key, Test, 3>(setup.alphaFrom);
+    const bool texAlpha = t.bits[3] != 0;
+    const int a = setup.alphaFrom;
+    const SpanFn rows = easy16                       ? WideRowsOf<Blend, Key, Test, 0>(a, texAlpha)
+                        : along && setup.unitColumns ? WideRowsOf<Blend, Key, Test, 1>(a, texAlpha)
+                        : along                      ? WideRowsOf<Blend, Key, Test, 2>(a, texAlpha)
+                                                     : WideRowsOf<Blend, Key, Test, 3>(a, texAlpha);
     rows(c, setup, colour, pu, pv, x0, y0, from, to, pyFirst, pyLast, columns, ranges);
 }
 
@@ -1112,7 +1131,12 @@ constexpr double kPositionLimit = 1048576.0;
 
 long long Snap(float v)
 {
-    return static_cast<long long>(std::floor(static_cast<double>(v) * 256.0 + 0.5));
+    const double x = static_cast<double>(v) * 256.0 + 0.5;
+    // Below 2^52 the whole part is exact: truncating and stepping down below a negative
+    // fraction floors without a library call.
+    if (!(std::fabs(x) < 4503599627370496.0)) return static_cast<long long>(std::floor(x));
+    const long long i = static_cast<long long>(x);
+    return i - (static_cast<double>(i) > x ? 1 : 0);
 }
 
 // Scratch rows only ever grow: shrinking and growing again would clear the new part each time.
@@ -1461,10 +1485,6 @@ TexturePlanes PlanesOf(const long long X[3], const long long Y[3], const Vertex&
     return t;
 }
 
-} // namespace
-
-namespace {
-
 // Whether each of v[0..n-1] is one past the one before.
 bool StepsByOne(const int* v, long long n)
 {
@@ -1480,6 +1500,86 @@ bool StepsByOne(const int* v, long long n)
     for (; i < n; ++i)
         if (v[i] != v[i - 1] + 1) return false;
     return true;
+}
+
+// A rectangle's texel columns: the same run of the same halves' planes recurs for every
+// sprite of one size drawn at whole pixels, and for every glyph drawn again, so runs are
+// kept by what they follow from. A pixel's sum takes px - origin, which is exact for these
+// snapped values; so is (px - first) - (origin - first), so the run depends on the origin's
+// offset from the first pixel, not on where the rectangle is.
+struct RunKey {
+    std::uint64_t w[8];  // a0, a1, b0, b1, aOffset, bOffset as bits; n, count
+    RunKey(double a0, double a1, double b0, double b1, double aOffset, double bOffset, long long n, long long count)
+        : w{std::bit_cast<std::uint64_t>(a0), std::bit_cast<std::uint64_t>(a1), std::bit_cast<std::uint64_t>(b0),
+            std::bit_cast<std::uint64_t>(b1), std::bit_cast<std::uint64_t>(aOffset),
+            std::bit_cast<std::uint64_t>(bOffset), static_cast<std::uint64_t>(n), static_cast<std::uint64_t>(count)}
+    {
+    }
+    RunKey() : w{} {}
+    bool operator==(const RunKey& o) const
+    {
+        return ((w[0] ^ o.w[0]) | (w[1] ^ o.w[1]) | (w[2] ^ o.w[2]) | (w[3] ^ o.w[3]) | (w[4] ^ o.w[4]) |
+                (w[5] ^ o.w[5]) | (w[6] ^ o.w[6]) | (w[7] ^ o.w[7])) == 0;
+    }
+};
+
+constexpr std::size_t kRuns = 64;
+
+// The slot of a key: the doubles differ mostly in their high bits, which one multiply
+// carries into the top of the product.
+std::size_t SlotOf(const RunKey& k)
+{
+    const std::uint64_t h = k.w[0] ^ std::rotl(k.w[1], 7) ^ std::rotl(k.w[2], 14) ^ std::rotl(k.w[3], 21) ^
+                            std::rotl(k.w[4], 28) ^ std::rotl(k.w[5], 35) ^ std::rotl(k.w[6], 42) ^ std::rotl(k.w[7], 49);
+    return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ull) >> 58);
+}
+
+struct ColumnRun {
+    RunKey key{};
+    bool known = false;
+    bool agree = false;  // both halves read the same columns
+    bool unit = false;   // one texel a pixel
+    std::vector<int> columns;
+};
+
+struct RowRun {
+    RunKey key{};
+    bool known = false;
+    bool agree = false;
+};
+
+const ColumnRun& ColumnsOf(const Plane& a, const Plane& b, double aOffset, double bOffset, int n, long long count)
+{
+    static thread_local ColumnRun runs[kRuns];
+    static thread_local std::vector<int> other;
+    const RunKey key{a.f0, a.dx, b.f0, b.dx, aOffset, bOffset, n, count};
+    ColumnRun& run = runs[SlotOf(key)];
+    if (run.known && run.key == key) return run;
+    run.key = key;
+    run.known = true;
+    Reserve(&run.columns, static_cast<std::size_t>(count));
+    Reserve(&other, static_cast<std::size_t>(count));
+    IndexRun(a.f0, a.dx, aOffset, n, 0, count - 1, run.columns.data());
+    IndexRun(b.f0, b.dx, bOffset, n, 0, count - 1, other.data());
+    run.agree = std::memcmp(run.columns.data(), other.data(), static_cast<std::size_t>(count) * sizeof(int)) == 0;
+    run.unit = StepsByOne(run.columns.data(), count);
+    return run;
+}
+
+bool RowsAgree(double a0, double a1, double b0, double b1, double aOffset, double bOffset, int n, long long count)
+{
+    static thread_local RowRun runs[kRuns];
+    static thread_local std::vector<int> rows;
+    const RunKey key{a0, a1, b0, b1, aOffset, bOffset, n, count};
+    RowRun& run = runs[SlotOf(key)];
+    if (run.known && run.key == key) return run.agree;
+    run.key = key;
+    run.known = true;
+    Reserve(&rows, 2 * static_cast<std::size_t>(count));
+    IndexRun(a0, a1, aOffset, n, 0, count - 1, rows.data());
+    IndexRun(b0, b1, bOffset, n, 0, count - 1, rows.data() + count);
+    run.agree = std::memcmp(rows.data(), rows.data() + count, static_cast<std::size_t>(count) * sizeof(int)) == 0;
+    return run.agree;
 }
 
 } // namespace
@@ -1516,22 +1616,19 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     if (pa.u.dy != 0.0 || pb.u.dy != 0.0 || pa.v.dx != 0.0 || pb.v.dx != 0.0) return false;
     // Either triangle must read the same texel at every pixel, as it would drawn alone.
     const PixelView& t = c.textures[0];
-    static thread_local std::vector<int> columnCache, other;
-    {
-        const std::size_t columns = static_cast<std::size_t>(x1 - x0 + 1), rows = static_cast<std::size_t>(y1 - y0 + 1);
-        Reserve(&columnCache, static_cast<std::size_t>(x1 + 1));
-        Reserve(&other, std::max(columns, 2 * rows));
-        IndexRun(pa.u.f0, pa.u.dx, pa.px0, t.width, x0, x1, columnCache.data() + x0);
-        IndexRun(pb.u.f0, pb.u.dx, pb.px0, t.width, x0, x1, other.data());
-        if (std::memcmp(columnCache.data() + x0, other.data(), columns * sizeof(int)) != 0) return false;
-        // (f0 + dx * 0.0) first, as the plane sum at the left edge takes it.
-        IndexRun(pa.v.f0 + pa.v.dx * 0.0, pa.v.dy, pa.py0, t.height, y0, y1, other.data());
-        IndexRun(pb.v.f0 + pb.v.dx * 0.0, pb.v.dy, pb.py0, t.height, y0, y1, other.data() + rows);
-        if (std::memcmp(other.data(), other.data() + rows, rows * sizeof(int)) != 0) return false;
-    }
+    static thread_local std::vector<int> columnCache;
+    Reserve(&columnCache, static_cast<std::size_t>(x1 + 1));
+    const ColumnRun& columns = ColumnsOf(pa.u, pb.u, pa.px0 - static_cast<double>(x0), pb.px0 - static_cast<double>(x0),
+                                         t.width, x1 - x0 + 1);
+    // (f0 + dx * 0.0) first, as the plane sum at the left edge takes it.
+    if (!columns.agree || !RowsAgree(pa.v.f0 + pa.v.dx * 0.0, pa.v.dy, pb.v.f0 + pb.v.dx * 0.0, pb.v.dy,
+                                     pa.py0 - static_cast<double>(y0), pb.py0 - static_cast<double>(y0), t.height,
+                                     y1 - y0 + 1))
+        return false;
+    std::memcpy(columnCache.data() + x0, columns.columns.data(), static_cast<std::size_t>(x1 - x0 + 1) * sizeof(int));
     g_counters.triangles += 2;
     FastSetup f = fast;
-    f.unitColumns = StepsByOne(columnCache.data() + x0, x1 - x0 + 1);
+    f.unitColumns = columns.unit;
     const SpanFn span = PickSpan(f);
     const double pu[3] = {pa.u.f0, pa.u.dx, pa.u.dy}, pv[3] = {pa.v.f0, pa.v.dx, pa.v.dy};
     const C diffuse = ColourOf(a[0].diffuse);

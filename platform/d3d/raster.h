@@ -54,6 +54,23 @@ struct Vertex {
     float u[2], v[2];
 };
 
+// The common single-stage case decided once per draw: a point-sampled,
+// clamped texture on stage 0, flat colour, no depth, a 32-bit target and one
+// of the three usual blends.
+struct FastSetup {
+    bool ok = false;
+    bool modColour = false;
+    int alphaFrom = 0;  // 0 diffuse, 1 texel, 2 texel x diffuse
+    int blend = 0;      // 0 none, 1 src-alpha/inv-src-alpha, 2 src-alpha/one
+    bool key = false;
+    bool alphaTest = false;
+    DWORD alphaFunc = D3DCMP_ALWAYS;
+    DWORD alphaRef = 0;
+    bool unitColumns = false;  // a rectangle's cached columns step by one texel per pixel
+};
+
+// One draw's surfaces and states; made afresh for every draw, since the rasteriser keeps
+// what it decides from them in it.
 struct DrawContext {
     PixelView target;
     PixelView depth;  // pixels null without a depth surface
@@ -61,6 +78,8 @@ struct DrawContext {
     const Stage* stages = nullptr;
     const DWORD* renderStates = nullptr;  // indexed by D3DRENDERSTATETYPE, 256 entries
     RECT clip{};  // viewport within the target
+    mutable bool fastKnown = false;
+    mutable FastSetup fast;
 };
 
 // Counters of the device's work, for tests and benchmarks.

@@ -310,6 +310,24 @@ void Scramble(IDirectDrawSurface7* s, std::uint32_t seed)
     s->Unlock(nullptr);
 }
 
+// Every fourth row clear and the one after it opaque, so spans meet whole groups of either.
+void BandAlpha(IDirectDrawSurface7* s)
+{
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    const DWORD alpha = d.ddpfPixelFormat.dwRGBAlphaBitMask, bytes = d.ddpfPixelFormat.dwRGBBitCount / 8;
+    for (DWORD y = 0; y < d.dwHeight; ++y)
+        for (DWORD x = 0; x < d.dwWidth && y % 4 < 2; ++x) {
+            BYTE* p = static_cast<BYTE*>(d.lpSurface) + y * d.lPitch + x * bytes;
+            DWORD v = 0;
+            std::memcpy(&v, p, bytes);
+            v = y % 4 == 0 ? v & ~alpha : v | alpha;
+            std::memcpy(p, &v, bytes);
+        }
+    s->Unlock(nullptr);
+}
+
 TEST_F(SoftDeviceTest, EverySpanLevelDrawsTheSamePixels)
 {
     IDirectDrawSurface7* textures[3] = {Surface(8, 8, 32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF),
@@ -389,18 +407,22 @@ namespace {
 
 // The span and rectangle code against the general per-pixel shader: every alpha test, alpha
 // source, blend and texture layout, on quads one texel a pixel (inside, across the target's
-// edge, cut by the viewport, edges through pixel centres, mirrored), scaled and turned ones,
-// as strips and as the back-end's lists, in two diffuse colours.
+// edge, cut by the viewport, edges through pixel centres, mirrored), scaled ones at two offsets,
+// turned ones, as strips and as the back-end's lists, in two diffuse colours.
 TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
 {
-    // The 16-bit layouts are widened through a table: one of each channel width.
-    IDirectDrawSurface7* textures[5] = {Surface(8, 8, 32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF),
+    // The 16-bit layouts are widened through a table: one of each channel width. The last two
+    // have rows of clear and of opaque texels.
+    IDirectDrawSurface7* textures[7] = {Surface(8, 8, 32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF),
                                         Surface(8, 8, 32, 0, 0xFF0000, 0xFF00, 0xFF),
                                         Surface(8, 8, 16, 0xF000, 0xF00, 0xF0, 0xF),
                                         Surface(8, 8, 16, 0, 0xF800, 0x07E0, 0x001F),
-                                        Surface(8, 8, 16, 0x8000, 0x7C00, 0x03E0, 0x001F)};
-    for (int i = 0; i < 5; ++i) {
+                                        Surface(8, 8, 16, 0x8000, 0x7C00, 0x03E0, 0x001F),
+                                        Surface(8, 8, 32, 0xFF000000, 0xFF0000, 0xFF00, 0xFF),
+                                        Surface(8, 8, 16, 0xF000, 0xF00, 0xF0, 0xF)};
+    for (int i = 0; i < 7; ++i) {
         Scramble(textures[i], 21 + i);
+        if (i >= 5) BandAlpha(textures[i]);
         KeyByTexelOne(textures[i]);
     }
     device->SetTextureStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
@@ -415,6 +437,10 @@ TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
                            {10.5f, 15.5f, 0, 1, 0, 0, 1}, {18.5f, 15.5f, 0, 1, 0, 1, 1}};
     TexVertex scaled[4] = {{-0.5f, 9.5f, 0, 1, 0, 0, 0}, {11.5f, 9.5f, 0, 1, 0, 1, 0},
                            {-0.5f, 14.5f, 0, 1, 0, 0, 1}, {11.5f, 14.5f, 0, 1, 0, 1, 1}};
+    // The scaled quad half a pixel along both axes: the same planes start half a pixel further
+    // from the first pixel centre, so its columns and rows fall differently.
+    TexVertex shifted[4] = {{0.0f, 1.0f, 0, 1, 0, 0, 0}, {12.0f, 1.0f, 0, 1, 0, 1, 0},
+                            {0.0f, 6.0f, 0, 1, 0, 0, 1}, {12.0f, 6.0f, 0, 1, 0, 1, 1}};
     TexVertex turned[3] = {{8, -1, 0, 1, 0, 0, 0}, {17, 8, 0, 1, 0, 1, 0}, {-1, 9, 0, 1, 0, 0, 1}};
     // Off the pixel grid, so edge crossings move by uneven fractions of a column from row to row.
     TexVertex slanted[3] = {{3.3f, 0.7f, 0, 1, 0, 0.1f, 0}, {14.6f, 5.2f, 0, 1, 0, 0.9f, 0.3f},
@@ -449,7 +475,7 @@ TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
         device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, turned, 3, 0);
         device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, slanted, 3, 0);
         std::vector<TexVertex> quads;
-        for (const TexVertex* q : {inside, across, onCentres, mirrored, offQuarter, scaled})
+        for (const TexVertex* q : {inside, across, onCentres, mirrored, offQuarter, scaled, shifted})
             for (const TexVertex& v : listed(q)) quads.push_back(v);
         device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, quads.data(), static_cast<DWORD>(quads.size()), 0);
         D3DVIEWPORT7 cut{3, 2, 9, 13, 0, 1};
@@ -463,12 +489,12 @@ TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
             for (int x = 0; x < 16; ++x) pixels.push_back(At(target, x, y));
         return pixels;
     };
-    for (int t = 0; t < 5; ++t)
+    for (int t = 0; t < 7; ++t)
         for (int b = 0; b < 3; ++b)
             for (int a = 0; a < 3; ++a)
                 for (DWORD func = D3DCMP_NEVER; func <= D3DCMP_ALWAYS; ++func)
                     for (int k = 0; k < 6; ++k) {
-                        for (TexVertex* quad : {inside, across, scaled, onCentres, mirrored, offQuarter})
+                        for (TexVertex* quad : {inside, across, scaled, shifted, onCentres, mirrored, offQuarter})
                             for (int i = 0; i < 4; ++i) quad[i].colour = colours[k % 2];
                         for (TexVertex& v : turned) v.colour = colours[k % 2];
                         for (TexVertex& v : slanted) v.colour = colours[k % 2];
