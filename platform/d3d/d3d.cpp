@@ -529,8 +529,10 @@ private:
         if (count == 0) return D3D_OK;
 
         // The context is kept between draws; what the last draw filled and
-        // this one does not is cleared, so it reads as freshly zeroed.
+        // this one does not is cleared, so it reads as freshly zeroed. The
+        // rasteriser's decision from the last draw's states goes too.
         DrawContext& c = context_;
+        c.fastKnown = false;
         for (unsigned live = texturesFilled_; live != 0; live &= live - 1)
             c.textures[__builtin_ctz(live)] = PixelView{};
         texturesFilled_ = 0;
