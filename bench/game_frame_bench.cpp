@@ -53,7 +53,7 @@ Frame Start(int direct3D)
     return f;
 }
 
-// Out of line so callgrind can count the frame alone (--toggle-collect='*DrawFrame*').
+// Kept out of line so that callgrind can count a frame alone (--toggle-collect='*DrawFrame*').
 [[gnu::noinline]] void DrawFrame(const Frame& f, int scroll)
 {
     EraseScreen();

@@ -205,6 +205,22 @@ bool Compare(DWORD func, DWORD value, DWORD ref)
     }
 }
 
+// The band of Compare(func, alpha, ref) over alphas 0..255.
+AlphaBand BandOf(DWORD func, DWORD ref)
+{
+    const int r = static_cast<int>(ref);
+    switch (func) {
+    case D3DCMP_NEVER: return AlphaBand{1, 0, false};
+    case D3DCMP_LESS: return AlphaBand{0, r - 1, false};
+    case D3DCMP_EQUAL: return AlphaBand{r, r, false};
+    case D3DCMP_LESSEQUAL: return AlphaBand{0, r, false};
+    case D3DCMP_GREATER: return AlphaBand{r + 1, 255, false};
+    case D3DCMP_NOTEQUAL: return AlphaBand{r, r, true};
+    case D3DCMP_GREATEREQUAL: return AlphaBand{r, 255, false};
+    default: return AlphaBand{0, 255, false};
+    }
+}
+
 int Factor(DWORD f, int x, int k, const C& src, const C& dst)
 {
     const int sk[4] = {src.b, src.g, src.r, src.a};
@@ -320,6 +336,7 @@ FastSetup DecideFastOnce(const DrawContext& c)
     f.alphaTest = rs[D3DRENDERSTATE_ALPHATESTENABLE] != 0;
     f.alphaFunc = rs[D3DRENDERSTATE_ALPHAFUNC];
     f.alphaRef = rs[D3DRENDERSTATE_ALPHAREF] & 0xFF;
+    f.band = BandOf(f.alphaFunc, f.alphaRef);
     f.ok = true;
     return f;
 }
@@ -498,14 +515,12 @@ void SpanVector(const DrawContext& c, const FastSetup& setup, const C& colour, c
     // The usual quad reads one texture row through the cached columns.
     const bool easy = direct && columns != nullptr && rowConstant;
     const bool easy16 = decode != nullptr && columns != nullptr && rowConstant;
-    // The key and the alpha test on four texels at once; alphas and the reference are
-    // bytes, so signed 32-bit compares order them as Compare does. Which of below, equal
-    // and above the reference fail is asked of Compare once.
-    const __m128i ref = _mm_set1_epi32(static_cast<int>(f.alphaRef));
+    // The key and the alpha test on four texels at once; alphas are bytes, so signed 32-bit
+    // compares order them as Compare does.
+    const AlphaBand band = f.band;
+    const __m128i bandBelow = _mm_set1_epi32(band.low - 1), bandAbove = _mm_set1_epi32(band.high + 1);
+    const __m128i bandFlip = _mm_set1_epi32(band.inside ? 0 : -1);
     const __m128i diffuseAlpha = _mm_set1_epi32(diffuse.a);
-    const __m128i failBelow = _mm_set1_epi32(Compare(f.alphaFunc, 0, 1) ? 0 : -1);
-    const __m128i failEqual = _mm_set1_epi32(Compare(f.alphaFunc, 1, 1) ? 0 : -1);
-    const __m128i failAbove = _mm_set1_epi32(Compare(f.alphaFunc, 2, 1) ? 0 : -1);
     // raw: the texels as stored, for the key; texel: the same in BGRA with the alpha fill.
     auto dropOf = [&](__m128i raw, __m128i texel) __attribute__((always_inline)) {
         const __m128i drop = Key ? _mm_cmpeq_epi32(_mm_and_si128(raw, keyMask), keyValue) : zero;
@@ -517,9 +532,8 @@ void SpanVector(const DrawContext& c, const FastSetup& setup, const C& colour, c
                 al = _mm_mulhi_epu16(_mm_add_epi32(_mm_mullo_epi16(al, diffuseAlpha), _mm_set1_epi32(128)),
                                      _mm_set1_epi32(257));
         }
-        const __m128i fail = _mm_or_si128(
-            _mm_or_si128(_mm_and_si128(_mm_cmpgt_epi32(al, ref), failAbove), _mm_and_si128(_mm_cmpgt_epi32(ref, al), failBelow)),
-            _mm_and_si128(_mm_cmpeq_epi32(al, ref), failEqual));
+        const __m128i fail = _mm_xor_si128(
+            _mm_and_si128(_mm_cmpgt_epi32(al, bandBelow), _mm_cmpgt_epi32(bandAbove, al)), bandFlip);
         return _mm_or_si128(drop, fail);
     };
     // The row being drawn.
@@ -809,11 +823,10 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
     const __m256i fill = _mm256_set1_epi32(static_cast<int>(alphaFill));
     const __m256i keyMask = _mm256_set1_epi32(static_cast<int>(t.colourMask));
     const __m256i keyValue = _mm256_set1_epi32(static_cast<int>(keyBits));
-    const __m256i ref = _mm256_set1_epi32(static_cast<int>(f.alphaRef));
+    const AlphaBand band = f.band;
+    const __m256i bandBelow = _mm256_set1_epi32(band.low - 1), bandAbove = _mm256_set1_epi32(band.high + 1);
+    const __m256i bandFlip = _mm256_set1_epi32(band.inside ? 0 : -1);
     const __m256i diffuseAlpha = _mm256_set1_epi32(diffuse.a);
-    const __m256i failBelow = _mm256_set1_epi32(Compare(f.alphaFunc, 0, 1) ? 0 : -1);
-    const __m256i failEqual = _mm256_set1_epi32(Compare(f.alphaFunc, 1, 1) ? 0 : -1);
-    const __m256i failAbove = _mm256_set1_epi32(Compare(f.alphaFunc, 2, 1) ? 0 : -1);
     auto dropOf = [&](__m256i raw, __m256i texel) __attribute__((always_inline)) {
         const __m256i drop = Key ? _mm256_cmpeq_epi32(_mm256_and_si256(raw, keyMask), keyValue) : zero;
         if (!Test) return drop;
@@ -825,10 +838,8 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
                     _mm256_add_epi32(_mm256_mullo_epi16(al, diffuseAlpha), _mm256_set1_epi32(128)),
                     _mm256_set1_epi32(257));
         }
-        const __m256i fail = _mm256_or_si256(
-            _mm256_or_si256(_mm256_and_si256(_mm256_cmpgt_epi32(al, ref), failAbove),
-                            _mm256_and_si256(_mm256_cmpgt_epi32(ref, al), failBelow)),
-            _mm256_and_si256(_mm256_cmpeq_epi32(al, ref), failEqual));
+        const __m256i fail = _mm256_xor_si256(
+            _mm256_and_si256(_mm256_cmpgt_epi32(al, bandBelow), _mm256_cmpgt_epi32(bandAbove, al)), bandFlip);
         return _mm256_or_si256(drop, fail);
     };
     constexpr bool fixedAlpha = Fixed;
@@ -919,14 +930,18 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
         const double yTerm = static_cast<double>(py) - y0;
         std::uint8_t* const row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
         // A turned row reads no single texture row.
-        const int rowTy = Mode != 3 || rowConstant
+        const int rowTy = Mode != 3 && f.rows != nullptr ? f.rows[py - pyFirst]
+                          : Mode != 3 || rowConstant
                               ? TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height)
                               : 0;
         const std::uint8_t* const texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
         pixels += to - from + 1;
-        uLanes.down = _mm256_set1_pd(pu[2] * yTerm);
-        vLanes.down = _mm256_set1_pd(pv[2] * yTerm);
-        [[maybe_unused]] __m256d column = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(from)), firstLanes);
+        [[maybe_unused]] __m256d column;
+        if constexpr (Mode == 3) {
+            uLanes.down = _mm256_set1_pd(pu[2] * yTerm);
+            vLanes.down = _mm256_set1_pd(pv[2] * yTerm);
+            column = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(from)), firstLanes);
+        }
         // One group of eight; a short end writes only its own lanes.
         auto group = [&](long long px, auto whole) __attribute__((always_inline)) {
             constexpr bool Whole = decltype(whole)::value;
@@ -1354,16 +1369,6 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
         return p.f0 + p.dx * (static_cast<double>(px) - px0) + p.dy * (static_cast<double>(py) - py0);
     };
     const Plane pu0 = plane(a.u[0], b.u[0], d.u[0]), pv0 = plane(a.v[0], b.v[0], d.v[0]);
-    const Plane pu1 = plane(a.u[1], b.u[1], d.u[1]), pv1 = plane(a.v[1], b.v[1], d.v[1]);
-    const Plane pz = plane(a.z, b.z, d.z);
-    const bool gouraud = Gouraud(c);
-    Plane pc[8];
-    if (gouraud) {
-        for (int k = 0; k < 4; ++k) {
-            pc[k] = plane(a.diffuse[k], b.diffuse[k], d.diffuse[k]);
-            pc[4 + k] = plane(a.specular[k], b.specular[k], d.specular[k]);
-        }
-    }
     Fragment f{};
     f.diffuse = ColourOf(a.diffuse);
     f.specular = ColourOf(a.specular);
@@ -1442,6 +1447,17 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
              ranges.data());
         return;
     }
+    // The general shader's other planes; the span code reads only the first stage's.
+    const Plane pu1 = plane(a.u[1], b.u[1], d.u[1]), pv1 = plane(a.v[1], b.v[1], d.v[1]);
+    const Plane pz = plane(a.z, b.z, d.z);
+    const bool gouraud = Gouraud(c);
+    Plane pc[8];
+    if (gouraud) {
+        for (int k = 0; k < 4; ++k) {
+            pc[k] = plane(a.diffuse[k], b.diffuse[k], d.diffuse[k]);
+            pc[4 + k] = plane(a.specular[k], b.specular[k], d.specular[k]);
+        }
+    }
     for (long long py = y0; py <= y1; ++py) {
         long long e[3] = {eRow[0], eRow[1], eRow[2]};
         for (int k = 0; k < 3; ++k) eRow[k] += edges[k].dx * 256;
@@ -1502,84 +1518,93 @@ bool StepsByOne(const int* v, long long n)
     return true;
 }
 
-// A rectangle's texel columns: the same run of the same halves' planes recurs for every
-// sprite of one size drawn at whole pixels, and for every glyph drawn again, so runs are
-// kept by what they follow from. A pixel's sum takes px - origin, which is exact for these
-// snapped values; so is (px - first) - (origin - first), so the run depends on the origin's
-// offset from the first pixel, not on where the rectangle is.
-struct RunKey {
-    std::uint64_t w[8];  // a0, a1, b0, b1, aOffset, bOffset as bits; n, count
-    RunKey(double a0, double a1, double b0, double b1, double aOffset, double bOffset, long long n, long long count)
-        : w{std::bit_cast<std::uint64_t>(a0), std::bit_cast<std::uint64_t>(a1), std::bit_cast<std::uint64_t>(b0),
-            std::bit_cast<std::uint64_t>(b1), std::bit_cast<std::uint64_t>(aOffset),
-            std::bit_cast<std::uint64_t>(bOffset), static_cast<std::uint64_t>(n), static_cast<std::uint64_t>(count)}
+// What a rectangle's halves read follows from their corners relative to each other and to the
+// first pixel, and from their texture coordinates: a PlaneFrame takes differences of positions
+// that are exact multiples of 1/256, and a pixel's sum takes px - origin, exact as well, so a
+// sprite of one size drawn at whole pixels, or a glyph drawn again, reads what it read before.
+// Such shapes are kept with their planes and texel columns.
+struct ShapeKey {
+    std::uint64_t w[10];
+    bool operator==(const ShapeKey& o) const
     {
-    }
-    RunKey() : w{} {}
-    bool operator==(const RunKey& o) const
-    {
-        return ((w[0] ^ o.w[0]) | (w[1] ^ o.w[1]) | (w[2] ^ o.w[2]) | (w[3] ^ o.w[3]) | (w[4] ^ o.w[4]) |
-                (w[5] ^ o.w[5]) | (w[6] ^ o.w[6]) | (w[7] ^ o.w[7])) == 0;
+        std::uint64_t d = 0;
+        for (int i = 0; i < 10; ++i) d |= w[i] ^ o.w[i];
+        return d == 0;
     }
 };
 
-constexpr std::size_t kRuns = 64;
+struct Shape {
+    ShapeKey key{};
+    bool known = false;
+    bool usable = false;  // both halves read the same texels at every pixel
+    bool unit = false;    // one texel a pixel along a row
+    double pu[3] = {}, pv[3] = {};
+    std::vector<int> columns, rows;
+};
 
-// The slot of a key: the doubles differ mostly in their high bits, which one multiply
-// carries into the top of the product.
-std::size_t SlotOf(const RunKey& k)
+constexpr std::size_t kShapes = 64;
+
+std::uint32_t Bits(float f)
 {
-    const std::uint64_t h = k.w[0] ^ std::rotl(k.w[1], 7) ^ std::rotl(k.w[2], 14) ^ std::rotl(k.w[3], 21) ^
-                            std::rotl(k.w[4], 28) ^ std::rotl(k.w[5], 35) ^ std::rotl(k.w[6], 42) ^ std::rotl(k.w[7], 49);
+    return std::bit_cast<std::uint32_t>(f);
+}
+
+std::uint64_t Pair(std::uint32_t lo, std::uint32_t hi)
+{
+    return static_cast<std::uint64_t>(lo) | static_cast<std::uint64_t>(hi) << 32;
+}
+
+// The slot of a key: one multiply carries every word's bits into the top of the product.
+std::size_t SlotOf(const ShapeKey& k)
+{
+    std::uint64_t h = 0;
+    for (int i = 0; i < 10; ++i) h ^= std::rotl(k.w[i], 7 * i);
     return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ull) >> 58);
 }
 
-struct ColumnRun {
-    RunKey key{};
-    bool known = false;
-    bool agree = false;  // both halves read the same columns
-    bool unit = false;   // one texel a pixel
-    std::vector<int> columns;
-};
-
-struct RowRun {
-    RunKey key{};
-    bool known = false;
-    bool agree = false;
-};
-
-const ColumnRun& ColumnsOf(const Plane& a, const Plane& b, double aOffset, double bOffset, int n, long long count)
+// The rectangle a = (p0, p1, p2), b = (p3, p2, p1) with snapped sides xa, xb, ya, yb, drawn over
+// pixels x0..x1, y0..y1 of a texture of n by m texels.
+const Shape& ShapeOf(const Vertex* a, const Vertex* b, long long xa, long long xb, long long ya, long long yb,
+                     long long x0, long long x1, long long y0, long long y1, int n, int m)
 {
-    static thread_local ColumnRun runs[kRuns];
-    static thread_local std::vector<int> other;
-    const RunKey key{a.f0, a.dx, b.f0, b.dx, aOffset, bOffset, n, count};
-    ColumnRun& run = runs[SlotOf(key)];
-    if (run.known && run.key == key) return run;
-    run.key = key;
-    run.known = true;
-    Reserve(&run.columns, static_cast<std::size_t>(count));
-    Reserve(&other, static_cast<std::size_t>(count));
-    IndexRun(a.f0, a.dx, aOffset, n, 0, count - 1, run.columns.data());
-    IndexRun(b.f0, b.dx, bOffset, n, 0, count - 1, other.data());
-    run.agree = std::memcmp(run.columns.data(), other.data(), static_cast<std::size_t>(count) * sizeof(int)) == 0;
-    run.unit = StepsByOne(run.columns.data(), count);
-    return run;
-}
-
-bool RowsAgree(double a0, double a1, double b0, double b1, double aOffset, double bOffset, int n, long long count)
-{
-    static thread_local RowRun runs[kRuns];
-    static thread_local std::vector<int> rows;
-    const RunKey key{a0, a1, b0, b1, aOffset, bOffset, n, count};
-    RowRun& run = runs[SlotOf(key)];
-    if (run.known && run.key == key) return run.agree;
-    run.key = key;
-    run.known = true;
-    Reserve(&rows, 2 * static_cast<std::size_t>(count));
-    IndexRun(a0, a1, aOffset, n, 0, count - 1, rows.data());
-    IndexRun(b0, b1, bOffset, n, 0, count - 1, rows.data() + count);
-    run.agree = std::memcmp(rows.data(), rows.data() + count, static_cast<std::size_t>(count) * sizeof(int)) == 0;
-    return run.agree;
+    static thread_local Shape shapes[kShapes];
+    static thread_local std::vector<int> rows, other;
+    const auto u32 = [](long long v) { return static_cast<std::uint32_t>(v); };
+    const ShapeKey key{{Pair(u32(xb - xa), u32(yb - ya)), Pair(u32(xa - 256 * x0), u32(ya - 256 * y0)),
+                        Pair(u32(x1 - x0), u32(y1 - y0)), Pair(u32(n), u32(m)),
+                        Pair(Bits(a[0].u[0]), Bits(a[0].v[0])), Pair(Bits(a[1].u[0]), Bits(a[1].v[0])),
+                        Pair(Bits(a[2].u[0]), Bits(a[2].v[0])), Pair(Bits(b[0].u[0]), Bits(b[0].v[0])),
+                        Pair(Bits(b[1].u[0]), Bits(b[1].v[0])), Pair(Bits(b[2].u[0]), Bits(b[2].v[0]))}};
+    Shape& shape = shapes[SlotOf(key)];
+    if (shape.known && shape.key == key) return shape;
+    shape.key = key;
+    shape.known = true;
+    shape.usable = false;
+    // The halves' snapped corners, from the four snapped sides they share, moved so that the
+    // first pixel is (0, 0): the planes are the same, their origins move by whole pixels.
+    const long long ox = 256 * x0, oy = 256 * y0;
+    const long long Xa[3] = {xa - ox, xb - ox, xa - ox}, Ya[3] = {ya - oy, ya - oy, yb - oy};
+    const long long Xb[3] = {xb - ox, xa - ox, xb - ox}, Yb[3] = {yb - oy, yb - oy, ya - oy};
+    const TexturePlanes pa = PlanesOf(Xa, Ya, a[0], a[1], a[2]), pb = PlanesOf(Xb, Yb, b[0], b[1], b[2]);
+    if (pa.u.dy != 0.0 || pb.u.dy != 0.0 || pa.v.dx != 0.0 || pb.v.dx != 0.0) return shape;
+    const long long columns = x1 - x0 + 1, count = y1 - y0 + 1;
+    Reserve(&shape.columns, static_cast<std::size_t>(columns));
+    Reserve(&other, static_cast<std::size_t>(std::max(columns, 2 * count)));
+    IndexRun(pa.u.f0, pa.u.dx, pa.px0, n, 0, columns - 1, shape.columns.data());
+    IndexRun(pb.u.f0, pb.u.dx, pb.px0, n, 0, columns - 1, other.data());
+    if (std::memcmp(shape.columns.data(), other.data(), static_cast<std::size_t>(columns) * sizeof(int)) != 0)
+        return shape;
+    // (f0 + dx * 0.0) first, as the plane sum at the left edge takes it.
+    IndexRun(pa.v.f0 + pa.v.dx * 0.0, pa.v.dy, pa.py0, m, 0, count - 1, other.data());
+    IndexRun(pb.v.f0 + pb.v.dx * 0.0, pb.v.dy, pb.py0, m, 0, count - 1, other.data() + count);
+    if (std::memcmp(other.data(), other.data() + count, static_cast<std::size_t>(count) * sizeof(int)) != 0)
+        return shape;
+    shape.usable = true;
+    shape.unit = StepsByOne(shape.columns.data(), columns);
+    shape.rows.assign(other.data(), other.data() + count);
+    shape.pu[0] = pa.u.f0, shape.pu[1] = pa.u.dx, shape.pu[2] = pa.u.dy;
+    shape.pv[0] = pa.v.f0, shape.pv[1] = pa.v.dx, shape.pv[2] = pa.v.dy;
+    return shape;
 }
 
 } // namespace
@@ -1610,30 +1635,21 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     }
     const FastSetup fast = DecideFast(c);
     if (!fast.ok) return false;
-    // The halves' snapped corners, from the four snapped sides they share.
-    const long long Xa[3] = {xa, xb, xa}, Ya[3] = {ya, ya, yb}, Xb[3] = {xb, xa, xb}, Yb[3] = {yb, yb, ya};
-    const TexturePlanes pa = PlanesOf(Xa, Ya, a[0], a[1], a[2]), pb = PlanesOf(Xb, Yb, b[0], b[1], b[2]);
-    if (pa.u.dy != 0.0 || pb.u.dy != 0.0 || pa.v.dx != 0.0 || pb.v.dx != 0.0) return false;
-    // Either triangle must read the same texel at every pixel, as it would drawn alone.
     const PixelView& t = c.textures[0];
+    const Shape& shape = ShapeOf(a, b, xa, xb, ya, yb, x0, x1, y0, y1, t.width, t.height);
+    if (!shape.usable) return false;
     static thread_local std::vector<int> columnCache;
     Reserve(&columnCache, static_cast<std::size_t>(x1 + 1));
-    const ColumnRun& columns = ColumnsOf(pa.u, pb.u, pa.px0 - static_cast<double>(x0), pb.px0 - static_cast<double>(x0),
-                                         t.width, x1 - x0 + 1);
-    // (f0 + dx * 0.0) first, as the plane sum at the left edge takes it.
-    if (!columns.agree || !RowsAgree(pa.v.f0 + pa.v.dx * 0.0, pa.v.dy, pb.v.f0 + pb.v.dx * 0.0, pb.v.dy,
-                                     pa.py0 - static_cast<double>(y0), pb.py0 - static_cast<double>(y0), t.height,
-                                     y1 - y0 + 1))
-        return false;
-    std::memcpy(columnCache.data() + x0, columns.columns.data(), static_cast<std::size_t>(x1 - x0 + 1) * sizeof(int));
+    std::memcpy(columnCache.data() + x0, shape.columns.data(), static_cast<std::size_t>(x1 - x0 + 1) * sizeof(int));
     g_counters.triangles += 2;
     FastSetup f = fast;
-    f.unitColumns = columns.unit;
+    f.unitColumns = shape.unit;
+    f.rows = shape.rows.data();
     const SpanFn span = PickSpan(f);
-    const double pu[3] = {pa.u.f0, pa.u.dx, pa.u.dy}, pv[3] = {pa.v.f0, pa.v.dx, pa.v.dy};
     const C diffuse = ColourOf(a[0].diffuse);
-    span(c, f, diffuse, pu, pv, pa.px0, pa.py0, x0, x1, static_cast<int>(y0), static_cast<int>(y1), columnCache.data(),
-         nullptr);
+    // The planes' origin, the first corner, where the halves' planes start.
+    span(c, f, diffuse, shape.pu, shape.pv, static_cast<double>(xa) / 256.0, static_cast<double>(ya) / 256.0, x0, x1,
+         static_cast<int>(y0), static_cast<int>(y1), columnCache.data(), nullptr);
     return true;
 }
 

@@ -54,6 +54,14 @@ struct Vertex {
     float u[2], v[2];
 };
 
+// The alphas an alpha test passes, as vector code tests them: every compare passes one run of
+// the 256 values or fails one, so a pixel fails when its alpha lies inside [low, high] exactly
+// when `inside` says so.
+struct AlphaBand {
+    int low = 1, high = 0;
+    bool inside = false;
+};
+
 // The common single-stage case decided once per draw: a point-sampled,
 // clamped texture on stage 0, flat colour, no depth, a 32-bit target and one
 // of the three usual blends.
@@ -66,7 +74,9 @@ struct FastSetup {
     bool alphaTest = false;
     DWORD alphaFunc = D3DCMP_ALWAYS;
     DWORD alphaRef = 0;
+    AlphaBand band;
     bool unitColumns = false;  // a rectangle's cached columns step by one texel per pixel
+    const int* rows = nullptr;  // a rectangle's texel row for each of its rows, from the first
 };
 
 // One draw's surfaces and states; made afresh for every draw, since the rasteriser keeps
