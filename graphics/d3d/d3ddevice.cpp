@@ -162,19 +162,6 @@ int IsDirect3DActive()
     return D3DState.Direct3D != nullptr ? 1 : 0;
 }
 
-D3DDEVREC* D3DDeviceRecord(int device)
-{
-    const int index = device & 0xFFFF;
-    if (D3DState.Direct3D == nullptr || index > 3 || D3DDevices[index].Used == 0) return nullptr;
-    return &D3DDevices[index];
-}
-
-D3DDEVREC* CurrentD3DDevice()
-{
-    D3DDEVREC* r = D3DDeviceRecord(D3DState.CurrentDevice);
-    return r != nullptr && r->Device != nullptr ? r : nullptr;
-}
-
 IDirect3DDevice7* G_D3D_GetCurrentDevice()
 {
     return D3DDevices[D3DState.CurrentDevice & 0xFFFF].Device;

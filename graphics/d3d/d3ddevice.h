@@ -151,9 +151,19 @@ int SetDirect3DWanted(int wanted);
 int GetDirect3DWanted();
 // 1 while a Direct3D object exists.
 int IsDirect3DActive();
+// Inline: every cached state setter starts with the record, several times a draw.
+inline D3DDEVREC* D3DDeviceRecord(int device)
+{
+    const int index = device & 0xFFFF;
+    if (D3DState.Direct3D == nullptr || index > 3 || D3DDevices[index].Used == 0) return nullptr;
+    return &D3DDevices[index];
+}
 // The current device record, or null without a Direct3D object or device.
-D3DDEVREC* CurrentD3DDevice();
-D3DDEVREC* D3DDeviceRecord(int device);
+inline D3DDEVREC* CurrentD3DDevice()
+{
+    D3DDEVREC* r = D3DDeviceRecord(D3DState.CurrentDevice);
+    return r != nullptr && r->Device != nullptr ? r : nullptr;
+}
 
 // State cache and blend stages.
 int G_D3D_SetZEnable(int device, DWORD value);

@@ -95,6 +95,20 @@ StageSet BuildStageSet(int index)
     return s;
 }
 
+// Every set BuildStageSet makes, made once: a commit reads its set from here.
+constexpr int kStageSetCount = 72;
+const StageSet& StageSetOf(int index)
+{
+    static const auto sets = [] {
+        struct Sets {
+            StageSet s[kStageSetCount];
+        } t{};
+        for (int i = 0; i < kStageSetCount; ++i) t.s[i] = BuildStageSet(i);
+        return t;
+    }();
+    return sets.s[index];
+}
+
 const D3DRENDERSTATETYPE kCachedStates[RSC_COUNT] = {
     D3DRENDERSTATE_ALPHATESTENABLE,   D3DRENDERSTATE_ALPHAREF,
     D3DRENDERSTATE_ALPHAFUNC,         D3DRENDERSTATE_ALPHABLENDENABLE,
@@ -106,18 +120,107 @@ const D3DRENDERSTATETYPE kCachedStates[RSC_COUNT] = {
 const D3DTEXTURESTAGESTATETYPE kStageStates[6] = {D3DTSS_ALPHAARG1, D3DTSS_ALPHAARG2, D3DTSS_ALPHAOP,
                                                    D3DTSS_COLORARG1, D3DTSS_COLORARG2, D3DTSS_COLOROP};
 
+// The six words of a stage compared as two loads each.
+bool SameWords(const short* a, const short* b)
+{
+    static_assert(sizeof(D3DSTAGECACHE::Words) == 12);
+    std::uint64_t a8, b8;
+    std::uint32_t a4, b4;
+    std::memcpy(&a8, a, 8);
+    std::memcpy(&b8, b, 8);
+    std::memcpy(&a4, a + 4, 4);
+    std::memcpy(&b4, b + 4, 4);
+    return ((a8 ^ b8) | (a4 ^ b4)) == 0;
+}
+
 // The common rule of the cached setters: unchanged values cost nothing,
 // changed ones draw the pending batch first.
-int CachedSet(int device, DWORD D3DDEVREC::*field, D3DRENDERSTATETYPE state, DWORD value, bool flush,
-              bool passFailure)
+int SendCachedState(int device, D3DDEVREC* r, DWORD D3DDEVREC::*field, D3DRENDERSTATETYPE state, DWORD value,
+                    bool flush, bool passFailure)
 {
-    D3DDEVREC* r = D3DDeviceRecord(device);
-    if (r == nullptr) return -1;
-    if (r->*field == value && r->Force == 0) return 0;
     if (flush) G_D3D_FlushVertexBatch(device);
     const HRESULT hr = r->Device != nullptr ? r->Device->SetRenderState(state, value) : E_FAIL;
     r->*field = value;
     return (passFailure && FAILED(hr)) ? -1 : 0;
+}
+
+// A render state the record caches: its field, and whether a change draws
+// the pending batch first and whether the device's refusal is passed on.
+struct CachedState {
+    DWORD D3DDEVREC::*field;
+    D3DRENDERSTATETYPE state;
+    bool flush, passFailure;
+};
+constexpr CachedState kZWrite{&D3DDEVREC::ZWrite, D3DRENDERSTATE_ZWRITEENABLE, true, false};
+constexpr CachedState kZFunc{&D3DDEVREC::ZFunc, D3DRENDERSTATE_ZFUNC, true, false};
+constexpr CachedState kZBias{&D3DDEVREC::ZBias, D3DRENDERSTATE_ZBIAS, true, false};
+constexpr CachedState kShadeMode{&D3DDEVREC::ShadeMode, D3DRENDERSTATE_SHADEMODE, true, true};
+constexpr CachedState kFogEnable{&D3DDEVREC::FogEnable, D3DRENDERSTATE_FOGENABLE, true, true};
+constexpr CachedState kColorKeyEnable{&D3DDEVREC::ColorKeyEnable, D3DRENDERSTATE_COLORKEYENABLE, true, false};
+constexpr CachedState kTexturePerspective{&D3DDEVREC::TexturePerspective, D3DRENDERSTATE_TEXTUREPERSPECTIVE, false,
+                                          true};
+
+// The setters below take the record looked up already: a draw's derivation
+// sets a dozen states on one record, and an unchanged value, the usual case,
+// is answered inline.
+inline int CachedSetOn(D3DDEVREC* r, int device, const CachedState& s, DWORD value)
+{
+    if (r->*s.field == value && r->Force == 0) return 0;
+    return SendCachedState(device, r, s.field, s.state, value, s.flush, s.passFailure);
+}
+
+int CachedSet(int device, const CachedState& s, DWORD value)
+{
+    D3DDEVREC* r = D3DDeviceRecord(device);
+    return r != nullptr ? CachedSetOn(r, device, s, value) : -1;
+}
+
+inline int SetZEnableOn(D3DDEVREC* r, int device, DWORD value)
+{
+    if (r->ZEnable == value && r->Force == 0) return 0;
+    G_D3D_FlushVertexBatch(device);
+    r->Device->SetRenderState(D3DRENDERSTATE_ZENABLE, value == 1 ? TRUE : FALSE);
+    r->ZEnable = value;
+    return 0;
+}
+
+inline int SetCullModeOn(D3DDEVREC* r, int device, DWORD value)
+{
+    if (r->CullFlag == value && r->Force == 0) return 0;
+    G_D3D_FlushVertexBatch(device);
+    r->Device->SetRenderState(D3DRENDERSTATE_CULLMODE, value == 0 ? D3DCULL_NONE : D3DCULL_CCW);
+    r->CullFlag = value;
+    return 0;
+}
+
+inline int SetTextureOn(D3DDEVREC* r, IDirectDrawSurface7* texture)
+{
+    if (r->PendingTexture == texture && r->Force == 0) return 0;
+    if ((r->PendingTexture == nullptr) != (texture == nullptr)) r->StateDirty = 1;
+    r->PendingTexture = texture;
+    r->TextureDirty = 1;
+    return 0;
+}
+
+inline int SetBlendStateOn(D3DDEVREC* r, int mode, int alphaChannel, int alphaTest)
+{
+    if (r->BlendMode == mode && r->AlphaChannel == static_cast<DWORD>(alphaChannel) &&
+        r->AlphaTest == static_cast<DWORD>(alphaTest) && r->Force == 0)
+        return 0;
+    r->BlendMode = mode;
+    r->AlphaChannel = static_cast<DWORD>(alphaChannel);
+    r->AlphaTest = static_cast<DWORD>(alphaTest);
+    r->StateDirty = 1;
+    return 0;
+}
+
+inline int SetModulateOn(D3DDEVREC* r, DWORD D3DDEVREC::*field, int flag)
+{
+    if (r->*field != static_cast<DWORD>(flag)) {
+        r->*field = static_cast<DWORD>(flag);
+        r->StateDirty = 1;
+    }
+    return 0;
 }
 
 void SendRenderState(D3DDEVREC* r, int index, DWORD value)
@@ -127,74 +230,62 @@ void SendRenderState(D3DDEVREC* r, int index, DWORD value)
     r->RenderStates[index] = value;
 }
 
+int CommitDrawStateOn(D3DDEVREC* r, int device);
+int SetTextureFilterOn(D3DDEVREC* r, int device, int mode);
+
 } // namespace
 
 int G_D3D_SetZEnable(int device, DWORD value)
 {
     D3DDEVREC* r = D3DDeviceRecord(device);
-    if (r == nullptr) return -1;
-    if (r->ZEnable == value && r->Force == 0) return 0;
-    G_D3D_FlushVertexBatch(device);
-    r->Device->SetRenderState(D3DRENDERSTATE_ZENABLE, value == 1 ? TRUE : FALSE);
-    r->ZEnable = value;
-    return 0;
+    return r != nullptr ? SetZEnableOn(r, device, value) : -1;
 }
 
 int G_D3D_SetZWriteEnable(int device, DWORD value)
 {
-    return CachedSet(device, &D3DDEVREC::ZWrite, D3DRENDERSTATE_ZWRITEENABLE, value, true, false);
+    return CachedSet(device, kZWrite, value);
 }
 
 int G_D3D_SetZFunc(int device, DWORD value)
 {
-    return CachedSet(device, &D3DDEVREC::ZFunc, D3DRENDERSTATE_ZFUNC, value, true, false);
+    return CachedSet(device, kZFunc, value);
 }
 
 int G_D3D_SetZBias(int device, DWORD value)
 {
-    return CachedSet(device, &D3DDEVREC::ZBias, D3DRENDERSTATE_ZBIAS, value, true, false);
+    return CachedSet(device, kZBias, value);
 }
 
 int G_D3D_SetCullMode(int device, DWORD value)
 {
     D3DDEVREC* r = D3DDeviceRecord(device);
-    if (r == nullptr) return -1;
-    if (r->CullFlag == value && r->Force == 0) return 0;
-    G_D3D_FlushVertexBatch(device);
-    r->Device->SetRenderState(D3DRENDERSTATE_CULLMODE, value == 0 ? D3DCULL_NONE : D3DCULL_CCW);
-    r->CullFlag = value;
-    return 0;
+    return r != nullptr ? SetCullModeOn(r, device, value) : -1;
 }
 
 int G_D3D_SetShadeMode(int device, DWORD value)
 {
-    return CachedSet(device, &D3DDEVREC::ShadeMode, D3DRENDERSTATE_SHADEMODE, value, true, true);
+    return CachedSet(device, kShadeMode, value);
 }
 
 int G_D3D_SetFogEnable(int device, DWORD value)
 {
-    return CachedSet(device, &D3DDEVREC::FogEnable, D3DRENDERSTATE_FOGENABLE, value, true, true);
+    return CachedSet(device, kFogEnable, value);
 }
 
 int G_D3D_SetColorKeyEnable(int device, DWORD value)
 {
-    return CachedSet(device, &D3DDEVREC::ColorKeyEnable, D3DRENDERSTATE_COLORKEYENABLE, value, true, false);
+    return CachedSet(device, kColorKeyEnable, value);
 }
 
 int G_D3D_SetTexturePerspective(int device, DWORD value)
 {
-    return CachedSet(device, &D3DDEVREC::TexturePerspective, D3DRENDERSTATE_TEXTUREPERSPECTIVE, value, false, true);
+    return CachedSet(device, kTexturePerspective, value);
 }
 
 int G_D3D_SetTexture(int device, IDirectDrawSurface7* texture)
 {
     D3DDEVREC* r = D3DDeviceRecord(device);
-    if (r == nullptr) return -1;
-    if (r->PendingTexture == texture && r->Force == 0) return 0;
-    if ((r->PendingTexture == nullptr) != (texture == nullptr)) r->StateDirty = 1;
-    r->PendingTexture = texture;
-    r->TextureDirty = 1;
-    return 0;
+    return r != nullptr ? SetTextureOn(r, texture) : -1;
 }
 
 int G_D3D_SetSecondTexture(int device, IDirectDrawSurface7* texture, int borderParam, int borderRange)
@@ -211,43 +302,32 @@ int G_D3D_SetSecondTexture(int device, IDirectDrawSurface7* texture, int borderP
 int G_D3D_SetBlendState(int device, int mode, int alphaChannel, int alphaTest)
 {
     D3DDEVREC* r = D3DDeviceRecord(device);
-    if (r == nullptr) return -1;
-    if (r->BlendMode == mode && r->AlphaChannel == static_cast<DWORD>(alphaChannel) &&
-        r->AlphaTest == static_cast<DWORD>(alphaTest) && r->Force == 0)
-        return 0;
-    r->BlendMode = mode;
-    r->AlphaChannel = static_cast<DWORD>(alphaChannel);
-    r->AlphaTest = static_cast<DWORD>(alphaTest);
-    r->StateDirty = 1;
-    return 0;
+    return r != nullptr ? SetBlendStateOn(r, mode, alphaChannel, alphaTest) : -1;
 }
 
 int G_D3D_SetModulateColor(int device, int flag)
 {
     D3DDEVREC* r = D3DDeviceRecord(device);
-    if (r == nullptr) return -1;
-    if (r->ModulateColor != static_cast<DWORD>(flag)) {
-        r->ModulateColor = static_cast<DWORD>(flag);
-        r->StateDirty = 1;
-    }
-    return 0;
+    return r != nullptr ? SetModulateOn(r, &D3DDEVREC::ModulateColor, flag) : -1;
 }
 
 int G_D3D_SetModulateAlpha(int device, int flag)
 {
     D3DDEVREC* r = D3DDeviceRecord(device);
-    if (r == nullptr) return -1;
-    if (r->ModulateAlpha != static_cast<DWORD>(flag)) {
-        r->ModulateAlpha = static_cast<DWORD>(flag);
-        r->StateDirty = 1;
-    }
-    return 0;
+    return r != nullptr ? SetModulateOn(r, &D3DDEVREC::ModulateAlpha, flag) : -1;
 }
 
 int G_D3D_CommitDrawState(int device)
 {
     D3DDEVREC* r = D3DDeviceRecord(device);
-    if (r == nullptr || r->Device == nullptr) return -1;
+    return r != nullptr ? CommitDrawStateOn(r, device) : -1;
+}
+
+namespace {
+
+int CommitDrawStateOn(D3DDEVREC* r, int device)
+{
+    if (r->Device == nullptr) return -1;
     if (r->Force == 0 && r->StateDirty == 0 && r->TextureDirty == 0) return -1;
     IDirect3DDevice7* dev = r->Device;
     if (r->Force == 0 && r->StateDirty == 0) {
@@ -274,7 +354,8 @@ int G_D3D_CommitDrawState(int device)
     DWORD alphaRef = r->RenderStates[RSC_ALPHAREF];
     DWORD alphaFunc = r->RenderStates[RSC_ALPHAFUNC];
     DWORD alphaBlend = BlendingOn(mode) ? 1 : 0;
-    StageSet set{};
+    StageSet set;
+    const StageSet* chosen = &set;
     IDirectDrawSurface7* textures[8] = {};
     const int alphaKind = r->AlphaChannel == 1 ? 1 : r->AlphaTest == 1 ? 2 : 0;
     if (r->PendingTexture == nullptr) {
@@ -296,8 +377,8 @@ int G_D3D_CommitDrawState(int device)
         alphaTest = 0;
         textureFactor = r->RenderStates[RSC_TEXTUREFACTOR];
     } else if (r->PendingBlendTexture != nullptr) {
-        set = BuildStageSet(alphaKind + 3 * static_cast<int>(r->ModulateAlpha) +
-                            6 * static_cast<int>(r->ModulateColor) + 12);
+        set = StageSetOf(alphaKind + 3 * static_cast<int>(r->ModulateAlpha) +
+                         6 * static_cast<int>(r->ModulateColor) + 12);
         r->BatchKind = D3D_BATCH_BLEND;
         r->WritePointer = static_cast<BYTE*>(r->Arrays[D3D_BATCH_BLEND]);
         r->VertexCount = 0;
@@ -354,8 +435,8 @@ int G_D3D_CommitDrawState(int device)
             textureFactor = (static_cast<DWORD>(a) << 24) | 0x00FFFFFF;
         }
     } else {
-        set = BuildStageSet(alphaKind + 3 * static_cast<int>(r->ModulateAlpha) +
-                            6 * static_cast<int>(r->ModulateColor) + 24 * row.kind);
+        chosen = &StageSetOf(alphaKind + 3 * static_cast<int>(r->ModulateAlpha) +
+                             6 * static_cast<int>(r->ModulateColor) + 24 * row.kind);
         r->DrawSuppressed = 0;
         r->BatchKind = D3D_BATCH_TEX;
         r->WritePointer = static_cast<BYTE*>(r->Arrays[D3D_BATCH_TEX]);
@@ -383,11 +464,11 @@ int G_D3D_CommitDrawState(int device)
         }
         alphaBlend = (r->AlphaChannel == 1 || BlendingOn(mode)) ? 1 : 0;
     }
-    if (set.count != r->StagesInUse) {
-        r->StagesInUse = set.count;
+    if (chosen->count != r->StagesInUse) {
+        r->StagesInUse = chosen->count;
         const DWORD force = r->Force;
         r->Force = 1;
-        G_D3D_SetTextureFilter(device, r->FilterMode);
+        SetTextureFilterOn(r, device, r->FilterMode);
         r->Force = force;
     }
     SendRenderState(r, RSC_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1);
@@ -400,7 +481,7 @@ int G_D3D_CommitDrawState(int device)
     SendRenderState(r, RSC_TEXTUREFACTOR, textureFactor);
     if (sendSrc || r->Force != 0) SendRenderState(r, RSC_SRCBLEND, srcBlend);
     if (sendDest || r->Force != 0) SendRenderState(r, RSC_DESTBLEND, destBlend);
-    const int written = set.count + 1 < 8 ? set.count + 1 : 8;
+    const int written = chosen->count + 1 < 8 ? chosen->count + 1 : 8;
     for (int s = 0; s < written; ++s) {
         if (s >= 2 && r->Stages[s - 1].Words[2] == D3DTOP_DISABLE) break;
         D3DSTAGECACHE& cache = r->Stages[s];
@@ -408,8 +489,10 @@ int G_D3D_CommitDrawState(int device)
             dev->SetTexture(static_cast<DWORD>(s), textures[s]);
             cache.Texture = textures[s];
         }
+        // A stage whose cached words all equal the set's has nothing to send.
+        if (r->Force == 0 && SameWords(cache.Words, chosen->w[s])) continue;
         for (int k = 0; k < 6; ++k) {
-            const short v = set.w[s][k];
+            const short v = chosen->w[s][k];
             if (v == -1) continue;
             if (r->Force == 0 && cache.Words[k] == v) continue;
             dev->SetTextureStageState(static_cast<DWORD>(s), kStageStates[k], static_cast<DWORD>(v));
@@ -418,8 +501,6 @@ int G_D3D_CommitDrawState(int device)
     }
     return 0;
 }
-
-namespace {
 
 // Byte ranges of the drawing state and of the device record that a derivation
 // reads or leaves behind, kept whole so that they compare as a few wide words;
@@ -540,29 +621,29 @@ void PrepareDrawOnce(D3DDEVREC* r, const IMGSURFREC* is, DWORD flags)
         const bool gated = (flags & D3DDRAW_TRANS) != 0 && BlendRowOf(d.BlendMode).gate;
         const int modAlpha =
             ((flags & D3DDRAW_MODALPHA) || (d.BlendMode != 0 && !gated) || d.ForceVertexAlpha != 0) ? 1 : 0;
-        G_D3D_SetTexturePerspective(device, (flags & D3DDRAW_PERSPECTIVE) ? 1 : 0);
-        G_D3D_SetModulateColor(device, modColor);
-        G_D3D_SetModulateAlpha(device, modAlpha);
-        G_D3D_SetTexture(device, texture);
-        G_D3D_SetBlendState(device, d.BlendMode, alphaChannel, alphaTest);
-        if (r->StateDirty != 0 || r->TextureDirty != 0) G_D3D_CommitDrawState(device);
-        G_D3D_SetColorKeyEnable(device, static_cast<DWORD>(colorKey));
+        CachedSetOn(r, device, kTexturePerspective, (flags & D3DDRAW_PERSPECTIVE) ? 1 : 0);
+        SetModulateOn(r, &D3DDEVREC::ModulateColor, modColor);
+        SetModulateOn(r, &D3DDEVREC::ModulateAlpha, modAlpha);
+        SetTextureOn(r, texture);
+        SetBlendStateOn(r, d.BlendMode, alphaChannel, alphaTest);
+        if (r->StateDirty != 0 || r->TextureDirty != 0) CommitDrawStateOn(r, device);
+        CachedSetOn(r, device, kColorKeyEnable, static_cast<DWORD>(colorKey));
     }
-    G_D3D_SetShadeMode(device, (flags & D3DDRAW_GOURAUD) ? D3DSHADE_GOURAUD : D3DSHADE_FLAT);
-    G_D3D_SetTextureFilter(device, d.TextureFilter == 1 ? 1 : 0);
-    G_D3D_SetCullMode(device, static_cast<DWORD>(d.CullMode));
+    CachedSetOn(r, device, kShadeMode, (flags & D3DDRAW_GOURAUD) ? D3DSHADE_GOURAUD : D3DSHADE_FLAT);
+    SetTextureFilterOn(r, device, d.TextureFilter == 1 ? 1 : 0);
+    SetCullModeOn(r, device, static_cast<DWORD>(d.CullMode));
     if (flags & D3DDRAW_DEPTH) {
-        G_D3D_SetZEnable(device, static_cast<DWORD>(d.DepthEnable));
-        G_D3D_SetZWriteEnable(device, static_cast<DWORD>(d.DepthWrite));
-        G_D3D_SetZFunc(device, static_cast<DWORD>(d.DepthFunc));
-        G_D3D_SetZBias(device, static_cast<DWORD>(d.DepthBias));
+        SetZEnableOn(r, device, static_cast<DWORD>(d.DepthEnable));
+        CachedSetOn(r, device, kZWrite, static_cast<DWORD>(d.DepthWrite));
+        CachedSetOn(r, device, kZFunc, static_cast<DWORD>(d.DepthFunc));
+        CachedSetOn(r, device, kZBias, static_cast<DWORD>(d.DepthBias));
     } else if (r->ZEnable != 0) {
-        G_D3D_SetZEnable(device, 0);
+        SetZEnableOn(r, device, 0);
     }
     if (flags & D3DDRAW_FOG) {
-        G_D3D_SetFogEnable(device, static_cast<DWORD>(d.FogEnable));
+        CachedSetOn(r, device, kFogEnable, static_cast<DWORD>(d.FogEnable));
     } else if (r->FogEnable != 0) {
-        G_D3D_SetFogEnable(device, 0);
+        CachedSetOn(r, device, kFogEnable, 0);
     }
 }
 
@@ -571,7 +652,13 @@ void PrepareDrawOnce(D3DDEVREC* r, const IMGSURFREC* is, DWORD flags)
 int G_D3D_SetTextureFilter(int device, int mode)
 {
     D3DDEVREC* r = D3DDeviceRecord(device);
-    if (r == nullptr) return -1;
+    return r != nullptr ? SetTextureFilterOn(r, device, mode) : -1;
+}
+
+namespace {
+
+int SetTextureFilterOn(D3DDEVREC* r, int device, int mode)
+{
     if (mode != 0 && mode != 1) return -1;
     const int value = mode == 0 ? 1 : 2;
     for (int s = 0; s < r->StagesInUse && s < 8; ++s) {
@@ -589,6 +676,8 @@ int G_D3D_SetTextureFilter(int device, int mode)
     r->FilterMode = mode;
     return 0;
 }
+
+} // namespace
 
 int G_D3D_SetDrawFilterMode(int mode)
 {

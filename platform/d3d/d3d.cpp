@@ -1,10 +1,12 @@
 // The Direct3D 7 object and its one software device: enumeration, state
-// store with value checks, render targets, vertex fetch and primitive
-// assembly. The pixels are drawn by raster.cpp into locked DirectDraw surfaces.
+// store with value checks, render targets, the pixel layouts of the surfaces
+// it locks (through the DirectDraw layer's device lock), vertex fetch and
+// primitive assembly. The pixels are drawn by raster.cpp.
 #include "platform/d3d/d3d.h"
 
 #include <cstring>
-#include <vector>
+#include <deque>
+#include <mutex>
 
 #include "platform/d3d/d3d_test.h"
 #include "platform/d3d/raster.h"
@@ -113,41 +115,229 @@ bool ValidArgument(DWORD arg)
     return (arg & 0xF) <= D3DTA_SPECULAR && (arg & ~0x3Fu) == 0;
 }
 
-// Locks a surface for one draw and describes it; unlocks when done.
-class Locked {
-public:
-    Locked() = default;
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
-    ~Locked()
-    {
-        if (surface_ != nullptr) surface_->Unlock(nullptr);
+// A pixel format as the rasteriser reads it, made once per distinct format
+// and kept for the process, as the 16-bit decode tables it points to are.
+struct Layout {
+    DDPIXELFORMAT format;
+    PixelView view;  // the layout fields only
+    bool usable;
+};
+
+// Up to this many distinct formats are kept; past it a surface's format is
+// read again at every lock.
+constexpr std::size_t kMaxLayouts = 64;
+
+// What Take fills in a zeroed view from a format: the rasteriser's reading, or
+// for a 16-bit depth surface one channel read and written raw.
+const Layout* LayoutOf(const DDPIXELFORMAT& format, Layout* scratch)
+{
+    // Only a surface's first lock comes here; devices on other threads may too.
+    static std::mutex lock;
+    static std::deque<Layout> known;
+    const std::lock_guard<std::mutex> hold(lock);
+    for (const Layout& l : known)
+        if (std::memcmp(&l.format, &format, sizeof format) == 0) return &l;
+    Layout* l = known.size() < kMaxLayouts ? &known.emplace_back() : scratch;
+    l->format = format;
+    l->view = PixelView{};
+    l->usable = DescribeFormat(format, &l->view);
+    if (!l->usable && (format.dwFlags & DDPF_ZBUFFER)) {
+        l->view.bytes = 2;
+        l->usable = true;
     }
+    return l;
+}
+
+// The surfaces one draw holds locked; all unlocked when it ends.
+class Locks {
+public:
+    Locks() = default;
+    Locks(const Locks&) = delete;
+    Locks& operator=(const Locks&) = delete;
+    ~Locks()
+    {
+        for (int i = 0; i < count_; ++i) held_[i]->Unlock(nullptr);
+    }
+    // Locks a surface and fills every field of the view; false leaves the view
+    // unspecified.
     bool Take(IDirectDrawSurface7* surface, PixelView* view)
+    {
+        DirectDrawDeviceLock lock;
+        const HRESULT hr = LockDirectDrawSurfaceForDevice(surface, &lock);
+        if (hr == E_NOINTERFACE) return TakeForeign(surface, view);
+        if (hr != DD_OK) return false;
+        held_[count_++] = surface;
+        if (lock.pixels == nullptr) return false;
+        const auto* layout = static_cast<const Layout*>(*lock.layout);
+        if (layout == nullptr) {
+            Layout scratch;
+            layout = LayoutOf(*lock.format, &scratch);
+            if (layout == &scratch) return Fill(scratch, lock, view);
+            *lock.layout = layout;
+        }
+        return Fill(*layout, lock, view);
+    }
+
+private:
+    static bool Fill(const Layout& layout, const DirectDrawDeviceLock& lock, PixelView* view)
+    {
+        if (!layout.usable) return false;
+        *view = layout.view;
+        view->pixels = lock.pixels;
+        view->pitch = lock.pitch;
+        view->width = lock.width;
+        view->height = lock.height;
+        view->hasKey = lock.hasKey;
+        view->key = lock.key;
+        return true;
+    }
+
+    // A surface of another implementation, through its interface.
+    [[gnu::noinline]] bool TakeForeign(IDirectDrawSurface7* surface, PixelView* view)
     {
         DDSURFACEDESC2 desc{};
         desc.dwSize = sizeof desc;
         if (surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr) != DD_OK) return false;
-        surface_ = surface;
+        held_[count_++] = surface;
         if (desc.lpSurface == nullptr) return false;
-        if (!DescribeFormat(desc.ddpfPixelFormat, view)) {
-            // A 16-bit depth surface: one channel, read and written raw.
-            if (!(desc.ddpfPixelFormat.dwFlags & DDPF_ZBUFFER)) return false;
-            view->bytes = 2;
-        }
-        view->pixels = static_cast<std::uint8_t*>(desc.lpSurface);
-        view->pitch = desc.lPitch;
-        view->width = static_cast<int>(desc.dwWidth);
-        view->height = static_cast<int>(desc.dwHeight);
+        DirectDrawDeviceLock lock;
+        lock.pixels = static_cast<std::uint8_t*>(desc.lpSurface);
+        lock.pitch = desc.lPitch;
+        lock.width = static_cast<int>(desc.dwWidth);
+        lock.height = static_cast<int>(desc.dwHeight);
         DDCOLORKEY key{};
-        view->hasKey = surface->GetColorKey(DDCKEY_SRCBLT, &key) == DD_OK;
-        view->key = key.dwColorSpaceLowValue;
-        return true;
+        lock.hasKey = surface->GetColorKey(DDCKEY_SRCBLT, &key) == DD_OK;
+        lock.key = key.dwColorSpaceLowValue;
+        Layout scratch;
+        return Fill(*LayoutOf(desc.ddpfPixelFormat, &scratch), lock, view);
     }
 
-private:
-    IDirectDrawSurface7* surface_ = nullptr;
+    IDirectDrawSurface7* held_[10];  // the first count_ are locked
+    int count_ = 0;
 };
+
+// Reads the vertices of one of the three formats the device draws: 0x44
+// position and colour, 0x144 with one texture, 0x2C4 with specular and two.
+// INDEXED: vertex i is the one indices[i] names, else the i-th.
+template <DWORD FVF, bool INDEXED>
+struct VertexReader {
+    static constexpr std::size_t kStride = FVF == 0x44 ? 20 : FVF == 0x144 ? 28 : 40;
+    const std::uint8_t* base;
+    const WORD* indices;
+
+    const std::uint8_t* At(DWORD i) const
+    {
+        if constexpr (INDEXED) return base + static_cast<std::size_t>(indices[i]) * kStride;
+        return base + static_cast<std::size_t>(i) * kStride;
+    }
+    void Read(DWORD i, Vertex* v) const
+    {
+        const std::uint8_t* p = At(i);
+        float f[3];
+        std::memcpy(f, p, sizeof f);
+        v->x = f[0];
+        v->y = f[1];
+        v->z = f[2];
+        std::memcpy(v->diffuse, p + 16, 4);
+        v->u[1] = v->v[1] = 0.0f;
+        if constexpr (FVF == 0x44) {
+            std::memset(v->specular, 0xFF, 4);
+            v->u[0] = v->v[0] = 0.0f;
+        } else if constexpr (FVF == 0x144) {
+            std::memset(v->specular, 0xFF, 4);
+            std::memcpy(&v->u[0], p + 20, 4);
+            std::memcpy(&v->v[0], p + 24, 4);
+        } else {
+            std::memcpy(v->specular, p + 20, 4);
+            std::memcpy(&v->u[0], p + 24, 4);
+            std::memcpy(&v->v[0], p + 28, 4);
+            std::memcpy(&v->u[1], p + 32, 4);
+            std::memcpy(&v->v[1], p + 36, 4);
+        }
+    }
+};
+
+// Three positions on one vertical or horizontal line snap to one line too:
+// such a triangle has no area and is dropped before it is fetched whole.
+bool OnOneAxis(const std::uint8_t* p, const std::uint8_t* q, const std::uint8_t* r)
+{
+    float a[2], b[2], c[2];
+    std::memcpy(a, p, sizeof a);
+    std::memcpy(b, q, sizeof b);
+    std::memcpy(c, r, sizeof c);
+    return (a[0] == b[0] && b[0] == c[0]) || (a[1] == b[1] && b[1] == c[1]);
+}
+
+template <class READER>
+void Assemble(const DrawContext& c, D3DPRIMITIVETYPE type, const READER& in, DWORD count)
+{
+    Vertex a, b, d;
+    switch (type) {
+    case D3DPT_POINTLIST:
+        for (DWORD i = 0; i < count; ++i) {
+            in.Read(i, &a);
+            DrawPoint(c, a);
+        }
+        break;
+    case D3DPT_LINELIST:
+    case D3DPT_LINESTRIP:
+        for (DWORD i = 0; i + 1 < count; i += (type == D3DPT_LINELIST ? 2 : 1)) {
+            in.Read(i, &a);
+            in.Read(i + 1, &b);
+            DrawLine(c, a, b);
+        }
+        break;
+    case D3DPT_TRIANGLELIST: {
+        // q[0..2] hold the triangle at i when `ahead` says so: read for a
+        // rectangle that turned out not to be one.
+        Vertex q[6];
+        bool ahead = false;
+        for (DWORD i = 0; i + 2 < count; i += 3) {
+            // Checked first: a rectangle's first half on one axis makes it no rectangle,
+            // and the many quads clamped flat at the area's edge then cost no fetch.
+            if (OnOneAxis(in.At(i), in.At(i + 1), in.At(i + 2))) {
+                CountRejected();
+                ahead = false;
+                continue;
+            }
+            if (!ahead)
+                for (DWORD k = 0; k < 3; ++k) in.Read(i + k, &q[k]);
+            ahead = false;
+            if (i + 5 < count) {
+                for (DWORD k = 3; k < 6; ++k) in.Read(i + k, &q[k]);
+                if (DrawRectangle(c, q, q + 3)) {
+                    i += 3;
+                    continue;
+                }
+                DrawTriangle(c, q[0], q[1], q[2]);
+                std::memcpy(static_cast<void*>(q), q + 3, 3 * sizeof q[0]);
+                ahead = true;
+                continue;
+            }
+            DrawTriangle(c, q[0], q[1], q[2]);
+        }
+        break;
+    }
+    case D3DPT_TRIANGLESTRIP:
+        for (DWORD i = 0; i + 2 < count; ++i) {
+            in.Read(i, &a);
+            // Every other triangle of a strip keeps its winding by trading
+            // its last two vertices; the first still gives the flat colour.
+            in.Read(i + 1 + (i & 1), &b);
+            in.Read(i + 2 - (i & 1), &d);
+            DrawTriangle(c, a, b, d);
+        }
+        break;
+    case D3DPT_TRIANGLEFAN:
+        in.Read(0, &a);
+        for (DWORD i = 1; i + 1 < count; ++i) {
+            in.Read(i, &b);
+            in.Read(i + 1, &d);
+            DrawTriangle(c, b, d, a);
+        }
+        break;
+    }
+}
 
 class Device final : public RefCounted<IDirect3DDevice7> {
 public:
@@ -330,72 +520,50 @@ public:
     }
 
 private:
-    static bool Fetch(DWORD fvf, const std::uint8_t* p, Vertex* v)
-    {
-        float f[4];
-        std::memcpy(f, p, sizeof f);
-        v->x = f[0];
-        v->y = f[1];
-        v->z = f[2];
-        std::memcpy(v->diffuse, p + 16, 4);
-        std::memset(v->specular, 0xFF, 4);
-        v->u[0] = v->v[0] = v->u[1] = v->v[1] = 0.0f;
-        if (fvf == 0x144) {
-            std::memcpy(&v->u[0], p + 20, 4);
-            std::memcpy(&v->v[0], p + 24, 4);
-        } else if (fvf == 0x2C4) {
-            std::memcpy(v->specular, p + 20, 4);
-            std::memcpy(&v->u[0], p + 24, 4);
-            std::memcpy(&v->v[0], p + 28, 4);
-            std::memcpy(&v->u[1], p + 32, 4);
-            std::memcpy(&v->v[1], p + 36, 4);
-        }
-        return true;
-    }
-
-    // Three positions on one vertical or horizontal line snap to one line too:
-    // such a triangle has no area and is dropped before it is fetched whole.
-    static bool OnOneAxis(const std::uint8_t* p, const std::uint8_t* q, const std::uint8_t* r)
-    {
-        float a[2], b[2], c[2];
-        std::memcpy(a, p, sizeof a);
-        std::memcpy(b, q, sizeof b);
-        std::memcpy(c, r, sizeof c);
-        return (a[0] == b[0] && b[0] == c[0]) || (a[1] == b[1] && b[1] == c[1]);
-    }
-
     HRESULT Draw(D3DPRIMITIVETYPE type, DWORD fvf, void* vertices, DWORD, const WORD* indices, DWORD count)
     {
-        int stride = 0;
-        if (fvf == 0x44) stride = 20;
-        if (fvf == 0x144) stride = 28;
-        if (fvf == 0x2C4) stride = 40;
-        if (stride == 0 || vertices == nullptr || type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN)
+        if ((fvf != 0x44 && fvf != 0x144 && fvf != 0x2C4) || vertices == nullptr || type < D3DPT_POINTLIST ||
+            type > D3DPT_TRIANGLEFAN)
             return D3DERR_INVALIDCALL;
         ++g_drawCalls;
         if (count == 0) return D3D_OK;
 
-        DrawContext c;
-        Locked targetLock;
-        if (!targetLock.Take(target_, &c.target)) return DDERR_SURFACEBUSY;
-        Locked depthLock;
-        DDSCAPS2 zcaps{DDSCAPS_ZBUFFER, 0, 0, 0};
-        IDirectDrawSurface7* z = nullptr;
-        if (target_->GetAttachedSurface(&zcaps, &z) == DD_OK && z != nullptr) {
-            if (!depthLock.Take(z, &c.depth)) c.depth = PixelView{};
-            z->Release();
+        // The context is kept between draws; what the last draw filled and
+        // this one does not is cleared, so it reads as freshly zeroed. The
+        // rasteriser's decision from the last draw's states goes too.
+        DrawContext& c = context_;
+        c.fastKnown = false;
+        for (unsigned live = texturesFilled_; live != 0; live &= live - 1)
+            c.textures[__builtin_ctz(live)] = PixelView{};
+        texturesFilled_ = 0;
+        Locks locks;
+        if (!locks.Take(target_, &c.target)) {
+            c.target = PixelView{};
+            return DDERR_SURFACEBUSY;
         }
-        Locked textureLocks[8];
+        if (depthFilled_) c.depth = PixelView{};
+        depthFilled_ = false;
+        // The rasteriser reads the depth surface only while depth is enabled.
+        if (rs_[D3DRENDERSTATE_ZENABLE] != 0) {
+            depthFilled_ = true;
+            IDirectDrawSurface7* z = nullptr;
+            if (!FindAttachedDepthSurface(target_, &z)) {
+                DDSCAPS2 zcaps{DDSCAPS_ZBUFFER, 0, 0, 0};
+                if (target_->GetAttachedSurface(&zcaps, &z) == DD_OK && z != nullptr) z->Release();
+            }
+            if (z != nullptr && !locks.Take(z, &c.depth)) c.depth = PixelView{};
+        }
         for (int s = 0; s < 8; ++s) {
             if (stages_[s].colorOp == D3DTOP_DISABLE) break;
             IDirectDrawSurface7* t = stages_[s].texture;
             if (t == nullptr) continue;
+            texturesFilled_ |= 1u << s;
             int same = -1;
             for (int q = 0; q < s; ++q)
                 if (stages_[q].texture == t && c.textures[q].pixels != nullptr) same = q;
             if (same >= 0) {
                 c.textures[s] = c.textures[same];
-            } else if (t == target_ || !textureLocks[s].Take(t, &c.textures[s])) {
+            } else if (t == target_ || !locks.Take(t, &c.textures[s])) {
                 c.textures[s] = PixelView{};
             }
         }
@@ -408,69 +576,14 @@ private:
         if (c.clip.bottom > c.target.height) c.clip.bottom = c.target.height;
 
         const auto* base = static_cast<const std::uint8_t*>(vertices);
-        auto vertex = [&](DWORD i, Vertex* v) {
-            const DWORD n = indices != nullptr ? indices[i] : i;
-            Fetch(fvf, base + static_cast<std::size_t>(n) * stride, v);
-        };
-        auto vertexAt = [&](DWORD i) {
-            return base + static_cast<std::size_t>(indices != nullptr ? indices[i] : i) * stride;
-        };
-        Vertex a, b, d;
-        switch (type) {
-        case D3DPT_POINTLIST:
-            for (DWORD i = 0; i < count; ++i) {
-                vertex(i, &a);
-                DrawPoint(c, a);
-            }
-            break;
-        case D3DPT_LINELIST:
-        case D3DPT_LINESTRIP:
-            for (DWORD i = 0; i + 1 < count; i += (type == D3DPT_LINELIST ? 2 : 1)) {
-                vertex(i, &a);
-                vertex(i + 1, &b);
-                DrawLine(c, a, b);
-            }
-            break;
-        case D3DPT_TRIANGLELIST:
-            for (DWORD i = 0; i + 2 < count; i += 3) {
-                // Checked first: a rectangle's first half on one axis makes it no rectangle,
-                // and the many quads clamped flat at the area's edge then cost no fetch.
-                if (OnOneAxis(vertexAt(i), vertexAt(i + 1), vertexAt(i + 2))) {
-                    CountRejected();
-                    continue;
-                }
-                if (i + 5 < count) {
-                    Vertex q[6];
-                    for (DWORD k = 0; k < 6; ++k) vertex(i + k, &q[k]);
-                    if (DrawRectangle(c, q, q + 3)) {
-                        i += 3;
-                        continue;
-                    }
-                }
-                vertex(i, &a);
-                vertex(i + 1, &b);
-                vertex(i + 2, &d);
-                DrawTriangle(c, a, b, d);
-            }
-            break;
-        case D3DPT_TRIANGLESTRIP:
-            for (DWORD i = 0; i + 2 < count; ++i) {
-                vertex(i, &a);
-                // Every other triangle of a strip keeps its winding by trading
-                // its last two vertices; the first still gives the flat colour.
-                vertex(i + 1 + (i & 1), &b);
-                vertex(i + 2 - (i & 1), &d);
-                DrawTriangle(c, a, b, d);
-            }
-            break;
-        case D3DPT_TRIANGLEFAN:
-            vertex(0, &a);
-            for (DWORD i = 1; i + 1 < count; ++i) {
-                vertex(i, &b);
-                vertex(i + 1, &d);
-                DrawTriangle(c, b, d, a);
-            }
-            break;
+        if (indices != nullptr) {
+            if (fvf == 0x44) Assemble(c, type, VertexReader<0x44, true>{base, indices}, count);
+            if (fvf == 0x144) Assemble(c, type, VertexReader<0x144, true>{base, indices}, count);
+            if (fvf == 0x2C4) Assemble(c, type, VertexReader<0x2C4, true>{base, indices}, count);
+        } else {
+            if (fvf == 0x44) Assemble(c, type, VertexReader<0x44, false>{base, nullptr}, count);
+            if (fvf == 0x144) Assemble(c, type, VertexReader<0x144, false>{base, nullptr}, count);
+            if (fvf == 0x2C4) Assemble(c, type, VertexReader<0x2C4, false>{base, nullptr}, count);
         }
         return D3D_OK;
     }
@@ -480,6 +593,9 @@ private:
     Stage stages_[8];
     D3DVIEWPORT7 viewport_{};
     D3DMATRIX transforms_[7]{};
+    DrawContext context_;
+    unsigned texturesFilled_ = 0;  // bit s: context_.textures[s] was written by the last draw
+    bool depthFilled_ = false;
 };
 
 class Direct3D final : public RefCounted<IDirect3D7> {

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 #include <set>
+#include <typeinfo>
 #include <vector>
 
 const CLSID CLSID_DirectDraw7 = {0x5a41d001, 0x0001, 0x4d44, {0x5a, 0x41, 0x52, 0x56, 0x4f, 0x44, 0x44, 0x07}};
@@ -199,6 +200,29 @@ public:
         FillDesc(*desc, &r);
         locked_ = true;
         return DD_OK;
+    }
+
+    HRESULT LockForDevice(DirectDrawDeviceLock* out)
+    {
+        if (lost_) return DDERR_SURFACELOST;
+        if (locked_ || dc_ != nullptr) return DDERR_SURFACEBUSY;
+        out->pixels = Pixels();
+        out->pitch = Pitch();
+        out->width = width_;
+        out->height = height_;
+        out->format = &format_;
+        out->hasKey = hasKey_;
+        out->key = hasKey_ ? key_.dwColorSpaceLowValue : 0;
+        out->layout = &deviceLayout_;
+        locked_ = true;
+        return DD_OK;
+    }
+
+    IDirectDrawSurface7* AttachedDepth() const
+    {
+        for (Surface* s : attached_)
+            if (s->caps_.dwCaps & DDSCAPS_ZBUFFER) return s;
+        return nullptr;
     }
 
     HRESULT Unlock(RECT*) override
@@ -561,7 +585,14 @@ private:
     Surface* back_ = nullptr;
     std::vector<Surface*> attached_;
     HDC dc_ = nullptr;
+    const void* deviceLayout_ = nullptr;
 };
+
+// Null for a surface made by another implementation of the interface.
+Surface* OwnSurface(IDirectDrawSurface7* surface)
+{
+    return surface != nullptr && typeid(*surface) == typeid(Surface) ? static_cast<Surface*>(surface) : nullptr;
+}
 
 // Null when the surface's pixels cannot be had.
 Surface* NewSurface(int width, int height, const DDPIXELFORMAT& format, DWORD caps, bool windowedPrimary)
@@ -814,6 +845,21 @@ void SetDirectDrawModeMasks(int bits, DWORD red, DWORD green, DWORD blue)
     m[0] = red;
     m[1] = green;
     m[2] = blue;
+}
+
+HRESULT LockDirectDrawSurfaceForDevice(IDirectDrawSurface7* surface, DirectDrawDeviceLock* out)
+{
+    Surface* own = OwnSurface(surface);
+    if (own == nullptr) return E_NOINTERFACE;
+    return own->LockForDevice(out);
+}
+
+bool FindAttachedDepthSurface(IDirectDrawSurface7* surface, IDirectDrawSurface7** depth)
+{
+    const Surface* own = OwnSurface(surface);
+    if (own == nullptr) return false;
+    *depth = own->AttachedDepth();
+    return true;
 }
 
 void SetDirect3DFactory(Direct3DFactory factory)

@@ -73,6 +73,23 @@ protected:
         return s;
     }
 
+    // A 16-bit depth buffer the size of the target.
+    IDirectDrawSurface7* DepthBuffer()
+    {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+        d.dwWidth = d.dwHeight = 16;
+        d.ddsCaps.dwCaps = DDSCAPS_ZBUFFER;
+        d.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+        d.ddpfPixelFormat.dwFlags = DDPF_ZBUFFER;
+        d.ddpfPixelFormat.dwZBufferBitDepth = 16;
+        d.ddpfPixelFormat.dwZBitMask = 0xFFFF;
+        IDirectDrawSurface7* s = nullptr;
+        EXPECT_EQ(dd->CreateSurface(&d, &s, nullptr), DD_OK);
+        return s;
+    }
+
     std::uint32_t At(IDirectDrawSurface7* s, int x, int y)
     {
         DDSURFACEDESC2 d{};
@@ -498,6 +515,118 @@ TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
     d3dsoft::SetSpanLevel(1 << 20);
     device->SetTexture(0, nullptr);
     for (IDirectDrawSurface7* t : textures) t->Release();
+}
+
+// A surface of another implementation: every call goes to a surface of the
+// DirectDraw layer, so the device must take it through its interface alone.
+struct ForwardingSurface final : RefCounted<IDirectDrawSurface7> {
+    explicit ForwardingSurface(IDirectDrawSurface7* inner) : in(inner) { in->AddRef(); }
+    ~ForwardingSurface() override { in->Release(); }
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    HRESULT GetCaps(DDSCAPS2* c) override { return in->GetCaps(c); }
+    HRESULT GetSurfaceDesc(DDSURFACEDESC2* d) override { return in->GetSurfaceDesc(d); }
+    HRESULT GetPixelFormat(DDPIXELFORMAT* f) override { return in->GetPixelFormat(f); }
+    HRESULT Lock(RECT* r, DDSURFACEDESC2* d, DWORD f, HANDLE e) override { return in->Lock(r, d, f, e); }
+    HRESULT Unlock(RECT* r) override { return in->Unlock(r); }
+    HRESULT Blt(RECT* d, IDirectDrawSurface7* s, RECT* r, DWORD f, DDBLTFX* fx) override { return in->Blt(d, s, r, f, fx); }
+    HRESULT BltFast(DWORD x, DWORD y, IDirectDrawSurface7* s, RECT* r, DWORD f) override { return in->BltFast(x, y, s, r, f); }
+    HRESULT Flip(IDirectDrawSurface7* t, DWORD f) override { return in->Flip(t, f); }
+    HRESULT GetAttachedSurface(DDSCAPS2* c, IDirectDrawSurface7** o) override { return in->GetAttachedSurface(c, o); }
+    HRESULT AddAttachedSurface(IDirectDrawSurface7* s) override { return in->AddAttachedSurface(s); }
+    HRESULT DeleteAttachedSurface(DWORD f, IDirectDrawSurface7* s) override { return in->DeleteAttachedSurface(f, s); }
+    HRESULT EnumAttachedSurfaces(void* c, LPDDENUMSURFACESCALLBACK7 f) override { return in->EnumAttachedSurfaces(c, f); }
+    HRESULT SetColorKey(DWORD f, DDCOLORKEY* k) override { return in->SetColorKey(f, k); }
+    HRESULT GetColorKey(DWORD f, DDCOLORKEY* k) override { return in->GetColorKey(f, k); }
+    HRESULT SetClipper(IDirectDrawClipper* c) override { return in->SetClipper(c); }
+    HRESULT SetPalette(IDirectDrawPalette* p) override { return in->SetPalette(p); }
+    HRESULT GetPalette(IDirectDrawPalette** p) override { return in->GetPalette(p); }
+    HRESULT IsLost() override { return in->IsLost(); }
+    HRESULT Restore() override { return in->Restore(); }
+    HRESULT GetDC(HDC* dc) override { return in->GetDC(dc); }
+    HRESULT ReleaseDC(HDC dc) override { return in->ReleaseDC(dc); }
+    IDirectDrawSurface7* in;
+};
+
+TEST_F(SoftDeviceTest, ASurfaceOfAnotherImplementationDrawsAsTheLayersOwnDoes)
+{
+    // A keyed 16-bit texture with a depth buffer on the target: layout, key and depth all read.
+    IDirectDrawSurface7* tex = Surface(8, 8, 16, 0, 0xF800, 0x07E0, 0x001F);
+    Scramble(tex, 7);
+    KeyByTexelOne(tex);
+    IDirectDrawSurface7* z = DepthBuffer();
+    ASSERT_NE(z, nullptr);
+    ASSERT_EQ(target->AddAttachedSurface(z), DD_OK);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, TRUE);
+    device->SetRenderState(D3DRENDERSTATE_ZENABLE, TRUE);
+    TexVertex near[4] = {{0, 0, 0.25f, 1, 0xFFFFFFFF, 0, 0}, {12, 0, 0.25f, 1, 0xFFFFFFFF, 1, 0},
+                         {0, 12, 0.25f, 1, 0xFFFFFFFF, 0, 1}, {12, 12, 0.25f, 1, 0xFFFFFFFF, 1, 1}};
+    TexVertex far[4] = {{4, 4, 0.75f, 1, 0xFFFFFFFF, 0, 0}, {16, 4, 0.75f, 1, 0xFFFFFFFF, 1, 0},
+                        {4, 16, 0.75f, 1, 0xFFFFFFFF, 0, 1}, {16, 16, 0.75f, 1, 0xFFFFFFFF, 1, 1}};
+    auto frame = [&](IDirectDrawSurface7* texture) {
+        DDBLTFX fx{};
+        fx.dwSize = sizeof fx;
+        fx.dwFillDepth = 0xFFFF;
+        z->Blt(nullptr, nullptr, nullptr, DDBLT_DEPTHFILL, &fx);
+        fx.dwFillColor = 0;
+        target->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx);
+        device->SetTexture(0, texture);
+        EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, near, 4, 0), D3D_OK);
+        EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, far, 4, 0), D3D_OK);
+        device->SetTexture(0, nullptr);
+        std::vector<std::uint32_t> pixels;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) pixels.push_back(At(target, x, y));
+        return pixels;
+    };
+    const std::vector<std::uint32_t> own = frame(tex);
+    auto* foreign = new ForwardingSurface(tex);
+    EXPECT_EQ(frame(foreign), own);
+    foreign->Release();
+    // The far quad shows only where the near one left the depth clear: a keyed texel or outside it.
+    EXPECT_NE(own[14 * 16 + 14], 0u);
+    target->DeleteAttachedSurface(0, z);
+    z->Release();
+    tex->Release();
+}
+
+TEST_F(SoftDeviceTest, ADrawSeesNoTextureOrDepthSurfaceTheDrawBeforeItHad)
+{
+    IDirectDrawSurface7* tex = Surface(1, 1, 32, 0, 0xFF0000, 0xFF00, 0xFF);
+    Scramble(tex, 3);
+    const std::uint32_t texel = At(tex, 0, 0) & 0xFFFFFF;
+    ASSERT_NE(texel, 0xFFFFFFu);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    TexVertex quad[4] = {{0, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {16, 0, 0.5f, 1, 0xFFFFFFFF, 1, 0},
+                         {0, 16, 0.5f, 1, 0xFFFFFFFF, 0, 1}, {16, 16, 0.5f, 1, 0xFFFFFFFF, 1, 1}};
+    device->SetTexture(0, tex);
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, quad, 4, 0);
+    EXPECT_EQ(At(target, 3, 3) & 0xFFFFFF, texel);
+    // Unbound, the stage reads white.
+    device->SetTexture(0, nullptr);
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, quad, 4, 0);
+    EXPECT_EQ(At(target, 3, 3) & 0xFFFFFF, 0xFFFFFFu);
+
+    // A depth buffer cleared to nearest hides the quad; taken away, it hides nothing.
+    IDirectDrawSurface7* z = DepthBuffer();
+    ASSERT_NE(z, nullptr);
+    DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    fx.dwFillDepth = 0;
+    z->Blt(nullptr, nullptr, nullptr, DDBLT_DEPTHFILL, &fx);
+    ASSERT_EQ(target->AddAttachedSurface(z), DD_OK);
+    device->SetRenderState(D3DRENDERSTATE_ZENABLE, TRUE);
+    device->SetTexture(0, tex);
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, quad, 4, 0);
+    EXPECT_EQ(At(target, 3, 3) & 0xFFFFFF, 0xFFFFFFu);
+    target->DeleteAttachedSurface(0, z);
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0x144, quad, 4, 0);
+    EXPECT_EQ(At(target, 3, 3) & 0xFFFFFF, texel);
+    device->SetTexture(0, nullptr);
+    z->Release();
+    tex->Release();
 }
 
 } // namespace
