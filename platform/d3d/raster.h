@@ -79,8 +79,8 @@ struct FastSetup {
     const int* rows = nullptr;  // a rectangle's texel row for each of its rows, from the first
 };
 
-// One draw's surfaces and states; made afresh for every draw, since the rasteriser keeps
-// what it decides from them in it.
+// One draw's surfaces and states. The rasteriser keeps what it decides from them in it
+// (fastKnown and fast): a context kept between draws must clear fastKnown at every draw.
 struct DrawContext {
     PixelView target;
     PixelView depth;  // pixels null without a depth surface
