@@ -175,22 +175,26 @@ int CachedSet(int device, const CachedState& s, DWORD value)
     return r != nullptr ? CachedSetOn(r, device, s, value) : -1;
 }
 
+// A cached flag whose device state is the flag mapped to one of two values.
+inline int SetFlagStateOn(D3DDEVREC* r, int device, DWORD D3DDEVREC::*field, D3DRENDERSTATETYPE state, DWORD value,
+                          DWORD sent)
+{
+    if (r->*field == value && r->Force == 0) return 0;
+    G_D3D_FlushVertexBatch(device);
+    r->Device->SetRenderState(state, sent);
+    r->*field = value;
+    return 0;
+}
+
 inline int SetZEnableOn(D3DDEVREC* r, int device, DWORD value)
 {
-    if (r->ZEnable == value && r->Force == 0) return 0;
-    G_D3D_FlushVertexBatch(device);
-    r->Device->SetRenderState(D3DRENDERSTATE_ZENABLE, value == 1 ? TRUE : FALSE);
-    r->ZEnable = value;
-    return 0;
+    return SetFlagStateOn(r, device, &D3DDEVREC::ZEnable, D3DRENDERSTATE_ZENABLE, value, value == 1 ? TRUE : FALSE);
 }
 
 inline int SetCullModeOn(D3DDEVREC* r, int device, DWORD value)
 {
-    if (r->CullFlag == value && r->Force == 0) return 0;
-    G_D3D_FlushVertexBatch(device);
-    r->Device->SetRenderState(D3DRENDERSTATE_CULLMODE, value == 0 ? D3DCULL_NONE : D3DCULL_CCW);
-    r->CullFlag = value;
-    return 0;
+    return SetFlagStateOn(r, device, &D3DDEVREC::CullFlag, D3DRENDERSTATE_CULLMODE, value,
+                          value == 0 ? D3DCULL_NONE : D3DCULL_CCW);
 }
 
 inline int SetTextureOn(D3DDEVREC* r, IDirectDrawSurface7* texture)

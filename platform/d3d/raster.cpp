@@ -27,6 +27,13 @@ struct C {
     int b, g, r, a;
 };
 
+// Scratch rows only ever grow: shrinking and growing again would clear the new part each time.
+template <class T>
+void Reserve(std::vector<T>* v, std::size_t n)
+{
+    if (v->size() < n) v->resize(n);
+}
+
 int Mul(int a, int b)
 {
     const int t = a * b + 128;
@@ -928,7 +935,7 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
     const double* vSums = nullptr;
     if constexpr (Mode == 3) {
         const std::size_t count = static_cast<std::size_t>((to - from + 8 + 3) & ~3LL);
-        if (columnSums.size() < 2 * count) columnSums.resize(2 * count);
+        Reserve(&columnSums, 2 * count);
         double* const u = columnSums.data();
         double* const v = u + count;
         for (std::size_t i = 0; i < count; i += 4) {
@@ -1168,13 +1175,6 @@ long long Snap(float v)
     if (!(std::fabs(x) < 4503599627370496.0)) return static_cast<long long>(std::floor(x));
     const long long i = static_cast<long long>(x);
     return i - (static_cast<double>(i) > x ? 1 : 0);
-}
-
-// Scratch rows only ever grow: shrinking and growing again would clear the new part each time.
-template <class T>
-void Reserve(std::vector<T>* v, std::size_t n)
-{
-    if (v->size() < n) v->resize(n);
 }
 
 bool Gouraud(const DrawContext& c)
