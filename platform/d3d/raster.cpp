@@ -949,86 +949,115 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
         uSums = u;
         vSums = v;
     }
-    long long pixels = 0;
+    // Stores through the target may alias anything, so what each row reads is kept in locals.
+    std::uint8_t* const targetPixels = c.target.pixels;
+    const std::ptrdiff_t targetPitch = c.target.pitch;
+    const std::uint8_t* const texPixels = t.pixels;
+    const std::ptrdiff_t texPitch = t.pitch;
+    const int* const texRows = f.rows;
+    const bool unitColumns = f.unitColumns;
+    // A row's texture row; a turned row reads no single one.
+    auto texRowOf = [&](int py, double yTerm) __attribute__((always_inline)) {
+        return Mode != 3 && texRows != nullptr ? texRows[py - pyFirst]
+               : Mode != 3 || rowConstant    ? TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height)
+                                             : 0;
+    };
+    // One group of eight; a short end writes only its own lanes.
+    auto group = [&](std::uint8_t* row, const std::uint8_t* texRow, int rowTy, long long px, auto whole)
+                     __attribute__((always_inline)) {
+        constexpr bool Whole = decltype(whole)::value;
+        auto* p = reinterpret_cast<__m256i*>(row + px * 4);
+        const __m256i lanes =
+            Whole ? _mm256_set1_epi32(-1)
+                  : _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(to - px + 1)), laneIndex);
+        const __m256i d =
+            Whole ? _mm256_loadu_si256(p) : _mm256_maskload_epi32(reinterpret_cast<const int*>(p), lanes);
+        __m256i raw, texel;
+        if constexpr (Mode == 0) {
+            // A short end reads eight neighbouring texels too while they lie inside the
+            // surface: the lanes past the end are not stored.
+            __m128i words;
+            if (unitColumns &&
+                (Whole || texRow + (static_cast<std::ptrdiff_t>(columns[px]) + 8) * 2 <= textureEnd)) {
+                words = _mm_loadu_si128(
+                    reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 2));
+            } else {
+                alignas(16) std::uint16_t w[8] = {};
+                const int n = Whole ? 8 : static_cast<int>(to - px + 1);
+                for (int k = 0; k < n; ++k)
+                    std::memcpy(&w[k], texRow + static_cast<std::ptrdiff_t>(columns[px + k]) * 2, 2);
+                words = _mm_load_si128(reinterpret_cast<const __m128i*>(w));
+            }
+            raw = _mm256_cvtepu16_epi32(words);
+            if (nibbles) {
+                // Four bits a channel in BGRA order: the low and high nibbles of each byte
+                // interleaved are the channels in order, each widened to x * 17 as the table
+                // holds them.
+                const __m128i lowNibbles = _mm_set1_epi8(0xF);
+                const __m128i lo = _mm_and_si128(words, lowNibbles);
+                const __m128i hi = _mm_and_si128(_mm_srli_epi16(words, 4), lowNibbles);
+                const __m256i spread = _mm256_setr_m128i(_mm_unpacklo_epi8(lo, hi), _mm_unpackhi_epi8(lo, hi));
+                texel = _mm256_or_si256(_mm256_or_si256(spread, _mm256_slli_epi32(spread, 4)), fill);
+            } else {
+                texel = _mm256_or_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(decode), raw, 4), fill);
+            }
+        } else {
+            if constexpr (Mode == 1) {
+                const int* at = reinterpret_cast<const int*>(texRow) + columns[px];
+                raw = Whole ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at))
+                            : _mm256_maskload_epi32(at, lanes);
+            } else if constexpr (Mode == 2) {
+                const __m256i tx = _mm256_maskload_epi32(columns + px, lanes);
+                raw = _mm256_mask_i32gather_epi32(zero, reinterpret_cast<const int*>(texRow), tx, lanes, 4);
+            } else {
+                const std::ptrdiff_t k = px - firstColumn;
+                const __m256i tx = columns != nullptr ? _mm256_maskload_epi32(columns + px, lanes)
+                                                      : IndicesOfSums(uLanes, uSums + k);
+                const __m256i ty = rowConstant ? _mm256_set1_epi32(rowTy) : IndicesOfSums(vLanes, vSums + k);
+                const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(ty, pitch), _mm256_slli_epi32(tx, 2));
+                raw = _mm256_mask_i32gather_epi32(zero, texBase, offset, lanes, 1);
+            }
+            texel = _mm256_or_si256(raw, fill);
+        }
+        const __m256i out = combine(texel, d, dropOf(raw, texel));
+        if (Whole) _mm256_storeu_si256(p, out);
+        else _mm256_maskstore_epi32(reinterpret_cast<int*>(p), lanes, out);
+    };
+    long long pixels = ranges == nullptr ? (to - from + 1) * (pyLast - pyFirst + 1) : 0;
+    if (Mode != 3 && ranges == nullptr && to - from < 32) {
+        // Every row has the same columns: a narrow shape (a glyph, a small sprite) goes down each
+        // group of columns through all rows, which keeps the loop's settings in registers.
+        auto down = [&](long long px, auto whole) __attribute__((always_inline)) {
+            std::uint8_t* row = targetPixels + static_cast<std::ptrdiff_t>(pyFirst) * targetPitch;
+            for (int py = pyFirst; py <= pyLast; ++py, row += targetPitch) {
+                const int rowTy = texRowOf(py, static_cast<double>(py) - y0);
+                group(row, texPixels + static_cast<std::ptrdiff_t>(rowTy) * texPitch, rowTy, px, whole);
+            }
+        };
+        long long px = from;
+        for (; px + 7 <= to; px += 8) down(px, std::true_type{});
+        if (px <= to) down(px, std::false_type{});
+        g_counters.pixels += pixels;
+        return;
+    }
     for (int py = pyFirst; py <= pyLast; ++py) {
         if (ranges != nullptr) {
             from = ranges[2 * (py - pyFirst)];
             to = ranges[2 * (py - pyFirst) + 1];
             if (from > to) continue;
+            pixels += to - from + 1;
         }
         const double yTerm = static_cast<double>(py) - y0;
-        std::uint8_t* const row = c.target.pixels + static_cast<std::ptrdiff_t>(py) * c.target.pitch;
-        // A turned row reads no single texture row.
-        const int rowTy = Mode != 3 && f.rows != nullptr ? f.rows[py - pyFirst]
-                          : Mode != 3 || rowConstant
-                              ? TexelIndex((pv[0] + pv[1] * 0.0 + pv[2] * yTerm) * t.height, t.height)
-                              : 0;
-        const std::uint8_t* const texRow = t.pixels + static_cast<std::ptrdiff_t>(rowTy) * t.pitch;
-        pixels += to - from + 1;
+        std::uint8_t* const row = targetPixels + static_cast<std::ptrdiff_t>(py) * targetPitch;
+        const int rowTy = texRowOf(py, yTerm);
+        const std::uint8_t* const texRow = texPixels + static_cast<std::ptrdiff_t>(rowTy) * texPitch;
         if constexpr (Mode == 3) {
             uLanes.down = _mm256_set1_pd(pu[2] * yTerm);
             vLanes.down = _mm256_set1_pd(pv[2] * yTerm);
         }
-        // One group of eight; a short end writes only its own lanes.
-        auto group = [&](long long px, auto whole) __attribute__((always_inline)) {
-            constexpr bool Whole = decltype(whole)::value;
-            auto* p = reinterpret_cast<__m256i*>(row + px * 4);
-            const __m256i lanes =
-                Whole ? _mm256_set1_epi32(-1)
-                      : _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(to - px + 1)), laneIndex);
-            const __m256i d =
-                Whole ? _mm256_loadu_si256(p) : _mm256_maskload_epi32(reinterpret_cast<const int*>(p), lanes);
-            __m256i raw, texel;
-            if constexpr (Mode == 0) {
-                // A short end reads eight neighbouring texels too while they lie inside the
-                // surface: the lanes past the end are not stored.
-                if (f.unitColumns &&
-                    (Whole || texRow + (static_cast<std::ptrdiff_t>(columns[px]) + 8) * 2 <= textureEnd)) {
-                    raw = _mm256_cvtepu16_epi32(_mm_loadu_si128(
-                        reinterpret_cast<const __m128i*>(texRow + static_cast<std::ptrdiff_t>(columns[px]) * 2)));
-                } else {
-                    alignas(16) std::uint16_t w[8] = {};
-                    const int n = Whole ? 8 : static_cast<int>(to - px + 1);
-                    for (int k = 0; k < n; ++k)
-                        std::memcpy(&w[k], texRow + static_cast<std::ptrdiff_t>(columns[px + k]) * 2, 2);
-                    raw = _mm256_cvtepu16_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(w)));
-                }
-                if (nibbles) {
-                    // Four bits a channel in BGRA order widen to x * 17, as the table holds them.
-                    const __m256i spread = _mm256_or_si256(
-                        _mm256_or_si256(_mm256_and_si256(raw, _mm256_set1_epi32(0xF)),
-                                        _mm256_slli_epi32(_mm256_and_si256(raw, _mm256_set1_epi32(0xF0)), 4)),
-                        _mm256_or_si256(_mm256_slli_epi32(_mm256_and_si256(raw, _mm256_set1_epi32(0xF00)), 8),
-                                        _mm256_slli_epi32(_mm256_and_si256(raw, _mm256_set1_epi32(0xF000)), 12)));
-                    texel = _mm256_or_si256(_mm256_or_si256(spread, _mm256_slli_epi32(spread, 4)), fill);
-                } else {
-                    texel = _mm256_or_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(decode), raw, 4), fill);
-                }
-            } else {
-                if constexpr (Mode == 1) {
-                    const int* at = reinterpret_cast<const int*>(texRow) + columns[px];
-                    raw = Whole ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at))
-                                : _mm256_maskload_epi32(at, lanes);
-                } else if constexpr (Mode == 2) {
-                    const __m256i tx = _mm256_maskload_epi32(columns + px, lanes);
-                    raw = _mm256_mask_i32gather_epi32(zero, reinterpret_cast<const int*>(texRow), tx, lanes, 4);
-                } else {
-                    const std::ptrdiff_t k = px - firstColumn;
-                    const __m256i tx = columns != nullptr ? _mm256_maskload_epi32(columns + px, lanes)
-                                                          : IndicesOfSums(uLanes, uSums + k);
-                    const __m256i ty = rowConstant ? _mm256_set1_epi32(rowTy) : IndicesOfSums(vLanes, vSums + k);
-                    const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(ty, pitch), _mm256_slli_epi32(tx, 2));
-                    raw = _mm256_mask_i32gather_epi32(zero, texBase, offset, lanes, 1);
-                }
-                texel = _mm256_or_si256(raw, fill);
-            }
-            const __m256i out = combine(texel, d, dropOf(raw, texel));
-            if (Whole) _mm256_storeu_si256(p, out);
-            else _mm256_maskstore_epi32(reinterpret_cast<int*>(p), lanes, out);
-        };
         long long px = from;
-        for (; px + 7 <= to; px += 8) group(px, std::true_type{});
-        if (px <= to) group(px, std::false_type{});
+        for (; px + 7 <= to; px += 8) group(row, texRow, rowTy, px, std::true_type{});
+        if (px <= to) group(row, texRow, rowTy, px, std::false_type{});
     }
     g_counters.pixels += pixels;
 }
