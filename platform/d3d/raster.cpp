@@ -354,6 +354,7 @@ const FastSetup& DecideFast(const DrawContext& c)
     if (!c.fastKnown) {
         c.fast = DecideFastOnce(c);
         c.fastKnown = true;
+        c.rectSpans[0] = c.rectSpans[1] = nullptr;
     }
     return c.fast;
 }
@@ -881,7 +882,7 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
     };
     // With the texel's own alpha unscaled, a group whose texels are all clear keeps the target
     // and one whose texels are all opaque is the fixed-alpha sum at full alpha.
-    const bool wholeGroups = Blend != 0 && !fixedAlpha && m[3] == 255;
+    const bool wholeGroups = Blend != 0 && !fixedAlpha && m[3] == 255 && Mode != 3;
     const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     auto combine = [&](__m256i s, __m256i d, __m256i drop) __attribute__((always_inline)) {
         __m256i out;
@@ -1071,26 +1072,28 @@ SpanFn WideRowsOf(int alphaFrom, bool texAlpha)
     return texAlpha ? SpanWideRows<Blend, Key, Test, Mode, 2, false> : SpanWideRows<Blend, Key, Test, Mode, 2, true>;
 }
 
+// The wide routine for a texture; `along`: every row reads one texture row from given columns.
+template <int Blend, bool Key, bool Test>
+SpanFn WideFor(const PixelView& t, const FastSetup& setup, bool along)
+{
+    const bool direct = t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000;
+    // 16-bit texels along one texture row, widened through the layout's table.
+    const bool easy16 = !direct && t.bytes == 2 && t.decode != nullptr && along;
+    if (!direct && !easy16) return SpanVector<Blend, Key, Test>;
+    const bool texAlpha = t.bits[3] != 0;
+    const int a = setup.alphaFrom;
+    return easy16                       ? WideRowsOf<Blend, Key, Test, 0>(a, texAlpha)
+           : along && setup.unitColumns ? WideRowsOf<Blend, Key, Test, 1>(a, texAlpha)
+           : along                      ? WideRowsOf<Blend, Key, Test, 2>(a, texAlpha)
+                                        : WideRowsOf<Blend, Key, Test, 3>(a, texAlpha);
+}
+
 template <int Blend, bool Key, bool Test>
 void SpanWide(const DrawContext& c, const FastSetup& setup, const C& colour, const double* pu, const double* pv,
               double x0, double y0, long long from, long long to, int pyFirst, int pyLast, const int* columns,
               const long long* ranges)
 {
-    const PixelView& t = c.textures[0];
-    const bool direct = t.bytes == 4 && t.mask[0] == 0xFF && t.mask[1] == 0xFF00 && t.mask[2] == 0xFF0000;
-    // 16-bit texels along one texture row, widened through the layout's table.
-    const bool along = columns != nullptr && pv[1] == 0.0;
-    const bool easy16 = !direct && t.bytes == 2 && t.decode != nullptr && along;
-    if (!direct && !easy16) {
-        SpanVector<Blend, Key, Test>(c, setup, colour, pu, pv, x0, y0, from, to, pyFirst, pyLast, columns, ranges);
-        return;
-    }
-    const bool texAlpha = t.bits[3] != 0;
-    const int a = setup.alphaFrom;
-    const SpanFn rows = easy16                       ? WideRowsOf<Blend, Key, Test, 0>(a, texAlpha)
-                        : along && setup.unitColumns ? WideRowsOf<Blend, Key, Test, 1>(a, texAlpha)
-                        : along                      ? WideRowsOf<Blend, Key, Test, 2>(a, texAlpha)
-                                                     : WideRowsOf<Blend, Key, Test, 3>(a, texAlpha);
+    const SpanFn rows = WideFor<Blend, Key, Test>(c.textures[0], setup, columns != nullptr && pv[1] == 0.0);
     rows(c, setup, colour, pu, pv, x0, y0, from, to, pyFirst, pyLast, columns, ranges);
 }
 
@@ -1111,11 +1114,18 @@ void IndexRunWide(double a, double b, double origin, int n, long long first, lon
 
 #pragma GCC pop_options
 
+// With `along`, the routine for that texture's rows read along given columns, picked now.
 template <int Blend>
-SpanFn PickWide(const FastSetup& f)
+SpanFn PickWide(const FastSetup& f, const PixelView* along)
 {
-    if (f.key) return f.alphaTest ? SpanWide<Blend, true, true> : SpanWide<Blend, true, false>;
-    return f.alphaTest ? SpanWide<Blend, false, true> : SpanWide<Blend, false, false>;
+    auto pick = [&](auto key, auto test) -> SpanFn {
+        constexpr bool K = decltype(key)::value, T = decltype(test)::value;
+        return along != nullptr ? WideFor<Blend, K, T>(*along, f, true) : SpanWide<Blend, K, T>;
+    };
+    const std::true_type yes;
+    const std::false_type no;
+    if (f.key) return f.alphaTest ? pick(yes, yes) : pick(yes, no);
+    return f.alphaTest ? pick(no, yes) : pick(no, no);
 }
 
 int BestSpanLevel()
@@ -1151,11 +1161,15 @@ void IndexRun(double a, double b, double origin, int n, long long first, long lo
     for (long long i = first; i <= last; ++i) out[i - first] = TexelIndex((a + b * (static_cast<double>(i) - origin)) * n, n);
 }
 
-SpanFn PickSpan(const FastSetup& f)
+// `along`: the draw's texture when every row reads one texture row from given columns.
+SpanFn PickSpan(const FastSetup& f, const PixelView* along = nullptr)
 {
 #if defined(__SSE2__)
 #if defined(D3DSOFT_WIDE_SPANS)
-    if (g_spanLevel >= 2) return f.blend == 0 ? PickWide<0>(f) : f.blend == 1 ? PickWide<1>(f) : PickWide<2>(f);
+    if (g_spanLevel >= 2)
+        return f.blend == 0   ? PickWide<0>(f, along)
+               : f.blend == 1 ? PickWide<1>(f, along)
+                              : PickWide<2>(f, along);
 #endif
     if (g_spanLevel >= 1) return f.blend == 0 ? PickVector<0>(f) : f.blend == 1 ? PickVector<1>(f) : PickVector<2>(f);
 #endif
@@ -1599,11 +1613,12 @@ std::uint64_t Pair(std::uint32_t lo, std::uint32_t hi)
     return static_cast<std::uint64_t>(lo) | static_cast<std::uint64_t>(hi) << 32;
 }
 
-// The slot of a key: one multiply carries every word's bits into the top of the product.
+// The slot of a key: one multiply carries the bits of the words that tell shapes apart (the
+// size, the offset from the pixel grid, two opposite corners' texture coordinates) into the top
+// of the product; the rest mostly follow from them, and the key is compared whole anyway.
 std::size_t SlotOf(const ShapeKey& k)
 {
-    std::uint64_t h = 0;
-    for (int i = 0; i < 10; ++i) h ^= std::rotl(k.w[i], 7 * i);
+    const std::uint64_t h = k.w[0] ^ std::rotl(k.w[1], 7) ^ std::rotl(k.w[4], 14) ^ std::rotl(k.w[9], 21);
     return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ull) >> 56);
 }
 
@@ -1690,7 +1705,9 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     FastSetup f = fast;
     f.unitColumns = shape.unit;
     f.rows = shape.rows.data();
-    const SpanFn span = PickSpan(f);
+    DrawContext::RectSpan& picked = c.rectSpans[shape.unit ? 1 : 0];
+    if (picked == nullptr) picked = reinterpret_cast<DrawContext::RectSpan>(PickSpan(f, &t));
+    const auto span = reinterpret_cast<SpanFn>(picked);
     const C diffuse = ColourOf(a[0].diffuse);
     // The planes' origin, the first corner, where the halves' planes start.
     span(c, f, diffuse, shape.pu, shape.pv, static_cast<double>(xa) / 256.0, static_cast<double>(ya) / 256.0, x0, x1,

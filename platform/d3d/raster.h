@@ -90,6 +90,10 @@ struct DrawContext {
     RECT clip{};  // viewport within the target
     mutable bool fastKnown = false;
     mutable FastSetup fast;
+    // The span routines of this draw's rectangles, whose columns step by one texel or not,
+    // picked at their first use; cleared with the decision.
+    using RectSpan = void (*)();
+    mutable RectSpan rectSpans[2] = {};
 };
 
 // Counters of the device's work, for tests and benchmarks.
