@@ -964,8 +964,9 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
                                              : 0;
     };
     // One group of eight; a short end writes only its own lanes.
-    auto group = [&](std::uint8_t* row, const std::uint8_t* texRow, int rowTy, long long px, auto whole)
-                     __attribute__((always_inline)) {
+    // Planes: a turned span reading both coordinates from their planes, the common turned case.
+    auto group = [&](std::uint8_t* row, const std::uint8_t* texRow, int rowTy, long long px, auto whole,
+                     auto planes) __attribute__((always_inline)) {
         constexpr bool Whole = decltype(whole)::value;
         auto* p = reinterpret_cast<__m256i*>(row + px * 4);
         const __m256i lanes =
@@ -1012,9 +1013,11 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
                 raw = _mm256_mask_i32gather_epi32(zero, reinterpret_cast<const int*>(texRow), tx, lanes, 4);
             } else {
                 const std::ptrdiff_t k = px - firstColumn;
-                const __m256i tx = columns != nullptr ? _mm256_maskload_epi32(columns + px, lanes)
-                                                      : IndicesOfSums(uLanes, uSums + k);
-                const __m256i ty = rowConstant ? _mm256_set1_epi32(rowTy) : IndicesOfSums(vLanes, vSums + k);
+                constexpr bool Planes = decltype(planes)::value;
+                const __m256i tx = !Planes && columns != nullptr ? _mm256_maskload_epi32(columns + px, lanes)
+                                                                 : IndicesOfSums(uLanes, uSums + k);
+                const __m256i ty =
+                    !Planes && rowConstant ? _mm256_set1_epi32(rowTy) : IndicesOfSums(vLanes, vSums + k);
                 const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(ty, pitch), _mm256_slli_epi32(tx, 2));
                 raw = _mm256_mask_i32gather_epi32(zero, texBase, offset, lanes, 1);
             }
@@ -1032,7 +1035,8 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
             std::uint8_t* row = targetPixels + static_cast<std::ptrdiff_t>(pyFirst) * targetPitch;
             for (int py = pyFirst; py <= pyLast; ++py, row += targetPitch) {
                 const int rowTy = texRowOf(py, static_cast<double>(py) - y0);
-                group(row, texPixels + static_cast<std::ptrdiff_t>(rowTy) * texPitch, rowTy, px, whole);
+                group(row, texPixels + static_cast<std::ptrdiff_t>(rowTy) * texPitch, rowTy, px, whole,
+                      std::false_type{});
             }
         };
         long long px = from;
@@ -1041,25 +1045,29 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
         g_counters.pixels += pixels;
         return;
     }
-    for (int py = pyFirst; py <= pyLast; ++py) {
-        if (ranges != nullptr) {
-            from = ranges[2 * (py - pyFirst)];
-            to = ranges[2 * (py - pyFirst) + 1];
-            if (from > to) continue;
-            pixels += to - from + 1;
+    auto rows = [&](auto planes) __attribute__((always_inline)) {
+        for (int py = pyFirst; py <= pyLast; ++py) {
+            if (ranges != nullptr) {
+                from = ranges[2 * (py - pyFirst)];
+                to = ranges[2 * (py - pyFirst) + 1];
+                if (from > to) continue;
+                pixels += to - from + 1;
+            }
+            const double yTerm = static_cast<double>(py) - y0;
+            std::uint8_t* const row = targetPixels + static_cast<std::ptrdiff_t>(py) * targetPitch;
+            const int rowTy = decltype(planes)::value ? 0 : texRowOf(py, yTerm);
+            const std::uint8_t* const texRow = texPixels + static_cast<std::ptrdiff_t>(rowTy) * texPitch;
+            if constexpr (Mode == 3) {
+                uLanes.down = _mm256_set1_pd(pu[2] * yTerm);
+                vLanes.down = _mm256_set1_pd(pv[2] * yTerm);
+            }
+            long long px = from;
+            for (; px + 7 <= to; px += 8) group(row, texRow, rowTy, px, std::true_type{}, planes);
+            if (px <= to) group(row, texRow, rowTy, px, std::false_type{}, planes);
         }
-        const double yTerm = static_cast<double>(py) - y0;
-        std::uint8_t* const row = targetPixels + static_cast<std::ptrdiff_t>(py) * targetPitch;
-        const int rowTy = texRowOf(py, yTerm);
-        const std::uint8_t* const texRow = texPixels + static_cast<std::ptrdiff_t>(rowTy) * texPitch;
-        if constexpr (Mode == 3) {
-            uLanes.down = _mm256_set1_pd(pu[2] * yTerm);
-            vLanes.down = _mm256_set1_pd(pv[2] * yTerm);
-        }
-        long long px = from;
-        for (; px + 7 <= to; px += 8) group(row, texRow, rowTy, px, std::true_type{});
-        if (px <= to) group(row, texRow, rowTy, px, std::false_type{});
-    }
+    };
+    if (Mode == 3 && columns == nullptr && !rowConstant) rows(std::true_type{});
+    else rows(std::false_type{});
     g_counters.pixels += pixels;
 }
 
