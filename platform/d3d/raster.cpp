@@ -1484,30 +1484,73 @@ void DrawTriangle(const DrawContext& c, const Vertex& a, const Vertex& b, const 
                 --*q;
             }
         };
+        // An edge bounds only the rows whose sample line it crosses: on any other row the two
+        // edges that cross it meet the line strictly inside this one's half-plane, so it takes
+        // nothing away there. Rows between vertex rows so take two edges, not three.
+        long long firstRow[3], lastRow[3];
         for (int k = 0; k < 3; ++k) {
             const long long step = edges[k].dy * 256;
             Bound& b = bounds[k];
             b.side = step > 0 ? 1 : step < 0 ? -1 : 0;
             b.s = step > 0 ? step : step < 0 ? -step : 1;
-            divideDown(eRow[k], b.s, &b.q, &b.r);
             divideDown(edges[k].dx * 256, b.s, &b.dq, &b.dr);
+            const long long ya = edges[k].ay, yb = edges[k].ay + edges[k].dy;
+            firstRow[k] = std::max(y0, ceilDiv(std::min(ya, yb)));
+            lastRow[k] = std::min(y1, floorDiv(std::max(ya, yb)));
         }
-        for (long long py = y0; py <= y1; ++py) {
-            long long lo = x0, hi = x1;
+        // Bound k at row py, from the edge sum at that row's first column.
+        auto startAt = [&](int k, long long py) {
+            divideDown(eRow[k] + edges[k].dx * 256 * (py - y0), bounds[k].s, &bounds[k].q, &bounds[k].r);
+        };
+        // The bounds are stepped in locals: the stores into the ranges could alias them.
+        long long* const rangeOut = ranges.data();
+        auto rowsOf = [&](long long first, long long last, auto... kept) __attribute__((always_inline)) {
+            Bound b[sizeof...(kept)] = {*kept...};
+            for (long long py = first; py <= last; ++py) {
+                long long lo = x0, hi = x1;
 #pragma GCC unroll 3
-            for (Bound& b : bounds) {
-                if (b.side > 0) hi = std::min(hi, x0 + b.q);
-                else if (b.side < 0) lo = std::max(lo, x0 - b.q);
-                else if (b.q < 0) hi = x0 - 1;
-                // Both remainders are below s, so one carry at most; taken without a branch,
-                // which uneven slopes would make unpredictable.
-                b.r += b.dr;
-                const bool carry = b.r >= b.s;
-                b.r -= carry ? b.s : 0;
-                b.q += b.dq + (carry ? 1 : 0);
+                for (Bound& e : b) {
+                    if (e.side > 0) hi = std::min(hi, x0 + e.q);
+                    else if (e.side < 0) lo = std::max(lo, x0 - e.q);
+                    else if (e.q < 0) hi = x0 - 1;
+                    // Both remainders are below s, so one carry at most; taken without a
+                    // branch, which uneven slopes would make unpredictable.
+                    e.r += e.dr;
+                    const bool carry = e.r >= e.s;
+                    e.r -= carry ? e.s : 0;
+                    e.q += e.dq + (carry ? 1 : 0);
+                }
+                rangeOut[2 * (py - y0)] = lo;
+                rangeOut[2 * (py - y0) + 1] = hi;
             }
-            ranges[static_cast<std::size_t>(2 * (py - y0))] = lo;
-            ranges[static_cast<std::size_t>(2 * (py - y0) + 1)] = hi;
+            int k = 0;
+            ((*kept = b[k++]), ...);
+        };
+        bool started[3] = {};
+        for (long long py = y0; py <= y1;) {
+            // The rows from py on that the same edges cross.
+            int crossing[3];
+            int n = 0;
+            long long end = y1;
+            for (int k = 0; k < 3; ++k) {
+                if (firstRow[k] <= py && py <= lastRow[k]) {
+                    crossing[n++] = k;
+                    end = std::min(end, lastRow[k]);
+                } else if (firstRow[k] > py) {
+                    end = std::min(end, firstRow[k] - 1);
+                }
+            }
+            if (n == 2) {
+                for (int j = 0; j < 2; ++j)
+                    if (!started[crossing[j]]) startAt(crossing[j], py), started[crossing[j]] = true;
+                rowsOf(py, end, &bounds[crossing[0]], &bounds[crossing[1]]);
+            } else {
+                // Every edge, each at this row (a row on a vertex, or no row between).
+                for (int k = 0; k < 3; ++k)
+                    if (!(firstRow[k] <= py && py <= lastRow[k] && started[k])) startAt(k, py), started[k] = true;
+                rowsOf(py, end, &bounds[0], &bounds[1], &bounds[2]);
+            }
+            py = end + 1;
         }
         const double pu[3] = {pu0.f0, pu0.dx, pu0.dy}, pv[3] = {pv0.f0, pv0.dx, pv0.dy};
         span(c, fast, f.diffuse, pu, pv, px0, py0, x0, x1, static_cast<int>(y0), static_cast<int>(y1), columns,

@@ -517,6 +517,49 @@ TEST_F(SoftDeviceTest, SpanCodeDrawsWhatTheGeneralShaderDraws)
     for (IDirectDrawSurface7* t : textures) t->Release();
 }
 
+// The span code finds each row's covered columns from the edges that cross the row; the general
+// shader tests all three edges at every pixel. Vertices on quarter pixels put many of them (and
+// many horizontal and vertical edges) exactly on sample rows and columns.
+TEST_F(SoftDeviceTest, SpanRowsOfTrianglesCoverWhatTheEdgeTestsCover)
+{
+    IDirectDrawSurface7* texture = Surface(8, 8, 32, 0, 0xFF0000, 0xFF00, 0xFF);
+    Scramble(texture, 3);
+    device->SetTexture(0, texture);
+    device->SetTextureStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    std::uint32_t seed = 12345;
+    auto next = [&](int n) {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<int>((seed >> 8) % static_cast<std::uint32_t>(n));
+    };
+    const int best = d3dsoft::SetSpanLevel(1 << 20);
+    for (int i = 0; i < 400; ++i) {
+        TexVertex tri[3];
+        for (TexVertex& v : tri) {
+            v = TexVertex{(next(80) - 8) / 4.0f, (next(80) - 8) / 4.0f, 0, 1, 0xFFFFFFFF, next(9) / 8.0f, next(9) / 8.0f};
+        }
+        // Some with a level or an upright edge.
+        if (i % 4 == 1) tri[1].y = tri[0].y;
+        if (i % 4 == 2) tri[2].x = tri[1].x;
+        auto draw = [&](int level) {
+            d3dsoft::SetSpanLevel(level);
+            Scramble(target, 5);
+            device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x144, tri, 3, 0);
+            std::vector<std::uint32_t> pixels;
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x) pixels.push_back(At(target, x, y));
+            return pixels;
+        };
+        const std::vector<std::uint32_t> general = draw(-1);
+        ASSERT_EQ(draw(best), general) << "triangle " << i << ": (" << tri[0].x << ", " << tri[0].y << ") ("
+                                       << tri[1].x << ", " << tri[1].y << ") (" << tri[2].x << ", " << tri[2].y << ")";
+    }
+    d3dsoft::SetSpanLevel(1 << 20);
+    device->SetTexture(0, nullptr);
+    texture->Release();
+}
+
 // A surface of another implementation: every call goes to a surface of the
 // DirectDraw layer, so the device must take it through its interface alone.
 struct ForwardingSurface final : RefCounted<IDirectDrawSurface7> {
