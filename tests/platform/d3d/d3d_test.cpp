@@ -552,8 +552,11 @@ TEST_F(SoftDeviceTest, SpanRowsOfTrianglesCoverWhatTheEdgeTestsCover)
             return pixels;
         };
         const std::vector<std::uint32_t> general = draw(-1);
-        ASSERT_EQ(draw(best), general) << "triangle " << i << ": (" << tri[0].x << ", " << tri[0].y << ") ("
-                                       << tri[1].x << ", " << tri[1].y << ") (" << tri[2].x << ", " << tri[2].y << ")";
+        if (draw(best) != general) {
+            ADD_FAILURE() << "triangle " << i << ": (" << tri[0].x << ", " << tri[0].y << ") (" << tri[1].x << ", "
+                          << tri[1].y << ") (" << tri[2].x << ", " << tri[2].y << ")";
+            break;
+        }
     }
     d3dsoft::SetSpanLevel(1 << 20);
     device->SetTexture(0, nullptr);
