@@ -884,6 +884,12 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
     // and one whose texels are all opaque is the fixed-alpha sum at full alpha.
     const bool wholeGroups = Blend != 0 && !fixedAlpha && m[3] == 255 && Mode != 3;
     const __m256i alphaBits = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    // Each pixel's alpha byte into the four words of its widened channels, for the pixels that
+    // unpacking the low and the high half of each 128-bit lane gives.
+    const __m256i alphaOfLow = _mm256_setr_epi8(3, -1, 3, -1, 3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1, 3, -1, 3, -1,
+                                                3, -1, 3, -1, 7, -1, 7, -1, 7, -1, 7, -1);
+    const __m256i alphaOfHigh = _mm256_setr_epi8(11, -1, 11, -1, 11, -1, 11, -1, 15, -1, 15, -1, 15, -1, 15, -1, 11,
+                                                 -1, 11, -1, 11, -1, 11, -1, 15, -1, 15, -1, 15, -1, 15, -1);
     auto combine = [&](__m256i s, __m256i d, __m256i drop) __attribute__((always_inline)) {
         __m256i out;
         if constexpr (fixedAlpha) {
@@ -902,8 +908,12 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
                 hi = MulLanes8(hi, mod);
             }
             if (Blend != 0) {
-                const __m256i alo = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lo, 0xFF), 0xFF);
-                const __m256i ahi = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(hi, 0xFF), 0xFF);
+                // An alpha the modulation leaves alone is taken straight from the texels' bytes.
+                const bool rawAlpha = AlphaFrom == 1 || m[3] == 255;
+                const __m256i alo = rawAlpha ? _mm256_shuffle_epi8(s, alphaOfLow)
+                                             : _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(lo, 0xFF), 0xFF);
+                const __m256i ahi = rawAlpha ? _mm256_shuffle_epi8(s, alphaOfHigh)
+                                             : _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(hi, 0xFF), 0xFF);
                 const __m256i dlo = _mm256_unpacklo_epi8(d, zero), dhi = _mm256_unpackhi_epi8(d, zero);
                 lo = MulLanes8(lo, alo);
                 hi = MulLanes8(hi, ahi);
