@@ -317,6 +317,37 @@ int G_D3D_DrawGraphAt(int x, int y, float fx, float fy, GRAPHREC* g, int trans, 
     return QueueGraphPieces(r, g, first, fx, fy, 1.0f, 1.0f, unclipped, b);
 }
 
+int G_D3D_DrawGraphSubRects(const GRAPHSUBRECT* parts, int count, GRAPHREC* g, int trans)
+{
+    D3DDEVREC* r = nullptr;
+    Piece first;
+    int answer = 0;
+    if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
+    const DWORD flags = (trans != 0 ? D3DDRAW_TRANS : 0u) | D3DDRAW_KEEPALPHATEST | DepthFlag();
+    G_D3D_PrepareDrawOf(first.image, flags);
+    const RECT area = DrawState.DrawArea;
+    const float ox = OriginX(), oy = OriginY();
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) {
+            // A draw on the front screen ends the scene; the next one begins it again.
+            if (r->InScene == 0) G_D3D_BeginScene(D3DState.CurrentDevice);
+            // The last piece's texture stays bound: the first one's draw state is derived again.
+            if (g->SurfaceCount > 1) G_D3D_PrepareDrawOf(first.image, flags);
+        }
+        // What G_D3D_DrawGraphAt reads from the draw area narrowed to the part.
+        const GRAPHSUBRECT& p = parts[i];
+        RECT a{p.X, p.Y, p.X + p.Width, p.Y + p.Height};
+        ClipRectAgainstRect(&a, &area);
+        const int x = p.X - p.SrcX, y = p.Y - p.SrcY;
+        const bool unclipped = x >= a.left && y >= a.top && x + g->Width <= a.right && y + g->Height <= a.bottom;
+        const Bounds b{static_cast<float>(a.left) + ox, static_cast<float>(a.top) + oy,
+                       static_cast<float>(a.right) + ox, static_cast<float>(a.bottom) + oy};
+        answer = QueueGraphPieces(r, g, first, static_cast<float>(x) - 0.5f + ox, static_cast<float>(y) - 0.5f + oy,
+                                  1.0f, 1.0f, unclipped, b);
+    }
+    return answer;
+}
+
 int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy1, float fx2, float fy2,
                              GRAPHREC* g, int trans, int keepAlphaTest)
 {
