@@ -1,9 +1,12 @@
-// Reads the current device record's pending batch for the tests.
+// Reads the current device record's pending batch and the screen surfaces for the tests.
 #include "support/d3d_batch_capture.h"
 
 #include <cstring>
 
 #include "graphics/d3d/d3ddevice.h"
+#include "graphics/d3d/d3ddraw.h"
+#include "graphics/drawstate.h"
+#include "graphics/screen.h"
 #include "platform/d3d/d3d_test.h"
 
 namespace {
@@ -50,4 +53,23 @@ std::ostream& operator<<(std::ostream& out, const QueuedBatch& b)
 {
     return out << "{kind " << b.kind << ", texture " << b.texture << ", draws " << b.drawCalls << ", "
                << b.words.size() << " words}";
+}
+
+std::vector<std::uint32_t> DrawnScreenPixels()
+{
+    G_D3D_EndCurrentScene();
+    IDirectDrawSurface7* s = DrawState.DrawTarget == DRAWTARGET_FRONT ? GetFrontScreenSurface() : GetBackScreenSurface();
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    std::vector<std::uint32_t> out;
+    if (s == nullptr || s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return out;
+    const DWORD bytes = d.ddpfPixelFormat.dwRGBBitCount / 8;
+    for (DWORD y = 0; y < d.dwHeight; ++y)
+        for (DWORD x = 0; x < d.dwWidth; ++x) {
+            std::uint32_t v = 0;
+            std::memcpy(&v, static_cast<const BYTE*>(d.lpSurface) + y * d.lPitch + x * bytes, bytes);
+            out.push_back(v);
+        }
+    s->Unlock(nullptr);
+    return out;
 }

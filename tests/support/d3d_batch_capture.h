@@ -1,7 +1,8 @@
 // What the Direct3D back-end has queued and drawn at one moment: the fields
 // each pending vertex was given (bit for bit), the batch's kind and texture
-// and the device's draw calls so far. Two ways of drawing the same thing
-// compare equal when they queue and flush alike.
+// and the device's draw calls so far; and the screen's pixels once drawn.
+// Two ways of drawing the same thing compare equal when they queue and
+// flush alike.
 #pragma once
 
 #include <cstdint>
@@ -23,3 +24,7 @@ struct QueuedBatch {
 
 QueuedBatch CaptureQueuedBatch();
 std::ostream& operator<<(std::ostream& out, const QueuedBatch& b);
+
+// The raw pixels of the screen surface the draws land on (the front one
+// while it is the draw target), the pending quads drawn first.
+std::vector<std::uint32_t> DrawnScreenPixels();

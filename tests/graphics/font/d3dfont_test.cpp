@@ -415,26 +415,6 @@ void DrawGlyphByGlyph(int x, int y, const char* text, DWORD colour, int font, DW
     }
 }
 
-// The raw pixels of the screen surface the draws land on, the pending quads drawn.
-std::vector<u32> TargetPixels()
-{
-    G_D3D_EndCurrentScene();
-    IDirectDrawSurface7* s = DrawState.DrawTarget == -4 ? GetFrontScreenSurface() : GetBackScreenSurface();
-    DDSURFACEDESC2 d{};
-    d.dwSize = sizeof d;
-    std::vector<u32> out;
-    if (s == nullptr || s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return out;
-    const int bytes = static_cast<int>(d.ddpfPixelFormat.dwRGBBitCount / 8);
-    for (DWORD y = 0; y < d.dwHeight; ++y)
-        for (DWORD x = 0; x < d.dwWidth; ++x) {
-            u32 v = 0;
-            std::memcpy(&v, static_cast<const BYTE*>(d.lpSurface) + y * d.lPitch + x * bytes, bytes);
-            out.push_back(v);
-        }
-    s->Unlock(nullptr);
-    return out;
-}
-
 // A string's glyphs drawn as one run queue the same vertices, bind the same
 // textures, flush as often and show the same pixels as the glyphs drawn one
 // by one, whatever is set around them; where a glyph's own draw would do more
@@ -508,7 +488,7 @@ TEST_P(D3DFont, GlyphRunsQueueAndShowWhatGlyphByGlyphDrawsDo)
     ASSERT_NE(blendGraph, -1);
     const DWORD colour = GetColorValue(248, 200, 40), edge = GetColorValue(0, 64, 200);
     Clear();
-    const std::vector<u32> background = TargetPixels();
+    const std::vector<u32> background = DrawnScreenPixels();
     for (const Case& c : cases) {
         auto draw = [&](bool glyphByGlyph) {
             Clear();
@@ -526,7 +506,7 @@ TEST_P(D3DFont, GlyphRunsQueueAndShowWhatGlyphByGlyphDrawsDo)
                 queued.push_back(CaptureQueuedBatch());
                 queued.back().drawCalls -= before;
             }
-            std::vector<u32> pixels = TargetPixels();
+            std::vector<u32> pixels = DrawnScreenPixels();
             c.tearDown();
             return std::make_pair(queued, pixels);
         };
