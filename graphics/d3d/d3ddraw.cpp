@@ -56,10 +56,12 @@ void MakeRoom(D3DDEVREC* r, D3DPRIMITIVETYPE primitive, DWORD needed)
 
 void PushQuad(D3DDEVREC* r, const Corner c[4], DWORD diffuse)
 {
-    static const int order[6] = {0, 1, 2, 3, 2, 1};
+    // The loops unroll, so that each store knows its corner.
+    static constexpr int order[6] = {0, 1, 2, 3, 2, 1};
     const float z = DrawState.DrawDepth;
     if (r->BatchKind == D3D_BATCH_BLEND) {
         auto* v = reinterpret_cast<TLVTXBLEND*>(r->WritePointer);
+#pragma GCC unroll 6
         for (int i = 0; i < 6; ++i) {
             const Corner& k = c[order[i]];
             v[i].x = k.x;
@@ -74,6 +76,7 @@ void PushQuad(D3DDEVREC* r, const Corner c[4], DWORD diffuse)
         r->WritePointer += 6 * sizeof(TLVTXBLEND);
     } else if (r->BatchKind == D3D_BATCH_TEX) {
         auto* v = reinterpret_cast<TLVTXTEX*>(r->WritePointer);
+#pragma GCC unroll 6
         for (int i = 0; i < 6; ++i) {
             const Corner& k = c[order[i]];
             v[i].x = k.x;
@@ -86,6 +89,7 @@ void PushQuad(D3DDEVREC* r, const Corner c[4], DWORD diffuse)
         r->WritePointer += 6 * sizeof(TLVTXTEX);
     } else {
         auto* v = reinterpret_cast<TLVTXCOLOR*>(r->WritePointer);
+#pragma GCC unroll 6
         for (int i = 0; i < 6; ++i) {
             v[i].x = c[order[i]].x;
             v[i].y = c[order[i]].y;
@@ -182,24 +186,40 @@ DWORD ShapeColour(DWORD colour)
     return (d & 0xFF000000u) | (R << 16) | (G << 8) | B;
 }
 
-// Moves one coordinate of a corner inside [low, high], its texture
+// Four corners' values of one kind, one a lane: each lane takes the same
+// single-precision operations as one corner would, so the bits are the same.
+using Lanes = float __attribute__((vector_size(16)));
+
+// Moves one coordinate of the four corners inside [low, high], their texture
 // coordinates following at the given rates. Without branches: the corners of
 // the many quads off the area move, those of the rest do not, in no order.
 // high - pos is exactly -(pos - high), so both sides move by the same amount.
-void ClampAxis(float& pos, float& t, float& bt, float low, float high, float rate, float blendRate)
+void ClampAxis(Lanes& pos, Lanes& t, Lanes& bt, float low, float high, float rate, float blendRate)
 {
-    const float to = pos < low ? low : (pos > high ? high : pos);
-    const float d = to - pos;
+    const Lanes lo = {low, low, low, low}, hi = {high, high, high, high};
+    const Lanes to = pos < lo ? lo : (pos > hi ? hi : pos);
+    const Lanes d = to - pos;
     t += d * rate;
     bt += d * blendRate;
     pos = to;
 }
 
-void ClampCorner(Corner& k, float left, float top, float right, float bottom, float du, float dv, float dbu,
-                 float dbv)
+// The lanes back into four corners: (x, y, u, v) turned from four lanes of
+// one kind into one lane set a corner, and the blend pairs beside them.
+void StoreCorners(Corner c[4], Lanes x, Lanes y, Lanes u, Lanes v, Lanes bu, Lanes bv)
 {
-    ClampAxis(k.x, k.u, k.bu, left, right, du, dbu);
-    ClampAxis(k.y, k.v, k.bv, top, bottom, dv, dbv);
+    static_assert(sizeof(Corner) == 6 * sizeof(float));
+    const Lanes xy01 = __builtin_shufflevector(x, y, 0, 4, 1, 5), xy23 = __builtin_shufflevector(x, y, 2, 6, 3, 7);
+    const Lanes uv01 = __builtin_shufflevector(u, v, 0, 4, 1, 5), uv23 = __builtin_shufflevector(u, v, 2, 6, 3, 7);
+    const Lanes b01 = __builtin_shufflevector(bu, bv, 0, 4, 1, 5), b23 = __builtin_shufflevector(bu, bv, 2, 6, 3, 7);
+    const Lanes k[4] = {__builtin_shufflevector(xy01, uv01, 0, 1, 4, 5), __builtin_shufflevector(xy01, uv01, 2, 3, 6, 7),
+                        __builtin_shufflevector(xy23, uv23, 0, 1, 4, 5), __builtin_shufflevector(xy23, uv23, 2, 3, 6, 7)};
+    auto* out = reinterpret_cast<unsigned char*>(c);
+    for (int i = 0; i < 4; ++i) std::memcpy(out + i * sizeof(Corner), &k[i], 4 * sizeof(float));
+    const Lanes pairs[2] = {b01, b23};
+    for (int i = 0; i < 4; ++i)
+        std::memcpy(out + i * sizeof(Corner) + 4 * sizeof(float),
+                    reinterpret_cast<const unsigned char*>(pairs) + i * 2 * sizeof(float), 2 * sizeof(float));
 }
 
 void TextureSize(const Piece& piece, float* w, float* h)
@@ -236,19 +256,20 @@ int QueueGraphPieces(D3DDEVREC* r, GRAPHREC* g, const Piece& first, float fx, fl
                      bool unclipped, const Bounds& b)
 {
     return QueuePieceQuads(r, g, first, [&](const Piece& piece, Corner* c) {
-        for (int k = 0; k < 4; ++k) {
-            const TLVTXTEX& v = piece.rec->Corners[k];
-            c[k] = Corner{fx + v.x * sx, fy + v.y * sy, v.u, v.v, v.x * D3DState.BlendWidthInv,
-                          v.y * D3DState.BlendHeightInv};
-        }
+        const TLVTXTEX* v = piece.rec->Corners;
+        Lanes x = {v[0].x, v[1].x, v[2].x, v[3].x}, y = {v[0].y, v[1].y, v[2].y, v[3].y};
+        Lanes u = {v[0].u, v[1].u, v[2].u, v[3].u}, t = {v[0].v, v[1].v, v[2].v, v[3].v};
+        Lanes bu = x * D3DState.BlendWidthInv, bv = y * D3DState.BlendHeightInv;
+        x = fx + x * sx;
+        y = fy + y * sy;
         if (!unclipped) {
             float tw, th;
             TextureSize(piece, &tw, &th);
             // A mirrored axis moves its coordinates the other way as the corner moves right or down.
-            for (int k = 0; k < 4; ++k)
-                ClampCorner(c[k], b.left, b.top, b.right, b.bottom, 1.0f / (tw * sx), 1.0f / (th * sy),
-                            D3DState.BlendWidthInv / sx, D3DState.BlendHeightInv / sy);
+            ClampAxis(x, u, bu, b.left, b.right, 1.0f / (tw * sx), D3DState.BlendWidthInv / sx);
+            ClampAxis(y, t, bv, b.top, b.bottom, 1.0f / (th * sy), D3DState.BlendHeightInv / sy);
         }
+        StoreCorners(c, x, y, u, t, bu, bv);
     });
 }
 
