@@ -210,8 +210,9 @@ public:
     // while drawing.
     bool DrawRun(const FONTCELL* cells, int count, int x, int y, double* pen) const
     {
-        static GRAPHSUBRECT parts[FONT_MAX_STRING_CELLS];
         if (scaled_ || (f_->Type & FONTTYPE_EDGE) != 0 || DrawState.BlendGraph != -1) return false;
+        // On the stack: a callback run inside the draw's inactive wait may draw a string too.
+        GRAPHSUBRECT parts[FONT_MAX_STRING_CELLS];
         double at = *pen;
         int n = 0;
         for (int i = 0; i < count; ++i) {
