@@ -478,6 +478,7 @@ TEST_P(D3DFont, GlyphRunsQueueAndShowWhatGlyphByGlyphDrawsDo)
              ReleaseMaskScreen();
              MaskScreen = MASKSCREEN{};
          }},
+        {"device unusable", one, [] { D3DState.DeviceUnusable = 1; }, [] { D3DState.DeviceUnusable = 0; }, false},
         {"empty area", one, [] { StoreDrawArea(50, 50, 50, 90); }, [] { StoreDrawArea(0, 0, 640, 480); }, false},
     };
     const int fonts[3] = {CreateFontToHandle(nullptr, -1, -1, 0, -1, -1, -1, -1, -1),
