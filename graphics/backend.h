@@ -27,6 +27,10 @@ struct GRAPHICSBACKEND {
     int (*DrawFilledBox)(int x1, int y1, int x2, int y2, DWORD colour);
     int (*DrawLine)(int x1, int y1, int x2, int y2, DWORD colour);
     int (*DrawCircle)(int x, int y, int r, DWORD colour, int fill);
+    // Null when the back-end draws a run of parts one DrawGraphAt at a time;
+    // else draws each part clipped to its own rectangle within the draw area,
+    // exactly as those draws would, with what they share done once.
+    int (*DrawGraphSubRects)(const GRAPHSUBRECT* parts, int count, GRAPHREC* graph, int trans);
 
     // Points the back-end at a new draw target (the screen state's fields
     // included): 0, or -1 when the target cannot be drawn to.

@@ -250,6 +250,27 @@ int DrawGraphSubRect(int x, int y, int srcX, int srcY, int w, int h, int graph, 
     return DrawGraphTurned(x - g->Width + srcX + w, y - srcY, graph, trans);
 }
 
+int DrawGraphSubRects(const GRAPHSUBRECT* parts, int count, int graph, int trans)
+{
+    if (count <= 0) return 0;
+    GRAPHREC* g = nullptr;
+    int answer = 0;
+    if (CheckGraphDraw(graph, &g, &answer) != 0) return answer;
+    const GRAPHICSBACKEND& b = GraphBackend(g);
+    // Each draw's frame would act (a movie frame, the software front, the
+    // mask buffer, the subtract's inversions, the blend graph's check): the
+    // parts go one by one.
+    if (b.DrawGraphSubRects == nullptr || g->Movie != -1 || SoftwareFront() || MaskedDrawRedirects() ||
+        (SubtractsByInversion(b) && Subtracting()) || DrawState.BlendGraph != -1) {
+        for (int i = 0; i < count; ++i) {
+            const GRAPHSUBRECT& p = parts[i];
+            answer = DrawGraphSubRect(p.X, p.Y, p.SrcX, p.SrcY, p.Width, p.Height, graph, trans, 0);
+        }
+        return answer;
+    }
+    return b.DrawGraphSubRects(parts, count, g, trans);
+}
+
 int DrawGraphSubRectScaled(int x1, int y1, int x2, int y2, int srcX, int srcY, int w, int h, int graph, int trans)
 {
     const GRAPHREC* g = GetGraphRecord(graph);

@@ -7,6 +7,8 @@
 #include "graphics/vertex.h"
 #include "platform/kernel/types.h"
 
+struct GRAPHSUBRECT;
+
 // The vertex callers hand to DrawPrimitiveGraph.
 struct VERTEX2D {
     float x;
@@ -25,6 +27,10 @@ int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int trans);
 int DrawGraphStretchedF(float x1, float y1, float x2, float y2, int graph, int trans);
 int DrawGraphTurned(int x, int y, int graph, int trans);
 int DrawGraphSubRect(int x, int y, int srcX, int srcY, int w, int h, int graph, int trans, int turn);
+// The parts in order, each exactly as DrawGraphSubRect draws it unturned;
+// where each draw's own frame would only check, the checks run once and the
+// back-end takes the whole run.
+int DrawGraphSubRects(const GRAPHSUBRECT* parts, int count, int graph, int trans);
 int DrawGraphSubRectScaled(int x1, int y1, int x2, int y2, int srcX, int srcY, int w, int h, int graph, int trans);
 int RenderGraphRotated(float x, float y, double rate, double angle, int graph, int trans, int turn);
 int RenderGraphRotatedInt(int x, int y, double rate, double angle, int graph, int trans, int turn);

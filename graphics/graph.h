@@ -31,6 +31,14 @@ struct GRAPHREC {
     void* Extra;
 };
 
+// A part of a graph drawn at a point of the target: the run of part draws
+// (DrawGraphSubRects) takes a list of them, the glyphs of a string.
+struct GRAPHSUBRECT {
+    int X, Y;
+    int SrcX, SrcY;
+    int Width, Height;
+};
+
 using GRAPHTABLE = HANDLETABLE<GRAPHREC, HANDLECAP_GRAPH, HANDLETAG_GRAPH>;
 extern GRAPHTABLE GraphTable;
 

@@ -345,14 +345,18 @@ int RestoreMaskedRectAfterDraw(int x1, int y1, int x2, int y2)
     return 0;
 }
 
+bool MaskedDrawRedirects()
+{
+    if (MaskScreen.Active == 0 || !BufferExists()) return false;
+    // A draw made inside another's bracket (the glyphs of a string) lands in the buffer already.
+    return !(ScreenState.DrawImage == &MaskScreen.Image ||
+             (MaskScreen.Surface != nullptr && ScreenState.DrawSurface == MaskScreen.Surface));
+}
+
 void BeginMaskedDraw(MASKEDDRAW* draw, const RECT& rect)
 {
     *draw = MASKEDDRAW{0, nullptr, nullptr, rect};
-    if (MaskScreen.Active == 0 || !BufferExists()) return;
-    // A draw made inside another's bracket (the glyphs of a string) lands in the buffer already.
-    if (ScreenState.DrawImage == &MaskScreen.Image ||
-        (MaskScreen.Surface != nullptr && ScreenState.DrawSurface == MaskScreen.Surface))
-        return;
+    if (!MaskedDrawRedirects()) return;
     SaveMaskedRectBeforeDraw(rect.left, rect.top, rect.right, rect.bottom);
     draw->Redirected = 1;
     draw->Image = ScreenState.DrawImage;

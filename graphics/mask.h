@@ -58,4 +58,7 @@ struct MASKEDDRAW {
     RECT Rect;
 };
 void BeginMaskedDraw(MASKEDDRAW* draw, const RECT& rect);
+// True when BeginMaskedDraw would send a draw into the buffer now: false
+// while inactive and inside another draw's bracket.
+bool MaskedDrawRedirects();
 void EndMaskedDraw(MASKEDDRAW* draw);

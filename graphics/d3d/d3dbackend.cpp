@@ -67,6 +67,7 @@ const GRAPHICSBACKEND Direct3DGraphicsBackend = {
     G_D3D_DrawFilledBox,
     G_D3D_DrawLineSegment,
     G_D3D_DrawCircle,
+    G_D3D_DrawGraphSubRects,
     SetDrawTarget,
     ClearDrawTarget,
     InvertsToSubtract,

@@ -56,10 +56,12 @@ void MakeRoom(D3DDEVREC* r, D3DPRIMITIVETYPE primitive, DWORD needed)
 
 void PushQuad(D3DDEVREC* r, const Corner c[4], DWORD diffuse)
 {
-    static const int order[6] = {0, 1, 2, 3, 2, 1};
+    // The loops unroll, so that each store knows its corner.
+    static constexpr int order[6] = {0, 1, 2, 3, 2, 1};
     const float z = DrawState.DrawDepth;
     if (r->BatchKind == D3D_BATCH_BLEND) {
         auto* v = reinterpret_cast<TLVTXBLEND*>(r->WritePointer);
+#pragma GCC unroll 6
         for (int i = 0; i < 6; ++i) {
             const Corner& k = c[order[i]];
             v[i].x = k.x;
@@ -74,6 +76,7 @@ void PushQuad(D3DDEVREC* r, const Corner c[4], DWORD diffuse)
         r->WritePointer += 6 * sizeof(TLVTXBLEND);
     } else if (r->BatchKind == D3D_BATCH_TEX) {
         auto* v = reinterpret_cast<TLVTXTEX*>(r->WritePointer);
+#pragma GCC unroll 6
         for (int i = 0; i < 6; ++i) {
             const Corner& k = c[order[i]];
             v[i].x = k.x;
@@ -86,6 +89,7 @@ void PushQuad(D3DDEVREC* r, const Corner c[4], DWORD diffuse)
         r->WritePointer += 6 * sizeof(TLVTXTEX);
     } else {
         auto* v = reinterpret_cast<TLVTXCOLOR*>(r->WritePointer);
+#pragma GCC unroll 6
         for (int i = 0; i < 6; ++i) {
             v[i].x = c[order[i]].x;
             v[i].y = c[order[i]].y;
@@ -182,24 +186,40 @@ DWORD ShapeColour(DWORD colour)
     return (d & 0xFF000000u) | (R << 16) | (G << 8) | B;
 }
 
-// Moves one coordinate of a corner inside [low, high], its texture
+// Four corners' values of one kind, one a lane: each lane takes the same
+// single-precision operations as one corner would, so the bits are the same.
+using Lanes = float __attribute__((vector_size(16)));
+
+// Moves one coordinate of the four corners inside [low, high], their texture
 // coordinates following at the given rates. Without branches: the corners of
 // the many quads off the area move, those of the rest do not, in no order.
 // high - pos is exactly -(pos - high), so both sides move by the same amount.
-void ClampAxis(float& pos, float& t, float& bt, float low, float high, float rate, float blendRate)
+void ClampAxis(Lanes& pos, Lanes& t, Lanes& bt, float low, float high, float rate, float blendRate)
 {
-    const float to = pos < low ? low : (pos > high ? high : pos);
-    const float d = to - pos;
+    const Lanes lo = {low, low, low, low}, hi = {high, high, high, high};
+    const Lanes to = pos < lo ? lo : (pos > hi ? hi : pos);
+    const Lanes d = to - pos;
     t += d * rate;
     bt += d * blendRate;
     pos = to;
 }
 
-void ClampCorner(Corner& k, float left, float top, float right, float bottom, float du, float dv, float dbu,
-                 float dbv)
+// The lanes back into four corners: (x, y, u, v) turned from four lanes of
+// one kind into one lane set a corner, and the blend pairs beside them.
+void StoreCorners(Corner c[4], Lanes x, Lanes y, Lanes u, Lanes v, Lanes bu, Lanes bv)
 {
-    ClampAxis(k.x, k.u, k.bu, left, right, du, dbu);
-    ClampAxis(k.y, k.v, k.bv, top, bottom, dv, dbv);
+    static_assert(sizeof(Corner) == 6 * sizeof(float));
+    const Lanes xy01 = __builtin_shufflevector(x, y, 0, 4, 1, 5), xy23 = __builtin_shufflevector(x, y, 2, 6, 3, 7);
+    const Lanes uv01 = __builtin_shufflevector(u, v, 0, 4, 1, 5), uv23 = __builtin_shufflevector(u, v, 2, 6, 3, 7);
+    const Lanes b01 = __builtin_shufflevector(bu, bv, 0, 4, 1, 5), b23 = __builtin_shufflevector(bu, bv, 2, 6, 3, 7);
+    const Lanes k[4] = {__builtin_shufflevector(xy01, uv01, 0, 1, 4, 5), __builtin_shufflevector(xy01, uv01, 2, 3, 6, 7),
+                        __builtin_shufflevector(xy23, uv23, 0, 1, 4, 5), __builtin_shufflevector(xy23, uv23, 2, 3, 6, 7)};
+    auto* out = reinterpret_cast<unsigned char*>(c);
+    for (int i = 0; i < 4; ++i) std::memcpy(out + i * sizeof(Corner), &k[i], 4 * sizeof(float));
+    const Lanes pairs[2] = {b01, b23};
+    for (int i = 0; i < 4; ++i)
+        std::memcpy(out + i * sizeof(Corner) + 4 * sizeof(float),
+                    reinterpret_cast<const unsigned char*>(pairs) + i * 2 * sizeof(float), 2 * sizeof(float));
 }
 
 void TextureSize(const Piece& piece, float* w, float* h)
@@ -236,19 +256,20 @@ int QueueGraphPieces(D3DDEVREC* r, GRAPHREC* g, const Piece& first, float fx, fl
                      bool unclipped, const Bounds& b)
 {
     return QueuePieceQuads(r, g, first, [&](const Piece& piece, Corner* c) {
-        for (int k = 0; k < 4; ++k) {
-            const TLVTXTEX& v = piece.rec->Corners[k];
-            c[k] = Corner{fx + v.x * sx, fy + v.y * sy, v.u, v.v, v.x * D3DState.BlendWidthInv,
-                          v.y * D3DState.BlendHeightInv};
-        }
+        const TLVTXTEX* v = piece.rec->Corners;
+        Lanes x = {v[0].x, v[1].x, v[2].x, v[3].x}, y = {v[0].y, v[1].y, v[2].y, v[3].y};
+        Lanes u = {v[0].u, v[1].u, v[2].u, v[3].u}, t = {v[0].v, v[1].v, v[2].v, v[3].v};
+        Lanes bu = x * D3DState.BlendWidthInv, bv = y * D3DState.BlendHeightInv;
+        x = fx + x * sx;
+        y = fy + y * sy;
         if (!unclipped) {
             float tw, th;
             TextureSize(piece, &tw, &th);
             // A mirrored axis moves its coordinates the other way as the corner moves right or down.
-            for (int k = 0; k < 4; ++k)
-                ClampCorner(c[k], b.left, b.top, b.right, b.bottom, 1.0f / (tw * sx), 1.0f / (th * sy),
-                            D3DState.BlendWidthInv / sx, D3DState.BlendHeightInv / sy);
+            ClampAxis(x, u, bu, b.left, b.right, 1.0f / (tw * sx), D3DState.BlendWidthInv / sx);
+            ClampAxis(y, t, bv, b.top, b.bottom, 1.0f / (th * sy), D3DState.BlendHeightInv / sy);
         }
+        StoreCorners(c, x, y, u, t, bu, bv);
     });
 }
 
@@ -315,6 +336,37 @@ int G_D3D_DrawGraphAt(int x, int y, float fx, float fy, GRAPHREC* g, int trans, 
     const DRAWAREAF& af = DrawState.DrawAreaF;
     const Bounds b{af.x1 + OriginX(), af.y1 + OriginY(), af.x2 + OriginX(), af.y2 + OriginY()};
     return QueueGraphPieces(r, g, first, fx, fy, 1.0f, 1.0f, unclipped, b);
+}
+
+int G_D3D_DrawGraphSubRects(const GRAPHSUBRECT* parts, int count, GRAPHREC* g, int trans)
+{
+    D3DDEVREC* r = nullptr;
+    Piece first;
+    int answer = 0;
+    if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
+    const DWORD flags = (trans != 0 ? D3DDRAW_TRANS : 0u) | D3DDRAW_KEEPALPHATEST | DepthFlag();
+    G_D3D_PrepareDrawOf(first.image, flags);
+    const RECT area = DrawState.DrawArea;
+    const float ox = OriginX(), oy = OriginY();
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) {
+            // A draw on the front screen ends the scene; the next one begins it again.
+            if (r->InScene == 0) G_D3D_BeginScene(D3DState.CurrentDevice);
+            // The last piece's texture stays bound: the first one's draw state is derived again.
+            if (g->SurfaceCount > 1) G_D3D_PrepareDrawOf(first.image, flags);
+        }
+        // What G_D3D_DrawGraphAt reads from the draw area narrowed to the part.
+        const GRAPHSUBRECT& p = parts[i];
+        RECT a{p.X, p.Y, p.X + p.Width, p.Y + p.Height};
+        ClipRectAgainstRect(&a, &area);
+        const int x = p.X - p.SrcX, y = p.Y - p.SrcY;
+        const bool unclipped = x >= a.left && y >= a.top && x + g->Width <= a.right && y + g->Height <= a.bottom;
+        const Bounds b{static_cast<float>(a.left) + ox, static_cast<float>(a.top) + oy,
+                       static_cast<float>(a.right) + ox, static_cast<float>(a.bottom) + oy};
+        answer = QueueGraphPieces(r, g, first, static_cast<float>(x) - 0.5f + ox, static_cast<float>(y) - 0.5f + oy,
+                                  1.0f, 1.0f, unclipped, b);
+    }
+    return answer;
 }
 
 int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy1, float fx2, float fy2,

@@ -14,6 +14,10 @@ int G_D3D_EndCurrentScene();
 int G_D3D_FlushVertexBatch(int device);
 int G_D3D_FlushCurrentVertexBatch();
 int G_D3D_DrawGraphAt(int x, int y, float fx, float fy, GRAPHREC* graph, int trans, int keepAlphaTest);
+// The parts of one graph, each as G_D3D_DrawGraphAt draws it under a draw
+// area narrowed to the part's rectangle; the device, piece and draw state are
+// taken once for the run.
+int G_D3D_DrawGraphSubRects(const GRAPHSUBRECT* parts, int count, GRAPHREC* graph, int trans);
 int G_D3D_DrawGraphStretched(int x1, int y1, int x2, int y2, float fx1, float fy1, float fx2, float fy2,
                              GRAPHREC* graph, int trans, int keepAlphaTest);
 int G_D3D_DrawGraphRotated(float x, float y, double scale, double angle, GRAPHREC* graph, int trans, int turn);

@@ -203,6 +203,42 @@ public:
     {
     }
 
+    // The string's glyphs as one run of parts of the cache graph, drawn as
+    // Draw would draw them one by one: false, with nothing drawn, where that
+    // takes more than one brightness per string (an edge), leaves the blend
+    // graph between glyphs, turns or scales them, or renders a glyph anew
+    // while drawing.
+    bool DrawRun(const FONTCELL* cells, int count, int x, int y, double* pen) const
+    {
+        if (scaled_ || (f_->Type & FONTTYPE_EDGE) != 0 || DrawState.BlendGraph != -1) return false;
+        // On the stack: a callback run inside the draw's inactive wait may draw a string too.
+        GRAPHSUBRECT parts[FONT_MAX_STRING_CELLS];
+        double at = *pen;
+        int n = 0;
+        for (int i = 0; i < count; ++i) {
+            const FONTCODESLOT& slot = f_->Codes[FontCellCode(cells[i])];
+            if (slot.Cached == 0 || slot.Entry == nullptr) return false;
+            const GLYPHENTRY* entry = slot.Entry;
+            if (!IsFontSpaceCell(cells[i]) && entry->BoxWidth > 0 && entry->BoxHeight > 0) {
+                GRAPHSUBRECT& p = parts[n++];
+                GetFontCellPlace(f_, entry->Slot, &p.SrcX, &p.SrcY);
+                p.X = x + static_cast<int>(at) + entry->OriginX;
+                p.Y = y + entry->TopOffset;
+                p.Width = entry->BoxWidth;
+                p.Height = entry->BoxHeight;
+            }
+            at += entry->Advance + f_->Spacing;
+        }
+        if (n > 0) {
+            const DWORD bright = DrawState.DrawBright;
+            StorePackedBrightness(colour_);
+            DrawGraphSubRects(parts, n, f_->CacheGraph, 1);
+            StorePackedBrightness(bright);
+        }
+        *pen = at;
+        return true;
+    }
+
     void Draw(const GLYPHENTRY* entry, int x, int y, double pen, int vertical) const
     {
         DRAWSTATE& d = DrawState;
@@ -452,7 +488,8 @@ int RenderStringWithFontCache(int mode, int x, int y, int scale, double rateX, d
             dest->Body->AlphaPremultiplied = 0;
         } else if (dest == nullptr && f->TextureCache == 1) {
             const TextureGlyphDrawer drawer(f, rateX, rateY, Packed(body), Packed(edge));
-            for (int i = 0; i < count; ++i) {
+            const bool run = vertical == 0 && drawer.DrawRun(g_workerCells, count, x, y, &pen);
+            for (int i = 0; i < count && !run; ++i) {
                 const FONTCELL& cell = g_workerCells[i];
                 const GLYPHENTRY* entry = CachedOrRendered(font, f, cell);
                 if (!IsFontSpaceCell(cell) && entry->BoxWidth > 0 && entry->BoxHeight > 0) {

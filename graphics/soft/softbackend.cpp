@@ -47,6 +47,7 @@ const GRAPHICSBACKEND SoftGraphicsBackend = {
     FillRect2D,
     DrawLine2D,
     DrawCircle2D,
+    nullptr,
     SelectSurface2DDrawTarget,
     ClearDrawTarget2D,
     nullptr,

@@ -1,7 +1,7 @@
 // The Direct3D back-end's batching, texture split and draw-target rules on the
 // software device: flush counts of a sprite frame, flushes before state
-// changes, the quit flag, the split table and its piece limit, and targets
-// that cannot be rendered into.
+// changes, the quit flag, the split table and its piece limit, targets
+// that cannot be rendered into, and runs of graph parts.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -20,6 +20,7 @@
 #include "platform/d3d/d3d_test.h"
 #include "platform/ddraw/ddraw_test.h"
 #include "platform/kernel/clock.h"
+#include "support/d3d_batch_capture.h"
 #include "support/library_fixture.h"
 
 namespace {
@@ -138,6 +139,48 @@ TEST_F(D3DBackEnd, AGraphOfTwoPiecesDrawsBothAndCannotBeARenderTarget)
     EXPECT_EQ(SelectDrawTarget(wide), -1);
     EXPECT_EQ(GetCurrentDrawTarget(), -2);
     EXPECT_EQ(DrawGraphAt(-10, 0, wide, 0), 0);
+}
+
+// A run of parts of a graph of two pieces queues, flushes and draws what the
+// parts drawn one by one do: parts across the pieces' border, cut by the
+// area or wholly outside it, on the back and the front screen.
+TEST_F(D3DBackEnd, APartRunQueuesWhatItsPartsDrawnOneByOneQueue)
+{
+    const int wide = CreateGraphOfSize(640, 480, 1, 0, 0);
+    ASSERT_EQ(GetGraphRecord(wide)->SurfaceCount, 2);
+    ASSERT_EQ(FillGraphWithColor(wide, 200, 100, 50, 255), 0);
+    const GRAPHSUBRECT parts[] = {
+        {10, 10, 500, 20, 30, 16}, {600, 100, 0, 0, 64, 32}, {-20, 300, 100, 100, 40, 40},
+        {700, 500, 0, 0, 8, 8},    {100, 200, 512, 0, 128, 100}, {3, 460, 490, 470, 40, 10},
+    };
+    for (int target : {DRAWTARGET_BACK, DRAWTARGET_FRONT}) {
+        auto draw = [&](bool oneByOne) {
+            SelectDrawTarget(target);
+            EraseScreen();
+            StoreDrawArea(5, 5, 630, 470);
+            SelectBrightness(255, 128, 64);
+            G_D3D_FlushCurrentVertexBatch();
+            const long long before = GetDirect3DDrawCallCount();
+            if (oneByOne) {
+                for (const GRAPHSUBRECT& p : parts)
+                    EXPECT_EQ(DrawGraphSubRect(p.X, p.Y, p.SrcX, p.SrcY, p.Width, p.Height, wide, 1, 0), 0);
+            } else {
+                EXPECT_EQ(DrawGraphSubRects(parts, 6, wide, 1), 0);
+            }
+            QueuedBatch queued = CaptureQueuedBatch();
+            queued.drawCalls -= before;
+            const std::vector<std::uint32_t> pixels = DrawnScreenPixels();
+            SelectBrightness(255, 255, 255);
+            StoreDrawArea(0, 0, 640, 480);
+            SelectDrawTarget(DRAWTARGET_BACK);
+            return std::make_pair(queued, pixels);
+        };
+        const auto want = draw(true);
+        const auto got = draw(false);
+        EXPECT_EQ(got.first, want.first) << target;
+        EXPECT_TRUE(got.second == want.second) << target;
+        EXPECT_GT(want.first.drawCalls + static_cast<long long>(want.first.words.size()), 0) << target;
+    }
 }
 
 TEST_F(D3DBackEnd, AFilledCircleBelowAMovedAreaTopDrawsOnlyInsideTheArea)

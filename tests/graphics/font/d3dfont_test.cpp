@@ -2,10 +2,12 @@
 // 16-bit glyph formats, strings drawn as glyph quads that match the device
 // model, the same placement as software caches (also when cells are reused
 // within one string), the fall-back to software caches and the cache's
-// return after a reset under the same handle, and the subtract of blend mode 3.
+// return after a reset under the same handle, the subtract of blend mode 3,
+// and strings drawn as one run of glyphs queueing what glyph-by-glyph draws queue.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,13 +16,16 @@
 #include "graphics/d3d/d3ddevice.h"
 #include "graphics/d3d/d3ddraw.h"
 #include "graphics/d3d/d3dtexture.h"
+#include "graphics/drawapi.h"
 #include "graphics/drawstate.h"
 #include "graphics/font/font.h"
 #include "graphics/graph.h"
+#include "graphics/mask.h"
 #include "graphics/screen.h"
 #include "platform/d3d/d3d_test.h"
 #include "platform/ddraw/ddraw_test.h"
 #include "platform/display/display.h"
+#include "support/d3d_batch_capture.h"
 #include "support/d3d_model.h"
 #include "support/fake_font.h"
 #include "support/library_fixture.h"
@@ -366,6 +371,153 @@ TEST_P(D3DFont, TextureFontsSubtractInBlendModeThree)
         EXPECT_EQ(calls[1], calls[0] + 2) << "type " << c.type << " vertical " << c.vertical;
         DestroyFontHandle(font);
     }
+}
+
+// A horizontal unscaled string glyph by glyph through the public part draw,
+// as the texture glyph drawer draws each glyph on its own: the blend graph
+// left and the brightness set around every glyph, an edge before its body.
+void DrawGlyphByGlyph(int x, int y, const char* text, DWORD colour, int font, DWORD edgeColour)
+{
+    const FONTREC* f = GetFontRecord(font);
+    static FONTCELL cells[FONT_MAX_STRING_CELLS];
+    int count = 0;
+    SplitStringForFont(cells, text, font, -1, &count);
+    auto brightened = [](DWORD c) {
+        int r = 0, g = 0, b = 0;
+        SplitColorValueToRGB(c, &r, &g, &b);
+        const DWORD bright = DrawState.DrawBright;
+        r = r * static_cast<int>((bright >> 16) & 0xFF) / 255;
+        g = g * static_cast<int>((bright >> 8) & 0xFF) / 255;
+        b = b * static_cast<int>(bright & 0xFF) / 255;
+        return 0xFF000000u | static_cast<DWORD>(r) << 16 | static_cast<DWORD>(g) << 8 | static_cast<DWORD>(b);
+    };
+    const DWORD body = brightened(colour), edge = brightened(edgeColour);
+    double pen = 0.0;
+    for (int i = 0; i < count; ++i) {
+        const GLYPHENTRY* e = f->Codes[FontCellCode(cells[i])].Entry;
+        ASSERT_NE(e, nullptr);
+        if (!IsFontSpaceCell(cells[i]) && e->BoxWidth > 0 && e->BoxHeight > 0) {
+            int cx = 0, cy = 0;
+            GetFontCellPlace(f, e->Slot, &cx, &cy);
+            const int gx = x + static_cast<int>(pen) + e->OriginX, gy = y + e->TopOffset;
+            const DRAWSTATE d = DrawState;
+            if (d.BlendGraph != -1) StoreBlendGraphSetting(-1, 0, 0);
+            if ((f->Type & FONTTYPE_EDGE) != 0) {
+                StorePackedBrightness(edge);
+                DrawGraphSubRect(gx, gy, cx, cy, e->BoxWidth, e->BoxHeight, f->EdgeHalfGraph, 1, 0);
+            }
+            StorePackedBrightness(body);
+            DrawGraphSubRect(gx, gy, cx, cy, e->BoxWidth, e->BoxHeight, f->CacheGraph, 1, 0);
+            if (d.BlendGraph != -1) StoreBlendGraphSetting(d.BlendGraph, d.BlendGraphBorderParam, d.BlendGraphBorderRange);
+            StorePackedBrightness(d.DrawBright);
+        }
+        pen += e->Advance + f->Spacing;
+    }
+}
+
+// A string's glyphs drawn as one run queue the same vertices, bind the same
+// textures, flush as often and show the same pixels as the glyphs drawn one
+// by one, whatever is set around them; where a glyph's own draw would do more
+// than queue (an edge, a blend graph, the mask buffer, the subtract's
+// inversions), the run gives way and still matches.
+TEST_P(D3DFont, GlyphRunsQueueAndShowWhatGlyphByGlyphDrawsDo)
+{
+    static int blendGraph = -1;
+    struct Draw {
+        int font;  // 0 plain, 1 grey, 2 edged
+        int x, y;
+        const char* text;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Draw> draws;
+        void (*setUp)();
+        void (*tearDown)();
+        bool ink = true;
+    };
+    auto none = [] {};
+    const std::vector<Draw> one{{0, 30, 40, "AB5x vAg"}};
+    const std::vector<Case> cases = {
+        {"plain", one, none, none},
+        {"grey, brightness set", {{1, 30, 40, "gAB x5v"}}, [] { SelectBrightness(200, 120, 60); },
+         [] { SelectBrightness(255, 255, 255); }},
+        // Glyphs cut by every side of the area, and some wholly outside it.
+        {"clipped by the area", {{0, 30, 40, "AB5xvAgBBAA"}, {1, 28, 45, "BgA5"}},
+         [] { StoreDrawArea(33, 44, 70, 51); }, [] { StoreDrawArea(0, 0, 640, 480); }},
+        {"texture change between strings", {{0, 30, 40, "AB5"}, {1, 60, 40, "gAx"}, {0, 90, 40, "vA"}}, none, none},
+        {"front screen", one,
+         [] {
+             SelectDrawTarget(-4);
+             EraseScreen();
+         },
+         [] { SelectDrawTarget(-2); }},
+        {"subtract inside the string's inversions", one,
+         [] {
+             SelectBlendMode(3, 255);
+             const RECT line{0, 0, 640, 480};
+             BeginSubtractBlendByInversion(&line);
+         },
+         [] {
+             const RECT line{0, 0, 640, 480};
+             EndSubtractBlendByInversion(&line);
+             SelectBlendMode(0, 255);
+         }},
+        {"subtract glyph by glyph", one, [] { SelectBlendMode(3, 255); }, [] { SelectBlendMode(0, 255); }},
+        {"edged", {{2, 30, 40, "AB5x vAg"}, {0, 30, 60, "AB"}}, none, none},
+        {"blend graph", one, [] { StoreBlendGraphSetting(blendGraph, 128, 64); },
+         [] { StoreBlendGraphSetting(-1, 0, 0); }},
+        {"mask screen", one,
+         [] {
+             MaskScreen.Wanted = 1;
+             CreateMaskScreen(1);
+             std::memset(MaskScreen.Plane + 44 * MaskScreen.Pitch, 1, static_cast<std::size_t>(MaskScreen.Pitch) * 3);
+             EnableMaskScreen(1);
+         },
+         [] {
+             EnableMaskScreen(0);
+             ReleaseMaskScreen();
+             MaskScreen = MASKSCREEN{};
+         }},
+        {"device unusable", one, [] { D3DState.DeviceUnusable = 1; }, [] { D3DState.DeviceUnusable = 0; }, false},
+        {"empty area", one, [] { StoreDrawArea(50, 50, 50, 90); }, [] { StoreDrawArea(0, 0, 640, 480); }, false},
+    };
+    const int fonts[3] = {CreateFontToHandle(nullptr, -1, -1, 0, -1, -1, -1, -1, -1),
+                          CreateFontToHandle(nullptr, -1, -1, 2, -1, -1, -1, -1, -1),
+                          CreateFontToHandle(nullptr, -1, -1, 1, -1, 1, -1, -1, -1)};
+    for (int font : fonts) ASSERT_EQ(GetFontRecord(font)->TextureCache, 1);
+    blendGraph = CreateGraphOfSize(256, 256, 1, 0, 0);
+    ASSERT_NE(blendGraph, -1);
+    const DWORD colour = GetColorValue(248, 200, 40), edge = GetColorValue(0, 64, 200);
+    Clear();
+    const std::vector<u32> background = DrawnScreenPixels();
+    for (const Case& c : cases) {
+        auto draw = [&](bool glyphByGlyph) {
+            Clear();
+            G_D3D_FlushCurrentVertexBatch();
+            c.setUp();
+            const long long before = GetDirect3DDrawCallCount();
+            std::vector<QueuedBatch> queued;
+            for (const Draw& d : c.draws) {
+                if (glyphByGlyph) {
+                    DrawGlyphByGlyph(d.x, d.y, d.text, colour, fonts[d.font], edge);
+                } else {
+                    RenderStringWithFontCache(1, d.x, d.y, 0, 1.0, 1.0, d.text, colour, nullptr, &DrawState.DrawArea,
+                                              1, fonts[d.font], edge, -1, 0, nullptr);
+                }
+                queued.push_back(CaptureQueuedBatch());
+                queued.back().drawCalls -= before;
+            }
+            std::vector<u32> pixels = DrawnScreenPixels();
+            c.tearDown();
+            return std::make_pair(queued, pixels);
+        };
+        const auto want = draw(true);
+        const auto got = draw(false);
+        EXPECT_EQ(got.first, want.first) << c.name;
+        EXPECT_TRUE(got.second == want.second) << c.name;
+        EXPECT_EQ(want.second != background, c.ink) << c.name;
+    }
+    for (int font : fonts) DestroyFontHandle(font);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, D3DFont, testing::Values(32, 16),
