@@ -355,6 +355,7 @@ const FastSetup& DecideFast(const DrawContext& c)
         c.fast = DecideFastOnce(c);
         c.fastKnown = true;
         c.rectSpans[0] = c.rectSpans[1] = nullptr;
+        c.rectFast = c.fast;
     }
     return c.fast;
 }
@@ -1763,7 +1764,8 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     Reserve(&columnCache, static_cast<std::size_t>(x1 + 1));
     std::memcpy(columnCache.data() + x0, shape.columns.data(), static_cast<std::size_t>(x1 - x0 + 1) * sizeof(int));
     g_counters.triangles += 2;
-    FastSetup f = fast;
+    // Set on the draw's own copy: copying the decision for each rectangle costs more than its fields.
+    FastSetup& f = c.rectFast;
     f.unitColumns = shape.unit;
     f.rows = shape.rows.data();
     DrawContext::RectSpan& picked = c.rectSpans[shape.unit ? 1 : 0];

@@ -94,6 +94,8 @@ struct DrawContext {
     // picked at their first use; cleared with the decision.
     using RectSpan = void (*)();
     mutable RectSpan rectSpans[2] = {};
+    // The decision as a rectangle hands it to its span, with the rectangle's own columns and rows.
+    mutable FastSetup rectFast;
 };
 
 // Counters of the device's work, for tests and benchmarks.
