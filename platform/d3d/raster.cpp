@@ -1649,6 +1649,7 @@ struct ShapeKey {
     bool operator==(const ShapeKey& o) const
     {
         std::uint64_t d = 0;
+#pragma GCC unroll 10
         for (int i = 0; i < 10; ++i) d |= w[i] ^ o.w[i];
         return d == 0;
     }
@@ -1697,8 +1698,13 @@ const Shape& ShapeOf(const Vertex* a, const Vertex* b, long long xa, long long x
                         Pair(Bits(a[0].u[0]), Bits(a[0].v[0])), Pair(Bits(a[1].u[0]), Bits(a[1].v[0])),
                         Pair(Bits(a[2].u[0]), Bits(a[2].v[0])), Pair(Bits(b[0].u[0]), Bits(b[0].v[0])),
                         Pair(Bits(b[1].u[0]), Bits(b[1].v[0])), Pair(Bits(b[2].u[0]), Bits(b[2].v[0]))}};
-    Shape& shape = shapes[SlotOf(key)];
+    // Two ways a slot: shapes that meet in one slot, drawn in turn, both stay.
+    const std::size_t slot = SlotOf(key) & ~std::size_t{1};
+    Shape& shape = shapes[slot];
     if (shape.known && shape.key == key) return shape;
+    if (shapes[slot + 1].known && shapes[slot + 1].key == key) return shapes[slot + 1];
+    // The one used later moves to the second way; the other gives its place.
+    std::swap(shape, shapes[slot + 1]);
     shape.key = key;
     shape.known = true;
     shape.usable = false;
