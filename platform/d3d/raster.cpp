@@ -27,11 +27,18 @@ struct C {
     int b, g, r, a;
 };
 
+template <class T>
+[[gnu::noinline]] void Grow(std::vector<T>* v, std::size_t n)
+{
+    v->resize(n);
+}
+
 // Scratch rows only ever grow: shrinking and growing again would clear the new part each time.
 template <class T>
-void Reserve(std::vector<T>* v, std::size_t n)
+inline void Reserve(std::vector<T>* v, std::size_t n)
 {
-    if (v->size() < n) v->resize(n);
+    if (v->size() < n) [[unlikely]]
+        Grow(v, n);
 }
 
 int Mul(int a, int b)
@@ -1044,6 +1051,12 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
         // group of columns through all rows, which keeps the loop's settings in registers.
         auto down = [&](long long px, auto whole) __attribute__((always_inline)) {
             std::uint8_t* row = targetPixels + static_cast<std::ptrdiff_t>(pyFirst) * targetPitch;
+            if (texRows != nullptr) {
+                for (int i = 0; i <= pyLast - pyFirst; ++i, row += targetPitch)
+                    group(row, texPixels + static_cast<std::ptrdiff_t>(texRows[i]) * texPitch, texRows[i], px, whole,
+                          std::false_type{});
+                return;
+            }
             for (int py = pyFirst; py <= pyLast; ++py, row += targetPitch) {
                 const int rowTy = texRowOf(py, static_cast<double>(py) - y0);
                 group(row, texPixels + static_cast<std::ptrdiff_t>(rowTy) * texPitch, rowTy, px, whole,
@@ -1716,7 +1729,8 @@ const Shape& ShapeOf(const Vertex* a, const Vertex* b, long long xa, long long x
     const TexturePlanes pa = PlanesOf(Xa, Ya, a[0], a[1], a[2]), pb = PlanesOf(Xb, Yb, b[0], b[1], b[2]);
     if (pa.u.dy != 0.0 || pb.u.dy != 0.0 || pa.v.dx != 0.0 || pb.v.dx != 0.0) return shape;
     const long long columns = x1 - x0 + 1, count = y1 - y0 + 1;
-    Reserve(&shape.columns, static_cast<std::size_t>(columns));
+    // Three past the end for the copy four at a time.
+    Reserve(&shape.columns, static_cast<std::size_t>(columns + 3));
     Reserve(&other, static_cast<std::size_t>(std::max(columns, 2 * count)));
     IndexRun(pa.u.f0, pa.u.dx, pa.px0, n, 0, columns - 1, shape.columns.data());
     IndexRun(pb.u.f0, pb.u.dx, pb.px0, n, 0, columns - 1, other.data());
@@ -1767,8 +1781,13 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     const Shape& shape = ShapeOf(a, b, xa, xb, ya, yb, x0, x1, y0, y1, t.width, t.height);
     if (!shape.usable) return false;
     static thread_local std::vector<int> columnCache;
-    Reserve(&columnCache, static_cast<std::size_t>(x1 + 1));
-    std::memcpy(columnCache.data() + x0, shape.columns.data(), static_cast<std::size_t>(x1 - x0 + 1) * sizeof(int));
+    Reserve(&columnCache, static_cast<std::size_t>(x1 + 4));
+    // Four at a time: a glyph's few columns cost less than a library copy's set-up.
+    for (long long i = 0; i <= x1 - x0; i += 4) {
+        int four[4];
+        std::memcpy(four, shape.columns.data() + i, sizeof four);
+        std::memcpy(columnCache.data() + x0 + i, four, sizeof four);
+    }
     g_counters.triangles += 2;
     // Set on the draw's own copy: copying the decision for each rectangle costs more than its fields.
     FastSetup& f = c.rectFast;
