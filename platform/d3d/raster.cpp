@@ -1689,21 +1689,27 @@ std::uint64_t Pair(std::uint32_t lo, std::uint32_t hi)
     return static_cast<std::uint64_t>(lo) | static_cast<std::uint64_t>(hi) << 32;
 }
 
-// The slot of a key: one multiply carries the bits of the words that tell shapes apart (the
-// size, the offset from the pixel grid, two opposite corners' texture coordinates) into the top
-// of the product; the rest mostly follow from them, and the key is compared whole anyway.
-std::size_t SlotOf(const ShapeKey& k)
+// The first of a rectangle's two slots: one multiply carries the bits of what tells shapes apart
+// (the size, the place on the 1/256 grid within a pixel, two opposite corners' texture
+// coordinates) into the top of the product; the rest mostly follow, and keys are compared whole.
+// Known from the snapped sides alone, so the slot can be fetched while the rest is worked out.
+std::size_t SlotOf(const Vertex* a, const Vertex* b, long long xa, long long xb, long long ya, long long yb)
 {
-    const std::uint64_t h = k.w[0] ^ std::rotl(k.w[1], 7) ^ std::rotl(k.w[4], 14) ^ std::rotl(k.w[9], 21);
-    return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ull) >> 56);
+    const std::uint64_t size = Pair(static_cast<std::uint32_t>(xb - xa), static_cast<std::uint32_t>(yb - ya));
+    const std::uint64_t phase = Pair(static_cast<std::uint32_t>(xa & 255), static_cast<std::uint32_t>(ya & 255));
+    const std::uint64_t h = size ^ std::rotl(phase, 7) ^ std::rotl(Pair(Bits(a[0].u[0]), Bits(a[0].v[0])), 14) ^
+                            std::rotl(Pair(Bits(b[2].u[0]), Bits(b[2].v[0])), 21);
+    return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ull) >> 56) & ~std::size_t{1};
 }
+
+thread_local Shape g_shapes[kShapes];
 
 // The rectangle a = (p0, p1, p2), b = (p3, p2, p1) with snapped sides xa, xb, ya, yb, drawn over
 // pixels x0..x1, y0..y1 of a texture of n by m texels.
 const Shape& ShapeOf(const Vertex* a, const Vertex* b, long long xa, long long xb, long long ya, long long yb,
-                     long long x0, long long x1, long long y0, long long y1, int n, int m)
+                     long long x0, long long x1, long long y0, long long y1, int n, int m, std::size_t slot)
 {
-    static thread_local Shape shapes[kShapes];
+    Shape* const shapes = g_shapes;
     static thread_local std::vector<int> rows, other;
     const auto u32 = [](long long v) { return static_cast<std::uint32_t>(v); };
     const ShapeKey key{{Pair(u32(xb - xa), u32(yb - ya)), Pair(u32(xa - 256 * x0), u32(ya - 256 * y0)),
@@ -1712,7 +1718,6 @@ const Shape& ShapeOf(const Vertex* a, const Vertex* b, long long xa, long long x
                         Pair(Bits(a[2].u[0]), Bits(a[2].v[0])), Pair(Bits(b[0].u[0]), Bits(b[0].v[0])),
                         Pair(Bits(b[1].u[0]), Bits(b[1].v[0])), Pair(Bits(b[2].u[0]), Bits(b[2].v[0]))}};
     // Two ways a slot: shapes that meet in one slot, drawn in turn, both stay.
-    const std::size_t slot = SlotOf(key) & ~std::size_t{1};
     Shape& shape = shapes[slot];
     if (shape.known && shape.key == key) return shape;
     if (shapes[slot + 1].known && shapes[slot + 1].key == key) return shapes[slot + 1];
@@ -1763,6 +1768,8 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
         if (!(std::fabs(p->x) < kPositionLimit) || !(std::fabs(p->y) < kPositionLimit)) return false;
     const long long xa = Snap(a[0].x), xb = Snap(a[1].x), ya = Snap(a[0].y), yb = Snap(a[2].y);
     if (xa == xb || ya == yb) return false;
+    const std::size_t slot = SlotOf(a, b, xa, xb, ya, yb);
+    __builtin_prefetch(&g_shapes[slot]);
     // The two triangles share their diagonal, so together they cover the pixel centres of the
     // rectangle's left and top edges and not those of its right and bottom ones.
     auto firstAtOrAfter = [](long long n) { return n >= 0 ? (n + 255) / 256 : -((-n) / 256); };
@@ -1778,7 +1785,7 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     const FastSetup& fast = DecideFast(c);
     if (!fast.ok) return false;
     const PixelView& t = c.textures[0];
-    const Shape& shape = ShapeOf(a, b, xa, xb, ya, yb, x0, x1, y0, y1, t.width, t.height);
+    const Shape& shape = ShapeOf(a, b, xa, xb, ya, yb, x0, x1, y0, y1, t.width, t.height, slot);
     if (!shape.usable) return false;
     static thread_local std::vector<int> columnCache;
     Reserve(&columnCache, static_cast<std::size_t>(x1 + 4));
