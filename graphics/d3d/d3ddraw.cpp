@@ -273,6 +273,17 @@ int QueueGraphPieces(D3DDEVREC* r, GRAPHREC* g, const Piece& first, float fx, fl
     });
 }
 
+// The graph with its top-left corner at (x, y), at (fx, fy) as floats, into the draw area a (af
+// its float form): clamped to the area unless it lies inside.
+[[gnu::always_inline]] inline int QueueGraphAt(D3DDEVREC* r, GRAPHREC* g, const Piece& first, int x, int y, float fx,
+                                              float fy, const RECT& a, const DRAWAREAF& af)
+{
+    const float ox = OriginX(), oy = OriginY();
+    const bool unclipped = x >= a.left && y >= a.top && x + g->Width <= a.right && y + g->Height <= a.bottom;
+    const Bounds b{af.x1 + ox, af.y1 + oy, af.x2 + ox, af.y2 + oy};
+    return QueueGraphPieces(r, g, first, fx - 0.5f + ox, fy - 0.5f + oy, 1.0f, 1.0f, unclipped, b);
+}
+
 } // namespace
 
 int G_D3D_BeginScene(int device)
@@ -327,15 +338,9 @@ int G_D3D_DrawGraphAt(int x, int y, float fx, float fy, GRAPHREC* g, int trans, 
     Piece first;
     int answer = 0;
     if (OpenGraphDraw(g, &r, &first, &answer) == 0) return answer;
-    fx = fx - 0.5f + OriginX();
-    fy = fy - 0.5f + OriginY();
     G_D3D_PrepareDrawOf(first.image, (trans != 0 ? D3DDRAW_TRANS : 0u) |
                                          (keepAlphaTest != 0 ? D3DDRAW_KEEPALPHATEST : 0u) | DepthFlag());
-    const RECT& a = DrawState.DrawArea;
-    const bool unclipped = x >= a.left && y >= a.top && x + g->Width <= a.right && y + g->Height <= a.bottom;
-    const DRAWAREAF& af = DrawState.DrawAreaF;
-    const Bounds b{af.x1 + OriginX(), af.y1 + OriginY(), af.x2 + OriginX(), af.y2 + OriginY()};
-    return QueueGraphPieces(r, g, first, fx, fy, 1.0f, 1.0f, unclipped, b);
+    return QueueGraphAt(r, g, first, x, y, fx, fy, DrawState.DrawArea, DrawState.DrawAreaF);
 }
 
 int G_D3D_DrawGraphSubRects(const GRAPHSUBRECT* parts, int count, GRAPHREC* g, int trans)
@@ -347,7 +352,6 @@ int G_D3D_DrawGraphSubRects(const GRAPHSUBRECT* parts, int count, GRAPHREC* g, i
     const DWORD flags = (trans != 0 ? D3DDRAW_TRANS : 0u) | D3DDRAW_KEEPALPHATEST | DepthFlag();
     G_D3D_PrepareDrawOf(first.image, flags);
     const RECT area = DrawState.DrawArea;
-    const float ox = OriginX(), oy = OriginY();
     for (int i = 0; i < count; ++i) {
         if (i > 0) {
             // A draw on the front screen ends the scene; the next one begins it again.
@@ -355,16 +359,14 @@ int G_D3D_DrawGraphSubRects(const GRAPHSUBRECT* parts, int count, GRAPHREC* g, i
             // The last piece's texture stays bound: the first one's draw state is derived again.
             if (g->SurfaceCount > 1) G_D3D_PrepareDrawOf(first.image, flags);
         }
-        // What G_D3D_DrawGraphAt reads from the draw area narrowed to the part.
+        // The draw area narrowed to the part, as a part drawn on its own sees it.
         const GRAPHSUBRECT& p = parts[i];
         RECT a{p.X, p.Y, p.X + p.Width, p.Y + p.Height};
         ClipRectAgainstRect(&a, &area);
+        const DRAWAREAF af{static_cast<float>(a.left), static_cast<float>(a.top), static_cast<float>(a.right),
+                           static_cast<float>(a.bottom)};
         const int x = p.X - p.SrcX, y = p.Y - p.SrcY;
-        const bool unclipped = x >= a.left && y >= a.top && x + g->Width <= a.right && y + g->Height <= a.bottom;
-        const Bounds b{static_cast<float>(a.left) + ox, static_cast<float>(a.top) + oy,
-                       static_cast<float>(a.right) + ox, static_cast<float>(a.bottom) + oy};
-        answer = QueueGraphPieces(r, g, first, static_cast<float>(x) - 0.5f + ox, static_cast<float>(y) - 0.5f + oy,
-                                  1.0f, 1.0f, unclipped, b);
+        answer = QueueGraphAt(r, g, first, x, y, static_cast<float>(x), static_cast<float>(y), a, af);
     }
     return answer;
 }

@@ -1046,22 +1046,14 @@ void SpanWideRows(const DrawContext& c, const FastSetup& setup, const C& colour,
         else _mm256_maskstore_epi32(reinterpret_cast<int*>(p), lanes, out);
     };
     long long pixels = ranges == nullptr ? (to - from + 1) * (pyLast - pyFirst + 1) : 0;
-    if (Mode != 3 && ranges == nullptr && to - from < 32) {
-        // Every row has the same columns: a narrow shape (a glyph, a small sprite) goes down each
-        // group of columns through all rows, which keeps the loop's settings in registers.
+    if (Mode != 3 && ranges == nullptr && texRows != nullptr && to - from < 32) {
+        // A rectangle's rows all have the same columns: a narrow one (a glyph, a small sprite) goes
+        // down each group of columns through all rows, which keeps the loop's settings in registers.
         auto down = [&](long long px, auto whole) __attribute__((always_inline)) {
             std::uint8_t* row = targetPixels + static_cast<std::ptrdiff_t>(pyFirst) * targetPitch;
-            if (texRows != nullptr) {
-                for (int i = 0; i <= pyLast - pyFirst; ++i, row += targetPitch)
-                    group(row, texPixels + static_cast<std::ptrdiff_t>(texRows[i]) * texPitch, texRows[i], px, whole,
-                          std::false_type{});
-                return;
-            }
-            for (int py = pyFirst; py <= pyLast; ++py, row += targetPitch) {
-                const int rowTy = texRowOf(py, static_cast<double>(py) - y0);
-                group(row, texPixels + static_cast<std::ptrdiff_t>(rowTy) * texPitch, rowTy, px, whole,
+            for (int i = 0; i <= pyLast - pyFirst; ++i, row += targetPitch)
+                group(row, texPixels + static_cast<std::ptrdiff_t>(texRows[i]) * texPitch, texRows[i], px, whole,
                       std::false_type{});
-            }
         };
         long long px = from;
         for (; px + 7 <= to; px += 8) down(px, std::true_type{});
@@ -1790,11 +1782,8 @@ bool DrawRectangle(const DrawContext& c, const Vertex* a, const Vertex* b)
     static thread_local std::vector<int> columnCache;
     Reserve(&columnCache, static_cast<std::size_t>(x1 + 4));
     // Four at a time: a glyph's few columns cost less than a library copy's set-up.
-    for (long long i = 0; i <= x1 - x0; i += 4) {
-        int four[4];
-        std::memcpy(four, shape.columns.data() + i, sizeof four);
-        std::memcpy(columnCache.data() + x0 + i, four, sizeof four);
-    }
+    for (long long i = 0; i <= x1 - x0; i += 4)
+        std::memcpy(columnCache.data() + x0 + i, shape.columns.data() + i, 4 * sizeof(int));
     g_counters.triangles += 2;
     // Set on the draw's own copy: copying the decision for each rectangle costs more than its fields.
     FastSetup& f = c.rectFast;
