@@ -236,14 +236,7 @@ TEST_F(TheoraOpen, BytesSkippedBetweenPagesCountInThePositions)
 
 TEST_F(TheoraOpen, CloseEndsTheDecodeThread)
 {
-    // Threads of earlier tests may still be on their way out.
-    std::size_t before = ThreadCount();
-    for (int i = 0; i < 100; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        const std::size_t now = ThreadCount();
-        if (now == before) break;
-        before = now;
-    }
+    const std::size_t before = ThreadCountAtRest();
     {
         OpenedMovie movie(MakeMovie(8));
         ASSERT_NE(movie.Ctx, nullptr);

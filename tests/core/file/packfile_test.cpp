@@ -360,7 +360,7 @@ TEST_F(PackFileTest, AsynchronousMemberReadsCompleteWhenIdle)
 
 TEST_F(PackFileTest, ThreadsShareTheLayerAndArchiveThreadsEndWithIt)
 {
-    const std::size_t before = ThreadCount();
+    const std::size_t before = ThreadCountAtRest();
     WriteBinaryFile("date.zva", BuildArchive(Members()));
     FILEHANDLE f = OpenLibraryFile("date\\graph\\b.png", 0, 1, 0);
     ASSERT_NE(f, 0u);

@@ -116,7 +116,7 @@ TEST(ThreadedFile, ReadsAreCutToWholeElementsAtTheEnd)
 TEST(ThreadedFile, AThreadLivesExactlyAsLongAsItsFile)
 {
     WritePattern("t.bin", 100);
-    const std::size_t before = ThreadCount();
+    const std::size_t before = ThreadCountAtRest();
     THREADFILE* direct = OpenThreadedFile("t.bin", 0, 1, 0);
     EXPECT_EQ(ThreadCountSettled(before), before);
     EXPECT_EQ(CloseThreadedFile(direct), 0);
@@ -147,7 +147,7 @@ TEST(ThreadedFile, AReaderThreadThatCannotStartLeavesNothingBehind)
 {
     WritePattern("t.bin", 100);
     const int blocks = AllocState.BlockCount;
-    const std::size_t threads = ThreadCount();
+    const std::size_t threads = ThreadCountAtRest();
     FailNextThreadStarts(1);
     EXPECT_EQ(OpenThreadedFile("t.bin", 1, 1, 1), nullptr);
     EXPECT_EQ(AllocState.BlockCount, blocks);
