@@ -218,7 +218,8 @@ public:
     explicit DrawAreaNarrowing(RECT rect) : area_(DrawState.DrawArea), areaF_(DrawState.DrawAreaF)
     {
         ClipRectAgainstRect(&rect, &area_);
-        Set(rect);
+        DrawState.DrawArea = rect;
+        DrawState.DrawAreaF = DrawAreaFOf(rect);
     }
     ~DrawAreaNarrowing()
     {
@@ -229,12 +230,6 @@ public:
     DrawAreaNarrowing& operator=(const DrawAreaNarrowing&) = delete;
 
 private:
-    static void Set(const RECT& r)
-    {
-        DrawState.DrawArea = r;
-        DrawState.DrawAreaF = DRAWAREAF{static_cast<float>(r.left), static_cast<float>(r.top),
-                                        static_cast<float>(r.right), static_cast<float>(r.bottom)};
-    }
     RECT area_;
     DRAWAREAF areaF_;
 };

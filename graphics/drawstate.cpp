@@ -205,8 +205,7 @@ int StoreDrawArea(int x1, int y1, int x2, int y2)
     y1 = clamp(y1, height);
     y2 = clamp(y2, height);
     d.DrawArea = RECT{x1, y1, x2, y2};
-    d.DrawAreaF = DRAWAREAF{static_cast<float>(x1), static_cast<float>(y1), static_cast<float>(x2),
-                            static_cast<float>(y2)};
+    d.DrawAreaF = DrawAreaFOf(d.DrawArea);
     d.DrawAreaEmpty = (x1 == x2 || y1 == y2) ? 1 : 0;
     if (d.DrawAreaEmpty == 0) G_D3D_SetViewportFromDrawArea(&d.DrawArea);
     return 0;

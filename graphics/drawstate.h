@@ -16,6 +16,12 @@ struct DRAWAREAF {
     float y2;
 };
 
+inline DRAWAREAF DrawAreaFOf(const RECT& r)
+{
+    return DRAWAREAF{static_cast<float>(r.left), static_cast<float>(r.top), static_cast<float>(r.right),
+                     static_cast<float>(r.bottom)};
+}
+
 // One light's parameters, laid out as the Direct3D light record.
 struct LIGHTPARAMS {
     DWORD Type;  // 3 directional

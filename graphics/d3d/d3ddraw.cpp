@@ -363,10 +363,8 @@ int G_D3D_DrawGraphSubRects(const GRAPHSUBRECT* parts, int count, GRAPHREC* g, i
         const GRAPHSUBRECT& p = parts[i];
         RECT a{p.X, p.Y, p.X + p.Width, p.Y + p.Height};
         ClipRectAgainstRect(&a, &area);
-        const DRAWAREAF af{static_cast<float>(a.left), static_cast<float>(a.top), static_cast<float>(a.right),
-                           static_cast<float>(a.bottom)};
         const int x = p.X - p.SrcX, y = p.Y - p.SrcY;
-        answer = QueueGraphAt(r, g, first, x, y, static_cast<float>(x), static_cast<float>(y), a, af);
+        answer = QueueGraphAt(r, g, first, x, y, static_cast<float>(x), static_cast<float>(y), a, DrawAreaFOf(a));
     }
     return answer;
 }

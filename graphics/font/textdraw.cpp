@@ -289,8 +289,7 @@ private:
         const int cell = CreateDerivedGraph(cx, cy, w, h, graph);
         if (cell == -1) return;
         DrawState.DrawArea = box;
-        DrawState.DrawAreaF = DRAWAREAF{static_cast<float>(box.left), static_cast<float>(box.top),
-                                        static_cast<float>(box.right), static_cast<float>(box.bottom)};
+        DrawState.DrawAreaF = DrawAreaFOf(box);
         G_D3D_SetViewportFromDrawArea(&box);
         const float t = static_cast<float>(top) - 0.5f, b = static_cast<float>(top - depth) - 0.5f;
         const float l = static_cast<float>(left) - 0.5f, r = static_cast<float>(left + length) - 0.5f;
