@@ -91,7 +91,8 @@ struct DrawContext {
     mutable bool fastKnown = false;
     mutable FastSetup fast;
     // The span routines of this draw's rectangles, whose columns step by one texel or not,
-    // picked at their first use; cleared with the decision.
+    // picked at their first use; cleared with the decision. Kept untyped: the routines' type
+    // is private to the rasteriser.
     using RectSpan = void (*)();
     mutable RectSpan rectSpans[2] = {};
     // The decision as a rectangle hands it to its span, with the rectangle's own columns and rows.
